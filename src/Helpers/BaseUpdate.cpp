@@ -1,0 +1,156 @@
+#include "Helpers/BaseUpdate.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "Helpers/Cp1251.h"
+#include "diagnostics/ErrorLog.h"
+#include "platform/UserPort.h"
+
+namespace Norik {
+
+namespace {
+
+constexpr const char* kDescriptorName = "descript.ttx";
+
+bool HasTableExtension(const std::string& name) {
+    if (name.size() < 4) return false;
+    std::string extension = name.substr(name.size() - 4);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".ttx";
+}
+
+// Closes a descriptor on every path out of a copy.
+struct FileDescriptor {
+    int fd = -1;
+    ~FileDescriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+// Copies source to target (created or overwritten) and flushes it to disk; false with errno set.
+bool CopyFileDurably(const std::string& source, const std::string& target) {
+    FileDescriptor in{::open(source.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (in.fd < 0) return false;
+    FileDescriptor out{::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
+    if (out.fd < 0) return false;
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(in.fd, buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (got == 0) break;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::write(out.fd, buffer + done, static_cast<std::size_t>(got - done));
+            if (put < 0) {
+                if (errno == EINTR) continue;
+                return false;
+            }
+            done += put;
+        }
+    }
+    if (::fsync(out.fd) != 0) return false;
+    const int fd = out.fd;
+    out.fd = -1;
+    return ::close(fd) == 0;
+}
+
+void SyncFolder(const std::string& folder) {
+    FileDescriptor dir{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (dir.fd >= 0) ::fsync(dir.fd);
+}
+
+}  // namespace
+
+int ReadBaseDate(const std::string& folder) {
+    std::FILE* file = std::fopen((folder + kDescriptorName).c_str(), "r");
+    if (!file) return 0;
+    int date = 0;
+    long first = 0;
+    long second = 0;
+    // The first integer is skipped; the second is the base date. Read as long so that an
+    // out-of-range number cannot be undefined behaviour.
+    if (std::fscanf(file, "%ld %ld", &first, &second) == 2) date = static_cast<int>(second);
+    std::fclose(file);
+    return date;
+}
+
+bool IsUpdateNewer(const std::string& source, const std::string& target) {
+    return ReadBaseDate(target) < ReadBaseDate(source);
+}
+
+std::string GetFileBaseName(const std::string& fileName) {
+    const auto slash = fileName.find_last_of("/\\");
+    std::string name = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+    const auto dot = name.find_last_of('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+HResult UpdateBase(const std::string& source, const std::string& target, IUserPort* userPort) {
+    if (!IsUpdateNewer(source, target)) return kOk;
+    CopyTransaction transaction;
+    transaction.sourceFolder = source;
+    transaction.targetFolder = target;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(source, error)) {
+        const std::string found = entry.path().filename().string();
+        if (!HasTableExtension(found)) continue;
+        transaction.names.push_back(GetFileBaseName(found) + ".ttx");
+        if (transaction.names.back() != found) transaction.sourceNames[transaction.names.back()] = found;
+    }
+    if (transaction.Commit() != kOk && userPort) {
+        userPort->MessageBox(Utf8ToCp1251("Не удалось обновить базу данных!\nпри следующем запуске будет произведена "
+                                          "ещё одна попытка обновления."),
+                             Utf8ToCp1251("База документов"), MessageButtons::Ok, MessageIcon::Exclamation);
+    }
+    return kOk;
+}
+
+void CopyTransaction::CopyToTemporary(const std::string& name) {
+    const auto renamed = sourceNames.find(name);
+    const std::string source = sourceFolder + (renamed == sourceNames.end() ? name : renamed->second);
+    const std::string temporary = targetFolder + name + ".tmp";
+    if (!CopyFileDurably(source, temporary)) throw AbortTrans{};
+    // Copies from read-only media arrive read-only; the table must be replaceable next time.
+    if (::chmod(temporary.c_str(), 0644) != 0) throw AbortTrans{};
+}
+
+HResult CopyTransaction::Commit() {
+    try {
+        for (const auto& name : names) {
+            CopyToTemporary(name);
+            copied.push_back(name);
+        }
+    } catch (const AbortTrans&) {
+        const HResult code = LastSystemErrorCode();
+        Rollback();
+        return NORIK_REPORT(code == kOk ? kFail : code, "CopyTransaction::Commit");
+    }
+    // Each table is replaced by one atomic rename, never deleted first, so a failure leaves the
+    // old table whole. The descriptor, which carries the base date, goes last: an interruption
+    // before it leaves the old date, and the update runs again at the next start.
+    std::vector<std::string> order = copied;
+    std::stable_partition(order.begin(), order.end(), [](const std::string& name) { return name != kDescriptorName; });
+    for (const auto& name : order) {
+        std::rename((targetFolder + name + ".tmp").c_str(), (targetFolder + name).c_str());
+    }
+    SyncFolder(targetFolder);
+    return kOk;
+}
+
+void CopyTransaction::Rollback() {
+    for (const auto& name : copied) std::remove((targetFolder + name + ".tmp").c_str());
+    copied.clear();
+}
+
+}  // namespace Norik

@@ -1,0 +1,121 @@
+#include "diagnostics/ErrorLog.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+namespace Norik {
+
+namespace {
+
+constexpr std::size_t kMaxEntry = 1024;
+constexpr std::size_t kMaxSystemMessage = 896;
+
+std::string DefaultLogPath() {
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state) {
+        return std::string(state) + "/Norik/Norik.err";
+    }
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : "/tmp") + "/.local/state/Norik/Norik.err";
+}
+
+// Texts of the non-system codes the program itself produces.
+const char* OwnCodeText(HResult code) {
+    switch (static_cast<std::uint32_t>(code)) {
+        case 0x80004005u: return "Unspecified error";
+        case 0x80030001u: return "Unable to perform requested operation.";
+        case 0x80030002u: return "The file or stream could not be found.";
+        case 0x80030003u: return "The path could not be found.";
+        case 0x80030005u: return "Access denied.";
+        case 0x80030008u: return "There is insufficient memory available to complete operation.";
+        case 0x8003001Eu: return "A disk error occurred during a read operation.";
+        case 0x800300FBu: return "The file is not a valid compound file.";
+        case 0x800300FCu: return "The name is not valid.";
+        case 0x80030104u: return "The compound file was produced with an incompatible version of storage.";
+        case 0x80030109u: return "The compound file is corrupt.";
+        default: return nullptr;
+    }
+}
+
+}  // namespace
+
+ErrorLog::ErrorLog() {
+    const std::string logPath = path();
+    std::error_code ignored;
+    const auto folder = std::filesystem::path(logPath).parent_path();
+    if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
+    m_file = std::fopen(logPath.c_str(), "a");
+}
+
+ErrorLog::~ErrorLog() {
+    if (m_file) std::fclose(m_file);
+}
+
+std::string ErrorLog::path() {
+    if (const char* named = std::getenv("NORIK_ERROR_LOG"); named && *named) return named;
+    return DefaultLogPath();
+}
+
+void ErrorLog::WriteEntry(std::string_view text) {
+    if (!m_file) return;
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char prefix[40];
+    std::strftime(prefix, sizeof prefix, "<Err>:%m/%d/%y %H:%M:%S: ", &local);
+    std::string entry = prefix;
+    entry.append(text);
+    entry.push_back('\n');
+    if (entry.size() > kMaxEntry) entry.resize(kMaxEntry);
+    std::fwrite(entry.data(), 1, entry.size(), m_file);
+    std::fflush(m_file);
+}
+
+void ErrorLog::WriteRaw(std::string_view text) {
+    if (!m_file) return;
+    std::fwrite(text.data(), 1, text.size(), m_file);
+    std::fflush(m_file);
+}
+
+void ErrorLog::ReportError(HResult code, int line, std::string_view sourcePath, std::string_view functionName) {
+    std::string text;
+    text.append(SourceBaseName(sourcePath));
+    text.push_back(':');
+    text.append(functionName);
+    text.append("():");
+    text.append(std::to_string(line));
+    text.append("\n      ");
+    text.append(FormatSystemError(code));
+    WriteEntry(text);
+}
+
+std::string_view SourceBaseName(std::string_view sourcePath) {
+    const auto slash = sourcePath.find_last_of("/\\");
+    return slash == std::string_view::npos ? sourcePath : sourcePath.substr(slash + 1);
+}
+
+std::string FormatSystemError(HResult code) {
+    const auto bits = static_cast<std::uint32_t>(code);
+    std::string message;
+    if ((bits & 0xFFFF0000u) == 0x80070000u) {
+        char buffer[kMaxSystemMessage];
+        // The GNU strerror_r returns the text, which may or may not live in the buffer.
+        const char* text = strerror_r(static_cast<int>(bits & 0xFFFFu), buffer, sizeof buffer);
+        if (text && std::strncmp(text, "Unknown error", 13) != 0) message.assign(text, strnlen(text, kMaxSystemMessage));
+    } else if (const char* own = OwnCodeText(code)) {
+        message = own;
+    }
+    if (message.empty()) message = "Unknown error";
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08x", bits);
+    return std::string(hex) + " (" + message + ")";
+}
+
+HResult ReportError(HResult code, int line, std::string_view sourcePath, std::string_view functionName) {
+    ErrorLog log;
+    log.ReportError(code, line, sourcePath, functionName);
+    return code;
+}
+
+}  // namespace Norik

@@ -1,0 +1,78 @@
+#include "TestSupport.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace NorikTest {
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "norik-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    m_path = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    // Make read-only leftovers removable first.
+    for (auto it = std::filesystem::recursive_directory_iterator(m_path, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+    }
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+ErrorLogCapture::ErrorLogCapture() {
+    if (const char* previous = std::getenv("NORIK_ERROR_LOG")) {
+        m_previous = previous;
+        m_hadPrevious = true;
+    }
+    setenv("NORIK_ERROR_LOG", path().c_str(), 1);
+}
+
+ErrorLogCapture::~ErrorLogCapture() {
+    if (m_hadPrevious) {
+        setenv("NORIK_ERROR_LOG", m_previous.c_str(), 1);
+    } else {
+        unsetenv("NORIK_ERROR_LOG");
+    }
+}
+
+std::string ErrorLogCapture::text() const { return ReadFile(path()); }
+
+int ErrorLogCapture::entryCount() const {
+    std::istringstream lines(text());
+    int count = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("<Err>:", 0) == 0) ++count;
+    }
+    return count;
+}
+
+Norik::MessageAnswer RecordingUserPort::MessageBox(const std::string& text, const std::string& caption,
+                                                   Norik::MessageButtons buttons, Norik::MessageIcon icon) {
+    messages.push_back({text, caption, buttons, icon});
+    if (!answers.empty()) {
+        auto answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    }
+    return buttons == Norik::MessageButtons::YesNo ? Norik::MessageAnswer::Yes : Norik::MessageAnswer::Ok;
+}
+
+}  // namespace NorikTest

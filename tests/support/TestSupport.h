@@ -1,0 +1,63 @@
+// Helpers shared by the test programs: temporary folders, files, a captured error log and a
+// recording user port.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/UserPort.h"
+
+namespace NorikTest {
+
+// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return m_path; }
+    // The folder as a string ending with "/".
+    std::string folder() const { return m_path.string() + "/"; }
+    std::string file(const std::string& name) const { return (m_path / name).string(); }
+
+private:
+    std::filesystem::path m_path;
+};
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+
+// Points the error log at a file of its own for the lifetime of the object.
+class ErrorLogCapture {
+public:
+    ErrorLogCapture();
+    ~ErrorLogCapture();
+    std::string text() const;
+    // Number of entries (lines that start with "<Err>:").
+    int entryCount() const;
+    std::string path() const { return m_dir.file("Norik.err"); }
+
+private:
+    TempDir m_dir;
+    std::string m_previous;
+    bool m_hadPrevious = false;
+};
+
+// A user port that records every message and answers from a queue (Ok/Yes by default).
+class RecordingUserPort : public Norik::IUserPort {
+public:
+    struct Message {
+        std::string text;  // Windows-1251 as asked
+        std::string caption;
+        Norik::MessageButtons buttons;
+        Norik::MessageIcon icon;
+    };
+    Norik::MessageAnswer MessageBox(const std::string& text, const std::string& caption,
+                                    Norik::MessageButtons buttons, Norik::MessageIcon icon) override;
+    std::vector<Message> messages;
+    std::vector<Norik::MessageAnswer> answers;  // consumed front first
+};
+
+}  // namespace NorikTest

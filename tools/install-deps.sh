@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the benchmarks need; quick when they are
+# all present already.
+set -euo pipefail
+packages=(
+  build-essential cmake ninja-build pkg-config
+  liblzma-dev xz-utils libgsf-1-dev libgsf-bin
+  qt6-base-dev qt6-base-dev-tools libqt6printsupport6
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+  unrtf pandoc sqlite3 libsqlite3-dev hyperfine xvfb
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
