@@ -2,11 +2,14 @@
 // recording user port.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/UserPort.h"
+#include "showdata/SearchRequest.h"
 
 namespace NorikTest {
 
@@ -58,6 +61,34 @@ public:
                                     Norik::MessageButtons buttons, Norik::MessageIcon icon) override;
     std::vector<Message> messages;
     std::vector<Norik::MessageAnswer> answers;  // consumed front first
+
+    // Every call of the other operations, in order, as one line each: "BeginWait", "EndWait",
+    // "OpenDocumentText <path>", "RunAttributeSearch", "OpenResultListWindow".
+    void BeginWait() override;
+    void EndWait() override;
+    bool OpenDocumentText(const std::string& path) override;
+    void RunAttributeSearch(ShowData::SearchRequest& request, const std::vector<std::int16_t>* listNumbers) override;
+    void OpenResultListWindow(const std::vector<std::int16_t>& numbers,
+                              const ShowData::SearchRequest& request) override;
+
+    std::vector<std::string> calls;
+    // Results of OpenDocumentText, consumed front first; true when the queue is empty.
+    std::vector<bool> openResults;
+    std::vector<std::string> openedTexts;  // paths, in order
+    // The last attribute search: the request as given, and whether it came with list numbers.
+    struct Search {
+        ShowData::SearchRequest request;
+        bool fromList = false;
+        std::vector<std::int16_t> listNumbers;
+    };
+    std::vector<Search> searches;
+    // Applied to the caller's request during RunAttributeSearch, when set (as the dialog would).
+    std::function<void(ShowData::SearchRequest&)> onSearch;
+    struct ResultWindow {
+        std::vector<std::int16_t> numbers;
+        ShowData::SearchRequest request;
+    };
+    std::vector<ResultWindow> resultWindows;
 };
 
 }  // namespace NorikTest
