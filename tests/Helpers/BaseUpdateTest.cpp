@@ -1,0 +1,133 @@
+#include "Helpers/BaseUpdate.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "Helpers/Cp1251.h"
+#include "TestSupport.h"
+
+using namespace Norik;
+using NorikTest::ReadFile;
+using NorikTest::TempDir;
+using NorikTest::WriteFile;
+
+class BaseUpdateTest : public ::testing::Test {
+protected:
+    void Source(const std::string& name, const std::string& content) { WriteFile(m_source.file(name), content); }
+    void Target(const std::string& name, const std::string& content) { WriteFile(m_target.file(name), content); }
+    std::string TargetText(const std::string& name) const { return ReadFile(m_target.file(name)); }
+    std::vector<std::string> TargetNames() const {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(m_target.path())) names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    HResult Update() { return UpdateBase(m_source.folder(), m_target.folder(), &m_user); }
+
+    TempDir m_source;
+    TempDir m_target;
+    NorikTest::RecordingUserPort m_user;
+    NorikTest::ErrorLogCapture m_log;
+};
+
+TEST_F(BaseUpdateTest, NewerSourceReplacesEveryTable) {
+    Source("descript.ttx", "5\n40000\n");
+    Source("Items.ttx", "new items");
+    Source("class.TTX", "new class");
+    Source("readme.txt", "not a table");
+    Target("descript.ttx", "5\n39999\n");
+    Target("Items.ttx", "old items");
+    EXPECT_EQ(Update(), kOk);
+    EXPECT_EQ(TargetText("descript.ttx"), "5\n40000\n");
+    EXPECT_EQ(TargetText("Items.ttx"), "new items");
+    EXPECT_EQ(TargetText("class.ttx"), "new class");  // lower-case extension in the target
+    EXPECT_EQ(TargetNames(), (std::vector<std::string>{"Items.ttx", "class.ttx", "descript.ttx"}));
+    EXPECT_TRUE(m_user.messages.empty());
+    EXPECT_EQ(m_log.entryCount(), 0);
+}
+
+TEST_F(BaseUpdateTest, SameDateOrMissingSourceDescriptorChangesNothing) {
+    Source("descript.ttx", "5\n40000\n");
+    Source("Items.ttx", "new items");
+    Target("descript.ttx", "5 40000");
+    Target("Items.ttx", "old items");
+    EXPECT_EQ(Update(), kOk);
+    EXPECT_EQ(TargetText("Items.ttx"), "old items");
+
+    std::filesystem::remove(m_source.file("descript.ttx"));
+    std::filesystem::remove(m_target.file("descript.ttx"));
+    EXPECT_EQ(Update(), kOk);
+    EXPECT_EQ(TargetText("Items.ttx"), "old items");
+    EXPECT_TRUE(m_user.messages.empty());
+}
+
+TEST_F(BaseUpdateTest, BaseDatesAndNewerTest) {
+    Source("descript.ttx", "1\n-5\n");
+    EXPECT_EQ(ReadBaseDate(m_source.folder()), -5);
+    EXPECT_EQ(ReadBaseDate(m_target.folder()), 0);
+    EXPECT_FALSE(IsUpdateNewer(m_source.folder(), m_target.folder()));  // signed comparison
+    Target("descript.ttx", "7");
+    EXPECT_EQ(ReadBaseDate(m_target.folder()), 0);
+}
+
+TEST_F(BaseUpdateTest, FailedCopyChangesNoTableAndTellsTheUserOnce) {
+    if (geteuid() == 0) {
+        // Root reads any file whatever its mode: make the copy fail on a folder named like a table.
+        std::filesystem::create_directories(m_source.path() / "b.ttx");
+    } else {
+        Source("b.ttx", "b");
+        chmod(m_source.file("b.ttx").c_str(), 0);
+    }
+    Source("a.ttx", "new a");
+    Source("c.ttx", "new c");
+    Source("descript.ttx", "5\n2\n");
+    Target("a.ttx", "old a");
+    Target("b.ttx", "old b");
+    Target("descript.ttx", "5\n1\n");
+    Target("c.ttx.tmp", "leftover");
+    EXPECT_EQ(Update(), kOk);
+    EXPECT_EQ(TargetText("a.ttx"), "old a");
+    EXPECT_EQ(TargetText("b.ttx"), "old b");
+    EXPECT_EQ(TargetText("descript.ttx"), "5\n1\n");
+    EXPECT_FALSE(std::filesystem::exists(m_target.file("a.ttx.tmp")));
+    ASSERT_EQ(m_user.messages.size(), 1u);
+    EXPECT_EQ(Cp1251ToUtf8(m_user.messages[0].text),
+              "Не удалось обновить базу данных!\nпри следующем запуске будет произведена ещё одна попытка обновления.");
+    EXPECT_EQ(m_user.messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(m_user.messages[0].buttons, MessageButtons::Ok);
+    EXPECT_EQ(m_log.entryCount(), 1);
+    EXPECT_NE(m_log.text().find("CopyTransaction::Commit"), std::string::npos);
+}
+
+TEST_F(BaseUpdateTest, CommitInOrderOverwritesLeftoversAndReplacesTheDescriptorLast) {
+    Source("descript.ttx", "d");
+    Source("x.ttx", "x");
+    Target("x.ttx.tmp", "leftover from an earlier run");
+    CopyTransaction transaction;
+    transaction.sourceFolder = m_source.folder();
+    transaction.targetFolder = m_target.folder();
+    transaction.names = {"descript.ttx", "x.ttx"};
+    EXPECT_EQ(transaction.Commit(), kOk);
+    EXPECT_EQ(transaction.copied, (std::vector<std::string>{"descript.ttx", "x.ttx"}));
+    EXPECT_EQ(TargetText("x.ttx"), "x");
+    EXPECT_EQ(TargetNames(), (std::vector<std::string>{"descript.ttx", "x.ttx"}));
+}
+
+TEST_F(BaseUpdateTest, ReadOnlySourceFilesArriveWritable) {
+    Source("descript.ttx", "5\n9\n");
+    chmod(m_source.file("descript.ttx").c_str(), 0444);
+    EXPECT_EQ(Update(), kOk);
+    struct stat info {};
+    ASSERT_EQ(stat(m_target.file("descript.ttx").c_str(), &info), 0);
+    EXPECT_TRUE(info.st_mode & S_IWUSR);
+}
+
+TEST(FileBaseName, DropsFolderAndExtension) {
+    EXPECT_EQ(GetFileBaseName("Items.ttx"), "Items");
+    EXPECT_EQ(GetFileBaseName("c:\\base\\class.TTX"), "class");
+    EXPECT_EQ(GetFileBaseName("/a.b/name.tar.gz"), "name.tar");
+    EXPECT_EQ(GetFileBaseName("noext"), "noext");
+}
