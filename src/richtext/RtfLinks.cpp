@@ -1,0 +1,32 @@
+#include "richtext/RtfLinks.h"
+
+#include <charconv>
+
+namespace Norik {
+
+namespace {
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\xA0'; }
+}  // namespace
+
+std::optional<int> ParseDecimalNumber(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    // UTF-8 no-break space (C2 A0) around a number is a blank too.
+    while (text.size() >= 2 && text[0] == '\xC2' && text[1] == '\xA0') text.remove_prefix(2);
+    while (text.size() >= 2 && text[text.size() - 2] == '\xC2' && text.back() == '\xA0') text.remove_suffix(2);
+    if (text.empty()) return std::nullopt;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+    }
+    int value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<int> LinkDocumentNumber(std::string_view target, std::string_view visibleText) {
+    if (auto number = ParseDecimalNumber(target)) return number;
+    return ParseDecimalNumber(visibleText);
+}
+
+}  // namespace Norik

@@ -1,0 +1,105 @@
+// Builds a QTextDocument from RTF bytes: the counterpart of streaming RTF into a rich-edit control.
+//
+// RtfDocumentBuilder is an output of the core RtfReader that writes into a detached QTextDocument
+// through one QTextCursor inside one edit block, with undo switched off. Build on a worker thread
+// if you like (QTextDocument and QTextCursor are reentrant; nothing here touches a widget or
+// lays the document out), then moveToThread() the document to the UI thread and show it in a
+// read-only QTextBrowser with openLinks/openExternalLinks off.
+//
+// Links keep their target as the anchor href (the HYPERLINK argument as written) and carry the
+// document number they lead to, when they lead to one, in the character property
+// kLinkDocumentNumberProperty; LinkAt() recovers target, visible text and number at a position.
+// Pictures in PNG and JPEG are decoded by QImage and shown at their stated size; other formats,
+// pictures that fail to decode or are too large to decode show as an empty frame of that size.
+// Never fails: bad RTF gives a best-effort document.
+#pragma once
+
+#include <QString>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextFormat>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "richtext/RtfReader.h"
+
+class QTextDocument;
+class QTextTable;
+
+namespace Norik {
+
+// Character property of link text: the document number (int) the link leads to.
+inline constexpr int kLinkDocumentNumberProperty = QTextFormat::UserProperty + 1;
+
+class RtfDocumentBuilder : public IRtfOutput {
+public:
+    // Writes into document, which must be empty and outlive the builder. The caller owns it.
+    explicit RtfDocumentBuilder(QTextDocument* document);
+    ~RtfDocumentBuilder() override;
+
+    // Call once after the reader's Finish (closes the edit block).
+    void Close();
+
+    void Text(std::string_view utf8, const CharFormat& format) override;
+    void ParagraphEnd(const ParagraphFormat& format) override;
+    void LineBreak() override;
+    void PageBreak(const ParagraphFormat& format) override;
+    void TableRowStart(int level, const RowFormat& row) override;
+    void TableCellEnd(int level, const ParagraphFormat& lastParagraph) override;
+    void TableRowEnd(int level, const RowFormat& row) override;
+    void TableEnd(int level) override;
+    bool WantsPictureData() const override { return true; }
+    void Picture(const PictureInfo& info, std::string_view data) override;
+    void LinkStart(std::string_view target) override;
+    void LinkEnd() override;
+    void DocumentEnd(const ParagraphFormat& lastParagraph) override;
+
+private:
+    struct TableContext;
+    void EnterPendingCell();
+    void ApplyBlockFormat(const ParagraphFormat& format);
+    const QTextCharFormat& QtFormat(const CharFormat& format);
+
+    QTextDocument* m_document;
+    QTextCursor m_cursor;
+    std::vector<TableContext> m_tables;
+    CharFormat m_lastFormat;
+    QTextCharFormat m_lastQtFormat;
+    bool m_formatValid = false;
+    bool m_inLink = false;
+    QString m_linkTarget;
+    int m_linkStart = 0;
+    int m_pictureCount = 0;
+    bool m_closed = false;
+};
+
+// Reads a whole RTF document into a new detached document (parentless, owned by the caller).
+std::unique_ptr<QTextDocument> BuildTextDocument(std::string_view rtf);
+
+// Streaming form: feed decompressed blocks as they come, then take the document.
+class RtfDocumentLoader {
+public:
+    RtfDocumentLoader();
+    ~RtfDocumentLoader();
+    void Feed(std::string_view chunk);
+    // Finishes reading and hands the document over; the loader is spent afterwards.
+    std::unique_ptr<QTextDocument> TakeDocument();
+
+private:
+    std::unique_ptr<QTextDocument> m_document;
+    std::unique_ptr<RtfDocumentBuilder> m_builder;
+    std::unique_ptr<RtfReader> m_reader;
+};
+
+// What the link at a character position is: its target, its whole visible text and the document
+// number it leads to; nothing when the position is not inside a link.
+struct LinkInfo {
+    QString target;
+    QString text;
+    std::optional<int> documentNumber;
+};
+std::optional<LinkInfo> LinkAt(const QTextDocument& document, int position);
+
+}  // namespace Norik
