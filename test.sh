@@ -1,10 +1,19 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything in build/ and runs every test.
+# Installs what is missing, builds everything in build/ and runs every test: first the core's
+# tests once more in a sanitizer build (address, undefined behaviour), then the whole suite.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./tools/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --parallel "$(nproc)"
+jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
+
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DNORIK_SANITIZE=ON -DNORIK_UI=OFF \
+      -DNORIK_BENCH=OFF >/dev/null
+cmake --build build-sanitize --parallel "$jobs"
+(cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    ctest --output-on-failure --parallel "$jobs" --timeout 900)
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --parallel "$jobs"
 cd build
-ctest --output-on-failure --parallel "$(nproc)" --timeout 900
+ctest --output-on-failure --parallel "$jobs" --timeout 900
