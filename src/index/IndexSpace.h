@@ -27,6 +27,7 @@
 // (key, document) pairs and produces the IndexInt.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
@@ -68,9 +69,9 @@ IndexKey WordHash(std::string_view word);
 inline constexpr std::string_view kPrefixRangeSuffix = "****************";
 
 // Character tables of the key functions, indexed by the Windows-1251 byte.
-extern const std::uint8_t LetterCode[256];  // 5-bit code of each byte (0 when not listed)
-extern const bool SkipChars[256];           // bytes WordHash ignores
-extern const bool EndingChars[256];         // bytes WordHash strips from the end of a word
+extern const std::array<std::uint8_t, 256> LetterCode;  // 5-bit code of each byte (0 when not listed)
+extern const std::array<bool, 256> SkipChars;           // bytes WordHash ignores
+extern const std::array<bool, 256> EndingChars;         // bytes WordHash strips from the end of a word
 
 namespace IndexImpl {
 
@@ -139,8 +140,10 @@ public:
     // Bytes held by the entries (capacity of the three arrays).
     std::size_t MemoryBytes() const;
 
-private:
+    // Where a load takes its bytes from (a stream of the storage layer or a standard stream).
     class Source;
+
+private:
     void LoadFrom(Source& source);
     // [first, last) of the entries whose key lies in [low, high]; first == last when none.
     std::pair<std::size_t, std::size_t> RangeOf(IndexKey low, IndexKey high) const;

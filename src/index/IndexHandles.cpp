@@ -1,0 +1,151 @@
+// The index handles: binding to a file, loading on first use, prefix and word lookups, and the
+// seven process-wide handles.
+#include <fstream>
+
+#include "Helpers/SFile.h"
+#include "index/DocBitmap.h"
+#include "index/IndexSpace.h"
+
+namespace IndexSpace {
+
+IIndexInt::IIndexInt() : m_impl(std::make_unique<IndexImpl::IndexInt>()) {}
+
+IIndexInt::~IIndexInt() = default;
+
+void IIndexInt::Load(Norik::SFile& stream) { m_impl->Load(stream); }
+
+void IIndexInt::LoadStream(std::istream& stream) { m_impl->LoadStream(stream); }
+
+void IIndexInt::Save(std::ostream& stream) { m_impl->Save(stream); }
+
+void IIndexInt::Clear() { m_impl->Clear(); }
+
+IndexImpl::Index* IIndexInt::GetImpl() { return m_impl.get(); }
+
+void IIndexInt::EnsureLoaded() {
+    if (m_loaded) return;
+    Norik::SFileStream stream;
+    // A failed open is reported by the stream; the handle stays unloaded and tries again next time.
+    if (Norik::Failed(stream.Open(m_fileName, Norik::kModeRead, true))) return;
+    m_loaded = true;
+    Load(stream);
+    stream.Close();
+}
+
+DocNumberList IIndexInt::FindRange(IndexKey low, IndexKey high) {
+    EnsureLoaded();
+    return m_impl->FindRange(low, high);
+}
+
+DocNumberList IIndexInt::Find(IndexKey key) {
+    EnsureLoaded();
+    return m_impl->Find(key);
+}
+
+std::int32_t IIndexInt::Count() {
+    EnsureLoaded();
+    return m_impl->Count();
+}
+
+std::uint32_t IIndexInt::TotalRefs() {
+    EnsureLoaded();
+    return m_impl->TotalRefs();
+}
+
+void IIndexInt::SetFile(const std::string& path) {
+    m_fileName = path;
+    m_loaded = false;
+}
+
+void IIndexInt::SaveToFile(const std::string& path) {
+    std::ofstream stream(path, std::ios::binary | std::ios::trunc);
+    if (!stream) return;
+    Save(stream);
+}
+
+DocNumberList IIndexStr::FindPrefix(const std::string& text) {
+    const IndexKey low = StrHash(text);
+    // A text of code-0 characters only has no range of its own: it would span every key that
+    // starts with any of them, so it finds nothing.
+    if (low == 0) return {};
+    const IndexKey high = StrHash(text + std::string(kPrefixRangeSuffix));
+    return FindRange(low, high);
+}
+
+DocNumberList IIndexLongStr::FindWords(const std::vector<std::string>& words, bool allWords) {
+    EnsureLoaded();
+    // Each word's range is marked straight into a bitmap: the postings of every key under the
+    // word's prefix are read once, and a word is combined with the others in one pass over the
+    // bitmap rather than by merging lists that grow with each word.
+    Norik::DocBitmap result;
+    bool resultEmpty = true;
+    Norik::DocBitmap docs;
+    for (const std::string& word : words) {
+        const IndexKey low = WordHash(word);
+        if (low == 0) continue;  // stems shorter than three characters yield no key
+        const IndexKey high = WordHash(word + std::string(kPrefixRangeSuffix));
+        if (allWords) {
+            docs.Reset();
+            if (!impl().CollectRange(low, high, docs)) throw Value_Not_Found{};
+            if (resultEmpty) {
+                result = docs;
+                resultEmpty = !result.Any();
+            } else if (!result.IntersectWith(docs)) {
+                throw Value_Not_Found{};
+            }
+        } else {
+            // A word without an entry is only skipped.
+            if (impl().CollectRange(low, high, result)) resultEmpty = false;
+        }
+    }
+    if (resultEmpty || !result.Any()) throw Value_Not_Found{};
+    return result.ToList();
+}
+
+IIndexLongStr& TextWordIndex() {
+    static IIndexLongStr handle;
+    return handle;
+}
+
+IIndexLongStr& TitleWordIndex() {
+    static IIndexLongStr handle;
+    return handle;
+}
+
+IIndexInt& ClassIndex() {
+    static IIndexInt handle;
+    return handle;
+}
+
+IIndexStr& TypeIndex() {
+    static IIndexStr handle;
+    return handle;
+}
+
+IIndexStr& NumberIndex() {
+    static IIndexStr handle;
+    return handle;
+}
+
+IIndexInt& DateIndex() {
+    static IIndexInt handle;
+    return handle;
+}
+
+IIndexInt& InForceIndex() {
+    static IIndexInt handle;
+    return handle;
+}
+
+IIndexInt* IndexByName(std::string_view fileStem) {
+    if (fileStem == kIndexFileNames[0]) return &TextWordIndex();
+    if (fileStem == kIndexFileNames[1]) return &TitleWordIndex();
+    if (fileStem == kIndexFileNames[2]) return &ClassIndex();
+    if (fileStem == kIndexFileNames[3]) return &TypeIndex();
+    if (fileStem == kIndexFileNames[4]) return &NumberIndex();
+    if (fileStem == kIndexFileNames[5]) return &DateIndex();
+    if (fileStem == kIndexFileNames[6]) return &InForceIndex();
+    return nullptr;
+}
+
+}  // namespace IndexSpace
