@@ -1,0 +1,108 @@
+#include "search/SearchEvaluation.h"
+
+#include "Helpers/Cp1251.h"
+
+namespace ShowData {
+
+namespace {
+
+bool IsWordSeparator(char ch) {
+    return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' || ch == '\r';
+}
+
+bool HasCriterion(const SearchRequest& request) {
+    // allWords and searchArea only qualify the criteria; they are not criteria themselves.
+    return request.classId != -1 || !request.type.empty() || !request.numberText.empty() ||
+           !request.titleWords.empty() || !request.textWords.empty() || request.dateOfIntroduction != -1 ||
+           request.inForce != -1;
+}
+
+// Every lookup of the request, in a fixed order; each throws when it finds nothing.
+std::vector<IndexSpace::DocNumberList> LookUpCriteria(const SearchRequest& request, const SearchIndexes& indexes) {
+    std::vector<IndexSpace::DocNumberList> lists;
+    const bool allWords = request.allWords != 0;
+    if (request.classId != -1) lists.push_back(indexes.classes.Find(request.classId));
+    if (!request.titleWords.empty())
+        lists.push_back(indexes.titleWords.FindWords(SplitSearchWords(request.titleWords), allWords));
+    if (!request.numberText.empty()) {
+        // A number is always a prefix; "*" ends the typed part, and a number that starts with "*"
+        // constrains nothing.
+        const std::size_t star = request.numberText.find('*');
+        if (star == std::string::npos) {
+            lists.push_back(indexes.numbers.FindPrefix(request.numberText));
+        } else if (star > 0) {
+            lists.push_back(indexes.numbers.FindPrefix(request.numberText.substr(0, star)));
+        }
+    }
+    if (!request.textWords.empty())
+        lists.push_back(indexes.textWords.FindWords(SplitSearchWords(request.textWords), allWords));
+    if (!request.type.empty()) lists.push_back(indexes.types.FindPrefix(request.type));
+    if (request.dateOfIntroduction != -1) lists.push_back(indexes.dates.Find(request.dateOfIntroduction));
+    if (request.inForce != -1) lists.push_back(indexes.inForce.Find(request.inForce));
+    return lists;
+}
+
+}  // namespace
+
+SearchIndexes SearchIndexes::ProcessWide() {
+    return SearchIndexes{IndexSpace::ClassIndex(),   IndexSpace::TitleWordIndex(), IndexSpace::NumberIndex(),
+                         IndexSpace::TextWordIndex(), IndexSpace::TypeIndex(),      IndexSpace::DateIndex(),
+                         IndexSpace::InForceIndex()};
+}
+
+const char* NoSearchCriteriaMessage() {
+    static const std::string text = Norik::Utf8ToCp1251("Не заданы реквизиты поиска!");
+    return text.c_str();
+}
+
+std::vector<std::string> SplitSearchWords(std::string_view text) {
+    std::vector<std::string> words;
+    std::size_t position = 0;
+    while (position < text.size()) {
+        while (position < text.size() && IsWordSeparator(text[position])) ++position;
+        const std::size_t start = position;
+        while (position < text.size() && !IsWordSeparator(text[position])) ++position;
+        if (position > start) words.emplace_back(text.substr(start, position - start));
+    }
+    return words;
+}
+
+IndexSpace::DocNumberList IntersectDocLists(const IndexSpace::DocNumberList& left,
+                                            const IndexSpace::DocNumberList& right) {
+    IndexSpace::DocNumberList result;
+    result.reserve(std::min(left.size(), right.size()));
+    auto a = left.begin();
+    auto b = right.begin();
+    while (a != left.end() && b != right.end()) {
+        if (*a < *b) {
+            ++a;
+        } else if (*b < *a) {
+            ++b;
+        } else {
+            result.push_back(*a);
+            ++a;
+            ++b;
+        }
+    }
+    return result;
+}
+
+IndexSpace::DocNumberList EvaluateSearchRequest(const SearchRequest& request) {
+    return EvaluateSearchRequest(request, SearchIndexes::ProcessWide());
+}
+
+IndexSpace::DocNumberList EvaluateSearchRequest(const SearchRequest& request, const SearchIndexes& indexes) {
+    if (!HasCriterion(request)) throw NoSearchCriteriaMessage();
+    try {
+        std::vector<IndexSpace::DocNumberList> lists = LookUpCriteria(request, indexes);
+        if (lists.empty()) return {};
+        IndexSpace::DocNumberList result = std::move(lists.front());
+        for (std::size_t i = 1; i < lists.size() && !result.empty(); ++i) result = IntersectDocLists(result, lists[i]);
+        return result;
+    } catch (...) {
+        // Not found, an unreadable index, or anything else a lookup ran into: nothing matches.
+        return {};
+    }
+}
+
+}  // namespace ShowData
