@@ -1,0 +1,634 @@
+#include "showdata/ListDoc.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <unordered_map>
+
+#include "Helpers/Cp1251.h"
+#include "Helpers/SFile.h"
+#include "diagnostics/ErrorLog.h"
+#include "index/IndexSpace.h"
+#include "platform/UserPort.h"
+#include "showdata/DocSort.h"
+#include "showdata/TextPool.h"
+
+namespace ShowData {
+
+using Norik::HResult;
+using Norik::kOk;
+
+namespace {
+
+// Line buffers of the text tables.
+constexpr int kClassLineSize = 256;
+constexpr int kTypeLineSize = 500;
+constexpr int kDocLineSize = 512;
+// The field readers' line lengths.
+constexpr int kClassFieldLength = 256;
+constexpr int kTypeFieldLength = 512;
+constexpr int kDocFieldLength = 512;
+
+// The process-wide tables of the data model and what is derived from them at load.
+struct ModelTables {
+    ClassTable classTable;
+    // Row of the first node with each id, so look-ups by id need not scan the table.
+    std::unordered_map<std::int32_t, int> classRowById;
+    TypeList typeList;
+
+    DocTable docTable;
+    Norik::TextPool text;
+    // Type names are few and repeated on every row; each is stored once.
+    std::unordered_map<std::string_view, std::string_view> typeTexts;
+    // Row positions ordered by number (stable), kept only when the file's rows are not ascending
+    // by number; empty means the table itself is in number order.
+    std::vector<std::uint32_t> rowsByNumber;
+    DayCode baseDate = 0;
+    int documentCount = 0;
+
+    void ResetClassifier() {
+        classTable.clear();
+        classRowById.clear();
+        typeList.clear();
+    }
+    void ResetDocuments() {
+        docTable.clear();
+        docTable.shrink_to_fit();
+        typeTexts.clear();
+        text.Clear();
+        rowsByNumber.clear();
+        baseDate = 0;
+        documentCount = 0;
+    }
+};
+
+ModelTables& Tables() {
+    static ModelTables tables;
+    return tables;
+}
+
+// The program's own texts, converted once from the UTF-8 of the source to Windows-1251.
+struct ModelTexts {
+    std::string caption = Norik::Utf8ToCp1251("База документов");
+    std::string classLoadFailed =
+        Norik::Utf8ToCp1251("При загрузке данных были ошибки.\nВышлите, пожалуйста лог-файл разработчику!");
+    std::string docLoadFailed =
+        Norik::Utf8ToCp1251("При загрузке данных были ошибки\nВышлите, пожалуйста лог-файл разработчику!");
+    std::string classTitle = Norik::Utf8ToCp1251("Классификатор");
+    std::string classNumber = Norik::Utf8ToCp1251("Номер классификатора - ");
+    std::string docTitle = Norik::Utf8ToCp1251("Список документов");
+    std::string fileName = Norik::Utf8ToCp1251("Имя файла - ");
+    std::string insertDisk = Norik::Utf8ToCp1251("Вставьте диск ");
+};
+
+const ModelTexts& Texts() {
+    static const ModelTexts texts;
+    return texts;
+}
+
+// How many rows to reserve for a table announcing count rows: never more than the file could
+// hold (every row takes more than two bytes), so a damaged count cannot demand huge memory.
+std::size_t ReservationFor(std::int32_t count, const std::string& path) {
+    if (count <= 0) return 0;
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (error) return 0;
+    return std::min<std::size_t>(static_cast<std::size_t>(count), static_cast<std::size_t>(size / 2));
+}
+
+// After a ReadLine into buffer of size bytes: when the line did not fit, reads and drops the rest
+// of it, so that the next record starts at the start of a line instead of inside this one.
+void SkipRestOfLongLine(Norik::SFile& stream, const char* buffer, int size) {
+    std::size_t length = std::strlen(buffer);
+    if (length + 1 < static_cast<std::size_t>(size) || buffer[length - 1] == '\n') return;
+    char rest[256];
+    do {
+        rest[0] = '\0';
+        if (stream.ReadLine(rest, sizeof rest) != 0) return;
+        length = std::strlen(rest);
+    } while (length + 1 == sizeof rest && rest[length - 1] != '\n');
+}
+
+// Sets every row's effective parent: its parentId, unless that names no node or would lead the
+// chain of parents back into itself. Rows are visited in table order, each chain walked upwards;
+// the node whose parent would close a cycle becomes top-level.
+void ResolveParents(ModelTables& tables) {
+    auto& rows = tables.classTable;
+    enum : std::uint8_t { kUnvisited, kOnWalk, kDone };
+    std::vector<std::uint8_t> state(rows.size(), kUnvisited);
+    std::vector<int> walk;
+    for (std::size_t start = 0; start < rows.size(); ++start) {
+        walk.clear();
+        int row = static_cast<int>(start);
+        while (row >= 0 && state[row] == kUnvisited) {
+            state[row] = kOnWalk;
+            walk.push_back(row);
+            ClassRow& node = rows[row];
+            node.effectiveParentId = 0;
+            if (node.parentId == 0) break;
+            const auto parent = tables.classRowById.find(node.parentId);
+            if (parent == tables.classRowById.end() || state[parent->second] == kOnWalk) break;
+            node.effectiveParentId = node.parentId;
+            row = parent->second;
+        }
+        for (const int visited : walk) state[visited] = kDone;
+    }
+}
+
+ClassRow* FindClassRow(std::int32_t id) {
+    auto& tables = Tables();
+    const auto found = tables.classRowById.find(id);
+    return found == tables.classRowById.end() ? nullptr : &tables.classTable[found->second];
+}
+
+// The path of a row, computed along its effective parents and kept in every row on the way.
+const std::string& RowPath(ClassRow& row) {
+    if (!row.path.empty()) return row.path;
+    std::vector<ClassRow*> chain{&row};
+    while (chain.back()->effectiveParentId != 0) {
+        ClassRow* parent = FindClassRow(chain.back()->effectiveParentId);
+        if (!parent) break;  // effective parents always exist; defensive only
+        if (!parent->path.empty()) {
+            chain.push_back(parent);
+            break;
+        }
+        chain.push_back(parent);
+    }
+    // chain.back() is either top-level or already has its path.
+    if (chain.back()->path.empty()) chain.back()->path = chain.back()->name;
+    for (std::size_t i = chain.size() - 1; i-- > 0;) chain[i]->path = chain[i + 1]->path + "-" + chain[i]->name;
+    return row.path;
+}
+
+// Number of the table row at position i of the number order.
+std::uint32_t RowAtNumberPosition(const ModelTables& tables, std::size_t position) {
+    return tables.rowsByNumber.empty() ? static_cast<std::uint32_t>(position) : tables.rowsByNumber[position];
+}
+
+// [first, last) positions, in number order, of the rows with number.
+std::pair<std::size_t, std::size_t> NumberRange(std::int16_t number) {
+    const auto& tables = Tables();
+    if (tables.rowsByNumber.empty()) {
+        const auto& table = tables.docTable;
+        const auto first = std::lower_bound(table.begin(), table.end(), number,
+                                            [](const DocItem& row, std::int16_t n) { return row.number < n; });
+        const auto last = std::upper_bound(first, table.end(), number,
+                                           [](std::int16_t n, const DocItem& row) { return n < row.number; });
+        return {static_cast<std::size_t>(first - table.begin()), static_cast<std::size_t>(last - table.begin())};
+    }
+    const auto& table = tables.docTable;
+    const auto first = std::lower_bound(tables.rowsByNumber.begin(), tables.rowsByNumber.end(), number,
+                                        [&table](std::uint32_t row, std::int16_t n) { return table[row].number < n; });
+    const auto last = std::upper_bound(first, tables.rowsByNumber.end(), number,
+                                       [&table](std::int16_t n, std::uint32_t row) { return n < table[row].number; });
+    return {static_cast<std::size_t>(first - tables.rowsByNumber.begin()),
+            static_cast<std::size_t>(last - tables.rowsByNumber.begin())};
+}
+
+const DocItem* FirstRowOfNumber(std::int16_t number) {
+    const auto& tables = Tables();
+    const auto range = NumberRange(number);
+    if (range.first == range.second) return nullptr;
+    return &tables.docTable[RowAtNumberPosition(tables, range.first)];
+}
+
+// Checks the number order of the table; when the file broke it, reports it once and builds the
+// order the look-ups need. Then counts the distinct documents.
+void IndexNumbers(ModelTables& tables) {
+    const auto& table = tables.docTable;
+    const bool ordered = std::is_sorted(table.begin(), table.end(),
+                                        [](const DocItem& a, const DocItem& b) { return a.number < b.number; });
+    tables.rowsByNumber.clear();
+    if (!ordered) {
+        NORIK_REPORT(Norik::kFail, "ShowData::CShowDoc::Init");
+        tables.rowsByNumber.resize(table.size());
+        for (std::size_t i = 0; i < table.size(); ++i) tables.rowsByNumber[i] = static_cast<std::uint32_t>(i);
+        std::stable_sort(tables.rowsByNumber.begin(), tables.rowsByNumber.end(),
+                         [&table](std::uint32_t a, std::uint32_t b) { return table[a].number < table[b].number; });
+    }
+    int count = 0;
+    for (std::size_t position = 0; position < table.size(); ++position) {
+        const std::int16_t number = table[RowAtNumberPosition(tables, position)].number;
+        if (position == 0 || number != table[RowAtNumberPosition(tables, position - 1)].number) ++count;
+    }
+    tables.documentCount = count;
+}
+
+std::string_view StoreType(ModelTables& tables, const std::string& type) {
+    if (type.empty()) return {};
+    if (const auto found = tables.typeTexts.find(type); found != tables.typeTexts.end()) return found->second;
+    const std::string_view stored = tables.text.Add(type);
+    tables.typeTexts.emplace(stored, stored);
+    return stored;
+}
+
+// Stores a text of a row; a document filed under several nodes repeats its texts on adjacent
+// rows, which then share one copy.
+std::string_view StoreText(ModelTables& tables, const std::string& text, std::string_view previous) {
+    if (text == previous) return previous;
+    return tables.text.Add(text);
+}
+
+// Reads one "Items" row into row, its texts stored with previous's where they are equal.
+HResult ReadDocRow(Norik::SFile& stream, DocItem& row, const DocItem* previous) {
+    if (const HResult code = stream.ReadType(row.number); code != kOk) {
+        return NORIK_REPORT(code, "ShowData::CShowDoc::LoadDocItem");
+    }
+    if (const HResult code = stream.ReadType(row.classId); code != kOk) {
+        return NORIK_REPORT(code, "ShowData::CShowDoc::LoadDocItem");
+    }
+    if (const HResult code = stream.ReadType(row.dateAdded); code != kOk) {
+        return NORIK_REPORT(code, "ShowData::CShowDoc::LoadDocItem");
+    }
+    char line[kDocLineSize];
+    line[0] = '\0';
+    const int result = stream.ReadLine(line, sizeof line);
+    if (result == 0) SkipRestOfLongLine(stream, line, sizeof line);
+    Norik::CLineFields<kDocFieldLength> fields(line);
+    auto& tables = Tables();
+    row.type = StoreType(tables, fields.NextField());
+    row.title = StoreText(tables, fields.NextField(), previous ? previous->title : std::string_view{});
+    row.numberText = StoreText(tables, fields.NextField(), previous ? previous->numberText : std::string_view{});
+    row.dateOfIntroduction = Norik::FieldToInt(fields.NextField());
+    row.inForce = Norik::FieldToInt(fields.NextField()) != 0;
+    row.disk = Norik::FieldToInt(fields.NextField());
+    row.marked = false;
+    return result;
+}
+
+void EnsureDocTable() {
+    if (Tables().docTable.empty()) CShowDoc::Init();
+}
+
+}  // namespace
+
+// --- Table access ---
+
+const ClassTable& GetClassTable() { return Tables().classTable; }
+const TypeList& GetTypeList() { return Tables().typeList; }
+const DocTable& GetDocTable() { return Tables().docTable; }
+DayCode BaseDate() { return Tables().baseDate; }
+
+void ResetTablesForTests() {
+    Tables().ResetClassifier();
+    Tables().ResetDocuments();
+}
+
+// --- Classifier look-ups ---
+
+int ClassIndexById(std::int32_t id) {
+    const auto& tables = Tables();
+    const auto found = tables.classRowById.find(id);
+    return found == tables.classRowById.end() ? -1 : found->second;
+}
+
+std::int32_t ClassParentId(std::int32_t id) {
+    const ClassRow* row = FindClassRow(id);
+    return row ? row->effectiveParentId : 0;
+}
+
+std::string ClassName(std::int32_t id) {
+    if (id == 0) return {};
+    const ClassRow* row = FindClassRow(id);
+    return row ? row->name : std::string{};
+}
+
+std::string ClassPath(std::int32_t id) {
+    if (id == 0) return {};
+    ClassRow* row = FindClassRow(id);
+    return row ? RowPath(*row) : std::string{};
+}
+
+int TypeCount() { return static_cast<int>(Tables().typeList.size()); }
+
+std::string TypeName(int i) {
+    const auto& list = Tables().typeList;
+    return i >= 0 && static_cast<std::size_t>(i) < list.size() ? list[i] : std::string{};
+}
+
+// --- Document look-ups ---
+
+std::vector<DocItem> DocRowsByNumber(std::int16_t number) {
+    const auto& tables = Tables();
+    const auto range = NumberRange(number);
+    std::vector<DocItem> rows;
+    rows.reserve(range.second - range.first);
+    for (std::size_t position = range.first; position < range.second; ++position) {
+        rows.push_back(tables.docTable[RowAtNumberPosition(tables, position)]);
+    }
+    return rows;
+}
+
+bool DocByNumber(std::int16_t number, DocItem& out) {
+    const DocItem* row = FirstRowOfNumber(number);
+    if (!row) return false;
+    out = *row;
+    return true;
+}
+
+std::string DocTitleByNumber(std::int16_t number) {
+    const DocItem* row = FirstRowOfNumber(number);
+    return row ? std::string(row->title) : std::string{};
+}
+
+std::string DocNumberTextAt(int i) {
+    const auto& table = Tables().docTable;
+    return i >= 0 && static_cast<std::size_t>(i) < table.size() ? std::string(table[i].numberText) : std::string{};
+}
+
+std::string DocFileName(std::int16_t number) {
+    std::string digits = std::to_string(static_cast<std::uint16_t>(number) & 0x3FFF);
+    return std::string(6 - digits.size(), '0') + digits;
+}
+
+std::string DocFileName(const DocItem& row) { return DocFileName(row.number); }
+
+// --- Statistics ---
+
+int RecordCount() {
+    EnsureDocTable();
+    return static_cast<int>(Tables().docTable.size());
+}
+
+int DocumentCount() {
+    EnsureDocTable();
+    return Tables().documentCount;
+}
+
+std::string BaseDateText() {
+    EnsureDocTable();
+    return DayCodeText(Tables().baseDate);
+}
+
+int IndexedWordCount() {
+    EnsureDocTable();
+    return IndexSpace::TextWordIndex().Count();
+}
+
+std::uint32_t AverageVocabulary() {
+    const int records = RecordCount();
+    if (records == 0) return 0;
+    return IndexSpace::TextWordIndex().TotalRefs() / static_cast<std::uint32_t>(records);
+}
+
+// --- CShowData defaults ---
+
+int CShowData::GetNumber(unsigned) { return -1; }
+void CShowData::SetParent(int, const std::string&) {}
+std::string CShowData::GetTitle() { return "*"; }
+
+// --- CShowClass ---
+
+CShowClass::CShowClass(Norik::IUserPort& userPort) : m_userPort(userPort) {
+    if (Init(userPort) < 0) {
+        m_userPort.MessageBox(Texts().classLoadFailed, Texts().caption, Norik::MessageButtons::Ok,
+                              Norik::MessageIcon::None);
+    }
+}
+
+HResult CShowClass::LoadClassItem(Norik::SFile& stream, ClassItem& item) {
+    if (const HResult code = stream.ReadType(item.id); code != kOk) {
+        return NORIK_REPORT(code, "ShowData::CShowClass::LoadClassItem");
+    }
+    if (const HResult code = stream.ReadType(item.parentId); code != kOk) {
+        return NORIK_REPORT(code, "ShowData::CShowClass::LoadClassItem");
+    }
+    if (const HResult code = stream.ReadType(item.hasDocuments); code != kOk) {
+        return NORIK_REPORT(code, "ShowData::CShowClass::LoadClassItem");
+    }
+    if (const HResult code = stream.ReadType(item.reserved); code != kOk) {
+        return NORIK_REPORT(code, "ShowData::CShowClass::LoadClassItem");
+    }
+    char line[kClassLineSize];
+    line[0] = '\0';
+    const int result = stream.ReadLine(line, sizeof line);
+    if (result == 0) SkipRestOfLongLine(stream, line, sizeof line);
+    Norik::CLineFields<kClassFieldLength> fields(line);
+    item.name = fields.NextField();
+    item.marked = false;
+    return result;
+}
+
+HResult CShowClass::Init(Norik::IUserPort& userPort) {
+    auto& tables = Tables();
+    if (!tables.classTable.empty()) return kOk;
+
+    const std::string classPath = Norik::GetTablePath("class");
+    Norik::SFileStream classFile;
+    if (const HResult code = classFile.Open(classPath, Norik::kModeRead, false); code != kOk) {
+        return NORIK_REPORT(code, "ShowData::CShowClass::Init");
+    }
+    std::int32_t count = 0;
+    if (const HResult code = classFile.ReadType(count); code != kOk) {
+        return NORIK_REPORT(code, "ShowData::CShowClass::Init");
+    }
+    tables.classTable.reserve(ReservationFor(count, classPath));
+    for (std::int32_t i = 0; i < count; ++i) {
+        ClassRow row;
+        if (LoadClassItem(classFile, row) != 0 || row.name.empty()) break;
+        tables.classRowById.try_emplace(row.id, static_cast<int>(tables.classTable.size()));
+        tables.classTable.push_back(std::move(row));
+    }
+    classFile.Close();
+    ResolveParents(tables);
+
+    Norik::SFileStream typeFile;
+    if (const HResult code = typeFile.Open(Norik::GetTablePath("typelist"), Norik::kModeRead, false); code != kOk) {
+        return NORIK_REPORT(code, "ShowData::CShowClass::Init");
+    }
+    char line[kTypeLineSize];
+    for (;;) {
+        std::memset(line, 0, sizeof line);
+        const int result = typeFile.ReadLine(line, sizeof line);
+        if (result == 0) SkipRestOfLongLine(typeFile, line, sizeof line);
+        Norik::CLineFields<kTypeFieldLength> fields(line);
+        std::string name = fields.NextField();
+        if (!name.empty()) tables.typeList.push_back(std::move(name));
+        if (result != 0) break;
+    }
+    typeFile.Close();
+
+    for (ClassRow& row : tables.classTable) RowPath(row);
+
+    // Loading the document table through a document list shows its own message when it fails.
+    CShowDoc documents(userPort);
+    return kOk;
+}
+
+void CShowClass::Sort(int, bool) {}
+
+int CShowClass::Count() { return static_cast<int>(m_items.size()); }
+
+std::string CShowClass::GetText(unsigned index) { return index < m_items.size() ? m_items[index].name : std::string{}; }
+
+void CShowClass::SetParent(int id, const std::string& name) {
+    m_id = id;
+    m_name = name;
+    for (const ClassRow& row : Tables().classTable) {
+        if (row.parentId == id) m_items.push_back(static_cast<const ClassItem&>(row));
+    }
+}
+
+ShowDataPtr CShowClass::Open(unsigned index) {
+    if (index >= m_items.size()) return nullptr;
+    const ClassItem item = m_items[index];
+    ShowDataPtr child;
+    if (item.hasDocuments != 0) {
+        child = std::make_shared<CShowDoc>(m_userPort);
+    } else {
+        child = std::make_shared<CShowClass>(m_userPort);
+    }
+    child->SetParent(item.id, m_name + "-" + item.name);
+    return child;
+}
+
+std::string CShowClass::GetTitle() { return Texts().classTitle + m_name; }
+
+std::string CShowClass::GetName(unsigned index) {
+    if (index >= m_items.size()) return {};
+    return Texts().classNumber + std::to_string(m_items[index].id);
+}
+
+bool CShowClass::IsFolder() { return true; }
+
+void CShowClass::Find() { m_userPort.RunAttributeSearch(m_request, nullptr); }
+
+bool CShowClass::GetMark(unsigned index) {
+    if (index >= m_items.size()) return false;
+    const ClassRow* row = FindClassRow(m_items[index].id);
+    return row && row->marked;
+}
+
+void CShowClass::SetMark(unsigned index, bool value) {
+    if (index >= m_items.size()) return;
+    if (ClassRow* row = FindClassRow(m_items[index].id)) row->marked = value;
+}
+
+// --- CShowDoc ---
+
+CShowDoc::CShowDoc(Norik::IUserPort& userPort) : m_userPort(userPort) {
+    if (Init() < 0) {
+        m_userPort.MessageBox(Texts().docLoadFailed, Texts().caption, Norik::MessageButtons::Ok,
+                              Norik::MessageIcon::None);
+    }
+}
+
+HResult CShowDoc::LoadDocItem(Norik::SFile& stream, DocItem& row) { return ReadDocRow(stream, row, nullptr); }
+
+HResult CShowDoc::Init() {
+    auto& tables = Tables();
+    if (!tables.docTable.empty()) return kOk;
+
+    Norik::SFileStream descriptor;
+    if (const HResult code = descriptor.Open(Norik::GetTablePath("descript"), Norik::kModeRead, false); code != kOk) {
+        return NORIK_REPORT(code, "ShowData::CShowDoc::Init");
+    }
+    std::int32_t unused = 0;
+    if (const HResult code = descriptor.ReadType(unused); code != kOk) {
+        return NORIK_REPORT(code, "ShowData::CShowDoc::Init");
+    }
+    std::int32_t baseDate = 0;
+    if (const HResult code = descriptor.ReadType(baseDate); code != kOk) {
+        return NORIK_REPORT(code, "ShowData::CShowDoc::Init");
+    }
+    tables.baseDate = baseDate;
+    descriptor.Close();
+
+    const std::string itemsPath = Norik::GetTablePath("Items");
+    Norik::SFileStream items;
+    if (const HResult code = items.Open(itemsPath, Norik::kModeRead, false); code != kOk) {
+        return NORIK_REPORT(code, "ShowData::CShowDoc::Init");
+    }
+    std::int32_t count = 0;
+    if (const HResult code = items.ReadType(count); code != kOk) {
+        return NORIK_REPORT(code, "ShowData::CShowDoc::Init");
+    }
+    tables.docTable.reserve(ReservationFor(count, itemsPath));
+    for (std::int32_t i = 0; i < count; ++i) {
+        DocItem row;
+        const DocItem* previous = tables.docTable.empty() ? nullptr : &tables.docTable.back();
+        if (ReadDocRow(items, row, previous) != 0) break;
+        tables.docTable.push_back(row);
+    }
+    items.Close();
+    IndexNumbers(tables);
+
+    for (const std::string_view name : IndexSpace::kIndexFileNames) {
+        if (IndexSpace::IIndexInt* index = IndexSpace::IndexByName(name)) {
+            index->SetFile(Norik::GetTablePath(std::string(name)));
+        }
+    }
+    return kOk;
+}
+
+void CShowDoc::FillFromNumbers(const std::vector<std::int16_t>& numbers) {
+    m_rows.reserve(m_rows.size() + numbers.size());
+    for (const std::int16_t number : numbers) {
+        if (const DocItem* row = FirstRowOfNumber(number)) m_rows.push_back(*row);
+    }
+    SortNewestFirst(m_rows);
+}
+
+void CShowDoc::Sort(int key, bool descending) { SortDocRows(m_rows, key, descending); }
+
+int CShowDoc::Count() { return static_cast<int>(m_rows.size()); }
+
+std::string CShowDoc::GetText(unsigned index) {
+    if (index >= m_rows.size()) return {};
+    const DocItem& row = m_rows[index];
+    std::string text;
+    text.reserve(row.type.size() + row.numberText.size() + row.title.size() + 2);
+    text.append(row.type).append(" ").append(row.numberText).append(" ").append(row.title);
+    return text;
+}
+
+int CShowDoc::GetNumber(unsigned index) { return index < m_rows.size() ? m_rows[index].number : -1; }
+
+void CShowDoc::SetParent(int id, const std::string& name) {
+    m_id = id;
+    m_name = name;
+    for (const DocItem& row : Tables().docTable) {
+        if (row.classId == id) m_rows.push_back(row);
+    }
+    SortNewestFirst(m_rows);
+}
+
+ShowDataPtr CShowDoc::Open(unsigned index) {
+    if (index >= m_rows.size()) return nullptr;
+    const DocItem row = m_rows[index];
+    for (;;) {
+        m_userPort.BeginWait();
+        const bool opened = m_userPort.OpenDocumentText(DocFileName(row));
+        m_userPort.EndWait();
+        if (opened) return nullptr;
+        const auto answer = m_userPort.MessageBox(Texts().insertDisk + std::to_string(row.disk), Texts().caption,
+                                                  Norik::MessageButtons::OkCancel, Norik::MessageIcon::None);
+        if (answer != Norik::MessageAnswer::Ok) return nullptr;
+    }
+}
+
+std::string CShowDoc::GetTitle() { return Texts().docTitle + m_name; }
+
+std::string CShowDoc::GetName(unsigned index) {
+    if (index >= m_rows.size()) return {};
+    return Texts().fileName + DocFileName(m_rows[index]);
+}
+
+bool CShowDoc::IsFolder() { return false; }
+
+void CShowDoc::Find() {
+    std::vector<std::int16_t> numbers;
+    numbers.reserve(m_rows.size());
+    for (const DocItem& row : m_rows) numbers.push_back(row.number);
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    m_userPort.RunAttributeSearch(m_request, &numbers);
+}
+
+bool CShowDoc::GetMark(unsigned index) { return index < m_rows.size() && m_rows[index].marked; }
+
+void CShowDoc::SetMark(unsigned index, bool value) {
+    if (index < m_rows.size()) m_rows[index].marked = value;
+}
+
+}  // namespace ShowData
