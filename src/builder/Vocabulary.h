@@ -1,0 +1,95 @@
+// The Russian legal vocabulary of the sample-base generator.
+//
+// The vocabulary lives in UTF-8 text files (res/vocabulary/: sections.txt, types.txt, nouns.txt,
+// adjectives.txt, verbs.txt, names.txt) and is converted to Windows-1251 when it is loaded. Nouns and
+// adjectives are stored as lemmas; every case form is derived here by the regular declensions, so
+// a few hundred lemmas give a few thousand word forms.
+//
+// Ownership: a Vocabulary owns plain value data. Threads: immutable after loading, so any number
+// of threads may read it at the same time. Failures: LoadVocabulary returns false and sets a
+// message naming the file and line that could not be used.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Norik {
+
+enum class Case { Nominative, Genitive, Dative, Accusative, Instrumental, Prepositional };
+inline constexpr int kCaseCount = 6;
+enum class Gender { Masculine, Feminine, Neuter };
+
+// One noun with all its forms (Windows-1251): forms[plural][case].
+struct Noun {
+    std::string lemma;
+    Gender gender = Gender::Masculine;
+    bool animate = false;
+    bool singularOnly = false;
+    std::array<std::array<std::string, kCaseCount>, 2> forms;
+
+    const std::string& Form(Case c, bool plural) const {
+        return forms[plural && !singularOnly ? 1 : 0][static_cast<int>(c)];
+    }
+};
+
+// One adjective with the forms of its three genders and the plural: forms[slot][case], slots
+// 0 masculine, 1 feminine, 2 neuter, 3 plural; the accusative of an animate masculine or plural
+// noun is taken from the genitive by AgreeWith.
+struct Adjective {
+    std::string lemma;
+    std::array<std::array<std::string, kCaseCount>, 4> forms;
+
+    const std::string& AgreeWith(const Noun& noun, Case c, bool plural) const;
+};
+
+struct Verb {
+    std::string active;   // third person singular
+    std::string passive;  // third person singular, reflexive
+    std::string plural;   // third person plural
+};
+
+struct SectionName {
+    int level = 0;  // 0 top
+    std::string name;
+};
+
+struct DocumentType {
+    std::string name;
+    std::string numberForm;  // "#" running number, "9" one random digit, other characters as they are
+    int weight = 1;
+    std::string issuer;      // genitive, may be empty
+};
+
+struct Signatory {
+    std::string position;
+    std::string name;
+};
+
+struct Vocabulary {
+    std::vector<SectionName> sections;
+    std::vector<Signatory> signatories;
+    std::vector<DocumentType> types;
+    std::vector<Noun> nouns;
+    std::vector<Adjective> adjectives;
+    std::vector<Verb> verbs;
+
+    // Every distinct word form the vocabulary can produce.
+    std::size_t WordFormCount() const;
+};
+
+// Derives the forms of a noun from its UTF-8 lemma and flags ("m", "f", "n", "a", "sg", "st=...",
+// "gp=...", "pl=six,plural,forms"); false when the ending fits no declension.
+bool DeclineNoun(std::string_view lemmaUtf8, const std::vector<std::string>& flags, Noun& noun);
+// Derives the forms of an adjective from its masculine nominative (UTF-8, -ый, -ий or -ой).
+bool DeclineAdjective(std::string_view lemmaUtf8, Adjective& adjective);
+
+// The folder that holds the vocabulary files: $NORIK_VOCABULARY_DIR, else "vocabulary/" beside
+// the executable, else the source tree's res/vocabulary/. Ends with "/"; empty when none exists.
+std::string FindVocabularyFolder();
+
+// Loads every file of folder; false with message set when a file is missing or a line is wrong.
+bool LoadVocabulary(const std::string& folder, Vocabulary& vocabulary, std::string& message);
+
+}  // namespace Norik
