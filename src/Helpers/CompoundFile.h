@@ -1,0 +1,196 @@
+// A read-only reader of compound files (structured storage, versions 3 and 4).
+//
+// CompoundFile opens one container file and finds streams of its root storage by name; a
+// CompoundStream reads one stream sequentially along its sector chain. The reader loads only what
+// a look-up and a read touch: the header, the FAT sectors of the chains it follows (through the
+// DIFAT), the directory entries on the search path and the sectors of the stream itself. Opening
+// a container and finding one entry costs the depth of the directory tree plus the chains
+// followed, not the number of entries.
+//
+// Names compare as the format orders its directory: shorter names first, then the UTF-16 code
+// units compared after simple upper-casing. A name that equals several entries ignoring case
+// picks the one that matches exactly when there is one.
+//
+// Every count, sector number, chain and size read from the file is checked against the file:
+// a damaged container gives a negative result code, never a read outside the file or an
+// allocation beyond what the file's size justifies. Codes: kStgFileNotFound for a missing file
+// or stream, kStgInvalidHeader for a file that is not a compound file (signature, version, byte
+// order, sector shifts), kStgDocfileCorrupt for damage (out-of-range or looping chains, sizes
+// beyond the file, a truncated file), kStgReadFault for a failing read. Nothing here writes the
+// error log: callers report what they detect.
+//
+// Ownership: a CompoundFile is shared (std::shared_ptr); every stream opened from it holds a
+// reference, so the file stays open until the last of them is gone. Neither class is
+// thread-safe; one thread uses a container and its streams at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Helpers/ResultCode.h"
+
+namespace Norik {
+
+class CompoundFile;
+
+// Follows one sector chain through the FAT or the mini FAT and remembers the part walked so far,
+// so that the k-th sector of the chain costs k steps once and nothing after.
+class SectorChain {
+public:
+    enum class Table { Fat, MiniFat };
+    SectorChain() = default;
+    SectorChain(CompoundFile* file, Table table, std::uint32_t first, std::uint32_t limit);
+
+    // The sector at position in the chain; kStgDocfileCorrupt when the chain ends before it,
+    // leaves the table's range or comes back to a sector it already passed.
+    HResult SectorAt(std::uint32_t position, std::uint32_t& sector);
+
+private:
+    bool SeenBefore(std::uint32_t sector);
+
+    CompoundFile* m_file = nullptr;
+    Table m_table = Table::Fat;
+    std::uint32_t m_limit = 0;  // sector numbers at or above are out of range
+    std::vector<std::uint32_t> m_sectors;
+    std::vector<bool> m_seen;   // sectors on the chain, once it is too long to search m_sectors
+    bool m_ended = false;
+};
+
+// One entry of the directory, as read from the file.
+struct CompoundDirectoryEntry {
+    std::u16string name;
+    std::uint8_t type = 0;  // 0 unused, 1 storage, 2 stream, 5 root
+    std::uint32_t left = 0;
+    std::uint32_t right = 0;
+    std::uint32_t child = 0;
+    std::uint32_t startSector = 0;
+    std::uint64_t size = 0;
+};
+
+class CompoundStream {
+public:
+    ~CompoundStream();
+    CompoundStream(const CompoundStream&) = delete;
+    CompoundStream& operator=(const CompoundStream&) = delete;
+
+    // Reads up to count bytes from the current position. delivered is count, or less at the end
+    // of the stream (0 there). Damage met after some bytes were copied ends this call with those
+    // bytes and kOk; the next call returns the damage code. A damaged stream stays damaged.
+    HResult Read(void* buffer, std::size_t count, std::size_t& delivered);
+
+    std::uint64_t size() const { return m_size; }
+    std::uint64_t position() const { return m_position; }
+
+private:
+    friend class CompoundFile;
+    CompoundStream(std::shared_ptr<CompoundFile> file, std::uint32_t firstSector, std::uint64_t size, bool mini);
+    HResult ReadSome(std::uint8_t* out, std::size_t count, std::size_t& done);
+
+    std::shared_ptr<CompoundFile> m_file;
+    SectorChain m_chain;
+    std::uint64_t m_size = 0;
+    std::uint64_t m_position = 0;
+    bool m_mini = false;
+    HResult m_damage = kOk;
+};
+
+class CompoundFile : public std::enable_shared_from_this<CompoundFile> {
+public:
+    static constexpr std::uint32_t kNoStream = 0xFFFFFFFFu;
+    static constexpr std::uint32_t kEndOfChain = 0xFFFFFFFEu;
+    static constexpr std::uint32_t kMaxRegularSector = 0xFFFFFFFAu;
+
+    ~CompoundFile();
+    CompoundFile(const CompoundFile&) = delete;
+    CompoundFile& operator=(const CompoundFile&) = delete;
+
+    // Opens path for reading and checks its header. On failure file is left empty.
+    static HResult Open(const std::string& path, std::shared_ptr<CompoundFile>& file);
+
+    // Opens the stream called name in the root storage (kStgFileNotFound when there is none, or
+    // when the name belongs to a storage).
+    HResult OpenStream(std::u16string_view name, std::unique_ptr<CompoundStream>& stream);
+
+    // Finds the directory entry of a root-level child by name; kStgFileNotFound when missing.
+    HResult FindRootChild(std::u16string_view name, std::uint32_t& id, CompoundDirectoryEntry& entry);
+
+    int majorVersion() const { return m_majorVersion; }
+    std::uint32_t sectorSize() const { return m_sectorSize; }
+
+    // The format's directory order: negative, 0 or positive as a sorts before, with or after b.
+    static int CompareNames(std::u16string_view a, std::u16string_view b);
+    // Simple upper-casing of one UTF-16 code unit (ASCII, Latin-1, Greek, Cyrillic).
+    static char16_t UpperCase(char16_t unit);
+
+private:
+    friend class SectorChain;
+    friend class CompoundStream;
+
+    CompoundFile() = default;
+    HResult ReadHeader();
+    HResult ReadAt(std::uint64_t offset, void* buffer, std::size_t count);
+    std::uint64_t SectorOffset(std::uint32_t sector) const {
+        return (static_cast<std::uint64_t>(sector) + 1) << m_sectorShift;
+    }
+    // The FAT sector that holds entries [index * entriesPerSector, ...): its location in the file.
+    HResult FatSectorLocation(std::uint32_t index, std::uint32_t& sector);
+    HResult FatEntry(std::uint32_t sector, std::uint32_t& next);
+    HResult MiniFatEntry(std::uint32_t miniSector, std::uint32_t& next);
+    HResult LoadFatSectors(std::uint32_t index);
+    HResult ReadDirectoryEntry(std::uint32_t id, CompoundDirectoryEntry& entry);
+    const std::uint8_t* DirectorySectorData(std::uint32_t position, HResult& code);
+    // Copies count bytes of the mini stream (the root entry's data) starting at offset.
+    HResult ReadMiniStream(std::uint64_t offset, std::uint8_t* out, std::size_t count, std::size_t& done);
+    // Copies count bytes of a chain's data starting at offset, reading adjacent sectors at once.
+    HResult ReadChainData(SectorChain& chain, std::uint64_t offset, std::uint8_t* out, std::size_t count,
+                          std::size_t& done);
+    HResult SearchOrdered(std::uint32_t start, std::u16string_view name, std::uint32_t& found,
+                          CompoundDirectoryEntry& foundEntry, bool& damaged);
+    HResult SearchAll(std::uint32_t start, std::u16string_view name, std::uint32_t& found,
+                      CompoundDirectoryEntry& foundEntry);
+
+    int m_fd = -1;
+    std::uint64_t m_fileSize = 0;
+    int m_majorVersion = 0;
+    std::uint32_t m_sectorShift = 9;
+    std::uint32_t m_sectorSize = 512;
+    std::uint32_t m_entriesPerSector = 128;  // 32-bit entries in one FAT, mini FAT or DIFAT sector
+    std::uint32_t m_sectorCount = 0;         // sectors that start inside the file
+    std::uint32_t m_fatSectorCount = 0;
+    std::uint32_t m_firstDirectorySector = 0;
+    std::uint32_t m_miniStreamCutoff = 4096;
+    std::uint32_t m_firstMiniFatSector = 0;
+    std::uint32_t m_miniFatSectorCount = 0;
+    std::uint32_t m_firstDifatSector = 0;
+    std::uint32_t m_difatSectorCount = 0;
+
+    // FAT sector locations known so far: the header's 109, then those of the DIFAT sectors read.
+    std::vector<std::uint32_t> m_fatLocations;
+    std::uint32_t m_nextDifatSector = 0;
+    std::uint32_t m_difatSectorsRead = 0;
+    std::vector<std::uint32_t> m_difatSectorsSeen;
+    // FAT sectors loaded, by index; null until needed.
+    std::vector<std::unique_ptr<std::uint32_t[]>> m_fat;
+    std::vector<std::unique_ptr<std::uint32_t[]>> m_miniFat;
+
+    SectorChain m_directoryChain;
+    SectorChain m_miniFatChain;
+    SectorChain m_miniStreamChain;
+    std::uint64_t m_miniStreamSize = 0;
+    std::uint32_t m_miniStreamSectorCount = 0;
+    bool m_rootRead = false;
+    std::uint32_t m_rootChild = kNoStream;
+
+    // Directory sectors loaded, by position in the directory chain. Reading ahead grows while the
+    // positions asked for follow each other (a search along a degenerate, list-shaped tree).
+    std::vector<const std::uint8_t*> m_directorySectors;
+    std::vector<std::unique_ptr<std::uint8_t[]>> m_directoryBlocks;
+    std::uint32_t m_lastDirectoryPosition = kNoStream;
+    std::uint32_t m_directoryReadAhead = 1;
+};
+
+}  // namespace Norik

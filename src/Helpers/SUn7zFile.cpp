@@ -1,0 +1,122 @@
+#include "Helpers/SUn7zFile.h"
+
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+
+#include "diagnostics/ErrorLog.h"
+
+namespace Norik {
+
+namespace {
+
+constexpr std::uint32_t kHeaderSize = 13;
+constexpr unsigned kPropertiesLimit = 225;  // 9 * 5 * 5
+constexpr std::uint32_t kLengthLimit = 0x80000000u;
+
+}  // namespace
+
+SUn7zFile::~SUn7zFile() { EndDecoder(); }
+
+void SUn7zFile::EndDecoder() {
+    if (m_decoderReady) lzma_end(&m_lzma);
+    m_lzma = LZMA_STREAM_INIT;
+    m_decoderReady = false;
+}
+
+HResult SUn7zFile::Open(const std::string& name, int /*mode*/, bool /*binary*/) {
+    EndDecoder();
+    m_finished = true;
+    m_inputEnded = false;
+    m_length = 0;
+    m_delivered = 0;
+    if (const HResult code = m_buffer.Open(name); Failed(code)) return code;
+
+    std::uint8_t head[5] = {};
+    if (const HResult code = m_buffer.ReadFile(head, sizeof head); Failed(code)) {
+        return NORIK_REPORT(code, "SUn7zFile::Open");
+    }
+    std::uint32_t length = 0;
+    for (int i = 0; i < 4; ++i) length += static_cast<std::uint32_t>(m_buffer.ReadByte()) << (8 * i);
+    std::uint32_t lengthHigh = 0;
+    for (int i = 0; i < 4; ++i) lengthHigh += static_cast<std::uint32_t>(m_buffer.ReadByte()) << (8 * i);
+
+    const unsigned properties = head[0];
+    if (properties >= kPropertiesLimit) throw std::logic_error("property error");
+    const unsigned pb = properties / 45;
+    const unsigned lp = (properties % 45) / 9;
+    const unsigned lc = properties % 9;
+    std::uint32_t dictionary = 0;
+    for (int i = 0; i < 4; ++i) dictionary += static_cast<std::uint32_t>(head[1 + i]) << (8 * i);
+
+    // The remaining count is a signed 32-bit value: a length of 2 GiB or more (a non-zero high
+    // half, the all-ones marker of an unknown length) would let Read decode without bound.
+    if (lengthHigh != 0 || length >= kLengthLimit) return NORIK_REPORT(kStgDocfileCorrupt, "SUn7zFile::Open");
+    // liblzma decodes lc + lp up to 4; standard encoders never write more.
+    if (lc + lp > LZMA_LCLP_MAX) return NORIK_REPORT(kStgDocfileCorrupt, "SUn7zFile::Open");
+
+    // A match never reaches further back than the text decoded so far, so a dictionary larger
+    // than the entry is never used: cutting it keeps a hostile header from claiming 4 GiB.
+    dictionary = std::max<std::uint32_t>(LZMA_DICT_SIZE_MIN, std::min(dictionary, length));
+
+    lzma_options_lzma options{};
+    options.dict_size = dictionary;
+    options.lc = lc;
+    options.lp = lp;
+    options.pb = pb;
+    const lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+    const lzma_ret started = lzma_raw_decoder(&m_lzma, filters);
+    if (started == LZMA_MEM_ERROR) throw std::bad_alloc();
+    if (started != LZMA_OK) return NORIK_REPORT(kStgDocfileCorrupt, "SUn7zFile::Open");
+    m_decoderReady = true;
+    m_length = length;
+    m_finished = false;
+    return kOk;
+}
+
+int SUn7zFile::Read(void* buffer, int count) {
+    if (count <= 0 || m_finished || !m_decoderReady) return 0;
+    const auto remaining = static_cast<std::int32_t>(m_length - m_delivered);
+    if (remaining <= 0) return 0;
+    const std::size_t wanted = static_cast<std::size_t>(std::min(remaining, count));
+    m_lzma.next_out = static_cast<std::uint8_t*>(buffer);
+    m_lzma.avail_out = wanted;
+    while (m_lzma.avail_out > 0) {
+        if (m_lzma.avail_in == 0 && !m_inputEnded) {
+            const std::uint8_t* start = nullptr;
+            std::size_t size = 0;
+            if (Failed(m_buffer.ReadCompressed(start, size))) {
+                m_finished = true;
+                break;
+            }
+            m_lzma.next_in = start;
+            m_lzma.avail_in = size;
+            m_inputEnded = size == 0;
+        }
+        const std::size_t inBefore = m_lzma.avail_in;
+        const std::size_t outBefore = m_lzma.avail_out;
+        const lzma_ret status = lzma_code(&m_lzma, LZMA_RUN);
+        // The end marker, damaged data, or input that ran out before the text did: the entry
+        // ends here, after the bytes this call has decoded so far.
+        if (status != LZMA_OK ||
+            (m_inputEnded && m_lzma.avail_in == inBefore && m_lzma.avail_out == outBefore)) {
+            m_finished = true;
+            break;
+        }
+    }
+    const std::size_t produced = wanted - m_lzma.avail_out;
+    m_delivered += static_cast<std::uint32_t>(produced);
+    return static_cast<int>(produced);
+}
+
+int SUn7zFile::Write(const void* /*buffer*/, int /*count*/) { return 0; }
+
+int SUn7zFile::ReadLine(char* /*buffer*/, int /*size*/) { return 1; }
+
+HResult SUn7zFile::WriteLine(const char* /*text*/) { return kFail; }
+
+HResult SUn7zFile::Close() { return kOk; }
+
+HResult SUn7zFile::ReadUInt(std::int32_t& /*value*/) { return kFail; }
+
+}  // namespace Norik

@@ -1,0 +1,76 @@
+// The stream of one LZMA-compressed container entry.
+//
+// SUn7zFile opens the entry <name> (the stream <name>.t of the container, see CReadBuffer.h) and
+// delivers its decoded bytes sequentially. An entry is a 13-byte header - properties byte
+// (pb * 5 + lp) * 9 + lc, dictionary size (32 bits), decoded length (64 bits, little-endian) -
+// followed by raw LZMA1 data, decoded by liblzma as the compressed bytes are pulled from the
+// container in blocks of 65,536.
+//
+// Only Open and Read do anything. Write writes nothing (0) and Close does nothing (kOk); ReadLine,
+// ReadUInt and WriteLine do nothing and say so (1, kFail, kFail), so that a line or number loop
+// over an entry ends and no caller takes a write for done.
+//
+// Failures:
+// - the container or the stream cannot be opened: Open returns its code, nothing is reported;
+// - fewer than 5 header bytes, or a failing read of them: reported ("SUn7zFile::Open"), returned;
+// - the stream ends within header bytes 5-12: Open throws std::runtime_error
+//   "ошибка при чтении файла" (Windows-1251);
+// - properties byte 225 or above: Open throws std::logic_error "property error";
+// - an entry that cannot be decoded within bounds - a decoded length of 2 GiB or more (the
+//   unknown-length marker among them), lc + lp above 4 - is refused: reported, kStgDocfileCorrupt;
+//   a dictionary size below 4,096 is raised to 4,096, and a dictionary larger than the decoded
+//   length is cut to it (the decoder never looks further back than the text it produced);
+// - the dictionary cannot be allocated: std::bad_alloc leaves Open.
+// After any failed or throwing Open, Read delivers nothing. Damaged or truncated compressed data
+// and failing container reads end the entry: the Read that meets them still delivers the bytes
+// it decoded before, every later Read returns 0. Failing container reads are reported by
+// CReadBuffer::ReadCompressed; decoding faults are not reported.
+//
+// Ownership: the reader owns the decoder and, through its CReadBuffer, the container until it is
+// destroyed or reopened. One thread at a time.
+#pragma once
+
+#include <lzma.h>
+
+#include <cstdint>
+#include <string>
+
+#include "Helpers/CReadBuffer.h"
+#include "Helpers/SFile.h"
+
+namespace Norik {
+
+class SUn7zFile : public SFile {
+public:
+    SUn7zFile() = default;
+    ~SUn7zFile() override;
+    SUn7zFile(const SUn7zFile&) = delete;
+    SUn7zFile& operator=(const SUn7zFile&) = delete;
+
+    // Opens the entry name; mode and binary are ignored.
+    HResult Open(const std::string& name, int mode, bool binary) override;
+    // Up to count decoded bytes; 0 at the end of the entry and after a failure.
+    int Read(void* buffer, int count) override;
+    int Write(const void* buffer, int count) override;
+    int ReadLine(char* buffer, int size) override;
+    HResult WriteLine(const char* text) override;
+    HResult Close() override;
+    HResult ReadUInt(std::int32_t& value) override;
+
+    // The decoded length from the header and the bytes delivered so far.
+    std::uint32_t length() const { return m_length; }
+    std::uint32_t delivered() const { return m_delivered; }
+
+private:
+    void EndDecoder();
+
+    std::uint32_t m_length = 0;
+    std::uint32_t m_delivered = 0;
+    CReadBuffer m_buffer;
+    lzma_stream m_lzma = LZMA_STREAM_INIT;
+    bool m_decoderReady = false;
+    bool m_finished = true;    // nothing more will be delivered
+    bool m_inputEnded = false;  // the container stream has no more compressed bytes
+};
+
+}  // namespace Norik
