@@ -1,6 +1,8 @@
 #include "showdata/ListDoc.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <unordered_map>
@@ -107,6 +109,18 @@ void SkipRestOfLongLine(Norik::SFile& stream, const char* buffer, int size) {
         if (stream.ReadLine(rest, sizeof rest) != 0) return;
         length = std::strlen(rest);
     } while (length + 1 == sizeof rest && rest[length - 1] != '\n');
+}
+
+// True when nothing but white space is left in the file: the table ended before its announced
+// count, which is no damage and is not reported (a following number read would fail and report).
+bool OnlyWhiteSpaceLeft(Norik::SFileStream& stream) {
+    std::FILE* file = stream.handle();
+    if (!file) return true;
+    int c = std::fgetc(file);
+    while (c != EOF && std::isspace(static_cast<unsigned char>(c))) c = std::fgetc(file);
+    if (c == EOF) return true;
+    std::ungetc(c, file);
+    return false;
 }
 
 // Sets every row's effective parent: its parentId, unless that names no node or would lead the
@@ -423,7 +437,7 @@ HResult CShowClass::Init(Norik::IUserPort& userPort) {
         return NORIK_REPORT(code, "ShowData::CShowClass::Init");
     }
     tables.classTable.reserve(ReservationFor(count, classPath));
-    for (std::int32_t i = 0; i < count; ++i) {
+    for (std::int32_t i = 0; i < count && !OnlyWhiteSpaceLeft(classFile); ++i) {
         ClassRow row;
         if (LoadClassItem(classFile, row) != 0 || row.name.empty()) break;
         tables.classRowById.try_emplace(row.id, static_cast<int>(tables.classTable.size()));
@@ -544,7 +558,7 @@ HResult CShowDoc::Init() {
         return NORIK_REPORT(code, "ShowData::CShowDoc::Init");
     }
     tables.docTable.reserve(ReservationFor(count, itemsPath));
-    for (std::int32_t i = 0; i < count; ++i) {
+    for (std::int32_t i = 0; i < count && !OnlyWhiteSpaceLeft(items); ++i) {
         DocItem row;
         const DocItem* previous = tables.docTable.empty() ? nullptr : &tables.docTable.back();
         if (ReadDocRow(items, row, previous) != 0) break;
