@@ -1,0 +1,69 @@
+#include "richtext/PlainText.h"
+
+#include "richtext/CodePages.h"
+
+namespace Norik {
+
+std::string PlainTextOutput::TakeText() {
+    std::string taken = std::move(m_text);
+    m_text.clear();
+    return taken;
+}
+
+void PlainTextOutput::Append(std::string_view utf8) {
+    if (m_encoding == TextEncoding::Utf8) {
+        m_text.append(utf8);
+    } else {
+        AppendUtf8AsCp1251(m_text, utf8);
+    }
+    m_lineOpen = true;
+}
+
+void PlainTextOutput::Text(std::string_view utf8, const CharFormat&) { Append(utf8); }
+
+void PlainTextOutput::ParagraphEnd(const ParagraphFormat& format) {
+    // Inside a table cell a paragraph break is a space: a row stays on one line.
+    if (format.tableLevel() > 0) {
+        if (m_lineOpen) m_text.push_back(' ');
+        return;
+    }
+    m_text.push_back('\n');
+    m_lineOpen = false;
+}
+
+void PlainTextOutput::LineBreak() {
+    m_text.push_back('\n');
+    m_lineOpen = false;
+}
+
+void PlainTextOutput::TableCellEnd(int, const ParagraphFormat&) {
+    // Trailing blanks of the cell's last paragraph are not part of its text.
+    while (!m_text.empty() && m_text.back() == ' ') m_text.pop_back();
+    m_text.push_back('\t');
+    m_lineOpen = true;
+}
+
+void PlainTextOutput::TableRowEnd(int level, const RowFormat&) {
+    // Nested rows stay inside the cell that holds them.
+    if (level > 1) return;
+    if (!m_text.empty() && m_text.back() == '\t') m_text.pop_back();
+    m_text.push_back('\n');
+    m_lineOpen = false;
+}
+
+void PlainTextOutput::DocumentEnd(const ParagraphFormat&) {
+    if (m_lineOpen) {
+        m_text.push_back('\n');
+        m_lineOpen = false;
+    }
+}
+
+PlainTextExtractor::PlainTextExtractor(TextEncoding encoding) : m_output(encoding), m_reader(m_output) {}
+
+std::string RtfToPlainText(std::string_view rtf, TextEncoding encoding) {
+    PlainTextOutput output(encoding);
+    ReadRtf(rtf, output);
+    return output.TakeText();
+}
+
+}  // namespace Norik
