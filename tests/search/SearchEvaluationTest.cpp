@@ -1,0 +1,215 @@
+// Evaluation of search requests against a small set of indexes written by the test.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "Helpers/Cp1251.h"
+#include "TestSupport.h"
+#include "index/IndexBuilder.h"
+#include "search/SearchEvaluation.h"
+
+namespace {
+
+using IndexSpace::DocNumberList;
+using ShowData::EvaluateSearchRequest;
+using ShowData::SearchRequest;
+
+std::string W(const char* utf8) { return Norik::Utf8ToCp1251(utf8); }
+
+// Documents 1..6:
+//   1 section 10, "12-ФЗ",  Федеральный закон, title "О налогах",          text "налог кодекс",  day 500, in force
+//   2 section 10, "123",    Федеральный закон, title "О закона изменении", text "закон",          day 500, not in force
+//   3 section 20, "12",     Указ,              title "О налоговом кодексе", text "кодекс налоги", day 600, in force
+//   4 section 20, "45/12",  Указ,              title "Об охране",           text "охрана",        day 700, in force
+//   5 section 10, "1",      Постановление,     title "О порядке",           text "порядок",       day 700, not in force
+//  -3 section 30, "Т-1",    Приказ,            title "О порядке налогов",   text "налог",         day 500, in force
+class SearchEvaluation : public ::testing::Test {
+protected:
+    void SetUp() override {
+        struct Doc {
+            int number, section;
+            const char *numberText, *type, *title, *text;
+            int day, inForce;
+        };
+        const Doc docs[] = {
+            {1, 10, "12-ФЗ", "Федеральный закон", "О налогах", "налог кодекс", 500, 1},
+            {2, 10, "123", "Федеральный закон", "О закона изменении", "закон", 500, 0},
+            {3, 20, "12", "Указ", "О налоговом кодексе", "кодекс налоги", 600, 1},
+            {4, 20, "45/12", "Указ", "Об охране", "охрана", 700, 1},
+            {5, 10, "1", "Постановление", "О порядке", "порядок", 700, 0},
+            {-3, 30, "Т-1", "Приказ", "О порядке налогов", "налог", 500, 1},
+        };
+        Norik::IndexBuilder classes, titles, numbers, texts, types, dates, inForce;
+        for (const Doc& d : docs) {
+            const auto n = static_cast<IndexSpace::DocNumber>(d.number);
+            classes.Add(d.section, n);
+            numbers.Add(IndexSpace::StrHash(W(d.numberText)), n);
+            types.Add(IndexSpace::StrHash(W(d.type)), n);
+            for (const std::string& word : ShowData::SplitSearchWords(W(d.title)))
+                if (IndexSpace::WordHash(word) != 0) titles.Add(IndexSpace::WordHash(word), n);
+            for (const std::string& word : ShowData::SplitSearchWords(W(d.text)))
+                if (IndexSpace::WordHash(word) != 0) texts.Add(IndexSpace::WordHash(word), n);
+            dates.Add(d.day, n);
+            inForce.Add(d.inForce, n);
+        }
+        Bind(m_classes, classes, "clasidx");
+        Bind(m_titles, titles, "titidx");
+        Bind(m_numbers, numbers, "numbidx");
+        Bind(m_texts, texts, "index");
+        Bind(m_types, types, "typeidx");
+        Bind(m_dates, dates, "date_beg");
+        Bind(m_inForce, inForce, "work_now");
+    }
+
+    void Bind(IndexSpace::IIndexInt& handle, const Norik::IndexBuilder& builder, const char* name) {
+        const std::string path = m_dir.file(std::string(name) + ".ttx");
+        ASSERT_EQ(builder.WriteFile(path), Norik::kOk);
+        handle.SetFile(path);
+    }
+
+    DocNumberList Evaluate(const SearchRequest& request) { return EvaluateSearchRequest(request, m_indexes); }
+
+    NorikTest::ErrorLogCapture m_log;
+    NorikTest::TempDir m_dir;
+    IndexSpace::IIndexInt m_classes, m_dates, m_inForce;
+    IndexSpace::IIndexLongStr m_titles, m_texts;
+    IndexSpace::IIndexStr m_numbers, m_types;
+    ShowData::SearchIndexes m_indexes{m_classes, m_titles, m_numbers, m_texts, m_types, m_dates, m_inForce};
+};
+
+TEST_F(SearchEvaluation, NoCriterionThrowsTheMessage) {
+    for (const auto& [allWords, area] : {std::pair{1, 0}, std::pair{0, 1}}) {
+        SearchRequest request;
+        request.allWords = allWords;
+        request.searchArea = area;
+        try {
+            Evaluate(request);
+            ADD_FAILURE() << "no exception";
+        } catch (const char* message) {
+            EXPECT_EQ(message, ShowData::NoSearchCriteriaMessage());
+            EXPECT_EQ(Norik::Cp1251ToUtf8(message), "Не заданы реквизиты поиска!");
+        }
+    }
+}
+
+TEST_F(SearchEvaluation, SectionAloneIsItsPostingList) {
+    SearchRequest request;
+    request.classId = 10;
+    EXPECT_EQ(Evaluate(request), (DocNumberList{1, 2, 5}));
+    request.classId = 11;
+    EXPECT_EQ(Evaluate(request), DocNumberList{});
+}
+
+TEST_F(SearchEvaluation, CriteriaCombineWithAnd) {
+    SearchRequest request;
+    request.classId = 10;
+    request.inForce = 1;
+    EXPECT_EQ(Evaluate(request), (DocNumberList{1}));
+    request = {};
+    request.inForce = 1;
+    request.dateOfIntroduction = 500;
+    EXPECT_EQ(Evaluate(request), (DocNumberList{-3, 1}));
+    request.textWords = W("налог");
+    request.titleWords = W("порядке");
+    EXPECT_EQ(Evaluate(request), (DocNumberList{-3}));
+    request.type = W("Указ");
+    EXPECT_EQ(Evaluate(request), DocNumberList{});
+}
+
+TEST_F(SearchEvaluation, TitleWordsAllOrAny) {
+    SearchRequest request;
+    request.titleWords = W("налог порядке");
+    EXPECT_EQ(Evaluate(request), (DocNumberList{-3}));
+    request.allWords = 0;
+    EXPECT_EQ(Evaluate(request), (DocNumberList{-3, 1, 3, 5}));
+}
+
+TEST_F(SearchEvaluation, AbsentTitleWordEmptiesAllWordsOnly) {
+    SearchRequest request;
+    request.titleWords = W("охране\tпаспорт");
+    EXPECT_EQ(Evaluate(request), DocNumberList{});
+    request.allWords = 0;
+    EXPECT_EQ(Evaluate(request), (DocNumberList{4}));
+}
+
+TEST_F(SearchEvaluation, OnlyShortWordsFindNothing) {
+    SearchRequest request;
+    request.titleWords = W("О об в");
+    EXPECT_EQ(Evaluate(request), DocNumberList{});
+    request.allWords = 0;
+    EXPECT_EQ(Evaluate(request), DocNumberList{});
+}
+
+TEST_F(SearchEvaluation, NumberIsAPrefixCutAtTheAsterisk) {
+    SearchRequest request;
+    request.numberText = "12";
+    EXPECT_EQ(Evaluate(request), (DocNumberList{1, 2, 3}));
+    request.numberText = "12*3";
+    EXPECT_EQ(Evaluate(request), (DocNumberList{1, 2, 3}));
+    request.numberText = "123*";
+    EXPECT_EQ(Evaluate(request), (DocNumberList{2}));
+    request.numberText = W("Т-*");
+    EXPECT_EQ(Evaluate(request), (DocNumberList{-3}));
+}
+
+TEST_F(SearchEvaluation, NumberStartingWithAsteriskConstrainsNothing) {
+    SearchRequest request;
+    request.numberText = "*12";
+    EXPECT_EQ(Evaluate(request), DocNumberList{});  // the only criterion: no exception either
+    request.classId = 20;
+    EXPECT_EQ(Evaluate(request), (DocNumberList{3, 4}));
+}
+
+TEST_F(SearchEvaluation, TypeIsAPrefix) {
+    SearchRequest request;
+    request.type = W("Фед");
+    EXPECT_EQ(Evaluate(request), (DocNumberList{1, 2}));
+    request.type = W("П");
+    EXPECT_EQ(Evaluate(request), (DocNumberList{-3, 5}));
+    request.type = W("А");  // hashes to 0: nothing, without an exception
+    EXPECT_EQ(Evaluate(request), DocNumberList{});
+}
+
+TEST_F(SearchEvaluation, MissingIndexFileGivesEmptyResult) {
+    m_dates.SetFile(m_dir.file("gone.ttx"));
+    m_dates.Clear();
+    SearchRequest request;
+    request.classId = 10;
+    request.dateOfIntroduction = 500;
+    EXPECT_EQ(Evaluate(request), DocNumberList{});
+    EXPECT_EQ(m_log.entryCount(), 1);
+}
+
+TEST_F(SearchEvaluation, WordCriterionOnTexts) {
+    SearchRequest request;
+    request.textWords = W("кодекс, налог");
+    EXPECT_EQ(Evaluate(request), (DocNumberList{1, 3}));
+    request.textWords = W("закон охрана");
+    request.allWords = 0;
+    EXPECT_EQ(Evaluate(request), (DocNumberList{2, 4}));
+}
+
+TEST(SearchWords, SplitAtWhiteSpaceOnly) {
+    EXPECT_EQ(ShowData::SplitSearchWords(" a,b \t\n c.\r\v\fd  "), (std::vector<std::string>{"a,b", "c.", "d"}));
+    EXPECT_TRUE(ShowData::SplitSearchWords(" \t ").empty());
+}
+
+TEST(SearchIntersection, KeepsCommonNumbersInSignedOrder) {
+    EXPECT_EQ(ShowData::IntersectDocLists({-9, -1, 0, 4, 7}, {-9, 0, 3, 7, 8}), (DocNumberList{-9, 0, 7}));
+    EXPECT_EQ(ShowData::IntersectDocLists({}, {1}), DocNumberList{});
+}
+
+TEST(SearchProcessWide, EvaluatesAgainstTheBoundHandles) {
+    NorikTest::TempDir dir;
+    Norik::IndexBuilder builder;
+    builder.Add(4, 9);
+    builder.Add(4, 2);
+    ASSERT_EQ(builder.WriteFile(dir.file("clasidx.ttx")), Norik::kOk);
+    IndexSpace::IIndexInt* classes = IndexSpace::IndexByName("clasidx");
+    classes->SetFile(dir.file("clasidx.ttx"));
+    SearchRequest request;
+    request.classId = 4;
+    EXPECT_EQ(EvaluateSearchRequest(request), (DocNumberList{2, 9}));
+}
+
+}  // namespace
