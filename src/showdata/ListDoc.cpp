@@ -288,6 +288,12 @@ void ResetTablesForTests() {
     Tables().ResetDocuments();
 }
 
+std::size_t DocTableMemoryBytes() {
+    const auto& tables = Tables();
+    return tables.docTable.capacity() * sizeof(DocItem) + tables.text.ReservedBytes() +
+           tables.rowsByNumber.capacity() * sizeof(std::uint32_t);
+}
+
 // --- Classifier look-ups ---
 
 int ClassIndexById(std::int32_t id) {

@@ -23,6 +23,7 @@
 // Threads: user-interface thread only; nothing is locked.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -86,6 +87,8 @@ DayCode BaseDate();
 // Empties every table, the base date and the document count, so the next list loads afresh.
 // Invalidates every DocItem text handed out before. Tests only.
 void ResetTablesForTests();
+// Bytes held by the document table: its rows and the pool of their texts.
+std::size_t DocTableMemoryBytes();
 
 // --- Classifier look-ups (first row with the id, in table order) ---
 // Row index of node id, or -1.
