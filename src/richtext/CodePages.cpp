@@ -32,7 +32,8 @@ std::unique_ptr<ByteDecoder> MakeDecoder(const TableEntry& entry) {
         char32_t c = b < 0x80 ? static_cast<char32_t>(b) : entry.upperHalf[b - 0x80];
         std::string utf8;
         AppendUtf8(utf8, c);
-        decoder->length[b] = static_cast<std::uint8_t>(utf8.size());
+        // A NUL byte carries no text.
+        decoder->length[b] = b == 0 ? 0 : static_cast<std::uint8_t>(utf8.size());
         for (std::size_t i = 0; i < utf8.size() && i < 3; ++i) decoder->bytes[b][i] = utf8[i];
     }
     return decoder;

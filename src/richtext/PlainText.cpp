@@ -11,6 +11,10 @@ std::string PlainTextOutput::TakeText() {
 }
 
 void PlainTextOutput::Append(std::string_view utf8) {
+    if (m_pending) {
+        m_text.push_back(m_pending);
+        m_pending = 0;
+    }
     if (m_encoding == TextEncoding::Utf8) {
         m_text.append(utf8);
     } else {
@@ -19,43 +23,41 @@ void PlainTextOutput::Append(std::string_view utf8) {
     m_lineOpen = true;
 }
 
+void PlainTextOutput::EndLine() {
+    m_pending = 0;
+    m_text.push_back('\n');
+    m_lineOpen = false;
+}
+
 void PlainTextOutput::Text(std::string_view utf8, const CharFormat&) { Append(utf8); }
 
 void PlainTextOutput::ParagraphEnd(const ParagraphFormat& format) {
     // Inside a table cell a paragraph break is a space: a row stays on one line.
     if (format.tableLevel() > 0) {
-        if (m_lineOpen) m_text.push_back(' ');
+        if (m_lineOpen && m_pending == 0) m_pending = ' ';
         return;
     }
-    m_text.push_back('\n');
-    m_lineOpen = false;
+    EndLine();
 }
 
-void PlainTextOutput::LineBreak() {
-    m_text.push_back('\n');
-    m_lineOpen = false;
-}
+void PlainTextOutput::LineBreak() { EndLine(); }
 
 void PlainTextOutput::TableCellEnd(int, const ParagraphFormat&) {
-    // Trailing blanks of the cell's last paragraph are not part of its text.
-    while (!m_text.empty() && m_text.back() == ' ') m_text.pop_back();
-    m_text.push_back('\t');
+    // An empty cell still takes its place in the row.
+    if (m_pending == '\t') m_text.push_back('\t');
+    m_pending = '\t';
     m_lineOpen = true;
 }
 
 void PlainTextOutput::TableRowEnd(int level, const RowFormat&) {
     // Nested rows stay inside the cell that holds them.
     if (level > 1) return;
-    if (!m_text.empty() && m_text.back() == '\t') m_text.pop_back();
-    m_text.push_back('\n');
-    m_lineOpen = false;
+    EndLine();
 }
 
 void PlainTextOutput::DocumentEnd(const ParagraphFormat&) {
-    if (m_lineOpen) {
-        m_text.push_back('\n');
-        m_lineOpen = false;
-    }
+    if (m_lineOpen) EndLine();
+    m_pending = 0;
 }
 
 PlainTextExtractor::PlainTextExtractor(TextEncoding encoding) : m_output(encoding), m_reader(m_output) {}

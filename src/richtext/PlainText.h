@@ -41,10 +41,14 @@ public:
 
 private:
     void Append(std::string_view utf8);
+    void EndLine();
 
     TextEncoding m_encoding;
     std::string m_text;
     bool m_lineOpen = false;  // text was written since the last line end
+    // A separator owed before the next text of the line: ' ' between paragraphs of a cell, '\t'
+    // after a cell. Held back so that a row never ends with one, whatever was taken already.
+    char m_pending = 0;
 };
 
 // Streaming extraction: feed the document in chunks, take the text as it comes.

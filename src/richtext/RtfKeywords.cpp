@@ -131,6 +131,7 @@ const std::unordered_map<std::string_view, Keyword>& Keywords() {
         {"nesttableprops", Keyword::Nesttableprops},
         {"nonshppict", Keyword::SkipDestination},
         {"nosupersub", Keyword::Nosupersub},
+        {"nonesttables", Keyword::SkipDestination},
         {"objclass", Keyword::SkipDestination},
         {"objdata", Keyword::SkipDestination},
         {"object", Keyword::BodyDestination},

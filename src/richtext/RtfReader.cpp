@@ -805,9 +805,7 @@ void RtfReader::Impl::ControlSymbol(unsigned char c) {
             m_run.push_back(static_cast<char>(c));
         } else if (m_state.destination == Destination::FieldInstruction && !m_fields.empty() &&
                    m_fields.back().instruction.size() < kMaxFieldInstruction) {
-            m_fields.back().instruction.push_back('\\');
-            if (c != '\\') m_fields.back().instruction.back() = static_cast<char>(c);
-            else m_fields.back().instruction.push_back('\\');
+            m_fields.back().instruction.push_back(static_cast<char>(c));
         }
         return;
     case '*':
@@ -850,7 +848,9 @@ void RtfReader::Impl::ControlWord() {
             --m_unicodeSkipLeft;
             return;
         }
-        auto value = static_cast<std::uint32_t>(parameter < 0 ? parameter + 65536 : parameter) & 0xFFFFu;
+        // Values beyond signed or unsigned 16 bits are not characters.
+        auto value = parameter < -32768 || parameter > 65535 ? 0xFFFDu
+                                                            : static_cast<std::uint32_t>(parameter < 0 ? parameter + 65536 : parameter);
         if (value >= 0xD800 && value <= 0xDBFF) {
             m_pendingHighSurrogate = value;
         } else if (value >= 0xDC00 && value <= 0xDFFF && m_pendingHighSurrogate) {
@@ -902,6 +902,7 @@ void RtfReader::Impl::ControlWord() {
             return;
         case Keyword::Fcharset: m_fontPending.charset = p; return;
         case Keyword::Cpg: m_fontPending.codePage = p; return;
+        case Keyword::SkipDestination: SetDestination(Destination::Skip); return;
         default: return;
         }
     } else if (dest == Destination::ColorTable) {
