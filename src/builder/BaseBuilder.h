@@ -1,0 +1,45 @@
+// The base builder: turns a source (the four text tables and one RTF text per document) into a
+// complete base: the tables, the seven index files and the container Norik.sdb.
+//
+// The keys of the indexes: clasidx the section id of every row; date_beg the date of
+// introduction; work_now 1 or 0; numbidx StrHash of the number text; typeidx StrHash of the type
+// without its leading blanks; titidx and index WordHash of every white-space separated word of the
+// title and of the document's plain text (words whose WordHash is 0 give no key).
+//
+// The source is checked first (SourceTables.h); a source with any problem builds nothing. Texts
+// are converted, indexed and compressed on every core; the container is written in document
+// order on the calling thread. Everything is written into a temporary folder beside the output
+// folder and renamed into place at the end, so a failed build leaves no half base: the output
+// folder is either untouched or a complete new base. An existing output folder is replaced only
+// when it is empty or holds a base.
+//
+// Threads: BuildBase runs on the calling thread and starts its own workers. Failures: false, with
+// every problem in problems ("file:line: text" where a line is known).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "builder/BaseSource.h"
+
+namespace Norik {
+
+struct BuildOptions {
+    int threads = 0;  // worker threads; 0: one per core
+};
+
+struct BuildReport {
+    std::size_t documents = 0;
+    std::size_t rows = 0;
+    std::uint64_t textBytes = 0;       // RTF bytes before compression
+    std::uint64_t containerBytes = 0;  // size of Norik.sdb
+    std::uint64_t baseBytes = 0;       // every file of the base
+    std::size_t textWordKeys = 0;      // keys of the index "index"
+    double seconds = 0;
+};
+
+bool BuildBase(const BaseSource& source, const std::string& outFolder, const BuildOptions& options, BuildReport& report,
+               std::vector<std::string>& problems);
+
+}  // namespace Norik

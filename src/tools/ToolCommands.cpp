@@ -1,0 +1,413 @@
+#include "tools/ToolCommands.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <map>
+#include <optional>
+
+#include "Helpers/Cp1251.h"
+#include "Helpers/Folders.h"
+#include "Helpers/SUn7zFile.h"
+#include "builder/BaseBuilder.h"
+#include "builder/BaseVerifier.h"
+#include "builder/SampleBase.h"
+#include "builder/Vocabulary.h"
+#include "index/IndexSpace.h"
+#include "platform/UserPort.h"
+#include "richtext/PlainText.h"
+#include "search/SearchEvaluation.h"
+#include "showdata/ListDoc.h"
+#include "tools/DocumentCard.h"
+
+namespace Norik {
+
+namespace {
+
+const char* const kUsage =
+    "usage:\n"
+    "  norik-tool [--base DIR] info\n"
+    "  norik-tool [--base DIR] classifier\n"
+    "  norik-tool [--base DIR] list NODE_ID [--sort date|title|type|number] [--descending]\n"
+    "  norik-tool [--base DIR] search [--section ID] [--type TEXT] [--number TEXT] [--title WORDS]\n"
+    "             [--text WORDS] [--any] [--status any|in-force|not-in-force] [--within N,N,...]\n"
+    "  norik-tool [--base DIR] cat NUMBER [--rtf | --text]\n"
+    "  norik-tool [--base DIR] card NUMBER\n"
+    "  norik-tool [--base DIR] verify\n"
+    "  norik-tool build SOURCE_DIR OUT_DIR\n"
+    "  norik-tool sample OUT_DIR [--documents N] [--seed S] [--large] [--source]\n";
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// Message boxes of the model become lines on the error stream; nothing here is interactive.
+class ConsoleUserPort : public IUserPort {
+public:
+    explicit ConsoleUserPort(std::ostream& err) : m_err(err) {}
+    MessageAnswer MessageBox(const std::string& text, const std::string&, MessageButtons buttons, MessageIcon) override {
+        std::string line = Cp1251ToUtf8(text);
+        std::replace(line.begin(), line.end(), '\n', ' ');
+        m_err << line << "\n";
+        return buttons == MessageButtons::YesNo ? MessageAnswer::No
+               : buttons == MessageButtons::Ok  ? MessageAnswer::Ok
+                                                : MessageAnswer::Cancel;
+    }
+    void BeginWait() override {}
+    void EndWait() override {}
+    bool OpenDocumentText(const std::string&) override { return false; }
+    void RunAttributeSearch(ShowData::SearchRequest&, const std::vector<std::int16_t>*) override {}
+    void OpenResultListWindow(const std::vector<std::int16_t>&, const ShowData::SearchRequest&) override {}
+
+private:
+    std::ostream& m_err;
+};
+
+struct UsageError {
+    std::string message;
+};
+
+// The arguments of one command: positional ones and "--name [value]" options.
+class Arguments {
+public:
+    Arguments(std::vector<std::string> items, std::vector<std::string> flags, std::vector<std::string> valued)
+        : m_flags(std::move(flags)), m_valued(std::move(valued)) {
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            const std::string& item = items[i];
+            if (item.rfind("--", 0) == 0 && item.size() > 2) {
+                if (std::find(m_flags.begin(), m_flags.end(), item) != m_flags.end()) {
+                    m_options[item] = "";
+                } else if (std::find(m_valued.begin(), m_valued.end(), item) != m_valued.end()) {
+                    if (i + 1 >= items.size()) throw UsageError{item + " needs a value"};
+                    m_options[item] = items[++i];
+                } else {
+                    throw UsageError{"unknown option " + item};
+                }
+            } else {
+                m_positional.push_back(item);
+            }
+        }
+    }
+    bool Has(const std::string& name) const { return m_options.count(name) != 0; }
+    std::optional<std::string> Value(const std::string& name) const {
+        const auto it = m_options.find(name);
+        return it == m_options.end() ? std::nullopt : std::optional<std::string>(it->second);
+    }
+    const std::vector<std::string>& positional() const { return m_positional; }
+    void ExpectPositional(std::size_t count, const char* what) const {
+        if (m_positional.size() != count) throw UsageError{std::string("expected ") + what};
+    }
+
+private:
+    std::vector<std::string> m_flags, m_valued;
+    std::map<std::string, std::string> m_options;
+    std::vector<std::string> m_positional;
+};
+
+long long ParseInteger(const std::string& text, long long low, long long high, const char* what) {
+    long long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high)
+        throw UsageError{std::string(what) + " must be an integer from " + std::to_string(low) + " to " + std::to_string(high) +
+                         ": " + text};
+    return value;
+}
+
+std::string Utf8(const std::string& cp1251) { return Cp1251ToUtf8(cp1251); }
+
+// Loads the document table (and binds the indexes); a base that cannot be read is a failure.
+bool LoadDocuments(std::ostream& err) {
+    if (Failed(ShowData::CShowDoc::Init()) || ShowData::GetDocTable().empty()) {
+        err << "norik-tool: no base in " << GetIndexFolder() << " (cannot read descript.ttx and Items.ttx)\n";
+        return false;
+    }
+    return true;
+}
+
+bool LoadClassifier(ConsoleUserPort& port, std::ostream& err) {
+    if (Failed(ShowData::CShowClass::Init(port)) || ShowData::GetClassTable().empty()) {
+        err << "norik-tool: no classifier in " << GetIndexFolder() << " (cannot read class.ttx)\n";
+        return false;
+    }
+    return LoadDocuments(err);
+}
+
+std::int16_t KnownDocument(const std::string& text, std::ostream& err, bool& ok) {
+    const auto number = static_cast<std::int16_t>(ParseInteger(text, -32768, 32767, "NUMBER"));
+    ShowData::DocItem row;
+    ok = ShowData::DocByNumber(number, row);
+    if (!ok) err << "norik-tool: no document " << number << " in the base\n";
+    return number;
+}
+
+int Info(const Arguments& args, std::ostream& out, std::ostream& err) {
+    args.ExpectPositional(0, "no arguments");
+    if (!LoadDocuments(err)) return kExitFailure;
+    out << "Документов: " << ShowData::DocumentCount() << "\n";
+    out << "Дата последнего обновления: " << ShowData::BaseDateText() << "\n";
+    out << "Проиндексировано слов: " << ShowData::IndexedWordCount() << "\n";
+    out << "Средний словарный запас: " << ShowData::AverageVocabulary() << "\n";
+    return 0;
+}
+
+int Classifier(const Arguments& args, std::ostream& out, std::ostream& err) {
+    args.ExpectPositional(0, "no arguments");
+    ConsoleUserPort port(err);
+    if (!LoadClassifier(port, err)) return kExitFailure;
+    for (const ShowData::ClassRow& row : ShowData::GetClassTable())
+        out << row.id << "\t" << Utf8(ShowData::ClassPath(row.id)) << "\n";
+    return 0;
+}
+
+int List(const Arguments& args, std::ostream& out, std::ostream& err) {
+    args.ExpectPositional(1, "NODE_ID");
+    const int id = static_cast<int>(ParseInteger(args.positional()[0], 0, 2147483647, "NODE_ID"));
+    int key = -1;
+    if (const auto sort = args.Value("--sort")) {
+        static const char* const keys[] = {"date", "title", "type", "number"};
+        for (int k = 0; k < 4; ++k)
+            if (*sort == keys[k]) key = k;
+        if (key < 0) throw UsageError{"--sort takes date, title, type or number"};
+    } else if (args.Has("--descending")) {
+        key = 0;
+    }
+    ConsoleUserPort port(err);
+    if (!LoadClassifier(port, err)) return kExitFailure;
+    const int index = ShowData::ClassIndexById(id);
+    if (id != 0 && index < 0) {
+        err << "norik-tool: no classifier node " << id << "\n";
+        return kExitFailure;
+    }
+    // A node that holds documents lists them; the root and the other nodes list their children.
+    std::shared_ptr<ShowData::CShowData> list;
+    if (id != 0 && ShowData::GetClassTable()[static_cast<std::size_t>(index)].hasDocuments != 0)
+        list = std::make_shared<ShowData::CShowDoc>(port);
+    else
+        list = std::make_shared<ShowData::CShowClass>(port);
+    list->SetParent(id, "");
+    if (key >= 0) list->Sort(key, args.Has("--descending"));
+    const auto* classes = dynamic_cast<ShowData::CShowClass*>(list.get());
+    for (int i = 0; i < list->Count(); ++i) {
+        const auto row = static_cast<unsigned>(i);
+        const long long number = classes != nullptr ? classes->items()[row].id : list->GetNumber(row);
+        out << number << "\t" << Utf8(list->GetText(row)) << "\n";
+    }
+    return 0;
+}
+
+int Search(const Arguments& args, std::ostream& out, std::ostream& err) {
+    args.ExpectPositional(0, "only options");
+    ShowData::SearchRequest request;
+    if (const auto v = args.Value("--section")) request.classId = static_cast<std::int16_t>(ParseInteger(*v, 0, 32767, "--section"));
+    if (const auto v = args.Value("--type")) request.type = Utf8ToCp1251(*v);
+    if (const auto v = args.Value("--number")) request.numberText = Utf8ToCp1251(*v);
+    if (const auto v = args.Value("--title")) request.titleWords = Utf8ToCp1251(*v);
+    if (const auto v = args.Value("--text")) request.textWords = Utf8ToCp1251(*v);
+    if (args.Has("--any")) request.allWords = 0;
+    if (const auto v = args.Value("--status")) {
+        if (*v == "in-force") request.inForce = 1;
+        else if (*v == "not-in-force") request.inForce = 0;
+        else if (*v != "any") throw UsageError{"--status takes any, in-force or not-in-force"};
+    }
+    std::optional<std::vector<std::int16_t>> within;
+    if (const auto v = args.Value("--within")) {
+        within.emplace();
+        std::size_t start = 0;
+        while (start <= v->size()) {
+            std::size_t comma = v->find(',', start);
+            if (comma == std::string::npos) comma = v->size();
+            const std::string item = v->substr(start, comma - start);
+            if (!item.empty()) within->push_back(static_cast<std::int16_t>(ParseInteger(item, -32768, 32767, "--within")));
+            start = comma + 1;
+        }
+        std::sort(within->begin(), within->end());
+        within->erase(std::unique(within->begin(), within->end()), within->end());
+    }
+    if (!LoadDocuments(err)) return kExitFailure;
+    IndexSpace::DocNumberList found;
+    try {
+        found = ShowData::EvaluateSearchRequest(request);
+    } catch (const char* message) {
+        err << Utf8(message) << "\n";
+        return 2;
+    }
+    if (within) found = ShowData::IntersectDocLists(found, *within);
+    if (found.empty()) {
+        err << "По Вашему запросу ничего не найдено!\n";
+        return 1;
+    }
+    for (const std::int16_t number : found) out << number << "\n";
+    return 0;
+}
+
+int Cat(const Arguments& args, std::ostream& out, std::ostream& err) {
+    args.ExpectPositional(1, "NUMBER");
+    if (args.Has("--rtf") && args.Has("--text")) throw UsageError{"--rtf and --text exclude each other"};
+    if (!LoadDocuments(err)) return kExitFailure;
+    bool known = false;
+    const std::int16_t number = KnownDocument(args.positional()[0], err, known);
+    if (!known) return kExitFailure;
+    const std::string entry = ShowData::DocFileName(number);
+    std::string rtf;
+    try {
+        SUn7zFile reader;
+        if (Failed(reader.Open(entry, kModeRead, true))) {
+            err << "norik-tool: the text of document " << number << " (" << entry << ") is not in " << GetDataFolder()
+                << "Norik.sdb\n";
+            return kExitFailure;
+        }
+        std::vector<char> buffer(65536);
+        for (int got; (got = reader.Read(buffer.data(), static_cast<int>(buffer.size()))) > 0;) rtf.append(buffer.data(), static_cast<std::size_t>(got));
+        if (rtf.size() != reader.length()) {
+            err << "norik-tool: the text of document " << number << " is damaged (" << rtf.size() << " of "
+                << reader.length() << " bytes decoded)\n";
+            return kExitFailure;
+        }
+    } catch (const std::exception& e) {
+        err << "norik-tool: the text of document " << number << " has a malformed header: " << Utf8(e.what()) << "\n";
+        return kExitFailure;
+    }
+    if (args.Has("--text"))
+        out << RtfToPlainText(rtf, TextEncoding::Utf8);
+    else
+        out.write(rtf.data(), static_cast<std::streamsize>(rtf.size()));
+    return 0;
+}
+
+int Card(const Arguments& args, std::ostream& out, std::ostream& err) {
+    args.ExpectPositional(1, "NUMBER");
+    ConsoleUserPort port(err);
+    if (!LoadClassifier(port, err)) return kExitFailure;
+    bool known = false;
+    const std::int16_t number = KnownDocument(args.positional()[0], err, known);
+    if (!known) return kExitFailure;
+    out << RtfToPlainText(ComposeDocumentCard(number), TextEncoding::Utf8);
+    return 0;
+}
+
+int Verify(const Arguments& args, std::ostream& out, std::ostream& err) {
+    args.ExpectPositional(0, "no arguments");
+    std::vector<std::string> problems;
+    VerifySummary summary;
+    const bool ok = VerifyBase(problems, summary);
+    for (const std::string& problem : problems) out << Utf8(problem) << "\n";
+    if (!ok) {
+        err << "norik-tool: verify found " << problems.size() << " problem" << (problems.size() == 1 ? "" : "s") << " in "
+            << GetIndexFolder() << "\n";
+        return kExitFailure;
+    }
+    out << "OK: " << summary.documents << " documents, " << summary.rows << " rows, " << summary.entriesChecked
+        << " entries decoded (" << summary.decodedBytes << " bytes)\n";
+    return 0;
+}
+
+void PrintBuildReport(const BuildReport& report, const std::string& folder, std::ostream& out) {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", report.seconds);
+    out << "built " << folder << ": " << report.documents << " documents, " << report.rows << " rows, " << report.textBytes
+        << " bytes of RTF, Norik.sdb " << report.containerBytes << " bytes, base " << report.baseBytes << " bytes, "
+        << report.textWordKeys << " text word keys, " << seconds << " s\n";
+}
+
+int FailBuild(const std::vector<std::string>& problems, std::ostream& err) {
+    for (std::size_t i = 0; i + 1 < problems.size(); ++i) err << Utf8(problems[i]) << "\n";
+    err << "norik-tool: " << (problems.empty() ? std::string("build failed") : Utf8(problems.back())) << "\n";
+    return kExitFailure;
+}
+
+int Build(const Arguments& args, std::ostream& out, std::ostream& err) {
+    args.ExpectPositional(2, "SOURCE_DIR OUT_DIR");
+    FolderSource source(args.positional()[0]);
+    std::vector<std::string> problems;
+    BuildReport report;
+    if (!BuildBase(source, args.positional()[1], BuildOptions{}, report, problems)) return FailBuild(problems, err);
+    PrintBuildReport(report, args.positional()[1], out);
+    return 0;
+}
+
+int Sample(const Arguments& args, std::ostream& out, std::ostream& err) {
+    args.ExpectPositional(1, "OUT_DIR");
+    SampleOptions options;
+    if (const auto v = args.Value("--documents"))
+        options.documents = static_cast<int>(ParseInteger(*v, 1, kMaxSampleDocuments, "--documents"));
+    if (const auto v = args.Value("--seed"))
+        options.seed = static_cast<std::uint64_t>(ParseInteger(*v, 0, 9223372036854775807LL, "--seed"));
+    options.large = args.Has("--large");
+    const std::string folder = FindVocabularyFolder();
+    if (folder.empty()) {
+        err << "norik-tool: the vocabulary files are not found (set NORIK_VOCABULARY_DIR)\n";
+        return kExitFailure;
+    }
+    Vocabulary vocabulary;
+    std::string message;
+    if (!LoadVocabulary(folder, vocabulary, message)) {
+        err << "norik-tool: " << message << "\n";
+        return kExitFailure;
+    }
+    const SampleBase sample(vocabulary, options);
+    if (args.Has("--source")) {
+        if (!sample.WriteSourceFolder(args.positional()[0], message)) {
+            err << "norik-tool: " << message << "\n";
+            return kExitFailure;
+        }
+        out << "source of " << sample.documents().size() << " documents written to " << args.positional()[0] << "\n";
+        return 0;
+    }
+    std::vector<std::string> problems;
+    BuildReport report;
+    if (!BuildBase(sample, args.positional()[0], BuildOptions{}, report, problems)) return FailBuild(problems, err);
+    PrintBuildReport(report, args.positional()[0], out);
+    return 0;
+}
+
+}  // namespace
+
+int RunTool(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> rest;
+    std::optional<std::string> base;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "--base") {
+            if (i + 1 >= arguments.size()) {
+                err << "norik-tool: --base needs a folder\n" << kUsage;
+                return kExitUsage;
+            }
+            base = arguments[++i];
+        } else if (arguments[i] == "--help" || arguments[i] == "-h") {
+            out << kUsage;
+            return 0;
+        } else {
+            rest.push_back(arguments[i]);
+        }
+    }
+    if (rest.empty()) {
+        err << "norik-tool: no command given\n" << kUsage;
+        return kExitUsage;
+    }
+    const std::string command = rest.front();
+    rest.erase(rest.begin());
+    FolderSettings settings;
+    settings.baseOverride = base;
+    ConfigureFolders(settings);
+
+    try {
+        if (command == "info") return Info(Arguments(rest, {}, {}), out, err);
+        if (command == "classifier") return Classifier(Arguments(rest, {}, {}), out, err);
+        if (command == "list") return List(Arguments(rest, {"--descending"}, {"--sort"}), out, err);
+        if (command == "search")
+            return Search(Arguments(rest, {"--any"}, {"--section", "--type", "--number", "--title", "--text", "--status", "--within"}),
+                          out, err);
+        if (command == "cat") return Cat(Arguments(rest, {"--rtf", "--text"}, {}), out, err);
+        if (command == "card") return Card(Arguments(rest, {}, {}), out, err);
+        if (command == "verify") return Verify(Arguments(rest, {}, {}), out, err);
+        if (command == "build") return Build(Arguments(rest, {}, {}), out, err);
+        if (command == "sample") return Sample(Arguments(rest, {"--large", "--source"}, {"--documents", "--seed"}), out, err);
+        err << "norik-tool: unknown command " << command << "\n" << kUsage;
+        return kExitUsage;
+    } catch (const UsageError& e) {
+        err << "norik-tool: " << command << ": " << e.message << "\n" << kUsage;
+        return kExitUsage;
+    }
+}
+
+}  // namespace Norik
