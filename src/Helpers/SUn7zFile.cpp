@@ -56,7 +56,9 @@ HResult SUn7zFile::Open(const std::string& name, int /*mode*/, bool /*binary*/) 
     if (lc + lp > LZMA_LCLP_MAX) return NORIK_REPORT(kStgDocfileCorrupt, "SUn7zFile::Open");
 
     // A match never reaches further back than the text decoded so far, so a dictionary larger
-    // than the entry is never used: cutting it keeps a hostile header from claiming 4 GiB.
+    // than the entry is never used: cutting it keeps a hostile header from claiming 4 GiB. A
+    // dictionary size of 0 says nothing; the whole entry as dictionary decodes whatever it holds.
+    if (dictionary == 0) dictionary = length;
     dictionary = std::max<std::uint32_t>(LZMA_DICT_SIZE_MIN, std::min(dictionary, length));
 
     lzma_options_lzma options{};
