@@ -122,8 +122,11 @@ private:
 // more than it is known to hold (a read past the end of a file would count as a failure).
 class BufferedReader {
 public:
-    explicit BufferedReader(IndexInt::Source& source) : m_source(source), m_buffer(kReadChunk) {
-        m_known = source.Remaining();
+    explicit BufferedReader(IndexInt::Source& source) : m_source(source), m_known(source.Remaining()) {
+        // A small file needs no more buffer than its own size.
+        std::size_t size = kReadChunk;
+        if (m_known >= 0 && m_known < static_cast<std::int64_t>(size)) size = static_cast<std::size_t>(m_known) + 1;
+        m_buffer.resize(size);
     }
 
     // Bytes known to be left (buffered + unread), or -1.
@@ -165,10 +168,10 @@ private:
     }
 
     IndexInt::Source& m_source;
+    std::int64_t m_known = -1;
     std::vector<unsigned char> m_buffer;
     std::size_t m_position = 0;
     std::size_t m_end = 0;
-    std::int64_t m_known = -1;
 };
 
 }  // namespace
