@@ -72,6 +72,7 @@ private:
     QString m_linkTarget;
     int m_linkStart = 0;
     int m_pictureCount = 0;
+    bool m_pageBreakPending = false;
     bool m_closed = false;
 };
 

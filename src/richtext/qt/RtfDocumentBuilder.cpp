@@ -1,0 +1,431 @@
+#include "richtext/qt/RtfDocumentBuilder.h"
+
+#include <QBuffer>
+#include <QColor>
+#include <QImage>
+#include <QImageReader>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextImageFormat>
+#include <QTextTable>
+#include <QUrl>
+#include <algorithm>
+
+#include "richtext/RtfLinks.h"
+
+namespace Norik {
+
+namespace {
+
+// Screen pixels at 96 dpi: 15 twips each.
+qreal Pixels(int twips) { return twips / 15.0; }
+
+// Pictures larger than this many pixels are not decoded: they show as an empty frame.
+constexpr qint64 kMaxDecodedPixels = 40LL * 1000 * 1000;
+
+// Cell edges closer than this are the same column edge (writers round differently per row).
+constexpr int kEdgeTolerance = 20;
+
+Qt::Alignment QtAlignment(Alignment a) {
+    switch (a) {
+    case Alignment::Center: return Qt::AlignHCenter;
+    case Alignment::Right: return Qt::AlignRight;
+    case Alignment::Justify: return Qt::AlignJustify;
+    case Alignment::Left: break;
+    }
+    return Qt::AlignLeft;
+}
+
+QTextFrameFormat::BorderStyle BorderStyleOf(const Border& b) {
+    return b.present ? QTextFrameFormat::BorderStyle_Solid : QTextFrameFormat::BorderStyle_None;
+}
+
+}  // namespace
+
+struct RtfDocumentBuilder::TableContext {
+    QTextTable* table = nullptr;
+    int row = -1;
+    std::size_t cell = 0;               // index of the current cell in the row
+    std::vector<int> edges;             // right edges of the table's columns, ascending
+    std::vector<int> cellColumns;       // first column of each cell of the current row
+    bool pendingAdvance = false;        // the current cell ended; the next content goes to the next
+};
+
+RtfDocumentBuilder::RtfDocumentBuilder(QTextDocument* document) : m_document(document), m_cursor(document) {
+    m_document->setUndoRedoEnabled(false);
+    m_cursor.beginEditBlock();
+}
+
+RtfDocumentBuilder::~RtfDocumentBuilder() { Close(); }
+
+void RtfDocumentBuilder::Close() {
+    if (m_closed) return;
+    m_closed = true;
+    m_cursor.endEditBlock();
+}
+
+const QTextCharFormat& RtfDocumentBuilder::QtFormat(const CharFormat& f) {
+    if (m_formatValid && f == m_lastFormat) return m_lastQtFormat;
+    QTextCharFormat q;
+    if (f.bold) q.setFontWeight(QFont::Bold);
+    if (f.italic) q.setFontItalic(true);
+    if (f.strike) q.setFontStrikeOut(true);
+    switch (f.underline) {
+    case Underline::None: break;
+    case Underline::Dotted: q.setUnderlineStyle(QTextCharFormat::DotLine); break;
+    case Underline::Dashed: q.setUnderlineStyle(QTextCharFormat::DashUnderline); break;
+    case Underline::Wave: q.setUnderlineStyle(QTextCharFormat::WaveUnderline); break;
+    default: q.setUnderlineStyle(QTextCharFormat::SingleUnderline); break;
+    }
+    if (f.vertical == VerticalPosition::Superscript) q.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+    if (f.vertical == VerticalPosition::Subscript) q.setVerticalAlignment(QTextCharFormat::AlignSubScript);
+    if (f.caps) q.setFontCapitalization(QFont::AllUppercase);
+    if (f.smallCaps) q.setFontCapitalization(QFont::SmallCaps);
+    q.setFontPointSize(f.fontSize / 2.0);
+    if (!f.fontName.empty()) {
+        q.setFontFamilies(QStringList{QString::fromUtf8(f.fontName.data(), static_cast<qsizetype>(f.fontName.size()))});
+    }
+    if (f.color != kAutoColor) q.setForeground(QColor(QRgb(f.color)));
+    if (f.background != kAutoColor) q.setBackground(QColor(QRgb(f.background)));
+    if (m_inLink) {
+        q.setAnchor(true);
+        q.setAnchorHref(m_linkTarget);
+    }
+    m_lastFormat = f;
+    m_lastQtFormat = q;
+    m_formatValid = true;
+    return m_lastQtFormat;
+}
+
+void RtfDocumentBuilder::ApplyBlockFormat(const ParagraphFormat& p) {
+    QTextBlockFormat b;
+    b.setAlignment(QtAlignment(p.alignment));
+    b.setLeftMargin(Pixels(p.leftIndent));
+    b.setRightMargin(Pixels(p.rightIndent));
+    b.setTextIndent(Pixels(p.firstIndent));
+    b.setTopMargin(Pixels(p.spaceBefore));
+    b.setBottomMargin(Pixels(p.spaceAfter));
+    if (p.lineSpacing != 0) {
+        if (p.lineMultiple) {
+            b.setLineHeight(p.lineSpacing * 100.0 / 240.0, QTextBlockFormat::ProportionalHeight);
+        } else if (p.lineSpacing > 0) {
+            b.setLineHeight(Pixels(p.lineSpacing), QTextBlockFormat::MinimumHeight);
+        } else {
+            b.setLineHeight(Pixels(-p.lineSpacing), QTextBlockFormat::FixedHeight);
+        }
+    }
+    if (p.keepTogether) b.setNonBreakableLines(true);
+    if (p.pageBreakBefore || m_pageBreakPending) b.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    m_pageBreakPending = false;
+    if (p.shading != kAutoColor) b.setBackground(QColor(QRgb(p.shading)));
+    m_cursor.setBlockFormat(b);
+}
+
+void RtfDocumentBuilder::EnterPendingCell() {
+    if (m_tables.empty()) return;
+    TableContext& t = m_tables.back();
+    if (!t.pendingAdvance) return;
+    t.pendingAdvance = false;
+    if (t.cell >= t.cellColumns.size()) {
+        // More cells than the row defined: the row grows by a column.
+        int next = t.cellColumns.empty() ? 0 : t.table->cellAt(t.row, t.cellColumns.back()).column() +
+                                                   t.table->cellAt(t.row, t.cellColumns.back()).columnSpan();
+        if (next >= t.table->columns()) t.table->appendColumns(1);
+        t.cellColumns.push_back(std::min(next, t.table->columns() - 1));
+    }
+    m_cursor = t.table->cellAt(t.row, t.cellColumns[t.cell]).firstCursorPosition();
+}
+
+void RtfDocumentBuilder::Text(std::string_view utf8, const CharFormat& format) {
+    EnterPendingCell();
+    m_cursor.insertText(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())), QtFormat(format));
+}
+
+void RtfDocumentBuilder::ParagraphEnd(const ParagraphFormat& format) {
+    EnterPendingCell();
+    ApplyBlockFormat(format);
+    m_cursor.insertBlock();
+}
+
+void RtfDocumentBuilder::LineBreak() {
+    EnterPendingCell();
+    m_cursor.insertText(QString(QChar::LineSeparator));
+}
+
+void RtfDocumentBuilder::PageBreak(const ParagraphFormat& format) {
+    ParagraphEnd(format);
+    m_pageBreakPending = true;
+}
+
+void RtfDocumentBuilder::TableRowStart(int level, const RowFormat& row) {
+    EnterPendingCell();
+    // A row of a level with no table yet starts one; levels deeper than that are closed already.
+    while (static_cast<int>(m_tables.size()) >= level + 1) TableEnd(static_cast<int>(m_tables.size()));
+
+    std::vector<int> rowEdges;
+    for (const CellFormat& c : row.cells) rowEdges.push_back(c.rightBoundary);
+
+    if (static_cast<int>(m_tables.size()) < level) {
+        TableContext t;
+        for (int e : rowEdges) {
+            if (t.edges.empty() || e > t.edges.back() + kEdgeTolerance) t.edges.push_back(e);
+        }
+        int columns = std::max<int>(1, static_cast<int>(t.edges.empty() ? 1 : t.edges.size()));
+        QTextTableFormat tf;
+        tf.setCellPadding(2);
+        tf.setCellSpacing(0);
+        tf.setBorderCollapse(true);
+        bool borders = std::any_of(row.cells.begin(), row.cells.end(), [](const CellFormat& c) {
+            return c.top.present || c.bottom.present || c.left.present || c.right.present;
+        });
+        tf.setBorder(borders ? 1 : 0);
+        tf.setBorderStyle(borders ? QTextFrameFormat::BorderStyle_Solid : QTextFrameFormat::BorderStyle_None);
+        tf.setAlignment(QtAlignment(row.alignment));
+        if (row.left > 0) tf.setLeftMargin(Pixels(row.left));
+        if (!t.edges.empty()) {
+            QList<QTextLength> widths;
+            int previous = row.left;
+            for (int e : t.edges) {
+                widths.append(QTextLength(QTextLength::FixedLength, Pixels(std::max(e - previous, 15))));
+                previous = e;
+            }
+            tf.setColumnWidthConstraints(widths);
+        }
+        t.table = m_cursor.insertTable(1, columns, tf);
+        t.row = 0;
+        m_tables.push_back(std::move(t));
+    } else {
+        TableContext& t = m_tables[static_cast<std::size_t>(level - 1)];
+        // Column edges this row adds split existing columns; cells of earlier rows that covered the
+        // split column keep covering both halves.
+        for (int e : rowEdges) {
+            auto it = std::find_if(t.edges.begin(), t.edges.end(), [e](int x) { return std::abs(x - e) <= kEdgeTolerance; });
+            if (it != t.edges.end()) continue;
+            auto pos = std::upper_bound(t.edges.begin(), t.edges.end(), e);
+            int index = static_cast<int>(pos - t.edges.begin());
+            t.edges.insert(pos, e);
+            if (index >= t.table->columns()) {
+                t.table->appendColumns(1);
+                continue;
+            }
+            t.table->insertColumns(index + 1, 1);
+            for (int r = 0; r <= t.row; ++r) {
+                QTextTableCell c = t.table->cellAt(r, index);
+                if (c.row() == r && c.column() <= index) t.table->mergeCells(r, c.column(), c.rowSpan(), c.columnSpan() + 1);
+            }
+        }
+        t.table->appendRows(1);
+        t.row = t.table->rows() - 1;
+    }
+
+    TableContext& t = m_tables[static_cast<std::size_t>(level - 1)];
+    t.cell = 0;
+    t.pendingAdvance = false;
+    t.cellColumns.clear();
+    // Each cell covers the columns between its left and right edge.
+    int column = 0;
+    for (std::size_t i = 0; i < row.cells.size(); ++i) {
+        const CellFormat& c = row.cells[i];
+        if (c.mergedWithPrevious && i > 0) {
+            t.cellColumns.push_back(t.cellColumns.back());
+            int first = t.cellColumns.back();
+            int last = column - 1;
+            while (column < static_cast<int>(t.edges.size()) && t.edges[static_cast<std::size_t>(column)] <= c.rightBoundary + kEdgeTolerance) {
+                last = column++;
+            }
+            if (last > first) t.table->mergeCells(t.row, first, 1, last - first + 1);
+            continue;
+        }
+        if (column >= t.table->columns()) t.table->appendColumns(1);
+        int first = column;
+        int last = column;
+        while (column < static_cast<int>(t.edges.size()) && t.edges[static_cast<std::size_t>(column)] <= c.rightBoundary + kEdgeTolerance) {
+            last = column++;
+        }
+        if (column == first) ++column;  // an edge out of order: the cell takes one column
+        t.cellColumns.push_back(first);
+        if (last > first) t.table->mergeCells(t.row, first, 1, last - first + 1);
+
+        QTextTableCellFormat cf;
+        if (c.shading != kAutoColor) cf.setBackground(QColor(QRgb(c.shading)));
+        if (c.verticalAlignment == CellAlignment::Center) cf.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+        if (c.verticalAlignment == CellAlignment::Bottom) cf.setVerticalAlignment(QTextCharFormat::AlignBottom);
+        cf.setTopBorderStyle(BorderStyleOf(c.top));
+        cf.setBottomBorderStyle(BorderStyleOf(c.bottom));
+        cf.setLeftBorderStyle(BorderStyleOf(c.left));
+        cf.setRightBorderStyle(BorderStyleOf(c.right));
+        if (c.top.present || c.bottom.present || c.left.present || c.right.present) cf.setBorder(1);
+        t.table->cellAt(t.row, first).setFormat(cf);
+    }
+    if (t.cellColumns.empty()) t.cellColumns.push_back(0);
+    m_cursor = t.table->cellAt(t.row, t.cellColumns[0]).firstCursorPosition();
+}
+
+void RtfDocumentBuilder::TableCellEnd(int level, const ParagraphFormat& lastParagraph) {
+    if (static_cast<int>(m_tables.size()) < level) return;
+    EnterPendingCell();
+    ApplyBlockFormat(lastParagraph);
+    TableContext& t = m_tables[static_cast<std::size_t>(level - 1)];
+    ++t.cell;
+    t.pendingAdvance = true;
+}
+
+void RtfDocumentBuilder::TableRowEnd(int level, const RowFormat& row) {
+    if (static_cast<int>(m_tables.size()) < level) return;
+    TableContext& t = m_tables[static_cast<std::size_t>(level - 1)];
+    t.pendingAdvance = false;
+    // Vertical merges: a continuing cell joins the cell above it.
+    for (std::size_t i = 0; i < row.cells.size() && i < t.cellColumns.size(); ++i) {
+        if (row.cells[i].verticalMerge != VerticalMerge::Continue || t.row == 0) continue;
+        QTextTableCell above = t.table->cellAt(t.row - 1, t.cellColumns[i]);
+        if (!above.isValid()) continue;
+        QTextTableCell here = t.table->cellAt(t.row, t.cellColumns[i]);
+        int span = std::max(above.columnSpan(), here.columnSpan());
+        t.table->mergeCells(above.row(), above.column(), t.row - above.row() + 1, span);
+    }
+}
+
+void RtfDocumentBuilder::TableEnd(int level) {
+    if (level < 1 || static_cast<int>(m_tables.size()) < level) return;
+    QTextTable* table = m_tables[static_cast<std::size_t>(level - 1)].table;
+    m_tables.resize(static_cast<std::size_t>(level - 1));
+    // The block right after the table.
+    m_cursor = table->lastCursorPosition();
+    m_cursor.movePosition(QTextCursor::NextBlock);
+}
+
+void RtfDocumentBuilder::Picture(const PictureInfo& info, std::string_view data) {
+    EnterPendingCell();
+    QImage image;
+    if ((info.format == PictureFormat::Png || info.format == PictureFormat::Jpeg) && !data.empty()) {
+        QByteArray bytes = QByteArray::fromRawData(data.data(), static_cast<qsizetype>(data.size()));
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, info.format == PictureFormat::Png ? "png" : "jpeg");
+        QSize size = reader.size();
+        if (size.isValid() && static_cast<qint64>(size.width()) * size.height() <= kMaxDecodedPixels) image = reader.read();
+    }
+    qreal width = Pixels(info.displayWidth());
+    qreal height = Pixels(info.displayHeight());
+    if (!image.isNull()) {
+        if (width <= 0) width = image.width();
+        if (height <= 0) height = image.height();
+    }
+    QUrl name;
+    if (image.isNull()) {
+        // Formats we do not draw take their place as an empty frame.
+        name = QUrl(QStringLiteral("norik-picture:empty"));
+        if (m_document->resource(QTextDocument::ImageResource, name).isNull()) {
+            QImage blank(1, 1, QImage::Format_ARGB32);
+            blank.fill(Qt::transparent);
+            m_document->addResource(QTextDocument::ImageResource, name, blank);
+        }
+    } else {
+        name = QUrl(QStringLiteral("norik-picture:%1").arg(++m_pictureCount));
+        m_document->addResource(QTextDocument::ImageResource, name, image);
+    }
+    QTextImageFormat f;
+    f.setName(name.toString());
+    f.setWidth(width);
+    f.setHeight(height);
+    m_cursor.insertImage(f);
+}
+
+void RtfDocumentBuilder::LinkStart(std::string_view target) {
+    EnterPendingCell();
+    m_inLink = true;
+    m_formatValid = false;
+    m_linkTarget = QString::fromUtf8(target.data(), static_cast<qsizetype>(target.size()));
+    m_linkStart = m_cursor.position();
+}
+
+void RtfDocumentBuilder::LinkEnd() {
+    if (!m_inLink) return;
+    m_inLink = false;
+    m_formatValid = false;
+    QTextCursor link(m_document);
+    link.setPosition(m_linkStart);
+    link.setPosition(m_cursor.position(), QTextCursor::KeepAnchor);
+    const QString text = link.selectedText();
+    QTextCharFormat extra;
+    bool changed = false;
+    if (m_linkTarget.isEmpty()) {
+        extra.setAnchorHref(text);
+        changed = true;
+    }
+    if (auto number = LinkDocumentNumber(m_linkTarget.toStdString(), text.toStdString())) {
+        extra.setProperty(kLinkDocumentNumberProperty, *number);
+        changed = true;
+    }
+    if (changed && link.hasSelection()) link.mergeCharFormat(extra);
+}
+
+void RtfDocumentBuilder::DocumentEnd(const ParagraphFormat& lastParagraph) {
+    EnterPendingCell();
+    ApplyBlockFormat(lastParagraph);
+}
+
+std::unique_ptr<QTextDocument> BuildTextDocument(std::string_view rtf) {
+    auto document = std::make_unique<QTextDocument>();
+    RtfDocumentBuilder builder(document.get());
+    ReadRtf(rtf, builder);
+    builder.Close();
+    return document;
+}
+
+RtfDocumentLoader::RtfDocumentLoader()
+    : m_document(std::make_unique<QTextDocument>()),
+      m_builder(std::make_unique<RtfDocumentBuilder>(m_document.get())),
+      m_reader(std::make_unique<RtfReader>(*m_builder)) {}
+
+RtfDocumentLoader::~RtfDocumentLoader() = default;
+
+void RtfDocumentLoader::Feed(std::string_view chunk) {
+    if (m_reader) m_reader->Feed(chunk);
+}
+
+std::unique_ptr<QTextDocument> RtfDocumentLoader::TakeDocument() {
+    if (m_reader) {
+        m_reader->Finish();
+        m_builder->Close();
+        m_reader.reset();
+        m_builder.reset();
+    }
+    return std::move(m_document);
+}
+
+std::optional<LinkInfo> LinkAt(const QTextDocument& document, int position) {
+    QTextBlock block = document.findBlock(position);
+    if (!block.isValid()) return std::nullopt;
+    // The fragments of the block, to find the run of link fragments around the position.
+    std::vector<QTextFragment> fragments;
+    for (auto it = block.begin(); !it.atEnd(); ++it) fragments.push_back(it.fragment());
+    std::size_t hit = fragments.size();
+    for (std::size_t i = 0; i < fragments.size(); ++i) {
+        const QTextFragment& f = fragments[i];
+        if (position >= f.position() && position < f.position() + f.length()) hit = i;
+    }
+    if (hit == fragments.size() || !fragments[hit].charFormat().isAnchor()) return std::nullopt;
+    const QTextCharFormat format = fragments[hit].charFormat();
+    auto sameLink = [&](const QTextFragment& f) {
+        QTextCharFormat c = f.charFormat();
+        return c.isAnchor() && c.anchorHref() == format.anchorHref() &&
+               c.property(kLinkDocumentNumberProperty) == format.property(kLinkDocumentNumberProperty);
+    };
+    std::size_t first = hit;
+    while (first > 0 && sameLink(fragments[first - 1])) --first;
+    std::size_t last = hit;
+    while (last + 1 < fragments.size() && sameLink(fragments[last + 1])) ++last;
+    LinkInfo info;
+    info.target = format.anchorHref();
+    for (std::size_t i = first; i <= last; ++i) info.text += fragments[i].text();
+    QVariant number = format.property(kLinkDocumentNumberProperty);
+    if (number.isValid()) {
+        info.documentNumber = number.toInt();
+    } else {
+        info.documentNumber = LinkDocumentNumber(info.target.toStdString(), info.text.toStdString());
+    }
+    return info;
+}
+
+}  // namespace Norik

@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextImageFormat>
+#include <QTextTable>
+#include <QThread>
+#include <thread>
+
+#include "TestSupport.h"
+#include "richtext/PlainText.h"
+#include "richtext/qt/RtfDocumentBuilder.h"
+
+using namespace Norik;
+
+namespace {
+
+std::string Fixture(const std::string& name) {
+    return NorikTest::ReadFile(std::string(NORIK_SOURCE_DIR) + "/tests/fixtures/rtf/" + name);
+}
+
+QString Collapse(QString s) {
+    s.replace(QChar::ParagraphSeparator, ' ').replace(QChar::LineSeparator, ' ').replace(QChar::Nbsp, ' ');
+    s.remove(QChar::ObjectReplacementCharacter);
+    return s.simplified();
+}
+
+// The block whose text starts with prefix.
+QTextBlock FindBlock(const QTextDocument& doc, const QString& prefix) {
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        if (b.text().startsWith(prefix)) return b;
+    }
+    return {};
+}
+
+QTextCharFormat FormatAt(const QTextDocument& doc, const QString& text) {
+    QTextCursor c = doc.find(text);
+    EXPECT_FALSE(c.isNull()) << text.toStdString();
+    return c.charFormat();  // the format of the character before the selection end
+}
+
+std::vector<QTextTable*> Tables(const QTextDocument& doc) {
+    std::vector<QTextTable*> tables;
+    for (QTextFrame* f : doc.rootFrame()->childFrames()) {
+        if (auto* t = qobject_cast<QTextTable*>(f)) tables.push_back(t);
+    }
+    return tables;
+}
+
+int PositionOf(const QTextDocument& doc, const QString& text) { return doc.find(text).selectionStart(); }
+
+class WriterDocument : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(WriterDocument, ShowsTheSameTextAsThePlainTextOutput) {
+    std::string rtf = Fixture(std::string(GetParam()) + ".rtf");
+    auto doc = BuildTextDocument(rtf);
+    std::string plain = RtfToPlainText(rtf);
+    EXPECT_EQ(Collapse(doc->toPlainText()), Collapse(QString::fromUtf8(plain)));
+    EXPECT_FALSE(doc->isUndoRedoEnabled());
+    EXPECT_EQ(doc->availableUndoSteps(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, WriterDocument, ::testing::Values("lo_law", "pandoc_decree", "richedit_order"));
+
+TEST(RichEditDocument, KeepsRunsParagraphsTableAndLinks) {
+    auto doc = BuildTextDocument(Fixture("richedit_order.rtf"));
+    QTextBlock title = FindBlock(*doc, QStringLiteral("ПРИКАЗ"));
+    ASSERT_TRUE(title.isValid());
+    EXPECT_EQ(title.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    EXPECT_EQ(FormatAt(*doc, QStringLiteral("ПРИКАЗ")).fontWeight(), QFont::Bold);
+    EXPECT_TRUE(FormatAt(*doc, QStringLiteral("от 15 марта")).fontItalic());
+    EXPECT_EQ(FormatAt(*doc, QStringLiteral("ПРИКАЗ")).fontFamilies().toStringList(), QStringList{"Arial"});
+
+    QTextBlock body = FindBlock(*doc, QStringLiteral("В соответствии"));
+    ASSERT_TRUE(body.isValid());
+    EXPECT_EQ(body.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignJustify);
+    EXPECT_DOUBLE_EQ(body.blockFormat().leftMargin(), 20.0);
+    EXPECT_NEAR(body.blockFormat().textIndent(), 13.33, 0.01);
+    EXPECT_FALSE(doc->toPlainText().contains(QStringLiteral("скрытый")));
+
+    auto tables = Tables(*doc);
+    ASSERT_EQ(tables.size(), 1u);
+    QTextTable* t = tables[0];
+    EXPECT_EQ(t->rows(), 3);
+    EXPECT_EQ(t->columns(), 3);
+    EXPECT_EQ(t->cellAt(1, 0).rowSpan(), 2);
+    EXPECT_EQ(t->cellAt(2, 0).row(), 1);
+    EXPECT_EQ(t->cellAt(0, 1).format().background().color(), QColor(255, 0, 0));
+    EXPECT_EQ(t->cellAt(2, 1).firstCursorPosition().block().text(), QStringLiteral("43"));
+
+    auto byTarget = LinkAt(*doc, PositionOf(*doc, QStringLiteral("о реестре")));
+    ASSERT_TRUE(byTarget.has_value());
+    EXPECT_EQ(byTarget->target, QStringLiteral("245"));
+    EXPECT_EQ(byTarget->text, QStringLiteral("Закон о реестре"));
+    EXPECT_EQ(byTarget->documentNumber, 245);
+    auto byText = LinkAt(*doc, PositionOf(*doc, QStringLiteral("1017")) + 1);
+    ASSERT_TRUE(byText.has_value());
+    EXPECT_EQ(byText->target, QStringLiteral("http://example.org/x"));
+    EXPECT_EQ(byText->documentNumber, 1017);
+    EXPECT_FALSE(LinkAt(*doc, PositionOf(*doc, QStringLiteral("приказываю"))).has_value());
+}
+
+TEST(LibreOfficeDocument, MergedCellsLinksAndPictureSize) {
+    std::string rtf = Fixture("lo_law.rtf");
+    auto doc = BuildTextDocument(rtf);
+    auto tables = Tables(*doc);
+    ASSERT_EQ(tables.size(), 1u);
+    QTextTable* t = tables[0];
+    EXPECT_EQ(t->rows(), 3);
+    EXPECT_EQ(t->columns(), 3);
+    EXPECT_EQ(t->cellAt(0, 1).columnSpan(), 2);  // "Значение" over two columns
+    EXPECT_EQ(t->cellAt(1, 0).rowSpan(), 2);     // "Срок рассмотрения" over two rows
+    EXPECT_EQ(t->cellAt(2, 2).firstCursorPosition().block().text(), QStringLiteral("продлённый"));
+
+    auto link = LinkAt(*doc, PositionOf(*doc, QStringLiteral("456")));
+    ASSERT_TRUE(link.has_value());
+    EXPECT_EQ(link->target, QStringLiteral("#part2"));
+    EXPECT_EQ(link->documentNumber, 456);
+    auto web = LinkAt(*doc, PositionOf(*doc, QStringLiteral("от 02.05.2006")));
+    ASSERT_TRUE(web.has_value());
+    EXPECT_EQ(web->target, QStringLiteral("https://example.org/doc?id=5"));
+    EXPECT_FALSE(web->documentNumber.has_value());
+
+    // One picture: the PNG, at the size the writer stated.
+    int images = 0;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            QTextCharFormat f = it.fragment().charFormat();
+            if (!f.isImageFormat()) continue;
+            ++images;
+            QTextImageFormat image = f.toImageFormat();
+            EXPECT_NEAR(image.width(), 96.0, 1.0);
+            EXPECT_NEAR(image.height(), 48.0, 1.0);
+            QImage decoded = doc->resource(QTextDocument::ImageResource, QUrl(image.name())).value<QImage>();
+            EXPECT_EQ(decoded.size(), QSize(40, 20));
+        }
+    }
+    EXPECT_EQ(images, 1);
+}
+
+TEST(DocumentBuilder, NestedTablesGoInsideTheirCell) {
+    auto doc = BuildTextDocument(R"({\rtf1\trowd\cellx4000\cellx8000\pard\intbl\itap2 x\nestcell y\nestcell)"
+                                 R"({\*\nesttableprops\trowd\cellx2000\cellx4000\nestrow}{\nonesttables\par})"
+                                 R"(\pard\intbl\itap1 \cell z\cell\row\pard after\par})");
+    auto tables = Tables(*doc);
+    ASSERT_EQ(tables.size(), 1u);
+    EXPECT_EQ(tables[0]->rows(), 1);
+    EXPECT_EQ(tables[0]->columns(), 2);
+    QList<QTextFrame*> inner = tables[0]->childFrames();
+    ASSERT_EQ(inner.size(), 1);
+    auto* nested = qobject_cast<QTextTable*>(inner[0]);
+    ASSERT_NE(nested, nullptr);
+    EXPECT_EQ(nested->columns(), 2);
+    EXPECT_EQ(nested->cellAt(0, 1).firstCursorPosition().block().text(), QStringLiteral("y"));
+    EXPECT_EQ(tables[0]->cellAt(0, 1).firstCursorPosition().block().text(), QStringLiteral("z"));
+    EXPECT_TRUE(FindBlock(*doc, QStringLiteral("after")).isValid());
+}
+
+TEST(DocumentBuilder, UnknownOrHugePicturesBecomeBoundedEmptyFrames) {
+    auto doc = BuildTextDocument(R"({\rtf1 a{\pict\wmetafile8\picw2540\pich1270 0102}b)"
+                                 R"({\pict\pngblip\picw999999999\pich999999999\picscalex99999 89504e47}c})");
+    std::vector<QTextImageFormat> images;
+    for (auto it = doc->begin().begin(); !it.atEnd(); ++it) {
+        if (it.fragment().charFormat().isImageFormat()) images.push_back(it.fragment().charFormat().toImageFormat());
+    }
+    ASSERT_EQ(images.size(), 2u);
+    EXPECT_DOUBLE_EQ(images[0].width(), 96.0);  // one inch
+    EXPECT_DOUBLE_EQ(images[0].height(), 48.0);
+    EXPECT_LE(images[1].width(), kMaxPictureTwips / 15.0);
+    EXPECT_EQ(Collapse(doc->toPlainText()), QStringLiteral("abc"));
+}
+
+TEST(DocumentBuilder, BuildsOnAWorkerThreadAndMovesToTheUiThread) {
+    std::string rtf = Fixture("richedit_order.rtf");
+    std::unique_ptr<QTextDocument> doc;
+    std::thread worker([&] {
+        RtfDocumentLoader loader;
+        for (std::size_t i = 0; i < rtf.size(); i += 100) loader.Feed(std::string_view(rtf).substr(i, 100));
+        doc = loader.TakeDocument();
+        doc->moveToThread(QApplication::instance()->thread());
+    });
+    worker.join();
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->thread(), QThread::currentThread());
+    EXPECT_EQ(Collapse(doc->toPlainText()), Collapse(QString::fromUtf8(RtfToPlainText(rtf))));
+}
+
+TEST(DocumentBuilder, HostileInputGivesADocument) {
+    std::string deep = "{\\rtf1 " + std::string(100000, '{') + "x" + std::string(50, '}') + "\\cell\\row\\nestrow}";
+    auto doc = BuildTextDocument(deep);
+    EXPECT_TRUE(doc->toPlainText().contains('x'));
+    auto text = BuildTextDocument("not rtf at all\nsecond line");
+    EXPECT_EQ(text->blockCount(), 2);
+    EXPECT_EQ(text->begin().text(), QStringLiteral("not rtf at all"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
