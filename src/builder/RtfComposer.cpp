@@ -68,7 +68,11 @@ public:
         case 6: return W("в отношении ") + NounPhrase(Case::Genitive, 1);
         case 7: return W("в течение ") + std::to_string(m_r.Between(3, 90)) + W(" дней со дня ") + NounPhrase(Case::Genitive, 1);
         case 8: return W("по ") + NounPhrase(Case::Dative, 1);
-        default: return W("об ") + NounPhrase(Case::Prepositional, 0);
+        default: {
+            std::string about = About(NounPhrase(Case::Prepositional, 0));
+            about[0] = W("о")[0];
+            return about;
+        }
         }
     }
 
