@@ -456,6 +456,9 @@ HResult CShowClass::Init(Norik::IUserPort& userPort) {
     if (const HResult code = typeFile.Open(Norik::GetTablePath("typelist"), Norik::kModeRead, false); code != kOk) {
         return NORIK_REPORT(code, "ShowData::CShowClass::Init");
     }
+    // A classifier that stayed empty makes every construction load again; the type list is
+    // read afresh each time instead of growing by another copy.
+    tables.typeList.clear();
     char line[kTypeLineSize];
     for (;;) {
         std::memset(line, 0, sizeof line);

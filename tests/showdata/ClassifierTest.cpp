@@ -139,6 +139,15 @@ TEST_F(ClassifierTest, ConstructionRetriesWhileTheClassifierIsEmptyAndNeverReloa
     EXPECT_EQ(m_port.messages.size(), 1u);
 }
 
+TEST_F(ClassifierTest, AnEmptyClassifierLoadsAgainWithoutRepeatingTheTypes) {
+    WriteClass("0\n");
+    WriteTable("typelist", "A\nB\n");
+    CShowClass first(m_port);
+    CShowClass second(m_port);
+    EXPECT_TRUE(ShowData::GetClassTable().empty());
+    EXPECT_EQ(ShowData::TypeCount(), 2);
+}
+
 TEST_F(ClassifierTest, LineLongerThanTheBufferDoesNotSpillIntoTheNextRecord) {
     const std::string longName(400, 'x');
     WriteClass("2\n1 0 0 0 " + longName + "\n2 0 0 0 B\n");
