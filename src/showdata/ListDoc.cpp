@@ -30,6 +30,8 @@ constexpr int kDocLineSize = 512;
 constexpr int kClassFieldLength = 256;
 constexpr int kTypeFieldLength = 512;
 constexpr int kDocFieldLength = 512;
+// Classifier levels below a top-level node; real classifiers are a handful deep.
+constexpr int kMaxClassDepth = 32;
 
 // The process-wide tables of the data model and what is derived from them at load.
 struct ModelTables {
@@ -89,13 +91,16 @@ const ModelTexts& Texts() {
 }
 
 // How many rows to reserve for a table announcing count rows: never more than the file could
-// hold (every row takes more than two bytes), so a damaged count cannot demand huge memory.
+// hold (a row takes at least six bytes, "0 0 0" and its line end) nor more than a generous bound,
+// so that a damaged count cannot demand huge memory; a larger table grows as it is read.
 std::size_t ReservationFor(std::int32_t count, const std::string& path) {
+    constexpr std::size_t kShortestRow = 6;
+    constexpr std::size_t kMostReserved = std::size_t{1} << 18;
     if (count <= 0) return 0;
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
     if (error) return 0;
-    return std::min<std::size_t>(static_cast<std::size_t>(count), static_cast<std::size_t>(size / 2));
+    return std::min({static_cast<std::size_t>(count), static_cast<std::size_t>(size / kShortestRow), kMostReserved});
 }
 
 // After a ReadLine into buffer of size bytes: when the line did not fit, reads and drops the rest
@@ -146,6 +151,31 @@ void ResolveParents(ModelTables& tables) {
             row = parent->second;
         }
         for (const int visited : walk) state[visited] = kDone;
+    }
+
+    // Bound the depth, so that a hostile chain of nodes cannot make the paths (each the names of
+    // all its ancestors) grow with the square of the table: a node deeper than the bound starts a
+    // new top level.
+    std::vector<int> depth(rows.size(), 0);
+    for (std::size_t start = 0; start < rows.size(); ++start) {
+        walk.clear();
+        int row = static_cast<int>(start);
+        while (depth[row] == 0) {
+            walk.push_back(row);
+            if (rows[row].effectiveParentId == 0) break;
+            row = tables.classRowById.at(rows[row].effectiveParentId);
+        }
+        for (std::size_t i = walk.size(); i-- > 0;) {
+            ClassRow& node = rows[walk[i]];
+            const int parentDepth =
+                node.effectiveParentId == 0 ? 0 : depth[tables.classRowById.at(node.effectiveParentId)];
+            if (parentDepth >= kMaxClassDepth) {
+                node.effectiveParentId = 0;
+                depth[walk[i]] = 1;
+            } else {
+                depth[walk[i]] = parentDepth + 1;
+            }
+        }
     }
 }
 

@@ -198,6 +198,17 @@ TEST_F(ClassifierTest, MissingParentAndCyclesGiveFinitePathsAndParentChains) {
     EXPECT_EQ(level.GetText(0), "B");
 }
 
+TEST_F(ClassifierTest, AChainDeeperThanThirtyTwoLevelsStartsANewTopLevel) {
+    std::string table = "40\n";
+    for (int id = 1; id <= 40; ++id) table += std::to_string(id) + " " + std::to_string(id - 1) + " 0 0n\n";
+    WriteClass(table);
+    CShowClass list(m_port);
+    EXPECT_EQ(ShowData::ClassPath(32).size(), 32u * 2 - 1);
+    EXPECT_EQ(ShowData::ClassParentId(33), 0);
+    EXPECT_EQ(ShowData::ClassPath(33), "n");
+    EXPECT_EQ(ShowData::ClassPath(40), "n-n-n-n-n-n-n-n");
+}
+
 TEST_F(ClassifierTest, LevelsNamesTitlesAndOpening) {
     WriteSmallBase();
     auto root = std::make_shared<CShowClass>(m_port);
