@@ -1,0 +1,213 @@
+// Runs the norik-tool executable on small bases made by the tool itself.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+#include "TestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int exit = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+class NorikToolTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_dir = new NorikTest::TempDir();
+        const Result made = Run({"sample", Base(), "--documents", "40", "--seed", "3"});
+        ASSERT_EQ(made.exit, 0) << made.err;
+    }
+    static void TearDownTestSuite() {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    static std::string Base() { return s_dir->folder() + "base"; }
+
+    static Result Run(const std::vector<std::string>& arguments) {
+        std::string command = Quote(std::string(NORIK_BINARY_DIR) + "/norik-tool");
+        for (const std::string& a : arguments) command += " " + Quote(a);
+        const std::string errPath = s_dir->file("stderr.txt");
+        command += " 2>" + Quote(errPath);
+        Result result;
+        std::FILE* pipe = ::popen(command.c_str(), "r");
+        if (pipe == nullptr) return result;
+        char buffer[65536];
+        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, got);
+        const int status = ::pclose(pipe);
+        result.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.err = NorikTest::ReadFile(errPath);
+        return result;
+    }
+    static Result OnBase(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"--base", Base()});
+        return Run(arguments);
+    }
+    static std::vector<std::string> Lines(const std::string& text) {
+        std::vector<std::string> lines;
+        std::istringstream stream(text);
+        for (std::string line; std::getline(stream, line);) lines.push_back(line);
+        return lines;
+    }
+
+    static NorikTest::TempDir* s_dir;
+    NorikTest::ErrorLogCapture m_log;
+};
+
+NorikTest::TempDir* NorikToolTest::s_dir = nullptr;
+
+TEST_F(NorikToolTest, InfoPrintsTheFourFiguresOfTheBase) {
+    const Result r = OnBase({"info"});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 4u) << r.out;
+    EXPECT_EQ(lines[0], "Документов: 40");
+    EXPECT_EQ(lines[1], "Дата последнего обновления: 30/6/2025");
+    EXPECT_EQ(lines[2].rfind("Проиндексировано слов: ", 0), 0u);
+    EXPECT_GT(std::stoi(lines[2].substr(lines[2].rfind(' '))), 500);
+    EXPECT_EQ(lines[3].rfind("Средний словарный запас: ", 0), 0u);
+}
+
+TEST_F(NorikToolTest, ClassifierAndListsFollowTheTables) {
+    const Result classes = OnBase({"classifier"});
+    ASSERT_EQ(classes.exit, 0) << classes.err;
+    const std::vector<std::string> lines = Lines(classes.out);
+    ASSERT_GT(lines.size(), 140u);
+    EXPECT_EQ(lines[0], "1\tКонституционный строй");
+    EXPECT_EQ(lines[2], "3\tКонституционный строй-Основы конституционного строя-Конституция Российской Федерации");
+
+    // Find a section with at least two documents through the search, then list it.
+    for (const std::string& line : lines) {
+        const std::string id = line.substr(0, line.find('\t'));
+        const Result found = OnBase({"search", "--section", id});
+        if (found.exit != 0 || Lines(found.out).size() < 2) continue;
+        const Result byNumber = OnBase({"list", id, "--sort", "number"});
+        ASSERT_EQ(byNumber.exit, 0) << byNumber.err;
+        const std::vector<std::string> rows = Lines(byNumber.out);
+        EXPECT_EQ(rows.size(), Lines(found.out).size());
+        const Result descending = OnBase({"list", id, "--sort", "title", "--descending"});
+        const std::vector<std::string> titles = Lines(descending.out);
+        ASSERT_EQ(titles.size(), rows.size());
+        for (const std::string& row : titles) {
+            EXPECT_NE(row.find('\t'), std::string::npos);
+            EXPECT_NE(std::find(rows.begin(), rows.end(), row), rows.end());
+        }
+        return;
+    }
+    FAIL() << "no section with two documents";
+}
+
+TEST_F(NorikToolTest, SearchExitCodesAndRestriction) {
+    const Result none = OnBase({"search"});
+    EXPECT_EQ(none.exit, 2);
+    EXPECT_EQ(none.err, "Не заданы реквизиты поиска!\n");
+
+    const Result nothing = OnBase({"search", "--title", "Щщщщщщ"});
+    EXPECT_EQ(nothing.exit, 1);
+    EXPECT_EQ(nothing.err, "По Вашему запросу ничего не найдено!\n");
+
+    const Result inForce = OnBase({"search", "--status", "in-force"});
+    const Result notInForce = OnBase({"search", "--status", "not-in-force"});
+    ASSERT_EQ(inForce.exit, 0);
+    ASSERT_EQ(notInForce.exit, 0);
+    std::vector<int> all;
+    for (const std::string& line : Lines(inForce.out) ) all.push_back(std::stoi(line));
+    for (const std::string& line : Lines(notInForce.out)) all.push_back(std::stoi(line));
+    std::sort(all.begin(), all.end());
+    ASSERT_EQ(all.size(), 40u);
+    for (int i = 0; i < 40; ++i) EXPECT_EQ(all[static_cast<std::size_t>(i)], i + 1);
+    const std::vector<std::string> active = Lines(inForce.out);
+    EXPECT_TRUE(std::is_sorted(active.begin(), active.end(), [](const std::string& a, const std::string& b) {
+        return std::stoi(a) < std::stoi(b);
+    }));
+
+    const Result within = OnBase({"search", "--status", "in-force", "--within", active.front() + ",9999," + active.back()});
+    EXPECT_EQ(within.exit, 0);
+    EXPECT_EQ(Lines(within.out), (std::vector<std::string>{active.front(), active.back()}));
+}
+
+TEST_F(NorikToolTest, CatAndCardShowTheDocument) {
+    const Result rtf = OnBase({"cat", "7"});
+    ASSERT_EQ(rtf.exit, 0) << rtf.err;
+    EXPECT_EQ(rtf.out.rfind("{\\rtf1", 0), 0u);
+    const Result text = OnBase({"cat", "7", "--text"});
+    ASSERT_EQ(text.exit, 0) << text.err;
+    EXPECT_EQ(text.out.find("{\\rtf"), std::string::npos);
+    EXPECT_NE(text.out.find("\nот "), std::string::npos) << text.out.substr(0, 300);
+
+    // The text written to a source folder is the text in the container.
+    const std::string source = s_dir->folder() + "source";
+    ASSERT_EQ(Run({"sample", source, "--documents", "40", "--seed", "3", "--source"}).exit, 0);
+    EXPECT_EQ(NorikTest::ReadFile(source + "/texts/000007.rtf"), rtf.out);
+
+    const Result card = OnBase({"card", "7"});
+    ASSERT_EQ(card.exit, 0) << card.err;
+    EXPECT_NE(card.out.find("Дата введения:"), std::string::npos);
+    EXPECT_NE(card.out.find("Классификатор:"), std::string::npos);
+    EXPECT_NE(card.out.find("\n- "), std::string::npos);
+    EXPECT_TRUE(card.out.find("Действующий") != std::string::npos || card.out.find("Недействующий") != std::string::npos);
+
+    const Result unknown = OnBase({"cat", "4000"});
+    EXPECT_NE(unknown.exit, 0);
+    EXPECT_EQ(Lines(unknown.err).size(), 1u);
+}
+
+TEST_F(NorikToolTest, BuildFromASourceFolderGivesTheSameBase) {
+    const std::string source = s_dir->folder() + "source2";
+    ASSERT_EQ(Run({"sample", source, "--documents", "40", "--seed", "3", "--source"}).exit, 0);
+    const std::string out = s_dir->folder() + "built";
+    const Result built = Run({"build", source, out});
+    ASSERT_EQ(built.exit, 0) << built.err;
+    for (const char* name : {"Items.ttx", "class.ttx", "index.ttx", "titidx.ttx", "clasidx.ttx", "numbidx.ttx"})
+        EXPECT_EQ(NorikTest::ReadFile(out + "/" + name), NorikTest::ReadFile(Base() + "/" + name)) << name;
+    const Result verified = Run({"--base", out, "verify"});
+    EXPECT_EQ(verified.exit, 0) << verified.out;
+}
+
+TEST_F(NorikToolTest, FailuresEndWithOneLineAndLeaveNoOutput) {
+    const std::string source = s_dir->folder() + "broken";
+    ASSERT_EQ(Run({"sample", source, "--documents", "10", "--source"}).exit, 0);
+    fs::remove(source + "/texts/000004.rtf");
+    const std::string out = s_dir->folder() + "never";
+    const Result r = Run({"build", source, out});
+    EXPECT_NE(r.exit, 0);
+    EXPECT_NE(r.err.find("texts/000004.rtf: missing"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Items.ttx:"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(out));
+
+    const Result usage = Run({"frobnicate"});
+    EXPECT_EQ(usage.exit, 2);
+    const Result badOption = OnBase({"search", "--status", "sometimes"});
+    EXPECT_EQ(badOption.exit, 2);
+    const Result noBase = Run({"--base", s_dir->folder() + "nothing", "info"});
+    EXPECT_EQ(noBase.exit, 1);
+    EXPECT_EQ(Lines(noBase.err).size(), 1u) << noBase.err;
+}
+
+TEST_F(NorikToolTest, VerifyNamesDamageAndFails) {
+    const std::string copy = s_dir->folder() + "damaged";
+    fs::copy(Base(), copy);
+    std::string index = NorikTest::ReadFile(copy + "/numbidx.ttx");
+    NorikTest::WriteFile(copy + "/numbidx.ttx", index.substr(0, index.size() - 1));
+    const Result r = Run({"--base", copy, "verify"});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.out.find("numbidx.ttx: ends inside"), std::string::npos) << r.out;
+    EXPECT_EQ(Lines(r.err).size(), 1u);
+    EXPECT_EQ(OnBase({"verify"}).exit, 0);
+}
+
+}  // namespace
