@@ -187,6 +187,7 @@ public:
 private:
     // Lexing
     const char* ScanBodyText(const char* p, const char* end);
+    const char* ScanPictureHex(const char* p, const char* end);
     void TextByte(unsigned char c);
     void DecodedByte(unsigned char c);
     void OpenGroup();
@@ -321,8 +322,16 @@ void RtfReader::Impl::Feed(std::string_view chunk) {
             PlainByte(static_cast<unsigned char>(*p++));
             break;
         case LexState::Text: {
-            if (m_state.destination == Destination::Body && m_unicodeSkipLeft == 0) {
-                p = ScanBodyText(p, end);
+            if (m_unicodeSkipLeft == 0) {
+                if (m_state.destination == Destination::Body) {
+                    p = ScanBodyText(p, end);
+                } else if (m_state.destination == Destination::Skip ||
+                           (m_state.destination == Destination::Picture && !m_wantPictureData)) {
+                    // Skipped groups (metadata, alternative pictures) are passed over whole.
+                    while (p < end && *p != '\\' && *p != '{' && *p != '}') ++p;
+                } else if (m_state.destination == Destination::Picture) {
+                    p = ScanPictureHex(p, end);
+                }
                 if (p >= end) break;
             }
             auto c = static_cast<unsigned char>(*p++);
@@ -461,6 +470,24 @@ const char* RtfReader::Impl::ScanBodyText(const char* p, const char* end) {
             }
         }
         return p;
+    }
+    return p;
+}
+
+// Hex digits of picture data, two to a byte; blanks and line ends between them are ignored.
+const char* RtfReader::Impl::ScanPictureHex(const char* p, const char* end) {
+    while (p < end) {
+        auto c = static_cast<unsigned char>(*p);
+        if (c == '\\' || c == '{' || c == '}') return p;
+        ++p;
+        signed char v = HexValue(c);
+        if (v < 0) continue;
+        if (m_pictureNibble < 0) {
+            m_pictureNibble = v;
+        } else {
+            m_pictureData.push_back(static_cast<char>(m_pictureNibble * 16 + v));
+            m_pictureNibble = -1;
+        }
     }
     return p;
 }
