@@ -48,6 +48,8 @@ public:
     // Releases the stream and the container.
     void Release();
     bool isOpen() const { return m_stream != nullptr; }
+    // The size of the open stream in bytes (0 when none is open).
+    std::uint64_t streamSize() const { return m_stream ? m_stream->size() : 0; }
 
 private:
     std::array<std::uint8_t, kBufferSize> m_buffer{};

@@ -13,6 +13,7 @@ namespace {
 constexpr std::uint32_t kHeaderSize = 13;
 constexpr unsigned kPropertiesLimit = 225;  // 9 * 5 * 5
 constexpr std::uint32_t kLengthLimit = 0x80000000u;
+constexpr std::uint64_t kMaxExpansion = 16384;
 
 }  // namespace
 
@@ -59,7 +60,14 @@ HResult SUn7zFile::Open(const std::string& name, int /*mode*/, bool /*binary*/) 
     // than the entry is never used: cutting it keeps a hostile header from claiming 4 GiB. A
     // dictionary size of 0 says nothing; the whole entry as dictionary decodes whatever it holds.
     if (dictionary == 0) dictionary = length;
-    dictionary = std::max<std::uint32_t>(LZMA_DICT_SIZE_MIN, std::min(dictionary, length));
+    dictionary = std::min(dictionary, length);
+    // Nor can the text outgrow what its compressed bytes encode: every range-coder decision costs
+    // at least 0.022 bits, so one compressed byte yields at most about 7,000 bytes (the longest
+    // match, 273 bytes, takes 14 decisions). Twice that bound keeps a short hostile entry from
+    // claiming a 2 GiB window.
+    const std::uint64_t compressed = m_buffer.streamSize() > kHeaderSize ? m_buffer.streamSize() - kHeaderSize : 0;
+    dictionary = static_cast<std::uint32_t>(std::min<std::uint64_t>(dictionary, compressed * kMaxExpansion));
+    dictionary = std::max<std::uint32_t>(LZMA_DICT_SIZE_MIN, dictionary);
 
     lzma_options_lzma options{};
     options.dict_size = dictionary;

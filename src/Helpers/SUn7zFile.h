@@ -19,8 +19,9 @@
 // - an entry that cannot be decoded within bounds - a decoded length of 2 GiB or more (the
 //   unknown-length marker among them), lc + lp above 4 - is refused: reported, kStgDocfileCorrupt;
 //   a dictionary size of 0 is taken as the decoded length, one below 4,096 is raised to 4,096,
-//   and one larger than the decoded length is cut to it (the decoder never looks further back
-//   than the text it has produced);
+//   and one larger than the decoded length, or than 16,384 times the compressed size, is cut
+//   to it (the decoder never looks further back than the text it has produced, and LZMA cannot
+//   expand one byte to more than about 7,000);
 // - the dictionary cannot be allocated: std::bad_alloc leaves Open.
 // After any failed or throwing Open, Read delivers nothing. Damaged or truncated compressed data
 // and failing container reads end the entry: the Read that meets them still delivers the bytes
