@@ -378,7 +378,6 @@ bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vecto
                 item.dateOfIntroduction = static_cast<std::int32_t>(date);
                 item.inForce = inForce != 0;
                 item.disk = static_cast<std::int32_t>(disk);
-                if (item.number == 0) say("document number 0 is not counted as a document by the viewer");
                 if (item.dateAdded <= 0 || !IsValidDayCode(item.dateAdded))
                     say("date added " + std::to_string(item.dateAdded) + " is not the day code of a real date");
                 const auto node = classById.find(item.classId);

@@ -56,8 +56,6 @@ TEST_P(SourceTablesDamage, NamesTheFileAndLine) {
 const Damage kDamages[] = {
     {"RowsOutOfOrder", "Items.ttx", [](const std::string& t) { return ReplaceOnce(t, "\n5 3 ", "\n0 3 "); },
      "Items.ttx:5: document 0 comes after document 2"},
-    {"NumberZero", "Items.ttx", [](const std::string& t) { return ReplaceOnce(t, "\n1 2 ", "\n0 2 "); },
-     "Items.ttx:2: document number 0 is not counted"},
     {"UnknownSection", "Items.ttx", [](const std::string& t) { return ReplaceOnce(t, "\n5 3 ", "\n5 9 "); },
      "Items.ttx:5: section id 9 is not in class.ttx"},
     {"SectionWithoutDocuments", "Items.ttx", [](const std::string& t) { return ReplaceOnce(t, "\n5 3 ", "\n5 1 "); },
