@@ -109,9 +109,18 @@ bool IsLeadByte(int codePage, unsigned char byte) {
 }
 
 void AppendDoubleByte(std::string& out, int codePage, std::string_view bytes) {
-    // iconv descriptors are not thread-safe: one per code page, used under a lock.
+    // iconv descriptors are not thread-safe: one per code page, used under a lock, closed at exit.
+    struct Converters {
+        std::unordered_map<int, iconv_t> map;
+        ~Converters() {
+            for (auto& [page, cd] : map) {
+                if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+            }
+        }
+    };
     static std::mutex mutex;
-    static std::unordered_map<int, iconv_t> converters;
+    static Converters all;
+    auto& converters = all.map;
     std::lock_guard lock(mutex);
     auto it = converters.find(codePage);
     if (it == converters.end()) {
