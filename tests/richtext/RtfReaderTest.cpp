@@ -17,6 +17,7 @@ class RecordingOutput : public IRtfOutput {
 public:
     std::vector<std::string> events;
     std::vector<CharFormat> runFormats;
+    std::vector<std::string> runFontNames;  // the formats' names point into the reader, gone after it
     std::vector<ParagraphFormat> paragraphs;
     std::vector<RowFormat> rowEnds;
     std::vector<PictureInfo> pictures;
@@ -29,6 +30,7 @@ public:
         if (f.underline != Underline::None) marks += "u";
         events.push_back("T[" + marks + "]" + std::string(utf8));
         runFormats.push_back(f);
+        runFontNames.emplace_back(f.fontName);
     }
     void ParagraphEnd(const ParagraphFormat& f) override {
         events.push_back("P");
@@ -177,7 +179,7 @@ TEST(RtfReaderStructure, FontsColoursAndSizesAreResolved) {
                                R"({\colortbl;\red255\green0\blue0;\red0\green0\blue255;})"
                                R"(\f1\fs28\cf1\highlight2 x\plain y})");
     ASSERT_EQ(out.runFormats.size(), 2u);
-    EXPECT_EQ(out.runFormats[0].fontName, "Times New Roman");
+    EXPECT_EQ(out.runFontNames[0], "Times New Roman");
     EXPECT_EQ(out.runFormats[0].fontSize, 28);
     EXPECT_EQ(out.runFormats[0].color, 0xFF0000u);
     EXPECT_EQ(out.runFormats[0].background, 0x0000FFu);
