@@ -55,13 +55,18 @@ void Store32(std::uint8_t* p, std::uint32_t value) {
 
 HResult OpenErrorCode(int error) {
     switch (error) {
-        case ENOENT: return kStgFileNotFound;
-        case ENOTDIR: return kStgPathNotFound;
+        case ENOENT:
+            return kStgFileNotFound;
+        case ENOTDIR:
+            return kStgPathNotFound;
         case EACCES:
         case EPERM:
-        case EROFS: return kStgAccessDenied;
-        case ENOMEM: return kStgInsufficientMemory;
-        default: return SystemErrorCode(error);
+        case EROFS:
+            return kStgAccessDenied;
+        case ENOMEM:
+            return kStgInsufficientMemory;
+        default:
+            return SystemErrorCode(error);
     }
 }
 
@@ -219,7 +224,8 @@ HResult DirectoryRewriter::ReadDifat() {
         for (std::uint32_t i = 0; i < m_entriesPerSector; ++i) values[i] = Load32(raw + 4 * i);
         const std::size_t wanted =
             std::min<std::size_t>(m_fatSectorCount - m_fatLocations.size(), m_entriesPerSector - 1);
-        m_fatLocations.insert(m_fatLocations.end(), values.begin(), values.begin() + static_cast<std::ptrdiff_t>(wanted));
+        m_fatLocations.insert(m_fatLocations.end(), values.begin(),
+                              values.begin() + static_cast<std::ptrdiff_t>(wanted));
         next = values.back();
     }
     for (std::uint32_t location : m_fatLocations) {
@@ -259,7 +265,8 @@ HResult DirectoryRewriter::ReadDirectory() {
         sector = next;
     }
     if (m_directorySectors.empty()) return kStgDocfileCorrupt;
-    const std::uint64_t entries = static_cast<std::uint64_t>(m_directorySectors.size()) * (m_sectorSize / kDirectoryEntrySize);
+    const std::uint64_t entries =
+        static_cast<std::uint64_t>(m_directorySectors.size()) * (m_sectorSize / kDirectoryEntrySize);
     // Entry ids at or above kNoStream's neighbourhood are not addressable.
     if (entries > kMaxRegularSector) return kStgDocfileCorrupt;
     m_entryCount = static_cast<std::uint32_t>(entries);
@@ -268,8 +275,8 @@ HResult DirectoryRewriter::ReadDirectory() {
         // Neighbouring sectors of the chain are read with one call.
         std::size_t run = 1;
         while (i + run < m_directorySectors.size() && m_directorySectors[i + run] == m_directorySectors[i] + run) ++run;
-        if (const HResult code =
-                ReadAt(SectorOffset(m_directorySectors[i]), m_directory.data() + (i << m_sectorShift), run << m_sectorShift);
+        if (const HResult code = ReadAt(SectorOffset(m_directorySectors[i]), m_directory.data() + (i << m_sectorShift),
+                                        run << m_sectorShift);
             Failed(code)) {
             return code;
         }
@@ -345,7 +352,8 @@ HResult DirectoryRewriter::WriteBack(const std::vector<std::uint8_t>& original) 
     for (std::size_t i = 0; i < m_directorySectors.size(); ++i) {
         const std::size_t offset = i << m_sectorShift;
         if (std::memcmp(m_directory.data() + offset, original.data() + offset, m_sectorSize) == 0) continue;
-        if (const HResult code = WriteAt(SectorOffset(m_directorySectors[i]), m_directory.data() + offset, m_sectorSize);
+        if (const HResult code =
+                WriteAt(SectorOffset(m_directorySectors[i]), m_directory.data() + offset, m_sectorSize);
             Failed(code)) {
             return code;
         }

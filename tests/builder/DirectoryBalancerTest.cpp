@@ -2,10 +2,9 @@
 // libgsf library (version 4, a sub-storage, an empty root), then libgsf's own reader, our reader,
 // the red-black shape read field by field, and damaged files that must stay as they were.
 #include <gsf/gsf.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
@@ -106,7 +105,8 @@ Layout Parse(const std::string& bytes) {
     layout.sectorSize = 1u << (static_cast<unsigned char>(bytes.at(30)));
     const std::uint32_t perSector = layout.sectorSize / 4;
     const std::uint32_t fatCount = Get32(bytes, 44);
-    for (std::uint32_t i = 0; i < std::min(fatCount, 109u); ++i) layout.fatLocations.push_back(Get32(bytes, 76 + 4 * i));
+    for (std::uint32_t i = 0; i < std::min(fatCount, 109u); ++i)
+        layout.fatLocations.push_back(Get32(bytes, 76 + 4 * i));
     for (std::uint32_t difat = Get32(bytes, 68); layout.fatLocations.size() < fatCount;) {
         for (std::uint32_t i = 0; i + 1 < perSector && layout.fatLocations.size() < fatCount; ++i) {
             layout.fatLocations.push_back(Get32(bytes, layout.SectorOffset(difat) + 4 * i));
@@ -324,7 +324,9 @@ TEST_P(BalanceTest, GivesBalancedRedBlackTreeAndKeepsEveryStream) {
     }
     const std::string before = ReadFile(container);
     const Layout oldLayout = Parse(before);
-    if (c.hugeStream) ASSERT_GT(Get32(before, 72), 0u) << "no DIFAT sector";
+    if (c.hugeStream) {
+        ASSERT_GT(Get32(before, 72), 0u) << "no DIFAT sector";
+    }
     const bool version4 = c.writer == Writer::LibraryV4 || c.writer == Writer::TestWriterV4;
     EXPECT_EQ(oldLayout.sectorSize, version4 ? 4096u : 512u);
     const TreeShape oldShape = Shape(oldLayout, oldLayout.entries.at(0).child);
@@ -408,16 +410,17 @@ TEST_P(BalanceTest, GivesBalancedRedBlackTreeAndKeepsEveryStream) {
     EXPECT_TRUE(ReadFile(container) == after);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Containers, BalanceTest,
-    testing::Values(Case{"OneStream", 1, Writer::GsfTool}, Case{"SevenStreamsFullTree", 7, Writer::GsfTool},
-                    Case{"EightStreams", 8, Writer::GsfTool}, Case{"HundredStreams", 100, Writer::GsfTool},
-                    Case{"FiveThousandStreams", 5000, Writer::GsfTool},
-                    Case{"FatThroughDifat", 100, Writer::GsfTool, true},
-                    Case{"Version4WithStorage", 30, Writer::LibraryV4, false, true},
-                    Case{"Version4ManyDirectorySectors", 2000, Writer::TestWriterV4},
-                    Case{"EmptyRoot", 0, Writer::LibraryV3}),
-    [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Containers, BalanceTest,
+                         testing::Values(Case{"OneStream", 1, Writer::GsfTool},
+                                         Case{"SevenStreamsFullTree", 7, Writer::GsfTool},
+                                         Case{"EightStreams", 8, Writer::GsfTool},
+                                         Case{"HundredStreams", 100, Writer::GsfTool},
+                                         Case{"FiveThousandStreams", 5000, Writer::GsfTool},
+                                         Case{"FatThroughDifat", 100, Writer::GsfTool, true},
+                                         Case{"Version4WithStorage", 30, Writer::LibraryV4, false, true},
+                                         Case{"Version4ManyDirectorySectors", 2000, Writer::TestWriterV4},
+                                         Case{"EmptyRoot", 0, Writer::LibraryV3}),
+                         [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.label); });
 
 // ---------------------------------------------------------------------------------------------
 // Damaged files are refused and left unchanged
@@ -440,7 +443,9 @@ TEST_P(DamageTest, IsRefusedAndFileStaysUnchanged) {
     const std::vector<Stream> streams = MakeStreams(100, d.needsDifat);
     ASSERT_NO_FATAL_FAILURE(WriteWithGsfTool(dir, container, streams));
     std::string bytes = ReadFile(container);
-    if (d.needsDifat) ASSERT_GT(Get32(bytes, 72), 0u) << "no DIFAT sector";
+    if (d.needsDifat) {
+        ASSERT_GT(Get32(bytes, 72), 0u) << "no DIFAT sector";
+    }
     const Layout layout = Parse(bytes);
     d.apply(bytes, layout);
     WriteFile(container, bytes);
@@ -485,10 +490,10 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"SiblingOutOfRange",
                [](std::string& b, const Layout& l) { Put32(b, l.EntryOffset(ListTail(l)) + 68, 0x00FFFFFF); },
                Norik::kStgDocfileCorrupt},
-        Damage{"SiblingIsRootEntry", [](std::string& b, const Layout& l) { Put32(b, l.EntryOffset(ListTail(l)) + 68, 0); },
+        Damage{"SiblingIsRootEntry",
+               [](std::string& b, const Layout& l) { Put32(b, l.EntryOffset(ListTail(l)) + 68, 0); },
                Norik::kStgDocfileCorrupt},
-        Damage{"UnusedEntryInTree",
-               [](std::string& b, const Layout& l) { b[l.EntryOffset(ListTail(l)) + 66] = 0; },
+        Damage{"UnusedEntryInTree", [](std::string& b, const Layout& l) { b[l.EntryOffset(ListTail(l)) + 66] = 0; },
                Norik::kStgDocfileCorrupt},
         Damage{"NameLengthTooLong",
                [](std::string& b, const Layout& l) { b[l.EntryOffset(l.entries[0].child) + 64] = 66; },
@@ -503,8 +508,8 @@ INSTANTIATE_TEST_SUITE_P(
                Norik::kStgDocfileCorrupt, true},
         Damage{"DifatCountTooSmall", [](std::string& b, const Layout&) { Put32(b, 72, 0); }, Norik::kStgDocfileCorrupt,
                true},
-        Damage{"FatLocationInsideDifatChain",
-               [](std::string& b, const Layout&) { Put32(b, 76, Get32(b, 68)); }, Norik::kStgDocfileCorrupt, true}),
+        Damage{"FatLocationInsideDifatChain", [](std::string& b, const Layout&) { Put32(b, 76, Get32(b, 68)); },
+               Norik::kStgDocfileCorrupt, true}),
     [](const testing::TestParamInfo<Damage>& info) { return std::string(info.param.label); });
 
 TEST(DirectoryBalancerFiles, MissingFileAndFolderAreNotFound) {
