@@ -8,35 +8,25 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
-#include <cstring>
 #include <new>
 
 namespace Norik {
 
 namespace {
 
-constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-constexpr std::uint32_t kHeaderDifatEntries = 109;
-constexpr std::uint32_t kDirectoryEntrySize = 128;
-constexpr std::uint32_t kMiniSectorShift = 6;
-constexpr std::uint32_t kMiniSectorSize = 64;
-constexpr std::uint32_t kMaxNameLength = 31;
+using Cfb::kDirectoryEntrySize;
+using Cfb::kMaxNameLength;
+using Cfb::kMiniSectorShift;
+using Cfb::kMiniSectorSize;
+using Cfb::Load16;
+using Cfb::Load32;
+using Cfb::Load64;
+
 // Sectors read at once when a run of FAT or directory sectors lies side by side in the file.
 constexpr std::size_t kReadAheadBytes = 8192;
 constexpr std::size_t kDirectoryReadAheadBytes = 65536;
 // Below this many sectors a chain checks for loops by searching the sectors it has passed.
 constexpr std::size_t kShortChain = 64;
-
-std::uint16_t Load16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-
-std::uint32_t Load32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-std::uint64_t Load64(const std::uint8_t* p) {
-    return static_cast<std::uint64_t>(Load32(p)) | (static_cast<std::uint64_t>(Load32(p + 4)) << 32);
-}
 
 // FAT, mini FAT and DIFAT sectors are kept as arrays of host integers.
 void ToHostOrder(std::uint32_t* values, std::size_t count) {
@@ -47,17 +37,6 @@ void ToHostOrder(std::uint32_t* values, std::size_t count) {
         for (std::size_t i = 0; i < count; ++i) {
             values[i] = Load32(reinterpret_cast<const std::uint8_t*>(values + i));
         }
-    }
-}
-
-HResult OpenErrorCode(int error) {
-    switch (error) {
-        case ENOENT: return kStgFileNotFound;
-        case ENOTDIR: return kStgPathNotFound;
-        case EACCES:
-        case EPERM: return kStgAccessDenied;
-        case ENOMEM: return kStgInsufficientMemory;
-        default: return SystemErrorCode(error);
     }
 }
 
@@ -119,9 +98,7 @@ HResult SectorChain::SectorAt(std::uint32_t position, std::uint32_t& sector) {
 // ---------------------------------------------------------------------------------------------
 // CompoundFile: opening and the header
 
-CompoundFile::~CompoundFile() {
-    if (m_fd >= 0) ::close(m_fd);
-}
+CompoundFile::~CompoundFile() = default;
 
 HResult CompoundFile::Open(const std::string& path, std::shared_ptr<CompoundFile>& file) {
     file.reset();
@@ -131,14 +108,9 @@ HResult CompoundFile::Open(const std::string& path, std::shared_ptr<CompoundFile
     } catch (const std::bad_alloc&) {
         return kStgInsufficientMemory;
     }
-    int fd = -1;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return OpenErrorCode(errno);
-    opened->m_fd = fd;
+    if (const HResult code = Cfb::OpenFile(path, O_RDONLY | O_CLOEXEC, opened->m_file); Failed(code)) return code;
     struct stat status {};
-    if (::fstat(fd, &status) != 0) return OpenErrorCode(errno);
+    if (::fstat(opened->m_file.get(), &status) != 0) return Cfb::OpenErrorCode(errno);
     if (!S_ISREG(status.st_mode)) return S_ISDIR(status.st_mode) ? kStgFileNotFound : kStgInvalidHeader;
     opened->m_fileSize = static_cast<std::uint64_t>(status.st_size);
     HResult code = kOk;
@@ -152,65 +124,23 @@ HResult CompoundFile::Open(const std::string& path, std::shared_ptr<CompoundFile
     return kOk;
 }
 
-HResult CompoundFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
-    if (offset > m_fileSize || count > m_fileSize - offset) return kStgDocfileCorrupt;
-    auto* out = static_cast<std::uint8_t*>(buffer);
-    while (count > 0) {
-        const ssize_t got = ::pread(m_fd, out, count, static_cast<off_t>(offset));
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return kStgReadFault;
-        }
-        // The file is shorter than when it was opened.
-        if (got == 0) return kStgReadFault;
-        out += got;
-        offset += static_cast<std::uint64_t>(got);
-        count -= static_cast<std::size_t>(got);
-    }
-    return kOk;
-}
-
 HResult CompoundFile::ReadHeader() {
-    std::uint8_t header[512];
-    if (m_fileSize < sizeof header) return kStgInvalidHeader;
-    if (const HResult code = ReadAt(0, header, sizeof header); Failed(code)) return code;
-    if (std::memcmp(header, kSignature, sizeof kSignature) != 0) return kStgInvalidHeader;
-    if (Load16(header + 28) != 0xFFFE) return kStgInvalidHeader;  // byte order mark
-    m_majorVersion = Load16(header + 26);
-    const std::uint16_t sectorShift = Load16(header + 30);
-    if (!((m_majorVersion == 3 && sectorShift == 9) || (m_majorVersion == 4 && sectorShift == 12))) {
-        return kStgInvalidHeader;
-    }
-    if (Load16(header + 32) != kMiniSectorShift) return kStgInvalidHeader;
-    m_sectorShift = sectorShift;
-    m_sectorSize = 1u << sectorShift;
-    m_entriesPerSector = m_sectorSize / 4;
-    // Sector 0 starts after the header, which takes one whole sector.
-    if (m_fileSize < m_sectorSize) return kStgInvalidHeader;
-    const std::uint64_t sectors = (m_fileSize - m_sectorSize + m_sectorSize - 1) >> m_sectorShift;
-    m_sectorCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(sectors, kMaxRegularSector + 1ull));
-
-    m_fatSectorCount = Load32(header + 44);
-    m_firstDirectorySector = Load32(header + 48);
-    m_miniStreamCutoff = Load32(header + 56);
-    m_firstMiniFatSector = Load32(header + 60);
-    m_miniFatSectorCount = Load32(header + 64);
-    m_firstDifatSector = Load32(header + 68);
-    m_difatSectorCount = Load32(header + 72);
-    if (m_miniStreamCutoff != 4096) return kStgInvalidHeader;
-    // Each of these sectors lies in the file, so none of the counts can pass the sector count.
-    if (m_fatSectorCount > m_sectorCount || m_miniFatSectorCount > m_sectorCount ||
-        m_difatSectorCount > m_sectorCount) {
-        return kStgDocfileCorrupt;
-    }
-    const std::uint32_t inHeader = std::min(m_fatSectorCount, kHeaderDifatEntries);
-    m_fatLocations.reserve(inHeader);
-    for (std::uint32_t i = 0; i < inHeader; ++i) m_fatLocations.push_back(Load32(header + 76 + 4 * i));
-    m_nextDifatSector = m_firstDifatSector;
-    m_fat.resize(m_fatSectorCount);
-    m_miniFat.resize(m_miniFatSectorCount);
-    m_directoryChain = SectorChain(this, SectorChain::Table::Fat, m_firstDirectorySector, m_sectorCount);
-    m_miniFatChain = SectorChain(this, SectorChain::Table::Fat, m_firstMiniFatSector, m_sectorCount);
+    std::uint8_t raw[Cfb::kHeaderSize];
+    if (m_fileSize < sizeof raw) return kStgInvalidHeader;
+    if (const HResult code = ReadAt(0, raw, sizeof raw); Failed(code)) return code;
+    // Another cutoff means a file this reader does not understand. It is checked before the
+    // shared parse so that, like the other header faults, it outranks damage in the counts.
+    if (Load32(raw + Cfb::kHeaderMiniStreamCutoffOffset) != Cfb::kMiniStreamCutoff) return kStgInvalidHeader;
+    if (const HResult code = Cfb::ParseCfbHeader(raw, m_fileSize, m_header); Failed(code)) return code;
+    // The mini FAT's sectors lie in the file as well.
+    if (m_header.miniFatSectorCount > m_header.sectorCount) return kStgDocfileCorrupt;
+    const std::uint32_t inHeader = m_header.HeaderFatLocations();
+    m_fatLocations.assign(m_header.headerDifat, m_header.headerDifat + inHeader);
+    m_nextDifatSector = m_header.firstDifatSector;
+    m_fat.resize(m_header.fatSectorCount);
+    m_miniFat.resize(m_header.miniFatSectorCount);
+    m_directoryChain = SectorChain(this, SectorChain::Table::Fat, m_header.firstDirectorySector, m_header.sectorCount);
+    m_miniFatChain = SectorChain(this, SectorChain::Table::Fat, m_header.firstMiniFatSector, m_header.sectorCount);
     return kOk;
 }
 
@@ -218,26 +148,30 @@ HResult CompoundFile::ReadHeader() {
 // FAT, DIFAT and mini FAT
 
 HResult CompoundFile::FatSectorLocation(std::uint32_t index, std::uint32_t& sector) {
-    if (index >= m_fatSectorCount) return kStgDocfileCorrupt;
+    if (index >= m_header.fatSectorCount) return kStgDocfileCorrupt;
     while (index >= m_fatLocations.size()) {
         // The next DIFAT sector: entriesPerSector - 1 locations, then the next DIFAT sector.
-        if (m_difatSectorsRead >= m_difatSectorCount) return kStgDocfileCorrupt;
+        if (m_difatSectorsRead >= m_header.difatSectorCount) return kStgDocfileCorrupt;
         const std::uint32_t difat = m_nextDifatSector;
-        if (difat >= m_sectorCount) return kStgDocfileCorrupt;
+        if (difat >= m_header.sectorCount) return kStgDocfileCorrupt;
         if (std::find(m_difatSectorsSeen.begin(), m_difatSectorsSeen.end(), difat) != m_difatSectorsSeen.end()) {
             return kStgDocfileCorrupt;
         }
-        std::vector<std::uint32_t> values(m_entriesPerSector);
-        if (const HResult code = ReadAt(SectorOffset(difat), values.data(), m_sectorSize); Failed(code)) return code;
+        std::vector<std::uint32_t> values(m_header.entriesPerSector);
+        if (const HResult code = ReadAt(SectorOffset(difat), values.data(), m_header.sectorSize); Failed(code)) {
+            return code;
+        }
         ToHostOrder(values.data(), values.size());
         m_difatSectorsSeen.push_back(difat);
         ++m_difatSectorsRead;
-        const std::size_t wanted = std::min<std::size_t>(m_fatSectorCount - m_fatLocations.size(), m_entriesPerSector - 1);
-        m_fatLocations.insert(m_fatLocations.end(), values.begin(), values.begin() + static_cast<std::ptrdiff_t>(wanted));
+        const std::size_t wanted =
+            std::min<std::size_t>(m_header.fatSectorCount - m_fatLocations.size(), m_header.entriesPerSector - 1);
+        m_fatLocations.insert(m_fatLocations.end(), values.begin(),
+                              values.begin() + static_cast<std::ptrdiff_t>(wanted));
         m_nextDifatSector = values.back();
     }
     sector = m_fatLocations[index];
-    if (sector >= m_sectorCount) return kStgDocfileCorrupt;
+    if (sector >= m_header.sectorCount) return kStgDocfileCorrupt;
     return kOk;
 }
 
@@ -245,36 +179,38 @@ HResult CompoundFile::LoadFatSectors(std::uint32_t index) {
     std::uint32_t first = 0;
     if (const HResult code = FatSectorLocation(index, first); Failed(code)) return code;
     // Take along the FAT sectors that follow in the file, as far as their locations are known.
-    const std::uint32_t maxRun = std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kReadAheadBytes >> m_sectorShift));
+    const std::uint32_t maxRun =
+        std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kReadAheadBytes >> m_header.sectorShift));
     std::uint32_t run = 1;
-    while (run < maxRun && index + run < m_fatSectorCount && index + run < m_fatLocations.size() &&
-           !m_fat[index + run] && m_fatLocations[index + run] == first + run && first + run < m_sectorCount) {
+    while (run < maxRun && index + run < m_header.fatSectorCount && index + run < m_fatLocations.size() &&
+           !m_fat[index + run] && m_fatLocations[index + run] == first + run && first + run < m_header.sectorCount) {
         ++run;
     }
     std::vector<std::unique_ptr<std::uint32_t[]>> loaded(run);
     std::vector<iovec> pieces(run);
     for (std::uint32_t i = 0; i < run; ++i) {
-        loaded[i].reset(new std::uint32_t[m_entriesPerSector]);
-        pieces[i] = {loaded[i].get(), m_sectorSize};
+        loaded[i].reset(new std::uint32_t[m_header.entriesPerSector]);
+        pieces[i] = {loaded[i].get(), m_header.sectorSize};
     }
     const std::uint64_t offset = SectorOffset(first);
-    const std::uint64_t bytes = static_cast<std::uint64_t>(run) << m_sectorShift;
+    const std::uint64_t bytes = static_cast<std::uint64_t>(run) << m_header.sectorShift;
     if (offset > m_fileSize || bytes > m_fileSize - offset) {
         // Read only the first sector when the run would pass the end of a truncated file.
         run = 1;
-        if (const HResult code = ReadAt(offset, loaded[0].get(), m_sectorSize); Failed(code)) return code;
+        if (const HResult code = ReadAt(offset, loaded[0].get(), m_header.sectorSize); Failed(code)) return code;
     } else {
         std::size_t done = 0;
         while (done < bytes) {
-            const ssize_t got = ::preadv(m_fd, pieces.data(), static_cast<int>(run), static_cast<off_t>(offset));
+            const ssize_t got =
+                ::preadv(m_file.get(), pieces.data(), static_cast<int>(run), static_cast<off_t>(offset));
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) return kStgReadFault;
             done += static_cast<std::size_t>(got);
             if (done < bytes) {
                 // A short scatter read: fetch the rest sector by sector.
                 for (std::uint32_t i = 0; i < run; ++i) {
-                    if (const HResult code = ReadAt(offset + (static_cast<std::uint64_t>(i) << m_sectorShift),
-                                                    loaded[i].get(), m_sectorSize);
+                    if (const HResult code = ReadAt(offset + (static_cast<std::uint64_t>(i) << m_header.sectorShift),
+                                                    loaded[i].get(), m_header.sectorSize);
                         Failed(code)) {
                         return code;
                     }
@@ -284,34 +220,36 @@ HResult CompoundFile::LoadFatSectors(std::uint32_t index) {
         }
     }
     for (std::uint32_t i = 0; i < run; ++i) {
-        ToHostOrder(loaded[i].get(), m_entriesPerSector);
+        ToHostOrder(loaded[i].get(), m_header.entriesPerSector);
         m_fat[index + i] = std::move(loaded[i]);
     }
     return kOk;
 }
 
 HResult CompoundFile::FatEntry(std::uint32_t sector, std::uint32_t& next) {
-    const std::uint32_t index = sector / m_entriesPerSector;
-    if (index >= m_fatSectorCount) return kStgDocfileCorrupt;
+    const std::uint32_t index = sector / m_header.entriesPerSector;
+    if (index >= m_header.fatSectorCount) return kStgDocfileCorrupt;
     if (!m_fat[index]) {
         if (const HResult code = LoadFatSectors(index); Failed(code)) return code;
     }
-    next = m_fat[index][sector % m_entriesPerSector];
+    next = m_fat[index][sector % m_header.entriesPerSector];
     return kOk;
 }
 
 HResult CompoundFile::MiniFatEntry(std::uint32_t miniSector, std::uint32_t& next) {
-    const std::uint32_t index = miniSector / m_entriesPerSector;
-    if (index >= m_miniFatSectorCount) return kStgDocfileCorrupt;
+    const std::uint32_t index = miniSector / m_header.entriesPerSector;
+    if (index >= m_header.miniFatSectorCount) return kStgDocfileCorrupt;
     if (!m_miniFat[index]) {
         std::uint32_t sector = 0;
         if (const HResult code = m_miniFatChain.SectorAt(index, sector); Failed(code)) return code;
-        std::unique_ptr<std::uint32_t[]> values(new std::uint32_t[m_entriesPerSector]);
-        if (const HResult code = ReadAt(SectorOffset(sector), values.get(), m_sectorSize); Failed(code)) return code;
-        ToHostOrder(values.get(), m_entriesPerSector);
+        std::unique_ptr<std::uint32_t[]> values(new std::uint32_t[m_header.entriesPerSector]);
+        if (const HResult code = ReadAt(SectorOffset(sector), values.get(), m_header.sectorSize); Failed(code)) {
+            return code;
+        }
+        ToHostOrder(values.get(), m_header.entriesPerSector);
         m_miniFat[index] = std::move(values);
     }
-    next = m_miniFat[index][miniSector % m_entriesPerSector];
+    next = m_miniFat[index][miniSector % m_header.entriesPerSector];
     return kOk;
 }
 
@@ -322,18 +260,18 @@ HResult CompoundFile::ReadChainData(SectorChain& chain, std::uint64_t offset, st
                                     std::size_t& done) {
     done = 0;
     while (done < count) {
-        const std::uint64_t position64 = offset >> m_sectorShift;
+        const std::uint64_t position64 = offset >> m_header.sectorShift;
         if (position64 > kMaxRegularSector) return kStgDocfileCorrupt;
         const auto position = static_cast<std::uint32_t>(position64);
-        const std::uint32_t within = static_cast<std::uint32_t>(offset & (m_sectorSize - 1));
+        const std::uint32_t within = static_cast<std::uint32_t>(offset & (m_header.sectorSize - 1));
         std::uint32_t sector = 0;
         if (const HResult code = chain.SectorAt(position, sector); Failed(code)) return code;
-        std::size_t bytes = std::min<std::size_t>(count - done, m_sectorSize - within);
+        std::size_t bytes = std::min<std::size_t>(count - done, m_header.sectorSize - within);
         // Sectors that follow each other in the file are read with one call.
         for (std::uint32_t step = 1; bytes < count - done; ++step) {
             std::uint32_t following = 0;
             if (Failed(chain.SectorAt(position + step, following)) || following != sector + step) break;
-            bytes += std::min<std::size_t>(count - done - bytes, m_sectorSize);
+            bytes += std::min<std::size_t>(count - done - bytes, m_header.sectorSize);
         }
         if (const HResult code = ReadAt(SectorOffset(sector) + within, out + done, bytes); Failed(code)) return code;
         done += bytes;
@@ -356,7 +294,7 @@ const std::uint8_t* CompoundFile::DirectorySectorData(std::uint32_t position, HR
     if (position < m_directorySectors.size() && m_directorySectors[position]) return m_directorySectors[position];
     // Read ahead while the positions asked for follow each other.
     const std::uint32_t maxRun =
-        std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kDirectoryReadAheadBytes >> m_sectorShift));
+        std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kDirectoryReadAheadBytes >> m_header.sectorShift));
     if (m_lastDirectoryPosition != kNoStream && position == m_lastDirectoryPosition + 1) {
         m_directoryReadAhead = std::min(maxRun, m_directoryReadAhead * 2);
     } else {
@@ -376,13 +314,13 @@ const std::uint8_t* CompoundFile::DirectorySectorData(std::uint32_t position, HR
         }
         sectors.push_back(sector);
     }
-    std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[sectors.size() << m_sectorShift]);
+    std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[sectors.size() << m_header.sectorShift]);
     std::size_t loaded = 0;
     while (loaded < sectors.size()) {
         std::size_t run = 1;
         while (loaded + run < sectors.size() && sectors[loaded + run] == sectors[loaded] + run) ++run;
-        const HResult read =
-            ReadAt(SectorOffset(sectors[loaded]), block.get() + (loaded << m_sectorShift), run << m_sectorShift);
+        const HResult read = ReadAt(SectorOffset(sectors[loaded]), block.get() + (loaded << m_header.sectorShift),
+                                    run << m_header.sectorShift);
         if (Failed(read)) {
             if (loaded == 0) {
                 code = read;
@@ -393,7 +331,8 @@ const std::uint8_t* CompoundFile::DirectorySectorData(std::uint32_t position, HR
         loaded += run;
     }
     if (m_directorySectors.size() < position + loaded) m_directorySectors.resize(position + loaded, nullptr);
-    for (std::size_t i = 0; i < loaded; ++i) m_directorySectors[position + i] = block.get() + (i << m_sectorShift);
+    for (std::size_t i = 0; i < loaded; ++i)
+        m_directorySectors[position + i] = block.get() + (i << m_header.sectorShift);
     m_directoryBlocks.push_back(std::move(block));
     m_lastDirectoryPosition = position + static_cast<std::uint32_t>(loaded) - 1;
     return m_directorySectors[position];
@@ -401,22 +340,21 @@ const std::uint8_t* CompoundFile::DirectorySectorData(std::uint32_t position, HR
 
 HResult CompoundFile::ReadDirectoryEntry(std::uint32_t id, CompoundDirectoryEntry& entry) {
     if (id > kMaxRegularSector) return kStgDocfileCorrupt;
-    const std::uint32_t perSector = m_sectorSize / kDirectoryEntrySize;
+    const std::uint32_t perSector = m_header.sectorSize / kDirectoryEntrySize;
     HResult code = kOk;
     const std::uint8_t* sector = DirectorySectorData(id / perSector, code);
     if (!sector) return code;
     const std::uint8_t* raw = sector + (id % perSector) * kDirectoryEntrySize;
-    const std::uint16_t nameBytes = Load16(raw + 64);
-    if (nameBytes > 64 || nameBytes % 2 != 0) return kStgDocfileCorrupt;
-    entry.name.clear();
-    for (std::uint32_t i = 0; i + 2 < nameBytes; i += 2) entry.name.push_back(static_cast<char16_t>(Load16(raw + i)));
-    entry.type = raw[66];
-    entry.left = Load32(raw + 68);
-    entry.right = Load32(raw + 72);
-    entry.child = Load32(raw + 76);
-    entry.startSector = Load32(raw + 116);
+    const std::uint16_t nameBytes = Load16(raw + Cfb::kEntryNameLengthOffset);
+    if (nameBytes > Cfb::kMaxNameBytes || nameBytes % 2 != 0) return kStgDocfileCorrupt;
+    Cfb::ReadEntryName(raw, nameBytes, entry.name);
+    entry.type = raw[Cfb::kEntryTypeOffset];
+    entry.left = Load32(raw + Cfb::kEntryLeftOffset);
+    entry.right = Load32(raw + Cfb::kEntryRightOffset);
+    entry.child = Load32(raw + Cfb::kEntryChildOffset);
+    entry.startSector = Load32(raw + Cfb::kEntryStartSectorOffset);
     // Version 3 files keep only 32 bits of a size; the high half may hold anything.
-    entry.size = m_majorVersion == 3 ? Load32(raw + 120) : Load64(raw + 120);
+    entry.size = m_header.majorVersion == 3 ? Load32(raw + Cfb::kEntrySizeOffset) : Load64(raw + Cfb::kEntrySizeOffset);
     return kOk;
 }
 
@@ -530,8 +468,9 @@ HResult CompoundFile::FindRootChild(std::u16string_view name, std::uint32_t& id,
             m_rootChild = root.child;
             m_miniStreamSize = root.size;
             const std::uint64_t miniSectors = (root.size + kMiniSectorSize - 1) >> kMiniSectorShift;
-            m_miniStreamChain = SectorChain(this, SectorChain::Table::Fat, root.startSector, m_sectorCount);
-            m_miniStreamSectorCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(miniSectors, kMaxRegularSector));
+            m_miniStreamChain = SectorChain(this, SectorChain::Table::Fat, root.startSector, m_header.sectorCount);
+            m_miniStreamSectorCount =
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(miniSectors, kMaxRegularSector));
             m_rootRead = true;
         }
         if (name.empty() || name.size() > kMaxNameLength) return kStgFileNotFound;
@@ -549,7 +488,7 @@ HResult CompoundFile::OpenStream(std::u16string_view name, std::unique_ptr<Compo
     CompoundDirectoryEntry entry;
     if (const HResult code = FindRootChild(name, id, entry); Failed(code)) return code;
     if (entry.type != 2) return kStgFileNotFound;
-    const bool mini = entry.size < m_miniStreamCutoff;
+    const bool mini = entry.size < m_header.miniStreamCutoff;
     if (mini ? entry.size > m_miniStreamSize : entry.size > m_fileSize) return kStgDocfileCorrupt;
     try {
         stream.reset(new CompoundStream(shared_from_this(), entry.startSector, entry.size, mini));
@@ -569,7 +508,7 @@ CompoundStream::CompoundStream(std::shared_ptr<CompoundFile> file, std::uint32_t
     if (mini) {
         m_chain = SectorChain(m_file.get(), SectorChain::Table::MiniFat, firstSector, m_file->m_miniStreamSectorCount);
     } else {
-        m_chain = SectorChain(m_file.get(), SectorChain::Table::Fat, firstSector, m_file->m_sectorCount);
+        m_chain = SectorChain(m_file.get(), SectorChain::Table::Fat, firstSector, m_file->m_header.sectorCount);
     }
 }
 

@@ -31,6 +31,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Helpers/CompoundFileFormat.h"
 #include "Helpers/ResultCode.h"
 
 namespace Norik {
@@ -100,9 +101,9 @@ private:
 
 class CompoundFile : public std::enable_shared_from_this<CompoundFile> {
 public:
-    static constexpr std::uint32_t kNoStream = 0xFFFFFFFFu;
-    static constexpr std::uint32_t kEndOfChain = 0xFFFFFFFEu;
-    static constexpr std::uint32_t kMaxRegularSector = 0xFFFFFFFAu;
+    static constexpr std::uint32_t kNoStream = Cfb::kNoStream;
+    static constexpr std::uint32_t kEndOfChain = Cfb::kEndOfChain;
+    static constexpr std::uint32_t kMaxRegularSector = Cfb::kMaxRegularSector;
 
     ~CompoundFile();
     CompoundFile(const CompoundFile&) = delete;
@@ -118,8 +119,8 @@ public:
     // Finds the directory entry of a root-level child by name; kStgFileNotFound when missing.
     HResult FindRootChild(std::u16string_view name, std::uint32_t& id, CompoundDirectoryEntry& entry);
 
-    int majorVersion() const { return m_majorVersion; }
-    std::uint32_t sectorSize() const { return m_sectorSize; }
+    int majorVersion() const { return m_header.majorVersion; }
+    std::uint32_t sectorSize() const { return m_header.sectorSize; }
 
     // The format's directory order: negative, 0 or positive as a sorts before, with or after b.
     static int CompareNames(std::u16string_view a, std::u16string_view b);
@@ -132,10 +133,10 @@ private:
 
     CompoundFile() = default;
     HResult ReadHeader();
-    HResult ReadAt(std::uint64_t offset, void* buffer, std::size_t count);
-    std::uint64_t SectorOffset(std::uint32_t sector) const {
-        return (static_cast<std::uint64_t>(sector) + 1) << m_sectorShift;
+    HResult ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
+        return Cfb::ReadFileAt(m_file.get(), m_fileSize, offset, buffer, count);
     }
+    std::uint64_t SectorOffset(std::uint32_t sector) const { return m_header.SectorOffset(sector); }
     // The FAT sector that holds entries [index * entriesPerSector, ...): its location in the file.
     HResult FatSectorLocation(std::uint32_t index, std::uint32_t& sector);
     HResult FatEntry(std::uint32_t sector, std::uint32_t& next);
@@ -153,20 +154,9 @@ private:
     HResult SearchAll(std::uint32_t start, std::u16string_view name, std::uint32_t& found,
                       CompoundDirectoryEntry& foundEntry);
 
-    int m_fd = -1;
+    Cfb::FileDescriptor m_file;
     std::uint64_t m_fileSize = 0;
-    int m_majorVersion = 0;
-    std::uint32_t m_sectorShift = 9;
-    std::uint32_t m_sectorSize = 512;
-    std::uint32_t m_entriesPerSector = 128;  // 32-bit entries in one FAT, mini FAT or DIFAT sector
-    std::uint32_t m_sectorCount = 0;         // sectors that start inside the file
-    std::uint32_t m_fatSectorCount = 0;
-    std::uint32_t m_firstDirectorySector = 0;
-    std::uint32_t m_miniStreamCutoff = 4096;
-    std::uint32_t m_firstMiniFatSector = 0;
-    std::uint32_t m_miniFatSectorCount = 0;
-    std::uint32_t m_firstDifatSector = 0;
-    std::uint32_t m_difatSectorCount = 0;
+    Cfb::CfbHeader m_header;
 
     // FAT sector locations known so far: the header's 109, then those of the DIFAT sectors read.
     std::vector<std::uint32_t> m_fatLocations;
