@@ -73,7 +73,6 @@ DocNumberList IIndexStr::FindPrefix(const std::string& text) {
 }
 
 DocNumberList IIndexLongStr::FindWords(const std::vector<std::string>& words, bool allWords) {
-    EnsureLoaded();
     // Each word's range is marked straight into a bitmap: the postings of every key under the
     // word's prefix are read once, and a word is combined with the others in one pass over the
     // bitmap rather than by merging lists that grow with each word.
@@ -84,6 +83,9 @@ DocNumberList IIndexLongStr::FindWords(const std::vector<std::string>& words, bo
         const IndexKey low = WordHash(word);
         if (low == 0) continue;  // stems shorter than three characters yield no key
         const IndexKey high = WordHash(word + std::string(kPrefixRangeSuffix));
+        // Each looked-up word is one lookup of this handle: the file is read (or, while it is
+        // missing, tried again) here, never for words that give no key.
+        EnsureLoaded();
         if (allWords) {
             docs.Reset();
             if (!impl().CollectRange(low, high, docs)) throw Value_Not_Found{};

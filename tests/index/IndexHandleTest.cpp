@@ -115,6 +115,7 @@ TEST_F(PrefixLookup, TextOfZeroCodesFindsNothingWithoutThrowing) {
     EXPECT_EQ(m_numbers.FindPrefix(W("А")), DocNumberList{});
     IndexSpace::IIndexStr unbound;
     EXPECT_EQ(unbound.FindPrefix(W("А")), DocNumberList{});
+    EXPECT_EQ(m_log.entryCount(), 0);  // no range, so no attempt to read a file
 }
 
 class WordLookup : public IndexHandle {
@@ -162,6 +163,21 @@ TEST_F(WordLookup, ShortWordsAreSkipped) {
     EXPECT_THROW(Find({"о", "и", "по"}, true), Value_Not_Found);
     EXPECT_THROW(Find({"о", "и", "по"}, false), Value_Not_Found);
     EXPECT_THROW(Find({}, false), Value_Not_Found);
+}
+
+TEST_F(IndexHandle, WordsTryTheFileOnlyForWordsThatYieldAKey) {
+    IndexSpace::IIndexLongStr words;
+    words.SetFile(m_dir.file("titidx.ttx"));
+    // No word gives a key: nothing is looked up, so the missing file is not even opened.
+    EXPECT_THROW(words.FindWords({W("о"), W("по")}, true), Value_Not_Found);
+    EXPECT_THROW(words.FindWords({W("о"), W("по")}, false), Value_Not_Found);
+    EXPECT_EQ(m_log.entryCount(), 0);
+    EXPECT_FALSE(words.isLoaded());
+    // Every word that is looked up tries the file again; with all words the first failure ends it.
+    EXPECT_THROW(words.FindWords({W("закон"), W("о"), W("налог")}, false), Value_Not_Found);
+    EXPECT_EQ(m_log.entryCount(), 2);
+    EXPECT_THROW(words.FindWords({W("закон"), W("налог")}, true), Value_Not_Found);
+    EXPECT_EQ(m_log.entryCount(), 3);
 }
 
 TEST(ProcessWideIndexes, EachNameHasItsOwnHandle) {
