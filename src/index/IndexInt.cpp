@@ -259,9 +259,10 @@ void IndexInt::LoadFrom(Source& source) {
         m_starts.shrink_to_fit();
     }
 
-    if (damaged) NORIK_REPORT(Norik::kFail, "IndexSpace::IndexImpl::IndexInt::Load");
-    // Lookups stay safe on keys out of order, but may miss keys; the file needs rebuilding.
-    if (keysOutOfOrder || listsRepaired) NORIK_REPORT(Norik::kFail, "IndexSpace::IndexImpl::IndexInt::Load");
+    // One entry for the file, whatever kinds of damage it shows. Lookups stay safe on keys out of
+    // order, but may miss keys; the file needs rebuilding.
+    if (damaged || keysOutOfOrder || listsRepaired)
+        NORIK_REPORT(Norik::kFail, "IndexSpace::IndexImpl::IndexInt::Load");
 }
 
 namespace {
