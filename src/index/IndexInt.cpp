@@ -354,7 +354,8 @@ std::span<const DocNumber> IndexInt::ListAt(std::size_t entry) const {
 
 DocNumberList IndexInt::Find(IndexKey key) {
     const auto [first, last] = RangeOf(key, key);
-    if (first == last) throw Value_Not_Found{};
+    // On keys out of order the search may land on another key: that is not this key's list.
+    if (first == last || m_keys[first] != key) throw Value_Not_Found{};
     const std::span<const DocNumber> list = ListAt(first);
     return DocNumberList(list.begin(), list.end());
 }

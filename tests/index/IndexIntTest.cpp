@@ -173,6 +173,16 @@ TEST_P(IndexIntLoad, NegativeListLengthStopsLoading) {
     EXPECT_EQ(m_log.entryCount(), 1);
 }
 
+TEST_P(IndexIntLoad, SeveralKindsOfDamageAreReportedOnce) {
+    std::string bytes = FileBytes({{3, {2, 1}}, {1, {1}}, {2, {2, 3}}});
+    bytes.resize(bytes.size() - 1);  // unordered list, keys out of order and a truncated last entry
+    LoadBytes(bytes);
+    EXPECT_EQ(m_index.Count(), 2);
+    // The search for key 1 lands on key 3's entry; its list is not key 1's.
+    EXPECT_THROW(m_index.Find(1), Value_Not_Found);
+    EXPECT_EQ(m_log.entryCount(), 1);
+}
+
 TEST_P(IndexIntLoad, KeysOutOfOrderNeverCrashALookup) {
     LoadBytes(FileBytes({{50, {1}}, {10, {2}}, {40, {3}}, {-3, {4}}, {20, {5}}, {20, {6}}}));
     EXPECT_EQ(m_index.Count(), 6);
