@@ -168,6 +168,39 @@ TEST_F(SearchEvaluation, TypeIsAPrefix) {
     EXPECT_EQ(Evaluate(request), (DocNumberList{-3, 5}));
     request.type = W("А");  // hashes to 0: nothing, without an exception
     EXPECT_EQ(Evaluate(request), DocNumberList{});
+    request.type = W(" Фед");  // a leading blank is part of the type: no stored type starts so
+    EXPECT_EQ(Evaluate(request), DocNumberList{});
+}
+
+TEST_F(SearchEvaluation, LookupsRunInOrderAndStopAtTheFirstMiss) {
+    // Every criterion of this request matches document 1.
+    SearchRequest hit;
+    hit.classId = 10;
+    hit.titleWords = W("налогах");
+    hit.numberText = W("12-ФЗ");
+    hit.textWords = W("налог");
+    hit.type = W("Федеральный");
+    hit.dateOfIntroduction = 500;
+    hit.inForce = 1;
+    IndexSpace::IIndexInt* const order[] = {&m_classes, &m_titles, &m_numbers, &m_texts,
+                                            &m_types,   &m_dates,  &m_inForce};
+    for (int missing = -1; missing < 7; ++missing) {
+        for (IndexSpace::IIndexInt* handle : order) handle->SetFile(handle->fileName());  // unloaded again
+        SearchRequest request = hit;
+        switch (missing) {
+            case 0: request.classId = 11; break;
+            case 1: request.titleWords = W("паспорт"); break;
+            case 2: request.numberText = "99"; break;
+            case 3: request.textWords = W("паспорт"); break;
+            case 4: request.type = W("Закон"); break;
+            case 5: request.dateOfIntroduction = 501; break;
+            case 6: request.inForce = 5; break;
+            default: break;
+        }
+        EXPECT_EQ(Evaluate(request), missing < 0 ? DocNumberList{1} : DocNumberList{}) << missing;
+        // The indexes up to the one that found nothing were read; none after it.
+        for (int i = 0; i < 7; ++i) EXPECT_EQ(order[i]->isLoaded(), missing < 0 || i <= missing) << missing << i;
+    }
 }
 
 TEST_F(SearchEvaluation, MissingIndexFileGivesEmptyResult) {
