@@ -31,16 +31,28 @@ void PlainTextOutput::EndLine() {
 
 void PlainTextOutput::Text(std::string_view utf8, const CharFormat&) { Append(utf8); }
 
+// Inside a table cell a paragraph or line break is a space: a row stays on one line.
+void PlainTextOutput::CellSpace() {
+    if (m_lineOpen && m_pending == 0) m_pending = ' ';
+}
+
 void PlainTextOutput::ParagraphEnd(const ParagraphFormat& format) {
-    // Inside a table cell a paragraph break is a space: a row stays on one line.
     if (format.tableLevel() > 0) {
-        if (m_lineOpen && m_pending == 0) m_pending = ' ';
+        CellSpace();
         return;
     }
     EndLine();
 }
 
-void PlainTextOutput::LineBreak() { EndLine(); }
+void PlainTextOutput::LineBreak() {
+    if (m_tableLevel > 0) {
+        CellSpace();
+        return;
+    }
+    EndLine();
+}
+
+void PlainTextOutput::TableRowStart(int level, const RowFormat&) { m_tableLevel = level; }
 
 void PlainTextOutput::TableCellEnd(int, const ParagraphFormat&) {
     // An empty cell still takes its place in the row.
@@ -54,6 +66,8 @@ void PlainTextOutput::TableRowEnd(int level, const RowFormat&) {
     if (level > 1) return;
     EndLine();
 }
+
+void PlainTextOutput::TableEnd(int level) { m_tableLevel = level - 1; }
 
 void PlainTextOutput::DocumentEnd(const ParagraphFormat&) {
     if (m_lineOpen) EndLine();

@@ -2,7 +2,7 @@
 // "norik-tool cat --text".
 //
 // Paragraphs become lines ending with "\n", \line a "\n" as well, table cells are separated by
-// "\t" and a row ends with "\n" (a paragraph break inside a cell becomes a space), links show as
+// "\t" and a row ends with "\n" (a paragraph or line break inside a cell becomes a space), links show as
 // their visible text, pictures and hidden text show as nothing. Text that is not RTF comes back
 // as it is (converted to the chosen encoding).
 //
@@ -35,13 +35,16 @@ public:
     void Text(std::string_view utf8, const CharFormat& format) override;
     void ParagraphEnd(const ParagraphFormat& format) override;
     void LineBreak() override;
+    void TableRowStart(int level, const RowFormat& row) override;
     void TableCellEnd(int level, const ParagraphFormat& lastParagraph) override;
     void TableRowEnd(int level, const RowFormat& row) override;
+    void TableEnd(int level) override;
     void DocumentEnd(const ParagraphFormat& lastParagraph) override;
 
 private:
     void Append(std::string_view utf8);
     void EndLine();
+    void CellSpace();
 
     TextEncoding m_encoding;
     std::string m_text;
@@ -49,6 +52,7 @@ private:
     // A separator owed before the next text of the line: ' ' between paragraphs of a cell, '\t'
     // after a cell. Held back so that a row never ends with one, whatever was taken already.
     char m_pending = 0;
+    int m_tableLevel = 0;  // the table level of the open row; 0 outside tables
 };
 
 // Streaming extraction: feed the document in chunks, take the text as it comes.

@@ -291,9 +291,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<DecodeCase>& info) { return std::string(info.param.name); });
 
 TEST(PlainText, TablesUseTabsAndWindows1251OutputConverts) {
-    const char* rtf = R"({\rtf1\ansi\ansicpg1251\trowd\cellx100\cellx200\intbl \'c0\par x\cell y\cell\row\pard \u8364?\par})";
-    EXPECT_EQ(RtfToPlainText(rtf), "А x\ty\n€\n");
-    EXPECT_EQ(RtfToPlainText(rtf, TextEncoding::Windows1251), "\xC0 x\ty\n\x88\n");
+    // A row stays on one line: paragraph and line breaks inside a cell become spaces.
+    const char* rtf = R"({\rtf1\ansi\ansicpg1251\trowd\cellx100\cellx200\intbl \'c0\par x\line z\cell y\cell\row)"
+                      R"(\pard \u8364?\line w\par})";
+    EXPECT_EQ(RtfToPlainText(rtf), "А x z\ty\n€\nw\n");
+    EXPECT_EQ(RtfToPlainText(rtf, TextEncoding::Windows1251), "\xC0 x z\ty\n\x88\nw\n");
 }
 
 // ---------------------------------------------------------------------------------------------
