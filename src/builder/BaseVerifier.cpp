@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "Helpers/CompoundFile.h"
+#include "Helpers/Cp1251.h"
 #include "Helpers/Folders.h"
 #include "Helpers/SUn7zFile.h"
 #include "builder/SourceTables.h"
@@ -191,7 +192,7 @@ bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary) {
                 else if (!rtf)
                     say.Add(where + ": does not decode to an RTF text");
             } catch (const std::exception& e) {
-                say.Add(where + ": malformed header (" + e.what() + ")");
+                say.Add(where + ": malformed header (" + Cp1251ToUtf8(e.what()) + ")");
             }
         }
     }

@@ -8,8 +8,8 @@
 // the attribute and title indexes hold exactly the keys the table implies, and that every document
 // has a container entry that decodes, through the viewer's own entry reader, to its stated length.
 //
-// Threads: the user-interface thread (it uses the entry reader). Failures: the problems, one line
-// each; the reader's own failures also go to the error log.
+// Threads: the user-interface thread (it uses the entry reader). Failures: the problems, one UTF-8
+// line each; the reader's own failures also go to the error log.
 #pragma once
 
 #include <cstddef>

@@ -6,6 +6,8 @@
 #include <map>
 #include <set>
 
+#include "Helpers/Cp1251.h"
+
 namespace Norik {
 
 namespace {
@@ -23,9 +25,12 @@ class Problems {
 public:
     explicit Problems(std::vector<std::string>& out) : m_out(out) {}
     void Add(const std::string& where, int line, const std::string& text) {
+        AddLine(line > 0 ? where + ":" + std::to_string(line) + ": " + text : where + ": " + text);
+    }
+    void AddLine(const std::string& line) {
         ++m_count;
         if (m_out.size() < kMaxProblems)
-            m_out.push_back(line > 0 ? where + ":" + std::to_string(line) + ": " + text : where + ": " + text);
+            m_out.push_back(line);
         else if (m_out.size() == kMaxProblems)
             m_out.push_back("... further problems are not listed");
     }
@@ -133,7 +138,12 @@ std::vector<std::string> SplitFields(const std::string& text) {
 bool ReadTableBytes(const BaseSource& source, const std::string& name, std::string& bytes, Problems& problems) {
     std::string message;
     if (!source.ReadTable(name, bytes, message)) {
-        problems.Add(source.Describe(name), 0, message.empty() ? "cannot be read" : message);
+        // A source's message usually names the file already.
+        const std::string where = source.Describe(name);
+        if (message.rfind(where, 0) == 0)
+            problems.AddLine(message);
+        else
+            problems.Add(where, 0, message.empty() ? "cannot be read" : message);
         return false;
     }
     if (LooksLikeUtf8(bytes)) {
@@ -371,10 +381,10 @@ bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vecto
                 item.numberText = fields[2];
                 long long date = 0, inForce = 0, disk = 0;
                 if (!WholeInteger(fields[3], date) || !IsValidDayCode(static_cast<std::int32_t>(date)))
-                    say("date of introduction \"" + fields[3] + "\" is not 0 or the day code of a real date");
+                    say("date of introduction \"" + Cp1251ToUtf8(fields[3]) + "\" is not 0 or the day code of a real date");
                 if (!WholeInteger(fields[4], inForce) || (inForce != 0 && inForce != 1))
-                    say("status \"" + fields[4] + "\" must be 1 (in force) or 0");
-                if (!WholeInteger(fields[5], disk)) say("disk \"" + fields[5] + "\" is not an integer");
+                    say("status \"" + Cp1251ToUtf8(fields[4]) + "\" must be 1 (in force) or 0");
+                if (!WholeInteger(fields[5], disk)) say("disk \"" + Cp1251ToUtf8(fields[5]) + "\" is not an integer");
                 item.dateOfIntroduction = static_cast<std::int32_t>(date);
                 item.inForce = inForce != 0;
                 item.disk = static_cast<std::int32_t>(disk);
@@ -390,7 +400,7 @@ bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vecto
                 if (type.empty())
                     say("empty document type");
                 else if (!types.empty() && types.count(type) == 0)
-                    say("type \"" + type + "\" is not in typelist.ttx");
+                    say("type \"" + Cp1251ToUtf8(type) + "\" is not in typelist.ttx");
                 if (item.title.empty()) say("empty title");
                 if (item.numberText.empty()) say("empty document number text");
                 if (!tables.items.empty()) {

@@ -57,6 +57,7 @@ struct SourceTables {
 
 // Reads and checks the four tables of source. Returns true when there is no problem; every
 // problem found is appended to problems ("file:line: text"; at most a few hundred are kept).
+// Problems are UTF-8: file names as the file system gives them, words of the tables converted.
 bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vector<std::string>& problems);
 
 // The six-digit file name of a document number: number AND 0x3FFF, zero-padded.

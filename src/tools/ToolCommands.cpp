@@ -40,7 +40,8 @@ const char* const kUsage =
     "  norik-tool sample OUT_DIR [--documents N] [--seed S] [--large] [--source]\n";
 
 constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
+// A mistyped command line; kept apart from search's 1 (nothing found) and 2 (no criterion).
+constexpr int kExitUsage = 64;
 
 // Message boxes of the model become lines on the error stream; nothing here is interactive.
 class ConsoleUserPort : public IUserPort {
@@ -291,7 +292,7 @@ int Verify(const Arguments& args, std::ostream& out, std::ostream& err) {
     std::vector<std::string> problems;
     VerifySummary summary;
     const bool ok = VerifyBase(problems, summary);
-    for (const std::string& problem : problems) out << Utf8(problem) << "\n";
+    for (const std::string& problem : problems) out << problem << "\n";
     if (!ok) {
         err << "norik-tool: verify found " << problems.size() << " problem" << (problems.size() == 1 ? "" : "s") << " in "
             << GetIndexFolder() << "\n";
@@ -311,8 +312,9 @@ void PrintBuildReport(const BuildReport& report, const std::string& folder, std:
 }
 
 int FailBuild(const std::vector<std::string>& problems, std::ostream& err) {
-    for (std::size_t i = 0; i + 1 < problems.size(); ++i) err << Utf8(problems[i]) << "\n";
-    err << "norik-tool: " << (problems.empty() ? std::string("build failed") : Utf8(problems.back())) << "\n";
+    // The builder's problems are UTF-8 already (file names as the file system gives them).
+    for (std::size_t i = 0; i + 1 < problems.size(); ++i) err << problems[i] << "\n";
+    err << "norik-tool: " << (problems.empty() ? std::string("build failed") : problems.back()) << "\n";
     return kExitFailure;
 }
 
@@ -369,7 +371,7 @@ int RunTool(const std::vector<std::string>& arguments, std::ostream& out, std::o
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         if (arguments[i] == "--base") {
             if (i + 1 >= arguments.size()) {
-                err << "norik-tool: --base needs a folder\n" << kUsage;
+                err << "norik-tool: --base needs a folder (norik-tool --help lists the commands)\n";
                 return kExitUsage;
             }
             base = arguments[++i];
@@ -381,7 +383,7 @@ int RunTool(const std::vector<std::string>& arguments, std::ostream& out, std::o
         }
     }
     if (rest.empty()) {
-        err << "norik-tool: no command given\n" << kUsage;
+        err << "norik-tool: no command given (norik-tool --help lists the commands)\n";
         return kExitUsage;
     }
     const std::string command = rest.front();
@@ -402,10 +404,10 @@ int RunTool(const std::vector<std::string>& arguments, std::ostream& out, std::o
         if (command == "verify") return Verify(Arguments(rest, {}, {}), out, err);
         if (command == "build") return Build(Arguments(rest, {}, {}), out, err);
         if (command == "sample") return Sample(Arguments(rest, {"--large", "--source"}, {"--documents", "--seed"}), out, err);
-        err << "norik-tool: unknown command " << command << "\n" << kUsage;
+        err << "norik-tool: unknown command " << command << " (norik-tool --help lists the commands)\n";
         return kExitUsage;
     } catch (const UsageError& e) {
-        err << "norik-tool: " << command << ": " << e.message << "\n" << kUsage;
+        err << "norik-tool: " << command << ": " << e.message << " (norik-tool --help lists the commands)\n";
         return kExitUsage;
     }
 }

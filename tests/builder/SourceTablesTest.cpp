@@ -50,7 +50,8 @@ TEST_P(SourceTablesDamage, NamesTheFileAndLine) {
     EXPECT_FALSE(Norik::ReadSourceTables(source, tables, problems));
     std::string all;
     for (const std::string& problem : problems) all += problem + "\n";
-    EXPECT_NE(all.find(W(damage.expected)), std::string::npos) << "expected: " << damage.expected << "\nproblems:\n" << all;
+    // Problems are UTF-8 lines: the table's own words in them are converted.
+    EXPECT_NE(all.find(damage.expected), std::string::npos) << "expected: " << damage.expected << "\nproblems:\n" << all;
 }
 
 const Damage kDamages[] = {
@@ -123,8 +124,9 @@ TEST(SourceTables, MissingTableIsNamed) {
     Norik::SourceTables tables;
     std::vector<std::string> problems;
     EXPECT_FALSE(Norik::ReadSourceTables(source, tables, problems));
-    ASSERT_FALSE(problems.empty());
-    EXPECT_NE(problems[0].find("typelist.ttx"), std::string::npos);
+    ASSERT_EQ(problems.size(), 1u);
+    // The source's own message names the file once.
+    EXPECT_EQ(problems[0], "typelist.ttx: cannot be read");
 }
 
 TEST(DayCodes, ValidityFollowsTheCalendar) {

@@ -179,23 +179,36 @@ TEST_F(NorikToolTest, BuildFromASourceFolderGivesTheSameBase) {
 }
 
 TEST_F(NorikToolTest, FailuresEndWithOneLineAndLeaveNoOutput) {
-    const std::string source = s_dir->folder() + "broken";
+    // File names are UTF-8 bytes; messages carry them unchanged.
+    const std::string source = s_dir->folder() + "испорченный";
     ASSERT_EQ(Run({"sample", source, "--documents", "10", "--source"}).exit, 0);
     fs::remove(source + "/texts/000004.rtf");
     const std::string out = s_dir->folder() + "never";
     const Result r = Run({"build", source, out});
     EXPECT_NE(r.exit, 0);
-    EXPECT_NE(r.err.find("texts/000004.rtf: missing"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(source + "/texts/000004.rtf: missing"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("Items.ttx:"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(out));
 
+    // A mistyped command line is neither "nothing found" (1) nor "no criterion" (2).
     const Result usage = Run({"frobnicate"});
-    EXPECT_EQ(usage.exit, 2);
-    const Result badOption = OnBase({"search", "--status", "sometimes"});
-    EXPECT_EQ(badOption.exit, 2);
+    EXPECT_EQ(usage.exit, 64);
+    EXPECT_EQ(Lines(usage.err).size(), 1u) << usage.err;
+    const Result badOption = OnBase({"search", "--section", "3", "--status", "sometimes"});
+    EXPECT_EQ(badOption.exit, 64);
+    EXPECT_EQ(Lines(badOption.err).size(), 1u) << badOption.err;
+    EXPECT_EQ(Run({"cat"}).exit, 64);
+    const Result noValue = OnBase({"search", "--title"});
+    EXPECT_EQ(noValue.exit, 64);
+    EXPECT_EQ(Lines(noValue.err).size(), 1u) << noValue.err;
     const Result noBase = Run({"--base", s_dir->folder() + "nothing", "info"});
     EXPECT_EQ(noBase.exit, 1);
     EXPECT_EQ(Lines(noBase.err).size(), 1u) << noBase.err;
+
+    const std::string missing = s_dir->folder() + "нет такой базы";
+    const Result damaged = Run({"--base", missing, "verify"});
+    EXPECT_EQ(damaged.exit, 1);
+    EXPECT_NE(damaged.out.find(missing + "/Items.ttx: No such file"), std::string::npos) << damaged.out;
 }
 
 TEST_F(NorikToolTest, VerifyNamesDamageAndFails) {
