@@ -178,6 +178,35 @@ TEST_F(NorikToolTest, BuildFromASourceFolderGivesTheSameBase) {
     EXPECT_EQ(verified.exit, 0) << verified.out;
 }
 
+TEST_F(NorikToolTest, DocumentNumberZeroIsBuiltAndReadLikeAnyOther) {
+    const std::string source = s_dir->folder() + "zero";
+    ASSERT_EQ(Run({"sample", source, "--documents", "10", "--seed", "4", "--source"}).exit, 0);
+    // Document 1 becomes document 0, the first row of Items, with its text in 000000.rtf.
+    std::string items = NorikTest::ReadFile(source + "/Items.ttx");
+    for (std::size_t at = 0; (at = items.find("\n1 ", at)) != std::string::npos; ++at) items[at + 1] = '0';
+    NorikTest::WriteFile(source + "/Items.ttx", items);
+    fs::rename(source + "/texts/000001.rtf", source + "/texts/000000.rtf");
+    const std::string text = NorikTest::ReadFile(source + "/texts/000000.rtf");
+    const std::string out = s_dir->folder() + "zero-base";
+    const Result built = Run({"build", source, out});
+    ASSERT_EQ(built.exit, 0) << built.err;
+    EXPECT_EQ(Run({"--base", out, "verify"}).exit, 0);
+
+    const Result rtf = Run({"--base", out, "cat", "0"});
+    ASSERT_EQ(rtf.exit, 0) << rtf.err;
+    EXPECT_EQ(rtf.out, text);
+    const Result card = Run({"--base", out, "card", "0"});
+    ASSERT_EQ(card.exit, 0) << card.err;
+    EXPECT_NE(card.out.find("Классификатор:"), std::string::npos);
+    const Result info = Run({"--base", out, "info"});
+    EXPECT_EQ(Lines(info.out).at(0), "Документов: 10");
+    const Result inForce = Run({"--base", out, "search", "--status", "in-force"});
+    const Result notInForce = Run({"--base", out, "search", "--status", "not-in-force"});
+    const std::vector<std::string> found = Lines(inForce.out + notInForce.out);
+    EXPECT_NE(std::find(found.begin(), found.end(), "0"), found.end()) << inForce.out << notInForce.out;
+    EXPECT_EQ(std::find(found.begin(), found.end(), "1"), found.end());
+}
+
 TEST_F(NorikToolTest, FailuresEndWithOneLineAndLeaveNoOutput) {
     // File names are UTF-8 bytes; messages carry them unchanged.
     const std::string source = s_dir->folder() + "испорченный";
