@@ -227,6 +227,24 @@ TEST_F(SUn7zFileTest, DamagedContainerChainEndsTheEntryWithAReport) {
     EXPECT_NE(m_log.text().find("CReadBuffer::ReadCompressed"), std::string::npos);
 }
 
+TEST_F(SUn7zFileTest, FailingHeaderReadIsReportedByTheBufferThenByOpen) {
+    // The entry's first sector lies past the end of the file: the stream opens, its first read fails.
+    NorikTest::CfbLayout layout;
+    std::string container =
+        NorikTest::BuildCompoundFile({{u"x.t", XzEntry(SampleText(9000, 2), "-6", m_work)}}, 3, &layout);
+    NorikTest::SetDirectoryField(container, layout, layout.entryId[0], 116, 0x00FFFFFFu);
+    NorikTest::WriteFile(m_dir.file("Norik.sdb"), container);
+    SUn7zFile file;
+    EXPECT_EQ(file.Open("x", 1, true), Norik::kStgDocfileCorrupt);
+    EXPECT_EQ(m_log.entryCount(), 2);
+    const std::string log = m_log.text();
+    const size_t buffer = log.find("CReadBuffer::ReadFile");
+    ASSERT_NE(buffer, std::string::npos);
+    EXPECT_NE(log.find("SUn7zFile::Open", buffer), std::string::npos);
+    char out[10];
+    EXPECT_EQ(file.Read(out, 10), 0);
+}
+
 int OpenDescriptors() {
     int count = 0;
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
