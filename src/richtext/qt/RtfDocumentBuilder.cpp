@@ -134,21 +134,29 @@ void RtfDocumentBuilder::EnterPendingCell() {
         t.cellColumns.push_back(std::min(next, t.table->columns() - 1));
     }
     m_cursor = t.table->cellAt(t.row, t.cellColumns[t.cell]).firstCursorPosition();
+    m_blockPending = false;
+}
+
+void RtfDocumentBuilder::OpenBlock() {
+    EnterPendingCell();
+    if (!m_blockPending) return;
+    m_blockPending = false;
+    m_cursor.insertBlock();
 }
 
 void RtfDocumentBuilder::Text(std::string_view utf8, const CharFormat& format) {
-    EnterPendingCell();
+    OpenBlock();
     m_cursor.insertText(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())), QtFormat(format));
 }
 
 void RtfDocumentBuilder::ParagraphEnd(const ParagraphFormat& format) {
-    EnterPendingCell();
+    OpenBlock();
     ApplyBlockFormat(format);
-    m_cursor.insertBlock();
+    m_blockPending = true;
 }
 
 void RtfDocumentBuilder::LineBreak() {
-    EnterPendingCell();
+    OpenBlock();
     m_cursor.insertText(QString(QChar::LineSeparator));
 }
 
@@ -159,6 +167,8 @@ void RtfDocumentBuilder::PageBreak(const ParagraphFormat& format) {
 
 void RtfDocumentBuilder::TableRowStart(int level, const RowFormat& row) {
     EnterPendingCell();
+    // A new table goes right after the paragraph that ended before it.
+    m_blockPending = false;
     // A row of a level with no table yet starts one; levels deeper than that are closed already.
     while (static_cast<int>(m_tables.size()) >= level + 1) TableEnd(static_cast<int>(m_tables.size()));
 
@@ -259,11 +269,13 @@ void RtfDocumentBuilder::TableRowStart(int level, const RowFormat& row) {
     }
     if (t.cellColumns.empty()) t.cellColumns.push_back(0);
     m_cursor = t.table->cellAt(t.row, t.cellColumns[0]).firstCursorPosition();
+    m_blockPending = false;
 }
 
 void RtfDocumentBuilder::TableCellEnd(int level, const ParagraphFormat& lastParagraph) {
     if (static_cast<int>(m_tables.size()) < level) return;
-    EnterPendingCell();
+    // A paragraph ended just before the cell end leaves an empty last paragraph in the cell.
+    OpenBlock();
     ApplyBlockFormat(lastParagraph);
     TableContext& t = m_tables[static_cast<std::size_t>(level - 1)];
     ++t.cell;
@@ -292,10 +304,11 @@ void RtfDocumentBuilder::TableEnd(int level) {
     // The block right after the table.
     m_cursor = table->lastCursorPosition();
     m_cursor.movePosition(QTextCursor::NextBlock);
+    m_blockPending = false;
 }
 
 void RtfDocumentBuilder::Picture(const PictureInfo& info, std::string_view data) {
-    EnterPendingCell();
+    OpenBlock();
     QImage image;
     if ((info.format == PictureFormat::Png || info.format == PictureFormat::Jpeg) && !data.empty()) {
         QByteArray bytes = QByteArray::fromRawData(data.data(), static_cast<qsizetype>(data.size()));
@@ -332,7 +345,7 @@ void RtfDocumentBuilder::Picture(const PictureInfo& info, std::string_view data)
 }
 
 void RtfDocumentBuilder::LinkStart(std::string_view target) {
-    EnterPendingCell();
+    OpenBlock();
     m_inLink = true;
     m_formatValid = false;
     m_linkTarget = QString::fromUtf8(target.data(), static_cast<qsizetype>(target.size()));
@@ -362,7 +375,8 @@ void RtfDocumentBuilder::LinkEnd() {
 
 void RtfDocumentBuilder::DocumentEnd(const ParagraphFormat& lastParagraph) {
     EnterPendingCell();
-    ApplyBlockFormat(lastParagraph);
+    // A document ending with a paragraph end has no empty paragraph after it.
+    if (!m_blockPending) ApplyBlockFormat(lastParagraph);
 }
 
 std::unique_ptr<QTextDocument> BuildTextDocument(std::string_view rtf) {

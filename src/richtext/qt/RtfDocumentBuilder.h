@@ -59,6 +59,7 @@ public:
 private:
     struct TableContext;
     void EnterPendingCell();
+    void OpenBlock();
     void ApplyBlockFormat(const ParagraphFormat& format);
     const QTextCharFormat& QtFormat(const CharFormat& format);
 
@@ -73,6 +74,9 @@ private:
     int m_linkStart = 0;
     int m_pictureCount = 0;
     bool m_pageBreakPending = false;
+    // A paragraph ended: the block for the next one is opened when content comes, so that a table
+    // right after a paragraph follows it directly instead of an empty block.
+    bool m_blockPending = false;
     bool m_closed = false;
 };
 

@@ -158,6 +158,26 @@ TEST(DocumentBuilder, NestedTablesGoInsideTheirCell) {
     EXPECT_TRUE(FindBlock(*doc, QStringLiteral("after")).isValid());
 }
 
+TEST(DocumentBuilder, TableFollowsTheParagraphBeforeItWithoutAnEmptyBlock) {
+    auto doc = BuildTextDocument(R"({\rtf1\pard before\par\trowd\cellx2000\pard\intbl a\par\trowd\cellx1000)"
+                                 R"(\pard\intbl\itap2 n\nestcell{\*\nesttableprops\trowd\cellx1000\nestrow}\pard\intbl\itap1 \cell\row)"
+                                 R"(\pard after\par\par end\par})");
+    auto tables = Tables(*doc);
+    ASSERT_EQ(tables.size(), 1u);
+    QTextBlock previous = tables[0]->firstCursorPosition().block().previous();
+    EXPECT_EQ(previous.text(), QStringLiteral("before"));
+    // Inside a cell too, a nested table follows the paragraph before it.
+    QList<QTextFrame*> inner = tables[0]->childFrames();
+    ASSERT_EQ(inner.size(), 1);
+    EXPECT_EQ(inner[0]->firstCursorPosition().block().previous().text(), QStringLiteral("a"));
+    // An empty paragraph written as such stays: after, empty, end.
+    QTextBlock after = FindBlock(*doc, QStringLiteral("after"));
+    ASSERT_TRUE(after.isValid());
+    EXPECT_EQ(after.next().text(), QString());
+    EXPECT_EQ(after.next().next().text(), QStringLiteral("end"));
+    EXPECT_EQ(doc->toPlainText(), QStringLiteral("before\na\nn\n\nafter\n\nend"));
+}
+
 TEST(DocumentBuilder, UnknownOrHugePicturesBecomeBoundedEmptyFrames) {
     auto doc = BuildTextDocument(R"({\rtf1 a{\pict\wmetafile8\picw2540\pich1270 0102}b)"
                                  R"({\pict\pngblip\picw999999999\pich999999999\picscalex99999 89504e47}c})");
