@@ -127,6 +127,23 @@ INSTANTIATE_TEST_SUITE_P(
                       BrokenClassCase{"TypeListMissing", true, "2\n1 0 0 0 A\n2 0 0 0 B\n", false, 2}),
     [](const auto& info) { return std::string(info.param.label); });
 
+TEST_F(ClassifierTest, DocumentTableFailureShowsOnlyItsOwnMessage) {
+    WriteClass("2\n1 0 0 0 A\n2 0 1 0 B\n", false);
+    WriteTable("typelist", "T\n");
+    WriteTable("descript", "1 2\n");  // "Items" is missing
+    CShowClass root(m_port);
+    root.SetParent(0, "");
+    ASSERT_EQ(m_port.messages.size(), 1u);
+    EXPECT_EQ(m_port.messages[0].text, W("При загрузке данных были ошибки\nВышлите, пожалуйста лог-файл разработчику!"));
+    EXPECT_EQ(m_log.text().find("ShowData::CShowClass::Init"), std::string::npos);
+    EXPECT_EQ(root.Count(), 2);
+    // The classifier stays loaded; a document node opens an empty list that tries the table again.
+    auto documents = root.Open(1);
+    ASSERT_NE(documents, nullptr);
+    EXPECT_EQ(documents->Count(), 0);
+    EXPECT_EQ(m_port.messages.size(), 2u);
+}
+
 TEST_F(ClassifierTest, ConstructionRetriesWhileTheClassifierIsEmptyAndNeverReloads) {
     CShowClass first(m_port);
     EXPECT_EQ(m_port.messages.size(), 1u);

@@ -34,7 +34,7 @@ TEST_F(DocTableTest, RowFieldsAndTheMissingLastField) {
     WriteItems("3\n"
                "5 3 100|Title|12-ФЗ|372|1|2\n"
                "6 3 101 Закон|T2|1|0|0\n"
-               "7 4 -5 Указ|T3|2|10|x|");  // last line without a line feed
+               "7 4 -5 Указ|T3|2|10|x|9");  // last line without a line feed
     ASSERT_EQ(CShowDoc::Init(), Norik::kOk);
     const auto& table = ShowData::GetDocTable();
     ASSERT_EQ(table.size(), 3u);
@@ -55,6 +55,7 @@ TEST_F(DocTableTest, RowFieldsAndTheMissingLastField) {
     EXPECT_EQ(table[2].title, "T3");
     EXPECT_EQ(table[2].dateOfIntroduction, 10);
     EXPECT_FALSE(table[2].inForce);
+    EXPECT_EQ(table[2].disk, 9);
     EXPECT_EQ(m_log.entryCount(), 0);
 }
 
