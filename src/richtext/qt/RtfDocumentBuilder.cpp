@@ -23,6 +23,9 @@ qreal Pixels(int twips) { return twips / 15.0; }
 // Pictures larger than this many pixels are not decoded: they show as an empty frame.
 constexpr qint64 kMaxDecodedPixels = 40LL * 1000 * 1000;
 
+// The colour of link text that has no colour of its own.
+const QColor kLinkColor(0, 0, 255);
+
 // Cell edges closer than this are the same column edge (writers round differently per row).
 constexpr int kEdgeTolerance = 20;
 
@@ -88,8 +91,12 @@ const QTextCharFormat& RtfDocumentBuilder::QtFormat(const CharFormat& f) {
     if (f.color != kAutoColor) q.setForeground(QColor(QRgb(f.color)));
     if (f.background != kAutoColor) q.setBackground(QColor(QRgb(f.background)));
     if (m_inLink) {
+        // A link looks like one whatever its runs say: underlined, in the link colour unless the
+        // writer gave the text a colour of its own.
         q.setAnchor(true);
         q.setAnchorHref(m_linkTarget);
+        if (f.underline == Underline::None) q.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+        if (f.color == kAutoColor) q.setForeground(kLinkColor);
     }
     m_lastFormat = f;
     m_lastQtFormat = q;

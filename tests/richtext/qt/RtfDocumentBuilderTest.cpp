@@ -178,6 +178,22 @@ TEST(DocumentBuilder, TableFollowsTheParagraphBeforeItWithoutAnEmptyBlock) {
     EXPECT_EQ(doc->toPlainText(), QStringLiteral("before\na\nn\n\nafter\n\nend"));
 }
 
+TEST(DocumentBuilder, LinksAreUnderlinedAndColouredUnlessTheWriterChoseAColour) {
+    auto doc = BuildTextDocument(R"({\rtf1{\colortbl;\red128\green0\blue0;}plain {\field{\*\fldinst HYPERLINK "12"}{\fldrslt bare}} )"
+                                 R"({\field{\*\fldinst HYPERLINK "13"}{\fldrslt {\cf1 dark}}} tail\par})");
+    QTextCharFormat bare = FormatAt(*doc, QStringLiteral("bare"));
+    EXPECT_TRUE(bare.isAnchor());
+    EXPECT_TRUE(bare.fontUnderline());
+    EXPECT_EQ(bare.foreground().color(), QColor(0, 0, 255));
+    QTextCharFormat dark = FormatAt(*doc, QStringLiteral("dark"));
+    EXPECT_TRUE(dark.fontUnderline());
+    EXPECT_EQ(dark.foreground().color(), QColor(128, 0, 0));
+    QTextCharFormat tail = FormatAt(*doc, QStringLiteral("tail"));
+    EXPECT_FALSE(tail.isAnchor());
+    EXPECT_FALSE(tail.fontUnderline());
+    EXPECT_EQ(tail.foreground().style(), Qt::NoBrush);
+}
+
 TEST(DocumentBuilder, UnknownOrHugePicturesBecomeBoundedEmptyFrames) {
     auto doc = BuildTextDocument(R"({\rtf1 a{\pict\wmetafile8\picw2540\pich1270 0102}b)"
                                  R"({\pict\pngblip\picw999999999\pich999999999\picscalex99999 89504e47}c})");
