@@ -967,13 +967,16 @@ void RtfReader::Impl::ControlWord() {
         }
         return;
     case Keyword::Fldinst:
-        if (!m_fields.empty() && m_fields.back().depth < m_stack.size()) {
+        // The instruction of a field nested in another instruction is skipped; its result (below)
+        // becomes part of the outer instruction.
+        if (dest == Destination::Body && !m_fields.empty() && m_fields.back().depth < m_stack.size()) {
             SetDestination(Destination::FieldInstruction);
         } else {
             SetDestination(Destination::Skip);
         }
         return;
     case Keyword::Fldrslt:
+        if (dest == Destination::FieldInstruction) return;
         if (!m_fields.empty() && m_fields.back().depth < m_stack.size() && m_fields.back().resultDepth == 0) {
             Field& field = m_fields.back();
             field.resultDepth = m_stack.size();

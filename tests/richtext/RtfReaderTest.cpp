@@ -240,9 +240,12 @@ TEST(RtfReaderStructure, PicturesReportSizeAndData) {
 }
 
 TEST(RtfReaderStructure, FieldsShowTheirResultAndHyperlinksBecomeLinks) {
+    // A field nested in an instruction gives the instruction its result and shows nothing itself.
     RecordingOutput out = Read(R"({\rtf1{\field{\*\fldinst { PAGE }}{\fldrslt 7}} )"
-                               R"({\field{\*\fldinst {HYPERLINK \\l "sec2" \\o "tip"}}{\fldrslt {\ul here}}}})");
-    EXPECT_EQ(out.Joined(), "T[]7 |L<#sec2>|T[u]here|/L|END|");
+                               R"({\field{\*\fldinst {HYPERLINK \\l "sec2" \\o "tip"}}{\fldrslt {\ul here}}} )"
+                               R"({\field{\*\fldinst {HYPERLINK "}{\field{\*\fldinst DOCPROPERTY url}{\fldrslt 55}}{"}}{\fldrslt x}})"
+                               R"({\field{\*\fldinst HYPERLINK "9"}} none})");
+    EXPECT_EQ(out.Joined(), "T[]7 |L<#sec2>|T[u]here|/L|T[] |L<55>|T[]x|/L|T[] none|END|");
 }
 
 // ---------------------------------------------------------------------------------------------
