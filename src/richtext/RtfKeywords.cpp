@@ -182,6 +182,7 @@ const std::unordered_map<std::string_view, Keyword>& Keywords() {
         {"s", Keyword::S},
         {"sa", Keyword::Sa},
         {"sb", Keyword::Sb},
+        {"sbasedon", Keyword::Sbasedon},
         {"scaps", Keyword::Scaps},
         {"sect", Keyword::Sect},
         {"shp", Keyword::BodyDestination},

@@ -107,6 +107,7 @@ enum class Keyword : std::uint8_t {
     S,
     Sa,
     Sb,
+    Sbasedon,
     Scaps,
     Sect,
     SkipDestination,

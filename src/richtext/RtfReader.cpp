@@ -62,10 +62,154 @@ struct Font {
     std::string name;
 };
 
+// The formatting a style sets itself, one bit a field; the rest it takes from its base style.
+enum StyleField : std::uint32_t {
+    kStyleBold = 1u << 0,
+    kStyleItalic = 1u << 1,
+    kStyleStrike = 1u << 2,
+    kStyleCaps = 1u << 3,
+    kStyleSmallCaps = 1u << 4,
+    kStyleHidden = 1u << 5,
+    kStyleUnderline = 1u << 6,
+    kStyleVertical = 1u << 7,
+    kStyleFontSize = 1u << 8,
+    kStyleColor = 1u << 9,
+    kStyleBackground = 1u << 10,
+    kStyleAllChars = (1u << 11) - 1,
+    kStyleAlignment = 1u << 11,
+    kStyleLeftIndent = 1u << 12,
+    kStyleRightIndent = 1u << 13,
+    kStyleFirstIndent = 1u << 14,
+    kStyleSpaceBefore = 1u << 15,
+    kStyleSpaceAfter = 1u << 16,
+    kStyleLineSpacing = 1u << 17,
+    kStyleKeep = 1u << 18,
+    kStyleKeepNext = 1u << 19,
+    kStylePageBreak = 1u << 20,
+    kStyleBorders = 1u << 21,
+    kStyleShading = 1u << 22,
+    kStyleAllParagraph = ((1u << 23) - 1) & ~kStyleAllChars,
+};
+
+std::uint32_t StyleFieldsOf(Keyword keyword) {
+    switch (keyword) {
+    case Keyword::B: return kStyleBold;
+    case Keyword::I: return kStyleItalic;
+    case Keyword::Strike: return kStyleStrike;
+    case Keyword::Caps: return kStyleCaps;
+    case Keyword::Scaps: return kStyleSmallCaps;
+    case Keyword::V: return kStyleHidden;
+    case Keyword::Ul:
+    case Keyword::Ulnone:
+    case Keyword::Uldb:
+    case Keyword::Uld:
+    case Keyword::Uldash:
+    case Keyword::Ulwave:
+    case Keyword::Ulw:
+    case Keyword::Ulth: return kStyleUnderline;
+    case Keyword::Super:
+    case Keyword::Sub:
+    case Keyword::Nosupersub:
+    case Keyword::Up:
+    case Keyword::Dn: return kStyleVertical;
+    case Keyword::Fs: return kStyleFontSize;
+    case Keyword::Cf: return kStyleColor;
+    case Keyword::Cb:
+    case Keyword::Highlight:
+    case Keyword::Chcbpat: return kStyleBackground;
+    case Keyword::Plain: return kStyleAllChars;
+    case Keyword::Ql:
+    case Keyword::Qc:
+    case Keyword::Qr:
+    case Keyword::Qj: return kStyleAlignment;
+    case Keyword::Li: return kStyleLeftIndent;
+    case Keyword::Ri: return kStyleRightIndent;
+    case Keyword::Fi: return kStyleFirstIndent;
+    case Keyword::Sb: return kStyleSpaceBefore;
+    case Keyword::Sa: return kStyleSpaceAfter;
+    case Keyword::Sl:
+    case Keyword::Slmult: return kStyleLineSpacing;
+    case Keyword::Keep: return kStyleKeep;
+    case Keyword::Keepn: return kStyleKeepNext;
+    case Keyword::Pagebb: return kStylePageBreak;
+    case Keyword::Brdrt:
+    case Keyword::Brdrb:
+    case Keyword::Brdrl:
+    case Keyword::Brdrr:
+    case Keyword::Box:
+    case Keyword::Brdrw:
+    case Keyword::Brdrcf:
+    case Keyword::Brdrnone: return kStyleBorders;
+    case Keyword::Cbpat: return kStyleShading;
+    case Keyword::Pard: return kStyleAllParagraph;
+    default: return 0;
+    }
+}
+
+// Copies the character fields that mask names from one format to another.
+void OverlayChars(CharFormat& to, const CharFormat& from, std::uint32_t mask) {
+    if (mask & kStyleBold) to.bold = from.bold;
+    if (mask & kStyleItalic) to.italic = from.italic;
+    if (mask & kStyleStrike) to.strike = from.strike;
+    if (mask & kStyleCaps) to.caps = from.caps;
+    if (mask & kStyleSmallCaps) to.smallCaps = from.smallCaps;
+    if (mask & kStyleHidden) to.hidden = from.hidden;
+    if (mask & kStyleUnderline) to.underline = from.underline;
+    if (mask & kStyleVertical) to.vertical = from.vertical;
+    if (mask & kStyleFontSize) to.fontSize = from.fontSize;
+    if (mask & kStyleColor) to.color = from.color;
+    if (mask & kStyleBackground) to.background = from.background;
+}
+
+void OverlayParagraph(ParagraphFormat& to, const ParagraphFormat& from, std::uint32_t mask) {
+    if (mask & kStyleAlignment) to.alignment = from.alignment;
+    if (mask & kStyleLeftIndent) to.leftIndent = from.leftIndent;
+    if (mask & kStyleRightIndent) to.rightIndent = from.rightIndent;
+    if (mask & kStyleFirstIndent) to.firstIndent = from.firstIndent;
+    if (mask & kStyleSpaceBefore) to.spaceBefore = from.spaceBefore;
+    if (mask & kStyleSpaceAfter) to.spaceAfter = from.spaceAfter;
+    if (mask & kStyleLineSpacing) {
+        to.lineSpacing = from.lineSpacing;
+        to.lineMultiple = from.lineMultiple;
+    }
+    if (mask & kStyleKeep) to.keepTogether = from.keepTogether;
+    if (mask & kStyleKeepNext) to.keepWithNext = from.keepWithNext;
+    if (mask & kStylePageBreak) to.pageBreakBefore = from.pageBreakBefore;
+    if (mask & kStyleBorders) {
+        to.top = from.top;
+        to.bottom = from.bottom;
+        to.left = from.left;
+        to.right = from.right;
+    }
+    if (mask & kStyleShading) to.shading = from.shading;
+}
+
+constexpr int kNoBaseStyle = 0x7FFFFFFF;
+// Chains of based-on styles are followed this deep (cycles end here too).
+constexpr int kMaxStyleChain = 8;
+
 struct Style {
     CharFormat chars;
     ParagraphFormat paragraph;
+    std::uint32_t mask = 0;    // the fields the style sets (after resolution: it or its bases)
+    int base = kNoBaseStyle;   // key of the style it is based on
 };
+
+using StyleMap = std::unordered_map<int, Style>;
+
+// The style with key as its bases make it: the base's format, with the fields the style sets
+// itself taken from the style.
+Style ResolvedStyle(const StyleMap& own, int key, int depth) {
+    const Style& style = own.at(key);
+    auto base = style.base == key ? own.end() : own.find(style.base);
+    if (base == own.end() || depth >= kMaxStyleChain) return style;
+    Style resolved = ResolvedStyle(own, style.base, depth + 1);
+    OverlayChars(resolved.chars, style.chars, style.mask);
+    OverlayParagraph(resolved.paragraph, style.paragraph, style.mask);
+    resolved.mask |= style.mask;
+    resolved.base = style.base;
+    return resolved;
+}
 
 struct Field {
     std::size_t depth = 0;        // group depth of the \field group
@@ -228,6 +372,7 @@ private:
     void SetDestination(Destination d) { m_state.destination = d; }
     void CommitFont();
     void CommitStyle();
+    void ResolveStyles();
     std::uint32_t ColorAt(int index) const {
         if (index <= 0 || static_cast<std::size_t>(index) >= m_colors.size()) return kAutoColor;
         return m_colors[static_cast<std::size_t>(index)];
@@ -276,9 +421,13 @@ private:
     int m_red = 0, m_green = 0, m_blue = 0;
     bool m_colorSet = false;
 
-    std::unordered_map<int, Style> m_styles;
+    StyleMap m_styles;
     int m_styleNumber = 0;
     bool m_styleOpen = false;
+    bool m_styleSheetSeen = false;
+    std::size_t m_styleDepth = 0;  // group depth of the style being read
+    std::uint32_t m_styleMask = 0;
+    int m_styleBase = kNoBaseStyle;
 
     std::vector<Field> m_fields;
     bool m_linkOpen = false;
@@ -633,6 +782,9 @@ void RtfReader::Impl::OpenGroup() {
         m_state.paragraph = ParagraphFormat();
         m_styleNumber = 0;
         m_styleOpen = true;
+        m_styleDepth = m_stack.size();
+        m_styleMask = 0;
+        m_styleBase = kNoBaseStyle;
     }
 }
 
@@ -648,6 +800,8 @@ void RtfReader::Impl::CloseGroup() {
     const Destination closing = m_state.destination;
     if (closing == Destination::FontTable) CommitFont();
     if (closing == Destination::StyleSheet && m_styleOpen) CommitStyle();
+    // A style group that turned out to be something skipped ends unread.
+    if (m_styleOpen && depth == m_styleDepth) m_styleOpen = false;
     if (closing == Destination::Picture && depth == m_pictureDepth) EmitPicture();
     if (!m_fields.empty()) {
         Field& field = m_fields.back();
@@ -663,6 +817,7 @@ void RtfReader::Impl::CloseGroup() {
     const bool fontChanged = m_state.fontNumber != m_stack.back().fontNumber;
     m_state = m_stack.back();
     m_stack.pop_back();
+    if (closing == Destination::StyleSheet && m_state.destination != Destination::StyleSheet) ResolveStyles();
     if (closing == Destination::FontTable && m_state.destination != Destination::FontTable) {
         // Fonts named before the table was read resolve now.
         ResolveFont(m_state);
@@ -704,7 +859,15 @@ void RtfReader::Impl::CommitStyle() {
     Style style{m_state.chars, m_state.paragraph};
     style.paragraph.inTable = false;
     style.paragraph.nestingLevel = 0;
+    style.mask = m_styleMask;
+    // Character styles (negative keys) are based on character styles.
+    if (m_styleBase != kNoBaseStyle) style.base = m_styleNumber < 0 ? -1 - m_styleBase : m_styleBase;
     m_styles[m_styleNumber] = style;
+}
+
+void RtfReader::Impl::ResolveStyles() {
+    const StyleMap own = m_styles;
+    for (auto& [key, style] : m_styles) style = ResolvedStyle(own, key, 0);
 }
 
 Border* RtfReader::Impl::CurrentBorder() {
@@ -910,6 +1073,7 @@ void RtfReader::Impl::ControlWord() {
         return;
     }
     if (keyword == Keyword::Unknown) return;
+    if (m_state.destination == Destination::StyleSheet) m_styleMask |= StyleFieldsOf(keyword);
 
     const int p = static_cast<int>(parameter);
     const bool on = !hasParameter || parameter != 0;
@@ -946,7 +1110,16 @@ void RtfReader::Impl::ControlWord() {
     case Keyword::Rtf: return;
     case Keyword::Fonttbl: SetDestination(Destination::FontTable); m_fontOpen = false; return;
     case Keyword::Colortbl: SetDestination(Destination::ColorTable); m_colors.clear(); return;
-    case Keyword::Stylesheet: SetDestination(Destination::StyleSheet); m_styleOpen = false; return;
+    case Keyword::Stylesheet:
+        // A document has one style sheet; reading (and resolving) further ones could only cost time.
+        if (m_styleSheetSeen) {
+            SetDestination(Destination::Skip);
+            return;
+        }
+        m_styleSheetSeen = true;
+        SetDestination(Destination::StyleSheet);
+        m_styleOpen = false;
+        return;
     case Keyword::SkipDestination: SetDestination(Destination::Skip); return;
     case Keyword::Pict:
         if (dest != Destination::Body) {
@@ -1073,12 +1246,9 @@ void RtfReader::Impl::ControlWord() {
             m_styleNumber = -1 - p;  // character styles live beside paragraph styles
             break;
         }
+        // A character style adds what it sets to the format around it.
         auto it = m_styles.find(-1 - p);
-        if (it != m_styles.end()) {
-            std::string_view keepName = ch.fontName;
-            ch = it->second.chars;
-            ch.fontName = keepName;
-        }
+        if (it != m_styles.end()) OverlayChars(ch, it->second.chars, it->second.mask);
         break;
     }
 
@@ -1088,6 +1258,9 @@ void RtfReader::Impl::ControlWord() {
         m_borderTarget = BorderTarget::None;
         break;
     }
+    case Keyword::Sbasedon:
+        if (dest == Destination::StyleSheet) m_styleBase = p;
+        return;
     case Keyword::S: {
         if (dest == Destination::StyleSheet) {
             m_styleNumber = p;

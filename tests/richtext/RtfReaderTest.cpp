@@ -198,6 +198,34 @@ TEST(RtfReaderStructure, StylesApplyTheirFormat) {
     EXPECT_FALSE(out.runFormats[1].bold);
 }
 
+TEST(RtfReaderStructure, StylesInheritFromTheStyleTheyAreBasedOn) {
+    // s2 adds italics to s1; s3 is based on s4, which comes later; s5 takes bold and centring back;
+    // s6 and s7 are based on each other and must not hang.
+    RecordingOutput out = Read(R"({\rtf1{\stylesheet{\s1\qc\b\fs32\sa240 heading 1;}{\s2\i\sbasedon1 heading 2;})"
+                               R"({\s3\li720\sbasedon4 quote;}{\s4\qr\ul base;}{\s5\b0\ql\sbasedon1 plain;})"
+                               R"({\s6\sbasedon7\sb10 a;}{\s7\sbasedon6\sa20 b;}{\*\cs10\i em;}{\*\cs11\ul\sbasedon10 em2;}})"
+                               R"(\pard\s2 A\par\pard\s3 B\par\pard\s5 C\par\pard\s6 D\par\pard\s1 {\cs11 E}\par})");
+    ASSERT_EQ(out.runFormats.size(), 5u);
+    ASSERT_EQ(out.paragraphs.size(), 5u);
+    EXPECT_TRUE(out.runFormats[0].bold);
+    EXPECT_TRUE(out.runFormats[0].italic);
+    EXPECT_EQ(out.runFormats[0].fontSize, 32);
+    EXPECT_EQ(out.paragraphs[0].alignment, Alignment::Center);
+    EXPECT_EQ(out.paragraphs[0].spaceAfter, 240);
+    EXPECT_EQ(out.runFormats[1].underline, Underline::Single);
+    EXPECT_EQ(out.paragraphs[1].alignment, Alignment::Right);
+    EXPECT_EQ(out.paragraphs[1].leftIndent, 720);
+    EXPECT_FALSE(out.runFormats[2].bold);
+    EXPECT_EQ(out.runFormats[2].fontSize, 32);
+    EXPECT_EQ(out.paragraphs[2].alignment, Alignment::Left);
+    EXPECT_EQ(out.paragraphs[3].spaceBefore, 10);
+    // A character style adds its own format to the paragraph's: E stays bold and large.
+    EXPECT_TRUE(out.runFormats[4].bold);
+    EXPECT_TRUE(out.runFormats[4].italic);
+    EXPECT_EQ(out.runFormats[4].underline, Underline::Single);
+    EXPECT_EQ(out.runFormats[4].fontSize, 32);
+}
+
 TEST(RtfReaderStructure, TablesReportRowsCellsAndMerges) {
     RecordingOutput out = Read(R"({\rtf1\trowd\trgaph108\trleft-108\clmgf\cellx1000\clmrg\cellx2000\clcbpat1\cellx3000)"
                                R"(\pard\intbl a\cell\cell c\cell\row)"
