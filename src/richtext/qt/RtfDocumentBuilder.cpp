@@ -39,6 +39,24 @@ Qt::Alignment QtAlignment(Alignment a) {
     return Qt::AlignLeft;
 }
 
+// Block property: which sides of the paragraph have a border (bit 0 top, 1 bottom, 2 left, 3 right).
+constexpr int kParagraphBordersProperty = QTextFormat::UserProperty + 2;
+
+int BorderSides(const ParagraphFormat& p) {
+    return (p.top.present ? 1 : 0) | (p.bottom.present ? 2 : 0) | (p.left.present ? 4 : 0) | (p.right.present ? 8 : 0);
+}
+
+// Paragraph borders are drawn as a rule across the paragraph's width below its text: a bottom
+// border below the paragraph, a top border below the paragraph before it (in the same frame).
+// Neighbouring paragraphs with the same borders form one group, with no rule between them.
+void SetRule(QTextBlockFormat& format, bool on) {
+    if (on) {
+        format.setProperty(QTextFormat::BlockTrailingHorizontalRulerWidth, QTextLength(QTextLength::PercentageLength, 100));
+    } else {
+        format.clearProperty(QTextFormat::BlockTrailingHorizontalRulerWidth);
+    }
+}
+
 QTextFrameFormat::BorderStyle BorderStyleOf(const Border& b) {
     return b.present ? QTextFrameFormat::BorderStyle_Solid : QTextFrameFormat::BorderStyle_None;
 }
@@ -57,6 +75,7 @@ struct RtfDocumentBuilder::TableContext {
 RtfDocumentBuilder::RtfDocumentBuilder(QTextDocument* document) : m_document(document), m_cursor(document) {
     m_document->setUndoRedoEnabled(false);
     m_cursor.beginEditBlock();
+    m_frameFirstBlock = m_cursor.block();
 }
 
 RtfDocumentBuilder::~RtfDocumentBuilder() { Close(); }
@@ -125,7 +144,29 @@ void RtfDocumentBuilder::ApplyBlockFormat(const ParagraphFormat& p) {
     if (p.pageBreakBefore || m_pageBreakPending) b.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     m_pageBreakPending = false;
     if (p.shading != kAutoColor) b.setBackground(QColor(QRgb(p.shading)));
+    ApplyBorders(p, b);
     m_cursor.setBlockFormat(b);
+}
+
+void RtfDocumentBuilder::ApplyBorders(const ParagraphFormat& p, QTextBlockFormat& b) {
+    const int sides = BorderSides(p);
+    if (sides == 0) return;
+    b.setProperty(kParagraphBordersProperty, sides);
+    if (p.bottom.present) SetRule(b, true);
+    // The first block of a cell, or after a table, has no neighbour above it in its frame.
+    if (m_cursor.block() == m_frameFirstBlock) return;
+    const QTextBlock previous = m_cursor.block().previous();
+    if (!previous.isValid()) return;
+    QTextBlockFormat before = previous.blockFormat();
+    const bool grouped = before.intProperty(kParagraphBordersProperty) == sides;
+    if (grouped && p.bottom.present) {
+        SetRule(before, false);
+    } else if (!grouped && p.top.present) {
+        SetRule(before, true);
+    } else {
+        return;
+    }
+    QTextCursor(previous).setBlockFormat(before);
 }
 
 void RtfDocumentBuilder::EnterPendingCell() {
@@ -142,6 +183,7 @@ void RtfDocumentBuilder::EnterPendingCell() {
     }
     m_cursor = t.table->cellAt(t.row, t.cellColumns[t.cell]).firstCursorPosition();
     m_blockPending = false;
+    m_frameFirstBlock = m_cursor.block();
 }
 
 void RtfDocumentBuilder::OpenBlock() {
@@ -277,6 +319,7 @@ void RtfDocumentBuilder::TableRowStart(int level, const RowFormat& row) {
     if (t.cellColumns.empty()) t.cellColumns.push_back(0);
     m_cursor = t.table->cellAt(t.row, t.cellColumns[0]).firstCursorPosition();
     m_blockPending = false;
+    m_frameFirstBlock = m_cursor.block();
 }
 
 void RtfDocumentBuilder::TableCellEnd(int level, const ParagraphFormat& lastParagraph) {
@@ -312,6 +355,7 @@ void RtfDocumentBuilder::TableEnd(int level) {
     m_cursor = table->lastCursorPosition();
     m_cursor.movePosition(QTextCursor::NextBlock);
     m_blockPending = false;
+    m_frameFirstBlock = m_cursor.block();
 }
 
 void RtfDocumentBuilder::Picture(const PictureInfo& info, std::string_view data) {

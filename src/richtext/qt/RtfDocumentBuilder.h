@@ -15,6 +15,8 @@
 #pragma once
 
 #include <QString>
+#include <QTextBlock>
+#include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextFormat>
@@ -61,6 +63,7 @@ private:
     void EnterPendingCell();
     void OpenBlock();
     void ApplyBlockFormat(const ParagraphFormat& format);
+    void ApplyBorders(const ParagraphFormat& format, QTextBlockFormat& block);
     const QTextCharFormat& QtFormat(const CharFormat& format);
 
     QTextDocument* m_document;
@@ -77,6 +80,8 @@ private:
     // A paragraph ended: the block for the next one is opened when content comes, so that a table
     // right after a paragraph follows it directly instead of an empty block.
     bool m_blockPending = false;
+    // The first block of the cell (or the part of the document after a table) being written.
+    QTextBlock m_frameFirstBlock;
     bool m_closed = false;
 };
 

@@ -194,6 +194,27 @@ TEST(DocumentBuilder, LinksAreUnderlinedAndColouredUnlessTheWriterChoseAColour) 
     EXPECT_EQ(tail.foreground().style(), Qt::NoBrush);
 }
 
+TEST(DocumentBuilder, ParagraphBordersDrawLinesAboveAndBelow) {
+    // A boxed group of two paragraphs gets a line above its first and below its last; a heading
+    // with a bottom border gets a line below; the top border of a cell's first paragraph draws nothing.
+    auto doc = BuildTextDocument(R"({\rtf1\pard plain\par\pard\box\brdrs\brdrw10 n1\par n2\par\pard after\par)"
+                                 R"(\pard\brdrb\brdrs H\par\pard x\par)"
+                                 R"(\trowd\cellx2000\pard\intbl\brdrt\brdrs c\cell\row\pard\brdrt\brdrs y\par})");
+    auto ruled = [&](const QString& text) {
+        QTextBlock b = FindBlock(*doc, text);
+        EXPECT_TRUE(b.isValid()) << text.toStdString();
+        return b.blockFormat().hasProperty(QTextFormat::BlockTrailingHorizontalRulerWidth);
+    };
+    EXPECT_TRUE(ruled(QStringLiteral("plain")));
+    EXPECT_FALSE(ruled(QStringLiteral("n1")));
+    EXPECT_TRUE(ruled(QStringLiteral("n2")));
+    EXPECT_FALSE(ruled(QStringLiteral("after")));
+    EXPECT_TRUE(ruled(QStringLiteral("H")));
+    EXPECT_FALSE(ruled(QStringLiteral("x")));
+    EXPECT_FALSE(ruled(QStringLiteral("c")));
+    EXPECT_FALSE(ruled(QStringLiteral("y")));
+}
+
 TEST(DocumentBuilder, UnknownOrHugePicturesBecomeBoundedEmptyFrames) {
     auto doc = BuildTextDocument(R"({\rtf1 a{\pict\wmetafile8\picw2540\pich1270 0102}b)"
                                  R"({\pict\pngblip\picw999999999\pich999999999\picscalex99999 89504e47}c})");
