@@ -39,6 +39,46 @@ std::string About(const std::string& phrase) {
     const bool vowel = !phrase.empty() && vowels.find(phrase[0]) != std::string::npos;
     return W(vowel ? "Об " : "О ") + phrase;
 }
+// The same inside a sentence.
+std::string about(const std::string& phrase) {
+    std::string text = About(phrase);
+    text[0] = W("о")[0];
+    return text;
+}
+
+bool EndsWith(const std::string& text, std::string_view utf8Suffix) {
+    const std::string suffix = W(utf8Suffix);
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// The form of a past-tense verb that agrees with the type name, judged by its first word:
+// Указ утратил, Постановление утратило, Инструкция утратила, Методические рекомендации утратили.
+std::string AgreeingPast(const std::string& typeName, std::string_view masculineUtf8) {
+    const std::string first = typeName.substr(0, typeName.find(' '));
+    const std::string stem = W(masculineUtf8);
+    // A plural adjective first (Методические, Нормативные); a noun in -ие is neuter (Постановление).
+    if (EndsWith(first, "ые") || EndsWith(first, "кие")) return stem + W("и");
+    if (EndsWith(first, "ие") || EndsWith(first, "ое") || EndsWith(first, "о")) return stem + W("о");
+    if (EndsWith(first, "я") || EndsWith(first, "а")) return stem + W("а");
+    return stem;
+}
+
+// The type name's first word is word (Указ, not Указание).
+bool FirstWordIs(const std::string& typeName, std::string_view utf8Word) {
+    return typeName.substr(0, typeName.find(' ')) == W(utf8Word);
+}
+
+// "дня" after a number ending in 1 (but not 11), else "дней": the genitive after "в течение".
+std::string DaysGenitive(int n) {
+    return std::to_string(n) + (n % 10 == 1 && n % 100 != 11 ? W(" дня") : W(" дней"));
+}
+// The accusative after "составляет": 1 календарный день, 2 календарных дня, 5 календарных дней.
+std::string CalendarDaysAccusative(int n) {
+    const int last = n % 10, lastTwo = n % 100;
+    if (last == 1 && lastTwo != 11) return std::to_string(n) + W(" календарный день");
+    if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14)) return std::to_string(n) + W(" календарных дня");
+    return std::to_string(n) + W(" календарных дней");
+}
 
 // Noun phrases and sentences of legal prose from the vocabulary.
 class Prose {
@@ -66,13 +106,9 @@ public:
         case 4: return W("в случае ") + NounPhrase(Case::Genitive, 1);
         case 5: return W("при наличии ") + NounPhrase(Case::Genitive, 1);
         case 6: return W("в отношении ") + NounPhrase(Case::Genitive, 1);
-        case 7: return W("в течение ") + std::to_string(m_r.Between(3, 90)) + W(" дней со дня ") + NounPhrase(Case::Genitive, 1);
+        case 7: return W("в течение ") + DaysGenitive(m_r.Between(3, 90)) + W(" со дня ") + NounPhrase(Case::Genitive, 1);
         case 8: return W("по ") + NounPhrase(Case::Dative, 1);
-        default: {
-            std::string about = About(NounPhrase(Case::Prepositional, 0));
-            about[0] = W("о")[0];
-            return about;
-        }
+        default: return W("при ") + NounPhrase(Case::Prepositional, 1);
         }
     }
 
@@ -99,13 +135,16 @@ public:
             s = W("Размер ") + NounPhrase(Case::Genitive, 1) + W(" не может превышать ") +
                 std::to_string(m_r.Between(1, 500) * 100) + W(" рублей");
             break;
-        case 5:
-            s = Circumstance() + " " + NounPhrase(Case::Nominative, 1, false) + " " + m_r.Pick(m_v.verbs).passive + " " +
+        case 5: {
+            // A participial clause inside the opening ("в порядке, установленном ...") is closed by a comma.
+            std::string opening = Circumstance();
+            if (opening.find(',') != std::string::npos) opening += ",";
+            s = opening + " " + NounPhrase(Case::Nominative, 1, false) + " " + m_r.Pick(m_v.verbs).passive + " " +
                 NounPhrase(Case::Instrumental, 1);
             break;
+        }
         default:
-            s = W("Срок ") + NounPhrase(Case::Genitive, 1) + W(" составляет ") + std::to_string(m_r.Between(2, 60)) +
-                W(" календарных дней");
+            s = W("Срок ") + NounPhrase(Case::Genitive, 1) + W(" составляет ") + CalendarDaysAccusative(m_r.Between(2, 60));
             break;
         }
         if (m_r.Chance(0.3)) s += ", " + Circumstance();
@@ -463,7 +502,7 @@ std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<S
     rtf.Paragraph(UpperCp1251(type.name + (type.issuer.empty() ? "" : " " + type.issuer)), 'c', true);
     rtf.Paragraph(W("от ") + LongDate(doc.dateOfIntroduction) + " N " + doc.numberText, 'c', false);
     rtf.Paragraph(UpperCp1251(doc.title), 'c', true);
-    if (!doc.inForce) rtf.Paragraph(W("(утратил силу)"), 'c', false);
+    if (!doc.inForce) rtf.Paragraph("(" + AgreeingPast(type.name, "утратил") + W(" силу)"), 'c', false);
     if (random.Chance(0.03)) {
         const int side = random.Between(16, 40);
         rtf.Picture(MakeSamplePng(side, side, static_cast<std::uint64_t>(doc.number)), side, side);
@@ -484,14 +523,24 @@ std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<S
         }
     } else {
         if (kind == Kind::Letter) {
-            rtf.Paragraph(W("Рассмотрено обращение о ") + prose.NounPhrase(Case::Prepositional, 1) +
+            rtf.Paragraph(W("Рассмотрено обращение ") + about(prose.NounPhrase(Case::Prepositional, 1)) +
                               W(" и сообщается следующее."),
                           'j', false, 540);
         } else if (kind == Kind::Court) {
-            rtf.Paragraph(W("Рассмотрев вопрос о ") + prose.NounPhrase(Case::Prepositional, 1) + W(", суд установил:"), 'j',
-                          false, 540);
+            rtf.Paragraph(W("Рассмотрев вопрос ") + about(prose.NounPhrase(Case::Prepositional, 1)) + W(", суд установил:"),
+                          'j', false, 540);
         } else {
-            rtf.Paragraph(W("В целях ") + prose.NounPhrase(Case::Genitive, 2) + W(" постановляю:"), 'j', false, 540);
+            // The enacting words of the issuer: a minister orders, the President and the Government decree.
+            const std::string purpose = W("В целях ") + prose.NounPhrase(Case::Genitive, 2);
+            if (FirstWordIs(type.name, "Приказ"))
+                rtf.Paragraph(purpose + W(" приказываю:"), 'j', false, 540);
+            else if (FirstWordIs(type.name, "Указ"))
+                rtf.Paragraph(purpose + W(" постановляю:"), 'j', false, 540);
+            else if (FirstWordIs(type.name, "Постановление") && Contains(type.issuer, "Правительства"))
+                rtf.Paragraph(purpose + W(" Правительство Российской Федерации постановляет:"), 'j', false, 540);
+            else
+                rtf.Paragraph(W("Настоящий документ разработан в целях ") + prose.NounPhrase(Case::Genitive, 2) + ".", 'j',
+                              false, 540);
         }
         int point = 0;
         for (int section = 1; rtf.size() < doc.targetSize || section == 1; ++section) {

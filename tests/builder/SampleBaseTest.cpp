@@ -5,8 +5,10 @@
 #include <regex>
 #include <set>
 
+#include "Helpers/Cp1251.h"
 #include "builder/RtfComposer.h"
 #include "builder/SourceTables.h"
+#include "richtext/PlainText.h"
 
 namespace {
 
@@ -91,6 +93,52 @@ TEST(SampleBase, TextsAreRichEditStyleRtfWithLinksToDocumentsOfTheBase) {
     EXPECT_GT(links, 50);
     EXPECT_GT(tables, 3);
     EXPECT_GT(pictures, 0);
+}
+
+// Grammar that is cheap to get right: prepositions, numerals, the status note and the enacting
+// formula agree with what they govern.
+TEST(SampleBase, ProseAgreesWhereAgreementIsCheap) {
+    const Norik::SampleBase sample(TestVocabulary(), {150, 9, false});
+    // Alternations, not bracket sets: a Cyrillic letter is two bytes of UTF-8.
+    const std::regex aboutBeforeVowel(R"re((^| |\(|«)(О|о) (а|е|и|о|у|э|А|Е|И|О|У|Э))re");
+    const std::regex reflexiveThenAbout(R"re(ся об? )re");
+    const std::regex days(R"re((\d+) (календарных |календарный )?(дней|дня|день)(?=[ .,;]))re");
+    int checkedDays = 0, notInForce = 0;
+    for (std::size_t i = 0; i < sample.documents().size(); ++i) {
+        const Norik::SampleDocument& doc = sample.documents()[i];
+        const std::string text = Norik::RtfToPlainText(sample.DocumentText(i), Norik::TextEncoding::Utf8);
+        const std::string type = Norik::Cp1251ToUtf8(TestVocabulary().types[static_cast<std::size_t>(doc.typeIndex)].name);
+        std::smatch match;
+        EXPECT_FALSE(std::regex_search(text, match, aboutBeforeVowel)) << type << ": " << match.str();
+        EXPECT_FALSE(std::regex_search(text, match, reflexiveThenAbout)) << type << ": " << match.str();
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), days); it != std::sregex_iterator(); ++it) {
+            const int n = std::stoi((*it)[1]);
+            const bool calendar = (*it)[2].matched;
+            const int last = n % 10, lastTwo = n % 100;
+            const bool one = last == 1 && lastTwo != 11, few = last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14);
+            // "в течение N дней" takes the genitive; "составляет N календарных дней" the accusative.
+            const std::string want = calendar ? (one ? "календарный день" : few ? "календарных дня" : "календарных дней")
+                                              : (one ? "дня" : "дней");
+            EXPECT_EQ((*it)[2].str() + (*it)[3].str(), want) << it->str();
+            ++checkedDays;
+        }
+        if (!doc.inForce) {
+            ++notInForce;
+            const char* note = type.rfind("Постановление", 0) == 0 || type.rfind("Письмо", 0) == 0 ? "(утратило силу)"
+                               : type.rfind("Инструкция", 0) == 0                               ? "(утратила силу)"
+                               : type.rfind("Методические", 0) == 0                             ? "(утратили силу)"
+                               : type == "Указ" || type.rfind("Приказ", 0) == 0                  ? "(утратил силу)"
+                                                                                                : "утратил";
+            EXPECT_NE(text.find(note), std::string::npos) << type;
+        }
+        if (type.rfind("Приказ", 0) == 0 || type == "Указание") {
+            const bool order = type != "Указание";
+            EXPECT_EQ(text.find("приказываю:") != std::string::npos, order) << type;
+            EXPECT_EQ(text.find("постановляю:"), std::string::npos) << type;
+        }
+    }
+    EXPECT_GT(checkedDays, 20);
+    EXPECT_GT(notInForce, 10);
 }
 
 TEST(SampleBase, LargeBaseHasAFewTextsOfFiveToTwentyMegabytes) {
