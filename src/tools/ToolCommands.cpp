@@ -117,9 +117,10 @@ long long ParseInteger(const std::string& text, long long low, long long high, c
 
 std::string Utf8(const std::string& cp1251) { return Cp1251ToUtf8(cp1251); }
 
-// Loads the document table (and binds the indexes); a base that cannot be read is a failure.
+// Loads the document table (and binds the indexes); a base that cannot be read is a failure, a
+// base without documents is not (its figures are 0 and its searches find nothing).
 bool LoadDocuments(std::ostream& err) {
-    if (Failed(ShowData::CShowDoc::Init()) || ShowData::GetDocTable().empty()) {
+    if (Failed(ShowData::CShowDoc::Init())) {
         err << "norik-tool: no base in " << GetIndexFolder() << " (cannot read descript.ttx and Items.ttx)\n";
         return false;
     }

@@ -207,6 +207,23 @@ TEST_F(NorikToolTest, DocumentNumberZeroIsBuiltAndReadLikeAnyOther) {
     EXPECT_EQ(std::find(found.begin(), found.end(), "1"), found.end());
 }
 
+TEST_F(NorikToolTest, ABaseWithoutDocumentsShowsZeroFigures) {
+    const std::string source = s_dir->folder() + "empty";
+    ASSERT_EQ(Run({"sample", source, "--documents", "3", "--source"}).exit, 0);
+    NorikTest::WriteFile(source + "/Items.ttx", "0\n");
+    fs::remove_all(source + "/texts");
+    const std::string out = s_dir->folder() + "empty-base";
+    ASSERT_EQ(Run({"build", source, out}).exit, 0);
+    EXPECT_EQ(Run({"--base", out, "verify"}).exit, 0);
+    const Result info = Run({"--base", out, "info"});
+    EXPECT_EQ(info.exit, 0) << info.err;
+    EXPECT_EQ(Lines(info.out), (std::vector<std::string>{"Документов: 0", "Дата последнего обновления: 30/6/2025",
+                                                        "Проиндексировано слов: 0", "Средний словарный запас: 0"}));
+    const Result none = Run({"--base", out, "search", "--status", "in-force"});
+    EXPECT_EQ(none.exit, 1);
+    EXPECT_EQ(none.err, "По Вашему запросу ничего не найдено!\n");
+}
+
 TEST_F(NorikToolTest, FailuresEndWithOneLineAndLeaveNoOutput) {
     // File names are UTF-8 bytes; messages carry them unchanged.
     const std::string source = s_dir->folder() + "испорченный";
