@@ -10,6 +10,7 @@
 #include <QTextTable>
 #include <QUrl>
 #include <algorithm>
+#include <cmath>
 
 #include "richtext/RtfLinks.h"
 
@@ -56,6 +57,9 @@ void SetRule(QTextBlockFormat& format, bool on) {
         format.clearProperty(QTextFormat::BlockTrailingHorizontalRulerWidth);
     }
 }
+
+// A cell border's width in pixels: at least one for the thinnest line, none without a border.
+qreal BorderWidth(const Border& b) { return b.present ? std::max<qreal>(1.0, std::round(Pixels(b.width))) : 0.0; }
 
 QTextFrameFormat::BorderStyle BorderStyleOf(const Border& b) {
     return b.present ? QTextFrameFormat::BorderStyle_Solid : QTextFrameFormat::BorderStyle_None;
@@ -313,7 +317,16 @@ void RtfDocumentBuilder::TableRowStart(int level, const RowFormat& row) {
         cf.setBottomBorderStyle(BorderStyleOf(c.bottom));
         cf.setLeftBorderStyle(BorderStyleOf(c.left));
         cf.setRightBorderStyle(BorderStyleOf(c.right));
-        if (c.top.present || c.bottom.present || c.left.present || c.right.present) cf.setBorder(1);
+        // Every side gets a width, 0 without a border: where borders collapse the wider one is
+        // drawn, and a side left unset would take the table's width and hide its neighbour's line.
+        cf.setTopBorder(BorderWidth(c.top));
+        cf.setBottomBorder(BorderWidth(c.bottom));
+        cf.setLeftBorder(BorderWidth(c.left));
+        cf.setRightBorder(BorderWidth(c.right));
+        if (c.top.present && c.top.color != kAutoColor) cf.setTopBorderBrush(QColor(QRgb(c.top.color)));
+        if (c.bottom.present && c.bottom.color != kAutoColor) cf.setBottomBorderBrush(QColor(QRgb(c.bottom.color)));
+        if (c.left.present && c.left.color != kAutoColor) cf.setLeftBorderBrush(QColor(QRgb(c.left.color)));
+        if (c.right.present && c.right.color != kAutoColor) cf.setRightBorderBrush(QColor(QRgb(c.right.color)));
         t.table->cellAt(t.row, first).setFormat(cf);
     }
     if (t.cellColumns.empty()) t.cellColumns.push_back(0);

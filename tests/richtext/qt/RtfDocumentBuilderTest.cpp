@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QImage>
+#include <QPainter>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
@@ -213,6 +216,35 @@ TEST(DocumentBuilder, ParagraphBordersDrawLinesAboveAndBelow) {
     EXPECT_FALSE(ruled(QStringLiteral("x")));
     EXPECT_FALSE(ruled(QStringLiteral("c")));
     EXPECT_FALSE(ruled(QStringLiteral("y")));
+}
+
+// Whether a dark pixel lies on the vertical line at x between y0 and y1 of the drawn document.
+bool DarkPixelBetween(QTextDocument& doc, qreal x, qreal y0, qreal y1) {
+    doc.setTextWidth(400);
+    QImage image(400, static_cast<int>(doc.size().height()) + 1, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    doc.drawContents(&painter);
+    painter.end();
+    for (int y = static_cast<int>(y0); y <= static_cast<int>(y1) && y < image.height(); ++y) {
+        if (qGray(image.pixel(static_cast<int>(x), y)) < 128) return true;
+    }
+    return false;
+}
+
+TEST(DocumentBuilder, CellBordersShowWhereOnlyOneNeighbourHasThem) {
+    // a has a bottom border, c below it none; h has a top border, d above it none.
+    auto doc = BuildTextDocument(R"({\rtf1\trowd\clbrdrb\brdrs\brdrw10\cellx2000\cellx4000\pard\intbl a\cell b\cell\row)"
+                                 R"(\trowd\cellx2000\clbrdrt\brdrs\cellx4000\pard\intbl c\cell d\cell\row})");
+    auto tables = Tables(*doc);
+    ASSERT_EQ(tables.size(), 1u);
+    doc->setTextWidth(400);
+    QAbstractTextDocumentLayout* layout = doc->documentLayout();
+    auto rect = [&](int row, int column) {
+        return layout->blockBoundingRect(tables[0]->cellAt(row, column).firstCursorPosition().block());
+    };
+    EXPECT_TRUE(DarkPixelBetween(*doc, rect(0, 0).center().x(), rect(0, 0).bottom() - 1, rect(1, 0).top() + 1));
+    EXPECT_TRUE(DarkPixelBetween(*doc, rect(0, 1).center().x(), rect(0, 1).bottom() - 1, rect(1, 1).top() + 1));
 }
 
 TEST(DocumentBuilder, UnknownOrHugePicturesBecomeBoundedEmptyFrames) {
