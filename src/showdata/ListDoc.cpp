@@ -517,8 +517,10 @@ std::string CShowClass::GetText(unsigned index) { return index < m_items.size() 
 void CShowClass::SetParent(int id, const std::string& name) {
     m_id = id;
     m_name = name;
+    // Levels follow the effective parent, so a node whose parent is missing or lies on a cycle is
+    // listed at the top, where it can be reached, and the tree a user walks always ends.
     for (const ClassRow& row : Tables().classTable) {
-        if (row.parentId == id) m_items.push_back(static_cast<const ClassItem&>(row));
+        if (row.effectiveParentId == id) m_items.push_back(static_cast<const ClassItem&>(row));
     }
 }
 
