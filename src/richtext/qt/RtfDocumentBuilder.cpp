@@ -49,7 +49,8 @@ int BorderSides(const ParagraphFormat& p) {
 
 // Paragraph borders are drawn as a rule across the paragraph's width below its text: a bottom
 // border below the paragraph, a top border below the paragraph before it (in the same frame).
-// Neighbouring paragraphs with the same borders form one group, with no rule between them.
+// Neighbouring paragraphs with the same borders form one group, with no rule between them. A
+// shaded paragraph gets no rule: the layout draws a rule instead of the shading, in its colour.
 void SetRule(QTextBlockFormat& format, bool on) {
     if (on) {
         format.setProperty(QTextFormat::BlockTrailingHorizontalRulerWidth, QTextLength(QTextLength::PercentageLength, 100));
@@ -156,7 +157,7 @@ void RtfDocumentBuilder::ApplyBorders(const ParagraphFormat& p, QTextBlockFormat
     const int sides = BorderSides(p);
     if (sides == 0) return;
     b.setProperty(kParagraphBordersProperty, sides);
-    if (p.bottom.present) SetRule(b, true);
+    if (p.bottom.present && p.shading == kAutoColor) SetRule(b, true);
     // The first block of a cell, or after a table, has no neighbour above it in its frame.
     if (m_cursor.block() == m_frameFirstBlock) return;
     const QTextBlock previous = m_cursor.block().previous();
@@ -165,7 +166,7 @@ void RtfDocumentBuilder::ApplyBorders(const ParagraphFormat& p, QTextBlockFormat
     const bool grouped = before.intProperty(kParagraphBordersProperty) == sides;
     if (grouped && p.bottom.present) {
         SetRule(before, false);
-    } else if (!grouped && p.top.present) {
+    } else if (!grouped && p.top.present && !before.hasProperty(QTextFormat::BackgroundBrush)) {
         SetRule(before, true);
     } else {
         return;

@@ -200,8 +200,9 @@ TEST(DocumentBuilder, LinksAreUnderlinedAndColouredUnlessTheWriterChoseAColour) 
 TEST(DocumentBuilder, ParagraphBordersDrawLinesAboveAndBelow) {
     // A boxed group of two paragraphs gets a line above its first and below its last; a heading
     // with a bottom border gets a line below; the top border of a cell's first paragraph draws nothing.
-    auto doc = BuildTextDocument(R"({\rtf1\pard plain\par\pard\box\brdrs\brdrw10 n1\par n2\par\pard after\par)"
-                                 R"(\pard\brdrb\brdrs H\par\pard x\par)"
+    // A shaded paragraph keeps its shading and draws no rule (a rule would take the shading's place).
+    auto doc = BuildTextDocument(R"({\rtf1{\colortbl;\red250\green220\blue120;}\pard plain\par\pard\box\brdrs\brdrw10 n1\par n2\par)"
+                                 R"(\pard after\par\pard\brdrb\brdrs H\par\pard\cbpat1 S\par\pard\brdrt\brdrb\brdrs T\par\pard x\par)"
                                  R"(\trowd\cellx2000\pard\intbl\brdrt\brdrs c\cell\row\pard\brdrt\brdrs y\par})");
     auto ruled = [&](const QString& text) {
         QTextBlock b = FindBlock(*doc, text);
@@ -213,6 +214,9 @@ TEST(DocumentBuilder, ParagraphBordersDrawLinesAboveAndBelow) {
     EXPECT_TRUE(ruled(QStringLiteral("n2")));
     EXPECT_FALSE(ruled(QStringLiteral("after")));
     EXPECT_TRUE(ruled(QStringLiteral("H")));
+    EXPECT_FALSE(ruled(QStringLiteral("S")));
+    EXPECT_EQ(FindBlock(*doc, QStringLiteral("S")).blockFormat().background().color(), QColor(250, 220, 120));
+    EXPECT_TRUE(ruled(QStringLiteral("T")));
     EXPECT_FALSE(ruled(QStringLiteral("x")));
     EXPECT_FALSE(ruled(QStringLiteral("c")));
     EXPECT_FALSE(ruled(QStringLiteral("y")));
