@@ -134,6 +134,9 @@ void RtfDocumentBuilder::ApplyBlockFormat(const ParagraphFormat& p) {
     b.setLeftMargin(Pixels(p.leftIndent));
     b.setRightMargin(Pixels(p.rightIndent));
     b.setTextIndent(Pixels(p.firstIndent));
+    // A hanging first line (a list number before the text) tabs to the left indent, as word
+    // processors do; tab positions count from the start of the first line.
+    if (p.firstIndent < 0) b.setTabPositions({QTextOption::Tab(Pixels(-p.firstIndent), QTextOption::LeftTab)});
     b.setTopMargin(Pixels(p.spaceBefore));
     b.setBottomMargin(Pixels(p.spaceAfter));
     if (p.lineSpacing != 0) {

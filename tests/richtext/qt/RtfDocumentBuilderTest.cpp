@@ -251,6 +251,17 @@ TEST(DocumentBuilder, CellBordersShowWhereOnlyOneNeighbourHasThem) {
     EXPECT_TRUE(DarkPixelBetween(*doc, rect(0, 1).center().x(), rect(0, 1).bottom() - 1, rect(1, 1).top() + 1));
 }
 
+TEST(DocumentBuilder, TabAfterAListNumberGoesToTheHangingIndent) {
+    auto doc = BuildTextDocument(R"({\rtf1\pard\li720\fi-360{\listtext 1.\tab}Item\par\pard\li1440\fi-720 2)\tab Next\par})");
+    doc->setTextWidth(600);
+    QTextBlock first = FindBlock(*doc, QStringLiteral("1."));
+    QTextBlock second = FindBlock(*doc, QStringLiteral("2)"));
+    ASSERT_TRUE(first.isValid() && second.isValid());
+    doc->documentLayout()->blockBoundingRect(second);  // lays the blocks out
+    EXPECT_NEAR(first.layout()->lineAt(0).cursorToX(3), 48.0, 1.0);   // 720 twips
+    EXPECT_NEAR(second.layout()->lineAt(0).cursorToX(3), 96.0, 1.0);  // 1440 twips
+}
+
 TEST(DocumentBuilder, UnknownOrHugePicturesBecomeBoundedEmptyFrames) {
     auto doc = BuildTextDocument(R"({\rtf1 a{\pict\wmetafile8\picw2540\pich1270 0102}b)"
                                  R"({\pict\pngblip\picw999999999\pich999999999\picscalex99999 89504e47}c})");
