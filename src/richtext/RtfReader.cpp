@@ -89,6 +89,7 @@ enum StyleField : std::uint32_t {
     kStyleBorders = 1u << 21,
     kStyleShading = 1u << 22,
     kStyleAllParagraph = ((1u << 23) - 1) & ~kStyleAllChars,
+    kStyleFont = 1u << 23,
 };
 
 std::uint32_t StyleFieldsOf(Keyword keyword) {
@@ -113,11 +114,12 @@ std::uint32_t StyleFieldsOf(Keyword keyword) {
     case Keyword::Up:
     case Keyword::Dn: return kStyleVertical;
     case Keyword::Fs: return kStyleFontSize;
+    case Keyword::F: return kStyleFont;
     case Keyword::Cf: return kStyleColor;
     case Keyword::Cb:
     case Keyword::Highlight:
     case Keyword::Chcbpat: return kStyleBackground;
-    case Keyword::Plain: return kStyleAllChars;
+    case Keyword::Plain: return kStyleAllChars | kStyleFont;
     case Keyword::Ql:
     case Keyword::Qc:
     case Keyword::Qr:
@@ -192,6 +194,7 @@ struct Style {
     CharFormat chars;
     ParagraphFormat paragraph;
     std::uint32_t mask = 0;    // the fields the style sets (after resolution: it or its bases)
+    int font = -1;             // font number, when mask has kStyleFont
     int base = kNoBaseStyle;   // key of the style it is based on
 };
 
@@ -205,6 +208,7 @@ Style ResolvedStyle(const StyleMap& own, int key, int depth) {
     if (base == own.end() || depth >= kMaxStyleChain) return style;
     Style resolved = ResolvedStyle(own, style.base, depth + 1);
     OverlayChars(resolved.chars, style.chars, style.mask);
+    if (style.mask & kStyleFont) resolved.font = style.font;
     OverlayParagraph(resolved.paragraph, style.paragraph, style.mask);
     resolved.mask |= style.mask;
     resolved.base = style.base;
@@ -373,6 +377,7 @@ private:
     void CommitFont();
     void CommitStyle();
     void ResolveStyles();
+    void ApplyStyleFont(const Style& style);
     std::uint32_t ColorAt(int index) const {
         if (index <= 0 || static_cast<std::size_t>(index) >= m_colors.size()) return kAutoColor;
         return m_colors[static_cast<std::size_t>(index)];
@@ -857,12 +862,20 @@ void RtfReader::Impl::CommitStyle() {
     m_styleOpen = false;
     if (m_styles.size() >= kMaxStyles && !m_styles.count(m_styleNumber)) return;
     Style style{m_state.chars, m_state.paragraph};
+    style.font = m_state.fontNumber;
     style.paragraph.inTable = false;
     style.paragraph.nestingLevel = 0;
     style.mask = m_styleMask;
     // Character styles (negative keys) are based on character styles.
     if (m_styleBase != kNoBaseStyle) style.base = m_styleNumber < 0 ? -1 - m_styleBase : m_styleBase;
     m_styles[m_styleNumber] = style;
+}
+
+void RtfReader::Impl::ApplyStyleFont(const Style& style) {
+    if (!(style.mask & kStyleFont) || m_state.destination != Destination::Body) return;
+    if (m_state.fontNumber != style.font) m_doubleBytePending.clear();
+    m_state.fontNumber = style.font;
+    ResolveFont(m_state);
 }
 
 void RtfReader::Impl::ResolveStyles() {
@@ -1248,7 +1261,10 @@ void RtfReader::Impl::ControlWord() {
         }
         // A character style adds what it sets to the format around it.
         auto it = m_styles.find(-1 - p);
-        if (it != m_styles.end()) OverlayChars(ch, it->second.chars, it->second.mask);
+        if (it != m_styles.end()) {
+            OverlayChars(ch, it->second.chars, it->second.mask);
+            ApplyStyleFont(it->second);
+        }
         break;
     }
 
@@ -1276,6 +1292,7 @@ void RtfReader::Impl::ControlWord() {
             std::string_view keepName = ch.fontName;
             ch = it->second.chars;
             ch.fontName = keepName;
+            ApplyStyleFont(it->second);
         }
         break;
     }

@@ -201,14 +201,16 @@ TEST(RtfReaderStructure, StylesApplyTheirFormat) {
 TEST(RtfReaderStructure, StylesInheritFromTheStyleTheyAreBasedOn) {
     // s2 adds italics to s1; s3 is based on s4, which comes later; s5 takes bold and centring back;
     // s6 and s7 are based on each other and must not hang.
-    RecordingOutput out = Read(R"({\rtf1{\stylesheet{\s1\qc\b\fs32\sa240 heading 1;}{\s2\i\sbasedon1 heading 2;})"
+    RecordingOutput out = Read(R"({\rtf1\deff0{\fonttbl{\f0\fcharset0 Times;}{\f1\fcharset204 Arial;}})"
+                               R"({\stylesheet{\s1\qc\b\f1\fs32\sa240 heading 1;}{\s2\i\sbasedon1 heading 2;})"
                                R"({\s3\li720\sbasedon4 quote;}{\s4\qr\ul base;}{\s5\b0\ql\sbasedon1 plain;})"
                                R"({\s6\sbasedon7\sb10 a;}{\s7\sbasedon6\sa20 b;}{\*\cs10\i em;}{\*\cs11\ul\sbasedon10 em2;}})"
-                               R"(\pard\s2 A\par\pard\s3 B\par\pard\s5 C\par\pard\s6 D\par\pard\s1 {\cs11 E}\par})");
+                               R"(\pard\s2 \'c0\par\pard\s3 B\par\pard\s5 C\par\pard\s6 D\par\pard\s1 {\cs11 E}\par})");
     ASSERT_EQ(out.runFormats.size(), 5u);
     ASSERT_EQ(out.paragraphs.size(), 5u);
-    EXPECT_TRUE(out.runFormats[0].bold);
-    EXPECT_TRUE(out.runFormats[0].italic);
+    // The heading font comes from the base style, with its code page.
+    EXPECT_EQ(out.events[0], "T[bi]А");
+    EXPECT_EQ(out.runFontNames[0], "Arial");
     EXPECT_EQ(out.runFormats[0].fontSize, 32);
     EXPECT_EQ(out.paragraphs[0].alignment, Alignment::Center);
     EXPECT_EQ(out.paragraphs[0].spaceAfter, 240);
