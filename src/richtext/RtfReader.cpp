@@ -434,6 +434,9 @@ private:
     std::uint32_t m_styleMask = 0;
     int m_styleBase = kNoBaseStyle;
 
+    std::size_t m_uprDepth = 0;  // group depth of the open \upr group, 0 when none
+    Destination m_uprDestination = Destination::Body;
+
     std::vector<Field> m_fields;
     bool m_linkOpen = false;
 
@@ -807,6 +810,7 @@ void RtfReader::Impl::CloseGroup() {
     if (closing == Destination::StyleSheet && m_styleOpen) CommitStyle();
     // A style group that turned out to be something skipped ends unread.
     if (m_styleOpen && depth == m_styleDepth) m_styleOpen = false;
+    if (depth == m_uprDepth) m_uprDepth = 0;
     if (closing == Destination::Picture && depth == m_pictureDepth) EmitPicture();
     if (!m_fields.empty()) {
         Field& field = m_fields.back();
@@ -1078,6 +1082,18 @@ void RtfReader::Impl::ControlWord() {
     }
     if (m_unicodeSkipLeft > 0) {
         --m_unicodeSkipLeft;
+        return;
+    }
+    // {\upr{ansi text}{\*\ud{unicode text}}}: the ansi text is skipped, the unicode text read
+    // where the \upr group stands.
+    if (keyword == Keyword::Upr) {
+        m_uprDepth = m_stack.size();
+        m_uprDestination = m_state.destination;
+        SetDestination(Destination::Skip);
+        return;
+    }
+    if (keyword == Keyword::Ud) {
+        if (m_uprDepth > 0 && m_stack.size() == m_uprDepth + 1) SetDestination(m_uprDestination);
         return;
     }
     if (m_state.destination == Destination::Skip) return;
