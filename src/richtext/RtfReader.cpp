@@ -326,6 +326,7 @@ public:
         m_stack.reserve(32);
         m_rowDefs.resize(kMaxTableLevel + 1);
         m_levels.assign(kMaxTableLevel + 1, LevelState::None);
+        m_cellsEnded.assign(kMaxTableLevel + 1, 0);
     }
 
     void Feed(std::string_view chunk);
@@ -367,6 +368,11 @@ private:
     void EnsureLevel(int level);
     void EndParagraph(bool page);
     void EndCell(int level);
+    bool RowUnfinished() const {
+        if (m_openLevel <= 0) return false;
+        auto l = static_cast<std::size_t>(m_openLevel);
+        return m_levels[l] == LevelState::RowOpen && m_cellsEnded[l] < m_rowDefs[l].cells.size();
+    }
     void EndRow(int level);
     void StartLink(const std::string& target);
     void EndLink();
@@ -447,6 +453,7 @@ private:
 
     std::vector<RowFormat> m_rowDefs;
     std::vector<LevelState> m_levels;
+    std::vector<std::size_t> m_cellsEnded;  // cells ended in the open row of each level
     int m_openLevel = 0;
     CellFormat m_pendingCell;
     BorderTarget m_borderTarget = BorderTarget::None;
@@ -924,6 +931,7 @@ void RtfReader::Impl::EnsureLevel(int level) {
         auto i = static_cast<std::size_t>(l);
         if (m_levels[i] != LevelState::RowOpen) {
             m_levels[i] = LevelState::RowOpen;
+            m_cellsEnded[i] = 0;
             m_out.TableRowStart(l, m_rowDefs[i]);
         }
     }
@@ -946,6 +954,7 @@ void RtfReader::Impl::EndCell(int level) {
     if (m_state.destination != Destination::Body) return;
     FlushRun();
     EnsureLevel(level);
+    ++m_cellsEnded[static_cast<std::size_t>(std::clamp(level, 0, kMaxTableLevel))];
     m_out.TableCellEnd(level, m_state.paragraph);
     m_dirty = true;
 }
@@ -1286,7 +1295,15 @@ void RtfReader::Impl::ControlWord() {
 
     // Paragraph format
     case Keyword::Pard: {
+        // Inside a row that still has cells to fill, the paragraph stays in the table even when
+        // the writer does not repeat \intbl.
+        const bool keepTable = pa.inTable && RowUnfinished();
+        const int nesting = pa.nestingLevel;
         pa = ParagraphFormat();
+        if (keepTable) {
+            pa.inTable = true;
+            pa.nestingLevel = nesting;
+        }
         m_borderTarget = BorderTarget::None;
         break;
     }

@@ -243,6 +243,16 @@ TEST(RtfReaderStructure, TablesReportRowsCellsAndMerges) {
     EXPECT_EQ(out.rowEnds[1].cells[0].verticalMerge, VerticalMerge::First);
 }
 
+TEST(RtfReaderStructure, PardInsideAnUnfinishedRowKeepsTheParagraphInTheTable) {
+    // b follows \pard without \intbl, but its row still has a cell to fill.
+    EXPECT_EQ(Read(R"({\rtf1\trowd\cellx1000\cellx2000\pard\intbl a\cell\pard b\cell\row\pard after\par})").Joined(),
+              "RS1:2|T[]a|CE1|T[]b|CE1|RE1:2|TE1|T[]after|P|END|");
+    EXPECT_EQ(RtfToPlainText(R"({\rtf1\trowd\cellx1000\cellx2000\pard\intbl a\par\pard c\cell\pard b\cell\row})"), "a c\tb\n");
+    // A row whose cells are all ended (its \row missing) does not swallow what follows.
+    EXPECT_EQ(Read(R"({\rtf1\trowd\cellx1000\pard\intbl a\cell\pard after\par})").Joined(),
+              "RS1:1|T[]a|CE1|RE1:1|TE1|T[]after|P|END|");
+}
+
 TEST(RtfReaderStructure, NestedTablesOpenAndCloseByLevel) {
     // Word's layout: inner cells end with \nestcell, the inner row definition comes at its end.
     RecordingOutput out = Read(R"({\rtf1\trowd\cellx4000\cellx8000)"
