@@ -2,12 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <cstring>
 #include <new>
 
 namespace Norik {
@@ -22,11 +22,96 @@ using Cfb::Load16;
 using Cfb::Load32;
 using Cfb::Load64;
 
-// Sectors read at once when a run of FAT or directory sectors lies side by side in the file.
+// Table sectors read at least at once, when they lie side by side in the file, and at most when
+// a long chain asks for more.
 constexpr std::size_t kReadAheadBytes = 8192;
+constexpr std::size_t kMaxTableReadBytes = 1 << 20;
 constexpr std::size_t kDirectoryReadAheadBytes = 65536;
-// Below this many sectors a chain checks for loops by searching the sectors it has passed.
-constexpr std::size_t kShortChain = 64;
+constexpr std::size_t kDirectoryGroupBytes = 4096;
+// Up to this many runs a chain checks for loops by searching its runs; beyond, by a sector map.
+constexpr std::size_t kFewRuns = 16;
+
+// How many of entries[0, count) continue the run of adjacent sectors after sector: entries[k] ==
+// sector + 1 + k. A long chain of adjacent sectors is the common case (writers lay streams out in
+// one piece), so sixteen entries are compared at once, without a branch per entry.
+std::uint32_t CountAdjacent(const std::uint32_t* entries, std::uint32_t sector, std::uint32_t count) {
+    std::uint32_t k = 0;
+    const std::uint32_t next = sector + 1;
+#if defined(__GNUC__)
+    using Lanes = std::uint32_t __attribute__((vector_size(16)));
+    const Lanes step = {0, 1, 2, 3};
+    Lanes expected = step + next;
+    while (count - k >= 16) {
+        Lanes block[4];
+        std::memcpy(block, entries + k, sizeof block);
+        const Lanes differ = (block[0] ^ expected) | (block[1] ^ (expected + 4)) | (block[2] ^ (expected + 8)) |
+                             (block[3] ^ (expected + 12));
+        if ((differ[0] | differ[1] | differ[2] | differ[3]) != 0) break;
+        expected += 16;
+        k += 16;
+    }
+#endif
+    while (k < count && entries[k] == next + k) ++k;
+    return k;
+}
+
+// Arrays released on a thread (FAT and mini FAT tables, directory blocks) are kept for the next
+// container opened there. Every entry opens the container afresh, and arrays of a few hundred KiB
+// taken from the system each time (then faulted in page by page and given back when freed) cost
+// more than the reads into them. At most kSpareCount arrays of kSpareBytes together are kept.
+class SpareArrays {
+public:
+    static constexpr std::size_t kSpareCount = 64;
+    static constexpr std::size_t kSpareBytes = 16u << 20;
+
+    std::unique_ptr<std::uint32_t[]> Take(std::size_t count, std::size_t& capacity) {
+        std::size_t best = m_spares.size();
+        for (std::size_t i = 0; i < m_spares.size(); ++i) {
+            const bool smaller = best == m_spares.size() || m_spares[i].capacity < m_spares[best].capacity;
+            if (m_spares[i].capacity >= count && smaller) {
+                best = i;
+            }
+        }
+        if (best == m_spares.size()) {
+            capacity = count;
+            return std::unique_ptr<std::uint32_t[]>(new std::uint32_t[count]);
+        }
+        Spare spare = std::move(m_spares[best]);
+        m_spares.erase(m_spares.begin() + static_cast<std::ptrdiff_t>(best));
+        m_bytes -= spare.capacity * sizeof(std::uint32_t);
+        capacity = spare.capacity;
+        return std::move(spare.entries);
+    }
+
+    void Give(std::unique_ptr<std::uint32_t[]> entries, std::size_t capacity) noexcept {
+        const std::size_t bytes = capacity * sizeof(std::uint32_t);
+        if (!entries || bytes > kSpareBytes) return;
+        try {
+            // Make room by dropping the smallest arrays kept.
+            while (!m_spares.empty() && (m_spares.size() >= kSpareCount || m_bytes + bytes > kSpareBytes)) {
+                const auto bySize = [](const Spare& a, const Spare& b) { return a.capacity < b.capacity; };
+                const auto smallest = std::min_element(m_spares.begin(), m_spares.end(), bySize);
+                if (smallest->capacity >= capacity) return;  // the array released is the smallest
+                m_bytes -= smallest->capacity * sizeof(std::uint32_t);
+                m_spares.erase(smallest);
+            }
+            m_spares.push_back({std::move(entries), capacity});
+            m_bytes += bytes;
+        } catch (const std::bad_alloc&) {
+            // Keeping it is only a saving; the array is freed.
+        }
+    }
+
+private:
+    struct Spare {
+        std::unique_ptr<std::uint32_t[]> entries;
+        std::size_t capacity = 0;
+    };
+    std::vector<Spare> m_spares;
+    std::size_t m_bytes = 0;
+};
+
+thread_local SpareArrays t_spareArrays;
 
 // FAT, mini FAT and DIFAT sectors are kept as arrays of host integers.
 void ToHostOrder(std::uint32_t* values, std::size_t count) {
@@ -56,42 +141,102 @@ SectorChain::SectorChain(CompoundFile* file, Table table, std::uint32_t first, s
         m_ended = true;
         m_limit = 0;
     } else {
-        m_sectors.push_back(first);
+        m_runs.push_back({0, first, 1});
+        m_walked = 1;
     }
 }
 
-bool SectorChain::SeenBefore(std::uint32_t sector) {
-    if (m_seen.empty()) {
-        if (m_sectors.size() < kShortChain) {
-            return std::find(m_sectors.begin(), m_sectors.end(), sector) != m_sectors.end();
+std::uint32_t SectorChain::FirstPassed(std::uint32_t from, std::uint32_t to) const {
+    if (m_passed.empty()) {
+        std::uint32_t first = to;
+        for (const Run& run : m_runs) {
+            const std::uint32_t end = run.sector + run.length;
+            if (run.sector < to && end > from) first = std::min(first, std::max(from, run.sector));
         }
-        // Sectors are below m_limit, which the file's size bounds.
-        m_seen.assign(m_limit, false);
-        for (std::uint32_t passed : m_sectors) m_seen[passed] = true;
+        return first;
     }
-    if (m_seen[sector]) return true;
-    m_seen[sector] = true;
-    return false;
+    // Sectors are below m_limit, which sized the map.
+    for (std::uint32_t sector = from; sector < to;) {
+        const std::uint64_t word = m_passed[sector >> 6] >> (sector & 63);
+        if (word != 0) return std::min(to, sector + static_cast<std::uint32_t>(std::countr_zero(word)));
+        sector = (sector | 63) + 1;
+    }
+    return to;
 }
 
-HResult SectorChain::SectorAt(std::uint32_t position, std::uint32_t& sector) {
-    while (m_sectors.size() <= position) {
-        if (m_ended || m_sectors.empty()) return kStgDocfileCorrupt;
-        std::uint32_t next = 0;
-        const HResult code = m_table == Table::Fat ? m_file->FatEntry(m_sectors.back(), next)
-                                                   : m_file->MiniFatEntry(m_sectors.back(), next);
+void SectorChain::RememberPassed(std::uint32_t from, std::uint32_t to) {
+    auto mark = [this](std::uint32_t first, std::uint32_t end) {
+        for (std::uint32_t sector = first; sector < end;) {
+            const std::uint32_t bit = sector & 63;
+            const std::uint32_t take = std::min<std::uint32_t>(64 - bit, end - sector);
+            const std::uint64_t bits = take == 64 ? ~0ull : ((1ull << take) - 1) << bit;
+            m_passed[sector >> 6] |= bits;
+            sector += take;
+        }
+    };
+    if (m_passed.empty()) {
+        if (m_runs.size() <= kFewRuns) return;
+        m_passed.assign((static_cast<std::size_t>(m_limit) + 63) / 64, 0);
+        for (const Run& run : m_runs) mark(run.sector, run.sector + run.length);
+        return;
+    }
+    mark(from, to);
+}
+
+HResult SectorChain::Walk(std::uint32_t count) {
+    while (m_walked < count) {
+        if (m_ended || m_runs.empty()) return kStgDocfileCorrupt;
+        Run& last = m_runs.back();
+        const std::uint32_t current = last.sector + last.length - 1;
+        const std::uint32_t wanted = count - m_walked;
+        const std::uint32_t* entries = nullptr;
+        std::uint32_t available = 0;
+        const HResult code = m_table == Table::Fat ? m_file->FatEntries(current, wanted, entries, available)
+                                                   : m_file->MiniFatEntries(current, wanted, entries, available);
         if (Failed(code)) return code;
-        if (next == CompoundFile::kEndOfChain) {
+        // The run goes on while each sector's entry names the sector after it, within range and
+        // clear of the sectors passed before.
+        std::uint32_t steps = CountAdjacent(entries, current, std::min(available, wanted));
+        steps = std::min(steps, m_limit - 1 - current);  // current < m_limit
+        if (steps > 0) steps = FirstPassed(current + 1, current + 1 + steps) - (current + 1);
+        if (steps > 0) {
+            last.length += steps;
+            m_walked += steps;
+            RememberPassed(current + 1, current + 1 + steps);
+            continue;
+        }
+        const std::uint32_t next = entries[0];
+        if (next == CompoundFile::kEndOfChain || next >= m_limit || next > CompoundFile::kMaxRegularSector ||
+            FirstPassed(next, next + 1) == next) {
             m_ended = true;
             return kStgDocfileCorrupt;
         }
-        if (next >= m_limit || next > CompoundFile::kMaxRegularSector || SeenBefore(next)) {
-            m_ended = true;
-            return kStgDocfileCorrupt;
-        }
-        m_sectors.push_back(next);
+        m_runs.push_back({m_walked, next, 1});
+        ++m_walked;
+        RememberPassed(next, next + 1);
     }
-    sector = m_sectors[position];
+    return kOk;
+}
+
+HResult SectorChain::Locate(std::uint32_t position, std::uint32_t& sector, std::uint32_t& adjacent) {
+    if (position >= m_walked) {
+        if (const HResult code = Walk(position + 1); Failed(code)) return code;
+    }
+    auto contains = [position](const Run& run) {
+        return position >= run.position && position - run.position < run.length;
+    };
+    if (m_lastRun >= m_runs.size() || !contains(m_runs[m_lastRun])) {
+        if (m_lastRun + 1 < m_runs.size() && contains(m_runs[m_lastRun + 1])) {
+            ++m_lastRun;
+        } else {
+            const auto after = std::upper_bound(m_runs.begin(), m_runs.end(), position,
+                                                [](std::uint32_t p, const Run& run) { return p < run.position; });
+            m_lastRun = static_cast<std::size_t>(after - m_runs.begin()) - 1;
+        }
+    }
+    const Run& run = m_runs[m_lastRun];
+    sector = run.sector + (position - run.position);
+    adjacent = run.length - (position - run.position);
     return kOk;
 }
 
@@ -99,6 +244,14 @@ HResult SectorChain::SectorAt(std::uint32_t position, std::uint32_t& sector) {
 // CompoundFile: opening and the header
 
 CompoundFile::~CompoundFile() = default;
+
+void CompoundFile::RecycledArray::Allocate(std::size_t count) {
+    t_spareArrays.Give(std::move(m_words), m_capacity);
+    m_capacity = 0;
+    m_words = t_spareArrays.Take(count, m_capacity);
+}
+
+CompoundFile::RecycledArray::~RecycledArray() { t_spareArrays.Give(std::move(m_words), m_capacity); }
 
 HResult CompoundFile::Open(const std::string& path, std::shared_ptr<CompoundFile>& file) {
     file.reset();
@@ -137,8 +290,9 @@ HResult CompoundFile::ReadHeader() {
     const std::uint32_t inHeader = m_header.HeaderFatLocations();
     m_fatLocations.assign(m_header.headerDifat, m_header.headerDifat + inHeader);
     m_nextDifatSector = m_header.firstDifatSector;
-    m_fat.resize(m_header.fatSectorCount);
-    m_miniFat.resize(m_header.miniFatSectorCount);
+    // FAT entries past the file's sectors are never needed (see Table).
+    const std::uint32_t perSector = m_header.entriesPerSector;
+    m_fat.sectors = std::min(m_header.fatSectorCount, (m_header.sectorCount + perSector - 1) / perSector);
     m_directoryChain = SectorChain(this, SectorChain::Table::Fat, m_header.firstDirectorySector, m_header.sectorCount);
     m_miniFatChain = SectorChain(this, SectorChain::Table::Fat, m_header.firstMiniFatSector, m_header.sectorCount);
     return kOk;
@@ -157,99 +311,143 @@ HResult CompoundFile::FatSectorLocation(std::uint32_t index, std::uint32_t& sect
         if (std::find(m_difatSectorsSeen.begin(), m_difatSectorsSeen.end(), difat) != m_difatSectorsSeen.end()) {
             return kStgDocfileCorrupt;
         }
-        std::vector<std::uint32_t> values(m_header.entriesPerSector);
-        if (const HResult code = ReadAt(SectorOffset(difat), values.data(), m_header.sectorSize); Failed(code)) {
-            return code;
+        if (difat < m_difatAheadFirst || difat - m_difatAheadFirst >= m_difatAheadCount) {
+            // Read this DIFAT sector and, when they are in the file, the ones after it.
+            const std::uint32_t left = m_header.difatSectorCount - m_difatSectorsRead;
+            const auto ahead = static_cast<std::uint32_t>(kReadAheadBytes >> m_header.sectorShift);
+            std::uint32_t count = std::min({left, m_header.sectorCount - difat, std::max<std::uint32_t>(1, ahead)});
+            m_difatAhead.resize(static_cast<std::size_t>(count) * m_header.entriesPerSector);
+            m_difatAheadCount = 0;
+            HResult code = ReadAt(SectorOffset(difat), m_difatAhead.data(),
+                                  static_cast<std::size_t>(count) << m_header.sectorShift);
+            if (Failed(code) && count > 1) {
+                count = 1;
+                code = ReadAt(SectorOffset(difat), m_difatAhead.data(), m_header.sectorSize);
+            }
+            if (Failed(code)) return code;
+            ToHostOrder(m_difatAhead.data(), static_cast<std::size_t>(count) * m_header.entriesPerSector);
+            m_difatAheadFirst = difat;
+            m_difatAheadCount = count;
         }
-        ToHostOrder(values.data(), values.size());
+        const std::uint32_t* values =
+            m_difatAhead.data() + static_cast<std::size_t>(difat - m_difatAheadFirst) * m_header.entriesPerSector;
         m_difatSectorsSeen.push_back(difat);
         ++m_difatSectorsRead;
         const std::size_t wanted =
             std::min<std::size_t>(m_header.fatSectorCount - m_fatLocations.size(), m_header.entriesPerSector - 1);
-        m_fatLocations.insert(m_fatLocations.end(), values.begin(),
-                              values.begin() + static_cast<std::ptrdiff_t>(wanted));
-        m_nextDifatSector = values.back();
+        m_fatLocations.insert(m_fatLocations.end(), values, values + wanted);
+        m_nextDifatSector = values[m_header.entriesPerSector - 1];
     }
     sector = m_fatLocations[index];
     if (sector >= m_header.sectorCount) return kStgDocfileCorrupt;
     return kOk;
 }
 
-HResult CompoundFile::LoadFatSectors(std::uint32_t index) {
+void CompoundFile::EntriesFrom(const TableData& table, std::uint32_t sector, std::uint32_t wanted,
+                               const std::uint32_t*& entries, std::uint32_t& available) const {
+    // Entries loaded from sector on, as far as wanted reaches, through the table sectors loaded.
+    const std::uint32_t perSector = m_header.entriesPerSector;
+    std::uint32_t index = sector / perSector + 1;
+    std::uint64_t end = static_cast<std::uint64_t>(index) * perSector;
+    while (end < static_cast<std::uint64_t>(sector) + wanted && index < table.sectors && table.loaded[index]) {
+        ++index;
+        end += perSector;
+    }
+    entries = table.entries.get() + sector;
+    available = static_cast<std::uint32_t>(std::min<std::uint64_t>(end - sector, 0xFFFFFFFFu));
+}
+
+HResult CompoundFile::LoadFatSectors(std::uint32_t index, std::uint32_t wanted) {
+    if (!m_fat.entries) {
+        m_fat.entries.Allocate(static_cast<std::size_t>(m_fat.sectors) * m_header.entriesPerSector);
+        m_fat.loaded.assign(m_fat.sectors, false);
+    }
     std::uint32_t first = 0;
     if (const HResult code = FatSectorLocation(index, first); Failed(code)) return code;
-    // Take along the FAT sectors that follow in the file, as far as their locations are known.
-    const std::uint32_t maxRun =
-        std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kReadAheadBytes >> m_header.sectorShift));
+    // Take along the FAT sectors that follow in the file, as many as the chain asks for (at
+    // least a few, at most a bounded read).
+    const std::uint32_t shift = m_header.sectorShift;
+    const std::uint32_t minRun = std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kReadAheadBytes >> shift));
+    const std::uint32_t maxRun = static_cast<std::uint32_t>(kMaxTableReadBytes >> shift);
+    const std::uint32_t asked = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(maxRun, (static_cast<std::uint64_t>(wanted) + m_header.entriesPerSector - 1) /
+                                            m_header.entriesPerSector + 1));
+    const std::uint32_t most = std::max(minRun, asked);
     std::uint32_t run = 1;
-    while (run < maxRun && index + run < m_header.fatSectorCount && index + run < m_fatLocations.size() &&
-           !m_fat[index + run] && m_fatLocations[index + run] == first + run && first + run < m_header.sectorCount) {
+    std::uint32_t following = 0;
+    while (run < most && index + run < m_fat.sectors && !m_fat.loaded[index + run] &&
+           !Failed(FatSectorLocation(index + run, following)) && following == first + run) {
         ++run;
     }
-    std::vector<std::unique_ptr<std::uint32_t[]>> loaded(run);
-    std::vector<iovec> pieces(run);
-    for (std::uint32_t i = 0; i < run; ++i) {
-        loaded[i].reset(new std::uint32_t[m_header.entriesPerSector]);
-        pieces[i] = {loaded[i].get(), m_header.sectorSize};
-    }
-    const std::uint64_t offset = SectorOffset(first);
-    const std::uint64_t bytes = static_cast<std::uint64_t>(run) << m_header.sectorShift;
-    if (offset > m_fileSize || bytes > m_fileSize - offset) {
-        // Read only the first sector when the run would pass the end of a truncated file.
+    std::uint32_t* target = m_fat.entries.get() + static_cast<std::size_t>(index) * m_header.entriesPerSector;
+    HResult code = ReadAt(SectorOffset(first), target, static_cast<std::size_t>(run) << shift);
+    if (Failed(code) && run > 1) {
+        // The run passes the end of a truncated file: the first sector alone may still be there.
         run = 1;
-        if (const HResult code = ReadAt(offset, loaded[0].get(), m_header.sectorSize); Failed(code)) return code;
-    } else {
-        std::size_t done = 0;
-        while (done < bytes) {
-            const ssize_t got =
-                ::preadv(m_file.get(), pieces.data(), static_cast<int>(run), static_cast<off_t>(offset));
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) return kStgReadFault;
-            done += static_cast<std::size_t>(got);
-            if (done < bytes) {
-                // A short scatter read: fetch the rest sector by sector.
-                for (std::uint32_t i = 0; i < run; ++i) {
-                    if (const HResult code = ReadAt(offset + (static_cast<std::uint64_t>(i) << m_header.sectorShift),
-                                                    loaded[i].get(), m_header.sectorSize);
-                        Failed(code)) {
-                        return code;
-                    }
-                }
-                break;
-            }
-        }
+        code = ReadAt(SectorOffset(first), target, m_header.sectorSize);
     }
-    for (std::uint32_t i = 0; i < run; ++i) {
-        ToHostOrder(loaded[i].get(), m_header.entriesPerSector);
-        m_fat[index + i] = std::move(loaded[i]);
-    }
+    if (Failed(code)) return code;
+    ToHostOrder(target, static_cast<std::size_t>(run) * m_header.entriesPerSector);
+    for (std::uint32_t i = 0; i < run; ++i) m_fat.loaded[index + i] = true;
     return kOk;
 }
 
-HResult CompoundFile::FatEntry(std::uint32_t sector, std::uint32_t& next) {
+HResult CompoundFile::FatEntries(std::uint32_t sector, std::uint32_t wanted, const std::uint32_t*& entries,
+                                 std::uint32_t& available) {
     const std::uint32_t index = sector / m_header.entriesPerSector;
-    if (index >= m_header.fatSectorCount) return kStgDocfileCorrupt;
-    if (!m_fat[index]) {
-        if (const HResult code = LoadFatSectors(index); Failed(code)) return code;
+    if (index >= m_fat.sectors) return kStgDocfileCorrupt;
+    if (!m_fat.entries || !m_fat.loaded[index]) {
+        if (const HResult code = LoadFatSectors(index, wanted); Failed(code)) return code;
     }
-    next = m_fat[index][sector % m_header.entriesPerSector];
+    EntriesFrom(m_fat, sector, wanted, entries, available);
     return kOk;
 }
 
-HResult CompoundFile::MiniFatEntry(std::uint32_t miniSector, std::uint32_t& next) {
+HResult CompoundFile::LoadMiniFatSectors(std::uint32_t index, std::uint32_t wanted) {
+    if (!m_miniFat.entries) {
+        // Only mini sectors of the mini stream have entries that matter.
+        const std::uint32_t perSector = m_header.entriesPerSector;
+        m_miniFat.sectors = std::min<std::uint32_t>(
+            m_header.miniFatSectorCount,
+            static_cast<std::uint32_t>((static_cast<std::uint64_t>(m_miniStreamSectorCount) + perSector - 1) /
+                                       perSector));
+        if (index >= m_miniFat.sectors) return kStgDocfileCorrupt;
+        m_miniFat.entries.Allocate(static_cast<std::size_t>(m_miniFat.sectors) * perSector);
+        m_miniFat.loaded.assign(m_miniFat.sectors, false);
+    }
+    // The mini FAT's own sectors lie along its chain in the FAT; adjacent ones are read at once.
+    std::uint32_t sector = 0;
+    std::uint32_t adjacent = 0;
+    const std::uint32_t shift = m_header.sectorShift;
+    const std::uint32_t maxRun = static_cast<std::uint32_t>(kMaxTableReadBytes >> shift);
+    const std::uint32_t asked = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+        maxRun, (static_cast<std::uint64_t>(wanted) + m_header.entriesPerSector - 1) / m_header.entriesPerSector + 1));
+    (void)m_miniFatChain.Walk(static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(m_miniFat.sectors, static_cast<std::uint64_t>(index) + asked)));
+    if (const HResult code = m_miniFatChain.Locate(index, sector, adjacent); Failed(code)) return code;
+    std::uint32_t run = 1;
+    while (run < asked && run < adjacent && index + run < m_miniFat.sectors && !m_miniFat.loaded[index + run]) ++run;
+    std::uint32_t* target = m_miniFat.entries.get() + static_cast<std::size_t>(index) * m_header.entriesPerSector;
+    HResult code = ReadAt(SectorOffset(sector), target, static_cast<std::size_t>(run) << shift);
+    if (Failed(code) && run > 1) {
+        run = 1;
+        code = ReadAt(SectorOffset(sector), target, m_header.sectorSize);
+    }
+    if (Failed(code)) return code;
+    ToHostOrder(target, static_cast<std::size_t>(run) * m_header.entriesPerSector);
+    for (std::uint32_t i = 0; i < run; ++i) m_miniFat.loaded[index + i] = true;
+    return kOk;
+}
+
+HResult CompoundFile::MiniFatEntries(std::uint32_t miniSector, std::uint32_t wanted, const std::uint32_t*& entries,
+                                     std::uint32_t& available) {
     const std::uint32_t index = miniSector / m_header.entriesPerSector;
     if (index >= m_header.miniFatSectorCount) return kStgDocfileCorrupt;
-    if (!m_miniFat[index]) {
-        std::uint32_t sector = 0;
-        if (const HResult code = m_miniFatChain.SectorAt(index, sector); Failed(code)) return code;
-        std::unique_ptr<std::uint32_t[]> values(new std::uint32_t[m_header.entriesPerSector]);
-        if (const HResult code = ReadAt(SectorOffset(sector), values.get(), m_header.sectorSize); Failed(code)) {
-            return code;
-        }
-        ToHostOrder(values.get(), m_header.entriesPerSector);
-        m_miniFat[index] = std::move(values);
+    if (!m_miniFat.entries || index >= m_miniFat.sectors || !m_miniFat.loaded[index]) {
+        if (m_miniFat.entries && index >= m_miniFat.sectors) return kStgDocfileCorrupt;
+        if (const HResult code = LoadMiniFatSectors(index, wanted); Failed(code)) return code;
     }
-    next = m_miniFat[index][miniSector % m_header.entriesPerSector];
+    EntriesFrom(m_miniFat, miniSector, wanted, entries, available);
     return kOk;
 }
 
@@ -259,20 +457,22 @@ HResult CompoundFile::MiniFatEntry(std::uint32_t miniSector, std::uint32_t& next
 HResult CompoundFile::ReadChainData(SectorChain& chain, std::uint64_t offset, std::uint8_t* out, std::size_t count,
                                     std::size_t& done) {
     done = 0;
+    if (count == 0) return kOk;
+    // Walk the chain as far as this read reaches at once; damage on the way is met below, after
+    // the bytes before it are copied.
+    const std::uint64_t lastPosition = (offset + count - 1) >> m_header.sectorShift;
+    (void)chain.Walk(static_cast<std::uint32_t>(std::min<std::uint64_t>(lastPosition, kMaxRegularSector) + 1));
     while (done < count) {
         const std::uint64_t position64 = offset >> m_header.sectorShift;
         if (position64 > kMaxRegularSector) return kStgDocfileCorrupt;
         const auto position = static_cast<std::uint32_t>(position64);
         const std::uint32_t within = static_cast<std::uint32_t>(offset & (m_header.sectorSize - 1));
         std::uint32_t sector = 0;
-        if (const HResult code = chain.SectorAt(position, sector); Failed(code)) return code;
-        std::size_t bytes = std::min<std::size_t>(count - done, m_header.sectorSize - within);
+        std::uint32_t adjacent = 0;
+        if (const HResult code = chain.Locate(position, sector, adjacent); Failed(code)) return code;
         // Sectors that follow each other in the file are read with one call.
-        for (std::uint32_t step = 1; bytes < count - done; ++step) {
-            std::uint32_t following = 0;
-            if (Failed(chain.SectorAt(position + step, following)) || following != sector + step) break;
-            bytes += std::min<std::size_t>(count - done - bytes, m_header.sectorSize);
-        }
+        const std::uint64_t span = (static_cast<std::uint64_t>(adjacent) << m_header.sectorShift) - within;
+        const std::size_t bytes = static_cast<std::size_t>(std::min<std::uint64_t>(count - done, span));
         if (const HResult code = ReadAt(SectorOffset(sector) + within, out + done, bytes); Failed(code)) return code;
         done += bytes;
         offset += bytes;
@@ -291,22 +491,33 @@ HResult CompoundFile::ReadMiniStream(std::uint64_t offset, std::uint8_t* out, st
 
 const std::uint8_t* CompoundFile::DirectorySectorData(std::uint32_t position, HResult& code) {
     code = kOk;
-    if (position < m_directorySectors.size() && m_directorySectors[position]) return m_directorySectors[position];
-    // Read ahead while the positions asked for follow each other.
+    auto cached = [this](std::uint32_t at) { return at < m_directorySectors.size() && m_directorySectors[at]; };
+    if (cached(position)) return m_directorySectors[position];
+    const std::uint32_t shift = m_header.sectorShift;
+    // Read ahead while the positions asked for follow each other (a search along a list-shaped
+    // tree). Otherwise read the aligned group of sectors around the position: the last levels of
+    // a balanced tree over entries in name order lie close to each other.
     const std::uint32_t maxRun =
-        std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kDirectoryReadAheadBytes >> m_header.sectorShift));
+        std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kDirectoryReadAheadBytes >> shift));
+    const std::uint32_t group = std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kDirectoryGroupBytes >> shift));
+    std::uint32_t first = position;
+    std::uint32_t end = 0;
     if (m_lastDirectoryPosition != kNoStream && position == m_lastDirectoryPosition + 1) {
         m_directoryReadAhead = std::min(maxRun, m_directoryReadAhead * 2);
+        end = position + std::min(m_directoryReadAhead, kMaxRegularSector - position);
     } else {
         m_directoryReadAhead = 1;
+        const std::uint32_t groupStart = position - position % group;
+        while (first > groupStart && !cached(first - 1)) --first;
+        end = groupStart + std::min(group, kMaxRegularSector - groupStart);
     }
+    (void)m_directoryChain.Walk(end);
     std::vector<std::uint32_t> sectors;
-    for (std::uint32_t i = 0; i < m_directoryReadAhead; ++i) {
-        if (position + i < m_directorySectors.size() && m_directorySectors[position + i]) break;
+    for (std::uint32_t at = first; at < end && (at == position || !cached(at)); ++at) {
         std::uint32_t sector = 0;
-        const HResult found = m_directoryChain.SectorAt(position + i, sector);
+        const HResult found = m_directoryChain.SectorAt(at, sector);
         if (Failed(found)) {
-            if (i == 0) {
+            if (at <= position) {
                 code = found;
                 return nullptr;
             }
@@ -314,27 +525,27 @@ const std::uint8_t* CompoundFile::DirectorySectorData(std::uint32_t position, HR
         }
         sectors.push_back(sector);
     }
-    std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[sectors.size() << m_header.sectorShift]);
+    RecycledArray block;
+    block.Allocate((sectors.size() << shift) / sizeof(std::uint32_t));
     std::size_t loaded = 0;
     while (loaded < sectors.size()) {
         std::size_t run = 1;
         while (loaded + run < sectors.size() && sectors[loaded + run] == sectors[loaded] + run) ++run;
-        const HResult read = ReadAt(SectorOffset(sectors[loaded]), block.get() + (loaded << m_header.sectorShift),
-                                    run << m_header.sectorShift);
-        if (Failed(read)) {
-            if (loaded == 0) {
-                code = read;
-                return nullptr;
-            }
-            break;
-        }
+        if (Failed(ReadAt(SectorOffset(sectors[loaded]), block.bytes() + (loaded << shift), run << shift))) break;
         loaded += run;
     }
-    if (m_directorySectors.size() < position + loaded) m_directorySectors.resize(position + loaded, nullptr);
-    for (std::size_t i = 0; i < loaded; ++i)
-        m_directorySectors[position + i] = block.get() + (i << m_header.sectorShift);
+    if (first + loaded <= position) {
+        // A read before or at the position failed: the position's sector alone decides.
+        const std::uint32_t sector = sectors[position - first];
+        first = position;
+        code = ReadAt(SectorOffset(sector), block.bytes(), m_header.sectorSize);
+        if (Failed(code)) return nullptr;
+        loaded = 1;
+    }
+    if (m_directorySectors.size() < first + loaded) m_directorySectors.resize(first + loaded, nullptr);
+    for (std::size_t i = 0; i < loaded; ++i) m_directorySectors[first + i] = block.bytes() + (i << shift);
     m_directoryBlocks.push_back(std::move(block));
-    m_lastDirectoryPosition = position + static_cast<std::uint32_t>(loaded) - 1;
+    m_lastDirectoryPosition = first + static_cast<std::uint32_t>(loaded) - 1;
     return m_directorySectors[position];
 }
 
@@ -518,17 +729,19 @@ HResult CompoundStream::ReadSome(std::uint8_t* out, std::size_t count, std::size
     done = 0;
     if (!m_mini) return m_file->ReadChainData(m_chain, m_position, out, count, done);
     std::uint64_t offset = m_position;
+    const std::uint64_t lastPosition = (offset + count - 1) >> kMiniSectorShift;
+    (void)m_chain.Walk(
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(lastPosition, CompoundFile::kMaxRegularSector) + 1));
     while (done < count) {
-        const auto position = static_cast<std::uint32_t>(offset >> kMiniSectorShift);
+        const std::uint64_t position64 = offset >> kMiniSectorShift;
+        if (position64 > CompoundFile::kMaxRegularSector) return kStgDocfileCorrupt;
+        const auto position = static_cast<std::uint32_t>(position64);
         const std::uint32_t within = static_cast<std::uint32_t>(offset & (kMiniSectorSize - 1));
         std::uint32_t miniSector = 0;
-        if (const HResult code = m_chain.SectorAt(position, miniSector); Failed(code)) return code;
-        std::size_t bytes = std::min<std::size_t>(count - done, kMiniSectorSize - within);
-        for (std::uint32_t step = 1; bytes < count - done; ++step) {
-            std::uint32_t following = 0;
-            if (Failed(m_chain.SectorAt(position + step, following)) || following != miniSector + step) break;
-            bytes += std::min<std::size_t>(count - done - bytes, kMiniSectorSize);
-        }
+        std::uint32_t adjacent = 0;
+        if (const HResult code = m_chain.Locate(position, miniSector, adjacent); Failed(code)) return code;
+        const std::uint64_t span = (static_cast<std::uint64_t>(adjacent) << kMiniSectorShift) - within;
+        const std::size_t bytes = static_cast<std::size_t>(std::min<std::uint64_t>(count - done, span));
         std::size_t copied = 0;
         const HResult code = m_file->ReadMiniStream(
             (static_cast<std::uint64_t>(miniSector) << kMiniSectorShift) + within, out + done, bytes, copied);

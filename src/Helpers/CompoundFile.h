@@ -20,8 +20,9 @@
 // error log: callers report what they detect.
 //
 // Ownership: a CompoundFile is shared (std::shared_ptr); every stream opened from it holds a
-// reference, so the file stays open until the last of them is gone. Neither class is
-// thread-safe; one thread uses a container and its streams at a time.
+// reference, so the file stays open until the last of them is gone. The arrays a container used
+// for its tables and directory are kept, up to 16 MiB, for the next container opened on the same
+// thread. Neither class is thread-safe; one thread uses a container and its streams at a time.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +30,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "Helpers/CompoundFileFormat.h"
@@ -38,8 +40,11 @@ namespace Norik {
 
 class CompoundFile;
 
-// Follows one sector chain through the FAT or the mini FAT and remembers the part walked so far,
-// so that the k-th sector of the chain costs k steps once and nothing after.
+// Follows one sector chain through the FAT or the mini FAT and remembers the part walked so far
+// as runs of adjacent sectors, so that reaching the k-th sector of a chain costs reading the
+// table entries of the k sectors before it once (a tight loop over a run of adjacent sectors) and
+// nothing after. Every sector met is checked against the chain's range and against the sectors
+// already passed (a loop), whatever the length of the chain.
 class SectorChain {
 public:
     enum class Table { Fat, MiniFat };
@@ -48,16 +53,35 @@ public:
 
     // The sector at position in the chain; kStgDocfileCorrupt when the chain ends before it,
     // leaves the table's range or comes back to a sector it already passed.
-    HResult SectorAt(std::uint32_t position, std::uint32_t& sector);
+    HResult SectorAt(std::uint32_t position, std::uint32_t& sector) {
+        std::uint32_t adjacent = 0;
+        return Locate(position, sector, adjacent);
+    }
+    // As SectorAt; adjacent is the number of positions from position on (itself included) known
+    // to lie in adjacent sectors of the file (at least 1).
+    HResult Locate(std::uint32_t position, std::uint32_t& sector, std::uint32_t& adjacent);
+    // Walks the chain until count positions are known or it fails; failures are met again by
+    // Locate at the position where they lie.
+    HResult Walk(std::uint32_t count);
 
 private:
-    bool SeenBefore(std::uint32_t sector);
+    struct Run {
+        std::uint32_t position;  // of the first sector of the run in the chain
+        std::uint32_t sector;
+        std::uint32_t length;
+    };
+    // The first sector in [from, to) that the chain has passed already, or to.
+    std::uint32_t FirstPassed(std::uint32_t from, std::uint32_t to) const;
+    // Records [from, to) as passed once the runs are too many to search; the runs hold it so far.
+    void RememberPassed(std::uint32_t from, std::uint32_t to);
 
     CompoundFile* m_file = nullptr;
     Table m_table = Table::Fat;
-    std::uint32_t m_limit = 0;  // sector numbers at or above are out of range
-    std::vector<std::uint32_t> m_sectors;
-    std::vector<bool> m_seen;   // sectors on the chain, once it is too long to search m_sectors
+    std::uint32_t m_limit = 0;   // sector numbers at or above are out of range
+    std::vector<Run> m_runs;
+    std::uint32_t m_walked = 0;  // positions known
+    std::size_t m_lastRun = 0;   // the run of the last position located
+    std::vector<std::uint64_t> m_passed;  // sectors on the chain, once it has too many runs to search
     bool m_ended = false;
 };
 
@@ -131,6 +155,36 @@ private:
     friend class SectorChain;
     friend class CompoundStream;
 
+    // An array of 32-bit words taken from, and given back to, the spare arrays of the thread (see
+    // CompoundFile.cpp): containers are opened afresh for every entry.
+    class RecycledArray {
+    public:
+        RecycledArray() = default;
+        ~RecycledArray();
+        RecycledArray(RecycledArray&& other) noexcept
+            : m_words(std::move(other.m_words)), m_capacity(std::exchange(other.m_capacity, 0)) {}
+        RecycledArray& operator=(RecycledArray&&) = delete;
+        // Makes the array hold count words (contents undefined).
+        void Allocate(std::size_t count);
+        std::uint32_t* get() const { return m_words.get(); }
+        std::uint8_t* bytes() const { return reinterpret_cast<std::uint8_t*>(m_words.get()); }
+        explicit operator bool() const { return m_words != nullptr; }
+
+    private:
+        std::unique_ptr<std::uint32_t[]> m_words;
+        std::size_t m_capacity = 0;
+    };
+
+    // The FAT and the mini FAT as flat arrays of host integers, entry i describing sector i, made
+    // when first needed and filled one file sector at a time as chains reach it. Entries of
+    // sectors past the end of the file (or of the mini stream) are never needed: a chain that
+    // reaches such a sector is damaged anyway.
+    struct TableData {
+        RecycledArray entries;
+        std::vector<bool> loaded;  // by table sector
+        std::uint32_t sectors = 0;  // table sectors covered
+    };
+
     CompoundFile() = default;
     HResult ReadHeader();
     HResult ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
@@ -139,9 +193,17 @@ private:
     std::uint64_t SectorOffset(std::uint32_t sector) const { return m_header.SectorOffset(sector); }
     // The FAT sector that holds entries [index * entriesPerSector, ...): its location in the file.
     HResult FatSectorLocation(std::uint32_t index, std::uint32_t& sector);
-    HResult FatEntry(std::uint32_t sector, std::uint32_t& next);
-    HResult MiniFatEntry(std::uint32_t miniSector, std::uint32_t& next);
-    HResult LoadFatSectors(std::uint32_t index);
+    // The table entries of sector, sector + 1, ...: entries points at the entry of sector, and
+    // available (at least 1) says how many of them are loaded; wanted is how many the caller
+    // would like, which decides how far ahead the table is read.
+    HResult FatEntries(std::uint32_t sector, std::uint32_t wanted, const std::uint32_t*& entries,
+                       std::uint32_t& available);
+    HResult MiniFatEntries(std::uint32_t miniSector, std::uint32_t wanted, const std::uint32_t*& entries,
+                           std::uint32_t& available);
+    HResult LoadFatSectors(std::uint32_t index, std::uint32_t wanted);
+    HResult LoadMiniFatSectors(std::uint32_t index, std::uint32_t wanted);
+    void EntriesFrom(const TableData& table, std::uint32_t sector, std::uint32_t wanted, const std::uint32_t*& entries,
+                     std::uint32_t& available) const;
     HResult ReadDirectoryEntry(std::uint32_t id, CompoundDirectoryEntry& entry);
     const std::uint8_t* DirectorySectorData(std::uint32_t position, HResult& code);
     // Copies count bytes of the mini stream (the root entry's data) starting at offset.
@@ -163,9 +225,12 @@ private:
     std::uint32_t m_nextDifatSector = 0;
     std::uint32_t m_difatSectorsRead = 0;
     std::vector<std::uint32_t> m_difatSectorsSeen;
-    // FAT sectors loaded, by index; null until needed.
-    std::vector<std::unique_ptr<std::uint32_t[]>> m_fat;
-    std::vector<std::unique_ptr<std::uint32_t[]>> m_miniFat;
+    // DIFAT sectors are read a few at once: writers put them side by side.
+    std::vector<std::uint32_t> m_difatAhead;
+    std::uint32_t m_difatAheadFirst = 0;
+    std::uint32_t m_difatAheadCount = 0;
+    TableData m_fat;
+    TableData m_miniFat;
 
     SectorChain m_directoryChain;
     SectorChain m_miniFatChain;
@@ -178,7 +243,7 @@ private:
     // Directory sectors loaded, by position in the directory chain. Reading ahead grows while the
     // positions asked for follow each other (a search along a degenerate, list-shaped tree).
     std::vector<const std::uint8_t*> m_directorySectors;
-    std::vector<std::unique_ptr<std::uint8_t[]>> m_directoryBlocks;
+    std::vector<RecycledArray> m_directoryBlocks;
     std::uint32_t m_lastDirectoryPosition = kNoStream;
     std::uint32_t m_directoryReadAhead = 1;
 };

@@ -377,19 +377,65 @@ TEST(CompoundFileDamage, DifatThatLoopsOrLeavesTheFile) {
     }
 }
 
-TEST(CompoundFileDamage, ALoopInALongChainIsCaught) {
-    // Long enough that the loop check switches from searching the chain to a sector map.
+// A 200-sector stream whose chain is relinked to visit its sectors (numbered from its first) in
+// the given order and then to come back to an earlier one: the bytes of the sectors visited once
+// are delivered, then the loop is reported. Chains are kept as runs of adjacent sectors, so the
+// cases cover a loop inside one run, into an earlier run, a run whose adjacent continuation
+// runs into an earlier one, and the same with more runs than a search of the runs serves.
+struct ChainLoop {
+    const char* what;
+    std::vector<std::uint32_t> order;
+    std::uint32_t loopTo;
+};
+
+void PrintTo(const ChainLoop& loop, std::ostream* out) { *out << loop.what; }
+
+class ChainLoopTest : public ::testing::TestWithParam<ChainLoop> {};
+
+std::vector<std::uint32_t> Sectors(std::uint32_t from, std::uint32_t to, std::uint32_t step = 1) {
+    std::vector<std::uint32_t> sectors;
+    for (std::uint32_t s = from; s < to; s += step) sectors.push_back(s);
+    return sectors;
+}
+
+std::vector<std::uint32_t> Joined(std::vector<std::uint32_t> a, const std::vector<std::uint32_t>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+TEST_P(ChainLoopTest, DeliversTheSectorsBeforeTheLoopThenFails) {
     TempDir dir;
     std::mt19937 random(5);
     CfbLayout layout;
     const std::vector<CfbStream> streams = {{u"long", RandomBytes(random, 200 * 512)}};
     std::string bytes = BuildCompoundFile(streams, 3, &layout);
-    NorikTest::SetFatEntry(bytes, layout, layout.firstSector[0] + 150, layout.firstSector[0] + 70);
+    const std::uint32_t first = layout.firstSector[0];
+    const std::vector<std::uint32_t>& order = GetParam().order;
+    ASSERT_EQ(order.front(), 0u);
+    std::string expected;
+    for (size_t i = 0; i < order.size(); ++i) {
+        const std::uint32_t next = i + 1 < order.size() ? order[i + 1] : GetParam().loopTo;
+        NorikTest::SetFatEntry(bytes, layout, first + order[i], first + next);
+        expected += streams[0].data.substr(order[i] * 512, 512);
+    }
     NorikTest::WriteFile(dir.file("loop.cfb"), bytes);
-    const StreamRead read = ReadStream(dir.file("loop.cfb"), u"long", 512);
-    EXPECT_EQ(read.openCode, 0);
-    EXPECT_EQ(read.readCode, Norik::kStgDocfileCorrupt);
-    EXPECT_EQ(read.bytes, streams[0].data.substr(0, 151 * 512));
+    for (size_t chunk : {size_t{512}, size_t{65536}}) {
+        const StreamRead read = ReadStream(dir.file("loop.cfb"), u"long", chunk);
+        EXPECT_EQ(read.openCode, 0);
+        EXPECT_EQ(read.readCode, Norik::kStgDocfileCorrupt) << GetParam().what;
+        EXPECT_TRUE(read.bytes == expected) << GetParam().what << ", " << read.bytes.size() << " bytes in " << chunk;
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ChainLoopTest,
+    ::testing::Values(ChainLoop{"inside one run", Sectors(0, 151), 70},
+                      ChainLoop{"into an earlier run", Joined(Sectors(0, 50), Sectors(120, 150)), 10},
+                      ChainLoop{"a run that continues into an earlier one",
+                                Joined(Sectors(0, 50), Joined(Sectors(100, 150), Sectors(50, 100))), 100},
+                      ChainLoop{"many runs, into an earlier one", Sectors(0, 100, 2), 40},
+                      ChainLoop{"many runs, continuing into an earlier one",
+                                Joined(Sectors(0, 40, 2), Sectors(21, 22)), 22}),
+    [](const ::testing::TestParamInfo<ChainLoop>& info) { return "Case" + std::to_string(info.index); });
 
 }  // namespace
