@@ -184,6 +184,10 @@ void SectorChain::RememberPassed(std::uint32_t from, std::uint32_t to) {
 }
 
 HResult SectorChain::Walk(std::uint32_t count) {
+    // Entries looked at per step: a run that fills them is likely to go on, so the next step looks
+    // at twice as many; any other step looks at one table sector. The cost stays in proportion to
+    // the chain walked, however it is cut into runs.
+    std::uint32_t reach = 1;
     while (m_walked < count) {
         if (m_ended || m_runs.empty()) return kStgDocfileCorrupt;
         Run& last = m_runs.back();
@@ -191,12 +195,16 @@ HResult SectorChain::Walk(std::uint32_t count) {
         const std::uint32_t wanted = count - m_walked;
         const std::uint32_t* entries = nullptr;
         std::uint32_t available = 0;
-        const HResult code = m_table == Table::Fat ? m_file->FatEntries(current, wanted, entries, available)
-                                                   : m_file->MiniFatEntries(current, wanted, entries, available);
+        reach = std::min(reach, wanted);
+        const HResult code = m_table == Table::Fat
+                                 ? m_file->FatEntries(current, wanted, reach, entries, available)
+                                 : m_file->MiniFatEntries(current, wanted, reach, entries, available);
         if (Failed(code)) return code;
         // The run goes on while each sector's entry names the sector after it, within range and
         // clear of the sectors passed before.
-        std::uint32_t steps = CountAdjacent(entries, current, std::min(available, wanted));
+        const std::uint32_t span = std::min(available, wanted);
+        std::uint32_t steps = CountAdjacent(entries, current, span);
+        reach = steps == span ? static_cast<std::uint32_t>(std::min<std::uint64_t>(wanted, 2ull * span)) : 1;
         steps = std::min(steps, m_limit - 1 - current);  // current < m_limit
         if (steps > 0) steps = FirstPassed(current + 1, current + 1 + steps) - (current + 1);
         if (steps > 0) {
@@ -343,13 +351,13 @@ HResult CompoundFile::FatSectorLocation(std::uint32_t index, std::uint32_t& sect
     return kOk;
 }
 
-void CompoundFile::EntriesFrom(const TableData& table, std::uint32_t sector, std::uint32_t wanted,
+void CompoundFile::EntriesFrom(const TableData& table, std::uint32_t sector, std::uint32_t reach,
                                const std::uint32_t*& entries, std::uint32_t& available) const {
-    // Entries loaded from sector on, as far as wanted reaches, through the table sectors loaded.
+    // Entries loaded from sector on, as far as reach asks, through the table sectors loaded.
     const std::uint32_t perSector = m_header.entriesPerSector;
     std::uint32_t index = sector / perSector + 1;
     std::uint64_t end = static_cast<std::uint64_t>(index) * perSector;
-    while (end < static_cast<std::uint64_t>(sector) + wanted && index < table.sectors && table.loaded[index]) {
+    while (end < static_cast<std::uint64_t>(sector) + reach && index < table.sectors && table.loaded[index]) {
         ++index;
         end += perSector;
     }
@@ -392,14 +400,14 @@ HResult CompoundFile::LoadFatSectors(std::uint32_t index, std::uint32_t wanted) 
     return kOk;
 }
 
-HResult CompoundFile::FatEntries(std::uint32_t sector, std::uint32_t wanted, const std::uint32_t*& entries,
-                                 std::uint32_t& available) {
+HResult CompoundFile::FatEntries(std::uint32_t sector, std::uint32_t wanted, std::uint32_t reach,
+                                 const std::uint32_t*& entries, std::uint32_t& available) {
     const std::uint32_t index = sector / m_header.entriesPerSector;
     if (index >= m_fat.sectors) return kStgDocfileCorrupt;
     if (!m_fat.entries || !m_fat.loaded[index]) {
         if (const HResult code = LoadFatSectors(index, wanted); Failed(code)) return code;
     }
-    EntriesFrom(m_fat, sector, wanted, entries, available);
+    EntriesFrom(m_fat, sector, reach, entries, available);
     return kOk;
 }
 
@@ -439,15 +447,15 @@ HResult CompoundFile::LoadMiniFatSectors(std::uint32_t index, std::uint32_t want
     return kOk;
 }
 
-HResult CompoundFile::MiniFatEntries(std::uint32_t miniSector, std::uint32_t wanted, const std::uint32_t*& entries,
-                                     std::uint32_t& available) {
+HResult CompoundFile::MiniFatEntries(std::uint32_t miniSector, std::uint32_t wanted, std::uint32_t reach,
+                                     const std::uint32_t*& entries, std::uint32_t& available) {
     const std::uint32_t index = miniSector / m_header.entriesPerSector;
     if (index >= m_header.miniFatSectorCount) return kStgDocfileCorrupt;
     if (!m_miniFat.entries || index >= m_miniFat.sectors || !m_miniFat.loaded[index]) {
         if (m_miniFat.entries && index >= m_miniFat.sectors) return kStgDocfileCorrupt;
         if (const HResult code = LoadMiniFatSectors(index, wanted); Failed(code)) return code;
     }
-    EntriesFrom(m_miniFat, miniSector, wanted, entries, available);
+    EntriesFrom(m_miniFat, miniSector, reach, entries, available);
     return kOk;
 }
 

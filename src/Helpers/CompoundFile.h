@@ -194,15 +194,16 @@ private:
     // The FAT sector that holds entries [index * entriesPerSector, ...): its location in the file.
     HResult FatSectorLocation(std::uint32_t index, std::uint32_t& sector);
     // The table entries of sector, sector + 1, ...: entries points at the entry of sector, and
-    // available (at least 1) says how many of them are loaded; wanted is how many the caller
-    // would like, which decides how far ahead the table is read.
-    HResult FatEntries(std::uint32_t sector, std::uint32_t wanted, const std::uint32_t*& entries,
+    // available (at least 1) says how many of them are loaded, to the end of the table sector of
+    // sector and on through loaded table sectors as long as reach asks for; wanted is how many the
+    // caller would like, which decides how far ahead the table is read.
+    HResult FatEntries(std::uint32_t sector, std::uint32_t wanted, std::uint32_t reach, const std::uint32_t*& entries,
                        std::uint32_t& available);
-    HResult MiniFatEntries(std::uint32_t miniSector, std::uint32_t wanted, const std::uint32_t*& entries,
-                           std::uint32_t& available);
+    HResult MiniFatEntries(std::uint32_t miniSector, std::uint32_t wanted, std::uint32_t reach,
+                           const std::uint32_t*& entries, std::uint32_t& available);
     HResult LoadFatSectors(std::uint32_t index, std::uint32_t wanted);
     HResult LoadMiniFatSectors(std::uint32_t index, std::uint32_t wanted);
-    void EntriesFrom(const TableData& table, std::uint32_t sector, std::uint32_t wanted, const std::uint32_t*& entries,
+    void EntriesFrom(const TableData& table, std::uint32_t sector, std::uint32_t reach, const std::uint32_t*& entries,
                      std::uint32_t& available) const;
     HResult ReadDirectoryEntry(std::uint32_t id, CompoundDirectoryEntry& entry);
     const std::uint8_t* DirectorySectorData(std::uint32_t position, HResult& code);
