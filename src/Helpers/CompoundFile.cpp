@@ -387,8 +387,12 @@ HResult CompoundFile::LoadFatSectors(std::uint32_t index, std::uint32_t wanted) 
            !Failed(FatSectorLocation(index + run, following)) && following == first + run) {
         ++run;
     }
-    std::uint32_t* target = m_fat.entries.get() + static_cast<std::size_t>(index) * m_header.entriesPerSector;
-    HResult code = ReadAt(SectorOffset(first), target, static_cast<std::size_t>(run) << shift);
+    return ReadTableSectors(m_fat, index, first, run);
+}
+
+HResult CompoundFile::ReadTableSectors(TableData& table, std::uint32_t index, std::uint32_t first, std::uint32_t run) {
+    std::uint32_t* target = table.entries.get() + static_cast<std::size_t>(index) * m_header.entriesPerSector;
+    HResult code = ReadAt(SectorOffset(first), target, static_cast<std::size_t>(run) << m_header.sectorShift);
     if (Failed(code) && run > 1) {
         // The run passes the end of a truncated file: the first sector alone may still be there.
         run = 1;
@@ -396,7 +400,7 @@ HResult CompoundFile::LoadFatSectors(std::uint32_t index, std::uint32_t wanted) 
     }
     if (Failed(code)) return code;
     ToHostOrder(target, static_cast<std::size_t>(run) * m_header.entriesPerSector);
-    for (std::uint32_t i = 0; i < run; ++i) m_fat.loaded[index + i] = true;
+    for (std::uint32_t i = 0; i < run; ++i) table.loaded[index + i] = true;
     return kOk;
 }
 
@@ -435,16 +439,7 @@ HResult CompoundFile::LoadMiniFatSectors(std::uint32_t index, std::uint32_t want
     if (const HResult code = m_miniFatChain.Locate(index, sector, adjacent); Failed(code)) return code;
     std::uint32_t run = 1;
     while (run < asked && run < adjacent && index + run < m_miniFat.sectors && !m_miniFat.loaded[index + run]) ++run;
-    std::uint32_t* target = m_miniFat.entries.get() + static_cast<std::size_t>(index) * m_header.entriesPerSector;
-    HResult code = ReadAt(SectorOffset(sector), target, static_cast<std::size_t>(run) << shift);
-    if (Failed(code) && run > 1) {
-        run = 1;
-        code = ReadAt(SectorOffset(sector), target, m_header.sectorSize);
-    }
-    if (Failed(code)) return code;
-    ToHostOrder(target, static_cast<std::size_t>(run) * m_header.entriesPerSector);
-    for (std::uint32_t i = 0; i < run; ++i) m_miniFat.loaded[index + i] = true;
-    return kOk;
+    return ReadTableSectors(m_miniFat, index, sector, run);
 }
 
 HResult CompoundFile::MiniFatEntries(std::uint32_t miniSector, std::uint32_t wanted, std::uint32_t reach,

@@ -203,6 +203,8 @@ private:
                            const std::uint32_t*& entries, std::uint32_t& available);
     HResult LoadFatSectors(std::uint32_t index, std::uint32_t wanted);
     HResult LoadMiniFatSectors(std::uint32_t index, std::uint32_t wanted);
+    // Reads run table sectors, the first at file sector first, into table from entry sector index.
+    HResult ReadTableSectors(TableData& table, std::uint32_t index, std::uint32_t first, std::uint32_t run);
     void EntriesFrom(const TableData& table, std::uint32_t sector, std::uint32_t reach, const std::uint32_t*& entries,
                      std::uint32_t& available) const;
     HResult ReadDirectoryEntry(std::uint32_t id, CompoundDirectoryEntry& entry);
