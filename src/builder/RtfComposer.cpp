@@ -80,80 +80,223 @@ std::string CalendarDaysAccusative(int n) {
     return std::to_string(n) + W(" календарных дней");
 }
 
-// Noun phrases and sentences of legal prose from the vocabulary.
+// The genitive after "в размере": 1 процента, 2 процентов, 21 процента.
+std::string Percent(int n) {
+    const int last = n % 10, lastTwo = n % 100;
+    if (last == 1 && lastTwo != 11) return std::to_string(n) + W(" процента");
+    return std::to_string(n) + W(" процентов");
+}
+
+// An action of the topic: a verb and an object of a kind it takes.
+struct Action {
+    const Verb* verb = nullptr;
+    const Phrase* object = nullptr;
+    ObjectKind kind = ObjectKind::Document;
+    bool plural = false;
+};
+
+// Sentences of legal prose about one topic: who acts (authorities, parties), what they do (verbs)
+// and to what (the topic's documents, contracts, payments, property and rights), so that the
+// subject, the verb and the object of a sentence fit each other.
 class Prose {
 public:
-    Prose(const Vocabulary& vocabulary, SampleRandom& random) : m_v(vocabulary), m_r(random) {}
-
-    std::string NounPhrase(Case c, int depth, bool allowPlural = true) {
-        const Noun& noun = m_r.Pick(m_v.nouns);
-        return NounPhraseOf(noun, c, depth, allowPlural && m_r.Chance(0.3));
-    }
-    std::string NounPhraseOf(const Noun& noun, Case c, int depth, bool plural) {
-        std::string text;
-        if (m_r.Chance(0.55)) text = m_r.Pick(m_v.adjectives).AgreeWith(noun, c, plural) + " ";
-        text += noun.Form(c, plural);
-        if (depth > 0 && m_r.Chance(0.5)) text += " " + NounPhrase(Case::Genitive, depth - 1);
-        return text;
+    Prose(const Vocabulary& vocabulary, const Topic& topic, SampleRandom& random)
+        : m_v(vocabulary), m_t(topic), m_r(random) {
+        for (std::size_t i = 0; i < vocabulary.verbs.size(); ++i)
+            for (int k = 0; k < kObjectKindCount; ++k) {
+                const Verb& verb = vocabulary.verbs[i];
+                if (!verb.Takes(static_cast<ObjectKind>(k)) || topic.objects[static_cast<std::size_t>(k)].empty()) continue;
+                for (int r = 0; r < kRoleCount; ++r)
+                    if (verb.Takes(static_cast<Role>(r))) m_pairs[static_cast<std::size_t>(r)].push_back({i, k});
+                m_anyPairs.push_back({i, k});
+            }
     }
 
-    std::string Circumstance() {
-        switch (m_r.Below(10)) {
-        case 0: return W("в соответствии с ") + NounPhrase(Case::Instrumental, 1);
-        case 1: return W("в порядке, установленном ") + NounPhrase(Case::Instrumental, 1);
-        case 2: return W("на основании ") + NounPhrase(Case::Genitive, 1);
-        case 3: return W("в целях ") + NounPhrase(Case::Genitive, 1);
-        case 4: return W("в случае ") + NounPhrase(Case::Genitive, 1);
-        case 5: return W("при наличии ") + NounPhrase(Case::Genitive, 1);
-        case 6: return W("в отношении ") + NounPhrase(Case::Genitive, 1);
-        case 7: return W("в течение ") + DaysGenitive(m_r.Between(3, 90)) + W(" со дня ") + NounPhrase(Case::Genitive, 1);
-        case 8: return W("по ") + NounPhrase(Case::Dative, 1);
-        default: return W("при ") + NounPhrase(Case::Prepositional, 1);
+    const Topic& topic() const { return m_t; }
+
+    // An action whose verb suits the role; any role when role is null.
+    Action PickAction(const Role* role = nullptr) {
+        const auto& pairs = role != nullptr && !m_pairs[static_cast<std::size_t>(*role)].empty()
+                                ? m_pairs[static_cast<std::size_t>(*role)]
+                                : m_anyPairs;
+        const auto [verb, kind] = m_r.Pick(pairs);
+        return MakeAction(verb, static_cast<ObjectKind>(kind));
+    }
+    // An action on an object of this kind, when the topic has one.
+    bool PickActionOn(ObjectKind kind, Action& action) {
+        std::vector<std::size_t> verbs;
+        for (const auto& [verb, k] : m_anyPairs)
+            if (k == static_cast<int>(kind)) verbs.push_back(verb);
+        if (verbs.empty()) return false;
+        action = MakeAction(m_r.Pick(verbs), kind);
+        return true;
+    }
+    bool Has(ObjectKind kind) const { return !m_t.objects[static_cast<std::size_t>(kind)].empty(); }
+    const Phrase& Object(ObjectKind kind) { return m_r.Pick(m_t.objects[static_cast<std::size_t>(kind)]); }
+    const Phrase& Actor(Role role) { return m_r.Pick(m_t.actors[static_cast<std::size_t>(role)]); }
+    std::string Form(const Phrase& phrase, Case c, bool plural = false) const { return m_v.PhraseForm(phrase, c, plural); }
+
+    // "уплата налога на имущество организаций": the action noun in case c, the object in the genitive.
+    std::string ActionPhrase(const Action& action, Case c) const {
+        return m_v.nouns[static_cast<std::size_t>(action.verb->action)].Form(c, false) + " " +
+               Form(*action.object, Case::Genitive, action.plural);
+    }
+    std::string ActionPhrase(Case c) { return ActionPhrase(PickAction(), c); }
+
+    // A circumstance that fits the action.
+    std::string Circumstance(const Action& action) {
+        for (;;) {
+            switch (m_r.Below(9)) {
+            case 0: return W("в порядке, установленном ") + Authority();
+            case 1: return W("в соответствии с ") + m_t.lawInstrumental;
+            case 2:
+                if (action.kind != ObjectKind::Document && action.kind != ObjectKind::Deal) break;
+                return W("в течение ") + DaysGenitive(m_r.Between(3, 30)) + W(" со дня ") + Pronoun(action) + " " +
+                       W(m_r.Chance(0.5) ? "получения" : "поступления");
+            case 3: return W("на основании ") + Form(Object(ObjectKind::Document), Case::Genitive);
+            case 4: return W("по согласованию с ") + Form(Actor(Role::Authority), Case::Instrumental);
+            case 5:
+                if (action.kind != ObjectKind::Payment) break;
+                return W(m_r.Chance(0.5) ? "за счет средств федерального бюджета" : "за счет средств бюджета субъекта Российской Федерации");
+            case 6:
+                if (action.kind != ObjectKind::Payment) break;
+                return W("не позднее ") + std::to_string(m_r.Between(1, 28)) +
+                       W("-го числа месяца, следующего за истекшим месяцем");
+            case 7:
+                if (action.kind != ObjectKind::Document) break;
+                return W(m_r.Chance(0.5) ? "в электронной форме" : "на бумажном носителе");
+            default: return W("в случаях, предусмотренных ") + m_t.lawInstrumental;
+            }
         }
     }
 
     std::string Sentence() {
         std::string s;
-        switch (m_r.Below(7)) {
+        Action action;
+        switch (m_r.Below(9)) {
         case 0:
         case 1: {
-            const Noun& noun = m_r.Pick(m_v.nouns);
-            const bool plural = !noun.singularOnly && m_r.Chance(0.3);
-            const Verb& verb = m_r.Pick(m_v.verbs);
-            s = NounPhraseOf(noun, Case::Nominative, 1, plural) + " " + (plural ? PluralPassive(verb) : verb.passive) +
-                " " + Circumstance();
+            // Who does what to what.
+            const Role role = m_r.Chance(0.5) ? Role::Authority : Role::Party;
+            action = PickAction(&role);
+            const Phrase& actor = Actor(role);
+            const bool plural = role == Role::Party && m_r.Chance(0.3);
+            s = Form(actor, Case::Nominative, plural) + " " + (plural ? action.verb->plural : action.verb->active) + " " +
+                Form(*action.object, Case::Accusative, action.plural) + " " + Circumstance(action);
             break;
         }
-        case 2:
+        case 2: {
+            action = PickAction();
+            s = Form(*action.object, Case::Nominative, action.plural) + " " +
+                (action.plural ? PluralPassive(*action.verb) : action.verb->passive) + " " + Circumstance(action);
+            break;
+        }
         case 3: {
-            const Verb& verb = m_r.Pick(m_v.verbs);
-            s = NounPhrase(Case::Nominative, 0, false) + " " + verb.active + " " + NounPhrase(Case::Accusative, 1) + " " +
-                Circumstance();
+            // A duty or a right of the actor.
+            const Role role = m_r.Chance(0.5) ? Role::Authority : Role::Party;
+            action = PickAction(&role);
+            const Phrase& actor = Actor(role);
+            const bool duty = m_r.Chance(0.6);
+            s = Form(actor, Case::Nominative) + " " + (duty ? Obliged(actor) : W("вправе")) + " " + action.verb->infinitive +
+                " " + Form(*action.object, Case::Accusative, action.plural) + " " + Circumstance(action);
             break;
         }
         case 4:
-            s = W("Размер ") + NounPhrase(Case::Genitive, 1) + W(" не может превышать ") +
-                std::to_string(m_r.Between(1, 500) * 100) + W(" рублей");
+            if (PickActionOn(ObjectKind::Payment, action)) {
+                const std::string payment = Form(*action.object, Case::Genitive);
+                switch (m_r.Below(3)) {
+                case 0:
+                    s = W("Размер ") + payment + W(" не может превышать ") + std::to_string(m_r.Between(1, 500) * 100) +
+                        W(" рублей");
+                    break;
+                case 1:
+                    s = W("Ставка ") + payment + W(" устанавливается в размере ") + Percent(m_r.Between(1, 30));
+                    break;
+                default:
+                    s = Capitalize(Form(*action.object, Case::Nominative)) + " " + action.verb->passive +
+                        W(" в размере ") + std::to_string(m_r.Between(2, 900) * 50) + W(" рублей");
+                    break;
+                }
+                break;
+            }
+            [[fallthrough]];
+        case 5:
+            action = PickAction();
+            s = W("Срок ") + ActionPhrase(action, Case::Genitive) + W(" составляет ") +
+                CalendarDaysAccusative(m_r.Between(2, 60));
             break;
-        case 5: {
+        case 6:
+            action = PickAction();
+            s = ActionPhrase(action, Case::Nominative) + W(" осуществляется ") + Circumstance(action);
+            break;
+        case 7: {
+            action = PickAction();
+            s = W("За нарушение срока ") + ActionPhrase(action, Case::Genitive) + " " +
+                Form(Actor(Role::Party), Case::Nominative) + W(" несет ответственность в соответствии с ") +
+                m_t.lawInstrumental;
+            break;
+        }
+        default: {
+            // An opening circumstance, then the passive with its doer.
+            const Role role = Role::Authority;
+            action = PickAction(&role);
+            std::string opening = Circumstance(action);
             // A participial clause inside the opening ("в порядке, установленном ...") is closed by a comma.
-            std::string opening = Circumstance();
             if (opening.find(',') != std::string::npos) opening += ",";
-            s = opening + " " + NounPhrase(Case::Nominative, 1, false) + " " + m_r.Pick(m_v.verbs).passive + " " +
-                NounPhrase(Case::Instrumental, 1);
+            s = opening + " " + Form(*action.object, Case::Nominative, action.plural) + " " +
+                (action.plural ? PluralPassive(*action.verb) : action.verb->passive) + " " +
+                Form(Actor(Role::Authority), Case::Instrumental);
             break;
         }
-        default:
-            s = W("Срок ") + NounPhrase(Case::Genitive, 1) + W(" составляет ") + CalendarDaysAccusative(m_r.Between(2, 60));
-            break;
         }
-        if (m_r.Chance(0.3)) s += ", " + Circumstance();
         return Capitalize(s) + ".";
     }
 
-    std::string Heading() { return Capitalize(NounPhrase(Case::Nominative, 1, true)); }
+    // A heading of an article or a chapter.
+    std::string Heading() {
+        Action action;
+        switch (m_r.Below(6)) {
+        case 0: return W("Порядок ") + ActionPhrase(Case::Genitive);
+        case 1: return W("Сроки ") + ActionPhrase(Case::Genitive);
+        case 2: return W("Права и обязанности ") + Form(Actor(Role::Party), Case::Genitive, true);
+        case 3: return W("Ответственность за нарушение порядка ") + ActionPhrase(Case::Genitive);
+        case 4:
+            if (PickActionOn(ObjectKind::Payment, action)) return W("Размер ") + Form(*action.object, Case::Genitive);
+            [[fallthrough]];
+        default: return Capitalize(ActionPhrase(Case::Nominative));
+        }
+    }
+
+    // "обязан", "обязана", "обязано" by the gender of the actor's noun.
+    std::string Obliged(const Phrase& actor) const {
+        const Noun& noun = m_v.nouns[static_cast<std::size_t>(actor.noun)];
+        return W(noun.gender == Gender::Masculine ? "обязан" : noun.gender == Gender::Feminine ? "обязана" : "обязано");
+    }
+    // "его", "ее" or "их": the object of the action as a pronoun.
+    std::string Pronoun(const Action& action) const {
+        if (action.plural) return W("их");
+        return W(m_v.nouns[static_cast<std::size_t>(action.object->noun)].gender == Gender::Feminine ? "ее" : "его");
+    }
 
 private:
+    Action MakeAction(std::size_t verb, ObjectKind kind) {
+        Action action;
+        action.verb = &m_v.verbs[verb];
+        action.kind = kind;
+        action.object = &Object(kind);
+        // Documents, contracts and property are handled by the piece as well as one at a time.
+        const bool countable = kind == ObjectKind::Document || kind == ObjectKind::Deal || kind == ObjectKind::Thing;
+        action.plural = countable && !m_v.nouns[static_cast<std::size_t>(action.object->noun)].singularOnly &&
+                        action.object->tail.empty() && m_r.Chance(0.3);
+        return action;
+    }
+    std::string Authority() {
+        switch (m_r.Below(3)) {
+        case 0: return m_t.lawInstrumental;
+        case 1: return W("Правительством Российской Федерации");
+        default: return W("законодательством Российской Федерации");
+        }
+    }
     static std::string PluralPassive(const Verb& verb) {
         std::string text = verb.passive;
         // -ется / -ится become -ются / -ятся.
@@ -164,7 +307,10 @@ private:
     }
 
     const Vocabulary& m_v;
+    const Topic& m_t;
     SampleRandom& m_r;
+    std::array<std::vector<std::pair<std::size_t, int>>, kRoleCount> m_pairs;
+    std::vector<std::pair<std::size_t, int>> m_anyPairs;
 };
 
 const char* const kMonthsGenitive[12] = {"января", "февраля", "марта",    "апреля",  "мая",    "июня",
@@ -267,6 +413,14 @@ public:
 private:
     std::string m_out;
 };
+
+// The act in the genitive after "настоящего": "Федерального закона", "Кодекса".
+std::string ActName(const DocumentType& type) {
+    if (KindOf(type) == Kind::Code) return W("Кодекса");
+    if (Contains(type.name, "конституционный")) return W("Федерального конституционного закона");
+    if (Contains(type.name, "Федеральный")) return W("Федерального закона");
+    return W("Закона");
+}
 
 std::string LinkText(const Vocabulary& vocabulary, const SampleDocument& doc) {
     const DocumentType& type = vocabulary.types[static_cast<std::size_t>(doc.typeIndex)];
@@ -394,56 +548,80 @@ std::string ComposeNumberText(const std::string& form, SampleRandom& random) {
     return text;
 }
 
-std::string ComposeTitle(const Vocabulary& vocabulary, const DocumentType& type, SampleRandom& random) {
-    Prose prose(vocabulary, random);
+std::string ComposeTitle(const Vocabulary& vocabulary, const DocumentType& type, const Topic& topic, SampleRandom& random) {
+    Prose prose(vocabulary, topic, random);
+    const Role authority = Role::Authority;
     std::string title;
     switch (KindOf(type)) {
     case Kind::Code: {
         static const char* const codes[] = {"Гражданский", "Налоговый", "Трудовой",  "Земельный",       "Жилищный",
                                             "Бюджетный",   "Лесной",    "Водный",    "Градостроительный", "Семейный"};
-        title = W(codes[random.Below(std::size(codes))]) + W(" кодекс Российской Федерации");
-        if (random.Chance(0.5)) title += W(" (часть ") + W(random.Chance(0.5) ? "первая)" : "вторая)");
+        title = !topic.code.empty() ? topic.code
+                                    : W(codes[random.Below(std::size(codes))]) + W(" кодекс Российской Федерации");
+        // Only the civil and the tax code come in parts.
+        if ((Contains(title, "Гражданский") || Contains(title, "Налоговый")) && random.Chance(0.6))
+            title += W(" (часть ") + W(random.Chance(0.5) ? "первая)" : "вторая)");
         break;
     }
     case Kind::Law:
-        switch (random.Below(4)) {
+        switch (random.Below(5)) {
         case 0:
             title = W("О внесении изменений в отдельные законодательные акты Российской Федерации в части ") +
-                    prose.NounPhrase(Case::Genitive, 1);
+                    prose.ActionPhrase(Case::Genitive);
             break;
         case 1:
-            title = W("О внесении изменения в статью ") + std::to_string(random.Between(1, 90)) +
-                    W(" Федерального закона «") + About(prose.NounPhrase(Case::Prepositional, 1)) + W("»");
+            title = W("О внесении изменений в статью ") + std::to_string(random.Between(1, 90)) + " " + topic.lawGenitive;
             break;
-        default: title = About(prose.NounPhrase(Case::Prepositional, 2)); break;
+        case 2: {
+            const ObjectKind kind = prose.Has(ObjectKind::Payment) && random.Chance(0.6) ? ObjectKind::Payment : ObjectKind::Right;
+            if (prose.Has(kind)) {
+                title = About(prose.Form(prose.Object(kind), Case::Prepositional));
+                break;
+            }
+            [[fallthrough]];
+        }
+        default: title = About(prose.ActionPhrase(Case::Prepositional)); break;
         }
         break;
     case Kind::Letter:
         switch (random.Below(3)) {
-        case 0: title = W("По вопросу ") + prose.NounPhrase(Case::Genitive, 1); break;
-        case 1: title = W("О порядке ") + prose.NounPhrase(Case::Genitive, 1); break;
-        default: title = About(prose.NounPhrase(Case::Prepositional, 1)); break;
+        case 0: title = W("По вопросу ") + prose.ActionPhrase(Case::Genitive); break;
+        case 1: title = W("О порядке ") + prose.ActionPhrase(Case::Genitive); break;
+        default: title = About(prose.ActionPhrase(Case::Prepositional)); break;
         }
         break;
     case Kind::Court:
-        title = random.Chance(0.5)
-                    ? W("По делу о проверке конституционности положений ") + prose.NounPhrase(Case::Genitive, 1)
-                    : W("Об отказе в принятии к рассмотрению жалобы на нарушение ") + prose.NounPhrase(Case::Genitive, 1);
+        if (Contains(type.name, "Пленума")) {
+            title = random.Chance(0.5) ? W("О практике применения судами ") + topic.lawGenitive
+                                       : W("О некоторых вопросах, возникающих у судов при применении ") + topic.lawGenitive;
+        } else if (Contains(type.name, "Конституционного")) {
+            title = random.Chance(0.5) ? W("По делу о проверке конституционности положений статьи ") +
+                                             std::to_string(random.Between(1, 90)) + " " + topic.lawGenitive
+                                       : W("Об отказе в принятии к рассмотрению жалобы на нарушение конституционных прав "
+                                           "положениями статьи ") +
+                                             std::to_string(random.Between(1, 90)) + " " + topic.lawGenitive;
+        } else {
+            title = W("О признании недействующим пункта ") + std::to_string(random.Between(1, 40)) + W(" Порядка ") +
+                    prose.ActionPhrase(Case::Genitive);
+        }
         break;
     case Kind::Act:
-        switch (random.Below(5)) {
-        case 0:
-        case 1: {
-            static const char* const what[] = {"Порядка", "Правил", "Положения о", "Перечня", "Административного регламента",
-                                               "формы"};
-            const std::size_t k = random.Below(std::size(what));
-            title = W("Об утверждении ") + W(what[k]) + " " +
-                    (k == 2 ? prose.NounPhrase(Case::Prepositional, 1) : prose.NounPhrase(Case::Genitive, 1));
+        switch (random.Below(8)) {
+        case 0: title = W("Об утверждении Порядка ") + prose.ActionPhrase(Case::Genitive); break;
+        case 1: title = W("Об утверждении Правил ") + prose.ActionPhrase(Case::Genitive); break;
+        case 2: title = W("Об утверждении Положения ") + about(prose.ActionPhrase(Case::Prepositional)); break;
+        case 3: {
+            const Phrase& document = prose.Object(ObjectKind::Document);
+            title = W("Об утверждении формы ") + prose.Form(document, Case::Genitive) + W(" и порядка ее заполнения");
             break;
         }
-        case 2: title = W("О мерах по ") + prose.NounPhrase(Case::Dative, 1); break;
-        case 3: title = W("О порядке ") + prose.NounPhrase(Case::Genitive, 1); break;
-        default: title = About(prose.NounPhrase(Case::Prepositional, 2)); break;
+        case 4:
+            title = W("Об утверждении Административного регламента предоставления государственной услуги по ") +
+                    prose.ActionPhrase(prose.PickAction(&authority), Case::Dative);
+            break;
+        case 5: title = W("О внесении изменений в Порядок ") + prose.ActionPhrase(Case::Genitive); break;
+        case 6: title = W("О мерах по совершенствованию порядка ") + prose.ActionPhrase(Case::Genitive); break;
+        default: title = W("О порядке ") + prose.ActionPhrase(Case::Genitive); break;
         }
         break;
     }
@@ -455,7 +633,7 @@ std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<S
     const SampleDocument& doc = documents[index];
     const DocumentType& type = vocabulary.types[static_cast<std::size_t>(doc.typeIndex)];
     const Kind kind = KindOf(type);
-    Prose prose(vocabulary, random);
+    Prose prose(vocabulary, vocabulary.topics[static_cast<std::size_t>(doc.topic)], random);
     RtfDocument rtf;
 
     const auto anotherDocument = [&]() -> const SampleDocument& {
@@ -479,21 +657,53 @@ std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<S
         rtf.Paragraph(text, 'j', false, 540);
         if (random.Chance(0.05)) paragraphWithLink();
     };
+    // Distinct phrases of a kind, in a random order, at most count of them.
+    const auto someOf = [&](ObjectKind kind, int count) {
+        std::vector<const Phrase*> phrases;
+        for (const Phrase& phrase : prose.topic().objects[static_cast<std::size_t>(kind)]) phrases.push_back(&phrase);
+        for (std::size_t k = phrases.size(); k > 1; --k) std::swap(phrases[k - 1], phrases[random.Below(k)]);
+        if (static_cast<int>(phrases.size()) > count) phrases.resize(static_cast<std::size_t>(count));
+        return phrases;
+    };
     const auto enumeration = [&]() {
-        rtf.Paragraph(Capitalize(prose.NounPhrase(Case::Nominative, 1, false)) + " " +
-                          random.Pick(vocabulary.verbs).passive + W(" в следующих случаях:"),
-                      'j', false, 540);
-        const int items = random.Between(2, 6);
-        for (int k = 1; k <= items; ++k)
-            rtf.Paragraph(std::to_string(k) + ") " + prose.NounPhrase(Case::Nominative, 2) + (k == items ? "." : ";"), 'j',
-                          false, 540);
+        std::vector<std::string> items;
+        if (random.Chance(0.5)) {
+            const Role party = Role::Party;
+            const Action action = prose.PickAction(&party);
+            rtf.Paragraph(W("Для ") + prose.ActionPhrase(action, Case::Genitive) + " " +
+                              prose.Form(prose.Actor(Role::Party), Case::Nominative) + W(" представляет следующие документы:"),
+                          'j', false, 540);
+            for (const Phrase* document : someOf(ObjectKind::Document, random.Between(2, 5)))
+                items.push_back(prose.Form(*document, Case::Nominative));
+        } else {
+            const Role authority = Role::Authority;
+            const Action action = prose.PickAction(&authority);
+            rtf.Paragraph(Capitalize(prose.Form(prose.Actor(Role::Authority), Case::Nominative)) + W(" отказывает в ") +
+                              prose.ActionPhrase(action, Case::Prepositional) + W(" в следующих случаях:"),
+                          'j', false, 540);
+            items = {W("непредставление документов, указанных в пункте ") + std::to_string(random.Between(2, 30)) +
+                         W(" настоящего Порядка"),
+                     W("представление документов, содержащих недостоверные сведения"),
+                     W("нарушение срока ") + prose.ActionPhrase(Case::Genitive),
+                     W("несоответствие заявителя требованиям, установленным ") + prose.topic().lawInstrumental};
+            items.resize(static_cast<std::size_t>(random.Between(2, 4)));
+        }
+        for (std::size_t k = 0; k < items.size(); ++k)
+            rtf.Paragraph(std::to_string(k + 1) + ") " + items[k] + (k + 1 == items.size() ? "." : ";"), 'j', false, 540);
     };
     const auto table = [&]() {
-        std::vector<std::vector<std::string>> rows{{W("N п/п"), W("Наименование"), W("Код"), W("Размер (руб.)")}};
-        const int count = random.Between(3, 8);
-        for (int k = 1; k <= count; ++k)
-            rows.push_back({std::to_string(k), Capitalize(prose.NounPhrase(Case::Nominative, 1)),
-                            std::to_string(random.Between(100, 999)), std::to_string(random.Between(1, 900) * 50)});
+        std::vector<std::vector<std::string>> rows;
+        if (prose.Has(ObjectKind::Payment)) {
+            rows.push_back({W("N п/п"), W("Наименование платежа"), W("Код дохода"), W("Размер (руб.)")});
+            for (const Phrase* payment : someOf(ObjectKind::Payment, 8))
+                rows.push_back({std::to_string(rows.size()), Capitalize(prose.Form(*payment, Case::Nominative)),
+                                std::to_string(random.Between(100, 999)), std::to_string(random.Between(1, 900) * 50)});
+        } else {
+            rows.push_back({W("N п/п"), W("Наименование документа"), W("Код формы"), W("Срок (дней)")});
+            for (const Phrase* document : someOf(ObjectKind::Document, 8))
+                rows.push_back({std::to_string(rows.size()), Capitalize(prose.Form(*document, Case::Nominative)),
+                                std::to_string(random.Between(1100, 1199)), std::to_string(random.Between(3, 30))});
+        }
         rtf.Table(rows, {800, 4600, 1200, 2000});
     };
 
@@ -512,10 +722,13 @@ std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<S
         rtf.Paragraph(W("Принят Государственной Думой ") + LongDate(doc.dateOfIntroduction), 'r', false);
         int article = 0;
         for (int chapter = 1; rtf.size() < doc.targetSize || chapter == 1; ++chapter) {
-            rtf.Paragraph(W("Глава ") + std::to_string(chapter) + ". " + UpperCp1251(prose.Heading()), 'c', true);
+            const std::string heading = chapter == 1 ? W("Общие положения") : prose.Heading();
+            rtf.Paragraph(W("Глава ") + std::to_string(chapter) + ". " + UpperCp1251(heading), 'c', true);
             const int articles = random.Between(1, 6);
             for (int a = 0; a < articles && (rtf.size() < doc.targetSize || a == 0); ++a) {
-                rtf.Paragraph(W("Статья ") + std::to_string(++article) + ". " + prose.Heading(), 'l', true, 540);
+                ++article;
+                const std::string heading = article == 1 ? W("Сфера действия настоящего ") + ActName(type) : prose.Heading();
+                rtf.Paragraph(W("Статья ") + std::to_string(article) + ". " + heading, 'l', true, 540);
                 const int parts = random.Between(1, 5);
                 for (int p = 1; p <= parts; ++p) part(parts > 1 ? std::to_string(p) + "." : "");
                 if (random.Chance(0.15)) enumeration();
@@ -523,15 +736,15 @@ std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<S
         }
     } else {
         if (kind == Kind::Letter) {
-            rtf.Paragraph(W("Рассмотрено обращение ") + about(prose.NounPhrase(Case::Prepositional, 1)) +
+            rtf.Paragraph(W("Рассмотрено обращение ") + about(prose.ActionPhrase(Case::Prepositional)) +
                               W(" и сообщается следующее."),
                           'j', false, 540);
         } else if (kind == Kind::Court) {
-            rtf.Paragraph(W("Рассмотрев вопрос ") + about(prose.NounPhrase(Case::Prepositional, 1)) + W(", суд установил:"),
+            rtf.Paragraph(W("Рассмотрев вопрос ") + about(prose.ActionPhrase(Case::Prepositional)) + W(", суд установил:"),
                           'j', false, 540);
         } else {
             // The enacting words of the issuer: a minister orders, the President and the Government decree.
-            const std::string purpose = W("В целях ") + prose.NounPhrase(Case::Genitive, 2);
+            const std::string purpose = W("В целях совершенствования порядка ") + prose.ActionPhrase(Case::Genitive);
             if (FirstWordIs(type.name, "Приказ"))
                 rtf.Paragraph(purpose + W(" приказываю:"), 'j', false, 540);
             else if (FirstWordIs(type.name, "Указ"))
@@ -539,7 +752,7 @@ std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<S
             else if (FirstWordIs(type.name, "Постановление") && Contains(type.issuer, "Правительства"))
                 rtf.Paragraph(purpose + W(" Правительство Российской Федерации постановляет:"), 'j', false, 540);
             else
-                rtf.Paragraph(W("Настоящий документ разработан в целях ") + prose.NounPhrase(Case::Genitive, 2) + ".", 'j',
+                rtf.Paragraph(W("Настоящий документ определяет порядок ") + prose.ActionPhrase(Case::Genitive) + ".", 'j',
                               false, 540);
         }
         int point = 0;

@@ -69,9 +69,32 @@ SampleBase::SampleBase(const Vocabulary& vocabulary, SampleOptions options)
         parents[section.level] = node.id;
         m_sections.push_back(node);
     }
-    std::vector<int> leaves;
-    for (const SampleSection& section : m_sections)
-        if (section.hasDocuments) leaves.push_back(section.id);
+    // The sections that hold documents, by topic; a section no topic covers goes with the first.
+    std::vector<std::vector<int>> leaves(vocabulary.topics.size());
+    for (std::size_t i = 0; i < m_sections.size(); ++i)
+        if (m_sections[i].hasDocuments) leaves[static_cast<std::size_t>(std::max(0, vocabulary.TopicOfSection(i)))].push_back(m_sections[i].id);
+    // The topics a type writes about, weighted by their number of sections.
+    std::vector<std::vector<int>> topicsOfType(vocabulary.types.size());
+    std::vector<std::vector<int>> topicWeights(vocabulary.types.size());
+    for (std::size_t t = 0; t < vocabulary.types.size(); ++t) {
+        const std::vector<std::string>& keys = vocabulary.types[t].topics;
+        for (std::size_t k = 0; k < vocabulary.topics.size(); ++k) {
+            const Topic& topic = vocabulary.topics[k];
+            const bool fits = keys.empty() || std::find(keys.begin(), keys.end(), topic.key) != keys.end() ||
+                              (!topic.code.empty() && std::find(keys.begin(), keys.end(), "code") != keys.end());
+            if (fits && !leaves[k].empty()) {
+                topicsOfType[t].push_back(static_cast<int>(k));
+                topicWeights[t].push_back(static_cast<int>(leaves[k].size()));
+            }
+        }
+        // A type naming no known topic writes about any.
+        if (topicsOfType[t].empty())
+            for (std::size_t k = 0; k < vocabulary.topics.size(); ++k)
+                if (!leaves[k].empty()) {
+                    topicsOfType[t].push_back(static_cast<int>(k));
+                    topicWeights[t].push_back(static_cast<int>(leaves[k].size()));
+                }
+    }
 
     for (const DocumentType& type : vocabulary.types)
         if (std::find(m_typeNames.begin(), m_typeNames.end(), type.name) == m_typeNames.end())
@@ -103,15 +126,20 @@ SampleBase::SampleBase(const Vocabulary& vocabulary, SampleOptions options)
         doc.dateAdded = DayCodeOfDays(std::min<std::int64_t>(lastDay, day + static_cast<std::int64_t>(random.Below(90))));
         const double age = static_cast<double>(lastDay - day) / static_cast<double>(lastDay - firstDay);
         doc.inForce = !random.Chance(0.08 + 0.5 * age);
-        const int sectionCount = random.Chance(0.6) ? 1 : random.Chance(0.75) ? 2 : 3;
+        const std::size_t typeIndex = static_cast<std::size_t>(doc.typeIndex);
+        doc.topic = topicsOfType[typeIndex][static_cast<std::size_t>(random.Weighted(topicWeights[typeIndex]))];
+        // One to three sections of the document's topic.
+        const std::vector<int>& pool = leaves[static_cast<std::size_t>(doc.topic)];
+        const int wanted = random.Chance(0.6) ? 1 : random.Chance(0.75) ? 2 : 3;
+        const int sectionCount = std::min(wanted, static_cast<int>(pool.size()));
         while (static_cast<int>(doc.classIds.size()) < sectionCount) {
-            const int id = leaves[random.Below(leaves.size())];
+            const int id = pool[random.Below(pool.size())];
             if (std::find(doc.classIds.begin(), doc.classIds.end(), id) == doc.classIds.end()) doc.classIds.push_back(id);
         }
         std::sort(doc.classIds.begin(), doc.classIds.end());
-        const DocumentType& type = vocabulary.types[static_cast<std::size_t>(doc.typeIndex)];
+        const DocumentType& type = vocabulary.types[typeIndex];
         doc.numberText = ComposeNumberText(type.numberForm, random);
-        doc.title = ComposeTitle(vocabulary, type, random);
+        doc.title = ComposeTitle(vocabulary, type, vocabulary.topics[static_cast<std::size_t>(doc.topic)], random);
         // RTF sizes from about 2 KB to 60 KB, most around 10 KB.
         doc.targetSize = static_cast<std::size_t>(2000.0 * std::exp(random.Unit() * random.Unit() * 3.4 + random.Unit()));
         m_documents.push_back(std::move(doc));

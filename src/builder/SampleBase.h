@@ -2,7 +2,8 @@
 //
 // SampleBase invents a base from the Russian legal vocabulary (Vocabulary.h) and a seed: a
 // classifier of the vocabulary's sections in three levels, the document types with their number
-// forms, and documents with titles, dates of introduction from 1991 on, status, one to three
+// forms, and documents filed under the sections of one topic (taxes, labour, land, ...) whose
+// titles and texts talk about that topic, with titles, dates of introduction from 1991 on, status, one to three
 // sections each, and RichEdit-style RTF texts (code page 1251 \'hh bytes, chapters and articles,
 // bold headings, numbered parts, tables, a few small pictures, HYPERLINK fields naming other
 // documents of the base). The same vocabulary, options and seed always give the same bytes.
@@ -35,6 +36,7 @@ struct SampleDocument {
     std::vector<int> classIds;
     std::int32_t dateAdded = 0;
     int typeIndex = 0;          // into the vocabulary's types
+    int topic = 0;              // into the vocabulary's topics: what the title and the text talk about
     std::string title;
     std::string numberText;
     std::int32_t dateOfIntroduction = 0;

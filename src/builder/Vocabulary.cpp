@@ -2,7 +2,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
 #include <set>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "Helpers/Cp1251.h"
@@ -196,6 +198,27 @@ std::size_t Vocabulary::WordFormCount() const {
     return forms.size();
 }
 
+std::string Vocabulary::PhraseForm(const Phrase& phrase, Case c, bool plural) const {
+    const Noun& noun = nouns[static_cast<std::size_t>(phrase.noun)];
+    std::string text;
+    for (const int a : phrase.adjectives) text += adjectives[static_cast<std::size_t>(a)].AgreeWith(noun, c, plural) + " ";
+    return text + noun.Form(c, plural) + phrase.tail;
+}
+
+int Vocabulary::TopicOfSection(std::size_t section) const {
+    // Walk up through the ancestors: the nearest section before this one with a smaller level.
+    int level = 3;
+    for (std::size_t i = section + 1; i-- > 0;) {
+        if (sections[i].level >= level) continue;
+        level = sections[i].level;
+        for (std::size_t t = 0; t < topics.size(); ++t)
+            for (const std::string& name : topics[t].sectionNames)
+                if (name == sections[i].name) return static_cast<int>(t);
+        if (level == 0) break;
+    }
+    return -1;
+}
+
 std::string FindVocabularyFolder() {
     namespace fs = std::filesystem;
     std::vector<std::string> candidates;
@@ -249,6 +272,129 @@ std::vector<std::string> SplitWords(const std::string& line) {
     return words;
 }
 
+const char* const kRoleNames[kRoleCount] = {"authority", "party"};
+const char* const kKindNames[kObjectKindCount] = {"doc", "deal", "pay", "thing", "right"};
+
+template <std::size_t N>
+bool AddBit(const char* const (&names)[N], const std::string& name, unsigned& bits) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (name == names[i]) {
+            bits |= 1u << i;
+            return true;
+        }
+    return false;
+}
+
+std::string Trim(const std::string& text) {
+    const std::size_t begin = text.find_first_not_of(" \t");
+    if (begin == std::string::npos) return {};
+    return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
+}
+
+// "налоговый орган / по месту учета": adjectives, the head noun (known), then a tail kept as is.
+bool ParsePhrase(const std::string& utf8, Vocabulary& vocabulary, const std::unordered_map<std::string, int>& nounIndex,
+                 Phrase& phrase) {
+    const std::size_t slash = utf8.find('/');
+    std::vector<std::string> words = SplitWords(utf8.substr(0, slash));
+    if (words.empty()) return false;
+    const auto noun = nounIndex.find(W(words.back()));
+    if (noun == nounIndex.end()) return false;
+    phrase = Phrase{};
+    phrase.noun = noun->second;
+    words.pop_back();
+    for (const std::string& word : words) {
+        Adjective adjective;
+        if (!DeclineAdjective(word, adjective)) return false;
+        std::size_t a = 0;
+        while (a < vocabulary.adjectives.size() && vocabulary.adjectives[a].lemma != adjective.lemma) ++a;
+        if (a == vocabulary.adjectives.size()) vocabulary.adjectives.push_back(std::move(adjective));
+        phrase.adjectives.push_back(static_cast<int>(a));
+    }
+    if (slash != std::string::npos) {
+        const std::string tail = Trim(utf8.substr(slash + 1));
+        if (tail.empty()) return false;
+        phrase.tail = " " + W(tail);
+    }
+    return true;
+}
+
+bool LoadTopics(const std::string& folder, Vocabulary& vocabulary, const std::unordered_map<std::string, int>& nounIndex,
+                std::string& message) {
+    std::vector<std::pair<int, std::string>> lines;
+    if (!ReadLines(folder + "topics.txt", lines, message)) return false;
+    const auto fail = [&](int line, const std::string& what) {
+        message = folder + "topics.txt:" + std::to_string(line) + ": " + what;
+        return false;
+    };
+    std::vector<Topic> topics;
+    for (const auto& [number, line] : lines) {
+        if (line.rfind("topic ", 0) == 0) {
+            topics.emplace_back();
+            topics.back().key = Trim(line.substr(6));
+            if (topics.back().key.empty()) return fail(number, "a topic needs a key");
+            continue;
+        }
+        const std::size_t colon = line.find(':');
+        if (topics.empty() || colon == std::string::npos) return fail(number, "expected \"topic KEY\" or \"field: value\"");
+        Topic& topic = topics.back();
+        const std::string field = Trim(line.substr(0, colon));
+        const std::string value = Trim(line.substr(colon + 1));
+        if (field == "sections") {
+            for (const std::string& name : SplitUtf8(value, '|')) {
+                const std::string section = W(Trim(name));
+                bool known = false;
+                for (const SectionName& s : vocabulary.sections) known = known || s.name == section;
+                if (!known) return fail(number, "no section \"" + Trim(name) + "\" in sections.txt");
+                topic.sectionNames.push_back(section);
+            }
+        } else if (field == "law") {
+            const std::vector<std::string> forms = SplitUtf8(value, '|');
+            if (forms.size() != 2 || forms[0].empty() || forms[1].empty())
+                return fail(number, "expected law: instrumental|genitive");
+            topic.lawInstrumental = W(forms[0]);
+            topic.lawGenitive = W(forms[1]);
+        } else if (field == "code") {
+            topic.code = W(value);
+        } else {
+            std::vector<Phrase>* target = nullptr;
+            for (int r = 0; r < kRoleCount; ++r)
+                if (field == kRoleNames[r]) target = &topic.actors[static_cast<std::size_t>(r)];
+            for (int k = 0; k < kObjectKindCount; ++k)
+                if (field == kKindNames[k]) target = &topic.objects[static_cast<std::size_t>(k)];
+            if (target == nullptr) return fail(number, "unknown field \"" + field + "\"");
+            for (const std::string& text : SplitUtf8(value, ';')) {
+                Phrase phrase;
+                if (!ParsePhrase(Trim(text), vocabulary, nounIndex, phrase))
+                    return fail(number, "\"" + Trim(text) + "\": expected adjectives, a noun of nouns.txt, then / and words");
+                target->push_back(std::move(phrase));
+            }
+        }
+    }
+    // The common phrases belong to every topic.
+    const auto common = std::find_if(topics.begin(), topics.end(), [](const Topic& t) { return t.key == "common"; });
+    if (common != topics.end()) {
+        const Topic shared = *common;
+        topics.erase(common);
+        for (Topic& topic : topics) {
+            for (int r = 0; r < kRoleCount; ++r)
+                topic.actors[r].insert(topic.actors[r].end(), shared.actors[r].begin(), shared.actors[r].end());
+            for (int k = 0; k < kObjectKindCount; ++k)
+                topic.objects[k].insert(topic.objects[k].end(), shared.objects[k].begin(), shared.objects[k].end());
+        }
+    }
+    for (const Topic& topic : topics) {
+        const bool complete = !topic.sectionNames.empty() && !topic.lawInstrumental.empty() &&
+                              !topic.actors[0].empty() && !topic.actors[1].empty() &&
+                              !topic.objects[static_cast<int>(ObjectKind::Document)].empty();
+        if (!complete) {
+            message = folder + "topics.txt: topic " + topic.key + " needs sections, law, authority, party and doc";
+            return false;
+        }
+    }
+    vocabulary.topics = std::move(topics);
+    return true;
+}
+
 }  // namespace
 
 bool LoadVocabulary(const std::string& folder, Vocabulary& vocabulary, std::string& message) {
@@ -273,12 +419,14 @@ bool LoadVocabulary(const std::string& folder, Vocabulary& vocabulary, std::stri
     for (const auto& [number, line] : lines) {
         const std::vector<std::string> fields = SplitUtf8(line, '|');
         int weight = 0;
-        if (fields.size() != 4 || fields[0].empty() || fields[1].empty() ||
+        if ((fields.size() != 4 && fields.size() != 5) || fields[0].empty() || fields[1].empty() ||
             (weight = std::atoi(fields[2].c_str())) <= 0) {
-            message = where("types.txt", number) + "expected name|number form|weight|issuer";
+            message = where("types.txt", number) + "expected name|number form|weight|issuer|topics";
             return false;
         }
-        vocabulary.types.push_back({W(fields[0]), W(fields[1]), weight, W(fields[3])});
+        DocumentType type{W(fields[0]), W(fields[1]), weight, W(fields[3]), {}};
+        if (fields.size() == 5 && !fields[4].empty()) type.topics = SplitUtf8(fields[4], ',');
+        vocabulary.types.push_back(std::move(type));
     }
 
     lines.clear();
@@ -308,15 +456,32 @@ bool LoadVocabulary(const std::string& folder, Vocabulary& vocabulary, std::stri
         if (seen.insert(adjective.lemma).second) vocabulary.adjectives.push_back(std::move(adjective));
     }
 
+    std::unordered_map<std::string, int> nounIndex;
+    for (std::size_t i = 0; i < vocabulary.nouns.size(); ++i) nounIndex.emplace(vocabulary.nouns[i].lemma, static_cast<int>(i));
+
     lines.clear();
     if (!ReadLines(folder + "verbs.txt", lines, message)) return false;
     for (const auto& [number, line] : lines) {
         const std::vector<std::string> fields = SplitUtf8(line, '|');
-        if (fields.size() != 3 || fields[0].empty() || fields[1].empty() || fields[2].empty()) {
-            message = where("verbs.txt", number) + "expected active|passive|plural";
+        bool ok = fields.size() == 7;
+        for (std::size_t f = 0; ok && f < fields.size(); ++f) ok = !fields[f].empty();
+        Verb verb;
+        if (ok) {
+            verb = {W(fields[0]), W(fields[1]), W(fields[2]), W(fields[3]), 0, 0, 0};
+            const auto noun = nounIndex.find(W(fields[4]));
+            ok = noun != nounIndex.end();
+            if (ok) verb.action = noun->second;
+            for (const std::string& role : SplitUtf8(fields[5], ','))
+                ok = ok && AddBit(kRoleNames, role, verb.roles);
+            for (const std::string& kind : SplitUtf8(fields[6], ','))
+                ok = ok && AddBit(kKindNames, kind, verb.kinds);
+        }
+        if (!ok) {
+            message = where("verbs.txt", number) +
+                      "expected active|passive|plural|infinitive|action noun of nouns.txt|roles|object kinds";
             return false;
         }
-        vocabulary.verbs.push_back({W(fields[0]), W(fields[1]), W(fields[2])});
+        vocabulary.verbs.push_back(std::move(verb));
     }
 
     lines.clear();
@@ -330,7 +495,9 @@ bool LoadVocabulary(const std::string& folder, Vocabulary& vocabulary, std::stri
         vocabulary.signatories.push_back({W(fields[0]), W(fields[1])});
     }
 
-    if (vocabulary.signatories.empty() || vocabulary.sections.empty() || vocabulary.types.empty() || vocabulary.nouns.empty() ||
+    if (!LoadTopics(folder, vocabulary, nounIndex, message)) return false;
+
+    if (vocabulary.topics.empty() || vocabulary.signatories.empty() || vocabulary.sections.empty() || vocabulary.types.empty() || vocabulary.nouns.empty() ||
         vocabulary.adjectives.empty() || vocabulary.verbs.empty()) {
         message = folder + ": a vocabulary file holds no entries";
         return false;

@@ -1,9 +1,14 @@
 // The Russian legal vocabulary of the sample-base generator.
 //
 // The vocabulary lives in UTF-8 text files (res/vocabulary/: sections.txt, types.txt, nouns.txt,
-// adjectives.txt, verbs.txt, names.txt) and is converted to Windows-1251 when it is loaded. Nouns and
-// adjectives are stored as lemmas; every case form is derived here by the regular declensions, so
-// a few hundred lemmas give a few thousand word forms.
+// adjectives.txt, verbs.txt, names.txt, topics.txt) and is converted to Windows-1251 when it is
+// loaded. Nouns and adjectives are stored as lemmas; every case form is derived here by the regular
+// declensions, so a few hundred lemmas give a few thousand word forms.
+//
+// Words carry meaning categories so that generated sentences make sense: a topic (taxes, labour,
+// land, ...) groups the classifier sections it covers with the bodies that decide (authorities), the
+// persons who act (parties) and what they act on (documents, contracts, payments, property, rights);
+// a verb names who does it and to what kind of object; a phrase pairs a noun with adjectives that fit it.
 //
 // Ownership: a Vocabulary owns plain value data. Threads: immutable after loading, so any number
 // of threads may read it at the same time. Failures: LoadVocabulary returns false and sets a
@@ -44,10 +49,42 @@ struct Adjective {
     const std::string& AgreeWith(const Noun& noun, Case c, bool plural) const;
 };
 
+// Who acts in a sentence: a body that decides, or a person or organisation under its rules.
+enum class Role { Authority, Party };
+inline constexpr int kRoleCount = 2;
+// What an action is done to.
+enum class ObjectKind { Document, Deal, Payment, Thing, Right };
+inline constexpr int kObjectKindCount = 5;
+
 struct Verb {
-    std::string active;   // third person singular
-    std::string passive;  // third person singular, reflexive
-    std::string plural;   // third person plural
+    std::string active;      // third person singular
+    std::string passive;     // third person singular, reflexive
+    std::string plural;      // third person plural
+    std::string infinitive;
+    int action = 0;          // the action noun (уплата, рассмотрение), an index into the nouns
+    unsigned roles = 0;      // bit (1 << Role) for each role that may be its subject
+    unsigned kinds = 0;      // bit (1 << ObjectKind) for each kind of object it takes
+
+    bool Takes(Role role) const { return (roles >> static_cast<int>(role) & 1u) != 0; }
+    bool Takes(ObjectKind kind) const { return (kinds >> static_cast<int>(kind) & 1u) != 0; }
+};
+
+// A noun phrase: adjectives that agree with the head noun, the head noun, then words kept as they
+// are ("налог" + "на имущество организаций"). Indexes into the vocabulary's adjectives and nouns.
+struct Phrase {
+    std::vector<int> adjectives;
+    int noun = 0;
+    std::string tail;  // with its leading blank, or empty
+};
+
+struct Topic {
+    std::string key;
+    std::vector<std::string> sectionNames;
+    std::string lawInstrumental;  // "Налоговым кодексом Российской Федерации"
+    std::string lawGenitive;
+    std::string code;             // nominative, may be empty
+    std::array<std::vector<Phrase>, kRoleCount> actors;
+    std::array<std::vector<Phrase>, kObjectKindCount> objects;
 };
 
 struct SectionName {
@@ -60,6 +97,7 @@ struct DocumentType {
     std::string numberForm;  // "#" running number, "9" one random digit, other characters as they are
     int weight = 1;
     std::string issuer;      // genitive, may be empty
+    std::vector<std::string> topics;  // keys of the topics it writes about ("code": those with a code); empty: any
 };
 
 struct Signatory {
@@ -74,9 +112,15 @@ struct Vocabulary {
     std::vector<Noun> nouns;
     std::vector<Adjective> adjectives;
     std::vector<Verb> verbs;
+    std::vector<Topic> topics;
 
     // Every distinct word form the vocabulary can produce.
     std::size_t WordFormCount() const;
+    // The form of a phrase in case c; plural unless its noun has no plural.
+    std::string PhraseForm(const Phrase& phrase, Case c, bool plural = false) const;
+    // The topic of a section of sections (0-based): the topic naming it or its nearest ancestor
+    // that a topic names; -1 when there is none.
+    int TopicOfSection(std::size_t section) const;
 };
 
 // Derives the forms of a noun from its UTF-8 lemma and flags ("m", "f", "n", "a", "sg", "st=...",
