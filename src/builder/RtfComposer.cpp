@@ -1,5 +1,6 @@
 #include "builder/RtfComposer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -31,6 +32,15 @@ Kind KindOf(const DocumentType& type) {
 std::string Capitalize(std::string text) {
     if (!text.empty()) text[0] = UpperCp1251(text.substr(0, 1))[0];
     return text;
+}
+
+// "в" becomes "во" before в or ф and a consonant: во взыскании, в выдаче.
+std::string In(const std::string& phrase) {
+    static const std::string vowels = W("аеёиоуыэюяАЕЁИОУЫЭЮЯ");
+    static const std::string labial = W("вфВФ");
+    const bool hard = phrase.size() > 1 && labial.find(phrase[0]) != std::string::npos &&
+                      vowels.find(phrase[1]) == std::string::npos;
+    return W(hard ? "во " : "в ") + phrase;
 }
 
 // "О" becomes "Об" before a vowel.
@@ -143,27 +153,37 @@ public:
     }
     std::string ActionPhrase(Case c) { return ActionPhrase(PickAction(), c); }
 
-    // A circumstance that fits the action.
-    std::string Circumstance(const Action& action) {
+    // A circumstance that fits the action; an opening one names only the act that governs it.
+    std::string Circumstance(const Action& action, bool opening = false) {
         for (;;) {
-            switch (m_r.Below(9)) {
+            const std::uint64_t choice = m_r.Below(9);
+            if (opening && choice != 0 && choice != 1 && choice != 8) continue;
+            switch (choice) {
             case 0: return W("в порядке, установленном ") + Authority();
             case 1: return W("в соответствии с ") + m_t.lawInstrumental;
             case 2:
-                if (action.kind != ObjectKind::Document && action.kind != ObjectKind::Deal) break;
+                if (action.kind != ObjectKind::Document) break;
                 return W("в течение ") + DaysGenitive(m_r.Between(3, 30)) + W(" со дня ") + Pronoun(action) + " " +
                        W(m_r.Chance(0.5) ? "получения" : "поступления");
-            case 3: return W("на основании ") + Form(Object(ObjectKind::Document), Case::Genitive);
-            case 4: return W("по согласованию с ") + Form(Actor(Role::Authority), Case::Instrumental);
+            case 3: {
+                const Phrase& basis = Object(ObjectKind::Document);
+                if (&basis == action.object) break;
+                return W("на основании ") + Form(basis, Case::Genitive);
+            }
+            case 4:
+                if (action.kind != ObjectKind::Deal && action.kind != ObjectKind::Thing && action.kind != ObjectKind::Right)
+                    break;
+                return W("по согласованию с ") + Form(Actor(Role::Authority), Case::Instrumental);
             case 5:
-                if (action.kind != ObjectKind::Payment) break;
+                // Paid out of a budget.
+                if (action.kind != ObjectKind::Benefit || !action.verb->Takes(Role::Authority)) break;
                 return W(m_r.Chance(0.5) ? "за счет средств федерального бюджета" : "за счет средств бюджета субъекта Российской Федерации");
             case 6:
                 if (action.kind != ObjectKind::Payment) break;
                 return W("не позднее ") + std::to_string(m_r.Between(1, 28)) +
                        W("-го числа месяца, следующего за истекшим месяцем");
             case 7:
-                if (action.kind != ObjectKind::Document) break;
+                if (action.kind != ObjectKind::Document && action.kind != ObjectKind::Issued) break;
                 return W(m_r.Chance(0.5) ? "в электронной форме" : "на бумажном носителе");
             default: return W("в случаях, предусмотренных ") + m_t.lawInstrumental;
             }
@@ -202,7 +222,7 @@ public:
             break;
         }
         case 4:
-            if (PickActionOn(ObjectKind::Payment, action)) {
+            if (PickActionOn(m_r.Chance(0.5) ? ObjectKind::Payment : ObjectKind::Benefit, action)) {
                 const std::string payment = Form(*action.object, Case::Genitive);
                 switch (m_r.Below(3)) {
                 case 0:
@@ -210,8 +230,11 @@ public:
                         W(" рублей");
                     break;
                 case 1:
-                    s = W("Ставка ") + payment + W(" устанавливается в размере ") + Percent(m_r.Between(1, 30));
-                    break;
+                    if (action.object->rate) {
+                        s = W("Ставка ") + payment + W(" устанавливается в размере ") + Percent(m_r.Between(1, 30));
+                        break;
+                    }
+                    [[fallthrough]];
                 default:
                     s = Capitalize(Form(*action.object, Case::Nominative)) + " " + action.verb->passive +
                         W(" в размере ") + std::to_string(m_r.Between(2, 900) * 50) + W(" рублей");
@@ -240,7 +263,7 @@ public:
             // An opening circumstance, then the passive with its doer.
             const Role role = Role::Authority;
             action = PickAction(&role);
-            std::string opening = Circumstance(action);
+            std::string opening = Circumstance(action, true);
             // A participial clause inside the opening ("в порядке, установленном ...") is closed by a comma.
             if (opening.find(',') != std::string::npos) opening += ",";
             s = opening + " " + Form(*action.object, Case::Nominative, action.plural) + " " +
@@ -261,7 +284,8 @@ public:
         case 2: return W("Права и обязанности ") + Form(Actor(Role::Party), Case::Genitive, true);
         case 3: return W("Ответственность за нарушение порядка ") + ActionPhrase(Case::Genitive);
         case 4:
-            if (PickActionOn(ObjectKind::Payment, action)) return W("Размер ") + Form(*action.object, Case::Genitive);
+            if (PickActionOn(m_r.Chance(0.5) ? ObjectKind::Payment : ObjectKind::Benefit, action))
+                return W("Размер ") + Form(*action.object, Case::Genitive);
             [[fallthrough]];
         default: return Capitalize(ActionPhrase(Case::Nominative));
         }
@@ -285,7 +309,8 @@ private:
         action.kind = kind;
         action.object = &Object(kind);
         // Documents, contracts and property are handled by the piece as well as one at a time.
-        const bool countable = kind == ObjectKind::Document || kind == ObjectKind::Deal || kind == ObjectKind::Thing;
+        const bool countable = kind == ObjectKind::Document || kind == ObjectKind::Deal || kind == ObjectKind::Thing ||
+                               kind == ObjectKind::Issued;
         action.plural = countable && !m_v.nouns[static_cast<std::size_t>(action.object->noun)].singularOnly &&
                         action.object->tail.empty() && m_r.Chance(0.3);
         return action;
@@ -420,6 +445,24 @@ std::string ActName(const DocumentType& type) {
     if (Contains(type.name, "конституционный")) return W("Федерального конституционного закона");
     if (Contains(type.name, "Федеральный")) return W("Федерального закона");
     return W("Закона");
+}
+
+// The person who signs documents of this type: the one whose sign is the longest part of the type's
+// name and issuer, else one who signs no particular type.
+const Signatory& SignatoryOf(const Vocabulary& vocabulary, const DocumentType& type, SampleRandom& random) {
+    const std::string text = type.name + " " + type.issuer;
+    std::vector<std::size_t> best;
+    std::size_t bestLength = 0;
+    for (std::size_t i = 0; i < vocabulary.signatories.size(); ++i) {
+        std::size_t length = 0;
+        for (const std::string& sign : vocabulary.signatories[i].signs)
+            if (text.find(sign) != std::string::npos) length = std::max(length, sign.size());
+        if (vocabulary.signatories[i].signs.empty()) length = 0;
+        if (length > bestLength) best.clear(), bestLength = length;
+        if (length == bestLength && (length > 0 || vocabulary.signatories[i].signs.empty())) best.push_back(i);
+    }
+    if (best.empty()) return random.Pick(vocabulary.signatories);
+    return vocabulary.signatories[best[random.Below(best.size())]];
 }
 
 std::string LinkText(const Vocabulary& vocabulary, const SampleDocument& doc) {
@@ -573,7 +616,8 @@ std::string ComposeTitle(const Vocabulary& vocabulary, const DocumentType& type,
             title = W("О внесении изменений в статью ") + std::to_string(random.Between(1, 90)) + " " + topic.lawGenitive;
             break;
         case 2: {
-            const ObjectKind kind = prose.Has(ObjectKind::Payment) && random.Chance(0.6) ? ObjectKind::Payment : ObjectKind::Right;
+            const ObjectKind kind = random.Chance(0.6) ? (random.Chance(0.5) ? ObjectKind::Payment : ObjectKind::Benefit)
+                                                       : ObjectKind::Right;
             if (prose.Has(kind)) {
                 title = About(prose.Form(prose.Object(kind), Case::Prepositional));
                 break;
@@ -611,7 +655,8 @@ std::string ComposeTitle(const Vocabulary& vocabulary, const DocumentType& type,
         case 1: title = W("Об утверждении Правил ") + prose.ActionPhrase(Case::Genitive); break;
         case 2: title = W("Об утверждении Положения ") + about(prose.ActionPhrase(Case::Prepositional)); break;
         case 3: {
-            const Phrase& document = prose.Object(ObjectKind::Document);
+            const ObjectKind kind = prose.Has(ObjectKind::Issued) && random.Chance(0.5) ? ObjectKind::Issued : ObjectKind::Document;
+            const Phrase& document = prose.Object(kind);
             title = W("Об утверждении формы ") + prose.Form(document, Case::Genitive) + W(" и порядка ее заполнения");
             break;
         }
@@ -673,13 +718,18 @@ std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<S
             rtf.Paragraph(W("Для ") + prose.ActionPhrase(action, Case::Genitive) + " " +
                               prose.Form(prose.Actor(Role::Party), Case::Nominative) + W(" представляет следующие документы:"),
                           'j', false, 540);
-            for (const Phrase* document : someOf(ObjectKind::Document, random.Between(2, 5)))
+            for (const Phrase* document : someOf(ObjectKind::Document, random.Between(1, 3)))
                 items.push_back(prose.Form(*document, Case::Nominative));
+            if (random.Chance(0.6)) items.push_back(W("копия документа, удостоверяющего личность заявителя"));
+            if (random.Chance(0.4))
+                items.push_back(W("доверенность, подтверждающая полномочия представителя (при подаче документов представителем)"));
         } else {
+            // A refusal to register, issue or grant something; charges are not refused.
             const Role authority = Role::Authority;
-            const Action action = prose.PickAction(&authority);
-            rtf.Paragraph(Capitalize(prose.Form(prose.Actor(Role::Authority), Case::Nominative)) + W(" отказывает в ") +
-                              prose.ActionPhrase(action, Case::Prepositional) + W(" в следующих случаях:"),
+            Action action = prose.PickAction(&authority);
+            for (int tries = 0; tries < 8 && action.kind == ObjectKind::Payment; ++tries) action = prose.PickAction(&authority);
+            rtf.Paragraph(Capitalize(prose.Form(prose.Actor(Role::Authority), Case::Nominative)) + W(" отказывает ") +
+                              In(prose.ActionPhrase(action, Case::Prepositional)) + W(" в следующих случаях:"),
                           'j', false, 540);
             items = {W("непредставление документов, указанных в пункте ") + std::to_string(random.Between(2, 30)) +
                          W(" настоящего Порядка"),
@@ -693,9 +743,11 @@ std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<S
     };
     const auto table = [&]() {
         std::vector<std::vector<std::string>> rows;
-        if (prose.Has(ObjectKind::Payment)) {
-            rows.push_back({W("N п/п"), W("Наименование платежа"), W("Код дохода"), W("Размер (руб.)")});
-            for (const Phrase* payment : someOf(ObjectKind::Payment, 8))
+        const ObjectKind money = prose.Has(ObjectKind::Payment) ? ObjectKind::Payment : ObjectKind::Benefit;
+        if (prose.Has(money)) {
+            rows.push_back({W("N п/п"), W(money == ObjectKind::Payment ? "Наименование платежа" : "Наименование выплаты"),
+                            W("Код"), W("Размер (руб.)")});
+            for (const Phrase* payment : someOf(money, 8))
                 rows.push_back({std::to_string(rows.size()), Capitalize(prose.Form(*payment, Case::Nominative)),
                                 std::to_string(random.Between(100, 999)), std::to_string(random.Between(1, 900) * 50)});
         } else {
@@ -779,7 +831,7 @@ std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<S
             rtf.End();
         }
     }
-    const Signatory& signatory = random.Pick(vocabulary.signatories);
+    const Signatory& signatory = SignatoryOf(vocabulary, type, random);
     rtf.Paragraph(signatory.position, 'r', false);
     rtf.Paragraph(signatory.name, 'r', false);
     return rtf.Finish();

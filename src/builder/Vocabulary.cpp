@@ -273,7 +273,7 @@ std::vector<std::string> SplitWords(const std::string& line) {
 }
 
 const char* const kRoleNames[kRoleCount] = {"authority", "party"};
-const char* const kKindNames[kObjectKindCount] = {"doc", "deal", "pay", "thing", "right"};
+const char* const kKindNames[kObjectKindCount] = {"doc", "deal", "pay", "thing", "right", "issued", "benefit"};
 
 template <std::size_t N>
 bool AddBit(const char* const (&names)[N], const std::string& name, unsigned& bits) {
@@ -294,13 +294,16 @@ std::string Trim(const std::string& text) {
 // "налоговый орган / по месту учета": adjectives, the head noun (known), then a tail kept as is.
 bool ParsePhrase(const std::string& utf8, Vocabulary& vocabulary, const std::unordered_map<std::string, int>& nounIndex,
                  Phrase& phrase) {
-    const std::size_t slash = utf8.find('/');
-    std::vector<std::string> words = SplitWords(utf8.substr(0, slash));
+    const bool rate = !utf8.empty() && utf8[0] == '%';
+    const std::string text = rate ? utf8.substr(1) : utf8;
+    const std::size_t slash = text.find('/');
+    std::vector<std::string> words = SplitWords(text.substr(0, slash));
     if (words.empty()) return false;
     const auto noun = nounIndex.find(W(words.back()));
     if (noun == nounIndex.end()) return false;
     phrase = Phrase{};
     phrase.noun = noun->second;
+    phrase.rate = rate;
     words.pop_back();
     for (const std::string& word : words) {
         Adjective adjective;
@@ -311,7 +314,7 @@ bool ParsePhrase(const std::string& utf8, Vocabulary& vocabulary, const std::uno
         phrase.adjectives.push_back(static_cast<int>(a));
     }
     if (slash != std::string::npos) {
-        const std::string tail = Trim(utf8.substr(slash + 1));
+        const std::string tail = Trim(text.substr(slash + 1));
         if (tail.empty()) return false;
         phrase.tail = " " + W(tail);
     }
@@ -488,11 +491,14 @@ bool LoadVocabulary(const std::string& folder, Vocabulary& vocabulary, std::stri
     if (!ReadLines(folder + "names.txt", lines, message)) return false;
     for (const auto& [number, line] : lines) {
         const std::vector<std::string> fields = SplitUtf8(line, '|');
-        if (fields.size() != 2 || fields[0].empty() || fields[1].empty()) {
-            message = where("names.txt", number) + "expected position|name";
+        if ((fields.size() != 2 && fields.size() != 3) || fields[0].empty() || fields[1].empty()) {
+            message = where("names.txt", number) + "expected position|name|words of the types signed";
             return false;
         }
-        vocabulary.signatories.push_back({W(fields[0]), W(fields[1])});
+        Signatory signatory{W(fields[0]), W(fields[1]), {}};
+        if (fields.size() == 3 && !fields[2].empty())
+            for (const std::string& sign : SplitUtf8(fields[2], ',')) signatory.signs.push_back(W(sign));
+        vocabulary.signatories.push_back(std::move(signatory));
     }
 
     if (!LoadTopics(folder, vocabulary, nounIndex, message)) return false;

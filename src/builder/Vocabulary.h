@@ -52,9 +52,10 @@ struct Adjective {
 // Who acts in a sentence: a body that decides, or a person or organisation under its rules.
 enum class Role { Authority, Party };
 inline constexpr int kRoleCount = 2;
-// What an action is done to.
-enum class ObjectKind { Document, Deal, Payment, Thing, Right };
-inline constexpr int kObjectKindCount = 5;
+// What an action is done to: documents a party files, contracts, charges a party pays, property,
+// rights, documents an authority issues, money paid to persons (benefits, pensions, wages).
+enum class ObjectKind { Document, Deal, Payment, Thing, Right, Issued, Benefit };
+inline constexpr int kObjectKindCount = 7;
 
 struct Verb {
     std::string active;      // third person singular
@@ -75,6 +76,7 @@ struct Phrase {
     std::vector<int> adjectives;
     int noun = 0;
     std::string tail;  // with its leading blank, or empty
+    bool rate = false; // a payment charged at a rate in percent (a tax, a duty)
 };
 
 struct Topic {
@@ -103,6 +105,7 @@ struct DocumentType {
 struct Signatory {
     std::string position;
     std::string name;
+    std::vector<std::string> signs;  // words of the type name or issuer whose documents this person signs; empty: any
 };
 
 struct Vocabulary {
