@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <set>
 
@@ -9,6 +10,8 @@
 #include "builder/RtfComposer.h"
 #include "builder/SourceTables.h"
 #include "richtext/PlainText.h"
+
+using Norik::Case;
 
 namespace {
 
@@ -139,6 +142,64 @@ TEST(SampleBase, ProseAgreesWhereAgreementIsCheap) {
     }
     EXPECT_GT(checkedDays, 20);
     EXPECT_GT(notInForce, 10);
+}
+
+TEST(SampleBase, DocumentsKeepToTheTopicOfTheirSections) {
+    const Norik::Vocabulary& v = TestVocabulary();
+    const Norik::SampleBase sample(v, {200, 5, false});
+    // A phrase every topic has (заявление) says nothing about the topic.
+    const auto shared = [&](const Norik::Phrase& phrase) {
+        const std::string form = v.PhraseForm(phrase, Case::Nominative);
+        for (const Norik::Topic& other : v.topics) {
+            bool has = false;
+            for (const auto& phrases : other.objects)
+                for (const Norik::Phrase& p : phrases) has = has || v.PhraseForm(p, Case::Nominative) == form;
+            if (!has) return false;
+        }
+        return true;
+    };
+    std::set<int> topicsSeen;
+    int talking = 0;
+    for (std::size_t i = 0; i < sample.documents().size(); ++i) {
+        const Norik::SampleDocument& doc = sample.documents()[i];
+        const Norik::Topic& topic = v.topics[static_cast<std::size_t>(doc.topic)];
+        const Norik::DocumentType& type = v.types[static_cast<std::size_t>(doc.typeIndex)];
+        topicsSeen.insert(doc.topic);
+        for (const int id : doc.classIds)
+            EXPECT_EQ(v.TopicOfSection(static_cast<std::size_t>(id - 1)), doc.topic) << doc.number;
+        if (!type.topics.empty() && type.topics.front() != "code")
+            EXPECT_NE(std::find(type.topics.begin(), type.topics.end(), topic.key), type.topics.end()) << doc.number;
+        if (type.topics == std::vector<std::string>{"code"}) EXPECT_EQ(doc.title.rfind(topic.code, 0), 0u) << doc.number;
+        // The text names things of its own topic: its law or the forms of its objects.
+        const std::string text = Norik::RtfToPlainText(sample.DocumentText(i), Norik::TextEncoding::Utf8);
+        bool own = text.find(Norik::Cp1251ToUtf8(topic.lawInstrumental)) != std::string::npos ||
+                   text.find(Norik::Cp1251ToUtf8(topic.lawGenitive)) != std::string::npos;
+        for (const auto& phrases : topic.objects)
+            for (const Norik::Phrase& phrase : phrases)
+                for (int c = 0; c < Norik::kCaseCount && !own && !shared(phrase); ++c)
+                    own = text.find(Norik::Cp1251ToUtf8(v.PhraseForm(phrase, static_cast<Case>(c)))) != std::string::npos;
+        talking += own;
+    }
+    EXPECT_EQ(talking, 200);
+    EXPECT_GE(topicsSeen.size(), 10u);
+}
+
+TEST(SampleBase, TitlesOpenAsTitlesOfTheirTypeDo) {
+    const Norik::SampleBase sample(TestVocabulary(), {300, 11, false});
+    const std::regex act(R"re(^(Об утверждении (Порядка|Правил|Положения|формы|Административного регламента) |О порядке |О внесении изменений в Порядок |О мерах по совершенствованию порядка ))re");
+    const std::regex letter(R"re(^(О|Об|По вопросу) )re");
+    int acts = 0;
+    for (const Norik::SampleDocument& doc : sample.documents()) {
+        const std::string type = Norik::Cp1251ToUtf8(TestVocabulary().types[static_cast<std::size_t>(doc.typeIndex)].name);
+        const std::string title = Norik::Cp1251ToUtf8(doc.title);
+        if (type.rfind("Приказ", 0) == 0 || type == "Распоряжение" || type == "Указ") {
+            EXPECT_TRUE(std::regex_search(title, act)) << type << ": " << title;
+            ++acts;
+        } else if (type.rfind("Письмо", 0) == 0) {
+            EXPECT_TRUE(std::regex_search(title, letter)) << type << ": " << title;
+        }
+    }
+    EXPECT_GT(acts, 50);
 }
 
 TEST(SampleBase, LargeBaseHasAFewTextsOfFiveToTwentyMegabytes) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "BuilderTestSupport.h"
 #include "TestSupport.h"
 
@@ -109,7 +111,7 @@ TEST(VocabularyFiles, LoadWithAFewThousandWordForms) {
 TEST(VocabularyFiles, NameTheFileAndLineOfABadEntry) {
     NorikTest::TempDir dir;
     const std::string source = Norik::FindVocabularyFolder();
-    for (const char* name : {"sections.txt", "types.txt", "nouns.txt", "adjectives.txt", "verbs.txt", "names.txt"})
+    for (const char* name : {"sections.txt", "types.txt", "nouns.txt", "adjectives.txt", "verbs.txt", "names.txt", "topics.txt"})
         NorikTest::WriteFile(dir.file(name), NorikTest::ReadFile(source + name));
     NorikTest::WriteFile(dir.file("nouns.txt"), "# nouns\nзакон m\nполе q\n");
     Norik::Vocabulary vocabulary;
@@ -121,6 +123,89 @@ TEST(VocabularyFiles, NameTheFileAndLineOfABadEntry) {
     NorikTest::WriteFile(dir.file("sections.txt"), "Top\n      Too deep\n");
     EXPECT_FALSE(Norik::LoadVocabulary(dir.folder(), vocabulary, message));
     EXPECT_NE(message.find("sections.txt:2:"), std::string::npos) << message;
+}
+
+TEST(VocabularyFiles, GiveEverySectionATopicWhoseActionsAndActorsFit) {
+    Norik::Vocabulary vocabulary;
+    std::string message;
+    ASSERT_TRUE(Norik::LoadVocabulary(Norik::FindVocabularyFolder(), vocabulary, message)) << message;
+    ASSERT_GE(vocabulary.topics.size(), 10u);
+    for (std::size_t i = 0; i < vocabulary.sections.size(); ++i)
+        EXPECT_GE(vocabulary.TopicOfSection(i), 0) << Norik::Cp1251ToUtf8(vocabulary.sections[i].name);
+    for (const Norik::Topic& topic : vocabulary.topics) {
+        // Each role has something to do in every topic: a verb it may use on an object the topic has.
+        for (const Norik::Role role : {Norik::Role::Authority, Norik::Role::Party}) {
+            bool acts = false;
+            for (const Norik::Verb& verb : vocabulary.verbs)
+                for (int k = 0; k < Norik::kObjectKindCount; ++k)
+                    acts = acts || (verb.Takes(role) && verb.Takes(static_cast<Norik::ObjectKind>(k)) &&
+                                     !topic.objects[static_cast<std::size_t>(k)].empty());
+            EXPECT_TRUE(acts) << topic.key << " role " << static_cast<int>(role);
+        }
+    }
+    // The section names of a topic are found under the topic, subsections included.
+    const int tax = vocabulary.TopicOfSection([&] {
+        std::size_t i = 0;
+        while (vocabulary.sections[i].name != W("Налог на добавленную стоимость")) ++i;
+        return i;
+    }());
+    ASSERT_GE(tax, 0);
+    EXPECT_EQ(vocabulary.topics[static_cast<std::size_t>(tax)].key, "tax");
+}
+
+TEST(VocabularyFiles, PhrasesAgreeAndKeepTheirTail) {
+    Norik::Vocabulary vocabulary;
+    std::string message;
+    ASSERT_TRUE(Norik::LoadVocabulary(Norik::FindVocabularyFolder(), vocabulary, message)) << message;
+    const auto find = [&](const char* key) -> const Norik::Topic& {
+        for (const Norik::Topic& topic : vocabulary.topics)
+            if (topic.key == key) return topic;
+        ADD_FAILURE() << key;
+        return vocabulary.topics.front();
+    };
+    const Norik::Topic& tax = find("tax");
+    std::set<std::string> payments, authorities;
+    for (const Norik::Phrase& p : tax.objects[static_cast<int>(Norik::ObjectKind::Payment)])
+        payments.insert(Norik::Cp1251ToUtf8(vocabulary.PhraseForm(p, Case::Genitive)));
+    for (const Norik::Phrase& p : tax.actors[static_cast<int>(Norik::Role::Authority)])
+        authorities.insert(Norik::Cp1251ToUtf8(vocabulary.PhraseForm(p, Case::Instrumental)));
+    EXPECT_TRUE(payments.count("налога на имущество организаций")) << *payments.begin();
+    EXPECT_TRUE(payments.count("транспортного налога"));
+    EXPECT_TRUE(authorities.count("налоговым органом"));
+    EXPECT_TRUE(authorities.count("уполномоченным органом"));  // the common phrases join every topic
+    const Norik::Topic& land = find("land");
+    bool plot = false;
+    for (const Norik::Phrase& p : land.objects[static_cast<int>(Norik::ObjectKind::Thing)])
+        plot = plot || Norik::Cp1251ToUtf8(vocabulary.PhraseForm(p, Case::Accusative, true)) == "земельные участки";
+    EXPECT_TRUE(plot);
+}
+
+TEST(VocabularyFiles, NameTheLineOfABadTopicOrVerb) {
+    NorikTest::TempDir dir;
+    const std::string source = Norik::FindVocabularyFolder();
+    for (const char* name : {"sections.txt", "types.txt", "nouns.txt", "adjectives.txt", "verbs.txt", "names.txt", "topics.txt"})
+        NorikTest::WriteFile(dir.file(name), NorikTest::ReadFile(source + name));
+    const std::string topics = NorikTest::ReadFile(source + "topics.txt");
+    struct Damage {
+        const char* file;
+        std::string text;
+        const char* where;
+    } damages[] = {
+        {"topics.txt", topics + "topic extra\nsections: Налоги и сборы\nlaw: а|б\nauthority: небывалый зверь\n", "topics.txt:"},
+        {"topics.txt", topics + "topic extra\nsections: Нет такого раздела\n", "Нет такого раздела"},
+        {"topics.txt", topics + "topic extra\nsections: Налоги и сборы\n", "topic extra needs"},
+        {"topics.txt", "topic t\nwhatever: налог\n", "topics.txt:2:"},
+        {"verbs.txt", "# verbs\nуплачивает|уплачивается|уплачивают|уплачивать|уплата|party|money\n", "verbs.txt:2:"},
+        {"verbs.txt", "уплачивает|уплачивается|уплачивают|уплачивать|небыль|party|pay\n", "verbs.txt:1:"},
+    };
+    for (const Damage& damage : damages) {
+        NorikTest::WriteFile(dir.file(damage.file), damage.text);
+        Norik::Vocabulary vocabulary;
+        std::string message;
+        EXPECT_FALSE(Norik::LoadVocabulary(dir.folder(), vocabulary, message)) << damage.where;
+        EXPECT_NE(message.find(damage.where), std::string::npos) << message;
+        NorikTest::WriteFile(dir.file(damage.file), NorikTest::ReadFile(source + damage.file));
+    }
 }
 
 }  // namespace
