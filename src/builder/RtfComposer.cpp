@@ -660,10 +660,19 @@ std::string ComposeTitle(const Vocabulary& vocabulary, const DocumentType& type,
             title = W("Об утверждении формы ") + prose.Form(document, Case::Genitive) + W(" и порядка ее заполнения");
             break;
         }
-        case 4:
+        case 4: {
+            // A public service issues, grants, registers or awards something.
+            static const char* const services[] = {"выдача", "предоставление", "регистрация", "назначение"};
+            Action action = prose.PickAction(&authority);
+            for (int tries = 0; tries < 16; ++tries) {
+                const std::string& noun = vocabulary.nouns[static_cast<std::size_t>(action.verb->action)].lemma;
+                if (std::any_of(std::begin(services), std::end(services), [&](const char* s) { return noun == W(s); })) break;
+                action = prose.PickAction(&authority);
+            }
             title = W("Об утверждении Административного регламента предоставления государственной услуги по ") +
-                    prose.ActionPhrase(prose.PickAction(&authority), Case::Dative);
+                    prose.ActionPhrase(action, Case::Dative);
             break;
+        }
         case 5: title = W("О внесении изменений в Порядок ") + prose.ActionPhrase(Case::Genitive); break;
         case 6: title = W("О мерах по совершенствованию порядка ") + prose.ActionPhrase(Case::Genitive); break;
         default: title = W("О порядке ") + prose.ActionPhrase(Case::Genitive); break;
