@@ -111,7 +111,7 @@ struct Action {
 class Prose {
 public:
     Prose(const Vocabulary& vocabulary, const Topic& topic, SampleRandom& random)
-        : m_v(vocabulary), m_t(topic), m_r(random) {
+        : m_v(vocabulary), m_t(topic), m_r(random), m_law(topic.lawInstrumental) {
         for (std::size_t i = 0; i < vocabulary.verbs.size(); ++i)
             for (int k = 0; k < kObjectKindCount; ++k) {
                 const Verb& verb = vocabulary.verbs[i];
@@ -123,6 +123,9 @@ public:
     }
 
     const Topic& topic() const { return m_t; }
+    // The act that governs what the sentences say, in the instrumental: the topic's law, or the
+    // document itself when it is that law ("настоящим Федеральным законом").
+    void SetGoverningAct(std::string instrumental) { m_law = std::move(instrumental); }
 
     // An action whose verb suits the role; any role when role is null.
     Action PickAction(const Role* role = nullptr) {
@@ -160,7 +163,7 @@ public:
             if (opening && choice != 0 && choice != 1 && choice != 8) continue;
             switch (choice) {
             case 0: return W("в порядке, установленном ") + Authority();
-            case 1: return W("в соответствии с ") + m_t.lawInstrumental;
+            case 1: return W("в соответствии с ") + m_law;
             case 2:
                 if (action.kind != ObjectKind::Document) break;
                 return W("в течение ") + DaysGenitive(m_r.Between(3, 30)) + W(" со дня ") + Pronoun(action) + " " +
@@ -185,7 +188,7 @@ public:
             case 7:
                 if (action.kind != ObjectKind::Document && action.kind != ObjectKind::Issued) break;
                 return W(m_r.Chance(0.5) ? "в электронной форме" : "на бумажном носителе");
-            default: return W("в случаях, предусмотренных ") + m_t.lawInstrumental;
+            default: return W("в случаях, предусмотренных ") + m_law;
             }
         }
     }
@@ -256,7 +259,7 @@ public:
             action = PickAction();
             s = W("За нарушение срока ") + ActionPhrase(action, Case::Genitive) + " " +
                 Form(Actor(Role::Party), Case::Nominative) + W(" несет ответственность в соответствии с ") +
-                m_t.lawInstrumental;
+                m_law;
             break;
         }
         default: {
@@ -317,7 +320,7 @@ private:
     }
     std::string Authority() {
         switch (m_r.Below(3)) {
-        case 0: return m_t.lawInstrumental;
+        case 0: return m_law;
         case 1: return W("Правительством Российской Федерации");
         default: return W("законодательством Российской Федерации");
         }
@@ -336,6 +339,7 @@ private:
     SampleRandom& m_r;
     std::array<std::vector<std::pair<std::size_t, int>>, kRoleCount> m_pairs;
     std::vector<std::pair<std::size_t, int>> m_anyPairs;
+    std::string m_law;
 };
 
 const char* const kMonthsGenitive[12] = {"января", "февраля", "марта",    "апреля",  "мая",    "июня",
@@ -439,12 +443,14 @@ private:
     std::string m_out;
 };
 
-// The act in the genitive after "настоящего": "Федерального закона", "Кодекса".
-std::string ActName(const DocumentType& type) {
-    if (KindOf(type) == Kind::Code) return W("Кодекса");
-    if (Contains(type.name, "конституционный")) return W("Федерального конституционного закона");
-    if (Contains(type.name, "Федеральный")) return W("Федерального закона");
-    return W("Закона");
+// The act after "настоящего" (genitive) or "настоящим" (instrumental): "Федерального закона", "Кодексом".
+std::string ActName(const DocumentType& type, Case c = Case::Genitive) {
+    const bool genitive = c == Case::Genitive;
+    if (KindOf(type) == Kind::Code) return W(genitive ? "Кодекса" : "Кодексом");
+    if (Contains(type.name, "конституционный"))
+        return W(genitive ? "Федерального конституционного закона" : "Федеральным конституционным законом");
+    if (Contains(type.name, "Федеральный")) return W(genitive ? "Федерального закона" : "Федеральным законом");
+    return W(genitive ? "Закона" : "Законом");
 }
 
 // The person who signs documents of this type: the one whose sign is the longest part of the type's
@@ -780,6 +786,8 @@ std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<S
     }
 
     if (kind == Kind::Law || kind == Kind::Code) {
+        // A code or law speaks of itself as "настоящий"; a law that amends others names the act it amends.
+        if (kind == Kind::Code || doc.title.rfind(W("О внесении"), 0) != 0) prose.SetGoverningAct(W("настоящим ") + ActName(type, Case::Instrumental));
         rtf.Paragraph(W("Принят Государственной Думой ") + LongDate(doc.dateOfIntroduction), 'r', false);
         int article = 0;
         for (int chapter = 1; rtf.size() < doc.targetSize || chapter == 1; ++chapter) {
