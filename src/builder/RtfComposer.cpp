@@ -127,8 +127,49 @@ public:
     // document itself when it is that law ("настоящим Федеральным законом").
     void SetGoverningAct(std::string instrumental) { m_law = std::move(instrumental); }
 
+    // Titles name only what belongs to the topic (no bare заявление).
+    void SetOwnObjectsOnly(bool own) { m_ownOnly = own; }
+    // The action the document is about: some later actions come back to its object.
+    void SetSubject(const DocumentSubject& subject) {
+        if (subject.verb < 0 || static_cast<std::size_t>(subject.verb) >= m_v.verbs.size() || subject.kind < 0 ||
+            subject.kind >= kObjectKindCount)
+            return;
+        const auto& objects = m_t.objects[static_cast<std::size_t>(subject.kind)];
+        if (subject.object < 0 || static_cast<std::size_t>(subject.object) >= objects.size()) return;
+        m_subject.verb = &m_v.verbs[static_cast<std::size_t>(subject.verb)];
+        m_subject.kind = static_cast<ObjectKind>(subject.kind);
+        m_subject.object = &objects[static_cast<std::size_t>(subject.object)];
+        m_subject.plural = subject.plural;
+        m_hasSubject = true;
+    }
+    bool HasSubject() const { return m_hasSubject; }
+    const Action& Subject() const { return m_subject; }
+    // The last action chosen, as indexes.
+    DocumentSubject LastAsSubject() const {
+        DocumentSubject subject;
+        if (m_last.verb == nullptr) return subject;
+        subject.verb = static_cast<int>(m_last.verb - m_v.verbs.data());
+        subject.kind = static_cast<int>(m_last.kind);
+        subject.object = static_cast<int>(m_last.object - m_t.objects[static_cast<std::size_t>(m_last.kind)].data());
+        subject.plural = m_last.plural;
+        return subject;
+    }
+    void ForgetLast() { m_last = Action{}; }
+
     // An action whose verb suits the role; any role when role is null.
     Action PickAction(const Role* role = nullptr) {
+        if (m_hasSubject && m_r.Chance(0.3)) {
+            // Back to the subject: another verb on the same object.
+            std::vector<std::size_t> verbs;
+            for (const auto& [verb, kind] : m_anyPairs)
+                if (kind == static_cast<int>(m_subject.kind) && (role == nullptr || m_v.verbs[verb].Takes(*role)))
+                    verbs.push_back(verb);
+            if (!verbs.empty()) {
+                Action action = m_subject;
+                action.verb = &m_v.verbs[m_r.Pick(verbs)];
+                return action;
+            }
+        }
         const auto& pairs = role != nullptr && !m_pairs[static_cast<std::size_t>(*role)].empty()
                                 ? m_pairs[static_cast<std::size_t>(*role)]
                                 : m_anyPairs;
@@ -311,11 +352,13 @@ private:
         action.verb = &m_v.verbs[verb];
         action.kind = kind;
         action.object = &Object(kind);
+        for (int tries = 0; m_ownOnly && action.object->common && tries < 8; ++tries) action.object = &Object(kind);
         // Documents, contracts and property are handled by the piece as well as one at a time.
         const bool countable = kind == ObjectKind::Document || kind == ObjectKind::Deal || kind == ObjectKind::Thing ||
                                kind == ObjectKind::Issued;
         action.plural = countable && !m_v.nouns[static_cast<std::size_t>(action.object->noun)].singularOnly &&
                         action.object->tail.empty() && m_r.Chance(0.3);
+        m_last = action;
         return action;
     }
     std::string Authority() {
@@ -340,6 +383,10 @@ private:
     std::array<std::vector<std::pair<std::size_t, int>>, kRoleCount> m_pairs;
     std::vector<std::pair<std::size_t, int>> m_anyPairs;
     std::string m_law;
+    bool m_ownOnly = false;
+    bool m_hasSubject = false;
+    Action m_subject;
+    Action m_last;
 };
 
 const char* const kMonthsGenitive[12] = {"января", "февраля", "марта",    "апреля",  "мая",    "июня",
@@ -597,12 +644,15 @@ std::string ComposeNumberText(const std::string& form, SampleRandom& random) {
     return text;
 }
 
-std::string ComposeTitle(const Vocabulary& vocabulary, const DocumentType& type, const Topic& topic, SampleRandom& random) {
+std::string ComposeTitle(const Vocabulary& vocabulary, const DocumentType& type, const Topic& topic, SampleRandom& random,
+                         DocumentSubject* subject) {
     Prose prose(vocabulary, topic, random);
+    prose.SetOwnObjectsOnly(true);
     const Role authority = Role::Authority;
     std::string title;
     switch (KindOf(type)) {
     case Kind::Code: {
+        prose.ForgetLast();
         static const char* const codes[] = {"Гражданский", "Налоговый", "Трудовой",  "Земельный",       "Жилищный",
                                             "Бюджетный",   "Лесной",    "Водный",    "Градостроительный", "Семейный"};
         title = !topic.code.empty() ? topic.code
@@ -626,6 +676,7 @@ std::string ComposeTitle(const Vocabulary& vocabulary, const DocumentType& type,
                                                        : ObjectKind::Right;
             if (prose.Has(kind)) {
                 title = About(prose.Form(prose.Object(kind), Case::Prepositional));
+                prose.ForgetLast();
                 break;
             }
             [[fallthrough]];
@@ -664,6 +715,7 @@ std::string ComposeTitle(const Vocabulary& vocabulary, const DocumentType& type,
             const ObjectKind kind = prose.Has(ObjectKind::Issued) && random.Chance(0.5) ? ObjectKind::Issued : ObjectKind::Document;
             const Phrase& document = prose.Object(kind);
             title = W("Об утверждении формы ") + prose.Form(document, Case::Genitive) + W(" и порядка ее заполнения");
+            prose.ForgetLast();
             break;
         }
         case 4: {
@@ -685,6 +737,7 @@ std::string ComposeTitle(const Vocabulary& vocabulary, const DocumentType& type,
         }
         break;
     }
+    if (subject != nullptr) *subject = prose.LastAsSubject();
     return title;
 }
 
@@ -694,6 +747,11 @@ std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<S
     const DocumentType& type = vocabulary.types[static_cast<std::size_t>(doc.typeIndex)];
     const Kind kind = KindOf(type);
     Prose prose(vocabulary, vocabulary.topics[static_cast<std::size_t>(doc.topic)], random);
+    prose.SetSubject(doc.subject);
+    // The opening names what the title names, when it names an action.
+    const auto mainAction = [&](Case c) {
+        return prose.HasSubject() ? prose.ActionPhrase(prose.Subject(), c) : prose.ActionPhrase(c);
+    };
     RtfDocument rtf;
 
     const auto anotherDocument = [&]() -> const SampleDocument& {
@@ -805,15 +863,15 @@ std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<S
         }
     } else {
         if (kind == Kind::Letter) {
-            rtf.Paragraph(W("Рассмотрено обращение ") + about(prose.ActionPhrase(Case::Prepositional)) +
+            rtf.Paragraph(W("Рассмотрено обращение ") + about(mainAction(Case::Prepositional)) +
                               W(" и сообщается следующее."),
                           'j', false, 540);
         } else if (kind == Kind::Court) {
-            rtf.Paragraph(W("Рассмотрев вопрос ") + about(prose.ActionPhrase(Case::Prepositional)) + W(", суд установил:"),
+            rtf.Paragraph(W("Рассмотрев вопрос ") + about(mainAction(Case::Prepositional)) + W(", суд установил:"),
                           'j', false, 540);
         } else {
             // The enacting words of the issuer: a minister orders, the President and the Government decree.
-            const std::string purpose = W("В целях совершенствования порядка ") + prose.ActionPhrase(Case::Genitive);
+            const std::string purpose = W("В целях совершенствования порядка ") + mainAction(Case::Genitive);
             if (FirstWordIs(type.name, "Приказ"))
                 rtf.Paragraph(purpose + W(" приказываю:"), 'j', false, 540);
             else if (FirstWordIs(type.name, "Указ"))
@@ -821,7 +879,7 @@ std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<S
             else if (FirstWordIs(type.name, "Постановление") && Contains(type.issuer, "Правительства"))
                 rtf.Paragraph(purpose + W(" Правительство Российской Федерации постановляет:"), 'j', false, 540);
             else
-                rtf.Paragraph(W("Настоящий документ определяет порядок ") + prose.ActionPhrase(Case::Genitive) + ".", 'j',
+                rtf.Paragraph(W("Настоящий документ определяет порядок ") + mainAction(Case::Genitive) + ".", 'j',
                               false, 540);
         }
         int point = 0;

@@ -139,7 +139,7 @@ SampleBase::SampleBase(const Vocabulary& vocabulary, SampleOptions options)
         std::sort(doc.classIds.begin(), doc.classIds.end());
         const DocumentType& type = vocabulary.types[typeIndex];
         doc.numberText = ComposeNumberText(type.numberForm, random);
-        doc.title = ComposeTitle(vocabulary, type, vocabulary.topics[static_cast<std::size_t>(doc.topic)], random);
+        doc.title = ComposeTitle(vocabulary, type, vocabulary.topics[static_cast<std::size_t>(doc.topic)], random, &doc.subject);
         // RTF sizes from about 2 KB to 60 KB, most around 10 KB.
         doc.targetSize = static_cast<std::size_t>(2000.0 * std::exp(random.Unit() * random.Unit() * 3.4 + random.Unit()));
         m_documents.push_back(std::move(doc));

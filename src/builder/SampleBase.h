@@ -31,12 +31,22 @@ struct SampleOptions {
 // The largest number of documents a base can hold: file names keep the low 14 bits of a number.
 inline constexpr int kMaxSampleDocuments = 16383;
 
+// What a document is mainly about: the action its title names (уплата налога на имущество
+// организаций), as indexes into the vocabulary's verbs and its topic's objects; verb -1 for none.
+struct DocumentSubject {
+    int verb = -1;
+    int kind = 0;
+    int object = 0;
+    bool plural = false;
+};
+
 struct SampleDocument {
     std::int16_t number = 0;
     std::vector<int> classIds;
     std::int32_t dateAdded = 0;
     int typeIndex = 0;          // into the vocabulary's types
     int topic = 0;              // into the vocabulary's topics: what the title and the text talk about
+    DocumentSubject subject;
     std::string title;
     std::string numberText;
     std::int32_t dateOfIntroduction = 0;

@@ -376,8 +376,12 @@ bool LoadTopics(const std::string& folder, Vocabulary& vocabulary, const std::un
     // The common phrases belong to every topic.
     const auto common = std::find_if(topics.begin(), topics.end(), [](const Topic& t) { return t.key == "common"; });
     if (common != topics.end()) {
-        const Topic shared = *common;
+        Topic shared = *common;
         topics.erase(common);
+        for (auto& phrases : shared.actors)
+            for (Phrase& phrase : phrases) phrase.common = true;
+        for (auto& phrases : shared.objects)
+            for (Phrase& phrase : phrases) phrase.common = true;
         for (Topic& topic : topics) {
             for (int r = 0; r < kRoleCount; ++r)
                 topic.actors[r].insert(topic.actors[r].end(), shared.actors[r].begin(), shared.actors[r].end());

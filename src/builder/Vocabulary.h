@@ -77,6 +77,7 @@ struct Phrase {
     int noun = 0;
     std::string tail;  // with its leading blank, or empty
     bool rate = false; // a payment charged at a rate in percent (a tax, a duty)
+    bool common = false; // shared by every topic (заявление), so it says nothing of the topic
 };
 
 struct Topic {

@@ -11,7 +11,10 @@
 #include "builder/SourceTables.h"
 #include "richtext/PlainText.h"
 
+#include "BuilderTestSupport.h"
+
 using Norik::Case;
+using NorikTest::W;
 
 namespace {
 
@@ -167,9 +170,12 @@ TEST(SampleBase, DocumentsKeepToTheTopicOfTheirSections) {
         topicsSeen.insert(doc.topic);
         for (const int id : doc.classIds)
             EXPECT_EQ(v.TopicOfSection(static_cast<std::size_t>(id - 1)), doc.topic) << doc.number;
-        if (!type.topics.empty() && type.topics.front() != "code")
+        if (!type.topics.empty() && type.topics.front() != "code") {
             EXPECT_NE(std::find(type.topics.begin(), type.topics.end(), topic.key), type.topics.end()) << doc.number;
-        if (type.topics == std::vector<std::string>{"code"}) EXPECT_EQ(doc.title.rfind(topic.code, 0), 0u) << doc.number;
+        }
+        if (type.topics == std::vector<std::string>{"code"}) {
+            EXPECT_EQ(doc.title.rfind(topic.code, 0), 0u) << doc.number;
+        }
         // The text names things of its own topic: its law or the forms of its objects.
         const std::string text = Norik::RtfToPlainText(sample.DocumentText(i), Norik::TextEncoding::Utf8);
         bool own = text.find(Norik::Cp1251ToUtf8(topic.lawInstrumental)) != std::string::npos ||
@@ -181,6 +187,21 @@ TEST(SampleBase, DocumentsKeepToTheTopicOfTheirSections) {
         talking += own;
     }
     EXPECT_EQ(talking, 200);
+    // An order opens with the purpose its title names: "О порядке уплаты X" -> "В целях совершенствования порядка уплаты X".
+    int orders = 0;
+    for (std::size_t i = 0; i < sample.documents().size(); ++i) {
+        const Norik::SampleDocument& doc = sample.documents()[i];
+        const std::string title = Norik::Cp1251ToUtf8(doc.title);
+        const std::string prefix = "О порядке ";
+        if (title.rfind(prefix, 0) != 0 || v.types[static_cast<std::size_t>(doc.typeIndex)].name.rfind(W("Приказ"), 0) != 0)
+            continue;
+        const std::string text = Norik::RtfToPlainText(sample.DocumentText(i), Norik::TextEncoding::Utf8);
+        EXPECT_NE(text.find("В целях совершенствования порядка " + title.substr(prefix.size()) + " приказываю:"),
+                  std::string::npos)
+            << title;
+        ++orders;
+    }
+    EXPECT_GT(orders, 0);
     EXPECT_GE(topicsSeen.size(), 10u);
 }
 
