@@ -260,7 +260,9 @@ public:
             const Role role = m_r.Chance(0.5) ? Role::Authority : Role::Party;
             action = PickAction(&role);
             const Phrase& actor = Actor(role);
-            const bool duty = m_r.Chance(0.6);
+            // Acquiring or using property or a right is a party's right, never its duty.
+            const bool optional = role == Role::Party && (action.kind == ObjectKind::Right || action.kind == ObjectKind::Thing);
+            const bool duty = !optional && m_r.Chance(0.6);
             s = Form(actor, Case::Nominative) + " " + (duty ? Obliged(actor) : W("вправе")) + " " + action.verb->infinitive +
                 " " + Form(*action.object, Case::Accusative, action.plural) + " " + Circumstance(action);
             break;
@@ -713,8 +715,9 @@ std::string ComposeTitle(const Vocabulary& vocabulary, const DocumentType& type,
         case 2: title = W("Об утверждении Положения ") + about(prose.ActionPhrase(Case::Prepositional)); break;
         case 3: {
             const ObjectKind kind = prose.Has(ObjectKind::Issued) && random.Chance(0.5) ? ObjectKind::Issued : ObjectKind::Document;
-            const Phrase& document = prose.Object(kind);
-            title = W("Об утверждении формы ") + prose.Form(document, Case::Genitive) + W(" и порядка ее заполнения");
+            const Phrase* document = &prose.Object(kind);
+            for (int tries = 0; document->common && tries < 8; ++tries) document = &prose.Object(kind);
+            title = W("Об утверждении формы ") + prose.Form(*document, Case::Genitive) + W(" и порядка ее заполнения");
             prose.ForgetLast();
             break;
         }
