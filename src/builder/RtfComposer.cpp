@@ -299,7 +299,9 @@ public:
             s = ActionPhrase(action, Case::Nominative) + W(" осуществляется ") + Circumstance(action);
             break;
         case 7: {
-            action = PickAction();
+            // A party answers for what it had to do.
+            const Role party = Role::Party;
+            action = PickAction(&party);
             s = W("За нарушение срока ") + ActionPhrase(action, Case::Genitive) + " " +
                 Form(Actor(Role::Party), Case::Nominative) + W(" несет ответственность в соответствии с ") +
                 m_law;
