@@ -43,9 +43,10 @@ std::string In(const std::string& phrase) {
     return W(hard ? "во " : "в ") + phrase;
 }
 
-// "О" becomes "Об" before a vowel.
+// "О" becomes "Об" before a vowel sound: а, и, о, у, э, ы (е, ё, ю, я begin with a consonant sound:
+// "о единовременном").
 std::string About(const std::string& phrase) {
-    static const std::string vowels = W("аеиоуэАЕИОУЭ");
+    static const std::string vowels = W("аиоуэыАИОУЭЫ");
     const bool vowel = !phrase.empty() && vowels.find(phrase[0]) != std::string::npos;
     return W(vowel ? "Об " : "О ") + phrase;
 }
