@@ -592,56 +592,12 @@ char16_t CompoundFile::UpperCase(char16_t unit) {
     return unit;
 }
 
-HResult CompoundFile::SearchOrdered(std::uint32_t start, std::u16string_view name, std::uint32_t& found,
-                                    CompoundDirectoryEntry& foundEntry, bool& damaged) {
-    // A search down the tree by the directory order. Entries equal to the name ignoring case lie
-    // below the first one met; both sides of it are searched for an exact match.
-    std::vector<std::uint32_t> pending{start};
-    std::vector<bool> visited;
-    bool haveCandidate = false;
-    CompoundDirectoryEntry entry;
-    while (!pending.empty()) {
-        const std::uint32_t id = pending.back();
-        pending.pop_back();
-        if (id == kNoStream) continue;
-        if (Failed(ReadDirectoryEntry(id, entry)) || (entry.type != 1 && entry.type != 2)) {
-            damaged = true;
-            continue;
-        }
-        // The entry could be read, so id is below the directory's length.
-        if (visited.size() <= id) visited.resize(static_cast<std::size_t>(id) + 1, false);
-        if (visited[id]) {
-            damaged = true;
-            continue;
-        }
-        visited[id] = true;
-        const int order = CompareNames(name, entry.name);
-        if (order < 0) {
-            pending.push_back(entry.left);
-        } else if (order > 0) {
-            pending.push_back(entry.right);
-        } else {
-            if (entry.name == name) {
-                found = id;
-                foundEntry = std::move(entry);
-                return kOk;
-            }
-            if (!haveCandidate) {
-                haveCandidate = true;
-                found = id;
-                foundEntry = entry;
-            }
-            pending.push_back(entry.left);
-            pending.push_back(entry.right);
-        }
-    }
-    return haveCandidate ? kOk : kStgFileNotFound;
-}
-
-HResult CompoundFile::SearchAll(std::uint32_t start, std::u16string_view name, std::uint32_t& found,
-                                CompoundDirectoryEntry& foundEntry) {
-    // Every entry of the tree, whatever its order: finds names that a writer placed by another
-    // order, and names behind a damaged part of the tree.
+HResult CompoundFile::SearchTree(std::uint32_t start, std::u16string_view name, bool byOrder, std::uint32_t& found,
+                                 CompoundDirectoryEntry& foundEntry) {
+    // By order: down the tree by the directory order; entries equal to the name ignoring case lie
+    // below the first one met, so both sides of it are searched for an exact match. Otherwise every
+    // entry of the tree, whatever its order: finds names that a writer placed by another order, and
+    // names behind a damaged part of the tree. Unreadable entries and loops end their branch.
     std::vector<std::uint32_t> pending{start};
     std::vector<bool> visited;
     bool haveCandidate = false;
@@ -651,10 +607,13 @@ HResult CompoundFile::SearchAll(std::uint32_t start, std::u16string_view name, s
         pending.pop_back();
         if (id == kNoStream) continue;
         if (Failed(ReadDirectoryEntry(id, entry)) || (entry.type != 1 && entry.type != 2)) continue;
+        // The entry could be read, so id is below the directory's length.
         if (visited.size() <= id) visited.resize(static_cast<std::size_t>(id) + 1, false);
         if (visited[id]) continue;
         visited[id] = true;
-        if (EqualIgnoringCase(name, entry.name)) {
+        const int order = byOrder ? CompareNames(name, entry.name) : 0;
+        const bool equal = byOrder ? order == 0 : EqualIgnoringCase(name, entry.name);
+        if (equal) {
             if (entry.name == name) {
                 found = id;
                 foundEntry = std::move(entry);
@@ -666,8 +625,8 @@ HResult CompoundFile::SearchAll(std::uint32_t start, std::u16string_view name, s
                 foundEntry = entry;
             }
         }
-        pending.push_back(entry.left);
-        pending.push_back(entry.right);
+        if (!byOrder || equal || order < 0) pending.push_back(entry.left);
+        if (!byOrder || equal || order > 0) pending.push_back(entry.right);
     }
     return haveCandidate ? kOk : kStgFileNotFound;
 }
@@ -688,9 +647,8 @@ HResult CompoundFile::FindRootChild(std::u16string_view name, std::uint32_t& id,
             m_rootRead = true;
         }
         if (name.empty() || name.size() > kMaxNameLength) return kStgFileNotFound;
-        bool damaged = false;
-        if (SearchOrdered(m_rootChild, name, id, entry, damaged) == kOk) return kOk;
-        return SearchAll(m_rootChild, name, id, entry);
+        if (SearchTree(m_rootChild, name, true, id, entry) == kOk) return kOk;
+        return SearchTree(m_rootChild, name, false, id, entry);
     } catch (const std::bad_alloc&) {
         return kStgInsufficientMemory;
     }

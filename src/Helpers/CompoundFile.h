@@ -214,10 +214,9 @@ private:
     // Copies count bytes of a chain's data starting at offset, reading adjacent sectors at once.
     HResult ReadChainData(SectorChain& chain, std::uint64_t offset, std::uint8_t* out, std::size_t count,
                           std::size_t& done);
-    HResult SearchOrdered(std::uint32_t start, std::u16string_view name, std::uint32_t& found,
-                          CompoundDirectoryEntry& foundEntry, bool& damaged);
-    HResult SearchAll(std::uint32_t start, std::u16string_view name, std::uint32_t& found,
-                      CompoundDirectoryEntry& foundEntry);
+    // Finds a root-level entry by name, down the tree by the directory order or through all of it.
+    HResult SearchTree(std::uint32_t start, std::u16string_view name, bool byOrder, std::uint32_t& found,
+                       CompoundDirectoryEntry& foundEntry);
 
     Cfb::FileDescriptor m_file;
     std::uint64_t m_fileSize = 0;
