@@ -13,7 +13,10 @@ inline const char* const kWords[] = {"федеральный", "закон", "с
                               "субъекта", "Российской", "Федерации", "право", "лица", "настоящего", "кодекса",
                               "установленном", "случае", "сведения", "документы", "пункта", "части", "ответственность"};
 
-inline std::string Cp1251Hex(const std::string& utf8) {
+// Writes the ASCII bytes of a UTF-8 text as they are and every Cyrillic letter (two bytes) as
+// escape(code point) gives it.
+template <class Escape>
+std::string EscapeCyrillic(const std::string& utf8, Escape escape) {
     std::string out;
     for (std::size_t i = 0; i < utf8.size();) {
         auto c = static_cast<unsigned char>(utf8[i]);
@@ -24,28 +27,22 @@ inline std::string Cp1251Hex(const std::string& utf8) {
         }
         unsigned cp = ((c & 0x1F) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F);
         i += 2;
-        unsigned byte = cp == 0x401 ? 0xA8 : cp == 0x451 ? 0xB8 : cp - 0x410 + 0xC0;
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "\\'%02x", byte);
-        out += buf;
+        out += escape(cp);
     }
     return out;
 }
 
+inline std::string Cp1251Hex(const std::string& utf8) {
+    return EscapeCyrillic(utf8, [](unsigned cp) {
+        unsigned byte = cp == 0x401 ? 0xA8 : cp == 0x451 ? 0xB8 : cp - 0x410 + 0xC0;
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "\\'%02x", byte);
+        return std::string(buf);
+    });
+}
+
 inline std::string Unicode(const std::string& utf8) {
-    std::string out;
-    for (std::size_t i = 0; i < utf8.size();) {
-        auto c = static_cast<unsigned char>(utf8[i]);
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-            ++i;
-            continue;
-        }
-        unsigned cp = ((c & 0x1F) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F);
-        i += 2;
-        out += "\\u" + std::to_string(cp) + "\\'3f";
-    }
-    return out;
+    return EscapeCyrillic(utf8, [](unsigned cp) { return "\\u" + std::to_string(cp) + "\\'3f"; });
 }
 
 // A legal code: chapters, articles of several paragraphs, links, and a table every tenth article.
