@@ -62,6 +62,8 @@ std::uint32_t StyleFieldsOf(Keyword keyword) {
     case Keyword::Brdrcf:
     case Keyword::Brdrnone: return kStyleBorders;
     case Keyword::Cbpat: return kStyleShading;
+    case Keyword::Tx:
+    case Keyword::Tb: return kStyleTabs;
     case Keyword::Pard: return kStyleAllParagraph;
     default: return 0;
     }
@@ -111,6 +113,21 @@ void RtfReader::Impl::ControlSymbol(unsigned char c) {
     case '-': return;  // optional hyphen
     case '\t': AppendCodePoint('\t'); return;
     default: return;  // \: \| and unknown symbols carry nothing shown
+    }
+}
+
+// Adds a stop with the pending leader, in position order; a stop at a position already held
+// replaces it. Stops past kMaxTabStops are dropped.
+void RtfReader::Impl::AddTabStop(long long position, TabKind kind) {
+    TabStop stop{Clamp(position, 0, kMaxLength), kind, m_pendingTabLeader};
+    ResetPendingTab();
+    std::vector<TabStop>& tabs = m_state.paragraph.tabs;
+    auto it = std::lower_bound(tabs.begin(), tabs.end(), stop.position,
+                               [](const TabStop& t, int pos) { return t.position < pos; });
+    if (it != tabs.end() && it->position == stop.position) {
+        *it = stop;
+    } else if (tabs.size() < kMaxTabStops) {
+        tabs.insert(it, stop);
     }
 }
 
@@ -363,6 +380,7 @@ void RtfReader::Impl::ControlWord() {
         const bool keepTable = pa.inTable && RowUnfinished();
         const int nesting = pa.nestingLevel;
         pa = ParagraphFormat();
+        ResetPendingTab();
         if (keepTable) {
             pa.inTable = true;
             pa.nestingLevel = nesting;
@@ -409,6 +427,17 @@ void RtfReader::Impl::ControlWord() {
     case Keyword::Intbl: pa.inTable = true; break;
     case Keyword::Itap: pa.nestingLevel = Clamp(parameter, 0, kMaxTableLevel); break;
     case Keyword::Cbpat: pa.shading = ColorAt(p); break;
+    case Keyword::Tqr: m_pendingTabKind = TabKind::Right; return;
+    case Keyword::Tqc: m_pendingTabKind = TabKind::Center; return;
+    case Keyword::Tqdec: m_pendingTabKind = TabKind::Decimal; return;
+    case Keyword::Tldot: m_pendingTabLeader = TabLeader::Dot; return;
+    case Keyword::Tlhyph: m_pendingTabLeader = TabLeader::Hyphen; return;
+    case Keyword::Tlul: m_pendingTabLeader = TabLeader::Underline; return;
+    case Keyword::Tlth: m_pendingTabLeader = TabLeader::Thick; return;
+    case Keyword::Tleq: m_pendingTabLeader = TabLeader::Equal; return;
+    case Keyword::Tx: AddTabStop(parameter, m_pendingTabKind); break;
+    // A bar tab draws a vertical line at its position; shown here as a plain stop.
+    case Keyword::Tb: AddTabStop(parameter, TabKind::Left); break;
     case Keyword::Brdrt: m_borderTarget = BorderTarget::ParaTop; pa.top.present = true; break;
     case Keyword::Brdrb: m_borderTarget = BorderTarget::ParaBottom; pa.bottom.present = true; break;
     case Keyword::Brdrl: m_borderTarget = BorderTarget::ParaLeft; pa.left.present = true; break;

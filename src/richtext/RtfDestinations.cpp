@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "richtext/CodePages.h"
@@ -36,6 +37,22 @@ namespace {
 void OverlayParagraph(ParagraphFormat& to, const ParagraphFormat& from, std::uint32_t mask) {
     if (mask & kStyleAlignment) to.alignment = from.alignment;
     if (mask & kStyleLeftIndent) to.leftIndent = from.leftIndent;
+    if (mask & kStyleTabs) {
+        // A style's own stops add to those of its base; its own win at a shared position.
+        std::vector<TabStop> merged;
+        merged.reserve(to.tabs.size() + from.tabs.size());
+        auto a = to.tabs.cbegin();
+        auto b = from.tabs.cbegin();
+        while ((a != to.tabs.cend() || b != from.tabs.cend()) && merged.size() < kMaxTabStops) {
+            if (b == from.tabs.cend() || (a != to.tabs.cend() && a->position < b->position)) {
+                merged.push_back(*a++);
+            } else {
+                if (a != to.tabs.cend() && a->position == b->position) ++a;
+                merged.push_back(*b++);
+            }
+        }
+        to.tabs = std::move(merged);
+    }
     if (mask & kStyleRightIndent) to.rightIndent = from.rightIndent;
     if (mask & kStyleFirstIndent) to.firstIndent = from.firstIndent;
     if (mask & kStyleSpaceBefore) to.spaceBefore = from.spaceBefore;

@@ -6,6 +6,7 @@
 // Colours are 0xRRGGBB with kAutoColor meaning "not set" (the viewer's default).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -47,6 +48,22 @@ struct Border {
     std::uint32_t color = kAutoColor;
 };
 
+enum class TabKind : std::uint8_t { Left, Right, Center, Decimal };  // \tqr \tqc \tqdec; \tb is Left
+enum class TabLeader : std::uint8_t { None, Dot, Hyphen, Underline, Thick, Equal };  // \tldot \tlhyph \tlul \tlth \tleq
+
+struct TabStop {
+    int position = 0;  // twips from the left edge of the text column (not from the indent)
+    TabKind kind = TabKind::Left;
+    TabLeader leader = TabLeader::None;
+
+    bool operator==(const TabStop& other) const {
+        return position == other.position && kind == other.kind && leader == other.leader;
+    }
+};
+
+// Writers put a handful of stops on a paragraph; more than this is hostile input and is dropped.
+inline constexpr std::size_t kMaxTabStops = 64;
+
 struct ParagraphFormat {
     Alignment alignment = Alignment::Left;
     int leftIndent = 0;   // \li
@@ -65,6 +82,9 @@ struct ParagraphFormat {
     int nestingLevel = 0;  // \itap as given
     Border top, bottom, left, right;
     std::uint32_t shading = kAutoColor;  // \cbpat
+    // Explicit tab stops, ordered by position, one a position, at most kMaxTabStops. Empty means
+    // the default stops of the viewer.
+    std::vector<TabStop> tabs;
 
     // The table nesting level of the paragraph: 0 outside tables, 1 in a top-level table.
     int tableLevel() const { return inTable ? (nestingLevel > 1 ? nestingLevel : 1) : (nestingLevel > 0 ? nestingLevel : 0); }

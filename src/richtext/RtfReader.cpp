@@ -373,6 +373,7 @@ void RtfReader::Impl::OpenGroup() {
         // Each style starts from plain text and a plain paragraph.
         m_state.chars = CharFormat();
         m_state.paragraph = ParagraphFormat();
+        ResetPendingTab();
         m_styleNumber = 0;
         m_styleOpen = true;
         m_styleDepth = m_stack.size();

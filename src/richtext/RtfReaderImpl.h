@@ -92,8 +92,9 @@ enum StyleField : std::uint32_t {
     kStylePageBreak = 1u << 20,
     kStyleBorders = 1u << 21,
     kStyleShading = 1u << 22,
-    kStyleAllParagraph = ((1u << 23) - 1) & ~kStyleAllChars,
-    kStyleFont = 1u << 23,
+    kStyleTabs = 1u << 23,
+    kStyleAllParagraph = ((1u << 24) - 1) & ~kStyleAllChars,
+    kStyleFont = 1u << 24,
 };
 
 constexpr int kNoBaseStyle = 0x7FFFFFFF;
@@ -204,6 +205,11 @@ private:
         return m_colors[static_cast<std::size_t>(index)];
     }
     Border* CurrentBorder();
+    void AddTabStop(long long position, TabKind kind);
+    void ResetPendingTab() {
+        m_pendingTabKind = TabKind::Left;
+        m_pendingTabLeader = TabLeader::None;
+    }
     RowFormat& DefinitionRow();
     void EmitPicture();
 
@@ -272,6 +278,9 @@ private:
     int m_openLevel = 0;
     CellFormat m_pendingCell;
     BorderTarget m_borderTarget = BorderTarget::None;
+    // The kind and leader given for the next \tx: they belong to that one stop only.
+    TabKind m_pendingTabKind = TabKind::Left;
+    TabLeader m_pendingTabLeader = TabLeader::None;
 
     std::string m_plainLine;
 };

@@ -228,6 +228,33 @@ TEST(RtfReaderStructure, StylesInheritFromTheStyleTheyAreBasedOn) {
     EXPECT_EQ(out.runFormats[4].fontSize, 32);
 }
 
+TEST(RtfReaderStructure, TabStopsArriveWithTheParagraphInOrderAndEndWithPard) {
+    std::string many = R"(\pard)";
+    for (int i = 1; i <= 100; ++i) many += "\\tx" + std::to_string(i * 50);
+    // Kind and leader belong to the next stop only; a bar tab is a plain stop; a style's stops add
+    // to its base's; a kind left pending by a paragraph does not reach the next one.
+    RecordingOutput out = Read(R"({\rtf1{\stylesheet{\s1\tqr\tx9000 sig;}{\s2\tx500\sbasedon1 sig2;}})"
+                               R"(\pard\tqr\tldot\tx9355\tqc\tx4677\tx1000\tb2000 a\tab b\par)"
+                               R"(\pard c\par\pard\s2\tx7000 d\par\pard\tqdec\tlhyph\pard\tx300 e\par)" +
+                               many + R"( f\par})");
+    ASSERT_EQ(out.paragraphs.size(), 5u);
+    EXPECT_EQ(out.events[0], "T[]a\tb");
+    const std::vector<TabStop> signature = {{1000, TabKind::Left, TabLeader::None},
+                                            {2000, TabKind::Left, TabLeader::None},
+                                            {4677, TabKind::Center, TabLeader::None},
+                                            {9355, TabKind::Right, TabLeader::Dot}};
+    EXPECT_EQ(out.paragraphs[0].tabs, signature);
+    EXPECT_TRUE(out.paragraphs[1].tabs.empty());
+    const std::vector<TabStop> styled = {{500, TabKind::Left, TabLeader::None},
+                                         {7000, TabKind::Left, TabLeader::None},
+                                         {9000, TabKind::Right, TabLeader::None}};
+    EXPECT_EQ(out.paragraphs[2].tabs, styled);
+    const std::vector<TabStop> afterPard = {{300, TabKind::Left, TabLeader::None}};
+    EXPECT_EQ(out.paragraphs[3].tabs, afterPard);
+    ASSERT_EQ(out.paragraphs[4].tabs.size(), kMaxTabStops);
+    EXPECT_EQ(out.paragraphs[4].tabs.back().position, static_cast<int>(kMaxTabStops) * 50);
+}
+
 TEST(RtfReaderStructure, TablesReportRowsCellsAndMerges) {
     RecordingOutput out = Read(R"({\rtf1\trowd\trgaph108\trleft-108\clmgf\cellx1000\clmrg\cellx2000\clcbpat1\cellx3000)"
                                R"(\pard\intbl a\cell\cell c\cell\row)"

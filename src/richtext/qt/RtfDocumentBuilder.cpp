@@ -4,9 +4,11 @@
 #include <QColor>
 #include <QImage>
 #include <QImageReader>
+#include <QList>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextImageFormat>
+#include <QTextOption>
 #include <QTextTable>
 #include <QUrl>
 #include <algorithm>
@@ -38,6 +40,36 @@ Qt::Alignment QtAlignment(Alignment a) {
     case Alignment::Left: break;
     }
     return Qt::AlignLeft;
+}
+
+// The stops of a paragraph as the layout takes them. The layout counts a tab position from the
+// start of each line, RTF from the left edge of the text column, so positions are moved to
+// count from the start of the first line (where tabbed signature and date lines stand); stops
+// at or before that start cannot be reached and are left out. A hanging first line (a list
+// number before the text) also tabs to the left indent, as word processors do, unless an
+// explicit stop comes first. Leaders have no counterpart in the layout and are not drawn.
+QList<QTextOption::Tab> TabPositions(const ParagraphFormat& p) {
+    QList<QTextOption::Tab> tabs;
+    const int lineStart = p.leftIndent + p.firstIndent;
+    auto firstReachable = std::find_if(p.tabs.begin(), p.tabs.end(),
+                                       [&](const TabStop& t) { return t.position > lineStart; });
+    if (p.firstIndent < 0 && (firstReachable == p.tabs.end() || firstReachable->position > p.leftIndent)) {
+        tabs.append(QTextOption::Tab(Pixels(-p.firstIndent), QTextOption::LeftTab));
+    }
+    for (const TabStop& stop : p.tabs) {
+        const int position = stop.position - lineStart;
+        if (position <= 0) continue;
+        switch (stop.kind) {
+        case TabKind::Left: tabs.append(QTextOption::Tab(Pixels(position), QTextOption::LeftTab)); break;
+        case TabKind::Right: tabs.append(QTextOption::Tab(Pixels(position), QTextOption::RightTab)); break;
+        case TabKind::Center: tabs.append(QTextOption::Tab(Pixels(position), QTextOption::CenterTab)); break;
+        // Russian texts write the decimal comma.
+        case TabKind::Decimal:
+            tabs.append(QTextOption::Tab(Pixels(position), QTextOption::DelimiterTab, QLatin1Char(',')));
+            break;
+        }
+    }
+    return tabs;
 }
 
 // Block property: which sides of the paragraph have a border (bit 0 top, 1 bottom, 2 left, 3 right).
@@ -134,9 +166,7 @@ void RtfDocumentBuilder::ApplyBlockFormat(const ParagraphFormat& p) {
     b.setLeftMargin(Pixels(p.leftIndent));
     b.setRightMargin(Pixels(p.rightIndent));
     b.setTextIndent(Pixels(p.firstIndent));
-    // A hanging first line (a list number before the text) tabs to the left indent, as word
-    // processors do; tab positions count from the start of the first line.
-    if (p.firstIndent < 0) b.setTabPositions({QTextOption::Tab(Pixels(-p.firstIndent), QTextOption::LeftTab)});
+    if (p.firstIndent < 0 || !p.tabs.empty()) b.setTabPositions(TabPositions(p));
     b.setTopMargin(Pixels(p.spaceBefore));
     b.setBottomMargin(Pixels(p.spaceAfter));
     if (p.lineSpacing != 0) {

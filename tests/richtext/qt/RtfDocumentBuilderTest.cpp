@@ -262,6 +262,30 @@ TEST(DocumentBuilder, TabAfterAListNumberGoesToTheHangingIndent) {
     EXPECT_NEAR(second.layout()->lineAt(0).cursorToX(3), 96.0, 1.0);  // 1440 twips
 }
 
+TEST(DocumentBuilder, RightAndCentreStopsPlaceSignatureLinesAtTheirPositions) {
+    // Stops count from the text column's edge in RTF and from the line start in the layout:
+    // with a 360-twip indent the stops at 4680 and 9360 twips are 288 and 600 pixels in.
+    auto doc = BuildTextDocument(R"({\rtf1\pard\li360\tqc\tx4680\tqr\tldot\tx9360 Signed\tab Mid\tab V.Putin\par})"
+                                 R"(\pard plain\par})");
+    doc->setTextWidth(800);
+    QTextBlock signature = FindBlock(*doc, QStringLiteral("Signed"));
+    ASSERT_TRUE(signature.isValid());
+    const QList<QTextOption::Tab> tabs = signature.blockFormat().tabPositions();
+    ASSERT_EQ(tabs.size(), 2);
+    EXPECT_EQ(tabs[0].type, QTextOption::CenterTab);
+    EXPECT_NEAR(tabs[0].position, 288.0, 0.01);
+    EXPECT_EQ(tabs[1].type, QTextOption::RightTab);
+    EXPECT_NEAR(tabs[1].position, 600.0, 0.01);
+    EXPECT_TRUE(FindBlock(*doc, QStringLiteral("plain")).blockFormat().tabPositions().isEmpty());
+
+    doc->documentLayout()->blockBoundingRect(signature);  // lays the block out
+    QTextLine line = signature.layout()->lineAt(0);
+    const QString text = signature.text();
+    const int mid = static_cast<int>(text.indexOf(QStringLiteral("Mid")));
+    EXPECT_NEAR((line.cursorToX(mid) + line.cursorToX(mid + 3)) / 2, 4680 / 15.0, 1.0);
+    EXPECT_NEAR(line.cursorToX(static_cast<int>(text.size())), 9360 / 15.0, 1.0);
+}
+
 TEST(DocumentBuilder, UnknownOrHugePicturesBecomeBoundedEmptyFrames) {
     auto doc = BuildTextDocument(R"({\rtf1 a{\pict\wmetafile8\picw2540\pich1270 0102}b)"
                                  R"({\pict\pngblip\picw999999999\pich999999999\picscalex99999 89504e47}c})");
