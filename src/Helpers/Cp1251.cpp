@@ -1,13 +1,9 @@
 #include "Helpers/Cp1251.h"
 
-#include <array>
 
 namespace Norik {
 
-namespace {
-
-// Unicode code points of the bytes 0x80-0xFF.
-constexpr std::array<char16_t, 128> kHighHalf = {
+const char16_t kCp1251HighHalf[128] = {
     0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C,
     0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0xFFFD, 0x2122, 0x0459, 0x203A,
     0x045A, 0x045C, 0x045B, 0x045F, 0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9,
@@ -19,32 +15,21 @@ constexpr std::array<char16_t, 128> kHighHalf = {
     0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447, 0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D,
     0x044E, 0x044F};
 
-void AppendUtf8(std::string& out, char32_t code) {
-    if (code < 0x80) {
-        out.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-}
+namespace {
 
 // The Windows-1251 byte of a code point, or 0 when it has none.
 unsigned char UnicodeToCp1251(char32_t code) {
     if (code < 0x80) return static_cast<unsigned char>(code);
     if (code >= 0x0410 && code <= 0x044F) return static_cast<unsigned char>(code - 0x0410 + 0xC0);
-    for (std::size_t i = 0; i < kHighHalf.size(); ++i) {
-        if (kHighHalf[i] == code && code != 0xFFFD) return static_cast<unsigned char>(0x80 + i);
+    for (std::size_t i = 0; i < 128; ++i) {
+        if (kCp1251HighHalf[i] == code && code != 0xFFFD) return static_cast<unsigned char>(0x80 + i);
     }
     return 0;
 }
 
 }  // namespace
 
-char32_t Cp1251ToUnicode(unsigned char byte) { return byte < 0x80 ? byte : kHighHalf[byte - 0x80]; }
+char32_t Cp1251ToUnicode(unsigned char byte) { return byte < 0x80 ? byte : kCp1251HighHalf[byte - 0x80]; }
 
 std::string Cp1251ToUtf8(std::string_view text) {
     std::string out;
@@ -56,6 +41,11 @@ std::string Cp1251ToUtf8(std::string_view text) {
 std::string Utf8ToCp1251(std::string_view text) {
     std::string out;
     out.reserve(text.size());
+    AppendUtf8AsCp1251(out, text);
+    return out;
+}
+
+void AppendUtf8AsCp1251(std::string& out, std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
         const auto lead = static_cast<unsigned char>(text[i]);
@@ -81,7 +71,6 @@ std::string Utf8ToCp1251(std::string_view text) {
         out.push_back(byte == 0 && code != 0 ? '?' : static_cast<char>(byte));
         i += static_cast<std::size_t>(length);
     }
-    return out;
 }
 
 }  // namespace Norik

@@ -17,7 +17,7 @@ struct TableEntry {
 };
 
 constexpr TableEntry kTables[] = {
-    {874, CodePageTables::kCp874},   {1250, CodePageTables::kCp1250}, {1251, CodePageTables::kCp1251},
+    {874, CodePageTables::kCp874},   {1250, CodePageTables::kCp1250}, {1251, kCp1251HighHalf},
     {1252, CodePageTables::kCp1252}, {1253, CodePageTables::kCp1253}, {1254, CodePageTables::kCp1254},
     {1255, CodePageTables::kCp1255}, {1256, CodePageTables::kCp1256}, {1257, CodePageTables::kCp1257},
     {1258, CodePageTables::kCp1258}, {437, CodePageTables::kCp437},   {850, CodePageTables::kCp850},
@@ -171,46 +171,5 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
-void AppendUtf8AsCp1251(std::string& out, std::string_view utf8) {
-    static const auto reverse = [] {
-        std::unordered_map<char32_t, char> map;
-        for (int b = 0x80; b < 0x100; ++b) {
-            char16_t c = CodePageTables::kCp1251[b - 0x80];
-            if (c != 0xFFFD) map.emplace(c, static_cast<char>(b));
-        }
-        return map;
-    }();
-    std::size_t i = 0;
-    const std::size_t n = utf8.size();
-    while (i < n) {
-        auto c = static_cast<unsigned char>(utf8[i]);
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-            ++i;
-            continue;
-        }
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        if (extra == 0 || i + static_cast<std::size_t>(extra) >= n) {
-            out.push_back('?');
-            ++i;
-            continue;
-        }
-        char32_t cp = c & (0x3F >> extra);
-        bool ok = true;
-        for (int k = 1; k <= extra; ++k) {
-            auto d = static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]);
-            if ((d & 0xC0) != 0x80) ok = false;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        if (!ok) {
-            out.push_back('?');
-            ++i;
-            continue;
-        }
-        auto it = reverse.find(cp);
-        out.push_back(it != reverse.end() ? it->second : '?');
-        i += static_cast<std::size_t>(extra) + 1;
-    }
-}
 
 }  // namespace Norik

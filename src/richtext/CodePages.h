@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "Helpers/Cp1251.h"
+
 namespace Norik {
 
 // The UTF-8 form of every byte of one single-byte code page: bytes[b] holds length[b] bytes.
@@ -33,35 +35,12 @@ bool IsLeadByte(int codePage, unsigned char byte);
 // decode.
 void AppendDoubleByte(std::string& out, int codePage, std::string_view bytes);
 
-// Appends the UTF-8 form of a code point; surrogates and values past U+10FFFF become U+FFFD.
-inline void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000 && (c < 0xD800 || c > 0xDFFF)) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c >= 0x10000 && c <= 0x10FFFF) {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.append("\xEF\xBF\xBD");
-    }
-}
-
-// UTF-8 to Windows-1251; characters without a Windows-1251 byte and malformed sequences give "?".
-void AppendUtf8AsCp1251(std::string& out, std::string_view utf8);
 
 // Whether text is well-formed UTF-8.
 bool IsValidUtf8(std::string_view text);
 
 namespace CodePageTables {
-extern const char16_t kCp874[128], kCp1250[128], kCp1251[128], kCp1252[128], kCp1253[128], kCp1254[128],
+extern const char16_t kCp874[128], kCp1250[128], kCp1252[128], kCp1253[128], kCp1254[128],
     kCp1255[128], kCp1256[128], kCp1257[128], kCp1258[128], kCp437[128], kCp850[128], kCp866[128], kCp10000[128];
 }
 
