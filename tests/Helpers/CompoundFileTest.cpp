@@ -22,37 +22,7 @@ using NorikTest::CfbLayout;
 using NorikTest::CfbStream;
 using NorikTest::TempDir;
 
-std::string RunCommand(const std::string& command) {
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return output;
-    char chunk[65536];
-    size_t got = 0;
-    while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, got);
-    pclose(pipe);
-    return output;
-}
-
 std::u16string Ascii16(const std::string& text) { return std::u16string(text.begin(), text.end()); }
-
-// Decodes UTF-8 (as gsf prints names) to UTF-16; the names here stay in the basic plane.
-std::u16string Utf8To16(const std::string& text) {
-    std::u16string out;
-    for (size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) {
-            out.push_back(c);
-            i += 1;
-        } else if ((c & 0xE0) == 0xC0) {
-            out.push_back(static_cast<char16_t>(((c & 0x1F) << 6) | (text[i + 1] & 0x3F)));
-            i += 2;
-        } else {
-            out.push_back(static_cast<char16_t>(((c & 0x0F) << 12) | ((text[i + 1] & 0x3F) << 6) | (text[i + 2] & 0x3F)));
-            i += 3;
-        }
-    }
-    return out;
-}
 
 struct StreamRead {
     HResult openCode = 0;
@@ -119,7 +89,7 @@ TEST_P(GsfContainer, EveryStreamReadsAsGsfReadsIt) {
         NorikTest::WriteFile((dir.path() / "in" / name).string(), contents.back());
     }
     const std::string container = dir.file("gsf.ole");
-    RunCommand("cd '" + dir.folder() + "in' && gsf createole '" + container + "' * >/dev/null 2>&1");
+    NorikTest::RunShell("cd '" + dir.folder() + "in' && gsf createole '" + container + "' * >/dev/null 2>&1");
     ASSERT_TRUE(std::filesystem::exists(container));
     if (count >= 5000) {
         EXPECT_GT(HeaderField(container, 44), 109u) << "the FAT should need DIFAT sectors";
@@ -134,7 +104,7 @@ TEST_P(GsfContainer, EveryStreamReadsAsGsfReadsIt) {
         ours += read.bytes;
         arguments += " " + names[i];
     }
-    EXPECT_EQ(ours, RunCommand("gsf cat '" + container + "'" + arguments));
+    EXPECT_EQ(ours, NorikTest::RunShell("gsf cat '" + container + "'" + arguments).output);
     EXPECT_EQ(ReadStream(container, u"000000.t").openCode, Norik::kStgFileNotFound);
     EXPECT_EQ(ReadStream(container, u"zzz").openCode, Norik::kStgFileNotFound);
 }
@@ -148,9 +118,9 @@ TEST(CompoundFileNames, NamesDifferingOnlyInCasePreferTheExactMatch) {
     NorikTest::WriteFile(dir.file("in/DOC.t"), "upper case");
     NorikTest::WriteFile(dir.file("in/other.t"), "other");
     const std::string container = dir.file("case.ole");
-    RunCommand("cd '" + dir.folder() + "in' && gsf createole '" + container + "' Doc.t DOC.t other.t >/dev/null 2>&1");
+    NorikTest::RunShell("cd '" + dir.folder() + "in' && gsf createole '" + container + "' Doc.t DOC.t other.t >/dev/null 2>&1");
     for (const std::string name : {"Doc.t", "DOC.t", "other.t"}) {
-        EXPECT_EQ(ReadStream(container, Ascii16(name)).bytes, RunCommand("gsf cat '" + container + "' " + name)) << name;
+        EXPECT_EQ(ReadStream(container, Ascii16(name)).bytes, NorikTest::RunShell("gsf cat '" + container + "' " + name).output) << name;
     }
     const StreamRead folded = ReadStream(container, u"doc.T");
     ASSERT_EQ(folded.openCode, 0);
@@ -163,10 +133,10 @@ TEST(CompoundFileNames, CyrillicNamesCompareIgnoringCase) {
     std::filesystem::create_directory(dir.path() / "in");
     NorikTest::WriteFile(dir.file("in/Документ.t"), "text");
     const std::string container = dir.file("ru.ole");
-    RunCommand("cd '" + dir.folder() + "in' && gsf createole '" + container + "' Документ.t >/dev/null 2>&1");
-    EXPECT_EQ(ReadStream(container, Utf8To16("Документ.t")).bytes, "text");
-    EXPECT_EQ(ReadStream(container, Utf8To16("ДОКУМЕНТ.T")).bytes, "text");
-    EXPECT_EQ(ReadStream(container, Utf8To16("документ.т")).openCode, Norik::kStgFileNotFound);
+    NorikTest::RunShell("cd '" + dir.folder() + "in' && gsf createole '" + container + "' Документ.t >/dev/null 2>&1");
+    EXPECT_EQ(ReadStream(container, NorikTest::Utf8ToUtf16("Документ.t")).bytes, "text");
+    EXPECT_EQ(ReadStream(container, NorikTest::Utf8ToUtf16("ДОКУМЕНТ.T")).bytes, "text");
+    EXPECT_EQ(ReadStream(container, NorikTest::Utf8ToUtf16("документ.т")).openCode, Norik::kStgFileNotFound);
 }
 
 TEST(CompoundFileOrder, LengthFirstThenUpperCasedUnits) {
@@ -179,17 +149,17 @@ TEST(CompoundFileOrder, LengthFirstThenUpperCasedUnits) {
 
 TEST(CompoundFileLibreOffice, EveryRootStreamReadsAsGsfReadsIt) {
     const std::string document = std::string(NORIK_SOURCE_DIR) + "/tests/fixtures/container/libreoffice-note.doc";
-    std::istringstream listing(RunCommand("gsf list '" + document + "'"));
+    std::istringstream listing(NorikTest::RunShell("gsf list '" + document + "'").output);
     std::string line;
     int streams = 0;
     while (std::getline(listing, line)) {
         if (line.empty() || line[0] != 'f') continue;
         const std::string name = line.substr(line.find_last_of(' ') + 1);
         if (name.find('/') != std::string::npos) continue;
-        const StreamRead read = ReadStream(document, Utf8To16(name), 100);
+        const StreamRead read = ReadStream(document, NorikTest::Utf8ToUtf16(name), 100);
         ASSERT_EQ(read.openCode, 0) << name;
         EXPECT_EQ(read.readCode, 0) << name;
-        EXPECT_EQ(read.bytes, RunCommand("gsf cat '" + document + "' '" + name + "'")) << name;
+        EXPECT_EQ(read.bytes, NorikTest::RunShell("gsf cat '" + document + "' '" + name + "'").output) << name;
         EXPECT_FALSE(read.bytes.empty());
         ++streams;
     }
@@ -349,7 +319,7 @@ TEST(CompoundFileDamage, DifatThatLoopsOrLeavesTheFile) {
         NorikTest::WriteFile(dir.file("in/" + std::to_string(100 + i) + ".t"), contents.back());
     }
     const std::string container = dir.file("big.ole");
-    RunCommand("cd '" + dir.folder() + "in' && gsf createole '" + container + "' * >/dev/null 2>&1");
+    NorikTest::RunShell("cd '" + dir.folder() + "in' && gsf createole '" + container + "' * >/dev/null 2>&1");
     ASSERT_GT(HeaderField(container, 44), 109u);
     EXPECT_EQ(ReadStream(container, u"159.t").bytes, contents[59]);
     const std::string good = NorikTest::ReadFile(container);

@@ -32,38 +32,6 @@ using NorikTest::WriteFile;
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 constexpr std::uint32_t kEnd = 0xFFFFFFFEu;
 
-struct CommandResult {
-    int status = -1;
-    std::string output;
-};
-
-CommandResult RunShell(const std::string& command) {
-    CommandResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    char chunk[65536];
-    size_t got = 0;
-    while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0) result.output.append(chunk, got);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-std::u16string Utf8To16(const std::string& text) {
-    std::u16string out;
-    for (size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) {
-            out.push_back(c);
-            i += 1;
-        } else {
-            out.push_back(static_cast<char16_t>(((c & 0x1F) << 6) | (text[i + 1] & 0x3F)));
-            i += 2;
-        }
-    }
-    return out;
-}
-
 // ---------------------------------------------------------------------------------------------
 // A plain parse of the structures the balancer touches, for checking and for aiming damage.
 
@@ -247,7 +215,7 @@ void WriteWithGsfTool(const TempDir& dir, const std::string& container, const st
     const std::string in = dir.file("in");
     ::mkdir(in.c_str(), 0755);
     for (const Stream& stream : streams) WriteFile(in + "/" + stream.name, stream.data);
-    const CommandResult made = RunShell("cd '" + in + "' && gsf createole '" + container + "' * >/dev/null 2>&1");
+    const NorikTest::CommandResult made = NorikTest::RunShell("cd '" + in + "' && gsf createole '" + container + "' * >/dev/null 2>&1");
     ASSERT_EQ(made.status, 0);
 }
 
@@ -317,7 +285,7 @@ TEST_P(BalanceTest, GivesBalancedRedBlackTreeAndKeepsEveryStream) {
         ASSERT_NO_FATAL_FAILURE(WriteWithGsfTool(dir, container, streams));
     } else if (c.writer == Writer::TestWriterV4) {
         std::vector<NorikTest::CfbStream> cfb;
-        for (const Stream& stream : streams) cfb.push_back({Utf8To16(stream.name), stream.data});
+        for (const Stream& stream : streams) cfb.push_back({NorikTest::Utf8ToUtf16(stream.name), stream.data});
         WriteFile(container, NorikTest::BuildCompoundFile(cfb, 4));
     } else {
         ASSERT_NO_FATAL_FAILURE(WriteWithLibrary(container, streams, c.writer == Writer::LibraryV4, c.storage));
@@ -332,7 +300,7 @@ TEST_P(BalanceTest, GivesBalancedRedBlackTreeAndKeepsEveryStream) {
     const TreeShape oldShape = Shape(oldLayout, oldLayout.entries.at(0).child);
     const size_t rootChildren = streams.size() + (c.storage ? 1 : 0);
     ASSERT_EQ(oldShape.inOrder.size(), rootChildren);
-    const std::string listBefore = RunShell("gsf list '" + container + "'").output;
+    const std::string listBefore = NorikTest::RunShell("gsf list '" + container + "'").output;
 
     ASSERT_EQ(BalanceRootDirectory(container), Norik::kOk);
 
@@ -381,7 +349,7 @@ TEST_P(BalanceTest, GivesBalancedRedBlackTreeAndKeepsEveryStream) {
     ASSERT_EQ(CompoundFile::Open(container, file), Norik::kOk);
     for (const Stream& stream : streams) {
         std::unique_ptr<Norik::CompoundStream> opened;
-        ASSERT_EQ(file->OpenStream(Utf8To16(stream.name), opened), Norik::kOk) << stream.name;
+        ASSERT_EQ(file->OpenStream(NorikTest::Utf8ToUtf16(stream.name), opened), Norik::kOk) << stream.name;
         std::string read(stream.data.size() + 1, '\0');
         size_t delivered = 0;
         ASSERT_EQ(opened->Read(read.data(), read.size(), delivered), Norik::kOk);
@@ -396,11 +364,11 @@ TEST_P(BalanceTest, GivesBalancedRedBlackTreeAndKeepsEveryStream) {
     }
 
     // libgsf's reader lists the same entries and delivers the same bytes.
-    EXPECT_EQ(SortedLines(RunShell("gsf list '" + container + "'").output), SortedLines(listBefore));
+    EXPECT_EQ(SortedLines(NorikTest::RunShell("gsf list '" + container + "'").output), SortedLines(listBefore));
     if (!streams.empty()) {
         std::string expected;
         for (const Stream& stream : streams) expected += stream.data;
-        const CommandResult cat = RunShell("gsf cat '" + container + "'" + Quoted(streams) + " 2>/dev/null");
+        const NorikTest::CommandResult cat = NorikTest::RunShell("gsf cat '" + container + "'" + Quoted(streams) + " 2>/dev/null");
         EXPECT_EQ(cat.status, 0);
         EXPECT_TRUE(cat.output == expected);
     }

@@ -1,5 +1,8 @@
 #include "TestSupport.h"
 
+#include <sys/wait.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -35,6 +38,36 @@ std::string ReadFile(const std::string& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+CommandResult RunShell(const std::string& command) {
+    CommandResult result;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return result;
+    char chunk[65536];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) result.output.append(chunk, got);
+    const int status = ::pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::u16string Utf8ToUtf16(const std::string& text) {
+    std::u16string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const auto next = [&](std::size_t k) { return i + k < text.size() ? text[i + k] & 0x3F : 0; };
+        if (c < 0x80) {
+            out.push_back(c);
+            i += 1;
+        } else if ((c & 0xE0) == 0xC0) {
+            out.push_back(static_cast<char16_t>(((c & 0x1F) << 6) | next(1)));
+            i += 2;
+        } else {
+            out.push_back(static_cast<char16_t>(((c & 0x0F) << 12) | (next(1) << 6) | next(2)));
+            i += 3;
+        }
+    }
+    return out;
 }
 
 ErrorLogCapture::ErrorLogCapture() {

@@ -30,6 +30,17 @@ private:
 };
 
 void WriteFile(const std::string& path, const std::string& bytes);
+
+// Runs a shell command and returns its exit status (-1 when it did not exit normally) and what it
+// wrote to standard output.
+struct CommandResult {
+    int status = -1;
+    std::string output;
+};
+CommandResult RunShell(const std::string& command);
+
+// UTF-8 (as the gsf tool prints names) to UTF-16; characters of the basic plane only.
+std::u16string Utf8ToUtf16(const std::string& text);
 std::string ReadFile(const std::string& path);
 
 // Points the error log at a file of its own for the lifetime of the object.

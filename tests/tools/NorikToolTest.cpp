@@ -43,15 +43,8 @@ protected:
         for (const std::string& a : arguments) command += " " + Quote(a);
         const std::string errPath = s_dir->file("stderr.txt");
         command += " 2>" + Quote(errPath);
-        Result result;
-        std::FILE* pipe = ::popen(command.c_str(), "r");
-        if (pipe == nullptr) return result;
-        char buffer[65536];
-        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, got);
-        const int status = ::pclose(pipe);
-        result.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.err = NorikTest::ReadFile(errPath);
-        return result;
+        const NorikTest::CommandResult run = NorikTest::RunShell(command);
+        return Result{run.status, run.output, NorikTest::ReadFile(errPath)};
     }
     static Result OnBase(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), {"--base", Base()});
