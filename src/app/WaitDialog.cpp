@@ -1,0 +1,69 @@
+#include "app/WaitDialog.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QScreen>
+
+#include "app/PictureEx.h"
+
+namespace Norik {
+
+namespace {
+
+const QString& WaitText() {
+    static const QString text = QStringLiteral("Подождите, идёт загрузка документа ...");
+    return text;
+}
+
+}  // namespace
+
+CWaitDialog::CWaitDialog(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
+    setWindowModality(Qt::ApplicationModal);
+    // A frameless window still has a name: the one a screen reader announces when it appears.
+    setWindowTitle(WaitText());
+    setAccessibleName(WaitText());
+
+    // Without a caption the window would melt into the one below it; a raised panel edges it.
+    auto* panel = new QFrame(this);
+    panel->setFrameShape(QFrame::Panel);
+    panel->setFrameShadow(QFrame::Raised);
+    panel->setLineWidth(2);
+    auto* outer = new QHBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(panel);
+
+    m_picture = new CPictureEx(panel);
+    m_picture->setAccessibleName(QStringLiteral("Анимация загрузки"));
+    m_text = new QLabel(WaitText(), panel);
+    m_text->setWordWrap(true);
+    auto* row = new QHBoxLayout(panel);
+    row->setContentsMargins(14, 6, 14, 6);
+    row->setSpacing(14);
+    row->addWidget(m_picture, 0, Qt::AlignCenter);
+    row->addWidget(m_text, 1);
+}
+
+void CWaitDialog::Start() {
+    if (isVisible()) return;
+    if (!m_loaded) m_loaded = m_picture->Load(QStringLiteral(":/wait/wait.gif"));
+    if (m_loaded) m_picture->Draw();
+    // 350 x 80 unless the fonts of this desktop need more room for the words.
+    QSize size = QSize(kWidth, kHeight).expandedTo(minimumSizeHint());
+    resize(size);
+    QScreen* screen = parentWidget() ? parentWidget()->screen() : this->screen();
+    if (screen) move(screen->geometry().center() - QPoint(size.width() / 2, size.height() / 2));
+    show();
+    raise();
+}
+
+void CWaitDialog::Stop() {
+    m_picture->Stop();
+    hide();
+}
+
+void CWaitDialog::closeEvent(QCloseEvent* event) { event->ignore(); }
+
+}  // namespace Norik

@@ -1,0 +1,46 @@
+// The wait window shown while a document text opens: an animation and the words
+// "Подождите, идёт загрузка документа ...", no caption, 350 x 80 pixels centred on the screen.
+//
+// Start shows it and returns at once: the document is decoded on a worker thread meanwhile and the
+// user-interface thread keeps running its event loop, which plays the animation. While it shows,
+// the other windows of the program take no input (it is application-modal), so the user cannot
+// start a second opening or close the window the text is opening in. Stop stops the animation and
+// hides it; the object can be started again. Start and Stop come in pairs. When the animation
+// cannot be loaded the window shows without it. User-interface thread only.
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+
+namespace Norik {
+
+class CPictureEx;
+
+class CWaitDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kWidth = 350;
+    static constexpr int kHeight = 80;
+
+    explicit CWaitDialog(QWidget* parent);
+
+    void Start();
+    void Stop();
+
+    CPictureEx* Picture() const { return m_picture; }
+
+protected:
+    // Esc and the window manager's close do not take the window away: the opening goes on
+    // whether it shows or not, and only Stop ends it.
+    void reject() override {}
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    CPictureEx* m_picture = nullptr;
+    QLabel* m_text = nullptr;
+    bool m_loaded = false;
+};
+
+}  // namespace Norik
