@@ -20,6 +20,7 @@ bool FitsBounds(QSize size) {
 }  // namespace
 
 CPictureEx::CPictureEx(QWidget* parent) : QWidget(parent) {
+    m_timer.setParent(this);
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &CPictureEx::ShowNextFrame);
 }

@@ -37,7 +37,10 @@ CSplashWnd::CSplashWnd(QWidget* parent, QPixmap picture)
     }
     if (area.isValid()) move(area.center() - QPoint(size.width() / 2, size.height() / 2));
 
+    m_closeTimer.setParent(this);
     m_closeTimer.setSingleShot(true);
+    // A coarse timer may fire a little early; the window stays its full two seconds.
+    m_closeTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_closeTimer, &QTimer::timeout, this, [this] {
         QPointer<QWidget> owner = parentWidget();
         close();

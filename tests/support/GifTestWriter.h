@@ -78,7 +78,7 @@ private:
         std::string data;
         unsigned long long buffer = 0;
         int filled = 0;
-        auto emit = [&](unsigned code) {
+        auto put = [&](unsigned code) {
             buffer |= static_cast<unsigned long long>(code) << filled;
             filled += 9;
             while (filled >= 8) {
@@ -88,10 +88,10 @@ private:
             }
         };
         for (std::size_t i = 0; i < pixels.size(); ++i) {
-            if (i % 254 == 0) emit(kClear);
-            emit(pixels[i]);
+            if (i % 254 == 0) put(kClear);
+            put(pixels[i]);
         }
-        emit(kEnd);
+        put(kEnd);
         if (filled > 0) data.push_back(static_cast<char>(buffer & 0xFF));
         out.push_back(8);
         for (std::size_t at = 0; at < data.size(); at += 255) {
