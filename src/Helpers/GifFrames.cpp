@@ -19,9 +19,7 @@ unsigned Byte(std::string_view data, std::size_t at) { return static_cast<unsign
 int Word(std::string_view data, std::size_t at) { return static_cast<int>(Byte(data, at) | (Byte(data, at + 1) << 8)); }
 
 // Size in bytes of a colour table announced by a packed byte (bit 7 set, bits 0-2 the size).
-std::size_t ColourTableSize(unsigned packed) {
-    return (packed & 0x80) ? 3u * (std::size_t{2} << (packed & 0x07)) : 0;
-}
+std::size_t ColourTableSize(unsigned packed) { return (packed & 0x80) ? 3u * (std::size_t{2} << (packed & 0x07)) : 0; }
 
 // Skips a chain of sub-blocks starting at `at`; the offset just past its zero length, or nothing
 // when the chain runs past the end of the data.

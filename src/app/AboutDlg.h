@@ -1,7 +1,8 @@
 // The about box "О программе": a picture with the base's display name beside it (the text
 // resource IDS_BASE_NAME), below them the copyright line and, on the next line, the program's
 // description and version (the build's constants, generated/Version.h), and the default button
-// "Да" that closes it. The two texts are the labels named "baseName" and "versionText". Shown modally over the main window. User-interface thread only.
+// "Да" that closes it. The two texts are the labels named "baseName" and "versionText". Shown modally over the main
+// window. User-interface thread only.
 #pragma once
 
 #include <QDialog>

@@ -71,8 +71,8 @@ bool CPictureEx::Load(const QByteArray& bytes) {
         QRect rect = QRect(image.left, image.top, image.width, image.height).intersected(screenRect);
         if (rect.isEmpty()) continue;
         std::string single = SingleImageGif(data, gif, i);
-        QImage decoded = QImage::fromData(reinterpret_cast<const uchar*>(single.data()),
-                                          static_cast<int>(single.size()), "GIF");
+        QImage decoded =
+            QImage::fromData(reinterpret_cast<const uchar*>(single.data()), static_cast<int>(single.size()), "GIF");
         if (decoded.isNull()) continue;
         Frame frame;
         frame.rect = rect;

@@ -19,8 +19,7 @@ const QString& WaitText() {
 
 }  // namespace
 
-CWaitDialog::CWaitDialog(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
+CWaitDialog::CWaitDialog(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
     setWindowModality(Qt::ApplicationModal);
     // A frameless window still has a name: the one a screen reader announces when it appears.
     setWindowTitle(WaitText());

@@ -1,8 +1,7 @@
-#include "Helpers/GifFrames.h"
-
 #include <gtest/gtest.h>
 
 #include "GifTestWriter.h"
+#include "Helpers/GifFrames.h"
 
 using namespace Norik;
 using NorikTest::TestGifFrame;
@@ -15,7 +14,12 @@ const std::vector<std::uint32_t> kPalette = {0xFFFFFF, 0xFF0000, 0x00FF00, 0x000
 // Three frames: full screen, a corner with disposal 2 behind a comment, a corner with no control.
 std::string ThreeFrames() {
     TestGifFrame full{.width = 8, .height = 6, .delay = 7, .disposal = 1};
-    TestGifFrame corner{.left = 2, .top = 3, .width = 4, .height = 2, .delay = 3, .disposal = 2,
+    TestGifFrame corner{.left = 2,
+                        .top = 3,
+                        .width = 4,
+                        .height = 2,
+                        .delay = 3,
+                        .disposal = 2,
                         .before = std::string("\x21\xFE\x02hi\x00", 6)};
     TestGifFrame bare{.left = 1, .top = 1, .width = 2, .height = 2, .control = false};
     return TestGifWriter::Write(8, 6, kPalette, {full, corner, bare});
@@ -76,8 +80,8 @@ TEST(GifWalk, ShortDelaysPlayAtOneHundredMilliseconds) {
         int delay;
         int ms;
     };
-    for (Case c : {Case{true, 0, 100}, Case{true, 4, 100}, Case{true, 5, 50}, Case{true, 10, 100},
-                   Case{true, 25, 250}, Case{false, 0, 100}}) {
+    for (Case c : {Case{true, 0, 100}, Case{true, 4, 100}, Case{true, 5, 50}, Case{true, 10, 100}, Case{true, 25, 250},
+                   Case{false, 0, 100}}) {
         GifImage image;
         image.hasControl = c.control;
         image.delay = c.delay;

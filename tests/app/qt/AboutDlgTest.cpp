@@ -1,5 +1,3 @@
-#include "app/AboutDlg.h"
-
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -7,6 +5,7 @@
 #include <QTest>
 
 #include "Version.h"
+#include "app/AboutDlg.h"
 
 using namespace Norik;
 
@@ -18,8 +17,9 @@ TEST(AboutDlg, ShowsTheVersionAndTheBaseName) {
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("О программе"));
     auto* version = dialog.findChild<QLabel*>(QStringLiteral("versionText"));
     ASSERT_NE(version, nullptr);
-    EXPECT_EQ(version->text(), QString::fromUtf8(Version::kCopyright) + "\n" + QString::fromUtf8(Version::kDescription) +
-                                   " " + QString::fromUtf8(Version::kVersion));
+    EXPECT_EQ(version->text(), QString::fromUtf8(Version::kCopyright) + "\n" +
+                                   QString::fromUtf8(Version::kDescription) + " " +
+                                   QString::fromUtf8(Version::kVersion));
     auto* baseName = dialog.findChild<QLabel*>(QStringLiteral("baseName"));
     ASSERT_NE(baseName, nullptr);
     EXPECT_EQ(baseName->text(), QStringLiteral("База документов"));

@@ -18,9 +18,8 @@ using namespace Norik;
 namespace {
 
 TEST(Resources, EveryPictureTheShellAsksForIsBundled) {
-    for (const char* name : {"save", "print-preview", "print", "copy-to-word", "back", "classifier",
-                             "attribute-search", "find", "sort-date", "sort-title", "sort-number", "sort-type",
-                             "information", "help"}) {
+    for (const char* name : {"save", "print-preview", "print", "copy-to-word", "back", "classifier", "attribute-search",
+                             "find", "sort-date", "sort-title", "sort-number", "sort-type", "information", "help"}) {
         QImage icon(QStringLiteral(":/toolbar/%1.png").arg(QLatin1String(name)));
         EXPECT_EQ(icon.size(), QSize(24, 24)) << name;
     }
@@ -46,7 +45,8 @@ TEST(Help, EveryLinkOfTheGuideLeadsSomewhere) {
             const QString target = match.next().captured(1);
             if (target.startsWith(QLatin1String("http"))) continue;
             const QUrl resolved = QUrl(QStringLiteral("qrc") + page).resolved(QUrl(target));
-            EXPECT_TRUE(QFile::exists(QLatin1Char(':') + resolved.path())) << page.toStdString() << " -> " << target.toStdString();
+            EXPECT_TRUE(QFile::exists(QLatin1Char(':') + resolved.path()))
+                << page.toStdString() << " -> " << target.toStdString();
         }
     }
     EXPECT_GE(pages, 8);

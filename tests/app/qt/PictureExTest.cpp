@@ -1,10 +1,9 @@
-#include "app/PictureEx.h"
-
 #include <gtest/gtest.h>
 
 #include <QTimer>
 
 #include "GifTestWriter.h"
+#include "app/PictureEx.h"
 
 using namespace Norik;
 using NorikTest::TestGifFrame;
@@ -50,7 +49,13 @@ TEST(PictureEx, AppliesDisposalsAsTheFramesAdvance) {
     std::vector<TestGifFrame> frames = {
         {.width = 2, .height = 2, .pixels = Filled(4, kRed), .delay = 2},
         {.width = 1, .height = 2, .pixels = Filled(2, kBlue), .delay = 5, .disposal = 2},
-        {.left = 1, .width = 1, .height = 2, .pixels = {kGreen, kWhite}, .delay = 30, .disposal = 3, .transparent = kWhite},
+        {.left = 1,
+         .width = 1,
+         .height = 2,
+         .pixels = {kGreen, kWhite},
+         .delay = 30,
+         .disposal = 3,
+         .transparent = kWhite},
         {.left = 1, .top = 1, .width = 1, .height = 1, .pixels = {kBlue}, .control = false},
     };
     CPictureEx picture;
@@ -92,7 +97,8 @@ TEST(PictureEx, AppliesDisposalsAsTheFramesAdvance) {
 }
 
 TEST(PictureEx, LeavesOutFramesThatDoNotDecode) {
-    std::string gif = TestGifWriter::Write(2, 2, kPalette, {{.pixels = {kRed}}, {.pixels = {kGreen}}, {.pixels = {kBlue}}});
+    std::string gif =
+        TestGifWriter::Write(2, 2, kPalette, {{.pixels = {kRed}}, {.pixels = {kGreen}}, {.pixels = {kBlue}}});
     // Spoil the second image's data while its block structure stays whole: its minimum code size
     // byte (after the 10-byte descriptor) becomes 15, which no GIF may have.
     auto firstImage = gif.find(',');

@@ -1,10 +1,10 @@
-#include "app/SplashWnd.h"
-
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QTest>
+
+#include "app/SplashWnd.h"
 
 using namespace Norik;
 

@@ -1,5 +1,3 @@
-#include "app/WaitDialog.h"
-
 #include <gtest/gtest.h>
 
 #include <QAccessible>
@@ -8,6 +6,7 @@
 #include <QTest>
 
 #include "app/PictureEx.h"
+#include "app/WaitDialog.h"
 
 using namespace Norik;
 
