@@ -37,10 +37,9 @@ CWaitDialog::CWaitDialog(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Fra
     m_picture = new CPictureEx(panel);
     m_picture->setAccessibleName(QStringLiteral("Анимация загрузки"));
     m_text = new QLabel(WaitText(), panel);
-    m_text->setWordWrap(true);
     auto* row = new QHBoxLayout(panel);
-    row->setContentsMargins(14, 6, 14, 6);
-    row->setSpacing(14);
+    row->setContentsMargins(12, 6, 12, 6);
+    row->setSpacing(10);
     row->addWidget(m_picture, 0, Qt::AlignCenter);
     row->addWidget(m_text, 1);
 }
