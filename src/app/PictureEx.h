@@ -13,8 +13,9 @@
 // Frames are composed on an off-screen image that painting copies. Everything runs on the
 // user-interface thread (the timer is part of its event loop), so a frame is never copied while
 // it is being drawn. Outside bytes: pictures larger than kMaxSide on a side are refused, and
-// decoding stops once the frames decoded so far cover kMaxDecodedPixels, so a hostile file
-// cannot make the control allocate without bound.
+// decoding stops, keeping the frames decoded so far, once kMaxDecodedPixels were decoded (every
+// frame decodes to a picture of the whole screen), so a hostile file can make the control neither
+// allocate nor work without bound.
 #pragma once
 
 #include <QByteArray>
@@ -32,7 +33,7 @@ class CPictureEx : public QWidget {
 
 public:
     static constexpr int kMaxSide = 2048;
-    static constexpr qint64 kMaxDecodedPixels = qint64{64} * 1024 * 1024;
+    static constexpr qint64 kMaxDecodedPixels = qint64{16} * 1024 * 1024;
 
     explicit CPictureEx(QWidget* parent = nullptr);
     ~CPictureEx() override;
