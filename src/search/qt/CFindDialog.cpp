@@ -126,11 +126,11 @@ void CFindDialog::CreateControls() {
 
     // Places in dialog units; the frames and labels are not in the tab order, the rest are in it.
     m_places = {
-        {fieldsFrame, 2, 45, 205, 76},
+        {fieldsFrame, 2, 47, 205, 74},
         {choicesFrame, 2, 128, 205, 64},
         {label("&Раздел законодательства", m_section), 5, 2, 199, 8},
         {m_section, 5, 11, 199, 12},
-        {label("&Тип", m_type), 5, 23, 199, 8},
+        {label("&Тип", m_type), 5, 24, 199, 8},
         {m_type, 5, 32, 199, 12},
         {label("&Номер", m_number), 7, 55, 32, 8},
         {m_number, 41, 53, 163, 12},
