@@ -36,34 +36,20 @@ QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 //   6 "Т-1"    Указ,              section 3,       in force
 NorikTest::MemorySource DialogSource() {
     NorikTest::MemorySource source;
-    const int date = (2004 - 1900) * 372 + 6 * 31;
-    source.tables["descript.ttx"] = "1\n" + std::to_string(date + 40) + "\n";
+    source.tables["descript.ttx"] = "1\n38000\n";
     source.tables["class.ttx"] = W("4\n1 0 0 0Налоги\n2 1 1 0Федеральные налоги\n3 0 1 0 Труд \n4 0 1 0Земля\n");
     source.tables["typelist.ttx"] = W("Федеральный закон\nУказ\nПисьмо\nПостановление\nЗакон\n");
-    struct Row {
-        int number, section;
-        const char *type, *title, *numberText;
-        int inForce;
-    };
-    const Row rows[] = {
-        {1, 2, "Федеральный закон", "О налоге на прибыль", "117-ФЗ", 1},
-        {2, 2, "Письмо", "О земельном налоге", "12-05", 0},
-        {2, 4, "Письмо", "О земельном налоге", "12-05", 0},
-        {3, 3, "Указ", "Об охране труда", "123", 1},
-        {4, 4, "Постановление", "О земельных участках", "45", 1},
-        {5, 4, "Закон", "О земле", "7", 0},
-        {6, 3, "Указ", "Об отпуске", "Т-1", 1},
-    };
-    std::string items = "7\n";
-    for (const Row& row : rows) {
-        items += std::to_string(row.number) + " " + std::to_string(row.section) + " " + std::to_string(date) + " " +
-                 row.type + "|" + row.title + "|" + row.numberText + "|" + std::to_string(date) + "|" +
-                 std::to_string(row.inForce) + "|1\n";
-        char name[16];
-        std::snprintf(name, sizeof name, "%06d.rtf", row.number);
-        source.texts[name] = NorikTest::Rtf(row.title);
-    }
-    source.tables["Items.ttx"] = W(items);
+    source.tables["Items.ttx"] =
+        W("7\n"
+          "1 2 38000 Федеральный закон|О налоге на прибыль|117-ФЗ|38000|1|1\n"
+          "2 2 38000 Письмо|О земельном налоге|12-05|38000|0|1\n"
+          "2 4 38000 Письмо|О земельном налоге|12-05|38000|0|1\n"
+          "3 3 38000 Указ|Об охране труда|123|38000|1|1\n"
+          "4 4 38000 Постановление|О земельных участках|45|38000|1|1\n"
+          "5 4 38000 Закон|О земле|7|38000|0|1\n"
+          "6 3 38000 Указ|Об отпуске|Т-1|38000|1|1\n");
+    for (const char* name : {"000001.rtf", "000002.rtf", "000003.rtf", "000004.rtf", "000005.rtf", "000006.rtf"})
+        source.texts[name] = NorikTest::Rtf("Текст документа");
     return source;
 }
 
@@ -92,10 +78,9 @@ protected:
         Norik::ConfigureFolders(Norik::FolderSettings{});
     }
 
-    CFindDialog& Open(const std::vector<std::int16_t>* listNumbers = nullptr) {
+    void Open(const std::vector<std::int16_t>* listNumbers = nullptr) {
         m_dialog = std::make_unique<CFindDialog>(m_request, listNumbers, m_port);
         m_dialog->show();
-        return *m_dialog;
     }
     template <class Widget>
     Widget* Field(const char* name) {
@@ -109,8 +94,26 @@ protected:
             QTest::sendKeyEvent(QTest::Click, widget, Qt::Key(c.toUpper().unicode()), QString(c), {});
     }
     void Click(const char* button) { QTest::mouseClick(Field<QPushButton>(button), Qt::LeftButton); }
-    static std::string Shown(CAutoComboBox* field) { return field->lineEdit()->text().toStdString(); }
-    static std::string Selected(CAutoComboBox* field) { return field->lineEdit()->selectedText().toStdString(); }
+    // The text of a completing field with its selected part in brackets: "П[исьмо]".
+    static std::string Shown(CAutoComboBox* field) {
+        const QLineEdit* edit = field->lineEdit();
+        QString text = edit->text();
+        if (edit->hasSelectedText())
+            text.insert(edit->selectionEnd(), QLatin1Char(']')).insert(edit->selectionStart(), QLatin1Char('['));
+        return text.toStdString();
+    }
+    // Every field: "section|type|number|title|text|words|status|area".
+    std::string Fields() {
+        const QString fields[] = {Field<QComboBox>("section")->currentText(),
+                                  Field<CAutoComboBox>("type")->currentText(),
+                                  Field<CAutoComboBox>("number")->currentText(),
+                                  Field<QLineEdit>("title")->text(),
+                                  Field<QLineEdit>("text")->text(),
+                                  Field<QRadioButton>("allWords")->isChecked() ? Q("all") : Q("any"),
+                                  QString::number(Field<QComboBox>("status")->currentIndex()),
+                                  QString::number(Field<QComboBox>("area")->currentIndex())};
+        return QStringList(std::begin(fields), std::end(fields)).join(QLatin1Char('|')).toStdString();
+    }
     std::vector<std::string> MessageTexts() const {
         std::vector<std::string> texts;
         for (const auto& message : m_port.messages) texts.push_back(Norik::Cp1251ToUtf8(message.text));
@@ -133,21 +136,18 @@ TEST_F(FindDialogTest, TypeFieldCompletesToTheFirstTypeIgnoringCase) {
     Type(type, "а");  // no type begins with А
     EXPECT_EQ(Shown(type), "");
     Type(type, "п");
-    EXPECT_EQ(Shown(type), "Письмо");
-    EXPECT_EQ(Selected(type), "исьмо");
+    EXPECT_EQ(Shown(type), "П[исьмо]");
     // Backspace takes the completed tail; the same entry completes again from what is left.
     QTest::keyClick(type, Qt::Key_Backspace);
     EXPECT_EQ(Shown(type), "П");
     Type(type, "и");
-    EXPECT_EQ(Shown(type), "Письмо");
-    EXPECT_EQ(Selected(type), "сьмо");
+    EXPECT_EQ(Shown(type), "Пи[сьмо]");
     Type(type, "х");
-    EXPECT_EQ(Shown(type), "Письмо");
+    EXPECT_EQ(Shown(type), "Пи[сьмо]");
     QTest::keyClick(type, Qt::Key_Backspace);
     QTest::keyClick(type, Qt::Key_Backspace);
     Type(type, "О");
-    EXPECT_EQ(Shown(type), "Постановление");
-    EXPECT_EQ(Selected(type), "становление");
+    EXPECT_EQ(Shown(type), "По[становление]");
 }
 
 TEST_F(FindDialogTest, NumberFieldTakesAStarAfterItsDigitsAndEnterSearches) {
@@ -157,14 +157,10 @@ TEST_F(FindDialogTest, NumberFieldTakesAStarAfterItsDigitsAndEnterSearches) {
     Type(number, "*");
     EXPECT_EQ(Shown(number), "");
     Type(number, "1");
-    EXPECT_EQ(Shown(number), "117-ФЗ");
-    EXPECT_EQ(Selected(number), "17-ФЗ");
+    EXPECT_EQ(Shown(number), "1[17-ФЗ]");
     Type(number, "2");
-    EXPECT_EQ(Shown(number), "12-05");
-    EXPECT_EQ(Selected(number), "-05");
-    Type(number, "*3");
-    EXPECT_EQ(Shown(number), "12*");
-    Type(number, "т");  // not at the start of the field: "12*т" begins nothing
+    EXPECT_EQ(Shown(number), "12[-05]");
+    Type(number, "*3т");  // after the star nothing begins an entry
     EXPECT_EQ(Shown(number), "12*");
 
     QTest::keyClick(number, Qt::Key_Return);
@@ -243,24 +239,9 @@ TEST_F(FindDialogTest, ClearShowsTheDefaultsAndLeavesTheRequest) {
     const ShowData::SearchRequest stored = m_request;
     const std::vector<std::int16_t> list{4, 5};
     Open(&list);
-    EXPECT_EQ(Field<QComboBox>("section")->currentText(), Q("Земля"));
-    EXPECT_EQ(Shown(Field<CAutoComboBox>("type")), "Указ");
-    EXPECT_EQ(Shown(Field<CAutoComboBox>("number")), "12*");
-    EXPECT_EQ(Field<QLineEdit>("title")->text(), Q("земле"));
-    EXPECT_EQ(Field<QLineEdit>("text")->text(), Q("участках"));
-    EXPECT_EQ(Field<QComboBox>("status")->currentIndex(), 2);
-    EXPECT_TRUE(Field<QRadioButton>("anyWord")->isChecked());
-    EXPECT_EQ(Field<QComboBox>("area")->currentIndex(), 1);
-
+    EXPECT_EQ(Fields(), "Земля|Указ|12*|земле|участках|any|2|1");
     Click("clear");
-    EXPECT_EQ(Field<QComboBox>("section")->currentIndex(), 0);
-    EXPECT_EQ(Shown(Field<CAutoComboBox>("type")), "");
-    EXPECT_EQ(Shown(Field<CAutoComboBox>("number")), "");
-    EXPECT_TRUE(Field<QLineEdit>("title")->text().isEmpty());
-    EXPECT_TRUE(Field<QLineEdit>("text")->text().isEmpty());
-    EXPECT_TRUE(Field<QRadioButton>("allWords")->isChecked());
-    EXPECT_EQ(Field<QComboBox>("status")->currentIndex(), 0);
-    EXPECT_EQ(Field<QComboBox>("area")->currentIndex(), 0);
+    EXPECT_EQ(Fields(), "Все разделы|||||all|0|0");
     EXPECT_EQ(m_request, stored);
 }
 
@@ -280,11 +261,7 @@ TEST_F(FindDialogTest, ReopeningShowsWhatTheLastFindWrote) {
     m_dialog->reject();
 
     Open();
-    EXPECT_EQ(Field<QComboBox>("section")->currentText(), Q("Земля"));
-    EXPECT_EQ(Shown(Field<CAutoComboBox>("type")), "");
-    EXPECT_EQ(Shown(Field<CAutoComboBox>("number")), "12");
-    EXPECT_EQ(Field<QComboBox>("status")->currentIndex(), 2);
-    EXPECT_TRUE(Field<QRadioButton>("anyWord")->isChecked());
+    EXPECT_EQ(Fields(), "Земля||12|||any|2|0");
 }
 
 TEST_F(FindDialogTest, KeyboardAndScreenReaderReachEveryField) {
