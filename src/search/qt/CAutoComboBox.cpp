@@ -97,7 +97,8 @@ bool CAutoComboBox::Complete(const QKeyEvent& event) {
     const QString typed = event.text();
     if (event.key() == Qt::Key_Backspace || typed.isEmpty()) return false;
     if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
-    if (typed.size() != 1 || typed[0].unicode() < 0x20 || typed[0].unicode() == 0x7F) return false;
+    if (typed[0].unicode() < 0x20 || typed[0].unicode() == 0x7F) return false;  // Enter, Tab, Esc and the like
+    if (typed.size() != 1) return true;  // more than one character, or one outside the basic plane
 
     QLineEdit& edit = *lineEdit();
     const QString text = edit.text();

@@ -231,7 +231,7 @@ void CFindDialog::ShowRequest(const ShowData::SearchRequest& request) {
 
     m_number->setCurrentIndex(-1);
     m_number->SetText({});
-    m_number->SelectPrefix(request.numberText);
+    if (!request.numberText.empty()) m_number->SelectPrefix(request.numberText);
     m_number->SetText(request.numberText);
 
     m_status->setCurrentIndex(StatusIndex(request.inForce));
