@@ -31,6 +31,48 @@ unsigned char UnicodeToCp1251(char32_t code) {
 
 char32_t Cp1251ToUnicode(unsigned char byte) { return byte < 0x80 ? byte : kCp1251HighHalf[byte - 0x80]; }
 
+namespace {
+
+struct UpperTable {
+    unsigned char upper[256];
+    constexpr UpperTable() : upper{} {
+        for (int b = 0; b < 256; ++b) upper[b] = static_cast<unsigned char>(b);
+        for (int b = 'a'; b <= 'z'; ++b) upper[b] = static_cast<unsigned char>(b - 0x20);
+        for (int b = 0xE0; b <= 0xFF; ++b) upper[b] = static_cast<unsigned char>(b - 0x20);
+        // The letters outside the two contiguous alphabets pair up irregularly: small -> capital.
+        constexpr unsigned char pairs[][2] = {
+            {0x90, 0x80},  // ђ Ђ
+            {0x83, 0x81},  // ѓ Ѓ
+            {0x9A, 0x8A},  // љ Љ
+            {0x9C, 0x8C},  // њ Њ
+            {0x9D, 0x8D},  // ќ Ќ
+            {0x9E, 0x8E},  // ћ Ћ
+            {0x9F, 0x8F},  // џ Џ
+            {0xA2, 0xA1},  // ў Ў
+            {0xBC, 0xA3},  // ј Ј
+            {0xB4, 0xA5},  // ґ Ґ
+            {0xB8, 0xA8},  // ё Ё
+            {0xBA, 0xAA},  // є Є
+            {0xBF, 0xAF},  // ї Ї
+            {0xB3, 0xB2},  // і І
+            {0xBE, 0xBD},  // ѕ Ѕ
+        };
+        for (const auto& pair : pairs) upper[pair[0]] = pair[1];
+    }
+};
+
+constexpr UpperTable kUpper;
+
+}  // namespace
+
+unsigned char UpperCp1251(unsigned char byte) { return kUpper.upper[byte]; }
+
+std::string UpperCp1251(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(kUpper.upper[static_cast<unsigned char>(c)]);
+    return out;
+}
+
 std::string Cp1251ToUtf8(std::string_view text) {
     std::string out;
     out.reserve(text.size() * 2);

@@ -43,4 +43,10 @@ void AppendUtf8AsCp1251(std::string& out, std::string_view text);
 // The Unicode code point of one Windows-1251 byte.
 char32_t Cp1251ToUnicode(unsigned char byte);
 
+// Upper case of one Windows-1251 byte: Latin a-z, Russian а-я and ё, and the other Cyrillic small
+// letters of the code page (ђ ѓ љ њ ќ ћ џ ў ј ґ є і ї ѕ); every other byte is returned as it is.
+unsigned char UpperCp1251(unsigned char byte);
+// The same for every byte of text. Comparing upper cases is how texts compare ignoring case.
+std::string UpperCp1251(std::string_view text);
+
 }  // namespace Norik

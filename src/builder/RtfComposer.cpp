@@ -567,17 +567,6 @@ std::string RtfEscape(std::string_view text) {
     return out;
 }
 
-std::string UpperCp1251(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0xE0) c = static_cast<char>(byte - 0x20);
-        else if (byte == 0xB8) c = static_cast<char>(0xA8);
-        else if (byte >= 'a' && byte <= 'z') c = static_cast<char>(byte - 0x20);
-    }
-    return out;
-}
-
 std::string MakeSamplePng(int width, int height, std::uint64_t seed) {
     SampleRandom random(seed, 0x504E47);
     const int r0 = random.Between(40, 200), g0 = random.Between(40, 200), b0 = random.Between(40, 200);

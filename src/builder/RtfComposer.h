@@ -31,9 +31,6 @@ std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<S
 // Text as RTF: "\", "{" and "}" escaped, bytes from 0x80 on as \'hh (lower-case hex).
 std::string RtfEscape(std::string_view text);
 
-// Upper case of Windows-1251 text (Cyrillic and Latin letters).
-std::string UpperCp1251(std::string_view text);
-
 // A small PNG picture (width x height, 8-bit RGB), deterministic for its seed.
 std::string MakeSamplePng(int width, int height, std::uint64_t seed);
 
