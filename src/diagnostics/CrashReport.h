@@ -84,9 +84,10 @@ FileVersion FileVersionOf(const char* modulePath);
 // jump to a bad address, code without unwind tables) the chain of saved frame pointers is
 // followed from frame instead, while each frame is aligned, lies above the one before and can be
 // read. The frame column shows the frame's canonical address (the stack pointer before the call)
-// for unwound frames and the frame pointer for followed ones. Symbols are the exported names
-// dladdr knows, demangled; an executable shows its own names only when linked with
-// --export-dynamic (CMake's ENABLE_EXPORTS). Returns the length written. Async-signal-safe.
+// for unwound frames and the frame pointer for followed ones. A symbol is the exported name dladdr
+// knows, else the name in the module file's own symbol table (functions local to a file, cold
+// parts) when the file is not stripped and is still the build that was loaded; demangled, cut to
+// 168 characters. Returns the length written. Async-signal-safe; any thread may call it.
 std::size_t WalkCallStack(std::uintptr_t address, std::uintptr_t frame, char* buffer, std::size_t capacity);
 
 // The signal handler itself (an sa_sigaction). Writes the report, starts the message helper and
