@@ -37,35 +37,16 @@ struct Code {
     const char* text;
 };
 
+// clang-format off
 constexpr Code kBuiltinTypes[] = {
-    {"v", "void"},
-    {"w", "wchar_t"},
-    {"b", "bool"},
-    {"c", "char"},
-    {"a", "signed char"},
-    {"h", "unsigned char"},
-    {"s", "short"},
-    {"t", "unsigned short"},
-    {"i", "int"},
-    {"j", "unsigned int"},
-    {"l", "long"},
-    {"m", "unsigned long"},
-    {"x", "long long"},
-    {"y", "unsigned long long"},
-    {"n", "__int128"},
-    {"o", "unsigned __int128"},
-    {"f", "float"},
-    {"d", "double"},
-    {"e", "long double"},
-    {"g", "__float128"},
-    {"z", "..."},
-    {"Dn", "decltype(nullptr)"},
-    {"Di", "char32_t"},
-    {"Ds", "char16_t"},
-    {"Du", "char8_t"},
-    {"Da", "auto"},
-    {"Dc", "decltype(auto)"},
+    {"v", "void"}, {"w", "wchar_t"}, {"b", "bool"}, {"c", "char"}, {"a", "signed char"}, {"h", "unsigned char"},
+    {"s", "short"}, {"t", "unsigned short"}, {"i", "int"}, {"j", "unsigned int"}, {"l", "long"},
+    {"m", "unsigned long"}, {"x", "long long"}, {"y", "unsigned long long"}, {"n", "__int128"},
+    {"o", "unsigned __int128"}, {"f", "float"}, {"d", "double"}, {"e", "long double"}, {"g", "__float128"},
+    {"z", "..."}, {"Dn", "decltype(nullptr)"}, {"Di", "char32_t"}, {"Ds", "char16_t"}, {"Du", "char8_t"},
+    {"Da", "auto"}, {"Dc", "decltype(auto)"},
 };
+// clang-format on
 
 constexpr Code kOperators[] = {
     {"nw", "new"},      {"na", "new[]"}, {"dl", "delete"}, {"da", "delete[]"}, {"ps", "+"},   {"ng", "-"},

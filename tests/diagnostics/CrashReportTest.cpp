@@ -48,6 +48,13 @@ __attribute__((noinline)) void JumpToBadAddressWithBadStack() {
 #endif
 }
 
+// Document texts are read on worker threads: a fault there is reported as well, without the
+// alternate stack of the thread that installed.
+__attribute__((noinline)) void WriteOnAWorkerThread() {
+    std::thread worker(WriteToAddress16);
+    worker.join();
+}
+
 int Recurse(int depth);
 int (*volatile g_recurse)(int) = Recurse;
 __attribute__((noinline)) int Recurse(int depth) {
@@ -202,6 +209,8 @@ const CrashCase kCrashCases[] = {
      "0xc0000005 ACCESS_VIOLATION (read from 0x00000010)\nFault Address: 0x00000010", "CrashTest::RunCrashing"},
     {"BadAddressAndStack", CrashTest::JumpToBadAddressWithBadStack, SIGSEGV,
      "0xc0000005 ACCESS_VIOLATION (read from 0x00000010)\nFault Address: 0x00000010", nullptr},
+    {"WorkerThread", CrashTest::WriteOnAWorkerThread, SIGSEGV, "0xc0000005 ACCESS_VIOLATION (write to 0x00000010)",
+     "CrashTest::WriteToAddress16"},
     {"LocalFunction", WriteInALocalFunction, SIGSEGV, "0xc0000005 ACCESS_VIOLATION (write to 0x00000010)",
      "(anonymous namespace)::WriteInALocalFunction"},
     // The handler runs on its own stack; the walk is cut at whole lines.
