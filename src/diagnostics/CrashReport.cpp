@@ -369,8 +369,8 @@ bool IsLoadedBuild(int fd, const ModuleHit& module) {
 // functions dladdr cannot name: those local to a source file and the cold parts the compiler
 // splits off. Nothing when the file has no symbol table (stripped) or is no longer the build that
 // was loaded.
-bool SymbolFromFile(const ModuleHit& module, const char* path, std::uintptr_t address, char* raw,
-                    std::size_t capacity) {
+bool SymbolFromFile(const ModuleHit& module, const char* path, std::uintptr_t address, char* raw, std::size_t capacity,
+                    ElfW(Sym) * chunk, std::uint64_t chunkCount) {
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     bool named = false;
@@ -390,9 +390,8 @@ bool SymbolFromFile(const ModuleHit& module, const char* path, std::uintptr_t ad
         const std::uintptr_t linkAddress = address - module.bias;
         const std::uint64_t count = symbols.sh_size / sizeof(ElfW(Sym));
         std::uint64_t bestName = 0;
-        ElfW(Sym) chunk[128];
         for (std::uint64_t first = 0; first < count;) {
-            const std::uint64_t n = count - first < 128 ? count - first : 128;
+            const std::uint64_t n = count - first < chunkCount ? count - first : chunkCount;
             if (!ReadAt(fd, chunk, n * sizeof(ElfW(Sym)), symbols.sh_offset + first * sizeof(ElfW(Sym)))) break;
             for (std::uint64_t i = 0; i < n; ++i) {
                 const ElfW(Sym)& symbol = chunk[i];
@@ -416,7 +415,37 @@ bool SymbolFromFile(const ModuleHit& module, const char* path, std::uintptr_t ad
     return named;
 }
 
-void SymbolAt(std::uintptr_t address, char* out, std::size_t capacity) {
+// The buffers of one stack walk, some 20 kilobytes. The handler uses one static set (one thread
+// at a time writes a report), so that a thread with a small signal stack still has room;
+// WalkCallStack outside the handler takes a set on its own stack.
+struct WalkScratch {
+    Frame frames[kMaxFrames];
+    char line[1024];
+    char modulePath[kPathCapacity];
+    char symbolModulePath[kPathCapacity];
+    char ownPath[kPathCapacity];
+    char linkTarget[kPathCapacity];
+    char rawSymbol[1024];
+    ElfW(Sym) symbols[128];
+};
+
+FileVersion VersionOf(const char* modulePath, char* own, char* target) {
+    if (!modulePath || modulePath[0] == '\0') return {};
+    ReadOwnExecutablePath(own, kPathCapacity);
+    if (std::strcmp(own, modulePath) == 0) return ParseVersion(Version::kVersion);
+    // Libraries are loaded by their soname ("libQt6Core.so.6"), a link to the file that carries
+    // the whole version.
+    const ssize_t length = readlink(modulePath, target, kPathCapacity - 1);
+    const char* name = BaseName(modulePath);
+    if (length > 0) {
+        target[length] = '\0';
+        name = BaseName(target);
+    }
+    const char* so = std::strstr(name, ".so.");
+    return so ? ParseVersion(so + 4) : FileVersion{};
+}
+
+void SymbolAt(std::uintptr_t address, char* out, std::size_t capacity, WalkScratch& scratch) {
     out[0] = '\0';
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(address), &info) != 0 && info.dli_sname) {
@@ -424,21 +453,23 @@ void SymbolAt(std::uintptr_t address, char* out, std::size_t capacity) {
         return;
     }
     const ModuleHit module = FindModule(address);
-    char path[kPathCapacity];
-    ModulePath(module, path, sizeof path);
-    char raw[1024];
-    if (path[0] && SymbolFromFile(module, path, address, raw, sizeof raw)) DemangleSymbol(raw, out, capacity);
+    char* path = scratch.symbolModulePath;
+    ModulePath(module, path, kPathCapacity);
+    if (path[0] && SymbolFromFile(module, path, address, scratch.rawSymbol, sizeof scratch.rawSymbol, scratch.symbols,
+                                  sizeof scratch.symbols / sizeof scratch.symbols[0])) {
+        DemangleSymbol(scratch.rawSymbol, out, capacity);
+    }
 }
 
 // "%08X  %08X  %04X:%08X  %s (%d.%d.%d.%d) %s(...)\n"
-void AppendFrameLine(FixedText& line, const Frame& frame) {
-    char path[kPathCapacity];
+void AppendFrameLine(FixedText& line, const Frame& frame, WalkScratch& scratch) {
+    char* path = scratch.modulePath;
     const ModuleHit module = FindModule(frame.address);
-    ModulePath(module, path, sizeof path);
+    ModulePath(module, path, kPathCapacity);
     const ModuleSection where = module.where;
-    const FileVersion version = FileVersionOf(path);
+    const FileVersion version = VersionOf(path, scratch.ownPath, scratch.linkTarget);
     char symbol[kSymbolCapacity];
-    SymbolAt(frame.isReturnAddress ? frame.address - 1 : frame.address, symbol, sizeof symbol);
+    SymbolAt(frame.isReturnAddress ? frame.address - 1 : frame.address, symbol, sizeof symbol, scratch);
     line.AppendHex(frame.address, 8, true).Append("  ").AppendHex(frame.frame, 8, true).Append("  ");
     line.AppendHex(where.section, 4, true).Append(':').AppendHex(where.offset, 8, true).Append("  ");
     line.Append(BaseName(path)).Append(" (");
@@ -450,10 +481,10 @@ void AppendFrameLine(FixedText& line, const Frame& frame) {
 // The call stack text from (address, frame). unwindFrom is where the unwinder takes up when it
 // differs from address: the caller of a bad call, after address itself as the first line.
 std::size_t WalkFrames(std::uintptr_t address, std::uintptr_t frame, std::uintptr_t unwindFrom, char* buffer,
-                       std::size_t capacity, bool guarded) {
+                       std::size_t capacity, bool guarded, WalkScratch& scratch) {
     FixedText text(buffer, capacity);
     text.Append("Address   Frame     Logical Addr   Module\n");
-    Frame frames[kMaxFrames];
+    Frame* frames = scratch.frames;
     int count = 0;
     if (unwindFrom != address) frames[count++] = {address, frame, false};
     const int unwound = Unwind(unwindFrom, frames + count, kMaxFrames - count, guarded);
@@ -461,9 +492,8 @@ std::size_t WalkFrames(std::uintptr_t address, std::uintptr_t frame, std::uintpt
     count += unwound;
     if (unwound == 0) count = FollowFramePointers(address, frame, frames, kMaxFrames);
     for (int i = 0; i < count; ++i) {
-        char lineBuffer[1024];
-        FixedText line(lineBuffer, sizeof lineBuffer);
-        AppendFrameLine(line, frames[i]);
+        FixedText line(scratch.line, sizeof scratch.line);
+        AppendFrameLine(line, frames[i], scratch);
         if (line.overflowed()) {  // an absurdly long module name: the line is cut but ends
             line.Truncate(line.size() - 1);
             line.Append('\n');
@@ -595,14 +625,23 @@ __attribute__((no_sanitize_address)) std::uintptr_t StepBackFromBadCall(ucontext
 }
 #endif
 
+// The handler's buffers, static rather than on a signal stack that may be small; only the
+// reporting thread uses them.
+struct ReportBuffers {
+    char entry[kMaxEntryLength + 1];
+    char block[kMaxReportBlock + 1];
+    char stack[kCallStackBufferSize];
+    WalkScratch walk;
+};
+ReportBuffers g_buffers;
+
 void WriteReport(int signal, const siginfo_t* info, ucontext_t* context) {
     const int fd = OpenLog();
     if (fd < 0) return;  // the report is lost; the message is still shown
     const FaultContext fault = ReadFaultContext(context, signal, info);
     const std::uint32_t code = ExceptionCodeOfSignal(signal, info ? info->si_code : 0);
 
-    char entryBuffer[kMaxEntryLength + 1];
-    FixedText entry(entryBuffer, sizeof entryBuffer);
+    FixedText entry(g_buffers.entry, sizeof g_buffers.entry);
     char prefix[kEntryPrefixLength];
     FormatEntryPrefix(LocalTimeNow(), prefix);
     entry.Append(std::string_view(prefix, kEntryPrefixLength));
@@ -615,8 +654,7 @@ void WriteReport(int signal, const siginfo_t* info, ucontext_t* context) {
     entry.Append('\n');  // the entry's own line end
     WriteAll(fd, entry.view());
 
-    char block[kMaxReportBlock + 1];
-    FixedText registers(block, sizeof block);
+    FixedText registers(g_buffers.block, sizeof g_buffers.block);
     AppendRegisters(registers, context);
     WriteBlock(fd, registers.view());
 
@@ -625,9 +663,9 @@ void WriteReport(int signal, const siginfo_t* info, ucontext_t* context) {
 #if defined(__x86_64__)
     if (context) unwindFrom = StepBackFromBadCall(context);
 #endif
-    char stack[kCallStackBufferSize];
-    const std::size_t length = WalkFrames(fault.instruction, fault.frame, unwindFrom, stack, sizeof stack, true);
-    WriteBlock(fd, std::string_view(stack, length));
+    const std::size_t length = WalkFrames(fault.instruction, fault.frame, unwindFrom, g_buffers.stack,
+                                          sizeof g_buffers.stack, true, g_buffers.walk);
+    WriteBlock(fd, std::string_view(g_buffers.stack, length));
     close(fd);
 }
 
@@ -717,25 +755,14 @@ bool ModuleSectionOfAddress(std::uintptr_t address, char* path, std::size_t path
 }
 
 FileVersion FileVersionOf(const char* modulePath) {
-    if (!modulePath || modulePath[0] == '\0') return {};
     char own[kPathCapacity];
-    ReadOwnExecutablePath(own, sizeof own);
-    if (std::strcmp(own, modulePath) == 0) return ParseVersion(Version::kVersion);
-    // Libraries are loaded by their soname ("libQt6Core.so.6"), a link to the file that carries
-    // the whole version.
     char target[kPathCapacity];
-    const ssize_t length = readlink(modulePath, target, sizeof target - 1);
-    const char* name = BaseName(modulePath);
-    if (length > 0) {
-        target[length] = '\0';
-        name = BaseName(target);
-    }
-    const char* so = std::strstr(name, ".so.");
-    return so ? ParseVersion(so + 4) : FileVersion{};
+    return VersionOf(modulePath, own, target);
 }
 
 std::size_t WalkCallStack(std::uintptr_t address, std::uintptr_t frame, char* buffer, std::size_t capacity) {
-    return WalkFrames(address, frame, address, buffer, capacity, false);
+    WalkScratch scratch;
+    return WalkFrames(address, frame, address, buffer, capacity, false, scratch);
 }
 
 void WriteCrashReport(int signal, siginfo_t* info, void* context) {
