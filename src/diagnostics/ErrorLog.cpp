@@ -9,7 +9,6 @@ namespace Norik {
 
 namespace {
 
-constexpr std::size_t kMaxEntry = 1024;
 constexpr std::size_t kMaxSystemMessage = 896;
 
 std::string DefaultLogPath() {
@@ -62,12 +61,12 @@ void ErrorLog::WriteEntry(std::string_view text) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    char prefix[40];
-    std::strftime(prefix, sizeof prefix, "<Err>:%m/%d/%y %H:%M:%S: ", &local);
-    std::string entry = prefix;
+    char prefix[kEntryPrefixLength];
+    FormatEntryPrefix(local, prefix);
+    std::string entry(prefix, kEntryPrefixLength);
     entry.append(text);
     entry.push_back('\n');
-    if (entry.size() > kMaxEntry) entry.resize(kMaxEntry);
+    if (entry.size() > kMaxEntryLength) entry.resize(kMaxEntryLength);
     std::fwrite(entry.data(), 1, entry.size(), m_file);
     std::fflush(m_file);
 }
@@ -88,6 +87,30 @@ void ErrorLog::ReportError(HResult code, int line, std::string_view sourcePath, 
     text.append("\n      ");
     text.append(FormatSystemError(code));
     WriteEntry(text);
+}
+
+void FormatEntryPrefix(const std::tm& local, char* out) {
+    const auto twoDigits = [&out](int value) {
+        value = value < 0 ? 0 : value % 100;
+        *out++ = static_cast<char>('0' + value / 10);
+        *out++ = static_cast<char>('0' + value % 10);
+    };
+    const auto text = [&out](const char* characters) {
+        while (*characters) *out++ = *characters++;
+    };
+    text("<Err>:");
+    twoDigits(local.tm_mon + 1);
+    text("/");
+    twoDigits(local.tm_mday);
+    text("/");
+    twoDigits(local.tm_year + 1900);
+    text(" ");
+    twoDigits(local.tm_hour);
+    text(":");
+    twoDigits(local.tm_min);
+    text(":");
+    twoDigits(local.tm_sec);
+    text(": ");
 }
 
 std::string_view SourceBaseName(std::string_view sourcePath) {

@@ -8,7 +8,9 @@
 // Any thread may report.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -42,6 +44,14 @@ public:
 private:
     std::FILE* m_file = nullptr;
 };
+
+// The longest entry, prefix and line end included; longer entries are cut.
+inline constexpr std::size_t kMaxEntryLength = 1024;
+inline constexpr std::size_t kEntryPrefixLength = 25;
+
+// Writes the entry prefix "<Err>:MM/DD/YY HH:MM:SS: " for a local time: exactly kEntryPrefixLength
+// characters, no terminator. Allocates nothing and calls nothing, so the crash handler uses it too.
+void FormatEntryPrefix(const std::tm& local, char* out);
 
 // "0x%08x (message)": the system's message for a 0x8007xxxx code, our own text for the codes we
 // name, "Unknown error" otherwise. Hexadecimal digits are lower case.
