@@ -250,6 +250,62 @@ TEST_F(NorikToolTest, FailuresEndWithOneLineAndLeaveNoOutput) {
     EXPECT_NE(damaged.out.find(missing + "/Items.ttx: No such file"), std::string::npos) << damaged.out;
 }
 
+TEST_F(NorikToolTest, BuildRefusesAnOutputFolderWhoseReplacementWouldLoseFiles) {
+    const std::string source = s_dir->folder() + "own-source";
+    ASSERT_EQ(Run({"sample", source, "--documents", "5", "--seed", "6", "--source"}).exit, 0);
+    const std::string text = NorikTest::ReadFile(source + "/texts/000003.rtf");
+    ASSERT_FALSE(text.empty());
+    // A folder that looks like a base but holds a file of its own.
+    const std::string foreign = s_dir->folder() + "foreign";
+    fs::create_directories(foreign);
+    NorikTest::WriteFile(foreign + "/Items.ttx", "3\n");
+    NorikTest::WriteFile(foreign + "/precious.txt", "mine");
+    // A source folder inside the output folder.
+    const std::string around = s_dir->folder() + "around";
+    fs::create_directories(around);
+    fs::copy(source, around + "/source", fs::copy_options::recursive);
+
+    const struct {
+        std::string source, out, expected;
+    } cases[] = {
+        {source, source, "overlaps the source folder"},
+        {source, source + "/", "overlaps the source folder"},
+        {source, source + "/texts", "overlaps the source folder"},
+        {source, source + "/new-base", "overlaps the source folder"},
+        {around + "/source", around, "overlaps the source folder"},
+        {source, foreign, "holds precious.txt, which is not a file of a base"},
+    };
+    for (const auto& c : cases) {
+        const Result r = Run({"build", c.source, c.out});
+        EXPECT_EQ(r.exit, 1) << c.out;
+        EXPECT_NE(r.err.find(c.expected), std::string::npos) << c.out << ": " << r.err;
+        EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
+    }
+    EXPECT_EQ(NorikTest::ReadFile(source + "/texts/000003.rtf"), text);
+    EXPECT_EQ(NorikTest::ReadFile(around + "/source/texts/000003.rtf"), text);
+    EXPECT_FALSE(fs::exists(source + "/new-base"));
+    EXPECT_EQ(NorikTest::ReadFile(foreign + "/precious.txt"), "mine");
+    EXPECT_EQ(NorikTest::ReadFile(foreign + "/Items.ttx"), "3\n");
+}
+
+TEST_F(NorikToolTest, BuildRemovesWhatKilledBuildsLeftBehind) {
+    const std::string source = s_dir->folder() + "rebuilt-source";
+    ASSERT_EQ(Run({"sample", source, "--documents", "3", "--source"}).exit, 0);
+    // Process 1 always runs; no process has a number above the system's limit.
+    const std::string live = s_dir->folder() + ".rebuilt.building-1";
+    const std::string dead = s_dir->folder() + ".rebuilt.building-99999999";
+    const std::string other = s_dir->folder() + ".other.building-99999999";
+    for (const std::string& folder : {live, dead, other}) {
+        fs::create_directories(folder);
+        NorikTest::WriteFile(folder + "/Norik.sdb", "partial");
+    }
+    const Result built = Run({"build", source, s_dir->folder() + "rebuilt"});
+    ASSERT_EQ(built.exit, 0) << built.err;
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_TRUE(fs::exists(live));
+    EXPECT_TRUE(fs::exists(other));
+}
+
 TEST_F(NorikToolTest, VerifyNamesDamageAndFails) {
     const std::string copy = s_dir->folder() + "damaged";
     fs::copy(Base(), copy);
