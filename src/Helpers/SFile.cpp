@@ -30,9 +30,7 @@ std::string StreamModeString(int mode, bool binary) {
     return text;
 }
 
-SFileStream::~SFileStream() {
-    if (m_file) std::fclose(m_file);
-}
+SFileStream::~SFileStream() { Close(); }
 
 HResult SFileStream::Open(const std::string& path, int mode, bool binary) {
     if (m_file) {
@@ -54,8 +52,12 @@ int SFileStream::Read(void* buffer, int count) {
     if (!m_file || count <= 0) return 0;
     errno = 0;
     const std::size_t read = std::fread(buffer, 1, static_cast<std::size_t>(count), m_file);
-    if (read == 0) return NORIK_REPORT(CurrentErrorCode(), "SFileStream::Read");
-    return static_cast<int>(read);
+    if (read > 0) return static_cast<int>(read);
+    // The end of the file is no failure and is not reported.
+    if (!std::ferror(m_file)) return 0;
+    HResult code = CurrentErrorCode();
+    if (code == kOk) code = kFail;
+    return NORIK_REPORT(code, "SFileStream::Read");
 }
 
 int SFileStream::Write(const void* buffer, int count) {
@@ -91,11 +93,16 @@ HResult SFileStream::WriteLine(const char* text) {
 }
 
 HResult SFileStream::Close() {
-    if (m_file) {
-        std::fclose(m_file);
-        m_file = nullptr;
-    }
-    return kOk;
+    if (!m_file) return kOk;
+    // Written bytes wait in the C library's buffer: a full disk or a failing device is noticed
+    // only when they are flushed, so the flush and the close decide whether the writing worked.
+    errno = 0;
+    HResult code = std::fflush(m_file) == 0 ? kOk : CurrentErrorCode();
+    errno = 0;
+    if (std::fclose(m_file) != 0 && code == kOk) code = CurrentErrorCode();
+    m_file = nullptr;
+    if (code == kOk) return kOk;
+    return NORIK_REPORT(Failed(code) ? code : kFail, "SFileStream::Close");
 }
 
 HResult SFileStream::ReadUInt(std::int32_t& value) {

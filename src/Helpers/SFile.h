@@ -31,6 +31,7 @@ public:
     // was read, non-zero at end of file or on failure (the buffer is then left as it was).
     virtual int ReadLine(char* buffer, int size) = 0;
     virtual HResult WriteLine(const char* text) = 0;
+    // Closes the stream; for a written file, a failure to store the last bytes is returned here.
     virtual HResult Close() = 0;
     // Reads one optionally signed decimal number after white space; never 0 on failure.
     virtual HResult ReadUInt(std::int32_t& value) = 0;
@@ -49,7 +50,9 @@ public:
     }
 };
 
-// A plain file read or written through C stdio.
+// A plain file read or written through C stdio. Read returns 0 at the end of the file without a
+// report. Close (also run by the destructor) flushes and closes the file and reports a failure of
+// either, so that a write the disk refused never passes for done.
 class SFileStream : public SFile {
 public:
     SFileStream() = default;

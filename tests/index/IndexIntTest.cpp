@@ -269,6 +269,9 @@ TEST(IndexIntWriteFile, RoundTripsAndReportsAnUnwritablePath) {
     EXPECT_EQ(NorikTest::ReadFile(dir.file("a.ttx")), FileBytes({{-1, {-5, 5}}, {1, {7}}}));
     EXPECT_LT(index.WriteFile(dir.file("missing/a.ttx")), 0);
     EXPECT_EQ(log.entryCount(), 1);
+    // A full disk takes the buffered bytes and refuses them only when the file is closed.
+    EXPECT_EQ(index.WriteFile("/dev/full"), Norik::SystemErrorCode(ENOSPC));
+    EXPECT_EQ(log.entryCount(), 2);
 }
 
 }  // namespace
