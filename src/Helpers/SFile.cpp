@@ -39,10 +39,11 @@ HResult SFileStream::Open(const std::string& path, int mode, bool binary) {
     }
     errno = 0;
     m_file = std::fopen(path.c_str(), StreamModeString(mode, binary).c_str());
+    m_path = path;
     if (!m_file) {
         HResult code = CurrentErrorCode();
         if (code == kOk) code = kFail;  // fopen refused the mode string itself
-        return NORIK_REPORT(code, "SFileStream::Open");
+        return NORIK_REPORT_DAMAGE(code, "SFileStream::Open", path, "cannot be opened");
     }
     m_textMode = !binary;
     return kOk;

@@ -70,11 +70,14 @@ public:
     HResult ReadUInt(std::int32_t& value) override;
 
     bool isOpen() const { return m_file != nullptr; }
+    // The path of the last Open.
+    const std::string& path() const { return m_path; }
     // The open handle, for readers that need stdio directly (null while closed).
     std::FILE* handle() const { return m_file; }
 
 private:
     std::FILE* m_file = nullptr;
+    std::string m_path;
     bool m_textMode = false;  // CR LF line ends arrive as a single newline
 };
 
