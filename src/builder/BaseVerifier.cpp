@@ -186,10 +186,15 @@ bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary) {
                 }
                 ++summary.entriesChecked;
                 summary.decodedBytes += total;
-                if (total != reader.length())
+                if (total != reader.length()) {
                     say.Add(where + ": decodes to " + std::to_string(total) + " of its stated " + std::to_string(reader.length()) +
                             " bytes");
-                else if (!rtf)
+                } else if (!reader.whole()) {
+                    // A stated length cut short decodes to that length; the data that goes on
+                    // past it is what tells.
+                    const std::string& damage = reader.damage();
+                    say.Add(where + damage.substr(std::min(damage.find(": "), damage.size())));
+                } else if (!rtf)
                     say.Add(where + ": does not decode to an RTF text");
             } catch (const std::exception& e) {
                 say.Add(where + ": malformed header (" + Cp1251ToUtf8(e.what()) + ")");
