@@ -403,6 +403,10 @@ TEST_F(NorikToolTest, AnswersOnDamagedDataExitThreeWithOneLineNamingTheFile) {
              });
          },
          {"classifier"}, "record 3 of ", "class.ttx"},
+        {"descript-missing", [](const std::string& b) { fs::remove(b + "/descript.ttx"); }, {"info"},
+         "cannot be opened: 0x80070002 (No such file or directory)", "descript.ttx"},
+        {"items-missing-card", [](const std::string& b) { fs::remove(b + "/Items.ttx"); }, {"card", "7"},
+         "cannot be opened", "Items.ttx"},
         {"word-index-missing", [](const std::string& b) { fs::remove(b + "/index.ttx"); }, {"search", "--text", "закон"},
          "cannot be opened: 0x80070002 (No such file or directory)", "index.ttx"},
         {"word-index-missing-info", [](const std::string& b) { fs::remove(b + "/index.ttx"); }, {"info"},
@@ -440,6 +444,19 @@ TEST_F(NorikToolTest, AnswersOnDamagedDataExitThreeWithOneLineNamingTheFile) {
         EXPECT_EQ(verified.exit, 1) << c.label;
         EXPECT_NE(verified.out.find(std::string(c.file) + ":"), std::string::npos) << c.label << ": " << verified.out;
     }
+}
+
+TEST_F(NorikToolTest, ABuildWithManyProblemsListsTwentyAndCountsTheRest) {
+    const std::string source = s_dir->folder() + "textless";
+    ASSERT_EQ(Run({"sample", source, "--documents", "30", "--source"}).exit, 0);
+    fs::remove_all(source + "/texts");
+    const Result r = Run({"build", source, s_dir->folder() + "textless-base"});
+    EXPECT_EQ(r.exit, 1);
+    const std::vector<std::string> lines = Lines(r.err);
+    ASSERT_EQ(lines.size(), 22u) << r.err;
+    EXPECT_NE(lines[0].find("texts/000001.rtf: missing"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[20], "… and 10 more");
+    EXPECT_EQ(lines[21], "norik-tool: " + s_dir->folder() + "textless-base was not built: 30 problems");
 }
 
 TEST_F(NorikToolTest, VerifyNamesDamageAndFails) {
