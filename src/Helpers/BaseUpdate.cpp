@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "Helpers/Cp1251.h"
+#include "Helpers/DataFile.h"
 #include "diagnostics/ErrorLog.h"
 #include "platform/UserPort.h"
 
@@ -38,8 +39,12 @@ struct FileDescriptor {
 
 // Copies source to target (created or overwritten) and flushes it to disk; false with errno set.
 bool CopyFileDurably(const std::string& source, const std::string& target) {
-    FileDescriptor in{::open(source.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (in.fd < 0) return false;
+    FileDescriptor in;
+    if (const HResult code = OpenDataFile(source, in.fd); Failed(code)) {
+        // The update reports the system error; a FIFO or a device has none of its own.
+        if (code == kNotRegularFile) errno = EINVAL;
+        return false;
+    }
     FileDescriptor out{::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
     if (out.fd < 0) return false;
     char buffer[1 << 16];
@@ -85,8 +90,13 @@ struct Replaced {
 }  // namespace
 
 int ReadBaseDate(const std::string& folder) {
-    std::FILE* file = std::fopen((folder + kDescriptorName).c_str(), "r");
-    if (!file) return 0;
+    int fd = -1;
+    if (Failed(OpenDataFile(folder + kDescriptorName, fd))) return 0;
+    std::FILE* file = ::fdopen(fd, "r");
+    if (!file) {
+        ::close(fd);
+        return 0;
+    }
     int date = 0;
     long first = 0;
     long second = 0;

@@ -1,9 +1,12 @@
 #include "Helpers/SFile.h"
 
+#include <unistd.h>
+
 #include <cctype>
 #include <climits>
 #include <cstring>
 
+#include "Helpers/DataFile.h"
 #include "Helpers/Folders.h"
 
 namespace Norik {
@@ -38,8 +41,18 @@ HResult SFileStream::Open(const std::string& path, int mode, bool binary) {
         m_file = nullptr;
     }
     errno = 0;
-    m_file = std::fopen(path.c_str(), StreamModeString(mode, binary).c_str());
     m_path = path;
+    if (mode == kModeRead) {
+        // Data files are opened without waiting and only when they are regular files.
+        int fd = -1;
+        if (const HResult code = OpenDataFile(path, fd); Failed(code)) {
+            return NORIK_REPORT_DAMAGE(code, "SFileStream::Open", path, "cannot be opened");
+        }
+        m_file = ::fdopen(fd, StreamModeString(mode, binary).c_str());
+        if (!m_file) ::close(fd);
+    } else {
+        m_file = std::fopen(path.c_str(), StreamModeString(mode, binary).c_str());
+    }
     if (!m_file) {
         HResult code = CurrentErrorCode();
         if (code == kOk) code = kFail;  // fopen refused the mode string itself

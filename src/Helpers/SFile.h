@@ -61,6 +61,8 @@ public:
     SFileStream& operator=(const SFileStream&) = delete;
 
     // Mode 1 "r", 2 "w", 3 "w+", then "b" or "t"; letters this C library does not accept are dropped.
+    // Mode 1 opens through OpenDataFile (DataFile.h): a FIFO, a device or a folder is refused
+    // at once.
     HResult Open(const std::string& path, int mode, bool binary) override;
     int Read(void* buffer, int count) override;
     int Write(const void* buffer, int count) override;

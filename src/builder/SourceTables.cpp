@@ -237,7 +237,8 @@ bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vecto
 
     // class: the count, then "id parentId hasDocuments reserved" and the name on each line.
     const std::string className = source.Describe("class.ttx");
-    if (ReadTableBytes(source, "class.ttx", bytes, problems)) {
+    const bool classRead = ReadTableBytes(source, "class.ttx", bytes, problems);
+    if (classRead) {
         const std::vector<Line> lines = SplitLines(bytes, tables.classText);
         long long count = 0;
         std::size_t next = 0;
@@ -390,12 +391,13 @@ bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vecto
                 item.disk = static_cast<std::int32_t>(disk);
                 if (item.dateAdded <= 0 || !IsValidDayCode(item.dateAdded))
                     say("date added " + std::to_string(item.dateAdded) + " is not the day code of a real date");
-                const auto node = classById.find(item.classId);
-                if (node == classById.end())
+                // Without a readable class.ttx every section would be unknown; that file is named already.
+                if (const auto node = classById.find(item.classId); classRead && node == classById.end()) {
                     say("section id " + std::to_string(item.classId) + " is not in class.ttx");
-                else if (node->second->hasDocuments == 0)
+                } else if (classRead && node->second->hasDocuments == 0) {
                     say("section " + std::to_string(item.classId) + " (class.ttx:" + std::to_string(node->second->line) +
                         ") does not hold documents, so the row could never be listed");
+                }
                 const std::string type = TypeWithoutLeadingBlanks(item.type);
                 if (type.empty())
                     say("empty document type");

@@ -145,6 +145,21 @@ TEST_F(BaseUpdateTest, ReadOnlySourceFilesArriveWritable) {
     EXPECT_TRUE(info.st_mode & S_IWUSR);
 }
 
+TEST_F(BaseUpdateTest, AFifoInTheUpdateFolderIsRefusedWithoutWaiting) {
+    alarm(60);  // a wait for a writer would end the test program here
+    Source("descript.ttx", "5\n2\n");
+    ASSERT_EQ(mkfifo(m_source.file("a.ttx").c_str(), 0644), 0);
+    Target("a.ttx", "old a");
+    Target("descript.ttx", "5\n1\n");
+    EXPECT_EQ(Update(), kOk);
+    EXPECT_EQ(TargetText("a.ttx"), "old a");
+    EXPECT_EQ(m_user.messages.size(), 1u);
+    std::filesystem::remove(m_target.file("descript.ttx"));
+    ASSERT_EQ(mkfifo(m_target.file("descript.ttx").c_str(), 0644), 0);
+    EXPECT_EQ(ReadBaseDate(m_target.folder()), 0);
+    alarm(0);
+}
+
 TEST(FileBaseName, DropsFolderAndExtension) {
     EXPECT_EQ(GetFileBaseName("Items.ttx"), "Items");
     EXPECT_EQ(GetFileBaseName("c:\\base\\class.TTX"), "class");

@@ -1,5 +1,6 @@
 // Runs the norik-tool executable on small bases made by the tool itself.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -42,7 +43,8 @@ protected:
     static std::string Base() { return s_dir->folder() + "base"; }
 
     static Result Run(const std::vector<std::string>& arguments) {
-        std::string command = Quote(std::string(NORIK_BINARY_DIR) + "/norik-tool");
+        // A command that waits for ever (on a FIFO, say) fails the test instead of hanging it.
+        std::string command = "timeout 120 " + Quote(std::string(NORIK_BINARY_DIR) + "/norik-tool");
         for (const std::string& a : arguments) command += " " + Quote(a);
         const std::string errPath = s_dir->file("stderr.txt");
         command += " 2>" + Quote(errPath);
@@ -331,6 +333,12 @@ void SetIndexCount(const std::string& path, int change) {
     NorikTest::WriteFile(path, bytes);
 }
 
+// A FIFO in place of a file: opening it to read would wait for a writer that never comes.
+void PutFifo(const std::string& path) {
+    fs::remove(path);
+    ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0) << path;
+}
+
 // Swaps the first two entries of an index file: its keys are then out of order.
 void SwapFirstIndexEntries(const std::string& path) {
     const std::string bytes = NorikTest::ReadFile(path);
@@ -407,6 +415,12 @@ TEST_F(NorikToolTest, AnswersOnDamagedDataExitThreeWithOneLineNamingTheFile) {
          "cannot be opened: 0x80070002 (No such file or directory)", "descript.ttx"},
         {"items-missing-card", [](const std::string& b) { fs::remove(b + "/Items.ttx"); }, {"card", "7"},
          "cannot be opened", "Items.ttx"},
+        {"items-fifo", [](const std::string& b) { damage::PutFifo(b + "/Items.ttx"); }, {"info"},
+         "cannot be opened: 0x80040201 (Not a regular file.)", "Items.ttx"},
+        {"word-index-fifo", [](const std::string& b) { damage::PutFifo(b + "/index.ttx"); }, {"search", "--text", "закон"},
+         "cannot be opened: 0x80040201 (Not a regular file.)", "index.ttx"},
+        {"container-fifo", [](const std::string& b) { damage::PutFifo(b + "/Norik.sdb"); }, {"cat", "7"},
+         "cannot be read: 0x80040201 (Not a regular file.)", "Norik.sdb"},
         {"word-index-missing", [](const std::string& b) { fs::remove(b + "/index.ttx"); }, {"search", "--text", "закон"},
          "cannot be opened: 0x80070002 (No such file or directory)", "index.ttx"},
         {"word-index-missing-info", [](const std::string& b) { fs::remove(b + "/index.ttx"); }, {"info"},
@@ -444,6 +458,15 @@ TEST_F(NorikToolTest, AnswersOnDamagedDataExitThreeWithOneLineNamingTheFile) {
         EXPECT_EQ(verified.exit, 1) << c.label;
         EXPECT_NE(verified.out.find(std::string(c.file) + ":"), std::string::npos) << c.label << ": " << verified.out;
     }
+}
+
+TEST_F(NorikToolTest, ABuildSourceTableThatIsAFifoIsRefusedAtOnce) {
+    const std::string source = s_dir->folder() + "fifo-source";
+    ASSERT_EQ(Run({"sample", source, "--documents", "3", "--source"}).exit, 0);
+    damage::PutFifo(source + "/class.ttx");
+    const Result r = Run({"build", source, s_dir->folder() + "fifo-base"});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.err, "norik-tool: " + source + "/class.ttx: not a regular file\n");  // and no unknown sections
 }
 
 TEST_F(NorikToolTest, ABuildWithManyProblemsListsTwentyAndCountsTheRest) {
