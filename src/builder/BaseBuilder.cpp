@@ -179,7 +179,9 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
     }
 
     SourceTables tables;
-    if (!ReadSourceTables(source, tables, problems)) return false;
+    const bool tablesRead = ReadSourceTables(source, tables, problems);
+    report.warnings = tables.warnings;
+    if (!tablesRead) return false;
 
     // One text per document, and no text without a document.
     const std::vector<std::size_t> firstRows = tables.DocumentFirstRows();

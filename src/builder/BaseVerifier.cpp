@@ -108,6 +108,7 @@ bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary) {
     FolderSource source(indexFolder);
     SourceTables tables;
     ReadSourceTables(source, tables, problems);
+    summary.warnings = tables.warnings;
 
     const std::vector<std::size_t> firstRows = tables.DocumentFirstRows();
     std::vector<std::int16_t> documents;

@@ -369,12 +369,20 @@ int Card(const Arguments& args, std::ostream& out, std::ostream& err) {
     return Answered(err, DamageOf({ShowData::ModelTable::Class, ShowData::ModelTable::Items}));
 }
 
+// Lines of one kind, the first few listed one a line and the rest counted.
+void PrintLimited(const std::vector<std::string>& lines, const std::string& prefix, std::ostream& stream) {
+    const std::size_t listed = std::min(lines.size(), kListedProblems);
+    for (std::size_t i = 0; i < listed; ++i) stream << prefix << lines[i] << "\n";
+    if (lines.size() > listed) stream << prefix << "… and " << lines.size() - listed << " more\n";
+}
+
 int Verify(const Arguments& args, std::ostream& out, std::ostream& err) {
     args.ExpectPositional(0, "no arguments");
     std::vector<std::string> problems;
     VerifySummary summary;
     const bool ok = VerifyBase(problems, summary);
     for (const std::string& problem : problems) out << problem << "\n";
+    PrintLimited(summary.warnings, "warning: ", out);
     if (!ok) {
         err << "norik-tool: verify found " << problems.size() << " problem" << (problems.size() == 1 ? "" : "s") << " in "
             << GetIndexFolder() << "\n";
@@ -400,9 +408,7 @@ int FailBuild(const std::vector<std::string>& problems, const std::string& folde
         err << "norik-tool: " << (problems.empty() ? std::string("build failed") : problems.front()) << "\n";
         return kExitFailure;
     }
-    const std::size_t listed = std::min(problems.size(), kListedProblems);
-    for (std::size_t i = 0; i < listed; ++i) err << problems[i] << "\n";
-    if (problems.size() > listed) err << "… and " << problems.size() - listed << " more\n";
+    PrintLimited(problems, "", err);
     err << "norik-tool: " << folder << " was not built: " << problems.size() << " problems\n";
     return kExitFailure;
 }
@@ -412,8 +418,10 @@ int Build(const Arguments& args, std::ostream& out, std::ostream& err) {
     FolderSource source(args.positional()[0]);
     std::vector<std::string> problems;
     BuildReport report;
-    if (!BuildBase(source, args.positional()[1], BuildOptions{}, report, problems))
-        return FailBuild(problems, args.positional()[1], err);
+    const bool built = BuildBase(source, args.positional()[1], BuildOptions{}, report, problems);
+    // Warnings go first: the last line on stderr of a failed build is the failure.
+    PrintLimited(report.warnings, "warning: ", err);
+    if (!built) return FailBuild(problems, args.positional()[1], err);
     PrintBuildReport(report, args.positional()[1], out);
     return 0;
 }

@@ -482,6 +482,32 @@ TEST_F(NorikToolTest, ABuildWithManyProblemsListsTwentyAndCountsTheRest) {
     EXPECT_EQ(lines[21], "norik-tool: " + s_dir->folder() + "textless-base was not built: 30 problems");
 }
 
+TEST_F(NorikToolTest, BuildAcceptsWhatTheViewerReadsAndWarnsOfWhatLooksUnusual) {
+    const std::string source = s_dir->folder() + "unusual";
+    ASSERT_EQ(Run({"sample", source, "--documents", "5", "--source"}).exit, 0);
+    // A field after a type name; a row whose type is empty ("1 56 42730|title|...").
+    std::string types = NorikTest::ReadFile(source + "/typelist.ttx");
+    types.insert(types.find('\n'), "|");
+    types.insert(types.find('\n', types.find('\n') + 1), "|x");
+    NorikTest::WriteFile(source + "/typelist.ttx", types);
+    std::string items = NorikTest::ReadFile(source + "/Items.ttx");
+    const std::size_t row = items.find('\n') + 1;
+    std::size_t type = row;
+    for (int i = 0; i < 3; ++i) type = items.find_first_of(" \n", items.find_first_not_of(' ', type));
+    items.erase(type, items.find('|', type) - type);
+    NorikTest::WriteFile(source + "/Items.ttx", items);
+
+    const std::string out = s_dir->folder() + "unusual-base";
+    const Result built = Run({"build", source, out});
+    ASSERT_EQ(built.exit, 0) << built.err;
+    EXPECT_EQ(Lines(built.err), std::vector<std::string>{"warning: " + source + "/Items.ttx:2: empty document type"});
+    const Result verified = Run({"--base", out, "verify"});
+    EXPECT_EQ(verified.exit, 0) << verified.out;
+    EXPECT_NE(verified.out.find("warning: " + out + "/Items.ttx:2: empty document type"), std::string::npos) << verified.out;
+    const Result card = Run({"--base", out, "card", "1"});
+    EXPECT_EQ(card.exit, 0) << card.err;
+}
+
 TEST_F(NorikToolTest, VerifyNamesDamageAndFails) {
     const std::string copy = s_dir->folder() + "damaged";
     fs::copy(Base(), copy);
