@@ -109,10 +109,6 @@ std::string Where(const char* what, std::int32_t index, std::int32_t count) {
     return std::string(what) + " " + std::to_string(index + 1) + " of " + std::to_string(count);
 }
 
-// What a table whose rows ended without damage still says about its count: rows missing (the
-// file ends before the count) or left over (more rows than the count). Empty when neither.
-std::string CountProblem(Norik::SFileStream& stream, std::int32_t read, std::int32_t count, const char* rows);
-
 constexpr const char* kDocInit = "ShowData::CShowDoc::Init";
 constexpr const char* kClassInit = "ShowData::CShowClass::Init";
 
@@ -173,6 +169,8 @@ bool OnlyWhiteSpaceLeft(Norik::SFileStream& stream) {
     return false;
 }
 
+// What a table whose rows ended without damage still says about its count: rows missing (the
+// file ends before the count) or left over (more rows than the count). Empty when neither.
 std::string CountProblem(Norik::SFileStream& stream, std::int32_t read, std::int32_t count, const char* rows) {
     if (read < count) {
         return "holds " + std::to_string(read) + " of the " + std::to_string(count) + " " + rows +

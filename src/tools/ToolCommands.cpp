@@ -55,7 +55,7 @@ constexpr int kExitFailure = 1;
 constexpr int kExitDamaged = 3;
 // A mistyped command line; kept apart from search's 1 (nothing found) and 2 (no criterion).
 constexpr int kExitUsage = 64;
-// Problems of a failed build listed one a line before the rest are counted.
+// Problems of a failed build, or warnings, listed one a line before the rest are counted.
 constexpr std::size_t kListedProblems = 20;
 
 // The model's message boxes are not printed: every failure is told in one line of the tool's own,
@@ -129,6 +129,7 @@ std::string Utf8(const std::string& cp1251) { return Cp1251ToUtf8(cp1251); }
 // One line naming every damaged file an answer rests on; the exit status of such an answer.
 int DamagedAnswer(std::ostream& err, const std::vector<DataDamage>& damage) {
     err << "norik-tool: the base is damaged: ";
+    if (damage.empty()) err << GetIndexFolder() << " cannot be read";
     for (std::size_t i = 0; i < damage.size(); ++i) err << (i > 0 ? "; " : "") << damage[i].Text();
     err << " (details in " << ErrorLog::path() << ")\n";
     return kExitDamaged;
