@@ -48,6 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             block = block * 13 % 65536 + 1;
         }
         if (file.delivered() > file.length()) __builtin_trap();
+        // A whole entry delivered exactly its stated length and carries no damage.
+        if (file.whole() && (file.delivered() != file.length() || !file.damage().empty())) __builtin_trap();
     } catch (const std::logic_error&) {
     } catch (const std::runtime_error&) {
     } catch (const std::bad_alloc&) {

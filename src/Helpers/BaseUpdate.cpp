@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "Helpers/Cp1251.h"
+#include "Helpers/DataFile.h"
 #include "diagnostics/ErrorLog.h"
 #include "platform/UserPort.h"
 
@@ -38,8 +39,12 @@ struct FileDescriptor {
 
 // Copies source to target (created or overwritten) and flushes it to disk; false with errno set.
 bool CopyFileDurably(const std::string& source, const std::string& target) {
-    FileDescriptor in{::open(source.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (in.fd < 0) return false;
+    FileDescriptor in;
+    if (const HResult code = OpenDataFile(source, in.fd); Failed(code)) {
+        // The update reports the system error; a FIFO or a device has none of its own.
+        if (code == kNotRegularFile) errno = EINVAL;
+        return false;
+    }
     FileDescriptor out{::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
     if (out.fd < 0) return false;
     char buffer[1 << 16];
@@ -65,16 +70,33 @@ bool CopyFileDurably(const std::string& source, const std::string& target) {
     return ::close(fd) == 0;
 }
 
-void SyncFolder(const std::string& folder) {
+// Makes the renames done in folder durable; false with errno set.
+bool SyncFolder(const std::string& folder) {
     FileDescriptor dir{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    if (dir.fd >= 0) ::fsync(dir.fd);
+    return dir.fd >= 0 && ::fsync(dir.fd) == 0;
 }
+
+bool IsRegularFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// A table put in place by the replace phase, and whether the table it replaced is kept beside it.
+struct Replaced {
+    std::string name;
+    bool keptOld = false;
+};
 
 }  // namespace
 
 int ReadBaseDate(const std::string& folder) {
-    std::FILE* file = std::fopen((folder + kDescriptorName).c_str(), "r");
-    if (!file) return 0;
+    int fd = -1;
+    if (Failed(OpenDataFile(folder + kDescriptorName, fd))) return 0;
+    std::FILE* file = ::fdopen(fd, "r");
+    if (!file) {
+        ::close(fd);
+        return 0;
+    }
     int date = 0;
     long first = 0;
     long second = 0;
@@ -136,19 +158,56 @@ HResult CopyTransaction::Commit() {
         Rollback();
         return NORIK_REPORT(code == kOk ? kFail : code, "CopyTransaction::Commit");
     }
-    // Each table is replaced by one atomic rename, never deleted first, so a failure leaves the
-    // old table whole. The descriptor, which carries the base date, goes last: an interruption
-    // before it leaves the old date, and the update runs again at the next start.
+    // Each table is replaced by one atomic rename, never deleted first, and the table it replaces
+    // is kept as name + ".old" (a second link, or a copy) until every rename has succeeded. The
+    // descriptor, which carries the base date, goes last, after the other renames are on disk. A
+    // step that fails puts the old tables back, so the base keeps its old tables and its old date,
+    // and the update runs again at the next start.
     std::vector<std::string> order = copied;
     std::stable_partition(order.begin(), order.end(), [](const std::string& name) { return name != kDescriptorName; });
+    std::vector<Replaced> replaced;
+    HResult failure = kOk;
     for (const auto& name : order) {
-        std::rename((targetFolder + name + ".tmp").c_str(), (targetFolder + name).c_str());
+        const std::string target = targetFolder + name;
+        const std::string old = target + ".old";
+        if (name == kDescriptorName && !SyncFolder(targetFolder)) {
+            failure = LastSystemErrorCode();
+            break;
+        }
+        Replaced step{name, IsRegularFile(target)};
+        if (step.keptOld) {
+            std::remove(old.c_str());
+            if (::link(target.c_str(), old.c_str()) != 0 && !CopyFileDurably(target, old)) {
+                failure = LastSystemErrorCode();
+                break;
+            }
+        }
+        if (std::rename((target + ".tmp").c_str(), target.c_str()) != 0) {
+            failure = LastSystemErrorCode();
+            if (step.keptOld) std::remove(old.c_str());
+            break;
+        }
+        replaced.push_back(std::move(step));
     }
-    SyncFolder(targetFolder);
+    if (failure == kOk && !SyncFolder(targetFolder)) failure = LastSystemErrorCode();
+    if (failure != kOk) {
+        // Back to the old tables, newest first; what cannot be put back is reported on its own.
+        for (auto step = replaced.rbegin(); step != replaced.rend(); ++step) {
+            const std::string target = targetFolder + step->name;
+            const bool restored = step->keptOld ? std::rename((target + ".old").c_str(), target.c_str()) == 0
+                                                : std::remove(target.c_str()) == 0;
+            if (!restored) NORIK_REPORT(LastSystemErrorCode(), "CopyTransaction::Rollback");
+        }
+        Rollback();
+        return NORIK_REPORT(failure == kOk ? kFail : failure, "CopyTransaction::Commit");
+    }
+    for (const Replaced& step : replaced)
+        if (step.keptOld) std::remove((targetFolder + step.name + ".old").c_str());
     return kOk;
 }
 
 void CopyTransaction::Rollback() {
+    // Removing a copy that was renamed into place already fails harmlessly.
     for (const auto& name : copied) std::remove((targetFolder + name + ".tmp").c_str());
     copied.clear();
 }

@@ -3,8 +3,10 @@
 // UpdateBase copies every "*.ttx" table of a newer update folder over the local tables as one
 // transaction: either every table is replaced or none is. Each table is copied to name + ".tmp"
 // in the target folder, flushed to disk, and then renamed over its target in one atomic step, so
-// a table is never lost; "descript.ttx", which holds the base date, is replaced last, so an
-// interrupted update still carries the old date and runs again at the next start.
+// a table is never lost; the table it replaces is kept as name + ".old" until every rename has
+// succeeded, and put back when one fails. "descript.ttx", which holds the base date, is replaced
+// last, so a failed or interrupted update still carries the old date and runs again at the next
+// start.
 // User-interface thread, at start-up, before any table is opened.
 #pragma once
 
@@ -43,8 +45,9 @@ public:
     // Source file names that differ from their table name (an upper-case ".TTX" extension).
     std::map<std::string, std::string> sourceNames;
 
-    // Copies every name to its temporary copy, then renames each over its target. A failed copy
-    // removes the temporary copies, reports once and returns the code; no target is touched.
+    // Copies every name to its temporary copy, then renames each over its target. A failed copy,
+    // rename or flush puts back every table already replaced, removes the temporary copies,
+    // reports once and returns the code: the target keeps its old tables.
     HResult Commit();
     // Deletes the temporary copies of the copied names.
     void Rollback();

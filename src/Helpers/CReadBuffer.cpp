@@ -27,10 +27,10 @@ void CReadBuffer::Release() {
 }
 
 HResult CReadBuffer::Open(const std::string& entryName) {
-    const std::string containerPath = GetDataFolder() + "Norik.sdb";
+    m_containerPath = GetDataFolder() + "Norik.sdb";
     const std::u16string streamName = EntryStreamName(entryName);
     Release();
-    if (const HResult code = CompoundFile::Open(containerPath, m_storage); Failed(code)) return code;
+    if (const HResult code = CompoundFile::Open(m_containerPath, m_storage); Failed(code)) return code;
     if (const HResult code = m_storage->OpenStream(streamName, m_stream); Failed(code)) return code;
     return kOk;
 }

@@ -50,11 +50,16 @@ public:
     bool isOpen() const { return m_stream != nullptr; }
     // The size of the open stream in bytes (0 when none is open).
     std::uint64_t streamSize() const { return m_stream ? m_stream->size() : 0; }
+    // True when every byte of the open stream has been read (or none is open).
+    bool atStreamEnd() const { return !m_stream || m_stream->position() >= m_stream->size(); }
+    // The container of the last Open: GetDataFolder() + "Norik.sdb".
+    const std::string& containerPath() const { return m_containerPath; }
 
 private:
     std::array<std::uint8_t, kBufferSize> m_buffer{};
     std::unique_ptr<CompoundStream> m_stream;
     std::shared_ptr<CompoundFile> m_storage;
+    std::string m_containerPath;
 };
 
 // The UTF-16 stream name of an entry: each Windows-1251 byte of entryName, then ".t".

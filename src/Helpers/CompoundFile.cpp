@@ -269,10 +269,12 @@ HResult CompoundFile::Open(const std::string& path, std::shared_ptr<CompoundFile
     } catch (const std::bad_alloc&) {
         return kStgInsufficientMemory;
     }
-    if (const HResult code = Cfb::OpenFile(path, O_RDONLY | O_CLOEXEC, opened->m_file); Failed(code)) return code;
+    // Without blocking: a FIFO in place of the container must not hold the open until a writer comes.
+    if (const HResult code = Cfb::OpenFile(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK, opened->m_file); Failed(code))
+        return code;
     struct stat status {};
     if (::fstat(opened->m_file.get(), &status) != 0) return Cfb::OpenErrorCode(errno);
-    if (!S_ISREG(status.st_mode)) return S_ISDIR(status.st_mode) ? kStgFileNotFound : kStgInvalidHeader;
+    if (!S_ISREG(status.st_mode)) return S_ISDIR(status.st_mode) ? kStgFileNotFound : kNotRegularFile;
     opened->m_fileSize = static_cast<std::uint64_t>(status.st_size);
     HResult code = kOk;
     try {

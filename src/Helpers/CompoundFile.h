@@ -14,7 +14,8 @@
 // Every count, sector number, chain and size read from the file is checked against the file:
 // a damaged container gives a negative result code, never a read outside the file or an
 // allocation beyond what the file's size justifies. Codes: kStgFileNotFound for a missing file
-// or stream, kStgInvalidHeader for a file that is not a compound file (signature, version, byte
+// or stream, kNotRegularFile for a FIFO, device or socket (opened without waiting for a writer),
+// kStgInvalidHeader for a file that is not a compound file (signature, version, byte
 // order, sector shifts), kStgDocfileCorrupt for damage (out-of-range or looping chains, sizes
 // beyond the file, a truncated file), kStgReadFault for a failing read. Nothing here writes the
 // error log: callers report what they detect.

@@ -28,6 +28,12 @@ inline constexpr HResult kStgInvalidName = static_cast<HResult>(0x800300FCu);
 inline constexpr HResult kStgDocfileCorrupt = static_cast<HResult>(0x80030109u);
 inline constexpr HResult kStgOldFormat = static_cast<HResult>(0x80030104u);
 
+// Our own codes (interface facility).
+// A data file of the base holds less than it announces, or bytes that cannot belong to it.
+inline constexpr HResult kDataDamaged = static_cast<HResult>(0x80040200u);
+// A data file that is a folder's sibling of another kind: a FIFO, a device, a socket.
+inline constexpr HResult kNotRegularFile = static_cast<HResult>(0x80040201u);
+
 // Converts a system error number by the rule above.
 constexpr HResult SystemErrorCode(int error) {
     return error > 0 ? static_cast<HResult>((static_cast<std::uint32_t>(error) & 0xFFFFu) | 0x80070000u)

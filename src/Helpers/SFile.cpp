@@ -1,9 +1,12 @@
 #include "Helpers/SFile.h"
 
+#include <unistd.h>
+
 #include <cctype>
 #include <climits>
 #include <cstring>
 
+#include "Helpers/DataFile.h"
 #include "Helpers/Folders.h"
 
 namespace Norik {
@@ -30,9 +33,7 @@ std::string StreamModeString(int mode, bool binary) {
     return text;
 }
 
-SFileStream::~SFileStream() {
-    if (m_file) std::fclose(m_file);
-}
+SFileStream::~SFileStream() { Close(); }
 
 HResult SFileStream::Open(const std::string& path, int mode, bool binary) {
     if (m_file) {
@@ -40,11 +41,22 @@ HResult SFileStream::Open(const std::string& path, int mode, bool binary) {
         m_file = nullptr;
     }
     errno = 0;
-    m_file = std::fopen(path.c_str(), StreamModeString(mode, binary).c_str());
+    m_path = path;
+    if (mode == kModeRead) {
+        // Data files are opened without waiting and only when they are regular files.
+        int fd = -1;
+        if (const HResult code = OpenDataFile(path, fd); Failed(code)) {
+            return NORIK_REPORT_DAMAGE(code, "SFileStream::Open", path, "cannot be opened");
+        }
+        m_file = ::fdopen(fd, StreamModeString(mode, binary).c_str());
+        if (!m_file) ::close(fd);
+    } else {
+        m_file = std::fopen(path.c_str(), StreamModeString(mode, binary).c_str());
+    }
     if (!m_file) {
         HResult code = CurrentErrorCode();
         if (code == kOk) code = kFail;  // fopen refused the mode string itself
-        return NORIK_REPORT(code, "SFileStream::Open");
+        return NORIK_REPORT_DAMAGE(code, "SFileStream::Open", path, "cannot be opened");
     }
     m_textMode = !binary;
     return kOk;
@@ -54,8 +66,12 @@ int SFileStream::Read(void* buffer, int count) {
     if (!m_file || count <= 0) return 0;
     errno = 0;
     const std::size_t read = std::fread(buffer, 1, static_cast<std::size_t>(count), m_file);
-    if (read == 0) return NORIK_REPORT(CurrentErrorCode(), "SFileStream::Read");
-    return static_cast<int>(read);
+    if (read > 0) return static_cast<int>(read);
+    // The end of the file is no failure and is not reported.
+    if (!std::ferror(m_file)) return 0;
+    HResult code = CurrentErrorCode();
+    if (code == kOk) code = kFail;
+    return NORIK_REPORT(code, "SFileStream::Read");
 }
 
 int SFileStream::Write(const void* buffer, int count) {
@@ -91,11 +107,16 @@ HResult SFileStream::WriteLine(const char* text) {
 }
 
 HResult SFileStream::Close() {
-    if (m_file) {
-        std::fclose(m_file);
-        m_file = nullptr;
-    }
-    return kOk;
+    if (!m_file) return kOk;
+    // Written bytes wait in the C library's buffer: a full disk or a failing device is noticed
+    // only when they are flushed, so the flush and the close decide whether the writing worked.
+    errno = 0;
+    HResult code = std::fflush(m_file) == 0 ? kOk : CurrentErrorCode();
+    errno = 0;
+    if (std::fclose(m_file) != 0 && code == kOk) code = CurrentErrorCode();
+    m_file = nullptr;
+    if (code == kOk) return kOk;
+    return NORIK_REPORT(Failed(code) ? code : kFail, "SFileStream::Close");
 }
 
 HResult SFileStream::ReadUInt(std::int32_t& value) {

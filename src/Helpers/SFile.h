@@ -31,6 +31,7 @@ public:
     // was read, non-zero at end of file or on failure (the buffer is then left as it was).
     virtual int ReadLine(char* buffer, int size) = 0;
     virtual HResult WriteLine(const char* text) = 0;
+    // Closes the stream; for a written file, a failure to store the last bytes is returned here.
     virtual HResult Close() = 0;
     // Reads one optionally signed decimal number after white space; never 0 on failure.
     virtual HResult ReadUInt(std::int32_t& value) = 0;
@@ -49,7 +50,9 @@ public:
     }
 };
 
-// A plain file read or written through C stdio.
+// A plain file read or written through C stdio. Read returns 0 at the end of the file without a
+// report. Close (also run by the destructor) flushes and closes the file and reports a failure of
+// either, so that a write the disk refused never passes for done.
 class SFileStream : public SFile {
 public:
     SFileStream() = default;
@@ -58,6 +61,8 @@ public:
     SFileStream& operator=(const SFileStream&) = delete;
 
     // Mode 1 "r", 2 "w", 3 "w+", then "b" or "t"; letters this C library does not accept are dropped.
+    // Mode 1 opens through OpenDataFile (DataFile.h): a FIFO, a device or a folder is refused
+    // at once.
     HResult Open(const std::string& path, int mode, bool binary) override;
     int Read(void* buffer, int count) override;
     int Write(const void* buffer, int count) override;
@@ -67,11 +72,14 @@ public:
     HResult ReadUInt(std::int32_t& value) override;
 
     bool isOpen() const { return m_file != nullptr; }
+    // The path of the last Open.
+    const std::string& path() const { return m_path; }
     // The open handle, for readers that need stdio directly (null while closed).
     std::FILE* handle() const { return m_file; }
 
 private:
     std::FILE* m_file = nullptr;
+    std::string m_path;
     bool m_textMode = false;  // CR LF line ends arrive as a single newline
 };
 

@@ -28,6 +28,8 @@ void SUn7zFile::EndDecoder() {
 HResult SUn7zFile::Open(const std::string& name, int /*mode*/, bool /*binary*/) {
     EndDecoder();
     m_finished = true;
+    m_whole = false;
+    m_damage.clear();
     m_inputEnded = false;
     m_length = 0;
     m_delivered = 0;
@@ -69,34 +71,50 @@ HResult SUn7zFile::Open(const std::string& name, int /*mode*/, bool /*binary*/) 
     dictionary = static_cast<std::uint32_t>(std::min<std::uint64_t>(dictionary, compressed * kMaxExpansion));
     dictionary = std::max<std::uint32_t>(LZMA_DICT_SIZE_MIN, dictionary);
 
+    // The decoder is told the stated length, so that it ends there and checks that the data ends
+    // there too: at an end marker, or with the range coder finished. Data that goes on after the
+    // stated length is damage, not a shorter text.
     lzma_options_lzma options{};
     options.dict_size = dictionary;
     options.lc = lc;
     options.lp = lp;
     options.pb = pb;
-    const lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+    options.ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;
+    lzma_set_ext_size(options, length);
+    const lzma_filter filters[2] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
     const lzma_ret started = lzma_raw_decoder(&m_lzma, filters);
     if (started == LZMA_MEM_ERROR) throw std::bad_alloc();
     if (started != LZMA_OK) return NORIK_REPORT(kStgDocfileCorrupt, "SUn7zFile::Open");
     m_decoderReady = true;
     m_length = length;
     m_finished = false;
+    m_name = name;
     return kOk;
 }
 
 int SUn7zFile::Read(void* buffer, int count) {
     if (count <= 0 || m_finished || !m_decoderReady) return 0;
     const auto remaining = static_cast<std::int32_t>(m_length - m_delivered);
-    if (remaining <= 0) return 0;
-    const std::size_t wanted = static_cast<std::size_t>(std::min(remaining, count));
-    m_lzma.next_out = static_cast<std::uint8_t*>(buffer);
+    std::size_t produced = 0;
+    if (remaining > 0) produced = Decode(static_cast<std::uint8_t*>(buffer), std::min(remaining, count));
+    // With the stated length delivered, the decoder must be at the end of the data: one more call
+    // (which cannot produce a byte past the stated length) lets it say whether it is.
+    if (!m_finished && m_delivered == m_length) {
+        std::uint8_t spare = 0;
+        Decode(&spare, 1);
+    }
+    return static_cast<int>(produced);
+}
+
+std::size_t SUn7zFile::Decode(std::uint8_t* out, std::size_t wanted) {
+    m_lzma.next_out = out;
     m_lzma.avail_out = wanted;
     while (m_lzma.avail_out > 0) {
         if (m_lzma.avail_in == 0 && !m_inputEnded) {
             const std::uint8_t* start = nullptr;
             std::size_t size = 0;
             if (Failed(m_buffer.ReadCompressed(start, size))) {
-                m_finished = true;
+                End(Produced(wanted), EndKind::Unreadable);
                 break;
             }
             m_lzma.next_in = start;
@@ -106,17 +124,52 @@ int SUn7zFile::Read(void* buffer, int count) {
         const std::size_t inBefore = m_lzma.avail_in;
         const std::size_t outBefore = m_lzma.avail_out;
         const lzma_ret status = lzma_code(&m_lzma, LZMA_RUN);
-        // The end marker, damaged data, or input that ran out before the text did: the entry
-        // ends here, after the bytes this call has decoded so far.
-        if (status != LZMA_OK ||
-            (m_inputEnded && m_lzma.avail_in == inBefore && m_lzma.avail_out == outBefore)) {
-            m_finished = true;
+        if (status == LZMA_STREAM_END) {
+            End(Produced(wanted), EndKind::EndOfData);
+            break;
+        }
+        // Damaged data, data that goes on past the stated length, or input that ran out before
+        // the text did: the entry ends here, after the bytes this call has decoded so far.
+        if (status != LZMA_OK) {
+            End(Produced(wanted), EndKind::Damaged);
+            break;
+        }
+        if (m_inputEnded && m_lzma.avail_in == inBefore && m_lzma.avail_out == outBefore) {
+            End(Produced(wanted), EndKind::EndedEarly);
             break;
         }
     }
-    const std::size_t produced = wanted - m_lzma.avail_out;
+    const std::size_t produced = Produced(wanted);
     m_delivered += static_cast<std::uint32_t>(produced);
-    return static_cast<int>(produced);
+    return produced;
+}
+
+void SUn7zFile::End(std::size_t producedNow, EndKind kind) {
+    m_finished = true;
+    const std::uint64_t delivered = std::uint64_t{m_delivered} + producedNow;
+    const std::string stated = std::to_string(m_length);
+    const std::string after = " after " + std::to_string(delivered) + " of its stated " + stated + " bytes";
+    if (kind == EndKind::EndOfData && delivered != m_length) kind = EndKind::EndedEarly;
+    std::string problem;
+    switch (kind) {
+        case EndKind::EndOfData:
+            if (m_lzma.avail_in > 0 || !m_buffer.atStreamEnd())
+                problem = "compressed bytes are left over after its stated length of " + stated + " bytes";
+            break;
+        case EndKind::Damaged:
+            // At the stated length, the data that does not end there is a text longer than stated.
+            problem = delivered == m_length ? "the compressed data goes on past its stated length of " + stated + " bytes"
+                                            : "the compressed data is damaged" + after;
+            break;
+        case EndKind::EndedEarly: problem = "the compressed data ends" + after; break;
+        case EndKind::Unreadable: problem = "the container cannot be read" + after; break;
+    }
+    if (problem.empty()) {
+        m_whole = true;
+        return;
+    }
+    m_damage = "entry " + m_name + ".t: " + problem;
+    NORIK_REPORT_DAMAGE(kDataDamaged, "SUn7zFile::Read", m_buffer.containerPath(), m_damage);
 }
 
 int SUn7zFile::Write(const void* /*buffer*/, int /*count*/) { return 0; }

@@ -26,7 +26,15 @@
 // After any failed or throwing Open, Read delivers nothing. Damaged or truncated compressed data
 // and failing container reads end the entry: the Read that meets them still delivers the bytes
 // it decoded before, every later Read returns 0. Failing container reads are reported by
-// CReadBuffer::ReadCompressed; decoding faults are not reported.
+// CReadBuffer::ReadCompressed.
+//
+// Whole entries. The decoder is told the stated length and must find the end of the compressed
+// data exactly there (an end marker or a finished range coder), with no compressed byte left
+// over. whole() says whether the entry ended so; an entry that ended otherwise - damaged data,
+// data that ends before the stated length or goes on past it (a length field that was cut), bytes
+// left over - has damage() describing it, and that is written once to the error log naming the
+// container. Both are settled by the Read that delivers the last byte (or the first Read, for an
+// entry of length 0).
 //
 // Ownership: the reader owns the decoder and, through its CReadBuffer, the container until it is
 // destroyed or reopened. One thread at a time.
@@ -62,9 +70,22 @@ public:
     // The decoded length from the header and the bytes delivered so far.
     std::uint32_t length() const { return m_length; }
     std::uint32_t delivered() const { return m_delivered; }
+    // True once the entry has been delivered whole (see the contract above).
+    bool whole() const { return m_whole; }
+    // What ended the entry short of whole ("entry 000029.t: the compressed data goes on past its
+    // stated length of 1200 bytes"); empty while reading and for a whole entry.
+    const std::string& damage() const { return m_damage; }
 
 private:
     void EndDecoder();
+    // Decodes up to wanted bytes into out; returns how many it produced.
+    std::size_t Decode(std::uint8_t* out, std::size_t wanted);
+    std::size_t Produced(std::size_t wanted) const { return wanted - m_lzma.avail_out; }
+    // How the decoding of an entry ended: at the end of the compressed data (whole when that lies
+    // at the stated length with nothing left over), at damage, at input that ran out, or at a
+    // failing container read.
+    enum class EndKind { EndOfData, Damaged, EndedEarly, Unreadable };
+    void End(std::size_t producedNow, EndKind kind);
 
     std::uint32_t m_length = 0;
     std::uint32_t m_delivered = 0;
@@ -73,6 +94,9 @@ private:
     bool m_decoderReady = false;
     bool m_finished = true;    // nothing more will be delivered
     bool m_inputEnded = false;  // the container stream has no more compressed bytes
+    bool m_whole = false;
+    std::string m_damage;
+    std::string m_name;
 };
 
 }  // namespace Norik

@@ -1,9 +1,12 @@
 #include "builder/BaseBuilder.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -80,9 +83,66 @@ private:
     fs::path m_path;
 };
 
-bool LooksLikeBase(const fs::path& folder) {
+// The files a base consists of: the four tables, the seven indexes and the container.
+bool IsBaseFileName(const std::string& name) {
+    for (const char* table : {"class.ttx", "typelist.ttx", "Items.ttx", "descript.ttx", "Norik.sdb"})
+        if (name == table) return true;
+    for (const std::string_view stem : IndexSpace::kIndexFileNames)
+        if (name.size() == stem.size() + 4 && name.compare(0, stem.size(), stem) == 0 && name.ends_with(".ttx"))
+            return true;
+    return false;
+}
+
+// The first entry of folder, in name order, that is not a plain file of a base; empty when there
+// is none. Replacing the folder removes whatever it holds, so anything else keeps it standing.
+std::string FirstForeignEntry(const fs::path& folder) {
     std::error_code error;
-    return fs::exists(folder / "Norik.sdb", error) || fs::exists(folder / "Items.ttx", error);
+    std::vector<std::string> foreign;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        std::error_code kind;
+        if (!IsBaseFileName(name) || it->is_symlink(kind) || !it->is_regular_file(kind)) foreign.push_back(name);
+    }
+    if (error) return "? (the folder cannot be listed: " + error.message() + ")";
+    return foreign.empty() ? std::string() : *std::min_element(foreign.begin(), foreign.end());
+}
+
+// path made absolute with its symbolic links resolved as far as it exists, without a trailing "/".
+std::string ResolvedPath(const fs::path& path) {
+    std::error_code error;
+    fs::path resolved = fs::weakly_canonical(fs::absolute(path, error), error);
+    if (error) resolved = fs::absolute(path, error).lexically_normal();
+    std::string text = resolved.string();
+    while (text.size() > 1 && text.back() == '/') text.pop_back();
+    return text;
+}
+
+// True when inner is outer or lies somewhere inside it (both as ResolvedPath gives them).
+bool IsSameOrInside(const std::string& inner, const std::string& outer) {
+    if (inner.compare(0, outer.size(), outer) != 0) return false;
+    return inner.size() == outer.size() || outer == "/" || inner[outer.size()] == '/';
+}
+
+// Removes the temporary folders that builds of the same output folder left behind when they were
+// killed: those whose process no longer runs. A process that still runs, or that runs under
+// another user (kill answers EPERM), keeps its folder.
+void RemoveAbandonedBuilds(const fs::path& parent, const std::string& outName) {
+    const std::string prefix = "." + outName + ".building-";
+    std::error_code error;
+    std::vector<fs::path> abandoned;
+    for (fs::directory_iterator it(parent, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        const char* digits = name.data() + prefix.size();
+        const char* const last = name.data() + name.size();
+        pid_t pid = 0;
+        const auto [at, failure] = std::from_chars(digits, last, pid);
+        if (failure != std::errc() || at != last || pid <= 0 || pid == ::getpid()) continue;
+        if (::kill(pid, 0) == 0 || errno != ESRCH) continue;
+        std::error_code kind;
+        if (it->is_directory(kind) && !it->is_symlink(kind)) abandoned.push_back(it->path());
+    }
+    for (const fs::path& folder : abandoned) fs::remove_all(folder, error);
 }
 
 }  // namespace
@@ -96,19 +156,32 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
     std::string outText = outFolder;
     while (outText.size() > 1 && outText.back() == '/') outText.pop_back();
     const fs::path out = fs::absolute(outText.empty() ? "." : outText, error);
+    // A base written over its own source, into it or around it would remove the texts it is built
+    // from when it replaces the output folder.
+    if (const std::string sourceFolder = source.Folder(); !sourceFolder.empty()) {
+        const std::string resolvedSource = ResolvedPath(sourceFolder);
+        const std::string resolvedOut = ResolvedPath(out);
+        if (IsSameOrInside(resolvedOut, resolvedSource) || IsSameOrInside(resolvedSource, resolvedOut)) {
+            problems.push_back(out.string() + ": overlaps the source folder " + resolvedSource +
+                               "; the base must be written outside it");
+            return false;
+        }
+    }
     if (fs::exists(out, error)) {
         if (!fs::is_directory(out, error)) {
             problems.push_back(out.string() + ": exists and is not a folder");
             return false;
         }
-        if (!fs::is_empty(out, error) && !LooksLikeBase(out)) {
-            problems.push_back(out.string() + ": exists and holds no base; not replacing it");
+        if (const std::string foreign = FirstForeignEntry(out); !foreign.empty()) {
+            problems.push_back(out.string() + ": holds " + foreign + ", which is not a file of a base; not replacing it");
             return false;
         }
     }
 
     SourceTables tables;
-    if (!ReadSourceTables(source, tables, problems)) return false;
+    const bool tablesRead = ReadSourceTables(source, tables, problems);
+    report.warnings = tables.warnings;
+    if (!tablesRead) return false;
 
     // One text per document, and no text without a document.
     const std::vector<std::size_t> firstRows = tables.DocumentFirstRows();
@@ -131,6 +204,7 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
 
     const fs::path parent = out.parent_path();
     fs::create_directories(parent, error);
+    RemoveAbandonedBuilds(parent, out.filename().string());
     const fs::path temporary = parent / ("." + out.filename().string() + ".building-" + std::to_string(::getpid()));
     fs::remove_all(temporary, error);
     if (!fs::create_directory(temporary, error)) {
@@ -297,6 +371,11 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
     fs::path old;
     bool swapped = false;
     if (fs::exists(out, error)) {
+        // Checked again: the build took a while, and the folder is removed once it is replaced.
+        if (const std::string foreign = FirstForeignEntry(out); !foreign.empty()) {
+            problems.push_back(out.string() + ": holds " + foreign + ", which is not a file of a base; not replacing it");
+            return false;
+        }
         if (fs::is_empty(out, error)) {
             fs::remove(out, error);
         } else if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, out.c_str(), RENAME_EXCHANGE) == 0) {

@@ -6,12 +6,15 @@
 // without its leading blanks; titidx and index WordHash of every white-space separated word of the
 // title and of the document's plain text (words whose WordHash is 0 give no key).
 //
-// The source is checked first (SourceTables.h); a source with any problem builds nothing. Texts
+// The source is checked first (SourceTables.h); a source with any problem builds nothing, its
+// warnings are handed back in the report (also when the build fails). Texts
 // are converted, indexed and compressed on every core; the container is written in document
 // order on the calling thread. Everything is written into a temporary folder beside the output
 // folder and renamed into place at the end, so a failed build leaves no half base: the output
 // folder is either untouched or a complete new base. An existing output folder is replaced only
-// when it is empty or holds a base.
+// when it holds nothing but the files of a base; a source folder (BaseSource::Folder) that is the
+// output folder, lies inside it or holds it is refused before anything is touched. Temporary
+// folders that killed builds of the same output folder left behind are removed.
 //
 // Threads: BuildBase runs on the calling thread and starts its own workers. Failures: false, with
 // every problem in problems ("file:line: text" where a line is known).
@@ -37,6 +40,8 @@ struct BuildReport {
     std::uint64_t baseBytes = 0;       // every file of the base
     std::size_t textWordKeys = 0;      // keys of the index "index"
     double seconds = 0;
+    // What looks unusual in the source but is read correctly (SourceTables::warnings).
+    std::vector<std::string> warnings;
 };
 
 bool BuildBase(const BaseSource& source, const std::string& outFolder, const BuildOptions& options, BuildReport& report,

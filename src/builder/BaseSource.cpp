@@ -1,19 +1,28 @@
 #include "builder/BaseSource.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
+#include "Helpers/DataFile.h"
 #include "Helpers/Folders.h"
 
 namespace Norik {
 
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& message) {
     bytes.clear();
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    int fd = -1;
+    if (const HResult code = OpenDataFile(path, fd); Failed(code)) {
+        message = path + ": " + DataFileOpenProblem(code);
+        return false;
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
     if (file == nullptr) {
         message = path + ": " + std::strerror(errno);
+        ::close(fd);
         return false;
     }
     char buffer[65536];

@@ -22,6 +22,9 @@ public:
     virtual std::vector<std::string> TextNames() const = 0;
     // The bytes of texts/fileName. Called from several threads at once.
     virtual bool ReadText(const std::string& fileName, std::string& bytes, std::string& message) const = 0;
+    // The folder the source reads, so that a build never writes into it; empty for a source that
+    // lives in memory.
+    virtual std::string Folder() const { return {}; }
 };
 
 class FolderSource : public BaseSource {
@@ -31,6 +34,7 @@ public:
     bool ReadTable(const std::string& name, std::string& bytes, std::string& message) const override;
     std::vector<std::string> TextNames() const override;
     bool ReadText(const std::string& fileName, std::string& bytes, std::string& message) const override;
+    std::string Folder() const override { return m_folder; }
 
 private:
     std::string m_folder;  // ends with "/"

@@ -108,6 +108,7 @@ bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary) {
     FolderSource source(indexFolder);
     SourceTables tables;
     ReadSourceTables(source, tables, problems);
+    summary.warnings = tables.warnings;
 
     const std::vector<std::size_t> firstRows = tables.DocumentFirstRows();
     std::vector<std::int16_t> documents;
@@ -186,10 +187,15 @@ bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary) {
                 }
                 ++summary.entriesChecked;
                 summary.decodedBytes += total;
-                if (total != reader.length())
+                if (total != reader.length()) {
                     say.Add(where + ": decodes to " + std::to_string(total) + " of its stated " + std::to_string(reader.length()) +
                             " bytes");
-                else if (!rtf)
+                } else if (!reader.whole()) {
+                    // A stated length cut short decodes to that length; the data that goes on
+                    // past it is what tells.
+                    const std::string& damage = reader.damage();
+                    say.Add(where + damage.substr(std::min(damage.find(": "), damage.size())));
+                } else if (!rtf)
                     say.Add(where + ": does not decode to an RTF text");
             } catch (const std::exception& e) {
                 say.Add(where + ": malformed header (" + Cp1251ToUtf8(e.what()) + ")");

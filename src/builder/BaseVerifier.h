@@ -23,6 +23,8 @@ struct VerifySummary {
     std::size_t rows = 0;
     std::size_t entriesChecked = 0;
     std::uint64_t decodedBytes = 0;
+    // What looks unusual in the tables but is read correctly (SourceTables::warnings).
+    std::vector<std::string> warnings;
 };
 
 // True when the base has no problem; every problem is appended to problems.

@@ -23,9 +23,11 @@ constexpr std::size_t kTypeLineMax = 498;
 
 class Problems {
 public:
-    explicit Problems(std::vector<std::string>& out) : m_out(out) {}
-    void Add(const std::string& where, int line, const std::string& text) {
-        AddLine(line > 0 ? where + ":" + std::to_string(line) + ": " + text : where + ": " + text);
+    Problems(std::vector<std::string>& out, std::vector<std::string>& warnings) : m_out(out), m_warnings(warnings) {}
+    void Add(const std::string& where, int line, const std::string& text) { AddLine(Located(where, line, text)); }
+    // What the viewer reads correctly but looks unusual: said, without stopping the build.
+    void Warn(const std::string& where, int line, const std::string& text) {
+        if (m_warnings.size() < kMaxProblems) m_warnings.push_back(Located(where, line, text));
     }
     void AddLine(const std::string& line) {
         ++m_count;
@@ -37,7 +39,11 @@ public:
     std::size_t count() const { return m_count; }
 
 private:
+    static std::string Located(const std::string& where, int line, const std::string& text) {
+        return line > 0 ? where + ":" + std::to_string(line) + ": " + text : where + ": " + text;
+    }
     std::vector<std::string>& m_out;
+    std::vector<std::string>& m_warnings;
     std::size_t m_count = 0;
 };
 
@@ -214,7 +220,7 @@ std::vector<std::size_t> SourceTables::DocumentFirstRows() const {
 
 bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vector<std::string>& problemList) {
     tables = SourceTables{};
-    Problems problems(problemList);
+    Problems problems(problemList, tables.warnings);
     std::string bytes;
 
     // descript: two integers, the second the base date.
@@ -231,13 +237,14 @@ bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vecto
             tables.descriptFirst = static_cast<std::int32_t>(values[0]);
             tables.baseDate = static_cast<std::int32_t>(values[1]);
             if (tables.baseDate <= 0 || !IsValidDayCode(tables.baseDate))
-                problems.Add(descriptName, 0, "the base date " + std::to_string(values[1]) + " is not a day code of a real date");
+                problems.Warn(descriptName, 0, "the base date " + std::to_string(values[1]) + " is not a day code of a real date");
         }
     }
 
     // class: the count, then "id parentId hasDocuments reserved" and the name on each line.
     const std::string className = source.Describe("class.ttx");
-    if (ReadTableBytes(source, "class.ttx", bytes, problems)) {
+    const bool classRead = ReadTableBytes(source, "class.ttx", bytes, problems);
+    if (classRead) {
         const std::vector<Line> lines = SplitLines(bytes, tables.classText);
         long long count = 0;
         std::size_t next = 0;
@@ -321,16 +328,16 @@ bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vecto
                                                         std::to_string(kTypeLineMax));
                 continue;
             }
+            // The name is the first field, as the viewer takes it; what follows a "|" is not read.
             const std::string name = SplitFields(line.text).front();
             if (name.empty()) continue;
-            if (name != line.text) problems.Add(typeName, line.number, "a type name cannot contain \"|\"");
             const auto [it, inserted] = seen.emplace(name, line.number);
             if (!inserted)
-                problems.Add(typeName, line.number, "type repeats line " + std::to_string(it->second));
+                problems.Warn(typeName, line.number, "type repeats line " + std::to_string(it->second));
             else
                 tables.types.push_back(name);
         }
-        if (tables.types.empty()) problems.Add(typeName, 0, "no type names");
+        if (tables.types.empty()) problems.Warn(typeName, 0, "no type names");
     }
 
     // Items: the count, then "number classId dateAdded" and "type|title|number|date|inForce|disk".
@@ -361,6 +368,7 @@ bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vecto
                 SourceItem item;
                 item.line = line.number;
                 const auto say = [&](const std::string& text) { problems.Add(itemsName, line.number, text); };
+                const auto warn = [&](const std::string& text) { problems.Warn(itemsName, line.number, text); };
                 if (values[0] < -32768 || values[0] > 32767 || values[1] < -32768 || values[1] > 32767) {
                     say("the document number and the section id must fit in 16 bits");
                     continue;
@@ -380,29 +388,36 @@ bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vecto
                 item.title = fields[1];
                 item.numberText = fields[2];
                 long long date = 0, inForce = 0, disk = 0;
-                if (!WholeInteger(fields[3], date) || !IsValidDayCode(static_cast<std::int32_t>(date)))
-                    say("date of introduction \"" + Cp1251ToUtf8(fields[3]) + "\" is not 0 or the day code of a real date");
-                if (!WholeInteger(fields[4], inForce) || (inForce != 0 && inForce != 1))
-                    say("status \"" + Cp1251ToUtf8(fields[4]) + "\" must be 1 (in force) or 0");
+                // A field that is no integer would be read as another number; an integer that is no
+                // calendar date, or a status other than 0 and 1, is read as written.
+                if (!WholeInteger(fields[3], date))
+                    say("date of introduction \"" + Cp1251ToUtf8(fields[3]) + "\" is not an integer");
+                else if (!IsValidDayCode(static_cast<std::int32_t>(date)))
+                    warn("date of introduction " + std::to_string(date) + " is not 0 or the day code of a real date");
+                if (!WholeInteger(fields[4], inForce))
+                    say("status \"" + Cp1251ToUtf8(fields[4]) + "\" is not an integer");
+                else if (inForce != 0 && inForce != 1)
+                    warn("status " + std::to_string(inForce) + " is neither 1 (in force) nor 0; it counts as in force");
                 if (!WholeInteger(fields[5], disk)) say("disk \"" + Cp1251ToUtf8(fields[5]) + "\" is not an integer");
                 item.dateOfIntroduction = static_cast<std::int32_t>(date);
                 item.inForce = inForce != 0;
                 item.disk = static_cast<std::int32_t>(disk);
                 if (item.dateAdded <= 0 || !IsValidDayCode(item.dateAdded))
-                    say("date added " + std::to_string(item.dateAdded) + " is not the day code of a real date");
-                const auto node = classById.find(item.classId);
-                if (node == classById.end())
+                    warn("date added " + std::to_string(item.dateAdded) + " is not the day code of a real date");
+                // Without a readable class.ttx every section would be unknown; that file is named already.
+                if (const auto node = classById.find(item.classId); classRead && node == classById.end()) {
                     say("section id " + std::to_string(item.classId) + " is not in class.ttx");
-                else if (node->second->hasDocuments == 0)
+                } else if (classRead && node->second->hasDocuments == 0) {
                     say("section " + std::to_string(item.classId) + " (class.ttx:" + std::to_string(node->second->line) +
                         ") does not hold documents, so the row could never be listed");
+                }
                 const std::string type = TypeWithoutLeadingBlanks(item.type);
                 if (type.empty())
-                    say("empty document type");
+                    warn("empty document type");
                 else if (!types.empty() && types.count(type) == 0)
-                    say("type \"" + Cp1251ToUtf8(type) + "\" is not in typelist.ttx");
-                if (item.title.empty()) say("empty title");
-                if (item.numberText.empty()) say("empty document number text");
+                    warn("type \"" + Cp1251ToUtf8(type) + "\" is not in typelist.ttx");
+                if (item.title.empty()) warn("empty title");
+                if (item.numberText.empty()) warn("empty document number text");
                 if (!tables.items.empty()) {
                     const SourceItem& previous = tables.items.back();
                     if (item.number < previous.number) {

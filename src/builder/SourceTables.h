@@ -1,12 +1,17 @@
 // Strict reading of the four text tables of a base (class, typelist, Items, descript).
 //
-// The program's own loaders are lenient: they stop quietly at the first row they cannot use.
-// The builder and the verifier must instead say exactly what is wrong, so this reader checks the
-// same formats line by line and names every problem as "file:line: what". Beyond the format it
-// checks what the viewer relies on: rows of Items ascending by document number, the rows of one
-// document alike except for their section, known sections that hold documents, known types,
-// classifier parents that exist without cycles, lines that fit the loaders' buffers, and Windows-1251
-// rather than UTF-8 text.
+// The program's own loaders keep what they read up to the first damage. The builder and the
+// verifier must instead say exactly what is wrong, so this reader checks the same formats line by
+// line and names every problem as "file:line: what". Beyond the format it checks what the viewer
+// relies on: rows of Items ascending by document number, the rows of one document alike except
+// for their section, known sections that hold documents, classifier parents that exist without
+// cycles, lines that fit the loaders' buffers, and Windows-1251 rather than UTF-8 text.
+//
+// A problem is what the viewer would read wrongly or what breaks the base; it stops a build.
+// What the viewer reads correctly but looks unusual - an empty type, title or number text, a type
+// missing from typelist.ttx, a date that is no calendar date, a status other than 0 and 1, a
+// repeated or empty type list - is a warning (SourceTables::warnings), which does not. A type
+// name is the first field of its typelist.ttx line, as the viewer takes it.
 //
 // Pure data and functions; any thread. Nothing is reported to the error log: problems are
 // returned to the caller, which shows them.
@@ -50,6 +55,8 @@ struct SourceTables {
     std::vector<SourceItem> items;
     // The table files as they are written into a base: line ends made LF.
     std::string classText, typeListText, itemsText, descriptText;
+    // "file:line: text" of what looks unusual but is read correctly (at most a few hundred).
+    std::vector<std::string> warnings;
 
     // Indexes into items of the first row of each document, in order.
     std::vector<std::size_t> DocumentFirstRows() const;

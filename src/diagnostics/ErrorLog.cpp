@@ -33,6 +33,8 @@ const char* OwnCodeText(HResult code) {
         case 0x800300FCu: return "The name is not valid.";
         case 0x80030104u: return "The compound file was produced with an incompatible version of storage.";
         case 0x80030109u: return "The compound file is corrupt.";
+        case 0x80040200u: return "The data file is damaged.";
+        case 0x80040201u: return "Not a regular file.";
         default: return nullptr;
     }
 }
@@ -78,6 +80,11 @@ void ErrorLog::WriteRaw(std::string_view text) {
 }
 
 void ErrorLog::ReportError(HResult code, int line, std::string_view sourcePath, std::string_view functionName) {
+    ReportError(code, line, sourcePath, functionName, {}, {});
+}
+
+void ErrorLog::ReportError(HResult code, int line, std::string_view sourcePath, std::string_view functionName,
+                           std::string_view dataFile, std::string_view problem) {
     std::string text;
     text.append(SourceBaseName(sourcePath));
     text.push_back(':');
@@ -86,6 +93,12 @@ void ErrorLog::ReportError(HResult code, int line, std::string_view sourcePath, 
     text.append(std::to_string(line));
     text.append("\n      ");
     text.append(FormatSystemError(code));
+    if (!dataFile.empty() || !problem.empty()) {
+        text.append("\n      ");
+        text.append(dataFile);
+        if (!dataFile.empty() && !problem.empty()) text.append(": ");
+        text.append(problem);
+    }
     WriteEntry(text);
 }
 
@@ -138,6 +151,13 @@ std::string FormatSystemError(HResult code) {
 HResult ReportError(HResult code, int line, std::string_view sourcePath, std::string_view functionName) {
     ErrorLog log;
     log.ReportError(code, line, sourcePath, functionName);
+    return code;
+}
+
+HResult ReportDamage(HResult code, int line, std::string_view sourcePath, std::string_view functionName,
+                     std::string_view dataFile, std::string_view problem) {
+    ErrorLog log;
+    log.ReportError(code, line, sourcePath, functionName, dataFile, problem);
     return code;
 }
 

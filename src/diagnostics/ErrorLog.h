@@ -35,6 +35,9 @@ public:
     // Writes one error report: "file:function():line\n      code text". sourcePath may be a
     // full path; only its base name is written.
     void ReportError(HResult code, int line, std::string_view sourcePath, std::string_view functionName);
+    // The same with a third line "      dataFile: problem" naming the data file a failure concerns.
+    void ReportError(HResult code, int line, std::string_view sourcePath, std::string_view functionName,
+                     std::string_view dataFile, std::string_view problem);
 
     // Appends text as it stands, without the entry prefix (further blocks of a crash report).
     void WriteRaw(std::string_view text);
@@ -62,8 +65,14 @@ std::string_view SourceBaseName(std::string_view sourcePath);
 
 // Creates an ErrorLog, reports, destroys it and returns the code unchanged.
 HResult ReportError(HResult code, int line, std::string_view sourcePath, std::string_view functionName);
+// The same for a failure that concerns a data file: the entry names the file and the problem.
+HResult ReportDamage(HResult code, int line, std::string_view sourcePath, std::string_view functionName,
+                     std::string_view dataFile, std::string_view problem);
 
 }  // namespace Norik
 
 // Reports code from the calling site with its own file and line; evaluates to the code.
 #define NORIK_REPORT(code, functionName) ::Norik::ReportError((code), __LINE__, __FILE__, (functionName))
+// Reports code for the data file dataFile, whose problem is described; evaluates to the code.
+#define NORIK_REPORT_DAMAGE(code, functionName, dataFile, problem) \
+    ::Norik::ReportDamage((code), __LINE__, __FILE__, (functionName), (dataFile), (problem))

@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "Helpers/SFile.h"
+#include "diagnostics/ErrorLog.h"
 #include "index/DocBitmap.h"
 #include "index/IndexSpace.h"
 
@@ -26,10 +27,18 @@ void IIndexInt::EnsureLoaded() {
     if (m_loaded) return;
     Norik::SFileStream stream;
     // A failed open is reported by the stream; the handle stays unloaded and tries again next time.
-    if (Norik::Failed(stream.Open(m_fileName, Norik::kModeRead, true))) return;
+    if (const Norik::HResult code = stream.Open(m_fileName, Norik::kModeRead, true); Norik::Failed(code)) {
+        m_damage = Norik::DataDamage{m_fileName, "cannot be opened: " + Norik::FormatSystemError(code)};
+        return;
+    }
     m_loaded = true;
     Load(stream);
     stream.Close();
+    if (m_impl->damage().empty()) {
+        m_damage.reset();
+    } else {
+        m_damage = Norik::DataDamage{m_fileName, m_impl->damage()};
+    }
 }
 
 DocNumberList IIndexInt::FindRange(IndexKey low, IndexKey high) {
@@ -55,6 +64,7 @@ std::uint32_t IIndexInt::TotalRefs() {
 void IIndexInt::SetFile(const std::string& path) {
     m_fileName = path;
     m_loaded = false;
+    m_damage.reset();
 }
 
 void IIndexInt::SaveToFile(const std::string& path) {

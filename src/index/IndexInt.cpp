@@ -58,6 +58,8 @@ public:
     virtual std::size_t ReadSome(void* buffer, std::size_t count) = 0;
     // Bytes left from the current position, or -1 when that cannot be told.
     virtual std::int64_t Remaining() = 0;
+    // How the error log names the data: the file's path where it is known.
+    virtual std::string Name() const = 0;
 };
 
 namespace {
@@ -81,6 +83,11 @@ public:
         const long position = std::ftell(file);
         if (position < 0 || position > info.st_size) return -1;
         return static_cast<std::int64_t>(info.st_size) - position;
+    }
+
+    std::string Name() const override {
+        const auto* plain = dynamic_cast<const Norik::SFileStream*>(&m_stream);
+        return plain ? plain->path() : std::string("(index stream)");
     }
 
 private:
@@ -113,6 +120,8 @@ public:
         }
         return static_cast<std::int64_t>(end - position);
     }
+
+    std::string Name() const override { return "(index stream)"; }
 
 private:
     std::istream& m_stream;
@@ -192,12 +201,14 @@ void IndexInt::LoadFrom(Source& source) {
     std::vector<std::uint32_t>{0}.swap(m_starts);
     std::vector<DocNumber>().swap(m_postings);
     m_total = 0;
+    m_damage.clear();
 
     BufferedReader reader(source);
     const std::int64_t available = reader.Remaining();
     unsigned char head[kEntryHeadBytes];
     if (!reader.Read(head, kHeaderBytes)) {
-        NORIK_REPORT(Norik::kFail, "IndexSpace::IndexImpl::IndexInt::Load");
+        m_damage = "is shorter than its 4-byte entry count";
+        NORIK_REPORT_DAMAGE(Norik::kDataDamaged, "IndexSpace::IndexImpl::IndexInt::Load", source.Name(), m_damage);
         return;
     }
     const std::uint32_t declared = ReadLe32(head);
@@ -218,25 +229,27 @@ void IndexInt::LoadFrom(Source& source) {
     m_starts.reserve(entryRoom + 1);
     m_postings.reserve(postingRoom);
 
-    bool damaged = false;
-    bool keysOutOfOrder = false;
-    bool listsRepaired = false;
+    // Every kind of damage found, described by its first place; one error-log entry names them all.
+    std::string cut;
+    std::string keysOutOfOrder;
+    std::string listsRepaired;
+    const std::string ofDeclared = " of " + std::to_string(declared);
     for (std::uint32_t entry = 0; entry < declared; ++entry) {
         if (!reader.Read(head, kEntryHeadBytes)) {
-            damaged = true;
+            cut = "ends inside entry " + std::to_string(entry + 1) + ofDeclared;
             break;
         }
         const auto key = static_cast<IndexKey>(ReadLe64(head));
         const auto length = static_cast<std::int16_t>(static_cast<std::uint16_t>(head[8] | head[9] << 8));
         if (length < 0 || m_postings.size() + static_cast<std::size_t>(length) > std::numeric_limits<std::uint32_t>::max()) {
-            damaged = true;
+            cut = "entry " + std::to_string(entry + 1) + ofDeclared + " has a list length of " + std::to_string(length);
             break;
         }
         const std::size_t start = m_postings.size();
         m_postings.resize(start + static_cast<std::size_t>(length));
         if (!reader.Read(m_postings.data() + start, static_cast<std::size_t>(length) * sizeof(DocNumber))) {
             m_postings.resize(start);
-            damaged = true;
+            cut = "ends inside the list of entry " + std::to_string(entry + 1) + ofDeclared;
             break;
         }
         DocNumber* list = m_postings.data() + start;
@@ -246,12 +259,22 @@ void IndexInt::LoadFrom(Source& source) {
         if (std::adjacent_find(list, list + length, [](DocNumber a, DocNumber b) { return a >= b; }) != list + length) {
             std::sort(list, list + length);
             m_postings.resize(static_cast<std::size_t>(std::unique(list, list + length) - m_postings.data()));
-            listsRepaired = true;
+            if (listsRepaired.empty()) listsRepaired = "the list of entry " + std::to_string(entry + 1) + " is out of order";
         }
-        if (!m_keys.empty() && key <= m_keys.back()) keysOutOfOrder = true;
+        if (!m_keys.empty() && key <= m_keys.back() && keysOutOfOrder.empty())
+            keysOutOfOrder = "keys are out of order from entry " + std::to_string(entry + 1);
         m_keys.push_back(key);
         m_starts.push_back(static_cast<std::uint32_t>(m_postings.size()));
         m_total += length;
+    }
+    // Bytes after the last announced entry mean a count that is too small: entries are missing.
+    if (cut.empty()) {
+        const std::int64_t left = reader.Remaining();
+        unsigned char probe = 0;
+        if (left > 0)
+            cut = std::to_string(left) + " bytes follow its " + std::to_string(declared) + " entries";
+        else if (left < 0 && reader.Read(&probe, 1))
+            cut = "data follows its " + std::to_string(declared) + " entries";
     }
     if (m_postings.capacity() > m_postings.size() + m_postings.size() / 4 + 1024) m_postings.shrink_to_fit();
     if (m_keys.capacity() > m_keys.size() + m_keys.size() / 4 + 1024) {
@@ -259,10 +282,14 @@ void IndexInt::LoadFrom(Source& source) {
         m_starts.shrink_to_fit();
     }
 
-    // One entry for the file, whatever kinds of damage it shows. Lookups stay safe on keys out of
-    // order, but may miss keys; the file needs rebuilding.
-    if (damaged || keysOutOfOrder || listsRepaired)
-        NORIK_REPORT(Norik::kFail, "IndexSpace::IndexImpl::IndexInt::Load");
+    // Lookups stay safe on keys out of order, but may miss keys; the file needs rebuilding.
+    for (const std::string* part : {&cut, &keysOutOfOrder, &listsRepaired}) {
+        if (part->empty()) continue;
+        if (!m_damage.empty()) m_damage += "; ";
+        m_damage += *part;
+    }
+    if (!m_damage.empty())
+        NORIK_REPORT_DAMAGE(Norik::kDataDamaged, "IndexSpace::IndexImpl::IndexInt::Load", source.Name(), m_damage);
 }
 
 namespace {

@@ -17,7 +17,8 @@
 // Failures: a lookup that finds nothing throws IndexSpace::Value_Not_Found. A damaged index file
 // is read up to the first byte that cannot belong to a whole entry; what was read before stays
 // usable and the damage is reported once to the error log. Nothing reserves more memory than the
-// file could fill.
+// file could fill. A handle keeps what kept its file from being read whole (damage()), so that a
+// caller can tell "no document has this key" from "the index cannot be read".
 //
 // Writing index files (for the base builder):
 //     IndexSpace::IndexImpl::IndexInt index;
@@ -31,11 +32,13 @@
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "Helpers/DataDamage.h"
 #include "Helpers/ResultCode.h"
 
 namespace Norik {
@@ -133,6 +136,11 @@ public:
     // and returned; a partly written file may remain.
     Norik::HResult WriteFile(const std::string& path) const;
 
+    // What the last load found wrong with the file ("ends inside entry 5 of 300; keys are out of
+    // order from entry 3"); empty when it read whole. A damaged file is read up to the damage and
+    // reported once to the error log, naming the file where the stream knows it.
+    const std::string& damage() const { return m_damage; }
+
     // Read-only access to the entries, in stored order.
     std::size_t EntryCount() const { return m_keys.size(); }
     IndexKey KeyAt(std::size_t entry) const { return m_keys[entry]; }
@@ -153,6 +161,7 @@ private:
     std::vector<std::uint32_t> m_starts{0};
     std::vector<DocNumber> m_postings;
     std::int64_t m_total = 0;
+    std::string m_damage;
 };
 
 }  // namespace IndexImpl
@@ -184,6 +193,9 @@ public:
 
     const std::string& fileName() const { return m_fileName; }
     bool isLoaded() const { return m_loaded; }
+    // What kept the file from being read whole at the last attempt: it could not be opened, or
+    // its load found damage (IndexInt::damage). Null while the file read whole or was not tried.
+    const Norik::DataDamage* damage() const { return m_damage ? &*m_damage : nullptr; }
 
 protected:
     // Reads the file when it has not been read yet (see the header's contract).
@@ -194,6 +206,7 @@ private:
     bool m_loaded = false;
     std::string m_fileName;
     std::unique_ptr<IndexImpl::IndexInt> m_impl;
+    std::optional<Norik::DataDamage> m_damage;
 };
 
 // An index keyed by StrHash.

@@ -47,8 +47,10 @@ void RtfReader::Impl::Feed(std::string_view chunk) {
         switch (m_lex) {
         case LexState::Detect: {
             auto c = static_cast<unsigned char>(*p);
-            // A UTF-8 byte-order mark and blanks may come before the first brace.
-            if (m_bom < 3 && c == "\xEF\xBB\xBF"[m_bom] && (m_bom > 0 || c == 0xEF)) {
+            // A UTF-8 byte-order mark and blanks may come before the first brace. The mark's bytes
+            // are compared as unsigned, like c: as plain chars they are negative.
+            static constexpr unsigned char kByteOrderMark[3] = {0xEF, 0xBB, 0xBF};
+            if (m_bom < 3 && c == kByteOrderMark[m_bom]) {
                 ++m_bom;
                 ++p;
                 break;

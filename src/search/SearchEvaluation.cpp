@@ -17,32 +17,56 @@ bool HasCriterion(const SearchRequest& request) {
            request.inForce != -1;
 }
 
+// One lookup in index, whose file stem is name. Whatever it found or did not find, an index that
+// could not be read whole leaves no answer.
+template <class Lookup>
+void LookUp(std::vector<IndexSpace::DocNumberList>& lists, IndexSpace::IIndexInt& index, const char* name,
+            Lookup&& lookup) {
+    try {
+        lists.push_back(lookup());
+    } catch (const IndexSpace::Value_Not_Found&) {
+        if (const Norik::DataDamage* damage = index.damage()) throw SearchIndexDamaged(name, *damage);
+        throw;
+    }
+    if (const Norik::DataDamage* damage = index.damage()) throw SearchIndexDamaged(name, *damage);
+}
+
 // Every lookup of the request, in a fixed order; each throws when it finds nothing.
 std::vector<IndexSpace::DocNumberList> LookUpCriteria(const SearchRequest& request, const SearchIndexes& indexes) {
     std::vector<IndexSpace::DocNumberList> lists;
     const bool allWords = request.allWords != 0;
-    if (request.classId != -1) lists.push_back(indexes.classes.Find(request.classId));
-    if (!request.titleWords.empty())
-        lists.push_back(indexes.titleWords.FindWords(SplitSearchWords(request.titleWords), allWords));
+    if (request.classId != -1)
+        LookUp(lists, indexes.classes, "clasidx", [&] { return indexes.classes.Find(request.classId); });
+    if (!request.titleWords.empty()) {
+        LookUp(lists, indexes.titleWords, "titidx",
+               [&] { return indexes.titleWords.FindWords(SplitSearchWords(request.titleWords), allWords); });
+    }
     if (!request.numberText.empty()) {
         // A number is always a prefix; "*" ends the typed part, and a number that starts with "*"
         // constrains nothing.
         const std::size_t star = request.numberText.find('*');
-        if (star == std::string::npos) {
-            lists.push_back(indexes.numbers.FindPrefix(request.numberText));
-        } else if (star > 0) {
-            lists.push_back(indexes.numbers.FindPrefix(request.numberText.substr(0, star)));
+        if (star != 0) {
+            const std::string prefix = request.numberText.substr(0, star);
+            LookUp(lists, indexes.numbers, "numbidx", [&] { return indexes.numbers.FindPrefix(prefix); });
         }
     }
-    if (!request.textWords.empty())
-        lists.push_back(indexes.textWords.FindWords(SplitSearchWords(request.textWords), allWords));
-    if (!request.type.empty()) lists.push_back(indexes.types.FindPrefix(request.type));
-    if (request.dateOfIntroduction != -1) lists.push_back(indexes.dates.Find(request.dateOfIntroduction));
-    if (request.inForce != -1) lists.push_back(indexes.inForce.Find(request.inForce));
+    if (!request.textWords.empty()) {
+        LookUp(lists, indexes.textWords, "index",
+               [&] { return indexes.textWords.FindWords(SplitSearchWords(request.textWords), allWords); });
+    }
+    if (!request.type.empty())
+        LookUp(lists, indexes.types, "typeidx", [&] { return indexes.types.FindPrefix(request.type); });
+    if (request.dateOfIntroduction != -1)
+        LookUp(lists, indexes.dates, "date_beg", [&] { return indexes.dates.Find(request.dateOfIntroduction); });
+    if (request.inForce != -1)
+        LookUp(lists, indexes.inForce, "work_now", [&] { return indexes.inForce.Find(request.inForce); });
     return lists;
 }
 
 }  // namespace
+
+SearchIndexDamaged::SearchIndexDamaged(std::string indexName, Norik::DataDamage damage)
+    : std::runtime_error(damage.Text()), m_indexName(std::move(indexName)), m_damage(std::move(damage)) {}
 
 SearchIndexes SearchIndexes::ProcessWide() {
     return SearchIndexes{IndexSpace::ClassIndex(),   IndexSpace::TitleWordIndex(), IndexSpace::NumberIndex(),
@@ -99,6 +123,8 @@ IndexSpace::DocNumberList EvaluateSearchRequest(const SearchRequest& request, co
         IndexSpace::DocNumberList result = std::move(lists.front());
         for (std::size_t i = 1; i < lists.size() && !result.empty(); ++i) result = IntersectDocLists(result, lists[i]);
         return result;
+    } catch (const SearchIndexDamaged&) {
+        throw;
     } catch (...) {
         // Not found, an unreadable index, or anything else a lookup ran into: nothing matches.
         return {};

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <unordered_map>
 
 #include "Helpers/Cp1251.h"
@@ -50,12 +51,26 @@ struct ModelTables {
     DayCode baseDate = 0;
     int documentCount = 0;
 
+    // What kept each table (by ModelTable) from loading whole at its last reading, and the damage
+    // last reported for it: a table that stays empty is read again at every use, and the same
+    // damage is written to the error log once.
+    std::optional<Norik::DataDamage> damage[kModelTableCount];
+    std::optional<Norik::DataDamage> reported[kModelTableCount];
+
+    void ResetDamage(ModelTable table) {
+        damage[static_cast<int>(table)].reset();
+        reported[static_cast<int>(table)].reset();
+    }
     void ResetClassifier() {
         classTable.clear();
         classRowById.clear();
         typeList.clear();
+        ResetDamage(ModelTable::Class);
+        ResetDamage(ModelTable::TypeList);
     }
     void ResetDocuments() {
+        ResetDamage(ModelTable::Descript);
+        ResetDamage(ModelTable::Items);
         docTable.clear();
         docTable.shrink_to_fit();
         typeTexts.clear();
@@ -70,6 +85,32 @@ ModelTables& Tables() {
     static ModelTables tables;
     return tables;
 }
+
+// Keeps what is wrong with table and writes one error-log entry for it, naming the file, unless
+// the same damage was reported already. Returns code.
+HResult NoteDamage(ModelTable table, HResult code, const std::string& path, std::string problem, const char* function,
+                   int line) {
+    auto& tables = Tables();
+    const auto slot = static_cast<int>(table);
+    Norik::DataDamage damage{path, std::move(problem)};
+    if (tables.reported[slot] != damage) {
+        Norik::ReportDamage(code, line, __FILE__, function, damage.file, damage.problem);
+        tables.reported[slot] = damage;
+    }
+    tables.damage[slot] = std::move(damage);
+    return code;
+}
+#define NOTE_DAMAGE(table, code, path, problem, function) NoteDamage((table), (code), (path), (problem), (function), __LINE__)
+
+std::string OpenProblem(HResult code) { return "cannot be opened: " + Norik::FormatSystemError(code); }
+
+// "record 5 of 178": where reading a table stopped.
+std::string Where(const char* what, std::int32_t index, std::int32_t count) {
+    return std::string(what) + " " + std::to_string(index + 1) + " of " + std::to_string(count);
+}
+
+constexpr const char* kDocInit = "ShowData::CShowDoc::Init";
+constexpr const char* kClassInit = "ShowData::CShowClass::Init";
 
 // The program's own texts, converted once from the UTF-8 of the source to Windows-1251.
 struct ModelTexts {
@@ -126,6 +167,18 @@ bool OnlyWhiteSpaceLeft(Norik::SFileStream& stream) {
     if (c == EOF) return true;
     std::ungetc(c, file);
     return false;
+}
+
+// What a table whose rows ended without damage still says about its count: rows missing (the
+// file ends before the count) or left over (more rows than the count). Empty when neither.
+std::string CountProblem(Norik::SFileStream& stream, std::int32_t read, std::int32_t count, const char* rows) {
+    if (read < count) {
+        return "holds " + std::to_string(read) + " of the " + std::to_string(count) + " " + rows +
+               " its first line announces";
+    }
+    if (!OnlyWhiteSpaceLeft(stream))
+        return "holds more " + std::string(rows) + " than the " + std::to_string(count) + " its first line announces";
+    return {};
 }
 
 // Sets every row's effective parent: its parentId, unless that names no node or would lead the
@@ -237,14 +290,15 @@ const DocItem* FirstRowOfNumber(std::int16_t number) {
 }
 
 // Checks the number order of the table; when the file broke it, reports it once and builds the
-// order the look-ups need. Then counts the distinct documents.
-void IndexNumbers(ModelTables& tables) {
+// order the look-ups need (so the answers stay right, and the table counts as whole). Then counts
+// the distinct documents.
+void IndexNumbers(ModelTables& tables, const std::string& path) {
     const auto& table = tables.docTable;
     const bool ordered = std::is_sorted(table.begin(), table.end(),
                                         [](const DocItem& a, const DocItem& b) { return a.number < b.number; });
     tables.rowsByNumber.clear();
     if (!ordered) {
-        NORIK_REPORT(Norik::kFail, "ShowData::CShowDoc::Init");
+        NORIK_REPORT_DAMAGE(Norik::kFail, kDocInit, path, "rows are not in ascending order of number");
         tables.rowsByNumber.resize(table.size());
         for (std::size_t i = 0; i < table.size(); ++i) tables.rowsByNumber[i] = static_cast<std::uint32_t>(i);
         std::stable_sort(tables.rowsByNumber.begin(), tables.rowsByNumber.end(),
@@ -273,8 +327,10 @@ std::string_view StoreText(ModelTables& tables, const std::string& text, std::st
     return tables.text.Add(text);
 }
 
-// Reads one "Items" row into row, its texts stored with previous's where they are equal.
-HResult ReadDocRow(Norik::SFile& stream, DocItem& row, const DocItem* previous) {
+// Reads one "Items" row into row, its texts stored with previous's where they are equal. cut is
+// set when the file ends inside the row's line: no line end and fewer than the six fields.
+HResult ReadDocRow(Norik::SFile& stream, DocItem& row, const DocItem* previous, bool& cut) {
+    cut = false;
     if (const HResult code = stream.ReadType(row.number); code != kOk) {
         return NORIK_REPORT(code, "ShowData::CShowDoc::LoadDocItem");
     }
@@ -287,7 +343,13 @@ HResult ReadDocRow(Norik::SFile& stream, DocItem& row, const DocItem* previous) 
     char line[kDocLineSize];
     line[0] = '\0';
     const int result = stream.ReadLine(line, sizeof line);
-    if (result == 0) SkipRestOfLongLine(stream, line, sizeof line);
+    if (result == 0) {
+        const std::size_t length = std::strlen(line);
+        const bool ended = length > 0 && line[length - 1] == '\n';
+        const bool bufferFull = length + 1 >= sizeof line;
+        cut = !ended && !bufferFull && std::count(line, line + length, '|') < 5;
+        SkipRestOfLongLine(stream, line, sizeof line);
+    }
     Norik::CLineFields<kDocFieldLength> fields(line);
     auto& tables = Tables();
     row.type = StoreType(tables, fields.NextField());
@@ -312,6 +374,11 @@ const ClassTable& GetClassTable() { return Tables().classTable; }
 const TypeList& GetTypeList() { return Tables().typeList; }
 const DocTable& GetDocTable() { return Tables().docTable; }
 DayCode BaseDate() { return Tables().baseDate; }
+
+const Norik::DataDamage* TableDamage(ModelTable table) {
+    const auto& damage = Tables().damage[static_cast<int>(table)];
+    return damage ? &*damage : nullptr;
+}
 
 void ResetTablesForTests() {
     Tables().ResetClassifier();
@@ -463,28 +530,46 @@ HResult CShowClass::Init(Norik::IUserPort& userPort) {
     auto& tables = Tables();
     if (!tables.classTable.empty()) return kOk;
 
+    tables.damage[static_cast<int>(ModelTable::Class)].reset();
+    tables.damage[static_cast<int>(ModelTable::TypeList)].reset();
     const std::string classPath = Norik::GetTablePath("class");
     Norik::SFileStream classFile;
     if (const HResult code = classFile.Open(classPath, Norik::kModeRead, false); code != kOk) {
-        return NORIK_REPORT(code, "ShowData::CShowClass::Init");
+        return NOTE_DAMAGE(ModelTable::Class, code, classPath, OpenProblem(code), kClassInit);
     }
     std::int32_t count = 0;
     if (const HResult code = classFile.ReadType(count); code != kOk) {
-        return NORIK_REPORT(code, "ShowData::CShowClass::Init");
+        return NOTE_DAMAGE(ModelTable::Class, code, classPath, "does not begin with the number of records", kClassInit);
     }
     tables.classTable.reserve(ReservationFor(count, classPath));
-    for (std::int32_t i = 0; i < count && !OnlyWhiteSpaceLeft(classFile); ++i) {
+    // Reading stops at the first damage (a nameless record among them) and keeps the records
+    // before it; the damage is noted.
+    std::string problem;
+    std::int32_t read = 0;
+    for (; read < count && !OnlyWhiteSpaceLeft(classFile); ++read) {
         ClassRow row;
-        if (LoadClassItem(classFile, row) != 0 || row.name.empty()) break;
+        const HResult result = LoadClassItem(classFile, row);
+        if (result != 0) {
+            problem = result < 0 ? Where("record", read, count) + ": a number does not parse"
+                                 : "ends inside " + Where("record", read, count);
+            break;
+        }
+        if (row.name.empty()) {
+            problem = Where("record", read, count) + " has no name";
+            break;
+        }
         tables.classRowById.try_emplace(row.id, static_cast<int>(tables.classTable.size()));
         tables.classTable.push_back(std::move(row));
     }
+    if (problem.empty()) problem = CountProblem(classFile, read, count, "records");
     classFile.Close();
+    if (!problem.empty()) NOTE_DAMAGE(ModelTable::Class, Norik::kDataDamaged, classPath, problem, kClassInit);
     ResolveParents(tables);
 
+    const std::string typePath = Norik::GetTablePath("typelist");
     Norik::SFileStream typeFile;
-    if (const HResult code = typeFile.Open(Norik::GetTablePath("typelist"), Norik::kModeRead, false); code != kOk) {
-        return NORIK_REPORT(code, "ShowData::CShowClass::Init");
+    if (const HResult code = typeFile.Open(typePath, Norik::kModeRead, false); code != kOk) {
+        return NOTE_DAMAGE(ModelTable::TypeList, code, typePath, OpenProblem(code), kClassInit);
     }
     // A classifier that stayed empty makes every construction load again; the type list is
     // read afresh each time instead of growing by another copy.
@@ -568,23 +653,28 @@ CShowDoc::CShowDoc(Norik::IUserPort& userPort) : m_userPort(userPort) {
     }
 }
 
-HResult CShowDoc::LoadDocItem(Norik::SFile& stream, DocItem& row) { return ReadDocRow(stream, row, nullptr); }
+HResult CShowDoc::LoadDocItem(Norik::SFile& stream, DocItem& row) {
+    bool cut = false;
+    return ReadDocRow(stream, row, nullptr, cut);
+}
 
 HResult CShowDoc::Init() {
     auto& tables = Tables();
     if (!tables.docTable.empty()) return kOk;
+    tables.damage[static_cast<int>(ModelTable::Descript)].reset();
+    tables.damage[static_cast<int>(ModelTable::Items)].reset();
 
+    const std::string descriptPath = Norik::GetTablePath("descript");
     Norik::SFileStream descriptor;
-    if (const HResult code = descriptor.Open(Norik::GetTablePath("descript"), Norik::kModeRead, false); code != kOk) {
-        return NORIK_REPORT(code, "ShowData::CShowDoc::Init");
+    if (const HResult code = descriptor.Open(descriptPath, Norik::kModeRead, false); code != kOk) {
+        return NOTE_DAMAGE(ModelTable::Descript, code, descriptPath, OpenProblem(code), kDocInit);
     }
     std::int32_t unused = 0;
-    if (const HResult code = descriptor.ReadType(unused); code != kOk) {
-        return NORIK_REPORT(code, "ShowData::CShowDoc::Init");
-    }
     std::int32_t baseDate = 0;
-    if (const HResult code = descriptor.ReadType(baseDate); code != kOk) {
-        return NORIK_REPORT(code, "ShowData::CShowDoc::Init");
+    for (std::int32_t* number : {&unused, &baseDate}) {
+        if (const HResult code = descriptor.ReadType(*number); code != kOk) {
+            return NOTE_DAMAGE(ModelTable::Descript, code, descriptPath, "does not hold two numbers", kDocInit);
+        }
     }
     tables.baseDate = baseDate;
     descriptor.Close();
@@ -592,21 +682,37 @@ HResult CShowDoc::Init() {
     const std::string itemsPath = Norik::GetTablePath("Items");
     Norik::SFileStream items;
     if (const HResult code = items.Open(itemsPath, Norik::kModeRead, false); code != kOk) {
-        return NORIK_REPORT(code, "ShowData::CShowDoc::Init");
+        return NOTE_DAMAGE(ModelTable::Items, code, itemsPath, OpenProblem(code), kDocInit);
     }
     std::int32_t count = 0;
     if (const HResult code = items.ReadType(count); code != kOk) {
-        return NORIK_REPORT(code, "ShowData::CShowDoc::Init");
+        return NOTE_DAMAGE(ModelTable::Items, code, itemsPath, "does not begin with the number of rows", kDocInit);
     }
     tables.docTable.reserve(ReservationFor(count, itemsPath));
-    for (std::int32_t i = 0; i < count && !OnlyWhiteSpaceLeft(items); ++i) {
+    // Reading stops at the first damage and keeps the rows before it; the damage is noted.
+    std::string problem;
+    std::int32_t read = 0;
+    for (; read < count && !OnlyWhiteSpaceLeft(items); ++read) {
         DocItem row;
         const DocItem* previous = tables.docTable.empty() ? nullptr : &tables.docTable.back();
-        if (ReadDocRow(items, row, previous) != 0) break;
+        bool cut = false;
+        const HResult result = ReadDocRow(items, row, previous, cut);
+        if (result != 0) {
+            problem = result < 0 ? Where("row", read, count) + ": a number does not parse"
+                                 : "ends inside " + Where("row", read, count);
+            break;
+        }
         tables.docTable.push_back(row);
+        if (cut) {
+            problem = "ends inside " + Where("row", read, count);
+            ++read;
+            break;
+        }
     }
+    if (problem.empty()) problem = CountProblem(items, read, count, "rows");
     items.Close();
-    IndexNumbers(tables);
+    if (!problem.empty()) NOTE_DAMAGE(ModelTable::Items, Norik::kDataDamaged, itemsPath, problem, kDocInit);
+    IndexNumbers(tables, itemsPath);
 
     for (const std::string_view name : IndexSpace::kIndexFileNames) {
         if (IndexSpace::IIndexInt* index = IndexSpace::IndexByName(name)) {

@@ -19,6 +19,11 @@
 //
 // Failures. Loading returns result codes; each failure is written once to the error log by the
 // site that detects it, and a damaged table leaves whatever was read before the damage usable.
+// What kept a table from loading whole - it could not be opened, its leading numbers could not be
+// read, it holds fewer or more rows than its count, a row is cut or does not parse, a classifier
+// record has no name - is kept per table (TableDamage), so that a caller can tell a short answer
+// from a damaged one; the error-log entry names the file and the problem. Init still returns 0
+// for a table read in part, as the rows read before the damage are kept.
 // Look-ups never fail: an unknown id or number gives an empty or neutral answer.
 // Threads: user-interface thread only; nothing is locked.
 #pragma once
@@ -29,6 +34,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Helpers/DataDamage.h"
 #include "Helpers/ResultCode.h"
 #include "showdata/DayCode.h"
 #include "showdata/ShowData.h"
@@ -78,12 +84,19 @@ struct DocItem {
 
 using DocTable = std::vector<DocItem>;
 
+// The four text tables of the model.
+enum class ModelTable { Class, TypeList, Descript, Items };
+inline constexpr int kModelTableCount = 4;
+
 // --- The process-wide tables (read-only views; empty until loaded) ---
 const ClassTable& GetClassTable();
 const TypeList& GetTypeList();
 const DocTable& GetDocTable();
 // Day code of the base's last update; 0 until "descript" has been read.
 DayCode BaseDate();
+// What kept table from loading whole at its last reading; null when it loaded whole or has not
+// been read yet. Cleared when the table is read again.
+const Norik::DataDamage* TableDamage(ModelTable table);
 // Empties every table, the base date and the document count, so the next list loads afresh.
 // Invalidates every DocItem text handed out before. Tests only.
 void ResetTablesForTests();

@@ -3,18 +3,22 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
-#include <memory>
 #include <map>
+#include <memory>
 #include <optional>
 
 #include "Helpers/Cp1251.h"
+#include "Helpers/DataDamage.h"
 #include "Helpers/Folders.h"
+#include "Helpers/SFile.h"
 #include "Helpers/SUn7zFile.h"
 #include "builder/BaseBuilder.h"
 #include "builder/BaseVerifier.h"
 #include "builder/SampleBase.h"
 #include "builder/Vocabulary.h"
+#include "diagnostics/ErrorLog.h"
 #include "index/IndexSpace.h"
 #include "platform/UserPort.h"
 #include "richtext/PlainText.h"
@@ -37,20 +41,28 @@ const char* const kUsage =
     "  norik-tool [--base DIR] card NUMBER\n"
     "  norik-tool [--base DIR] verify\n"
     "  norik-tool build SOURCE_DIR OUT_DIR\n"
-    "  norik-tool sample OUT_DIR [--documents N] [--seed S] [--large] [--source]\n";
+    "  norik-tool sample OUT_DIR [--documents N] [--seed S] [--large] [--source]\n"
+    "exit status:\n"
+    "  0   done\n"
+    "  1   failed (search: nothing found); one line on stderr says why\n"
+    "  2   search without any criterion\n"
+    "  3   the answer rests on damaged data of the base: one line on stderr names the damaged file\n"
+    "      (what could be read is still printed; the error log has the details)\n"
+    "  64  a command line that cannot be understood\n";
 
 constexpr int kExitFailure = 1;
+// The answer rests on damaged data of the base.
+constexpr int kExitDamaged = 3;
 // A mistyped command line; kept apart from search's 1 (nothing found) and 2 (no criterion).
 constexpr int kExitUsage = 64;
+// Problems of a failed build, or warnings, listed one a line before the rest are counted.
+constexpr std::size_t kListedProblems = 20;
 
-// Message boxes of the model become lines on the error stream; nothing here is interactive.
+// The model's message boxes are not printed: every failure is told in one line of the tool's own,
+// which names the damaged file and what is wrong with it. Nothing here is interactive.
 class ConsoleUserPort : public IUserPort {
 public:
-    explicit ConsoleUserPort(std::ostream& err) : m_err(err) {}
-    MessageAnswer MessageBox(const std::string& text, const std::string&, MessageButtons buttons, MessageIcon) override {
-        std::string line = Cp1251ToUtf8(text);
-        std::replace(line.begin(), line.end(), '\n', ' ');
-        m_err << line << "\n";
+    MessageAnswer MessageBox(const std::string&, const std::string&, MessageButtons buttons, MessageIcon) override {
         return buttons == MessageButtons::YesNo ? MessageAnswer::No
                : buttons == MessageButtons::Ok  ? MessageAnswer::Ok
                                                 : MessageAnswer::Cancel;
@@ -60,9 +72,6 @@ public:
     bool OpenDocumentText(const std::string&) override { return false; }
     void RunAttributeSearch(ShowData::SearchRequest&, const std::vector<std::int16_t>*) override {}
     void OpenResultListWindow(const std::vector<std::int16_t>&, const ShowData::SearchRequest&) override {}
-
-private:
-    std::ostream& m_err;
 };
 
 struct UsageError {
@@ -117,49 +126,116 @@ long long ParseInteger(const std::string& text, long long low, long long high, c
 
 std::string Utf8(const std::string& cp1251) { return Cp1251ToUtf8(cp1251); }
 
-// Loads the document table (and binds the indexes); a base that cannot be read is a failure, a
-// base without documents is not (its figures are 0 and its searches find nothing).
-bool LoadDocuments(std::ostream& err) {
-    if (Failed(ShowData::CShowDoc::Init())) {
-        err << "norik-tool: no base in " << GetIndexFolder() << " (cannot read descript.ttx and Items.ttx)\n";
-        return false;
-    }
+// One line naming every damaged file an answer rests on; the exit status of such an answer.
+int DamagedAnswer(std::ostream& err, const std::vector<DataDamage>& damage) {
+    err << "norik-tool: the base is damaged: ";
+    if (damage.empty()) err << GetIndexFolder() << " cannot be read";
+    for (std::size_t i = 0; i < damage.size(); ++i) err << (i > 0 ? "; " : "") << damage[i].Text();
+    err << " (details in " << ErrorLog::path() << ")\n";
+    return kExitDamaged;
+}
+
+// What kept the given tables and indexes from being read whole.
+std::vector<DataDamage> DamageOf(std::initializer_list<ShowData::ModelTable> tables,
+                                 std::initializer_list<const IndexSpace::IIndexInt*> indexes = {}) {
+    std::vector<DataDamage> damage;
+    for (const ShowData::ModelTable table : tables)
+        if (const DataDamage* found = ShowData::TableDamage(table)) damage.push_back(*found);
+    for (const IndexSpace::IIndexInt* index : indexes)
+        if (const DataDamage* found = index->damage()) damage.push_back(*found);
+    return damage;
+}
+
+int Answered(std::ostream& err, const std::vector<DataDamage>& damage) {
+    return damage.empty() ? 0 : DamagedAnswer(err, damage);
+}
+
+// A folder without any of the tables a base begins with is no base at all, rather than a
+// damaged one.
+bool NoBaseThere() {
+    std::error_code error;
+    for (const char* table : {"descript", "Items", "class"})
+        if (std::filesystem::exists(GetTablePath(table), error)) return false;
     return true;
 }
 
-bool LoadClassifier(ConsoleUserPort& port, std::ostream& err) {
-    if (Failed(ShowData::CShowClass::Init(port)) || ShowData::GetClassTable().empty()) {
-        err << "norik-tool: no classifier in " << GetIndexFolder() << " (cannot read class.ttx)\n";
-        return false;
-    }
-    return LoadDocuments(err);
+int NoBase(std::ostream& err) {
+    err << "norik-tool: no base in " << GetIndexFolder() << " (none of descript.ttx, Items.ttx, class.ttx is there)\n";
+    return kExitFailure;
 }
 
-std::int16_t KnownDocument(const std::string& text, std::ostream& err, bool& ok) {
-    const auto number = static_cast<std::int16_t>(ParseInteger(text, -32768, 32767, "NUMBER"));
+// Loads the document table (and binds the indexes): 0, or the exit status after the one line
+// telling why it cannot be read. A base without documents is no failure: its figures are 0 and
+// its searches find nothing.
+int LoadDocuments(std::ostream& err) {
+    if (Succeeded(ShowData::CShowDoc::Init())) return 0;
+    if (NoBaseThere()) return NoBase(err);
+    return DamagedAnswer(err, DamageOf({ShowData::ModelTable::Descript, ShowData::ModelTable::Items}));
+}
+
+// Loads the classifier: 0, or the exit status after the one line telling why it cannot be read.
+int LoadClassifier(IUserPort& port, std::ostream& err) {
+    ShowData::CShowClass::Init(port);
+    if (!ShowData::GetClassTable().empty()) return 0;
+    if (NoBaseThere()) return NoBase(err);
+    if (const DataDamage* damage = ShowData::TableDamage(ShowData::ModelTable::Class)) return DamagedAnswer(err, {*damage});
+    err << "norik-tool: the classifier in " << GetTablePath("class") << " has no records\n";
+    return kExitFailure;
+}
+
+// The number of a document of the base: 0, or the exit status after the one line saying there is
+// no such document (an answer that rests on the document table, if that is damaged).
+int KnownDocument(const std::string& text, std::ostream& err, std::int16_t& number) {
+    number = static_cast<std::int16_t>(ParseInteger(text, -32768, 32767, "NUMBER"));
     ShowData::DocItem row;
-    ok = ShowData::DocByNumber(number, row);
-    if (!ok) err << "norik-tool: no document " << number << " in the base\n";
-    return number;
+    if (ShowData::DocByNumber(number, row)) return 0;
+    if (const DataDamage* damage = ShowData::TableDamage(ShowData::ModelTable::Items)) {
+        err << "norik-tool: no document " << number << " in the base, whose document table is damaged: "
+            << damage->Text() << " (details in " << ErrorLog::path() << ")\n";
+        return kExitDamaged;
+    }
+    err << "norik-tool: no document " << number << " in the base\n";
+    return kExitFailure;
+}
+
+// What the search message calls each index.
+std::string IndexDescription(const std::string& stem) {
+    if (stem == "index") return "the word index of the base";
+    if (stem == "titidx") return "the title word index of the base";
+    if (stem == "clasidx") return "the section index of the base";
+    if (stem == "typeidx") return "the type index of the base";
+    if (stem == "numbidx") return "the number index of the base";
+    if (stem == "date_beg") return "the date index of the base";
+    if (stem == "work_now") return "the status index of the base";
+    return "the index " + stem;
+}
+
+// True when text is what the text window reads as RTF: "{\rtf" after an optional UTF-8 byte
+// order mark and blanks.
+bool LooksLikeRtf(std::string_view text) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    const std::size_t start = text.find_first_not_of(" \t\r\n");
+    return start != std::string_view::npos && text.substr(start, 5) == "{\\rtf";
 }
 
 int Info(const Arguments& args, std::ostream& out, std::ostream& err) {
     args.ExpectPositional(0, "no arguments");
-    if (!LoadDocuments(err)) return kExitFailure;
+    if (const int failed = LoadDocuments(err)) return failed;
     out << "Документов: " << ShowData::DocumentCount() << "\n";
     out << "Дата последнего обновления: " << ShowData::BaseDateText() << "\n";
     out << "Проиндексировано слов: " << ShowData::IndexedWordCount() << "\n";
     out << "Средний словарный запас: " << ShowData::AverageVocabulary() << "\n";
-    return 0;
+    return Answered(err, DamageOf({ShowData::ModelTable::Descript, ShowData::ModelTable::Items},
+                                  {&IndexSpace::TextWordIndex()}));
 }
 
 int Classifier(const Arguments& args, std::ostream& out, std::ostream& err) {
     args.ExpectPositional(0, "no arguments");
-    ConsoleUserPort port(err);
-    if (!LoadClassifier(port, err)) return kExitFailure;
+    ConsoleUserPort port;
+    if (const int failed = LoadClassifier(port, err)) return failed;
     for (const ShowData::ClassRow& row : ShowData::GetClassTable())
         out << row.id << "\t" << Utf8(ShowData::ClassPath(row.id)) << "\n";
-    return 0;
+    return Answered(err, DamageOf({ShowData::ModelTable::Class}));
 }
 
 int List(const Arguments& args, std::ostream& out, std::ostream& err) {
@@ -174,10 +250,12 @@ int List(const Arguments& args, std::ostream& out, std::ostream& err) {
     } else if (args.Has("--descending")) {
         key = 0;
     }
-    ConsoleUserPort port(err);
-    if (!LoadClassifier(port, err)) return kExitFailure;
+    ConsoleUserPort port;
+    if (const int failed = LoadClassifier(port, err)) return failed;
+    if (const int failed = LoadDocuments(err)) return failed;
     const int index = ShowData::ClassIndexById(id);
     if (id != 0 && index < 0) {
+        if (const DataDamage* damage = ShowData::TableDamage(ShowData::ModelTable::Class)) return DamagedAnswer(err, {*damage});
         err << "norik-tool: no classifier node " << id << "\n";
         return kExitFailure;
     }
@@ -195,7 +273,7 @@ int List(const Arguments& args, std::ostream& out, std::ostream& err) {
         const long long number = classes != nullptr ? classes->items()[row].id : list->GetNumber(row);
         out << number << "\t" << Utf8(list->GetText(row)) << "\n";
     }
-    return 0;
+    return Answered(err, DamageOf({ShowData::ModelTable::Class, ShowData::ModelTable::Items}));
 }
 
 int Search(const Arguments& args, std::ostream& out, std::ostream& err) {
@@ -226,13 +304,17 @@ int Search(const Arguments& args, std::ostream& out, std::ostream& err) {
         std::sort(within->begin(), within->end());
         within->erase(std::unique(within->begin(), within->end()), within->end());
     }
-    if (!LoadDocuments(err)) return kExitFailure;
+    if (const int failed = LoadDocuments(err)) return failed;
     IndexSpace::DocNumberList found;
     try {
         found = ShowData::EvaluateSearchRequest(request);
     } catch (const char* message) {
         err << Utf8(message) << "\n";
         return 2;
+    } catch (const ShowData::SearchIndexDamaged& damaged) {
+        err << "norik-tool: " << IndexDescription(damaged.indexName()) << " cannot be read: " << damaged.damage().Text()
+            << " (details in " << ErrorLog::path() << ")\n";
+        return kExitDamaged;
     }
     if (within) found = ShowData::IntersectDocLists(found, *within);
     if (found.empty()) {
@@ -246,46 +328,53 @@ int Search(const Arguments& args, std::ostream& out, std::ostream& err) {
 int Cat(const Arguments& args, std::ostream& out, std::ostream& err) {
     args.ExpectPositional(1, "NUMBER");
     if (args.Has("--rtf") && args.Has("--text")) throw UsageError{"--rtf and --text exclude each other"};
-    if (!LoadDocuments(err)) return kExitFailure;
-    bool known = false;
-    const std::int16_t number = KnownDocument(args.positional()[0], err, known);
-    if (!known) return kExitFailure;
+    if (const int failed = LoadDocuments(err)) return failed;
+    std::int16_t number = 0;
+    if (const int failed = KnownDocument(args.positional()[0], err, number)) return failed;
     const std::string entry = ShowData::DocFileName(number);
+    const std::string container = GetDataFolder() + "Norik.sdb";
+    const std::string ofDocument = " (the text of document " + std::to_string(number) + ")";
     std::string rtf;
+    SUn7zFile reader;
     try {
-        SUn7zFile reader;
-        if (Failed(reader.Open(entry, kModeRead, true))) {
-            err << "norik-tool: the text of document " << number << " (" << entry << ") is not in " << GetDataFolder()
-                << "Norik.sdb\n";
-            return kExitFailure;
+        if (const HResult code = reader.Open(entry, kModeRead, true); Failed(code)) {
+            std::error_code error;
+            std::string problem = !std::filesystem::exists(container, error) ? "is missing"
+                                  : code == kStgFileNotFound ? "holds no entry " + entry + ".t"
+                                                             : "cannot be read: " + FormatSystemError(code);
+            return DamagedAnswer(err, {{container, problem + ofDocument}});
         }
         std::vector<char> buffer(65536);
         for (int got; (got = reader.Read(buffer.data(), static_cast<int>(buffer.size()))) > 0;) rtf.append(buffer.data(), static_cast<std::size_t>(got));
-        if (rtf.size() != reader.length()) {
-            err << "norik-tool: the text of document " << number << " is damaged (" << rtf.size() << " of "
-                << reader.length() << " bytes decoded)\n";
-            return kExitFailure;
-        }
     } catch (const std::exception& e) {
-        err << "norik-tool: the text of document " << number << " has a malformed header: " << Utf8(e.what()) << "\n";
-        return kExitFailure;
+        return DamagedAnswer(err, {{container, "entry " + entry + ".t has a malformed header: " + Utf8(e.what()) + ofDocument}});
     }
+    // What could be read is shown; the status says whether it is the whole text.
     if (args.Has("--text"))
         out << RtfToPlainText(rtf, TextEncoding::Utf8);
     else
         out.write(rtf.data(), static_cast<std::streamsize>(rtf.size()));
+    if (!reader.whole()) return DamagedAnswer(err, {{container, reader.damage() + ofDocument}});
+    if (!LooksLikeRtf(rtf)) return DamagedAnswer(err, {{container, "entry " + entry + ".t does not decode to an RTF text"}});
     return 0;
 }
 
 int Card(const Arguments& args, std::ostream& out, std::ostream& err) {
     args.ExpectPositional(1, "NUMBER");
-    ConsoleUserPort port(err);
-    if (!LoadClassifier(port, err)) return kExitFailure;
-    bool known = false;
-    const std::int16_t number = KnownDocument(args.positional()[0], err, known);
-    if (!known) return kExitFailure;
+    ConsoleUserPort port;
+    if (const int failed = LoadClassifier(port, err)) return failed;
+    if (const int failed = LoadDocuments(err)) return failed;
+    std::int16_t number = 0;
+    if (const int failed = KnownDocument(args.positional()[0], err, number)) return failed;
     out << RtfToPlainText(ComposeDocumentCard(number), TextEncoding::Utf8);
-    return 0;
+    return Answered(err, DamageOf({ShowData::ModelTable::Class, ShowData::ModelTable::Items}));
+}
+
+// Lines of one kind, the first few listed one a line and the rest counted.
+void PrintLimited(const std::vector<std::string>& lines, const std::string& prefix, std::ostream& stream) {
+    const std::size_t listed = std::min(lines.size(), kListedProblems);
+    for (std::size_t i = 0; i < listed; ++i) stream << prefix << lines[i] << "\n";
+    if (lines.size() > listed) stream << prefix << "… and " << lines.size() - listed << " more\n";
 }
 
 int Verify(const Arguments& args, std::ostream& out, std::ostream& err) {
@@ -294,6 +383,7 @@ int Verify(const Arguments& args, std::ostream& out, std::ostream& err) {
     VerifySummary summary;
     const bool ok = VerifyBase(problems, summary);
     for (const std::string& problem : problems) out << problem << "\n";
+    PrintLimited(summary.warnings, "warning: ", out);
     if (!ok) {
         err << "norik-tool: verify found " << problems.size() << " problem" << (problems.size() == 1 ? "" : "s") << " in "
             << GetIndexFolder() << "\n";
@@ -312,10 +402,15 @@ void PrintBuildReport(const BuildReport& report, const std::string& folder, std:
         << report.textWordKeys << " text word keys, " << seconds << " s\n";
 }
 
-int FailBuild(const std::vector<std::string>& problems, std::ostream& err) {
-    // The builder's problems are UTF-8 already (file names as the file system gives them).
-    for (std::size_t i = 0; i + 1 < problems.size(); ++i) err << problems[i] << "\n";
-    err << "norik-tool: " << (problems.empty() ? std::string("build failed") : problems.back()) << "\n";
+int FailBuild(const std::vector<std::string>& problems, const std::string& folder, std::ostream& err) {
+    // The builder's problems are UTF-8 already (file names as the file system gives them). One
+    // problem is the one line; more are listed, the first few one a line, before a summing line.
+    if (problems.size() <= 1) {
+        err << "norik-tool: " << (problems.empty() ? std::string("build failed") : problems.front()) << "\n";
+        return kExitFailure;
+    }
+    PrintLimited(problems, "", err);
+    err << "norik-tool: " << folder << " was not built: " << problems.size() << " problems\n";
     return kExitFailure;
 }
 
@@ -324,7 +419,10 @@ int Build(const Arguments& args, std::ostream& out, std::ostream& err) {
     FolderSource source(args.positional()[0]);
     std::vector<std::string> problems;
     BuildReport report;
-    if (!BuildBase(source, args.positional()[1], BuildOptions{}, report, problems)) return FailBuild(problems, err);
+    const bool built = BuildBase(source, args.positional()[1], BuildOptions{}, report, problems);
+    // Warnings go first: the last line on stderr of a failed build is the failure.
+    PrintLimited(report.warnings, "warning: ", err);
+    if (!built) return FailBuild(problems, args.positional()[1], err);
     PrintBuildReport(report, args.positional()[1], out);
     return 0;
 }
@@ -359,7 +457,8 @@ int Sample(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
     std::vector<std::string> problems;
     BuildReport report;
-    if (!BuildBase(sample, args.positional()[0], BuildOptions{}, report, problems)) return FailBuild(problems, err);
+    if (!BuildBase(sample, args.positional()[0], BuildOptions{}, report, problems))
+        return FailBuild(problems, args.positional()[0], err);
     PrintBuildReport(report, args.positional()[0], out);
     return 0;
 }

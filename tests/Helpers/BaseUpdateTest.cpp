@@ -116,6 +116,26 @@ TEST_F(BaseUpdateTest, CommitInOrderOverwritesLeftoversAndReplacesTheDescriptorL
     EXPECT_EQ(TargetNames(), (std::vector<std::string>{"descript.ttx", "x.ttx"}));
 }
 
+TEST_F(BaseUpdateTest, ATableThatCannotBeReplacedLeavesTheOldBaseWholeAndTheOldDate) {
+    Source("a.ttx", "new a");
+    Source("b.ttx", "new b");
+    Source("descript.ttx", "5\n2\n");
+    Target("a.ttx", "old a");
+    std::filesystem::create_directories(m_target.path() / "b.ttx");  // nothing can be renamed over it
+    Target("descript.ttx", "5\n1\n");
+    CopyTransaction transaction;
+    transaction.sourceFolder = m_source.folder();
+    transaction.targetFolder = m_target.folder();
+    transaction.names = {"a.ttx", "b.ttx", "descript.ttx"};
+    EXPECT_LT(transaction.Commit(), 0);
+    EXPECT_EQ(TargetText("a.ttx"), "old a");
+    EXPECT_EQ(TargetText("descript.ttx"), "5\n1\n");
+    EXPECT_TRUE(std::filesystem::is_directory(m_target.file("b.ttx")));
+    EXPECT_EQ(TargetNames(), (std::vector<std::string>{"a.ttx", "b.ttx", "descript.ttx"}));
+    EXPECT_EQ(m_log.entryCount(), 1);
+    EXPECT_NE(m_log.text().find("CopyTransaction::Commit"), std::string::npos);
+}
+
 TEST_F(BaseUpdateTest, ReadOnlySourceFilesArriveWritable) {
     Source("descript.ttx", "5\n9\n");
     chmod(m_source.file("descript.ttx").c_str(), 0444);
@@ -123,6 +143,21 @@ TEST_F(BaseUpdateTest, ReadOnlySourceFilesArriveWritable) {
     struct stat info {};
     ASSERT_EQ(stat(m_target.file("descript.ttx").c_str(), &info), 0);
     EXPECT_TRUE(info.st_mode & S_IWUSR);
+}
+
+TEST_F(BaseUpdateTest, AFifoInTheUpdateFolderIsRefusedWithoutWaiting) {
+    alarm(60);  // a wait for a writer would end the test program here
+    Source("descript.ttx", "5\n2\n");
+    ASSERT_EQ(mkfifo(m_source.file("a.ttx").c_str(), 0644), 0);
+    Target("a.ttx", "old a");
+    Target("descript.ttx", "5\n1\n");
+    EXPECT_EQ(Update(), kOk);
+    EXPECT_EQ(TargetText("a.ttx"), "old a");
+    EXPECT_EQ(m_user.messages.size(), 1u);
+    std::filesystem::remove(m_target.file("descript.ttx"));
+    ASSERT_EQ(mkfifo(m_target.file("descript.ttx").c_str(), 0644), 0);
+    EXPECT_EQ(ReadBaseDate(m_target.folder()), 0);
+    alarm(0);
 }
 
 TEST(FileBaseName, DropsFolderAndExtension) {

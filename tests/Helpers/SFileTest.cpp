@@ -132,7 +132,18 @@ TEST_F(SFileStreamTest, ReadWriteAndEndOfFile) {
     char buffer[16];
     EXPECT_EQ(in.Read(buffer, 16), 8);
     EXPECT_EQ(std::string(buffer, 8), "abcline\n");
-    EXPECT_LE(in.Read(buffer, 16), 0);  // end of data
+    EXPECT_EQ(in.Read(buffer, 16), 0);  // end of data, which is no error
+    EXPECT_EQ(m_log.entryCount(), 0);
+}
+
+TEST_F(SFileStreamTest, AFullDiskFailsTheCloseWithItsCodeAndOneEntry) {
+    SFileStream out;
+    ASSERT_EQ(out.Open("/dev/full", kModeWrite, true), kOk);
+    EXPECT_EQ(out.Write("abc", 3), 3);  // buffered
+    EXPECT_EQ(out.Close(), SystemErrorCode(ENOSPC));
+    EXPECT_FALSE(out.isOpen());
+    EXPECT_EQ(m_log.entryCount(), 1);
+    EXPECT_NE(m_log.text().find("SFileStream::Close"), std::string::npos);
 }
 
 // One line's fields: the line, the buffer size N, the fields expected before the empty ones.

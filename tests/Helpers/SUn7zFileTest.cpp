@@ -5,6 +5,7 @@
 #include <dirent.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <stdexcept>
@@ -190,10 +191,51 @@ TEST_F(SUn7zFileTest, CutShortDeliversAPrefixThenZero) {
     EXPECT_TRUE(got == text.substr(0, got.size()));
     char buffer[10];
     EXPECT_EQ(file.Read(buffer, 10), 0);
+    EXPECT_FALSE(file.whole());
     SUn7zFile empty;
     ASSERT_EQ(empty.Open("headeronly", 1, true), 0);
     EXPECT_EQ(empty.Read(buffer, 10), 0);
-    EXPECT_EQ(m_log.entryCount(), 0);
+    EXPECT_FALSE(empty.whole());
+    EXPECT_EQ(m_log.entryCount(), 2);  // one for each entry, naming the container
+    EXPECT_NE(m_log.text().find(m_dir.file("Norik.sdb") + ": entry cut.t: the compressed data ends after "),
+              std::string::npos) << m_log.text();
+}
+
+// An entry is whole only when its compressed data ends exactly at its stated length.
+TEST_F(SUn7zFileTest, EndsWholeOnlyWhenTheDataEndsAtTheStatedLength) {
+    const std::string text = SampleText(300000, 11);
+    const std::string good = XzEntry(text, "-6", m_work);
+    std::string halved = good, longer = good, zero = good;
+    NorikTest::Store32(halved, 5, static_cast<std::uint32_t>(text.size() / 2));
+    NorikTest::Store32(longer, 5, static_cast<std::uint32_t>(text.size() + 10));
+    NorikTest::Store32(zero, 5, 0);
+    const struct {
+        const char* name;
+        std::string entry;
+        std::size_t delivered;
+        const char* damage;  // empty: whole
+    } cases[] = {
+        {"good", good, text.size(), ""},
+        {"halved", halved, text.size() / 2, "the compressed data goes on past its stated length of 150000 bytes"},
+        {"longer", longer, text.size(), "the compressed data is damaged after 300000 of its stated 300010 bytes"},
+        {"zero", zero, 0, "the compressed data goes on past its stated length of 0 bytes"},
+        {"trailing", good + "left", text.size(), "compressed bytes are left over after its stated length of 300000"},
+    };
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (const auto& c : cases) entries.emplace_back(c.name, c.entry);
+    WriteEntries(entries);
+    for (const auto& c : cases) {
+        for (int block : {4096, 1 << 20}) {
+            SUn7zFile file;
+            ASSERT_EQ(file.Open(c.name, 1, true), 0);
+            const std::string got = ReadAll(file, block);
+            EXPECT_EQ(got.size(), c.delivered) << c.name;
+            EXPECT_TRUE(got == text.substr(0, got.size())) << c.name;
+            EXPECT_EQ(file.whole(), *c.damage == '\0') << c.name;
+            EXPECT_EQ(file.damage().find(c.damage), *c.damage == '\0' ? 0u : 10 + std::strlen(c.name)) << file.damage();
+        }
+    }
+    EXPECT_EQ(m_log.entryCount(), 8);
 }
 
 TEST_F(SUn7zFileTest, TheReadThatMeetsDamageStillDeliversWhatItDecoded) {
@@ -223,8 +265,9 @@ TEST_F(SUn7zFileTest, DamagedContainerChainEndsTheEntryWithAReport) {
     const std::string got = ReadAll(file, 65536);
     EXPECT_TRUE(got == text.substr(0, got.size()));
     EXPECT_LT(got.size(), text.size());
-    EXPECT_EQ(m_log.entryCount(), 1);
+    EXPECT_EQ(m_log.entryCount(), 2);
     EXPECT_NE(m_log.text().find("CReadBuffer::ReadCompressed"), std::string::npos);
+    EXPECT_NE(file.damage().find("the container cannot be read"), std::string::npos) << file.damage();
 }
 
 TEST_F(SUn7zFileTest, FailingHeaderReadIsReportedByTheBufferThenByOpen) {

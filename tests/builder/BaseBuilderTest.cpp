@@ -156,7 +156,7 @@ TEST_F(BaseBuilderTest, RefusesToReplaceAFolderThatIsNoBase) {
     fs::create_directories(m_out);
     NorikTest::WriteFile(m_out + "/notes.txt", "mine");
     EXPECT_FALSE(Build(NorikTest::SmallSource()));
-    EXPECT_NE(Problems().find("holds no base"), std::string::npos);
+    EXPECT_NE(Problems().find("holds notes.txt, which is not a file of a base"), std::string::npos) << Problems();
     EXPECT_EQ(NorikTest::ReadFile(m_out + "/notes.txt"), "mine");
 }
 

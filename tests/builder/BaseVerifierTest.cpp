@@ -130,6 +130,19 @@ const Damage kDamages[] = {
          writer.Close(message);
      },
      "entry 000001.t (document 1): decodes to"},
+    {"StatedLengthCutInHalf",
+     [](const std::string& b) {
+         Norik::ContainerWriter writer;
+         std::string message;
+         writer.Create(b + "Norik.sdb", message);
+         std::string text(20000, 'a');
+         text.replace(0, 5, "{\\rtf");
+         std::string entry = Norik::CompressEntry(text);
+         entry[5 + 1] = static_cast<char>(static_cast<unsigned char>(entry[5 + 1]) / 2);  // 20000 becomes 10016
+         writer.AddEntry("000001", entry, message);
+         writer.Close(message);
+     },
+     "entry 000001.t (document 1): the compressed data goes on past its stated length of 10016 bytes"},
     {"MissingEntry",
      [](const std::string& b) {
          Norik::ContainerWriter writer;

@@ -42,6 +42,9 @@ TEST_F(IndexHandle, MissingFileFindsNothingAndIsTriedAgain) {
     EXPECT_EQ(handle.TotalRefs(), 0u);
     EXPECT_FALSE(handle.isLoaded());
     EXPECT_EQ(m_log.entryCount(), 3);  // one open failure per attempt
+    ASSERT_NE(handle.damage(), nullptr);
+    EXPECT_EQ(handle.damage()->file, path);
+    EXPECT_EQ(handle.damage()->problem.rfind("cannot be opened: 0x80070002", 0), 0u) << handle.damage()->problem;
 
     Norik::IndexBuilder builder;
     builder.Add(3, 40);
@@ -50,6 +53,7 @@ TEST_F(IndexHandle, MissingFileFindsNothingAndIsTriedAgain) {
     ASSERT_EQ(builder.WriteFile(path), Norik::kOk);
     EXPECT_EQ(handle.Find(3), (DocNumberList{12, 40}));
     EXPECT_TRUE(handle.isLoaded());
+    EXPECT_EQ(handle.damage(), nullptr);
 
     // Read once: the file is no longer consulted.
     std::filesystem::remove(path);

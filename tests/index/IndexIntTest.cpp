@@ -173,6 +173,19 @@ TEST_P(IndexIntLoad, NegativeListLengthStopsLoading) {
     EXPECT_EQ(m_log.entryCount(), 1);
 }
 
+TEST_P(IndexIntLoad, ACountBelowTheEntriesIsDamageNamedWithItsFile) {
+    LoadBytes(FileBytes({{1, {1}}, {2, {2}}}, 1));
+    EXPECT_EQ(m_index.Count(), 1);
+    EXPECT_NE(m_index.damage().find("follow its 1 entries"), std::string::npos) << m_index.damage();
+    EXPECT_EQ(m_log.entryCount(), 1);
+    if (GetParam() == Reader::kSFile) {
+        EXPECT_NE(m_log.text().find(m_dir.file("index.ttx")), std::string::npos);
+    }
+    LoadBytes(FileBytes({{1, {1}}, {2, {2}}}));
+    EXPECT_EQ(m_index.damage(), "");
+    EXPECT_EQ(m_log.entryCount(), 1);
+}
+
 TEST_P(IndexIntLoad, SeveralKindsOfDamageAreReportedOnce) {
     std::string bytes = FileBytes({{3, {2, 1}}, {1, {1}}, {2, {2, 3}}});
     bytes.resize(bytes.size() - 1);  // unordered list, keys out of order and a truncated last entry
@@ -269,6 +282,9 @@ TEST(IndexIntWriteFile, RoundTripsAndReportsAnUnwritablePath) {
     EXPECT_EQ(NorikTest::ReadFile(dir.file("a.ttx")), FileBytes({{-1, {-5, 5}}, {1, {7}}}));
     EXPECT_LT(index.WriteFile(dir.file("missing/a.ttx")), 0);
     EXPECT_EQ(log.entryCount(), 1);
+    // A full disk takes the buffered bytes and refuses them only when the file is closed.
+    EXPECT_EQ(index.WriteFile("/dev/full"), Norik::SystemErrorCode(ENOSPC));
+    EXPECT_EQ(log.entryCount(), 2);
 }
 
 }  // namespace

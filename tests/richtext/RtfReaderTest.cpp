@@ -358,7 +358,8 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"ListTextIsShown", R"({\rtf1{\*\pn\pnlvlblt{\pntxtb X}}{\pntext 1.\tab}item\par})", "1.\titem\n"},
         DecodeCase{"ShapeShownThroughResult", R"({\rtf1{\shp{\*\shpinst{\sp{\sn a}{\sv b}}}{\shprslt R}}})", "R\n"},
         DecodeCase{"UnicodeAlternativeShownInsteadOfAnsi", R"({\rtf1 a{\upr{b?}{\*\ud{b\u1071?}}}c})", "abЯc\n"},
-        DecodeCase{"ObjectDataSkipped", R"({\rtf1{\object{\*\objdata 0102}{\result shown}}})", "shown\n"}),
+        DecodeCase{"ObjectDataSkipped", R"({\rtf1{\object{\*\objdata 0102}{\result shown}}})", "shown\n"},
+        DecodeCase{"Utf8ByteOrderMarkFirst", "\xEF\xBB\xBF{\\rtf1\\ansi\\ansicpg1251 \\'c0\\b x\\par}", "Аx\n"}),
     [](const ::testing::TestParamInfo<DecodeCase>& info) { return std::string(info.param.name); });
 
 TEST(PlainText, TablesUseTabsAndWindows1251OutputConverts) {

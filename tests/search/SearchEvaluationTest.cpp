@@ -203,14 +203,40 @@ TEST_F(SearchEvaluation, LookupsRunInOrderAndStopAtTheFirstMiss) {
     }
 }
 
-TEST_F(SearchEvaluation, MissingIndexFileGivesEmptyResult) {
-    m_dates.SetFile(m_dir.file("gone.ttx"));
-    m_dates.Clear();
-    SearchRequest request;
-    request.classId = 10;
-    request.dateOfIntroduction = 500;
-    EXPECT_EQ(Evaluate(request), DocNumberList{});
-    EXPECT_EQ(m_log.entryCount(), 1);
+// An index that cannot be read whole is no "nothing found": the evaluation names it instead.
+TEST_F(SearchEvaluation, AnIndexThatCannotBeReadWholeLeavesNoAnswer) {
+    NorikTest::WriteFile(m_dir.file("cut.ttx"), NorikTest::ReadFile(m_dir.file("index.ttx")).substr(0, 30));
+    const struct {
+        const char* label;
+        IndexSpace::IIndexInt* handle;
+        const char* file;
+        SearchRequest request;
+        const char* damagedIndex;  // null: the answer below is sound
+        DocNumberList found;
+    } cases[] = {
+        {"missing", &m_dates, "gone.ttx", [] { SearchRequest r; r.classId = 10; r.dateOfIntroduction = 500; return r; }(),
+         "date_beg", {}},
+        {"cut but finding", &m_texts, "cut.ttx", [] { SearchRequest r; r.textWords = W("кодекс"); return r; }(),
+         "index", {}},
+        {"cut and any word", &m_texts, "cut.ttx",
+         [] { SearchRequest r; r.textWords = W("паспорт"); r.allWords = 0; return r; }(), "index", {}},
+        {"not consulted", &m_texts, "gone.ttx", [] { SearchRequest r; r.classId = 20; return r; }(), nullptr, {3, 4}},
+        {"after a miss", &m_dates, "gone.ttx", [] { SearchRequest r; r.classId = 99; r.dateOfIntroduction = 500; return r; }(),
+         nullptr, {}},
+    };
+    for (const auto& c : cases) {
+        const std::string original = c.handle->fileName();
+        c.handle->SetFile(m_dir.file(c.file));
+        try {
+            EXPECT_EQ(Evaluate(c.request), c.found) << c.label;
+            EXPECT_EQ(c.damagedIndex, nullptr) << c.label;
+        } catch (const ShowData::SearchIndexDamaged& damaged) {
+            ASSERT_NE(c.damagedIndex, nullptr) << c.label;
+            EXPECT_EQ(damaged.indexName(), c.damagedIndex) << c.label;
+            EXPECT_EQ(damaged.damage().file, m_dir.file(c.file)) << c.label;
+        }
+        c.handle->SetFile(original);
+    }
 }
 
 TEST_F(SearchEvaluation, WordCriterionOnTexts) {

@@ -95,6 +95,37 @@ TEST_F(ClassifierTest, NegativeCountLoadsNothingButIsNoFailure) {
     EXPECT_TRUE(m_port.messages.empty());
 }
 
+struct ClassDamageCase {
+    const char* label;
+    const char* classText;
+    std::size_t rowsKept;
+    const char* problem;
+};
+
+class ClassDamage : public ClassifierTest, public ::testing::WithParamInterface<ClassDamageCase> {};
+
+TEST_P(ClassDamage, KeepsTheRecordsBeforeItAndNamesTheFile) {
+    WriteClass(GetParam().classText);
+    CShowClass list(m_port);
+    EXPECT_EQ(ShowData::GetClassTable().size(), GetParam().rowsKept);
+    EXPECT_TRUE(m_port.messages.empty());
+    const Norik::DataDamage* damage = ShowData::TableDamage(ShowData::ModelTable::Class);
+    ASSERT_NE(damage, nullptr);
+    EXPECT_EQ(damage->problem, GetParam().problem);
+    EXPECT_NE(m_log.text().find(m_dir.file("class.ttx") + ": " + GetParam().problem), std::string::npos);
+    EXPECT_EQ(ShowData::TableDamage(ShowData::ModelTable::TypeList), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, ClassDamage,
+    ::testing::Values(ClassDamageCase{"CutAfterTheFirstName", "178\n1 0 0 0Кон", 1,
+                                      "holds 1 of the 178 records its first line announces"},
+                      ClassDamageCase{"NamelessRecord", "4\n1 0 0 0 A\n2 0 0 0 B\n3 0 0 0\n4 0 0 0 D\n", 2,
+                                      "record 3 of 4 has no name"},
+                      ClassDamageCase{"NegativeCountWithRecords", "-5\n1 0 0 0 A\n", 0,
+                                      "holds more records than the -5 its first line announces"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
 struct BrokenClassCase {
     const char* label;
     bool writeClass;

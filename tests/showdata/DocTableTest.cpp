@@ -168,13 +168,56 @@ TEST_F(DocTableTest, MalformedRowStopsLoadingAndIsReported) {
     EXPECT_EQ(ReportsOf("ListDoc.cpp:ShowData::CShowDoc::LoadDocItem()"), 1);
 }
 
-TEST_F(DocTableTest, EndOfFileBeforeTheCountIsNoFailure) {
+TEST_F(DocTableTest, EndOfFileBeforeTheCountKeepsTheRowsWithoutAMessage) {
     WriteItems("2000000000\n1 1 0 a|b|c|0|0|0\n2 1 0 a|b|c|0|0|0\n");
     CShowDoc list(m_port);
     EXPECT_TRUE(m_port.messages.empty());
     EXPECT_EQ(ShowData::RecordCount(), 2);
-    EXPECT_EQ(m_log.entryCount(), 0);
 }
+
+// A table that does not hold what it announces: the rows before the damage stay, and the damage
+// is kept for the caller and written to the log once, naming the file.
+struct ItemsDamageCase {
+    const char* label;
+    const char* items;
+    int rowsKept;
+    const char* problem;  // empty: the table is whole
+};
+
+class ItemsDamage : public DocTableTest, public ::testing::WithParamInterface<ItemsDamageCase> {};
+
+TEST_P(ItemsDamage, IsKeptAndLoggedOnceWithTheFile) {
+    const ItemsDamageCase& c = GetParam();
+    WriteItems(c.items);
+    EXPECT_EQ(ShowData::RecordCount(), c.rowsKept);
+    EXPECT_EQ(ShowData::DocumentCount(), c.rowsKept);  // a table that stays empty is read again
+    const Norik::DataDamage* damage = ShowData::TableDamage(ShowData::ModelTable::Items);
+    if (*c.problem == '\0') {
+        EXPECT_EQ(damage, nullptr) << damage->problem;
+        EXPECT_EQ(m_log.entryCount(), 0);
+        return;
+    }
+    ASSERT_NE(damage, nullptr);
+    EXPECT_EQ(damage->file, m_dir.file("Items.ttx"));
+    EXPECT_EQ(damage->problem.rfind(c.problem, 0), 0u) << damage->problem;
+    EXPECT_EQ(ReportsOf(m_dir.file("Items.ttx") + ": " + c.problem), 1) << m_log.text();
+    EXPECT_EQ(ShowData::TableDamage(ShowData::ModelTable::Descript), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, ItemsDamage,
+    ::testing::Values(
+        ItemsDamageCase{"Whole", "2\n1 1 0 a|b|c|0|0|0\n2 1 0 a|b|c|0|0|0", 2, ""},
+        ItemsDamageCase{"CutInHalf", "300\n1 1 0 a|b|c|0|0|0\n2 1 0 a|b|c|0|0|0\n", 2,
+                        "holds 2 of the 300 rows its first line announces"},
+        ItemsDamageCase{"CountZeroWithRows", "0\n1 1 0 a|b|c|0|0|0\n", 0,
+                        "holds more rows than the 0 its first line announces"},
+        ItemsDamageCase{"CountBelowTheRows", "1\n1 1 0 a|b|c|0|0|0\n2 1 0 a|b|c|0|0|0\n", 1, "holds more rows"},
+        ItemsDamageCase{"CutInsideTheFields", "2\n1 1 0 a|b|c|0|0|0\n2 1 0 a|Об", 2, "ends inside row 2 of 2"},
+        ItemsDamageCase{"CutAfterTheNumbers", "2\n1 1 0 a|b|c|0|0|0\n2 1 0", 1, "ends inside row 2 of 2"},
+        ItemsDamageCase{"NumberDoesNotParse", "3\n1 1 0 a|b|c|0|0|0\n2 x 0 a|b|c|0|0|0\n", 1,
+                        "row 2 of 3: a number does not parse"}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(DocTableTest, LineLongerThanTheBufferDoesNotSpillIntoTheNextRow) {
     WriteItems("2\n1 1 0 T|" + std::string(600, 'x') + "|5|0|1|1\n2 1 0 U|short|6|0|1|1\n");

@@ -1,13 +1,17 @@
 // Runs the norik-tool executable on small bases made by the tool itself.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <sstream>
 
 #include "TestSupport.h"
+#include "builder/ContainerWriter.h"
 
 namespace fs = std::filesystem;
 
@@ -39,7 +43,8 @@ protected:
     static std::string Base() { return s_dir->folder() + "base"; }
 
     static Result Run(const std::vector<std::string>& arguments) {
-        std::string command = Quote(std::string(NORIK_BINARY_DIR) + "/norik-tool");
+        // A command that waits for ever (on a FIFO, say) fails the test instead of hanging it.
+        std::string command = "timeout 120 " + Quote(std::string(NORIK_BINARY_DIR) + "/norik-tool");
         for (const std::string& a : arguments) command += " " + Quote(a);
         const std::string errPath = s_dir->file("stderr.txt");
         command += " 2>" + Quote(errPath);
@@ -248,6 +253,259 @@ TEST_F(NorikToolTest, FailuresEndWithOneLineAndLeaveNoOutput) {
     const Result damaged = Run({"--base", missing, "verify"});
     EXPECT_EQ(damaged.exit, 1);
     EXPECT_NE(damaged.out.find(missing + "/Items.ttx: No such file"), std::string::npos) << damaged.out;
+}
+
+TEST_F(NorikToolTest, BuildRefusesAnOutputFolderWhoseReplacementWouldLoseFiles) {
+    const std::string source = s_dir->folder() + "own-source";
+    ASSERT_EQ(Run({"sample", source, "--documents", "5", "--seed", "6", "--source"}).exit, 0);
+    const std::string text = NorikTest::ReadFile(source + "/texts/000003.rtf");
+    ASSERT_FALSE(text.empty());
+    // A folder that looks like a base but holds a file of its own.
+    const std::string foreign = s_dir->folder() + "foreign";
+    fs::create_directories(foreign);
+    NorikTest::WriteFile(foreign + "/Items.ttx", "3\n");
+    NorikTest::WriteFile(foreign + "/precious.txt", "mine");
+    // A source folder inside the output folder.
+    const std::string around = s_dir->folder() + "around";
+    fs::create_directories(around);
+    fs::copy(source, around + "/source", fs::copy_options::recursive);
+
+    const struct {
+        std::string source, out, expected;
+    } cases[] = {
+        {source, source, "overlaps the source folder"},
+        {source, source + "/", "overlaps the source folder"},
+        {source, source + "/texts", "overlaps the source folder"},
+        {source, source + "/new-base", "overlaps the source folder"},
+        {around + "/source", around, "overlaps the source folder"},
+        {source, foreign, "holds precious.txt, which is not a file of a base"},
+    };
+    for (const auto& c : cases) {
+        const Result r = Run({"build", c.source, c.out});
+        EXPECT_EQ(r.exit, 1) << c.out;
+        EXPECT_NE(r.err.find(c.expected), std::string::npos) << c.out << ": " << r.err;
+        EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
+    }
+    EXPECT_EQ(NorikTest::ReadFile(source + "/texts/000003.rtf"), text);
+    EXPECT_EQ(NorikTest::ReadFile(around + "/source/texts/000003.rtf"), text);
+    EXPECT_FALSE(fs::exists(source + "/new-base"));
+    EXPECT_EQ(NorikTest::ReadFile(foreign + "/precious.txt"), "mine");
+    EXPECT_EQ(NorikTest::ReadFile(foreign + "/Items.ttx"), "3\n");
+}
+
+TEST_F(NorikToolTest, BuildRemovesWhatKilledBuildsLeftBehind) {
+    const std::string source = s_dir->folder() + "rebuilt-source";
+    ASSERT_EQ(Run({"sample", source, "--documents", "3", "--source"}).exit, 0);
+    // Process 1 always runs; no process has a number above the system's limit.
+    const std::string live = s_dir->folder() + ".rebuilt.building-1";
+    const std::string dead = s_dir->folder() + ".rebuilt.building-99999999";
+    const std::string other = s_dir->folder() + ".other.building-99999999";
+    for (const std::string& folder : {live, dead, other}) {
+        fs::create_directories(folder);
+        NorikTest::WriteFile(folder + "/Norik.sdb", "partial");
+    }
+    const Result built = Run({"build", source, s_dir->folder() + "rebuilt"});
+    ASSERT_EQ(built.exit, 0) << built.err;
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_TRUE(fs::exists(live));
+    EXPECT_TRUE(fs::exists(other));
+}
+
+// Damage a base can carry, applied to a copy of the sample base.
+namespace damage {
+
+std::string IndexEntries(const std::string& bytes, std::size_t& firstLength) {
+    const auto length = [&](std::size_t at) {
+        return 10 + 2 * static_cast<std::size_t>(static_cast<unsigned char>(bytes[at + 8]) |
+                                                 static_cast<unsigned char>(bytes[at + 9]) << 8);
+    };
+    firstLength = length(4);
+    return bytes.substr(4);
+}
+
+void SetIndexCount(const std::string& path, int change) {
+    std::string bytes = NorikTest::ReadFile(path);
+    const std::uint32_t count = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[0]) |
+                                                           static_cast<unsigned char>(bytes[1]) << 8) +
+                                static_cast<std::uint32_t>(change);
+    bytes[0] = static_cast<char>(count & 0xFF);
+    bytes[1] = static_cast<char>(count >> 8);
+    NorikTest::WriteFile(path, bytes);
+}
+
+// A FIFO in place of a file: opening it to read would wait for a writer that never comes.
+void PutFifo(const std::string& path) {
+    fs::remove(path);
+    ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0) << path;
+}
+
+// Swaps the first two entries of an index file: its keys are then out of order.
+void SwapFirstIndexEntries(const std::string& path) {
+    const std::string bytes = NorikTest::ReadFile(path);
+    std::size_t first = 0;
+    IndexEntries(bytes, first);
+    std::size_t second = 0;
+    IndexEntries(bytes.substr(first), second);
+    NorikTest::WriteFile(path, bytes.substr(0, 4) + bytes.substr(4 + first, second) + bytes.substr(4, first) +
+                                   bytes.substr(4 + first + second));
+}
+
+// Writes the container of base anew from the source's texts, with some entries replaced.
+void RewriteContainer(const std::string& base, const std::string& source,
+                      const std::map<std::string, std::string>& replaced) {
+    Norik::ContainerWriter writer;
+    std::string message;
+    ASSERT_TRUE(writer.Create(base + "/Norik.sdb", message)) << message;
+    for (const auto& entry : fs::directory_iterator(source + "/texts")) {
+        const std::string name = entry.path().stem().string();
+        const auto it = replaced.find(name);
+        const std::string bytes = it != replaced.end() ? it->second : Norik::CompressEntry(NorikTest::ReadFile(entry.path()));
+        ASSERT_TRUE(writer.AddEntry(name, bytes, message)) << message;
+    }
+    ASSERT_TRUE(writer.Close(message)) << message;
+}
+
+}  // namespace damage
+
+// Every damaged case of a base: the answer resting on it is never given as if it were sound. The
+// command exits 3 with one line naming the damaged file, and verify finds the damage too.
+TEST_F(NorikToolTest, AnswersOnDamagedDataExitThreeWithOneLineNamingTheFile) {
+    const std::string source = s_dir->folder() + "damage-source";
+    ASSERT_EQ(Run({"sample", source, "--documents", "40", "--seed", "3", "--source"}).exit, 0);
+    const std::string text7 = NorikTest::ReadFile(source + "/texts/000007.rtf");
+    std::string halved = Norik::CompressEntry(text7);
+    const std::uint32_t half = static_cast<std::uint32_t>(text7.size() / 2);
+    for (int i = 0; i < 4; ++i) halved[5 + i] = static_cast<char>(half >> (8 * i));
+    const auto keepLines = [](const std::string& path, const std::function<std::string(std::string)>& change) {
+        NorikTest::WriteFile(path, change(NorikTest::ReadFile(path)));
+    };
+
+    const auto zeroCount = [&](const std::string& b) {
+        keepLines(b + "/Items.ttx", [](std::string t) { return t.replace(0, t.find('\n'), "0"); });
+    };
+
+    const struct {
+        const char* label;
+        std::function<void(const std::string&)> damage;
+        std::vector<std::string> command;
+        std::string expected;  // after the damaged file's path and ": "
+        const char* file;
+    } cases[] = {
+        {"items-cut-in-half",
+         [&](const std::string& b) {
+             keepLines(b + "/Items.ttx", [](std::string t) { return t.substr(0, t.find('\n', t.size() / 2) + 1); });
+         },
+         {"info"}, "holds ", "Items.ttx"},
+        {"items-count-zero", zeroCount, {"info"}, "holds more rows than the 0 its first line announces", "Items.ttx"},
+        {"items-count-zero-card", zeroCount, {"card", "29"}, "holds more rows than the 0 its first line announces",
+         "Items.ttx"},
+        {"class-cut-after-13-bytes", [&](const std::string& b) { keepLines(b + "/class.ttx", [](std::string t) { return t.substr(0, 13); }); },
+         {"classifier"}, "holds 1 of the ", "class.ttx"},
+        {"class-nameless-record",
+         [&](const std::string& b) {
+             keepLines(b + "/class.ttx", [](std::string t) {
+                 std::size_t line = 0;
+                 for (int i = 0; i < 3; ++i) line = t.find('\n', line) + 1;  // the line of record 3
+                 const std::size_t name = t.find_first_not_of("0123456789- ", line);  // after the four numbers
+                 return t.erase(name, t.find('\n', name) - name);
+             });
+         },
+         {"classifier"}, "record 3 of ", "class.ttx"},
+        {"descript-missing", [](const std::string& b) { fs::remove(b + "/descript.ttx"); }, {"info"},
+         "cannot be opened: 0x80070002 (No such file or directory)", "descript.ttx"},
+        {"items-missing-card", [](const std::string& b) { fs::remove(b + "/Items.ttx"); }, {"card", "7"},
+         "cannot be opened", "Items.ttx"},
+        {"items-fifo", [](const std::string& b) { damage::PutFifo(b + "/Items.ttx"); }, {"info"},
+         "cannot be opened: 0x80040201 (Not a regular file.)", "Items.ttx"},
+        {"word-index-fifo", [](const std::string& b) { damage::PutFifo(b + "/index.ttx"); }, {"search", "--text", "закон"},
+         "cannot be opened: 0x80040201 (Not a regular file.)", "index.ttx"},
+        {"container-fifo", [](const std::string& b) { damage::PutFifo(b + "/Norik.sdb"); }, {"cat", "7"},
+         "cannot be read: 0x80040201 (Not a regular file.)", "Norik.sdb"},
+        {"word-index-missing", [](const std::string& b) { fs::remove(b + "/index.ttx"); }, {"search", "--text", "закон"},
+         "cannot be opened: 0x80070002 (No such file or directory)", "index.ttx"},
+        {"word-index-missing-info", [](const std::string& b) { fs::remove(b + "/index.ttx"); }, {"info"},
+         "cannot be opened", "index.ttx"},
+        {"title-index-unsorted", [](const std::string& b) { damage::SwapFirstIndexEntries(b + "/titidx.ttx"); },
+         {"search", "--title", "закон"}, "keys are out of order from entry 2", "titidx.ttx"},
+        {"number-index-count-up", [](const std::string& b) { damage::SetIndexCount(b + "/numbidx.ttx", 1); },
+         {"search", "--number", "1"}, "ends inside entry ", "numbidx.ttx"},
+        {"section-index-count-down", [](const std::string& b) { damage::SetIndexCount(b + "/clasidx.ttx", -1); },
+         {"search", "--section", "3"}, "bytes follow its ", "clasidx.ttx"},
+        {"entry-length-halved", [&](const std::string& b) { damage::RewriteContainer(b, source, {{"000007", halved}}); },
+         {"cat", "7"}, "entry 000007.t: the compressed data goes on past its stated length of " + std::to_string(half),
+         "Norik.sdb"},
+        {"entry-not-rtf",
+         [&](const std::string& b) {
+             damage::RewriteContainer(b, source, {{"000007", Norik::CompressEntry("plain text, no markup")}});
+         },
+         {"cat", "7", "--text"}, "entry 000007.t does not decode to an RTF text", "Norik.sdb"},
+        {"container-header",
+         [&](const std::string& b) { keepLines(b + "/Norik.sdb", [](std::string t) { return t.replace(0, 8, 8, 'x'); }); },
+         {"cat", "7"}, "cannot be read: 0x800300fb", "Norik.sdb"},
+    };
+    for (const auto& c : cases) {
+        const std::string base = s_dir->folder() + c.label;
+        fs::copy(Base(), base);
+        c.damage(base);
+        std::vector<std::string> command{"--base", base};
+        command.insert(command.end(), c.command.begin(), c.command.end());
+        const Result r = Run(command);
+        EXPECT_EQ(r.exit, 3) << c.label << ": " << r.err;
+        EXPECT_EQ(Lines(r.err).size(), 1u) << c.label << ": " << r.err;
+        EXPECT_NE(r.err.find(base + "/" + c.file + ": "), std::string::npos) << c.label << ": " << r.err;
+        EXPECT_NE(r.err.find(c.expected), std::string::npos) << c.label << ": " << r.err;
+        const Result verified = Run({"--base", base, "verify"});
+        EXPECT_EQ(verified.exit, 1) << c.label;
+        EXPECT_NE(verified.out.find(std::string(c.file) + ":"), std::string::npos) << c.label << ": " << verified.out;
+    }
+}
+
+TEST_F(NorikToolTest, ABuildSourceTableThatIsAFifoIsRefusedAtOnce) {
+    const std::string source = s_dir->folder() + "fifo-source";
+    ASSERT_EQ(Run({"sample", source, "--documents", "3", "--source"}).exit, 0);
+    damage::PutFifo(source + "/class.ttx");
+    const Result r = Run({"build", source, s_dir->folder() + "fifo-base"});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.err, "norik-tool: " + source + "/class.ttx: not a regular file\n");  // and no unknown sections
+}
+
+TEST_F(NorikToolTest, ABuildWithManyProblemsListsTwentyAndCountsTheRest) {
+    const std::string source = s_dir->folder() + "textless";
+    ASSERT_EQ(Run({"sample", source, "--documents", "30", "--source"}).exit, 0);
+    fs::remove_all(source + "/texts");
+    const Result r = Run({"build", source, s_dir->folder() + "textless-base"});
+    EXPECT_EQ(r.exit, 1);
+    const std::vector<std::string> lines = Lines(r.err);
+    ASSERT_EQ(lines.size(), 22u) << r.err;
+    EXPECT_NE(lines[0].find("texts/000001.rtf: missing"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[20], "… and 10 more");
+    EXPECT_EQ(lines[21], "norik-tool: " + s_dir->folder() + "textless-base was not built: 30 problems");
+}
+
+TEST_F(NorikToolTest, BuildAcceptsWhatTheViewerReadsAndWarnsOfWhatLooksUnusual) {
+    const std::string source = s_dir->folder() + "unusual";
+    ASSERT_EQ(Run({"sample", source, "--documents", "5", "--source"}).exit, 0);
+    // A field after a type name; a row whose type is empty ("1 56 42730|title|...").
+    std::string types = NorikTest::ReadFile(source + "/typelist.ttx");
+    types.insert(types.find('\n'), "|");
+    types.insert(types.find('\n', types.find('\n') + 1), "|x");
+    NorikTest::WriteFile(source + "/typelist.ttx", types);
+    std::string items = NorikTest::ReadFile(source + "/Items.ttx");
+    const std::size_t row = items.find('\n') + 1;
+    std::size_t type = row;
+    for (int i = 0; i < 3; ++i) type = items.find_first_of(" \n", items.find_first_not_of(' ', type));
+    items.erase(type, items.find('|', type) - type);
+    NorikTest::WriteFile(source + "/Items.ttx", items);
+
+    const std::string out = s_dir->folder() + "unusual-base";
+    const Result built = Run({"build", source, out});
+    ASSERT_EQ(built.exit, 0) << built.err;
+    EXPECT_EQ(Lines(built.err), std::vector<std::string>{"warning: " + source + "/Items.ttx:2: empty document type"});
+    const Result verified = Run({"--base", out, "verify"});
+    EXPECT_EQ(verified.exit, 0) << verified.out;
+    EXPECT_NE(verified.out.find("warning: " + out + "/Items.ttx:2: empty document type"), std::string::npos) << verified.out;
+    const Result card = Run({"--base", out, "card", "1"});
+    EXPECT_EQ(card.exit, 0) << card.err;
 }
 
 TEST_F(NorikToolTest, VerifyNamesDamageAndFails) {
