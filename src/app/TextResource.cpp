@@ -1,0 +1,10 @@
+#include "app/TextResource.h"
+
+namespace Norik {
+
+QString LoadTextResource(const QString& name) {
+    if (name == QLatin1String("IDS_BASE_NAME")) return QStringLiteral("База документов Norik");
+    return {};
+}
+
+}  // namespace Norik
