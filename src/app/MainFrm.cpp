@@ -52,7 +52,11 @@ CMainFrame::CMainFrame(ICommandTarget& application, IUserPort& userPort)
     });
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // The child windows close after this object is gone: nothing they report may reach it.
+    m_mdiArea->disconnect(this);
+    for (QMdiSubWindow* window : m_mdiArea->subWindowList()) window->disconnect(this);
+}
 
 bool CMainFrame::Create(const QString& title) {
     BuildActions();
