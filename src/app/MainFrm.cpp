@@ -127,6 +127,13 @@ void CMainFrame::BuildMenus() {
     }
     m_windowMenu = menus[Text(TopLevelMenus()[3])];
     connect(m_windowMenu, &QMenu::aboutToShow, this, &CMainFrame::FillWindowList);
+    // F10 opens the first menu: the menus' letters are Cyrillic, out of reach on a Latin layout.
+    auto* menuKey = new QAction(this);
+    menuKey->setShortcut(QKeySequence(Qt::Key_F10));
+    connect(menuKey, &QAction::triggered, this, [this] {
+        if (!menuBar()->actions().isEmpty()) menuBar()->setActiveAction(menuBar()->actions().front());
+    });
+    addAction(menuKey);
 }
 
 // The open child windows at the end of the windows menu, the active one checked.

@@ -3,7 +3,7 @@
 namespace Norik {
 
 QString LoadTextResource(const QString& name) {
-    if (name == QLatin1String("IDS_BASE_NAME")) return QStringLiteral("База документов Norik");
+    if (name == QLatin1String("IDS_BASE_NAME")) return QStringLiteral("База документов");
     return {};
 }
 
