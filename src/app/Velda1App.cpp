@@ -67,6 +67,8 @@ bool Cvelda1App::InitInstance(const Options& options) {
     // Maximised; the screen's whole free area first, for a desktop without a window manager.
     if (QScreen* screen = m_mainFrame->screen()) m_mainFrame->setGeometry(screen->availableGeometry());
     m_mainFrame->showMaximized();
+    // Active at once, so that the shortcuts work before the user has clicked into the window.
+    m_mainFrame->activateWindow();
     m_mainFrame->repaint();
 
     OpenListWindow();

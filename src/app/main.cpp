@@ -13,7 +13,6 @@
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("База документов"));
     QApplication::setDesktopFileName(QStringLiteral("norik"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/norik.png")));
 

@@ -109,4 +109,11 @@ void CListRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->restore();
 }
 
+QSize CListRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    if (const auto* view = qobject_cast<const QAbstractItemView*>(option.widget))
+        size.setWidth(view->viewport()->width());
+    return size;
+}
+
 }  // namespace Norik

@@ -55,6 +55,8 @@ public:
     static RowColours ColoursOf(bool folder, bool visited, bool selectedOrFocused);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    // As wide as the view: a long text is cut at the right edge, and its tool tip shows it whole.
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };
 
 }  // namespace Norik

@@ -26,6 +26,9 @@ CListDocView::CListDocView(CListDocument& document, IUserPort& userPort, ShowDoc
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Every row has the same height: the view lays out a list of any length without asking for it.
     setUniformItemSizes(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setResizeMode(QListView::Adjust);
+    setTextElideMode(Qt::ElideRight);
     setFrameShape(QFrame::Box);
     QFont rowFont;
     rowFont.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans")});

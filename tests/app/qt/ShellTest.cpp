@@ -50,7 +50,9 @@ protected:
     bool Start(Cvelda1App::Options options = {}) {
         options.baseFolder = s_base->file("base");
         m_app = std::make_unique<Cvelda1App>(m_profile);
-        return m_app->InitInstance(options);
+        if (!m_app->InitInstance(options)) return false;
+        // Shortcuts reach an active window only.
+        return QTest::qWaitForWindowActive(&frame());
     }
     CMainFrame& frame() { return *m_app->mainFrame(); }
     CListDocView* listView() {
@@ -92,7 +94,7 @@ TEST_F(ShellTest, OpeningASectionRetitlesAndBackRestoresTheLevel) {
     EXPECT_EQ(frame().activeChild()->windowTitle(), QStringLiteral("Классификатор-Налоги и сборы"));
     EXPECT_EQ(position(), QStringLiteral("000001:000002"));
     EXPECT_TRUE(enabled(Command::kBack));
-    frame().action(Command::kBack)->trigger();
+    QTest::keyClick(listView(), Qt::Key_Backspace, Qt::ControlModifier);
     EXPECT_EQ(frame().activeChild()->windowTitle(), QStringLiteral("Классификатор"));
     EXPECT_EQ(listView()->model()->rowCount(), 1);
     EXPECT_FALSE(enabled(Command::kBack));
@@ -161,7 +163,7 @@ TEST_F(ShellTest, WithoutAChildOnlyTheApplicationCommandsWork) {
         EXPECT_TRUE(enabled(id)) << id;
     }
     // Both 161 and 135 open a classifier window, however many are open.
-    EXPECT_TRUE(frame().RouteCommand(Command::kClassifier));
+    QTest::keyClick(&frame(), Qt::Key_K, Qt::ControlModifier);
     EXPECT_TRUE(frame().RouteCommand(Command::kAllDocuments));
     ASSERT_EQ(frame().childFrames().size(), 2);
     for (CChildFrame* child : frame().childFrames()) EXPECT_EQ(child->windowTitle(), QStringLiteral("Классификатор"));
