@@ -125,7 +125,8 @@ void CMainFrame::BuildMenus() {
         const auto listOnly = m_listMenuActions.find(command.id);
         menu->addAction(listOnly != m_listMenuActions.end() ? listOnly->second : m_actions[command.id]);
     }
-    m_windowMenu = menus[Text(TopLevelMenus()[3])];
+    // The menu of the window commands also lists the open windows.
+    m_windowMenu = menus[Text(FindCommand(Command::kWindowCascade)->menu)];
     connect(m_windowMenu, &QMenu::aboutToShow, this, &CMainFrame::FillWindowList);
     // F10 opens the first menu: the menus' letters are Cyrillic, out of reach on a Latin layout.
     auto* menuKey = new QAction(this);

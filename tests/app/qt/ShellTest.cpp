@@ -51,8 +51,10 @@ protected:
         options.baseFolder = s_base->file("base");
         m_app = std::make_unique<Cvelda1App>(m_profile);
         if (!m_app->InitInstance(options)) return false;
-        // Shortcuts reach an active window only.
-        return QTest::qWaitForWindowActive(&frame());
+        // Shortcuts reach the active window only, and the offscreen platform activates every window
+        // it shows, the splash window too.
+        frame().activateWindow();
+        return QTest::qWaitFor([this] { return QApplication::activeWindow() == &frame(); });
     }
     CMainFrame& frame() { return *m_app->mainFrame(); }
     CListDocView* listView() {
