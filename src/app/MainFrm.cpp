@@ -55,7 +55,8 @@ CMainFrame::CMainFrame(ICommandTarget& application, IUserPort& userPort)
 CMainFrame::~CMainFrame() {
     // The child windows close after this object is gone: nothing they report may reach it.
     m_mdiArea->disconnect(this);
-    for (QMdiSubWindow* window : m_mdiArea->subWindowList()) window->disconnect(this);
+    // Closed windows waiting for their deletion are no longer listed by the area: all are found.
+    for (CChildFrame* child : findChildren<CChildFrame*>()) child->disconnect(this);
 }
 
 bool CMainFrame::Create(const QString& title) {
