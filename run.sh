@@ -1,18 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, makes the sample base when absent and starts the program on it.
+# Installs what is missing, builds the viewer, makes the sample base when absent and starts the
+# viewer on it. Arguments go to the viewer: ./run.sh --base DIR opens another base.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./tools/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --parallel "$(nproc)"
-if [ -x build/norik-tool ] && [ ! -f build/data/Norik.sdb ]; then
-  echo "Making the sample base in build/data ..."
-  build/norik-tool sample build/data
-fi
-if [ -x build/norik ]; then
-  exec build/norik "$@"
-fi
-echo "Built:"
-for f in build/norik-tool build/test_*; do [ -x "$f" ] && echo "  $f"; done
-[ -f build/data/Norik.sdb ] && echo "Sample base: build/data (try: build/norik-tool --base build/data info)"
-exit 0
+# The viewer, the tool and the sample base in build/data, where the viewer looks first.
+cmake --build build --parallel "$(nproc)" --target norik norik-tool sample_base
+exec build/norik "$@"

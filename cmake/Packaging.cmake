@@ -1,0 +1,60 @@
+# Installation and the Debian package.
+#
+# The viewer finds its base in "data/" beside its executable, so the executables, the base and the
+# sample generator's vocabulary live together in one folder (lib/norik under the prefix), and
+# bin/ holds links to the executables. The base installed is the sample base that the build makes
+# in build/data (target sample_base) unless another base was put there.
+#
+#   cmake --install build --prefix /opt/norik-test     # a local installation
+#   (cd build && cpack -G DEB)                         # norik_<version>_<arch>.deb
+
+if(NOT TARGET norik OR NOT TARGET norik-tool)
+  return()
+endif()
+
+set(NORIK_INSTALL_DIR lib/norik)
+
+# The sample base beside the built viewer, made once: build/data is where the viewer started from
+# the build folder looks first.
+add_custom_target(sample_base ALL
+  COMMAND ${CMAKE_COMMAND} -E env NORIK_VOCABULARY_DIR=${CMAKE_SOURCE_DIR}/res/vocabulary
+          sh -c "test -f data/Norik.sdb || '$<TARGET_FILE:norik-tool>' sample data"
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+  COMMENT "Sample base in ${CMAKE_BINARY_DIR}/data"
+  VERBATIM)
+add_dependencies(sample_base norik-tool)
+
+install(TARGETS norik norik-tool RUNTIME DESTINATION ${NORIK_INSTALL_DIR})
+install(DIRECTORY ${CMAKE_BINARY_DIR}/data/ DESTINATION ${NORIK_INSTALL_DIR}/data)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/res/vocabulary/ DESTINATION ${NORIK_INSTALL_DIR}/vocabulary)
+install(CODE "
+  set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
+  file(MAKE_DIRECTORY \"\${bin}\")
+  foreach(program norik norik-tool)
+    file(CREATE_LINK ../${NORIK_INSTALL_DIR}/\${program} \"\${bin}/\${program}\" SYMBOLIC)
+  endforeach()
+")
+if(EXISTS ${CMAKE_SOURCE_DIR}/res/norik.desktop)
+  install(FILES ${CMAKE_SOURCE_DIR}/res/norik.desktop DESTINATION share/applications)
+endif()
+if(EXISTS ${CMAKE_SOURCE_DIR}/res/icons/hicolor)
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/res/icons/hicolor DESTINATION share/icons)
+endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME norik)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Norik")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Viewer of a database of Russian normative and legal documents")
+set(CPACK_PACKAGE_DESCRIPTION "База документов: a classifier of legislation sections, sorted document lists, search by attributes and words, documents in rich text with cross-references. Comes with a sample base.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Norik developers <norik@localhost>")
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+# Library dependencies are read from the executables; the fonts make the Cyrillic texts readable
+# where no desktop font is installed.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+include(CPack)

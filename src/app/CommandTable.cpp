@@ -1,0 +1,112 @@
+#include "app/CommandTable.h"
+
+#include <array>
+
+#include "app/CommandIds.h"
+
+namespace Norik {
+
+namespace {
+
+using namespace Command;
+
+constexpr std::string_view kFile = "&Файл";
+constexpr std::string_view kEdit = "&Редактирование";
+constexpr std::string_view kSearch = "&Поиск";
+constexpr std::string_view kSort = "&Поиск/Сортировать по...";
+constexpr std::string_view kWindows = "&Окна";
+constexpr std::string_view kHelpMenu = "&Справка";
+
+constexpr unsigned kMT = kPlaceMenus | kPlaceToolBar;
+
+// Texts are the program's own, as the user sees them (some carry a Latin "c" or a Cyrillic "С"
+// where the other alphabet would be expected; they are kept as they have always been shown).
+const std::array kCommands = {
+    CommandInfo{kFileSave, kFile, "Сохранить\tCtrl+S", "", "Ctrl+S", kMT, "Сохранить активный документ под именем",
+                "Сохранить как", false, "document-save", "save"},
+    CommandInfo{kFilePrintPreview, kFile, "Предварительный просмотр", "", "", kMT, "Показать печатные страница",
+                "Предварительный просмотр", false, "document-print-preview", "print-preview"},
+    CommandInfo{kFilePrint, kFile, "Печать\tCtrl-P", "Печатать", "Ctrl+P", kMT | kPlaceTextPopup,
+                "Печатать активный документ", "Печать", false, "document-print", "print"},
+    CommandInfo{kDocumentInformation, kFile, "Информация\tCtrl-I", "", "Ctrl+I", kMT, "Показать информацию о документе",
+                "", true, "dialog-information", "information"},
+    CommandInfo{kAppExit, kFile, "Выход", "", "", kPlaceMenus,
+                "Выход из приложения;предупреждение для сохранения документов", "Выход", true},
+    CommandInfo{kEditCopy, kEdit, "Копировать", "Копировать", "Ctrl+C", kPlaceMenus | kPlaceTextPopup,
+                "Копировать выделенный текст в буффер обмена", "Копировать"},
+    CommandInfo{kEditSelectAll, kEdit, "Выделить все", "Выделить вcё", "Ctrl+A", kPlaceMenus | kPlaceTextPopup,
+                "Выделить весь документ", "Выделить все"},
+    CommandInfo{kEditFind, kEdit, "Найти", "", "Ctrl+F", kMT, "Найти текст", "Найти", true, "edit-find", "find"},
+    CommandInfo{kCopyToWord, kEdit, "Копировать в MS-Word", "", "", kMT, "Открыть документ в редакторе MS-Word",
+                "Копировать в MS-Word", true, "x-office-document", "copy-to-word"},
+    CommandInfo{kClassifier, kSearch, "Классификатор документов\tCtrl-K", "", "Ctrl+K", kMT,
+                "Показать окно классификатора документов", "Классификатор документов", false, "", "classifier"},
+    CommandInfo{kAttributeSearch, kSearch, "Поиск по реквизитам\tСtrl-H", "", "Ctrl+H", kMT, "Поиск по реквизитам",
+                "Поиск по реквизитам", false, "system-search", "attribute-search"},
+    CommandInfo{kSortByDate, kSort, "Дате", "", "", kPlaceListMenu | kPlaceToolBar, "Сортировать по дате", "", false,
+                "", "sort-date"},
+    CommandInfo{kSortByTitle, kSort, "Названию", "", "", kMT, "Сортировать по названию", "Сортировать по названию",
+                false, "", "sort-title"},
+    CommandInfo{kSortByType, kSort, "Типу", "", "", kMT, "Сортировать по типу", "Сортировать по типу", false, "",
+                "sort-type"},
+    CommandInfo{kSortByNumber, kSort, "Номеру", "", "", kMT, "Сортировать по номеру", "Сортировать по номеру", false,
+                "", "sort-number"},
+    CommandInfo{kSortDescending, kSort, "Убыванию", "", "", kPlaceMenus, "Сортировать по убыванию", "Убыванию", true},
+    CommandInfo{kBack, kSearch, "Назад\tCtrl-BackSpc", "", "Ctrl+Backspace", kMT,
+                "Переместиться по классификатору на уровень вверх", "Назад", true, "go-up", "back"},
+    CommandInfo{kWindowCascade, kWindows, "Каскад", "", "", kPlaceMenus, "Arrange windows so they overlap",
+                "Cascade Windows"},
+    CommandInfo{kWindowTile, kWindows, "Черепица", "", "", kPlaceMenus, "Arrange windows as non-overlapping tiles",
+                "Tile Windows"},
+    CommandInfo{kAppAbout, kHelpMenu, "О программе", "", "", kPlaceMenus, "Показать информацию о программе",
+                "О программе"},
+    CommandInfo{kHelp, kHelpMenu, "Справка о программе", "", "F1", kMT, "Справка", "", false, "help-contents", "help"},
+    CommandInfo{kSplash, kHelpMenu, "Заставка", "", "", kPlaceMenus, "Показать заставку", "Заставка", true},
+    CommandInfo{kBaseInformation, kHelpMenu, "Информация о базе", "", "", kPlaceMenus,
+                "Показать информацию о базе данных программы", "Информация о базе"},
+    // Commands in no menu: reached by their shortcuts (or, for 135, by no place at all).
+    CommandInfo{kAllDocuments, "", "", "", "", 0, "Показать все документы", "Все документы"},
+    CommandInfo{kFileNumber, "", "", "", "Ctrl+Alt+I;Ctrl+F12", 0, "", ""},
+    CommandInfo{kEditUndo, "", "", "", "Ctrl+Z", 0, "", ""},
+    CommandInfo{kNextPane, "", "", "", "F6", 0, "", ""},
+    CommandInfo{kPreviousPane, "", "", "", "Shift+F6", 0, "", ""},
+};
+
+constexpr std::array kToolBar = {kFileSave,
+                                 kFilePrintPreview,
+                                 kFilePrint,
+                                 kCopyToWord,
+                                 0,
+                                 kBack,
+                                 0,
+                                 kClassifier,
+                                 kAttributeSearch,
+                                 kEditFind,
+                                 0,
+                                 kSortByDate,
+                                 kSortByTitle,
+                                 kSortByNumber,
+                                 kSortByType,
+                                 0,
+                                 kDocumentInformation,
+                                 kHelp};
+
+constexpr std::array kMenus = {kFile, kEdit, kSearch, kWindows, kHelpMenu};
+
+}  // namespace
+
+std::span<const CommandInfo> CommandTable() { return kCommands; }
+
+const CommandInfo* FindCommand(int id) {
+    for (const CommandInfo& command : kCommands)
+        if (command.id == id) return &command;
+    return nullptr;
+}
+
+std::span<const int> ToolBarLayout() { return kToolBar; }
+
+std::span<const std::string_view> TopLevelMenus() { return kMenus; }
+
+std::string_view CommandTip(const CommandInfo& command) { return command.tip.empty() ? command.prompt : command.tip; }
+
+}  // namespace Norik

@@ -1,0 +1,255 @@
+#include "app/Velda1App.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include "Helpers/Folders.h"
+#include "Version.h"
+#include "app/ChildFrm.h"
+#include "app/CommandIds.h"
+#include "app/DesktopLauncher.h"
+#include "app/MainFrm.h"
+#include "app/Resources.h"
+#include "platform/Profile.h"
+#include "platform/qt/QtText.h"
+#include "platform/qt/SettingsProfile.h"
+#include "views/BaseInfo.h"
+#include "views/ListDocView.h"
+#include "views/ListDocument.h"
+
+namespace Norik {
+
+namespace {
+
+const char* const kListTypeName = "Список";
+
+}  // namespace
+
+Cvelda1App::Cvelda1App(IProfile& profile) : m_profile(profile), m_userPort(*this) {
+    // Numbers, dates and Qt's own texts follow the Russian conventions whatever the user's locale.
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+}
+
+Cvelda1App::~Cvelda1App() {
+    m_userPort.SetDialogParent(nullptr);
+    // The windows go before the templates and the port they use.
+    m_mainFrame.reset();
+    ConfigureFolders(FolderSettings{});
+}
+
+bool Cvelda1App::InitInstance(const Options& options) {
+    // The settings: where the base lies, whether the launcher question was asked.
+    QCoreApplication::setOrganizationName(QString::fromUtf8(kSettingsOrganisation));
+    QCoreApplication::setApplicationName(QString::fromUtf8(kSettingsApplication));
+    ConfigureFolders(FolderSettings{
+        .profile = &m_profile, .userPort = &m_userPort, .programFolder = {}, .baseOverride = options.baseFolder});
+
+    OfferDesktopLauncher(options.desktopFolder);
+
+    // Texts first, then lists: the order in which a named file looks for its template.
+    if (!RegisterTextTemplate() || !RegisterListTemplate()) return false;
+
+    m_mainFrame = std::make_unique<CMainFrame>(*this, m_userPort);
+    m_mainFrame->setObjectName(QStringLiteral("mainFrame"));
+    if (!m_mainFrame->Create(LoadTextResource(QStringLiteral("IDS_BASE_NAME")))) return false;
+    m_userPort.SetDialogParent(m_mainFrame.get());
+
+    // A named file opens through the templates; without one no empty document is made.
+    if (!options.fileName.isEmpty() && !OpenDocumentFile(options.fileName)) return false;
+
+    // Maximised; the screen's whole free area first, for a desktop without a window manager.
+    if (QScreen* screen = m_mainFrame->screen()) m_mainFrame->setGeometry(screen->availableGeometry());
+    m_mainFrame->showMaximized();
+    // Active at once, so that the shortcuts work before the user has clicked into the window.
+    m_mainFrame->activateWindow();
+    m_mainFrame->repaint();
+
+    OpenListWindow();
+    return true;
+}
+
+// The first-run question; whatever the answer, it is asked once per user.
+void Cvelda1App::OfferDesktopLauncher(const QString& desktopFolder) {
+    if (m_profile.GetProfileInt(kSectionDefault, kValueInstall, 0) == 0) {
+        const MessageAnswer answer =
+            ShowMessageBox(nullptr, QStringLiteral("Создать ярлык на рабочем столе?"), QStringLiteral("База данных"),
+                           MessageButtons::YesNo, MessageIcon::None);
+        if (answer == MessageAnswer::Yes) {
+            const QString folder = desktopFolder.isEmpty()
+                                       ? QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)
+                                       : desktopFolder;
+            // A launcher that cannot be written is skipped without a word.
+            CreateDesktopLauncher(folder, QCoreApplication::applicationFilePath(),
+                                  LoadTextResource(QStringLiteral("IDS_BASE_NAME")));
+        }
+    }
+    m_profile.WriteProfileInt(kSectionDefault, kValueInstall, 1);
+}
+
+// The document-text windows: Cvelda1Doc and its view Cvelda1View are made by the factories given
+// here. Without them every document text fails to open, as a text missing from the base does.
+CDocTemplate* Cvelda1App::RegisterTextTemplate() {
+    m_templates.push_back(std::make_unique<CDocTemplate>(
+        129, QStringLiteral("\nДокумент\nДокумент\nДокументы Norik(*.rtf)\n.rtf\nvelda1.Document\nvelda1.Document"),
+        nullptr, nullptr));
+    m_textTemplate = m_templates.back().get();
+    return m_textTemplate;
+}
+
+CDocTemplate* Cvelda1App::RegisterListTemplate() {
+    m_templates.push_back(std::make_unique<CDocTemplate>(
+        159, QStringLiteral("\nСписок\nСписок\n\n\n"), [this] { return std::make_unique<CListDocument>(m_userPort); },
+        [this](CDocument& document) -> CView* {
+            return new CListDocView(static_cast<CListDocument&>(document), m_userPort,
+                                    [this](int number) { ShowDocumentCard(number); });
+        }));
+    return m_templates.back().get();
+}
+
+CDocument* Cvelda1App::OpenDocument(CDocTemplate& docTemplate, const QString& path) {
+    if (!m_mainFrame) return nullptr;
+    std::unique_ptr<CDocument> document = docTemplate.CreateNewDocument();
+    if (!document) return nullptr;
+    if (path.isEmpty()) {
+        document->SetTitle(docTemplate.NextUntitledTitle());
+        if (!document->OnNewDocument()) return nullptr;
+    } else {
+        document->SetPathName(path);
+        document->SetTitle(QFileInfo(path).fileName());
+        if (!document->OnOpenDocument(path)) return nullptr;
+    }
+    CView* view = docTemplate.CreateView(*document);
+    if (!view) return nullptr;
+    CDocument* opened = document.get();
+    m_mainFrame->CreateChildFrame(std::move(document), view);
+    return opened;
+}
+
+CListDocument* Cvelda1App::NewListWindow() {
+    for (const auto& docTemplate : m_templates) {
+        if (docTemplate->GetDocString(CDocTemplate::kDocName) == QString::fromUtf8(kListTypeName)) {
+            return static_cast<CListDocument*>(OpenDocument(*docTemplate, QString()));
+        }
+    }
+    return nullptr;
+}
+
+void Cvelda1App::OpenListWindow() {
+    if (CListDocument* list = NewListWindow()) list->model().ShowNode(0, std::string());
+}
+
+CDocument* Cvelda1App::OpenDocumentFile(const QString& path) {
+    // The template whose extension the file has, else the first one (document texts).
+    CDocTemplate* chosen = nullptr;
+    for (const auto& docTemplate : m_templates) {
+        if (docTemplate->MatchesExtension(path)) {
+            chosen = docTemplate.get();
+            break;
+        }
+    }
+    if (!chosen && !m_templates.empty()) chosen = m_templates.front().get();
+    return chosen ? OpenDocument(*chosen, path) : nullptr;
+}
+
+CDocument* Cvelda1App::OpenOrActivateDocument(const QString& path) {
+    if (m_mainFrame) {
+        for (CChildFrame* child : m_mainFrame->childFrames()) {
+            if (!child->document().pathName().isEmpty() && child->document().pathName() == path) {
+                m_mainFrame->ActivateChild(child);
+                return &child->document();
+            }
+        }
+    }
+    return OpenDocumentFile(path);
+}
+
+bool Cvelda1App::OpenDocumentText(const std::string& path) {
+    return m_textTemplate && OpenDocument(*m_textTemplate, ToQString(path)) != nullptr;
+}
+
+void Cvelda1App::RunAttributeSearch(ShowData::SearchRequest& request, const std::vector<std::int16_t>* listNumbers) {
+    RunAttributeSearchDialog(request, listNumbers);
+}
+
+void Cvelda1App::OpenResultListWindow(const std::vector<std::int16_t>& numbers,
+                                      const ShowData::SearchRequest& request) {
+    if (CListDocument* list = NewListWindow()) list->model().ShowSearchResult(numbers, request);
+}
+
+bool Cvelda1App::UpdateCommand(int id, CommandState& state) {
+    switch (id) {
+        case Command::kClassifier:
+        case Command::kAllDocuments:
+        case Command::kAttributeSearch:
+        case Command::kBaseInformation:
+        case Command::kAppAbout:
+        case Command::kHelp:
+            state.enabled = true;
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool Cvelda1App::ExecuteCommand(int id) {
+    switch (id) {
+        case Command::kClassifier:
+        case Command::kAllDocuments:
+            OpenListWindow();
+            return true;
+        case Command::kAttributeSearch:
+            m_userPort.RunAttributeSearch(m_searchRequest, nullptr);
+            return true;
+        case Command::kBaseInformation:
+            ShowBaseInformation();
+            return true;
+        case Command::kAppAbout:
+            ShowAboutBox();
+            return true;
+        case Command::kHelp:
+            OpenHelp();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void Cvelda1App::ShowBaseInformation() {
+    CBaseInfo dialog(m_mainFrame.get());
+    dialog.exec();
+}
+
+// The about box: CAboutDlg(m_mainFrame).exec() takes the place of this message.
+void Cvelda1App::ShowAboutBox() {
+    QMessageBox::about(m_mainFrame.get(), QStringLiteral("О программе"),
+                       QString::fromUtf8(Version::kCopyright) + '\n' + QString::fromUtf8(Version::kDescription) + ' ' +
+                           QString::fromUtf8(Version::kVersion) + QStringLiteral("\n\n") +
+                           LoadTextResource(QStringLiteral("IDS_BASE_NAME")));
+}
+
+// The help file beside the executable, opened by the desktop: Norik::OpenHelp (HelpLauncher.h),
+// which falls back to the bundled help, takes the place of this call.
+void Cvelda1App::OpenHelp() {
+    QDesktopServices::openUrl(
+        QUrl::fromLocalFile(QString::fromStdString(GetProgramFolder()) + QStringLiteral("nrhelp.chm")));
+}
+
+// The information card of a document: CInfoDoc shows it here.
+void Cvelda1App::ShowDocumentCard(int number) { (void)number; }
+
+// The attribute-search dialog over request: Norik::RunFindDialog(m_mainFrame, request, listNumbers,
+// m_userPort) (CFindDialog) is called here.
+void Cvelda1App::RunAttributeSearchDialog(ShowData::SearchRequest& request,
+                                          const std::vector<std::int16_t>* listNumbers) {
+    (void)request;
+    (void)listNumbers;
+}
+
+}  // namespace Norik

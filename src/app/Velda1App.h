@@ -1,0 +1,96 @@
+// Cvelda1App: the application object. It builds the viewer around the core at start and owns,
+// for the whole run, the user port, the document templates, the main window and the criteria of
+// the attribute search started from the application.
+//
+// Start-up (InitInstance), in this order: the settings and the folders of the base (--base DIR
+// overrides them for the run), the first-run question about a desktop launcher, the templates
+// of document texts and then of document lists, the main window, the file named on the command
+// line (opened through the templates; none opens nothing), the main window shown maximised, and
+// one list window at the classifier root.
+//
+// The application ends the command route: it opens list windows (161, 135), the attribute search
+// when no list window is active (133), the base information (134), the about box (57664) and the
+// help (164). It also carries out what the data model asks of the windows: opening a document
+// text, the attribute search dialog and a new window with a search result.
+// User-interface thread only; one object per run (tests may make one after another).
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/CommandTarget.h"
+#include "app/Document.h"
+#include "platform/qt/QtUserPort.h"
+#include "showdata/SearchRequest.h"
+
+namespace Norik {
+
+class CListDocument;
+class CMainFrame;
+class IProfile;
+
+class Cvelda1App : public QObject, public ICommandTarget, private IDocumentWindows {
+    Q_OBJECT
+public:
+    struct Options {
+        std::optional<std::string> baseFolder;  // --base DIR (a path in the local encoding)
+        QString fileName;                       // a file named on the command line; empty: none
+        QString desktopFolder;                  // where the first-run launcher goes; empty: the desktop
+    };
+
+    // profile holds the settings and must outlive the object.
+    explicit Cvelda1App(IProfile& profile);
+    ~Cvelda1App() override;
+
+    // The start-up sequence; false when the program cannot start (the process then ends).
+    bool InitInstance(const Options& options);
+
+    // A new list window at the classifier root ("Классификатор").
+    void OpenListWindow();
+    // A new, empty list window (the first steps of OpenListWindow); null when none can be made.
+    CListDocument* NewListWindow();
+    // Opens path through the templates as a new window (the text template for document texts);
+    // null when it cannot be opened.
+    CDocument* OpenDocumentFile(const QString& path);
+    // Activates a window that shows path already, else opens it as OpenDocumentFile does.
+    CDocument* OpenOrActivateDocument(const QString& path);
+
+    CMainFrame* mainFrame() const { return m_mainFrame.get(); }
+    IUserPort& userPort() { return m_userPort; }
+    ShowData::SearchRequest& searchRequest() { return m_searchRequest; }
+    const std::vector<std::unique_ptr<CDocTemplate>>& templates() const { return m_templates; }
+    CDocTemplate* textTemplate() const { return m_textTemplate; }
+
+    bool UpdateCommand(int id, CommandState& state) override;
+    bool ExecuteCommand(int id) override;
+
+private:
+    bool OpenDocumentText(const std::string& path) override;
+    void RunAttributeSearch(ShowData::SearchRequest& request, const std::vector<std::int16_t>* listNumbers) override;
+    void OpenResultListWindow(const std::vector<std::int16_t>& numbers,
+                              const ShowData::SearchRequest& request) override;
+
+    void OfferDesktopLauncher(const QString& desktopFolder);
+    CDocTemplate* RegisterTextTemplate();
+    CDocTemplate* RegisterListTemplate();
+    CDocument* OpenDocument(CDocTemplate& docTemplate, const QString& path);
+
+    void ShowAboutBox();
+    void OpenHelp();
+    void ShowBaseInformation();
+    void ShowDocumentCard(int number);
+    void RunAttributeSearchDialog(ShowData::SearchRequest& request, const std::vector<std::int16_t>* listNumbers);
+
+    IProfile& m_profile;
+    CQtUserPort m_userPort;
+    ShowData::SearchRequest m_searchRequest;
+    std::vector<std::unique_ptr<CDocTemplate>> m_templates;
+    CDocTemplate* m_textTemplate = nullptr;
+    std::unique_ptr<CMainFrame> m_mainFrame;
+};
+
+}  // namespace Norik

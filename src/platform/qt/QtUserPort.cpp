@@ -1,0 +1,95 @@
+#include "platform/qt/QtUserPort.h"
+
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "platform/qt/QtText.h"
+
+namespace Norik {
+
+namespace {
+
+struct ButtonSpec {
+    QMessageBox::StandardButton button;
+    const char* text;
+    MessageAnswer answer;
+};
+
+std::vector<ButtonSpec> ButtonsOf(MessageButtons buttons) {
+    switch (buttons) {
+        case MessageButtons::Ok:
+            return {{QMessageBox::Ok, "ОК", MessageAnswer::Ok}};
+        case MessageButtons::YesNo:
+            return {{QMessageBox::Yes, "&Да", MessageAnswer::Yes}, {QMessageBox::No, "&Нет", MessageAnswer::No}};
+        case MessageButtons::RetryCancel:
+            return {{QMessageBox::Retry, "&Повтор", MessageAnswer::Retry},
+                    {QMessageBox::Cancel, "Отмена", MessageAnswer::Cancel}};
+        case MessageButtons::OkCancel:
+            return {{QMessageBox::Ok, "ОК", MessageAnswer::Ok}, {QMessageBox::Cancel, "Отмена", MessageAnswer::Cancel}};
+    }
+    return {{QMessageBox::Ok, "ОК", MessageAnswer::Ok}};
+}
+
+QMessageBox::Icon IconOf(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Information:
+            return QMessageBox::Information;
+        case MessageIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MessageIcon::Question:
+            return QMessageBox::Question;
+        case MessageIcon::Error:
+            return QMessageBox::Critical;
+        case MessageIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+MessageAnswer ShowMessageBox(QWidget* parent, const QString& text, const QString& caption, MessageButtons buttons,
+                             MessageIcon icon) {
+    QMessageBox box(IconOf(icon), caption, text, QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
+    const std::vector<ButtonSpec> specs = ButtonsOf(buttons);
+    for (const ButtonSpec& spec : specs) box.addButton(spec.button)->setText(QString::fromUtf8(spec.text));
+    // The first button is the default, as on the desktop the texts were written for; Escape picks
+    // the last one (No, Cancel) or the only one.
+    box.setDefaultButton(specs.front().button);
+    box.setEscapeButton(box.button(specs.back().button));
+    // The caption alone does not reach every screen reader; the text is the dialog's description.
+    box.setAccessibleName(caption);
+    box.setAccessibleDescription(text);
+    box.exec();
+    const auto clicked = box.standardButton(box.clickedButton());
+    for (const ButtonSpec& spec : specs)
+        if (spec.button == clicked) return spec.answer;
+    return specs.back().answer;
+}
+
+MessageAnswer CQtUserPort::MessageBox(const std::string& text, const std::string& caption, MessageButtons buttons,
+                                      MessageIcon icon) {
+    // A wait cursor must not hide the arrow while the user answers.
+    const bool waiting = m_waiting;
+    if (waiting) QGuiApplication::restoreOverrideCursor();
+    const MessageAnswer answer = ShowMessageBox(m_parent, ToQString(text), ToQString(caption), buttons, icon);
+    if (waiting) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    return answer;
+}
+
+// The wait indicator is a busy cursor; CWaitDialog (Start/Stop) takes its place here.
+void CQtUserPort::BeginWait() {
+    if (m_waiting) return;
+    m_waiting = true;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void CQtUserPort::EndWait() {
+    if (!m_waiting) return;
+    m_waiting = false;
+    QGuiApplication::restoreOverrideCursor();
+}
+
+}  // namespace Norik

@@ -1,0 +1,59 @@
+// The user port of the viewer: message boxes as Qt dialogs, the wait indicator, and the window
+// requests of the data model (a document text, the attribute search, a result list), which it
+// hands to the application object through IDocumentWindows.
+//
+// Message boxes are owned by the dialog parent given with SetDialogParent (the main window once
+// it exists; none before). Button texts are Russian whatever translations are installed.
+// User-interface thread only.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <cstdint>
+#include <vector>
+
+#include "platform/UserPort.h"
+
+namespace Norik {
+
+// What the data model asks of the windows; implemented by the application object.
+class IDocumentWindows {
+public:
+    virtual ~IDocumentWindows() = default;
+    virtual bool OpenDocumentText(const std::string& path) = 0;
+    virtual void RunAttributeSearch(ShowData::SearchRequest& request, const std::vector<std::int16_t>* listNumbers) = 0;
+    virtual void OpenResultListWindow(const std::vector<std::int16_t>& numbers,
+                                      const ShowData::SearchRequest& request) = 0;
+};
+
+class CQtUserPort : public IUserPort {
+public:
+    explicit CQtUserPort(IDocumentWindows& windows) : m_windows(windows) {}
+
+    void SetDialogParent(QWidget* parent) { m_parent = parent; }
+    QWidget* dialogParent() const { return m_parent; }
+
+    MessageAnswer MessageBox(const std::string& text, const std::string& caption, MessageButtons buttons,
+                             MessageIcon icon) override;
+    void BeginWait() override;
+    void EndWait() override;
+    bool OpenDocumentText(const std::string& path) override { return m_windows.OpenDocumentText(path); }
+    void RunAttributeSearch(ShowData::SearchRequest& request, const std::vector<std::int16_t>* listNumbers) override {
+        m_windows.RunAttributeSearch(request, listNumbers);
+    }
+    void OpenResultListWindow(const std::vector<std::int16_t>& numbers,
+                              const ShowData::SearchRequest& request) override {
+        m_windows.OpenResultListWindow(numbers, request);
+    }
+
+private:
+    IDocumentWindows& m_windows;
+    QPointer<QWidget> m_parent;
+    bool m_waiting = false;
+};
+
+// A modal message box over parent (none: no owner) with UTF-16 texts; the answer chosen.
+MessageAnswer ShowMessageBox(QWidget* parent, const QString& text, const QString& caption, MessageButtons buttons,
+                             MessageIcon icon);
+
+}  // namespace Norik

@@ -1,0 +1,62 @@
+// The rows of a list window for Qt's item views: a list model that asks the list-window model for
+// each row when a view needs it and holds no row data. Reset() is called after every change of
+// the list (a refresh), which only resets the count.
+//
+// Roles: the row text (display and accessible text), the tool tip (the text broken into lines of
+// at most 100 characters), whether the row was visited and whether the rows are classifier nodes.
+// User-interface thread only.
+#pragma once
+
+#include <QAbstractListModel>
+#include <QStyledItemDelegate>
+
+namespace ShowData {
+class CShowData;
+}
+
+namespace Norik {
+
+class CListDocModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    enum Role { kVisitedRole = Qt::UserRole + 1, kFolderRole };
+
+    // list must outlive the model.
+    explicit CListDocModel(ShowData::CShowData& list, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+    // The list changed: views re-read the count and the rows they show.
+    void Reset();
+
+private:
+    ShowData::CShowData& m_list;
+};
+
+// A row text broken into lines for its tool tip: while a line would pass width characters, the
+// last space within it (after its first character) becomes a line break, or, without one, the
+// character at the width does.
+QString WrapTipText(QString text, int width = 100);
+
+// Paints a list row in the colours of its kind: classifier rows in blue (selected or focused:
+// light blue on dark blue), visited rows on a pale blue background, document rows in the system's
+// colours; a line under every row and a frame around the focused one.
+class CListRowDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    // The colours a row is painted in; invalid colours mean the system's.
+    struct RowColours {
+        QColor text;
+        QColor background;
+    };
+    static RowColours ColoursOf(bool folder, bool visited, bool selectedOrFocused);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    // As wide as the view: a long text is cut at the right edge, and its tool tip shows it whole.
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};
+
+}  // namespace Norik

@@ -1,0 +1,192 @@
+#include "views/ListDocView.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "app/CommandIds.h"
+#include "platform/UserPort.h"
+#include "platform/qt/QtText.h"
+#include "views/ListDocument.h"
+
+namespace Norik {
+
+namespace {
+
+const char* const kEmptyList = "Список пуст";
+
+}  // namespace
+
+CListDocView::CListDocView(CListDocument& document, IUserPort& userPort, ShowDocumentCard showCard)
+    : m_document(document), m_userPort(userPort), m_showCard(std::move(showCard)), m_rows(document.model()) {
+    setModel(&m_rows);
+    setItemDelegate(&m_delegate);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Every row has the same height: the view lays out a list of any length without asking for it.
+    setUniformItemSizes(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setResizeMode(QListView::Adjust);
+    setTextElideMode(Qt::ElideRight);
+    setFrameShape(QFrame::Box);
+    QFont rowFont;
+    rowFont.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans")});
+    rowFont.setPixelSize(14);
+    rowFont.setBold(true);
+    setFont(rowFont);
+    setAccessibleName(document.title());
+    connect(&document, &CDocument::titleChanged, this, &QWidget::setAccessibleName);
+    connect(&document, &CListDocument::refreshed, this, &CListDocView::GeneralUpdate);
+}
+
+CListDocView::~CListDocView() = default;
+
+CDocument& CListDocView::document() { return m_document; }
+
+void CListDocView::OnInitialUpdate() { GeneralUpdate(); }
+
+void CListDocView::GeneralUpdate() {
+    m_rows.Reset();
+    const bool hasRows = m_rows.rowCount() > 0;
+    if (hasRows) {
+        const QModelIndex first = m_rows.index(0);
+        selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect);
+        scrollToTop();
+        scrollTo(first);
+    }
+    setAccessibleDescription(hasRows ? QString() : QString::fromUtf8(kEmptyList));
+    NotifyStateChanged();
+}
+
+int CListDocView::SelectedRow() const {
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.front().row();
+}
+
+bool CListDocView::GetListPosition(int& count, int& selected) {
+    count = m_document.model().Count();
+    selected = SelectedRow();
+    return true;
+}
+
+void CListDocView::OpenSelectedRow() {
+    const int row = SelectedRow();
+    if (row < 0) return;
+    if (row > 0) {
+        selectionModel()->clearSelection();
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    }
+    m_document.model().Open(static_cast<unsigned>(row));
+    // A visited mark changed; a replaced list has refreshed the view already.
+    viewport()->update();
+    NotifyStateChanged();
+}
+
+void CListDocView::Sort(int key) {
+    m_sortKey = key;
+    m_document.model().Sort(m_sortKey, m_descending);
+}
+
+bool CListDocView::UpdateCommand(int id, CommandState& state) {
+    const bool documents = !m_document.model().IsFolder();
+    switch (id) {
+        case Command::kSortByDate:
+        case Command::kSortByTitle:
+        case Command::kSortByType:
+        case Command::kSortByNumber:
+            state.enabled = documents;
+            state.checked = documents && m_sortKey == id - Command::kSortByDate;
+            return true;
+        case Command::kSortDescending:
+            state.enabled = documents;
+            state.checked = m_descending;
+            return true;
+        case Command::kDocumentInformation:
+            state.enabled = documents;
+            return true;
+        case Command::kFileNumber:
+            state.enabled = true;
+            return true;
+        case Command::kFileSave:
+            state.enabled = false;
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CListDocView::ExecuteCommand(int id) {
+    switch (id) {
+        case Command::kSortByDate:
+        case Command::kSortByTitle:
+        case Command::kSortByType:
+        case Command::kSortByNumber:
+            Sort(id - Command::kSortByDate);
+            return true;
+        case Command::kSortDescending:
+            m_descending = !m_descending;
+            m_document.model().Sort(m_sortKey, m_descending);
+            return true;
+        case Command::kDocumentInformation: {
+            const int row = SelectedRow();
+            if (row >= 0 && m_showCard) m_showCard(m_document.model().GetNumber(static_cast<unsigned>(row)));
+            return true;
+        }
+        case Command::kFileNumber: {
+            const int row = SelectedRow();
+            if (row >= 0) {
+                m_userPort.MessageBox(m_document.model().GetName(static_cast<unsigned>(row)),
+                                      FromQString(QStringLiteral("База документов")), MessageButtons::Ok,
+                                      MessageIcon::None);
+            }
+            return true;
+        }
+        case Command::kFileSave:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CListDocView::paintEvent(QPaintEvent* event) {
+    QListView::paintEvent(event);
+    if (m_rows.rowCount() > 0) return;
+    QPainter painter(viewport());
+    QRect area = viewport()->rect();
+    area.setTop(area.top() + 10);
+    painter.fillRect(area, palette().brush(QPalette::Base));
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(area, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, QString::fromUtf8(kEmptyList));
+}
+
+void CListDocView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QListView::mouseDoubleClickEvent(event);
+        return;
+    }
+    event->accept();
+    OpenSelectedRow();
+}
+
+void CListDocView::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        event->accept();
+        OpenSelectedRow();
+        return;
+    }
+    QListView::keyPressEvent(event);
+}
+
+void CListDocView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
+    QListView::selectionChanged(selected, deselected);
+    NotifyStateChanged();
+}
+
+void CListDocView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QListView::currentChanged(current, previous);
+    NotifyStateChanged();
+}
+
+}  // namespace Norik

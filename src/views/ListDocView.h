@@ -1,0 +1,68 @@
+// CListDocView: the view of a list window. A single-column list over the rows of the window's
+// model, asked row by row as they are painted; classifier levels and visited rows in their own
+// colours; each row's full text as its tool tip; "Список пуст" in an empty list. Double-click or
+// Enter opens the first selected row. The view carries the sort commands (by date, title, type,
+// number, and the descending flag; their choice belongs to the view and survives navigation),
+// the document information of the selected row and the command that shows the selected row's
+// file name. After every change of the list it selects and shows the first row.
+// User-interface thread only.
+#pragma once
+
+#include <QListView>
+#include <functional>
+
+#include "app/Document.h"
+#include "views/ListDocModel.h"
+
+namespace Norik {
+
+class CListDocument;
+class IUserPort;
+
+class CListDocView : public QListView, public CView {
+    Q_OBJECT
+public:
+    // Shows the information card of a document number.
+    using ShowDocumentCard = std::function<void(int number)>;
+
+    // document and userPort must outlive the view.
+    CListDocView(CListDocument& document, IUserPort& userPort, ShowDocumentCard showCard);
+    ~CListDocView() override;
+
+    QWidget* widget() override { return this; }
+    CDocument& document() override;
+    void OnInitialUpdate() override;
+    bool GetListPosition(int& count, int& selected) override;
+    bool UpdateCommand(int id, CommandState& state) override;
+    bool ExecuteCommand(int id) override;
+
+    CListDocModel& rowModel() { return m_rows; }
+    // The first selected row, or -1.
+    int SelectedRow() const;
+    // Opens the first selected row (double-click, Enter).
+    void OpenSelectedRow();
+    int sortKey() const { return m_sortKey; }
+    bool descending() const { return m_descending; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
+private:
+    // After every change of the model: re-read the count, select and show the first row.
+    void GeneralUpdate();
+    void Sort(int key);
+
+    CListDocument& m_document;
+    IUserPort& m_userPort;
+    ShowDocumentCard m_showCard;
+    CListDocModel m_rows;
+    CListRowDelegate m_delegate;
+    int m_sortKey = 0;
+    bool m_descending = false;
+};
+
+}  // namespace Norik
