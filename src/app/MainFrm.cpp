@@ -11,6 +11,7 @@
 #include <QToolBar>
 
 #include "app/ChildFrm.h"
+#include "app/SplashWnd.h"
 #include "app/CommandIds.h"
 #include "app/CommandTable.h"
 #include "platform/UserPort.h"
@@ -357,8 +358,7 @@ bool CMainFrame::ExecuteCommand(int id) {
     }
 }
 
-// The splash picture over the frame: CSplashWnd::ShowSplashScreen(this) is called here.
-void CMainFrame::ShowSplashWindow() {}
+void CMainFrame::ShowSplashWindow() { CSplashWnd::ShowSplashScreen(this); }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     const MessageAnswer answer = m_userPort.MessageBox(FromQString(QStringLiteral("Закрыть программу?")),

@@ -1,17 +1,19 @@
 #include "app/Velda1App.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
-#include <QMessageBox>
 #include <QScreen>
 #include <QStandardPaths>
-#include <QUrl>
 
+#include "Helpers/Cp1251.h"
+#include "Helpers/DataDamage.h"
 #include "Helpers/Folders.h"
-#include "Version.h"
+#include "app/AboutDlg.h"
+#include "app/HelpLauncher.h"
+#include "diagnostics/CrashReport.h"
+#include "search/qt/CFindDialog.h"
 #include "app/ChildFrm.h"
 #include "app/CommandIds.h"
 #include "app/DesktopLauncher.h"
@@ -20,6 +22,7 @@
 #include "platform/Profile.h"
 #include "platform/qt/QtText.h"
 #include "platform/qt/SettingsProfile.h"
+#include "showdata/ListDoc.h"
 #include "views/BaseInfo.h"
 #include "views/ListDocView.h"
 #include "views/ListDocument.h"
@@ -32,9 +35,13 @@ const char* const kListTypeName = "Список";
 
 }  // namespace
 
-Cvelda1App::Cvelda1App(IProfile& profile) : m_profile(profile), m_userPort(*this) {
+Cvelda1App::Cvelda1App(IProfile& profile, const std::string& crashMessageHelper)
+    : m_profile(profile), m_userPort(*this) {
     // Numbers, dates and Qt's own texts follow the Russian conventions whatever the user's locale.
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    // A crash from here on leaves its report in the error log and tells the user where it is.
+    m_crashHandlerInstalled = CrashHandler::Install(crashMessageHelper);
+    InitResources();
 }
 
 Cvelda1App::~Cvelda1App() {
@@ -42,6 +49,7 @@ Cvelda1App::~Cvelda1App() {
     // The windows go before the templates and the port they use.
     m_mainFrame.reset();
     ConfigureFolders(FolderSettings{});
+    if (m_crashHandlerInstalled) CrashHandler::Remove();
 }
 
 bool Cvelda1App::InitInstance(const Options& options) {
@@ -72,7 +80,19 @@ bool Cvelda1App::InitInstance(const Options& options) {
     m_mainFrame->repaint();
 
     OpenListWindow();
+    ReportDamagedTables();
     return true;
+}
+
+// Tables read only in part still give lists; the user must know that they may be incomplete.
+void Cvelda1App::ReportDamagedTables() {
+    std::string damaged;
+    for (int table = 0; table < ShowData::kModelTableCount; ++table)
+        if (const DataDamage* damage = ShowData::TableDamage(static_cast<ShowData::ModelTable>(table)))
+            damaged += "\n" + damage->Text();
+    if (damaged.empty()) return;
+    m_userPort.MessageBox(Utf8ToCp1251("База данных повреждена, списки документов могут быть неполными:" + damaged),
+                          Utf8ToCp1251("База документов"), MessageButtons::Ok, MessageIcon::Exclamation);
 }
 
 // The first-run question; whatever the answer, it is asked once per user.
@@ -226,30 +246,19 @@ void Cvelda1App::ShowBaseInformation() {
     dialog.exec();
 }
 
-// The about box: CAboutDlg(m_mainFrame).exec() takes the place of this message.
 void Cvelda1App::ShowAboutBox() {
-    QMessageBox::about(m_mainFrame.get(), QStringLiteral("О программе"),
-                       QString::fromUtf8(Version::kCopyright) + '\n' + QString::fromUtf8(Version::kDescription) + ' ' +
-                           QString::fromUtf8(Version::kVersion) + QStringLiteral("\n\n") +
-                           LoadTextResource(QStringLiteral("IDS_BASE_NAME")));
+    CAboutDlg dialog(m_mainFrame.get());
+    dialog.exec();
 }
 
-// The help file beside the executable, opened by the desktop: Norik::OpenHelp (HelpLauncher.h),
-// which falls back to the bundled help, takes the place of this call.
-void Cvelda1App::OpenHelp() {
-    QDesktopServices::openUrl(
-        QUrl::fromLocalFile(QString::fromStdString(GetProgramFolder()) + QStringLiteral("nrhelp.chm")));
-}
+void Cvelda1App::OpenHelp() { Norik::OpenHelp(m_mainFrame.get()); }
 
 // The information card of a document: CInfoDoc shows it here.
 void Cvelda1App::ShowDocumentCard(int number) { (void)number; }
 
-// The attribute-search dialog over request: Norik::RunFindDialog(m_mainFrame, request, listNumbers,
-// m_userPort) (CFindDialog) is called here.
 void Cvelda1App::RunAttributeSearchDialog(ShowData::SearchRequest& request,
                                           const std::vector<std::int16_t>* listNumbers) {
-    (void)request;
-    (void)listNumbers;
+    RunFindDialog(m_mainFrame.get(), request, listNumbers, m_userPort);
 }
 
 }  // namespace Norik

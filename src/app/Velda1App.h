@@ -42,8 +42,10 @@ public:
         QString desktopFolder;                  // where the first-run launcher goes; empty: the desktop
     };
 
-    // profile holds the settings and must outlive the object.
-    explicit Cvelda1App(IProfile& profile);
+    // profile holds the settings and must outlive the object. The crash handler is installed for
+    // the object's life; crashMessageHelper is the program it starts to tell the user where the
+    // report went (empty: none).
+    explicit Cvelda1App(IProfile& profile, const std::string& crashMessageHelper = {});
     ~Cvelda1App() override;
 
     // The start-up sequence; false when the program cannot start (the process then ends).
@@ -75,6 +77,7 @@ private:
                               const ShowData::SearchRequest& request) override;
 
     void OfferDesktopLauncher(const QString& desktopFolder);
+    void ReportDamagedTables();
     CDocTemplate* RegisterTextTemplate();
     CDocTemplate* RegisterListTemplate();
     CDocument* OpenDocument(CDocTemplate& docTemplate, const QString& path);
@@ -91,6 +94,7 @@ private:
     std::vector<std::unique_ptr<CDocTemplate>> m_templates;
     CDocTemplate* m_textTemplate = nullptr;
     std::unique_ptr<CMainFrame> m_mainFrame;
+    bool m_crashHandlerInstalled = false;
 };
 
 }  // namespace Norik

@@ -6,12 +6,18 @@
 #include <QLocale>
 #include <QTranslator>
 #include <cstdio>
+#include <cstring>
 
 #include "app/CommandLine.h"
+#include "app/CrashMessage.h"
 #include "app/Velda1App.h"
+#include "diagnostics/CrashReport.h"
 #include "platform/qt/SettingsProfile.h"
 
 int main(int argc, char** argv) {
+    // Started by the crash handler of a program that failed: only tell the user where the report is.
+    if (argc >= 3 && std::strcmp(argv[1], Norik::kCrashMessageArgument) == 0) return Norik::ShowCrashMessage(argv[2]);
+
     QApplication application(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("norik"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/norik.png")));
@@ -30,7 +36,7 @@ int main(int argc, char** argv) {
     }
 
     Norik::CSettingsProfile profile;
-    Norik::Cvelda1App velda(profile);
+    Norik::Cvelda1App velda(profile, "/proc/self/exe");
     Norik::Cvelda1App::Options options;
     if (commandLine.baseFolder) options.baseFolder = QFile::encodeName(*commandLine.baseFolder).toStdString();
     options.fileName = commandLine.fileName;

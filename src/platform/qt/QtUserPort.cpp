@@ -1,9 +1,9 @@
 #include "platform/qt/QtUserPort.h"
 
-#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "app/WaitDialog.h"
 #include "platform/qt/QtText.h"
 
 namespace Norik {
@@ -69,27 +69,34 @@ MessageAnswer ShowMessageBox(QWidget* parent, const QString& text, const QString
     return specs.back().answer;
 }
 
+CQtUserPort::~CQtUserPort() { delete m_waitDialog; }
+
+void CQtUserPort::SetDialogParent(QWidget* parent) {
+    m_parent = parent;
+    delete m_waitDialog;
+}
+
 MessageAnswer CQtUserPort::MessageBox(const std::string& text, const std::string& caption, MessageButtons buttons,
                                       MessageIcon icon) {
-    // A wait cursor must not hide the arrow while the user answers.
+    // The wait window steps aside while the user reads and answers, and comes back after.
     const bool waiting = m_waiting;
-    if (waiting) QGuiApplication::restoreOverrideCursor();
+    if (waiting) m_waitDialog->Stop();
     const MessageAnswer answer = ShowMessageBox(m_parent, ToQString(text), ToQString(caption), buttons, icon);
-    if (waiting) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    if (waiting) m_waitDialog->Start();
     return answer;
 }
 
-// The wait indicator is a busy cursor; CWaitDialog (Start/Stop) takes its place here.
 void CQtUserPort::BeginWait() {
     if (m_waiting) return;
     m_waiting = true;
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    if (!m_waitDialog) m_waitDialog = new CWaitDialog(m_parent);
+    m_waitDialog->Start();
 }
 
 void CQtUserPort::EndWait() {
     if (!m_waiting) return;
     m_waiting = false;
-    QGuiApplication::restoreOverrideCursor();
+    if (m_waitDialog) m_waitDialog->Stop();
 }
 
 }  // namespace Norik

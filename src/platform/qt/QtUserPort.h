@@ -16,6 +16,8 @@
 
 namespace Norik {
 
+class CWaitDialog;
+
 // What the data model asks of the windows; implemented by the application object.
 class IDocumentWindows {
 public:
@@ -29,8 +31,10 @@ public:
 class CQtUserPort : public IUserPort {
 public:
     explicit CQtUserPort(IDocumentWindows& windows) : m_windows(windows) {}
+    ~CQtUserPort() override;
 
-    void SetDialogParent(QWidget* parent) { m_parent = parent; }
+    // Message boxes and the wait window belong to parent from now on.
+    void SetDialogParent(QWidget* parent);
     QWidget* dialogParent() const { return m_parent; }
 
     MessageAnswer MessageBox(const std::string& text, const std::string& caption, MessageButtons buttons,
@@ -49,6 +53,8 @@ public:
 private:
     IDocumentWindows& m_windows;
     QPointer<QWidget> m_parent;
+    // Made on the first wait, owned by the dialog parent (gone with it).
+    QPointer<CWaitDialog> m_waitDialog;
     bool m_waiting = false;
 };
 

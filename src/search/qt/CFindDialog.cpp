@@ -283,6 +283,10 @@ bool CFindDialog::Evaluate(const ShowData::SearchRequest& request, IndexSpace::D
         // A request without any criterion.
         Tell(message);
         return false;
+    } catch (const ShowData::SearchIndexDamaged& damaged) {
+        // A damaged index must not pass for "nothing found": say which file cannot be read.
+        Tell(Utf8ToCp1251("Не удаётся прочитать указатель базы данных, поиск невозможен:\n" + damaged.damage().Text()));
+        return false;
     }
 }
 

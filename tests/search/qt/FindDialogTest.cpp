@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <filesystem>
 #include <memory>
 
 #include "../../builder/BuilderTestSupport.h"
@@ -292,4 +293,32 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+
+TEST(FindDialogDamage, AnIndexThatCannotBeReadIsSaidSoNotNothingFound) {
+    NorikTest::TempDir base;
+    Norik::BuildReport report;
+    std::vector<std::string> problems;
+    ASSERT_TRUE(Norik::BuildBase(DialogSource(), base.folder() + "base", Norik::BuildOptions{1}, report, problems));
+    std::filesystem::remove(base.folder() + "base/clasidx.ttx");
+    Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = base.folder() + "base/"});
+    ShowData::ResetTablesForTests();
+    NorikTest::ErrorLogCapture log;
+    NorikTest::RecordingUserPort port;
+    ASSERT_EQ(ShowData::CShowClass::Init(port), Norik::kOk);
+    ShowData::SearchRequest request;
+    request.classId = 3;
+    {
+        CFindDialog dialog(request, nullptr, port);
+        dialog.show();
+        QTest::mouseClick(dialog.findChild<QPushButton*>(Q("find")), Qt::LeftButton);
+        ASSERT_EQ(port.messages.size(), 1u);
+        const std::string text = Norik::Cp1251ToUtf8(port.messages[0].text);
+        EXPECT_EQ(text.rfind("Не удаётся прочитать указатель базы данных", 0), 0u) << text;
+        EXPECT_NE(text.find("clasidx.ttx"), std::string::npos) << text;
+        EXPECT_TRUE(port.resultWindows.empty());
+        EXPECT_TRUE(dialog.isVisible());
+    }
+    ShowData::ResetTablesForTests();
+    Norik::ConfigureFolders(Norik::FolderSettings{});
 }
