@@ -5,7 +5,10 @@
 #include <QTextDocument>
 #include <QThread>
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <exception>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <string_view>
@@ -67,6 +70,90 @@ DocumentTextLoader::StartResult DocumentTextLoader::Start(const std::string& ent
     return StartResult::Started;
 }
 
+namespace {
+
+// Decoded blocks on their way from the decoding thread to the building one. At most kQueued
+// blocks wait, so a builder that falls behind holds the decoder back instead of the memory
+// growing.
+class BlockQueue {
+public:
+    static constexpr std::size_t kQueued = 64;
+
+    // False once the consumer has gone.
+    bool Push(QByteArray block) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_abandoned || m_blocks.size() < kQueued; });
+        if (m_abandoned) return false;
+        m_blocks.push_back(std::move(block));
+        m_changed.notify_all();
+        return true;
+    }
+    // False at the end of the blocks.
+    bool Pop(QByteArray& block) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_closed || !m_blocks.empty(); });
+        if (m_blocks.empty()) return false;
+        block = std::move(m_blocks.front());
+        m_blocks.pop_front();
+        m_changed.notify_all();
+        return true;
+    }
+    void Close() {
+        std::lock_guard lock(m_mutex);
+        m_closed = true;
+        m_changed.notify_all();
+    }
+    void Abandon() {
+        std::lock_guard lock(m_mutex);
+        m_abandoned = true;
+        m_blocks.clear();
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<QByteArray> m_blocks;
+    bool m_closed = false;
+    bool m_abandoned = false;
+};
+
+// The decoding thread of one text: reads the entry block by block into the queue. Destroying it
+// (the builder is done, gave up or failed) stops it and waits for it.
+class Decoder {
+public:
+    Decoder(CRtfFile& file, BlockQueue& queue) : m_queue(queue) {
+        m_thread = std::thread([this, &file] {
+            try {
+                for (;;) {
+                    QByteArray block(static_cast<qsizetype>(kBlockSize), Qt::Uninitialized);
+                    const qint64 count = file.read(block.data(), kBlockSize);
+                    if (count <= 0) break;
+                    block.truncate(static_cast<qsizetype>(count));
+                    if (!m_queue.Push(std::move(block))) break;
+                }
+            } catch (const std::bad_alloc&) {
+                m_outOfMemory = true;
+            }
+            m_queue.Close();
+        });
+    }
+    ~Decoder() { Join(); }
+    void Join() {
+        if (!m_thread.joinable()) return;
+        m_queue.Abandon();
+        m_thread.join();
+    }
+    bool outOfMemory() const { return m_outOfMemory; }
+
+private:
+    BlockQueue& m_queue;
+    std::thread m_thread;
+    std::atomic<bool> m_outOfMemory{false};
+};
+
+}  // namespace
+
 void DocumentTextLoader::Run(std::unique_ptr<CRtfFile> file, std::shared_ptr<Shared> shared, QThread* home) {
     auto post = [this](std::function<void()> deliver) {
         QMetaObject::invokeMethod(this, std::move(deliver), Qt::QueuedConnection);
@@ -83,22 +170,25 @@ void DocumentTextLoader::Run(std::unique_ptr<CRtfFile> file, std::shared_ptr<Sha
         rtf->reserve(static_cast<qsizetype>(std::min(announced, kMaxReserve)));
         RtfDocumentLoader whole;
         bool firstPartSent = false;
-        for (;;) {
-            if (shared->cancelled) return;
-            const qint64 start = rtf->size();
-            rtf->resize(static_cast<qsizetype>(start + kBlockSize));
-            const qint64 count = file->read(rtf->data() + start, kBlockSize);
-            rtf->resize(static_cast<qsizetype>(start + std::max<qint64>(count, 0)));
-            if (count <= 0) break;
-            whole.Feed(View(*rtf, rtf->size()).substr(static_cast<std::size_t>(start)));
-            if (showFirstPart && !firstPartSent && rtf->size() >= kFirstPartLength) {
-                firstPartSent = true;
-                auto part = handOver(BuildTextDocument(View(*rtf, kFirstPartLength)));
-                post([this, part] {
-                    m_firstPart = std::move(*part);
-                    emit firstPartReady();
-                });
+        {
+            // Decoding and building run side by side, each on a thread of its own.
+            BlockQueue queue;
+            Decoder decoder(*file, queue);
+            for (QByteArray block; queue.Pop(block);) {
+                if (shared->cancelled) return;
+                rtf->append(block);
+                whole.Feed(std::string_view(block.constData(), static_cast<std::size_t>(block.size())));
+                if (showFirstPart && !firstPartSent && rtf->size() >= kFirstPartLength) {
+                    firstPartSent = true;
+                    auto part = handOver(BuildTextDocument(View(*rtf, kFirstPartLength)));
+                    post([this, part] {
+                        m_firstPart = std::move(*part);
+                        emit firstPartReady();
+                    });
+                }
             }
+            decoder.Join();
+            if (decoder.outOfMemory()) throw std::bad_alloc();
         }
         const bool isWhole = file->atWholeEnd();
         if (!isWhole) {
