@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  unrtf pandoc sqlite3 libsqlite3-dev hyperfine xvfb fonts-dejavu-core
+  unrtf pandoc sqlite3 libsqlite3-dev hyperfine xvfb fonts-dejavu-core poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do
