@@ -72,7 +72,11 @@ Cvelda1View::Cvelda1View(Cvelda1Doc* doc, QWidget* parent) : QTextBrowser(parent
     connect(doc, &Cvelda1Doc::textDocumentReplaced, this, &Cvelda1View::ReplaceText);
     connect(this, &QTextBrowser::anchorClicked, this, &Cvelda1View::OnAnchorClicked);
     setWindowTitle(doc->title());
-    connect(doc, &Cvelda1Doc::titleChanged, this, &QWidget::setWindowTitle);
+    setAccessibleName(doc->title());
+    connect(doc, &Cvelda1Doc::titleChanged, this, [this](const QString& title) {
+        setWindowTitle(title);
+        setAccessibleName(title);
+    });
 }
 
 Cvelda1View::~Cvelda1View() = default;
@@ -208,7 +212,11 @@ void Cvelda1View::CloseWindow() {
             return;
         }
     }
-    window()->close();
+    if (isWindow()) {
+        close();
+    } else {
+        emit closeRequested();
+    }
 }
 
 bool Cvelda1View::UpdateCommand(int id, CommandState& state) {

@@ -3,7 +3,8 @@
 //
 // It handles the commands that work on what is shown: copy, select all, find (a small find dialog
 // that starts from the beginning of the text every time it opens), print and print preview (page
-// margins of 720 twips), "Назад" (closes the window), and the sort commands, which are always
+// margins of 720 twips), "Назад" (closes the QMdiSubWindow around the view, or the view when it is
+// a window of its own, else emits closeRequested), and the sort commands, which are always
 // disabled here. Its pop-up menu offers "Копировать", "Выделить вcё" and "Печатать".
 //
 // Links: a left click on a link whose document number the rich-text reader knows (its target,
@@ -69,6 +70,8 @@ public:
 
 signals:
     void openDocumentRequested(const QString& fileName);
+    // "Назад" in a view that sits neither in an MDI sub-window nor alone: its frame should close.
+    void closeRequested();
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
