@@ -1,5 +1,5 @@
-// Copies of a document's text outside the base: file names from titles, the entry copied into a
-// file, temporary copies removed at the end of the run.
+// Copies of a document's text outside the base: file names from titles, a failed copy leaves no
+// file, temporary copies removed at the end of the run. (Whole copies: tests/views/qt.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -35,13 +35,6 @@ TEST(FileNameFromTitle, StaysInsideItsFolderAndWithinALength) {
     for (const auto& c : cases) EXPECT_EQ(FileNameFromTitle(c.title, "000042"), c.name) << c.title;
 }
 
-TEST(TemporaryCopyPath, IsTheTemporaryFolderTheTitleInUtf8AndRtf) {
-    NorikTest::TempDir temp;
-    ::setenv("TMPDIR", temp.path().c_str(), 1);
-    EXPECT_EQ(Norik::TemporaryCopyPath(W("Указ / 5"), "000005"), temp.folder() + "Указ _ 5.rtf");
-    ::unsetenv("TMPDIR");
-}
-
 class EntryCopyTest : public ::testing::Test {
 protected:
     void SetUp() override { Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = m_dir.folder()}); }
@@ -69,14 +62,6 @@ protected:
     NorikTest::TempDir m_dir;
     NorikTest::TempDir m_out;
 };
-
-TEST_F(EntryCopyTest, CopiesEveryByteAcrossBlocks) {
-    std::string text;
-    for (int i = 0; text.size() < 200000; ++i) text += "{\\rtf1 " + std::to_string(i * 7919) + W(" статья\\par ");
-    WriteEntry(text);
-    ASSERT_TRUE(Copy(m_out.file("copy.rtf")));
-    EXPECT_EQ(NorikTest::ReadFile(m_out.file("copy.rtf")), text);
-}
 
 TEST_F(EntryCopyTest, ADamagedEntryOrAnUnwritableFileLeavesNoFile) {
     std::string text;
