@@ -9,7 +9,7 @@ packages=(
   desktop-file-utils imagemagick xauth
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  unrtf pandoc sqlite3 libsqlite3-dev hyperfine xvfb fonts-dejavu-core
+  unrtf pandoc sqlite3 libsqlite3-dev hyperfine xvfb fonts-dejavu-core poppler-utils
   desktop-file-utils librsvg2-bin imagemagick
 )
 missing=()

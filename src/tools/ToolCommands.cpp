@@ -23,8 +23,8 @@
 #include "platform/UserPort.h"
 #include "richtext/PlainText.h"
 #include "search/SearchEvaluation.h"
+#include "showdata/DocumentCard.h"
 #include "showdata/ListDoc.h"
-#include "tools/DocumentCard.h"
 
 namespace Norik {
 

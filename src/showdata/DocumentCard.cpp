@@ -1,4 +1,4 @@
-#include "tools/DocumentCard.h"
+#include "showdata/DocumentCard.h"
 
 #include <cstdio>
 #include <vector>
@@ -8,32 +8,43 @@
 
 namespace Norik {
 
+std::string EscapeRtfText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c == '\\' || c == '{' || c == '}') out.push_back('\\');
+        out.push_back(c);
+    }
+    return out;
+}
+
 std::string WrapCardText(std::string_view text, int indent) {
     const std::size_t width = static_cast<std::size_t>(75 - indent);
-    if (text.size() <= width) return std::string(text);
+    if (text.size() <= width) return EscapeRtfText(text);
     std::string out;
     std::size_t p = 0;
     while (p + width < text.size()) {
         std::size_t e = p + width;
         while (e > p && text[e] != ' ') --e;
         if (e > p) {
-            out.append(text.substr(p, e - p));
+            out += EscapeRtfText(text.substr(p, e - p));
             out += "\\par\n";
             p = e + 1;
         } else {
-            out.append(text.substr(p, width));
+            out += EscapeRtfText(text.substr(p, width));
             out += "\\par\n";
             p += width;
         }
     }
-    out.append(text.substr(p));
+    out += EscapeRtfText(text.substr(p));
     return out;
 }
 
 std::string CardDate(std::int32_t dayCode) {
     if (dayCode == 0) return "-";
     char text[64];
-    std::snprintf(text, sizeof text, " %02d.%02d.%02d", dayCode % 372 % 31 + 1, dayCode % 372 / 31 + 1, dayCode / 372 + 1900);
+    std::snprintf(text, sizeof text, " %02d.%02d.%02d", dayCode % 372 % 31 + 1, dayCode % 372 / 31 + 1,
+                  dayCode / 372 + 1900);
     return text + Utf8ToCp1251(" г.");
 }
 
@@ -58,9 +69,10 @@ std::string ComposeDocumentCard(std::int16_t number) {
     }
 
     std::string card =
-        "{\\rtf1\\ansi\\ansicpg1251\\deff0\\deflang1049\\deflangfe1049{\\fonttbl{\\f0\\froman\\fprq2\\fcharset204{\\*\\fname "
+        "{\\rtf1\\ansi\\ansicpg1251\\deff0\\deflang1049\\deflangfe1049{\\fonttbl{\\f0\\froman\\fprq2\\fcharset204{\\*"
+        "\\fname "
         "Arial;}Arial;}}\\pard\\nowidctlpar\\fi200{\\fs20\\b\n";
-    card += type + " " + std::string(row.numberText) + "}\\par\n";
+    card += EscapeRtfText(type) + " " + EscapeRtfText(row.numberText) + "}\\par\n";
     card += "{\\fs20\n";
     card += WrapCardText(row.title, 2) + "}\n";
     card += Utf8ToCp1251("\\par\\par{\\fs20\\b Дата введения:}{\\fs20\n");

@@ -1,0 +1,257 @@
+// Opening a document text in a text window: the time from the command to the first paint of the
+// text, to the whole document in place and to its whole layout, and the first paint after a jump
+// to the end; for the 17 MB code of the rich-text benchmarks and for the largest document of a
+// sample base, against `unrtf --html` and `soffice --headless --convert-to pdf` on the same RTF in
+// the same run. Then the memory after opening and after closing over ten open/close cycles.
+//
+//   QT_QPA_PLATFORM=offscreen build/TextWindowBench [sample base folder]
+//
+// The sample base is made by `norik-tool sample DIR --documents 16000 --large`; without it only
+// the code is measured. soffice is skipped when it is not installed.
+#include <malloc.h>
+#include <unistd.h>
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QEventLoop>
+#include <QPixmap>
+#include <QScrollBar>
+#include <QTextDocument>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "../../tests/builder/BuilderTestSupport.h"
+#include "../RichTextCorpus.h"
+#include "Helpers/Folders.h"
+#include "Helpers/SUn7zFile.h"
+#include "builder/BaseBuilder.h"
+#include "platform/UserPort.h"
+#include "showdata/ListDoc.h"
+#include "views/Cvelda1View.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using RichTextCorpus::Seconds;
+namespace fs = std::filesystem;
+
+// Answers every question with OK and prints the messages; nothing else is asked here.
+class BenchPort : public Norik::IUserPort {
+public:
+    Norik::MessageAnswer MessageBox(const std::string& text, const std::string&, Norik::MessageButtons,
+                                    Norik::MessageIcon) override {
+        std::printf("  message: %s\n", text.c_str());
+        return Norik::MessageAnswer::Ok;
+    }
+    void BeginWait() override {}
+    void EndWait() override {}
+    bool OpenDocumentText(const std::string&) override { return false; }
+    void RunAttributeSearch(ShowData::SearchRequest&, const std::vector<std::int16_t>*) override {}
+    void OpenResultListWindow(const std::vector<std::int16_t>&, const ShowData::SearchRequest&) override {}
+};
+
+double ResidentMegabytes() {
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+void Settle() {
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+    malloc_trim(0);
+}
+
+std::string EntryBytes(const std::string& name) {
+    Norik::SUn7zFile entry;
+    std::string bytes;
+    if (Norik::Failed(entry.Open(name, Norik::kModeRead, true))) return bytes;
+    char block[65536];
+    for (int n; (n = entry.Read(block, sizeof block)) > 0;) bytes.append(block, static_cast<std::size_t>(n));
+    return bytes;
+}
+
+double RunPeer(const std::string& command) {
+    const auto start = Clock::now();
+    const int rc = std::system(command.c_str());
+    const double seconds = Seconds(start);
+    return rc == 0 ? seconds : -1;
+}
+
+struct OpenTimes {
+    double firstPaint = 0;
+    double whole = 0;
+    double layout = 0;
+    double jumpToEnd = 0;
+    bool showedFirstPart = false;
+};
+
+// Opens the text as the viewer does and paints its first screen; then waits for the whole text.
+// jump: after the whole text is in, jump to the end and paint (the layout down to there is forced
+// on the spot); otherwise lay the whole document out.
+OpenTimes OpenOnce(const std::string& fileName, const Norik::TextWindowContext& context, bool jump) {
+    OpenTimes t;
+    const auto start = Clock::now();
+    std::unique_ptr<Norik::Cvelda1View> view = Norik::OpenTextView(fileName, context);
+    if (!view) return t;
+    view->resize(1200, 900);
+    view->show();
+    QPixmap first = view->viewport()->grab();
+    t.firstPaint = Seconds(start);
+    Norik::Cvelda1Doc* doc = view->GetDocument();
+    t.showedFirstPart = !doc->isWhole();
+    if (!doc->isWhole()) {
+        QEventLoop loop;
+        QObject::connect(doc, &Norik::Cvelda1Doc::textDocumentReplaced, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    QCoreApplication::processEvents();
+    t.whole = Seconds(start);
+    if (jump) {
+        const auto jumpStart = Clock::now();
+        view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+        view->moveCursor(QTextCursor::End);
+        view->ensureCursorVisible();
+        QPixmap last = view->viewport()->grab();
+        t.jumpToEnd = Seconds(jumpStart);
+    } else {
+        view->document()->documentLayout()->documentSize();
+        t.layout = Seconds(start);
+    }
+    return t;
+}
+
+void Measure(const std::string& label, const std::string& baseFolder, const std::string& fileName, const fs::path& work,
+             bool haveSoffice) {
+    Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = baseFolder});
+    ShowData::ResetTablesForTests();
+    BenchPort port;
+    ShowData::CShowClass::Init(port);
+    Norik::TextWindowContext context;
+    context.userPort = &port;
+
+    const std::string rtf = EntryBytes(fileName);
+    const std::string rtfPath = (work / (fileName + ".rtf")).string();
+    std::ofstream(rtfPath, std::ios::binary) << rtf;
+    std::printf("%s: entry %s, %.1f MB of RTF\n", label.c_str(), fileName.c_str(), rtf.size() / 1048576.0);
+
+    // A first open warms the file cache and the fonts; the best of three counts.
+    OpenOnce(fileName, context, false);
+    Settle();
+    OpenTimes best;
+    for (int i = 0; i < 3; ++i) {
+        const OpenTimes t = OpenOnce(fileName, context, false);
+        if (i == 0 || t.firstPaint < best.firstPaint) best.firstPaint = t.firstPaint;
+        if (i == 0 || t.whole < best.whole) best.whole = t.whole;
+        if (i == 0 || t.layout < best.layout) best.layout = t.layout;
+        best.showedFirstPart = t.showedFirstPart;
+        Settle();
+    }
+    const OpenTimes jump = OpenOnce(fileName, context, true);
+    Settle();
+    std::printf("  norik first paint      %7.3f s%s\n", best.firstPaint,
+                best.showedFirstPart ? "  (first part of the text)" : "");
+    std::printf("  norik whole text in    %7.3f s\n", best.whole);
+    std::printf("  norik whole layout     %7.3f s\n", best.layout);
+    std::printf("  jump to the end, paint %7.3f s  (right after the whole text is in)\n", jump.jumpToEnd);
+
+    const double unrtf = RunPeer("unrtf --html '" + rtfPath + "' > /dev/null 2>&1");
+    if (unrtf > 0) {
+        std::printf("  unrtf --html           %7.3f s  first paint / unrtf %.3f, whole layout / unrtf %.3f\n", unrtf,
+                    best.firstPaint / unrtf, best.layout / unrtf);
+    } else {
+        std::printf("  unrtf --html failed\n");
+    }
+    if (haveSoffice) {
+        const std::string out = (work / "soffice").string();
+        const double soffice =
+            RunPeer("soffice --headless --convert-to pdf --outdir '" + out + "' '" + rtfPath + "' > /dev/null 2>&1");
+        if (soffice > 0) {
+            std::printf("  soffice --convert-to pdf %5.3f s  first paint / soffice %.3f, whole layout / soffice %.3f\n",
+                        soffice, best.firstPaint / soffice, best.layout / soffice);
+        } else {
+            std::printf("  soffice failed\n");
+        }
+    }
+
+    Settle();
+    const double before = ResidentMegabytes();
+    std::printf("  memory (resident): before %.0f MB", before);
+    for (int cycle = 1; cycle <= 10; ++cycle) {
+        std::unique_ptr<Norik::Cvelda1View> view = Norik::OpenTextView(fileName, context);
+        view->resize(1200, 900);
+        view->show();
+        view->GetDocument()->EnsureWhole();
+        view->document()->documentLayout()->documentSize();
+        const double open = ResidentMegabytes();
+        view.reset();
+        Settle();
+        const double closed = ResidentMegabytes();
+        if (cycle == 1 || cycle == 10) std::printf(", cycle %d open %.0f MB closed %.0f MB", cycle, open, closed);
+    }
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+// The largest entry of the base: the document whose header announces the longest text.
+std::string LargestDocument(const std::string& baseFolder) {
+    Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = baseFolder});
+    ShowData::ResetTablesForTests();
+    BenchPort port;
+    ShowData::CShowClass::Init(port);
+    std::string best;
+    std::uint32_t bestLength = 0;
+    for (const ShowData::DocItem& row : ShowData::GetDocTable()) {
+        Norik::SUn7zFile entry;
+        const std::string name = ShowData::DocFileName(row);
+        if (Norik::Failed(entry.Open(name, Norik::kModeRead, true))) continue;
+        if (entry.length() > bestLength) {
+            bestLength = entry.length();
+            best = name;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    const fs::path work = fs::temp_directory_path() / ("norik-text-window-bench-" + std::to_string(getpid()));
+    fs::create_directories(work);
+    const bool haveSoffice = std::system("command -v soffice > /dev/null 2>&1") == 0;
+
+    // The code, as the only text of a small base.
+    NorikTest::MemorySource source = NorikTest::SmallSource();
+    source.texts["000001.rtf"] = RichTextCorpus::MakeCode(17 * 1024 * 1024, false);
+    const std::string codeBase = (work / "code-base").string();
+    Norik::BuildReport report;
+    std::vector<std::string> problems;
+    if (!Norik::BuildBase(source, codeBase, Norik::BuildOptions{}, report, problems)) {
+        std::printf("building the code's base failed: %s\n", problems.empty() ? "" : problems.front().c_str());
+        return 1;
+    }
+    Measure("17 MB code", codeBase, "000001", work, haveSoffice);
+
+    if (argc > 1) {
+        const std::string largest = LargestDocument(argv[1]);
+        if (largest.empty()) {
+            std::printf("no document found in %s\n", argv[1]);
+        } else {
+            Measure("largest document of the sample base", argv[1], largest, work, haveSoffice);
+        }
+    }
+    fs::remove_all(work);
+    return 0;
+}

@@ -1,0 +1,198 @@
+#include "views/Cvelda1Doc.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QSaveFile>
+#include <QTextDocument>
+#include <QUrl>
+#include <charconv>
+
+#include "Helpers/Cp1251.h"
+#include "Helpers/DocumentCopy.h"
+#include "Helpers/SUn7zFile.h"
+#include "app/CommandIds.h"
+#include "platform/UserPort.h"
+#include "showdata/ListDoc.h"
+#include "views/InfoDoc.h"
+
+namespace Norik {
+
+const char* const Cvelda1Doc::kCaption = "База документов";
+const char* const Cvelda1Doc::kOpenFailed = "Failed to open document.";
+const char* const Cvelda1Doc::kSaveFailed = "Failed to save document.";
+const char* const Cvelda1Doc::kCopyFailed = "Ошибка при открытии файла!";
+const char* const Cvelda1Doc::kSaveFilter = "Документы Norik(*.rtf)";
+
+namespace {
+
+QString FromCp1251(const std::string& text) { return QString::fromStdString(Cp1251ToUtf8(text)); }
+
+QString DefaultChooseSaveFile(QWidget* parent, const QString& suggested, const QString& filter) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(filter);
+    dialog.setDefaultSuffix(QStringLiteral("rtf"));
+    dialog.selectFile(suggested);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front();
+}
+
+}  // namespace
+
+Cvelda1Doc::Cvelda1Doc(TextWindowContext context, QObject* parent) : QObject(parent), m_context(std::move(context)) {
+    if (!m_context.openWithDesktop) {
+        m_context.openWithDesktop = [](const QString& path) {
+            return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        };
+    }
+    if (!m_context.chooseSaveFile) m_context.chooseSaveFile = DefaultChooseSaveFile;
+    if (!m_context.showInformation) {
+        m_context.showInformation = [](std::int16_t number, QWidget* parent) { CInfoDoc(number, parent).exec(); };
+    }
+}
+
+Cvelda1Doc::~Cvelda1Doc() = default;
+
+void Cvelda1Doc::Message(const char* utf8Text) {
+    if (m_context.userPort) {
+        m_context.userPort->MessageBox(Utf8ToCp1251(utf8Text), Utf8ToCp1251(kCaption), MessageButtons::Ok,
+                                       MessageIcon::Exclamation);
+    }
+}
+
+bool Cvelda1Doc::OnOpenDocument(const std::string& path) {
+    m_path = path;
+    auto loader = std::make_unique<DocumentTextLoader>();
+    if (loader->Start(path) != DocumentTextLoader::StartResult::Started) {
+        Message(kOpenFailed);
+        return false;
+    }
+    loader->WaitForFirstPart(m_context.wait);
+    if (loader->hasFirstPart()) {
+        m_text = loader->TakeFirstPart();
+        m_loader = std::move(loader);
+        connect(m_loader.get(), &DocumentTextLoader::finished, this, &Cvelda1Doc::TakeWholeText);
+        // The whole text may have come during the wait already; it replaces the first part once
+        // the view shows that, as it would have a moment later.
+        if (m_loader->isFinished()) QMetaObject::invokeMethod(this, &Cvelda1Doc::TakeWholeText, Qt::QueuedConnection);
+    } else {
+        m_loader = std::move(loader);
+        TakeWholeText();
+        if (!m_text) {
+            Message(kOpenFailed);
+            return false;
+        }
+    }
+    SetTitle(path);
+    return true;
+}
+
+void Cvelda1Doc::TakeWholeText() {
+    if (m_whole || !m_loader || !m_loader->isFinished()) return;
+    // The loader stays (it may be the one emitting); it holds nothing once emptied.
+    m_whole = true;
+    std::unique_ptr<QTextDocument> whole = m_loader->TakeDocument();
+    m_rtf = m_loader->TakeRtf();
+    // Out of memory for the whole text: the first part stays, as much as could be shown.
+    if (!whole) return;
+    std::unique_ptr<QTextDocument> previous = std::move(m_text);
+    m_text = std::move(whole);
+    if (previous) emit textDocumentReplaced(m_text.get());
+}
+
+void Cvelda1Doc::EnsureWhole() {
+    if (m_whole || !m_loader) return;
+    m_loader->WaitForWhole(m_context.wait);
+    TakeWholeText();
+}
+
+void Cvelda1Doc::SetTitle(const std::string& title) {
+    const std::string head = title.substr(0, 6);
+    int value = 0;
+    const auto [end, error] = std::from_chars(head.data(), head.data() + head.size(), value);
+    if (error != std::errc() || end == head.data() || end != head.data() + head.size()) return;
+    m_number = static_cast<std::int16_t>(value);
+    m_title = FromCp1251(ShowData::DocTitleByNumber(m_number));
+    emit titleChanged(m_title);
+}
+
+bool Cvelda1Doc::Save() {
+    EnsureWhole();
+    const std::string fallback = ShowData::DocFileName(m_number);
+    const QString suggested = FromCp1251(FileNameFromTitle(ShowData::DocTitleByNumber(m_number), fallback)) + ".rtf";
+    const QString target = m_context.chooseSaveFile(m_view, suggested, QString::fromUtf8(kSaveFilter));
+    if (target.isEmpty()) return false;
+    // Written beside the target and renamed over it: a failed save leaves no half file.
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly) || file.write(m_rtf) != m_rtf.size() || !file.commit()) {
+        Message(kSaveFailed);
+        return false;
+    }
+    return true;
+}
+
+void Cvelda1Doc::CopyToWord() {
+    const std::vector<ShowData::DocItem> rows = ShowData::DocRowsByNumber(m_number);
+    if (rows.empty()) {
+        Message(kCopyFailed);
+        return;
+    }
+    const std::string entryName = ShowData::DocFileName(rows.front());
+    const std::string path = TemporaryCopyPath(rows.front().title, entryName);
+    // Opened here, where the data folder is resolved; decoded and written on a worker. Failures
+    // show nothing: the copy is an offer, and the text stays in its window.
+    SUn7zFile entry;
+    try {
+        if (Failed(entry.Open(entryName, kModeRead, true))) return;
+    } catch (const std::exception&) {
+        return;
+    }
+    bool copied = false;
+    RunWhileWaiting([&] { copied = CopyEntryToFile(entry, path); }, m_context.wait);
+    if (!copied) return;
+    if (m_context.temporaryFiles) m_context.temporaryFiles->Add(path);
+    m_context.openWithDesktop(QString::fromStdString(path));
+}
+
+void Cvelda1Doc::ShowInformation() { m_context.showInformation(m_number, m_view); }
+
+void Cvelda1Doc::ShowFileName() {
+    if (m_context.userPort) {
+        m_context.userPort->MessageBox(ShowData::DocFileName(m_number), Utf8ToCp1251(kCaption), MessageButtons::Ok,
+                                       MessageIcon::Exclamation);
+    }
+}
+
+bool Cvelda1Doc::UpdateCommand(int id, CommandState& state) {
+    switch (id) {
+        case Command::kFileSave:
+        case Command::kCopyToWord:
+        case Command::kDocumentInformation:
+        case Command::kFileNumber:
+            state = CommandState{};
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool Cvelda1Doc::ExecuteCommand(int id) {
+    switch (id) {
+        case Command::kFileSave:
+            Save();
+            return true;
+        case Command::kCopyToWord:
+            CopyToWord();
+            return true;
+        case Command::kDocumentInformation:
+            ShowInformation();
+            return true;
+        case Command::kFileNumber:
+            ShowFileName();
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace Norik

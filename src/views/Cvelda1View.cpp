@@ -1,0 +1,284 @@
+#include "views/Cvelda1View.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextFrame>
+
+#include "Helpers/Cp1251.h"
+#include "app/CommandIds.h"
+#include "platform/UserPort.h"
+#include "richtext/qt/RtfDocumentBuilder.h"
+#include "showdata/ListDoc.h"
+#include "views/Cvelda1Doc.h"
+#include "views/FindTextDialog.h"
+
+namespace Norik {
+
+const char* const Cvelda1View::kBadLink = "Неправильная ссылка!";
+
+namespace {
+
+constexpr int kMaxFindLength = 512;
+
+void SetTextMargins(QTextDocument* text, qreal horizontal) {
+    QTextFrameFormat format = text->rootFrame()->frameFormat();
+    format.setLeftMargin(horizontal);
+    format.setRightMargin(horizontal);
+    text->rootFrame()->setFrameFormat(format);
+}
+
+// Lays the text out afresh for the printer's page and paints it page by page. Runs on a worker:
+// the document is built here from the stored bytes and touched by nobody else.
+void PrintRtf(const QByteArray& rtf, QPrinter* printer) {
+    std::unique_ptr<QTextDocument> text = BuildTextDocument(std::string_view(rtf.constData(), rtf.size()));
+    const qreal margin = Cvelda1View::kPrintMarginTwips / 20.0;  // points
+    printer->setPageMargins(QMarginsF(margin, margin, margin, margin), QPageLayout::Point);
+    QPainter painter(printer);
+    if (!painter.isActive()) return;
+    text->documentLayout()->setPaintDevice(printer);
+    text->setDocumentMargin(0);
+    const QSizeF page(printer->width(), printer->height());
+    text->setPageSize(page);
+    const int pages = text->pageCount();
+    for (int i = 0; i < pages; ++i) {
+        if (i > 0) printer->newPage();
+        painter.save();
+        painter.translate(0, -i * page.height());
+        text->drawContents(&painter, QRectF(QPointF(0, i * page.height()), page));
+        painter.restore();
+    }
+}
+
+}  // namespace
+
+Cvelda1View::Cvelda1View(Cvelda1Doc* doc, QWidget* parent) : QTextBrowser(parent), m_doc(doc) {
+    setReadOnly(true);
+    setOpenLinks(false);
+    setOpenExternalLinks(false);
+    setTextInteractionFlags(Qt::TextBrowserInteraction);
+    setUndoRedoEnabled(false);
+    doc->SetView(this);
+    if (doc->textDocument()) ShowText(doc->textDocument());
+    connect(doc, &Cvelda1Doc::textDocumentReplaced, this, &Cvelda1View::ReplaceText);
+    connect(this, &QTextBrowser::anchorClicked, this, &Cvelda1View::OnAnchorClicked);
+    setWindowTitle(doc->title());
+    setAccessibleName(doc->title());
+    connect(doc, &Cvelda1Doc::titleChanged, this, [this](const QString& title) {
+        setWindowTitle(title);
+        setAccessibleName(title);
+    });
+}
+
+Cvelda1View::~Cvelda1View() = default;
+
+void Cvelda1View::ShowText(QTextDocument* text) {
+    SetTextMargins(text, kTextMargin + text->documentMargin());
+    setDocument(text);
+}
+
+void Cvelda1View::ReplaceText(QTextDocument* whole) {
+    // The whole text lays out as its first part did up to the part's end, so the same scroll
+    // offset and cursor positions show the same place.
+    const QTextCursor old = textCursor();
+    const int anchor = old.anchor();
+    const int position = old.position();
+    const int top = CharacterAt(QPoint(0, 0));
+    const int scroll = verticalScrollBar()->value();
+    const int horizontal = horizontalScrollBar()->value();
+    ShowText(whole);
+    QTextCursor cursor(whole);
+    cursor.setPosition(anchor);
+    cursor.setPosition(position, QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+    if (top >= 0) {
+        // Lays the text out down to the old top so that the scroll range reaches it.
+        whole->documentLayout()->blockBoundingRect(whole->findBlock(top));
+    }
+    verticalScrollBar()->setValue(scroll);
+    horizontalScrollBar()->setValue(horizontal);
+}
+
+int Cvelda1View::CharacterAt(const QPoint& viewportPosition) const {
+    const QPoint inDocument = viewportPosition + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    return document()->documentLayout()->hitTest(inDocument, Qt::ExactHit);
+}
+
+bool Cvelda1View::FindText(const QString& text, bool matchCase, bool wholeWord, bool forward) {
+    const QString wanted = text.left(kMaxFindLength);
+    if (wanted.isEmpty()) return false;
+    QTextDocument::FindFlags flags;
+    if (matchCase) flags |= QTextDocument::FindCaseSensitively;
+    if (wholeWord) flags |= QTextDocument::FindWholeWords;
+    if (!forward) flags |= QTextDocument::FindBackward;
+    const QTextCursor found = document()->find(wanted, textCursor(), flags);
+    if (found.isNull()) return false;
+    setTextCursor(found);
+    ensureCursorVisible();
+    return true;
+}
+
+void Cvelda1View::OnFind() {
+    m_doc->EnsureWhole();
+    QTextCursor start(document());
+    start.movePosition(QTextCursor::Start);
+    setTextCursor(start);
+    if (!m_findDialog) {
+        m_findDialog = new CFindTextDialog(this);
+        connect(m_findDialog, &CFindTextDialog::findNext, this,
+                [this](const QString& text, bool matchCase, bool wholeWord, bool forward) {
+                    if (!FindText(text, matchCase, wholeWord, forward)) QApplication::beep();
+                });
+    }
+    m_findDialog->show();
+    m_findDialog->raise();
+    m_findDialog->activateWindow();
+}
+
+void Cvelda1View::PrintTo(QPrinter* printer) {
+    m_doc->EnsureWhole();
+    const QByteArray rtf = m_doc->rtf();
+    RunWhileWaiting([&] { PrintRtf(rtf, printer); }, m_doc->waitHooks());
+}
+
+void Cvelda1View::OnFilePrint() {
+    if (!m_printer) m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QPrintDialog dialog(m_printer.get(), this);
+    if (dialog.exec() == QDialog::Accepted) PrintTo(m_printer.get());
+}
+
+void Cvelda1View::OnFilePrintPreview() {
+    if (!m_printer) m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QPrintPreviewDialog dialog(m_printer.get(), this);
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, &Cvelda1View::PrintTo);
+    dialog.exec();
+}
+
+QMenu* Cvelda1View::CreatePopupMenu() {
+    auto* menu = new QMenu(this);
+    QAction* copyAction = menu->addAction(QStringLiteral("Копировать"), this, &QTextEdit::copy);
+    copyAction->setEnabled(textCursor().hasSelection());
+    menu->addAction(QStringLiteral("Выделить вcё"), this, [this] { ExecuteCommand(Command::kEditSelectAll); });
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("Печатать"), this, &Cvelda1View::OnFilePrint);
+    return menu;
+}
+
+void Cvelda1View::contextMenuEvent(QContextMenuEvent* event) {
+    std::unique_ptr<QMenu> menu(CreatePopupMenu());
+    menu->exec(event->globalPos());
+}
+
+void Cvelda1View::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) m_releasePosition = CharacterAt(event->position().toPoint());
+    QTextBrowser::mouseReleaseEvent(event);
+    m_releasePosition.reset();
+}
+
+void Cvelda1View::OnAnchorClicked(const QUrl&) {
+    // A release of the left button, or a link chosen from the keyboard (it is then selected).
+    FollowLinkAt(m_releasePosition ? *m_releasePosition : textCursor().selectionStart());
+}
+
+void Cvelda1View::FollowLinkAt(int position) {
+    if (position < 0) return;
+    const std::optional<LinkInfo> link = LinkAt(*document(), position);
+    if (!link || !link->documentNumber) return;
+    const auto number = static_cast<std::int16_t>(*link->documentNumber & 0x3FFF);
+    const std::vector<ShowData::DocItem> rows = ShowData::DocRowsByNumber(number);
+    if (rows.empty()) {
+        if (IUserPort* port = m_doc->userPort()) {
+            port->MessageBox(Utf8ToCp1251(kBadLink), Utf8ToCp1251(Cvelda1Doc::kCaption), MessageButtons::Ok,
+                             MessageIcon::Exclamation);
+        }
+        return;
+    }
+    emit openDocumentRequested(QString::fromStdString(ShowData::DocFileName(rows.front())));
+}
+
+void Cvelda1View::CloseWindow() {
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
+        if (auto* frame = qobject_cast<QMdiSubWindow*>(w)) {
+            frame->close();
+            return;
+        }
+    }
+    if (isWindow()) {
+        close();
+    } else {
+        emit closeRequested();
+    }
+}
+
+bool Cvelda1View::UpdateCommand(int id, CommandState& state) {
+    switch (id) {
+        case Command::kEditCopy:
+            state = CommandState{textCursor().hasSelection(), false};
+            return true;
+        case Command::kEditSelectAll:
+        case Command::kEditFind:
+        case Command::kFilePrint:
+        case Command::kFilePrintPreview:
+        case Command::kBack:
+            state = CommandState{};
+            return true;
+        case Command::kSortByDate:
+        case Command::kSortByTitle:
+        case Command::kSortByType:
+        case Command::kSortByNumber:
+            state = CommandState{false, false};
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool Cvelda1View::ExecuteCommand(int id) {
+    switch (id) {
+        case Command::kEditCopy:
+            copy();
+            return true;
+        case Command::kEditSelectAll:
+            m_doc->EnsureWhole();
+            selectAll();
+            return true;
+        case Command::kEditFind:
+            OnFind();
+            return true;
+        case Command::kFilePrint:
+            OnFilePrint();
+            return true;
+        case Command::kFilePrintPreview:
+            OnFilePrintPreview();
+            return true;
+        case Command::kBack:
+            CloseWindow();
+            return true;
+        case Command::kSortByDate:
+        case Command::kSortByTitle:
+        case Command::kSortByType:
+        case Command::kSortByNumber:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::unique_ptr<Cvelda1View> OpenTextView(const std::string& path, const TextWindowContext& context) {
+    auto doc = std::make_unique<Cvelda1Doc>(context);
+    if (!doc->OnOpenDocument(path)) return nullptr;
+    auto view = std::make_unique<Cvelda1View>(doc.get());
+    doc.release()->setParent(view.get());
+    return view;
+}
+
+}  // namespace Norik

@@ -1,0 +1,98 @@
+// The view of a text window: the document's text, read-only, in a QTextBrowser with a margin of
+// 30 pixels on either side of the text.
+//
+// It handles the commands that work on what is shown: copy, select all, find (a small find dialog
+// that starts from the beginning of the text every time it opens), print and print preview (page
+// margins of 720 twips), "Назад" (closes the QMdiSubWindow around the view, or the view when it is
+// a window of its own, else emits closeRequested), and the sort commands, which are always
+// disabled here. Its pop-up menu offers "Копировать", "Выделить вcё" and "Печатать".
+//
+// Links: a left click on a link whose document number the rich-text reader knows (its target,
+// else its visible text) looks the number up in the document table: a number with no row shows
+// "Неправильная ссылка!", otherwise openDocumentRequested gives that document's file name, for the
+// shell to open through the application (activating a window that shows it already). Other
+// buttons and links without a number do nothing.
+//
+// When the whole text of a long document replaces its first part, the view keeps its scroll
+// position and selection. Commands that need the whole text (find, select all, print) wait for it.
+// User-interface thread only.
+#pragma once
+
+#include <QPointer>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <memory>
+#include <optional>
+
+#include "app/CommandTarget.h"
+#include "views/Cvelda1Doc.h"
+#include "views/FindTextDialog.h"
+
+class QPrinter;
+
+namespace Norik {
+
+class Cvelda1View : public QTextBrowser, public ICommandTarget {
+    Q_OBJECT
+public:
+    // Shows doc's text; doc must outlive the view.
+    explicit Cvelda1View(Cvelda1Doc* doc, QWidget* parent = nullptr);
+    ~Cvelda1View() override;
+
+    Cvelda1Doc* GetDocument() const { return m_doc; }
+
+    // Searches the text from the caret (the end of the selection, or its start going backward),
+    // for at most the first 512 characters of text; selects the match. False when none.
+    bool FindText(const QString& text, bool matchCase, bool wholeWord, bool forward);
+    // Puts the caret at the start of the text and opens the find dialog.
+    void OnFind();
+    CFindTextDialog* findDialog() const { return m_findDialog; }
+
+    // Prints the whole text on printer with page margins of 720 twips, page by page.
+    void PrintTo(QPrinter* printer);
+    void OnFilePrint();
+    void OnFilePrintPreview();
+
+    // The pop-up menu of the view (the caller owns it).
+    QMenu* CreatePopupMenu();
+
+    // Acts on a click on the link at a character position, as described above.
+    void FollowLinkAt(int position);
+
+    bool UpdateCommand(int id, CommandState& state) override;
+    bool ExecuteCommand(int id) override;
+
+    // The horizontal margin of the text, in pixels, and the print margin, in twips.
+    static constexpr int kTextMargin = 30;
+    static constexpr int kPrintMarginTwips = 720;
+
+    static const char* const kBadLink;
+
+signals:
+    void openDocumentRequested(const QString& fileName);
+    // "Назад" in a view that sits neither in an MDI sub-window nor alone: its frame should close.
+    void closeRequested();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void ShowText(QTextDocument* text);
+    void ReplaceText(QTextDocument* whole);
+    void OnAnchorClicked(const QUrl& link);
+    int CharacterAt(const QPoint& viewportPosition) const;
+    void CloseWindow();
+
+    Cvelda1Doc* m_doc;
+    QPointer<CFindTextDialog> m_findDialog;
+    std::unique_ptr<QPrinter> m_printer;
+    // The character a left-button release landed on, while the base class handles the release.
+    std::optional<int> m_releasePosition;
+};
+
+// Opens the document text of path (a document file name) in a new document and a new view that
+// owns it: what the text template does for every open. Null after "Failed to open document.".
+std::unique_ptr<Cvelda1View> OpenTextView(const std::string& path, const TextWindowContext& context);
+
+}  // namespace Norik

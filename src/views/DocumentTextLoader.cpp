@@ -1,0 +1,252 @@
+#include "views/DocumentTextLoader.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTextDocument>
+#include <QThread>
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <new>
+#include <stdexcept>
+#include <string_view>
+
+#include "Helpers/qt/CRtfFile.h"
+#include "diagnostics/ErrorLog.h"
+#include "richtext/qt/RtfDocumentBuilder.h"
+
+namespace Norik {
+
+namespace {
+
+constexpr qint64 kBlockSize = 65536;
+// The stored bytes are reserved up to this much ahead; a header that claims more (it may lie)
+// lets the buffer grow as the bytes really come.
+constexpr qint64 kMaxReserve = 64 * 1024 * 1024;
+
+std::string_view View(const QByteArray& bytes, qint64 length) {
+    return std::string_view(bytes.constData(), static_cast<std::size_t>(length));
+}
+
+}  // namespace
+
+void RunWhileWaiting(const std::function<void()>& work, const WaitHooks& hooks) {
+    QEventLoop loop;
+    std::thread worker([&] {
+        work();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    if (hooks.begin) hooks.begin();
+    // The quit may have been posted before the loop runs; it is delivered once it does.
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+    if (hooks.end) hooks.end();
+}
+
+struct DocumentTextLoader::Shared {
+    std::atomic<bool> cancelled{false};
+};
+
+DocumentTextLoader::DocumentTextLoader(QObject* parent) : QObject(parent) {}
+
+DocumentTextLoader::~DocumentTextLoader() {
+    if (m_shared) m_shared->cancelled = true;
+    if (m_worker.joinable()) m_worker.join();
+}
+
+DocumentTextLoader::StartResult DocumentTextLoader::Start(const std::string& entryName) {
+    auto file = std::make_unique<CRtfFile>();
+    try {
+        if (!file->openEntry(entryName)) return StartResult::Missing;
+    } catch (const std::exception& error) {
+        // A header the entry reader cannot take: the text cannot be shown.
+        ErrorLog().WriteEntry(std::string("DocumentTextLoader::Start: ") + entryName + ": " + error.what());
+        return StartResult::Malformed;
+    }
+    m_shared = std::make_shared<Shared>();
+    m_worker = std::thread(&DocumentTextLoader::Run, this, std::move(file), m_shared, thread());
+    return StartResult::Started;
+}
+
+namespace {
+
+// Decoded blocks on their way from the decoding thread to the building one. At most kQueued
+// blocks wait, so a builder that falls behind holds the decoder back instead of the memory
+// growing.
+class BlockQueue {
+public:
+    static constexpr std::size_t kQueued = 64;
+
+    // False once the consumer has gone.
+    bool Push(QByteArray block) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_abandoned || m_blocks.size() < kQueued; });
+        if (m_abandoned) return false;
+        m_blocks.push_back(std::move(block));
+        m_changed.notify_all();
+        return true;
+    }
+    // False at the end of the blocks.
+    bool Pop(QByteArray& block) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_closed || !m_blocks.empty(); });
+        if (m_blocks.empty()) return false;
+        block = std::move(m_blocks.front());
+        m_blocks.pop_front();
+        m_changed.notify_all();
+        return true;
+    }
+    void Close() {
+        std::lock_guard lock(m_mutex);
+        m_closed = true;
+        m_changed.notify_all();
+    }
+    void Abandon() {
+        std::lock_guard lock(m_mutex);
+        m_abandoned = true;
+        m_blocks.clear();
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<QByteArray> m_blocks;
+    bool m_closed = false;
+    bool m_abandoned = false;
+};
+
+// The decoding thread of one text: reads the entry block by block into the queue. Destroying it
+// (the builder is done, gave up or failed) stops it and waits for it.
+class Decoder {
+public:
+    Decoder(CRtfFile& file, BlockQueue& queue) : m_queue(queue) {
+        m_thread = std::thread([this, &file] {
+            try {
+                for (;;) {
+                    QByteArray block(static_cast<qsizetype>(kBlockSize), Qt::Uninitialized);
+                    const qint64 count = file.read(block.data(), kBlockSize);
+                    if (count <= 0) break;
+                    block.truncate(static_cast<qsizetype>(count));
+                    if (!m_queue.Push(std::move(block))) break;
+                }
+            } catch (const std::bad_alloc&) {
+                m_outOfMemory = true;
+            }
+            m_queue.Close();
+        });
+    }
+    ~Decoder() { Join(); }
+    void Join() {
+        if (!m_thread.joinable()) return;
+        m_queue.Abandon();
+        m_thread.join();
+    }
+    bool outOfMemory() const { return m_outOfMemory; }
+
+private:
+    BlockQueue& m_queue;
+    std::thread m_thread;
+    std::atomic<bool> m_outOfMemory{false};
+};
+
+}  // namespace
+
+void DocumentTextLoader::Run(std::unique_ptr<CRtfFile> file, std::shared_ptr<Shared> shared, QThread* home) {
+    auto post = [this](std::function<void()> deliver) {
+        QMetaObject::invokeMethod(this, std::move(deliver), Qt::QueuedConnection);
+    };
+    // A document on its way to the loader's thread; freed with the call when that never runs.
+    auto handOver = [home](std::unique_ptr<QTextDocument> document) {
+        document->moveToThread(home);
+        return std::make_shared<std::unique_ptr<QTextDocument>>(std::move(document));
+    };
+    try {
+        const qint64 announced = file->announcedLength();
+        const bool showFirstPart = announced > kFirstPartMinimumLength;
+        auto rtf = std::make_shared<QByteArray>();
+        rtf->reserve(static_cast<qsizetype>(std::min(announced, kMaxReserve)));
+        RtfDocumentLoader whole;
+        bool firstPartSent = false;
+        {
+            // Decoding and building run side by side, each on a thread of its own.
+            BlockQueue queue;
+            Decoder decoder(*file, queue);
+            for (QByteArray block; queue.Pop(block);) {
+                if (shared->cancelled) return;
+                rtf->append(block);
+                whole.Feed(std::string_view(block.constData(), static_cast<std::size_t>(block.size())));
+                if (showFirstPart && !firstPartSent && rtf->size() >= kFirstPartLength) {
+                    firstPartSent = true;
+                    auto part = handOver(BuildTextDocument(View(*rtf, kFirstPartLength)));
+                    post([this, part] {
+                        m_firstPart = std::move(*part);
+                        emit firstPartReady();
+                    });
+                }
+            }
+            decoder.Join();
+            if (decoder.outOfMemory()) throw std::bad_alloc();
+        }
+        const bool isWhole = file->atWholeEnd();
+        if (!isWhole) {
+            ErrorLog().WriteEntry("DocumentTextLoader: " + file->entryName() + ": the text ends after " +
+                                  std::to_string(rtf->size()) + " of " + std::to_string(announced) + " bytes");
+        }
+        // The container is released before the document is handed over.
+        file.reset();
+        if (shared->cancelled) return;
+        auto document = handOver(whole.TakeDocument());
+        post([this, document, rtf, isWhole] {
+            m_document = std::move(*document);
+            m_rtf = std::move(*rtf);
+            m_whole = isWhole;
+            m_finished = true;
+            // The worker has nothing left to do but return.
+            if (m_worker.joinable()) m_worker.join();
+            emit finished();
+        });
+    } catch (const std::bad_alloc&) {
+        ErrorLog().WriteEntry("DocumentTextLoader: out of memory while reading a document text");
+        post([this] {
+            m_failed = true;
+            m_finished = true;
+            if (m_worker.joinable()) m_worker.join();
+            emit finished();
+        });
+    }
+}
+
+void DocumentTextLoader::WaitFor(const std::function<bool()>& ready, const WaitHooks& hooks) {
+    if (ready() || !m_shared) return;
+    if (hooks.begin) hooks.begin();
+    QEventLoop loop;
+    const auto check = [&] {
+        if (ready()) loop.quit();
+    };
+    connect(this, &DocumentTextLoader::firstPartReady, &loop, check);
+    connect(this, &DocumentTextLoader::finished, &loop, check);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (hooks.end) hooks.end();
+}
+
+void DocumentTextLoader::WaitForFirstPart(const WaitHooks& hooks) {
+    WaitFor([this] { return m_firstPart != nullptr || m_firstPartSeen || m_finished; }, hooks);
+}
+
+void DocumentTextLoader::WaitForWhole(const WaitHooks& hooks) {
+    WaitFor([this] { return m_finished; }, hooks);
+}
+
+std::unique_ptr<QTextDocument> DocumentTextLoader::TakeFirstPart() {
+    if (m_firstPart) m_firstPartSeen = true;
+    return std::move(m_firstPart);
+}
+
+std::unique_ptr<QTextDocument> DocumentTextLoader::TakeDocument() { return std::move(m_document); }
+
+QByteArray DocumentTextLoader::TakeRtf() { return std::move(m_rtf); }
+
+}  // namespace Norik

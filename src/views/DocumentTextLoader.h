@@ -1,0 +1,105 @@
+// Reading a document text out of the container into a QTextDocument, off the user-interface
+// thread.
+//
+// Start opens the entry on the calling (user-interface) thread, where the folders are resolved
+// and a missing entry is known at once, then hands the open entry to a worker thread that decodes
+// it in blocks of 65,536 bytes, keeps the stored RTF bytes and streams them through the rich-text
+// reader into a new QTextDocument. Finished documents are moved to the thread that called Start
+// and announced there by signals.
+//
+// A long text shows early: when the entry announces more than kFirstPartMinimumLength bytes, the
+// worker first builds a separate document from the first kFirstPartLength bytes (firstPartReady)
+// and then the whole one from the start (finished). The first part is the whole document's
+// beginning, laid out the same up to its last paragraph, so a view can show it and take the whole
+// one in its place without moving the text under the reader. A short text gives finished only.
+//
+// Waiting: WaitForFirstPart and WaitForWhole run the calling thread's events (repaints, timers,
+// the wait indicator's animation; user input is held back until the wait ends) until the part
+// asked for is there, calling the wait hooks around the wait.
+//
+// Failures: Start returns Missing when the container or the entry cannot be opened, Malformed
+// when the entry reader refuses its header (an error-log entry is written). A text whose
+// compressed data ends early shows what decoded before (isWhole false, one error-log entry).
+// Building never fails on bad RTF; running out of memory ends the work with failed().
+//
+// The loader belongs to the thread that called Start. Destroying it stops the worker within one
+// block and waits for it.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+class QTextDocument;
+class QThread;
+
+namespace Norik {
+
+class CRtfFile;
+
+// What the user sees while a text is read: begin is called before the wait, end after it.
+struct WaitHooks {
+    std::function<void()> begin;
+    std::function<void()> end;
+};
+
+// Runs work on a worker thread while the calling thread's events run (user input held back), with
+// the wait hooks around it; returns when the work is done. Work must not touch widgets nor throw.
+void RunWhileWaiting(const std::function<void()>& work, const WaitHooks& hooks);
+
+class DocumentTextLoader : public QObject {
+    Q_OBJECT
+public:
+    enum class StartResult { Started, Missing, Malformed };
+
+    static constexpr qint64 kFirstPartLength = 256 * 1024;
+    static constexpr qint64 kFirstPartMinimumLength = 2 * kFirstPartLength;
+
+    explicit DocumentTextLoader(QObject* parent = nullptr);
+    ~DocumentTextLoader() override;
+
+    StartResult Start(const std::string& entryName);
+
+    // Run events until the first part (or, for a short text, the whole document) is ready, or until
+    // the whole document is ready. Return at once when it is there already.
+    void WaitForFirstPart(const WaitHooks& hooks = {});
+    void WaitForWhole(const WaitHooks& hooks = {});
+
+    bool hasFirstPart() const { return m_firstPart != nullptr; }
+    bool isFinished() const { return m_finished; }
+    // The worker ran out of memory: no whole document will come.
+    bool failed() const { return m_failed; }
+    // Every byte the entry announces was decoded.
+    bool isWhole() const { return m_whole; }
+
+    // Hand the documents over (parentless, owned by the caller) and the stored RTF bytes.
+    std::unique_ptr<QTextDocument> TakeFirstPart();
+    std::unique_ptr<QTextDocument> TakeDocument();
+    QByteArray TakeRtf();
+
+signals:
+    void firstPartReady();
+    // The whole document is ready, or the work ended with failed().
+    void finished();
+
+private:
+    struct Shared;
+    void Run(std::unique_ptr<CRtfFile> file, std::shared_ptr<Shared> shared, QThread* home);
+    void WaitFor(const std::function<bool()>& ready, const WaitHooks& hooks);
+
+    std::thread m_worker;
+    std::shared_ptr<Shared> m_shared;
+    std::unique_ptr<QTextDocument> m_firstPart;
+    std::unique_ptr<QTextDocument> m_document;
+    QByteArray m_rtf;
+    bool m_firstPartSeen = false;
+    bool m_finished = false;
+    bool m_failed = false;
+    bool m_whole = false;
+};
+
+}  // namespace Norik

@@ -1,0 +1,275 @@
+// Text windows: opening from a list (with the disk question), the long text that shows early,
+// links, find, save, the copy for the word processor, printing, and the window's commands.
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "ViewsFixture.h"
+#include "app/CommandIds.h"
+#include "richtext/qt/RtfDocumentBuilder.h"
+#include "views/FindTextDialog.h"
+
+namespace NorikTest {
+namespace {
+
+using Norik::Cvelda1Doc;
+using Norik::Cvelda1View;
+namespace Command = Norik::Command;
+
+std::string Texts(const std::vector<RecordingUserPort::Message>& messages) {
+    std::string all;
+    for (const auto& m : messages) all += Norik::Cp1251ToUtf8(m.text) + "|";
+    return all;
+}
+
+TEST_F(ViewsTest, AMissingContainerAsksForTheDiskUntilTheTextOpensOrTheUserCancels) {
+    auto list = std::make_shared<ShowData::CShowDoc>(m_port);
+    list->SetParent(3, "Местные налоги");
+    ASSERT_EQ(list->GetNumber(0), 7);  // the newest document first
+    {
+        ContainerAway disk;
+        m_port.answers = {Norik::MessageAnswer::Ok, Norik::MessageAnswer::Ok};  // the message, the question
+        // The user inserts the disk while the question is up.
+        m_port.afterMessage = [&] {
+            if (m_port.messages.size() == 2) disk.Restore();
+        };
+        list->Open(0);
+    }
+    EXPECT_EQ(Texts(m_port.messages), "Failed to open document.|Вставьте диск 1|");
+    EXPECT_EQ(m_port.messages[1].buttons, Norik::MessageButtons::OkCancel);
+    ASSERT_EQ(m_port.views.size(), 1u);
+    EXPECT_EQ(m_port.views[0]->windowTitle(), QStringLiteral("О порядке ../ввода/вывода: часть {1}"));
+    EXPECT_EQ(m_port.views[0]->GetDocument()->path(), "000007");
+
+    m_port.messages.clear();
+    // Each failure's message takes an answer too: OK twice, then Cancel on the second question.
+    m_port.answers = {Norik::MessageAnswer::Ok, Norik::MessageAnswer::Ok, Norik::MessageAnswer::Ok,
+                      Norik::MessageAnswer::Cancel};
+    m_port.afterMessage = nullptr;
+    {
+        ContainerAway disk;
+        list->Open(0);
+    }
+    EXPECT_EQ(Texts(m_port.messages),
+              "Failed to open document.|Вставьте диск 1|Failed to open document.|Вставьте диск 1|");
+    EXPECT_EQ(m_port.views.size(), 1u);
+    EXPECT_EQ(m_log.entryCount(), 0);
+}
+
+TEST_F(ViewsTest, ALongTextShowsItsFirstPartThenTheWholeInPlace) {
+    Cvelda1View* view = Open("000007");
+    ASSERT_NE(view, nullptr);
+    Cvelda1Doc* doc = view->GetDocument();
+    ASSERT_FALSE(doc->isWhole());
+    const int firstPartLength = view->document()->characterCount();
+    view->verticalScrollBar()->setValue(3000);
+    QSignalSpy replaced(doc, &Cvelda1Doc::textDocumentReplaced);
+    ASSERT_TRUE(replaced.wait(20000));
+    EXPECT_TRUE(doc->isWhole());
+    EXPECT_EQ(view->document(), doc->textDocument());
+    EXPECT_EQ(view->verticalScrollBar()->value(), 3000);
+    const std::string stored = Base().Text("000007");
+    EXPECT_TRUE(doc->rtf().toStdString() == stored);
+    auto expected = Norik::BuildTextDocument(stored);
+    EXPECT_TRUE(view->document()->toPlainText() == expected->toPlainText());
+    EXPECT_LT(firstPartLength, expected->characterCount());
+    // The text keeps its margins on either side.
+    EXPECT_EQ(view->document()->rootFrame()->frameFormat().leftMargin(),
+              Cvelda1View::kTextMargin + view->document()->documentMargin());
+}
+
+// The middle of the first occurrence of text, in the view's viewport coordinates.
+QPoint PointOf(Cvelda1View* view, const QString& text) {
+    QTextCursor found = view->document()->find(text);
+    EXPECT_FALSE(found.isNull()) << text.toStdString();
+    QTextCursor middle(view->document());
+    middle.setPosition((found.selectionStart() + found.selectionEnd()) / 2);
+    view->setTextCursor(middle);
+    view->ensureCursorVisible();
+    return view->cursorRect(middle).center();
+}
+
+TEST_F(ViewsTest, ALeftClickOnALinkOpensItsDocumentOrSaysTheLinkIsWrong) {
+    Cvelda1View* view = Open("000001");
+    ASSERT_NE(view, nullptr);
+    QSignalSpy requested(view, &Cvelda1View::openDocumentRequested);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, PointOf(view, QStringLiteral("закон о сборах")));
+    ASSERT_EQ(requested.size(), 1);
+    EXPECT_EQ(requested[0][0].toString(), QStringLiteral("000005"));
+    EXPECT_TRUE(m_port.messages.empty());
+
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, PointOf(view, QStringLiteral("сайт")));
+    EXPECT_EQ(requested.size(), 1);
+    EXPECT_TRUE(m_port.messages.empty());
+
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, PointOf(view, QStringLiteral("неизвестный акт")));
+    EXPECT_EQ(requested.size(), 1);
+    EXPECT_EQ(Texts(m_port.messages), "Неправильная ссылка!|");
+
+    // The right button opens nothing; the pop-up menu has its texts as they stand.
+    const QPoint link = PointOf(view, QStringLiteral("закон о сборах"));
+    QTest::mouseClick(view->viewport(), Qt::RightButton, {}, link);
+    QStringList menu;
+    QTimer::singleShot(100, [&] {
+        if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (QAction* action : popup->actions()) menu << action->text();
+            popup->close();
+        }
+    });
+    QContextMenuEvent request(QContextMenuEvent::Mouse, link, view->viewport()->mapToGlobal(link));
+    QApplication::sendEvent(view->viewport(), &request);
+    EXPECT_EQ(menu, (QStringList{"Копировать", "Выделить вcё", "", "Печатать"}));
+    EXPECT_EQ(requested.size(), 1);
+    EXPECT_EQ(m_port.messages.size(), 1u);
+}
+
+TEST_F(ViewsTest, FindStartsFromTheBeginningAndTakesAtMost512Characters) {
+    Cvelda1View* view = Open("000001");
+    ASSERT_NE(view, nullptr);
+    view->moveCursor(QTextCursor::End);
+    view->ExecuteCommand(Command::kEditFind);
+    ASSERT_NE(view->findDialog(), nullptr);
+    EXPECT_EQ(view->textCursor().position(), 0);
+    view->findDialog()->textField()->setText(QStringLiteral("налог 1 раз"));
+    QTest::mouseClick(view->findDialog()->findNextButton(), Qt::LeftButton);
+    const int first = view->textCursor().selectionStart();
+    EXPECT_GT(first, 0);
+    EXPECT_EQ(view->textCursor().selectedText(), QStringLiteral("налог 1 раз"));
+
+    const QString sentence = QString::fromStdString(LongSentence());
+    ASSERT_GT(sentence.size(), 600);
+    view->moveCursor(QTextCursor::Start);
+    EXPECT_TRUE(view->FindText(sentence.left(512) + QStringLiteral("не из этого текста"), false, false, true));
+    EXPECT_EQ(view->textCursor().selectedText().size(), 512);
+    EXPECT_FALSE(view->FindText(QStringLiteral("налог 1 раз"), false, false, true));
+    view->moveCursor(QTextCursor::End);
+    EXPECT_TRUE(view->FindText(QStringLiteral("НАЛОГ 1 РАЗ"), false, false, false));
+    EXPECT_EQ(view->textCursor().selectionStart(), first);
+    EXPECT_FALSE(view->FindText(QStringLiteral("НАЛОГ 1 РАЗ"), true, false, true));
+}
+
+TEST_F(ViewsTest, SaveWritesTheStoredBytesUnderANameMadeFromTheTitle) {
+    Cvelda1View* view = Open("000007");
+    ASSERT_NE(view, nullptr);
+    TempDir out;
+    m_saveAs = QString::fromStdString(out.file("code.rtf"));
+    ASSERT_TRUE(view->GetDocument()->ExecuteCommand(Command::kFileSave));
+    EXPECT_EQ(m_suggested, QStringLiteral("О порядке .._ввода_вывода_ часть {1}.rtf"));
+    EXPECT_EQ(m_filter, QStringLiteral("Документы Norik(*.rtf)"));
+    EXPECT_TRUE(ReadFile(out.file("code.rtf")) == Base().Text("000007"));
+
+    m_saveAs = QString::fromStdString(out.file("no-such-folder/code.rtf"));
+    EXPECT_FALSE(view->GetDocument()->Save());
+    EXPECT_EQ(Texts(m_port.messages), "Failed to save document.|");
+}
+
+TEST_F(ViewsTest, TheCopyForTheWordProcessorStaysInTheTemporaryFolderUntilTheEnd) {
+    TempDir temp;
+    Cvelda1View* view = Open("000007");
+    ASSERT_NE(view, nullptr);
+    {
+        ScopedEnvironment tmpdir("TMPDIR", temp.path().string());
+        view->GetDocument()->ExecuteCommand(Command::kCopyToWord);
+    }
+    const std::string expected = temp.folder() + "О порядке .._ввода_вывода_ часть {1}.rtf";
+    EXPECT_EQ(m_handedOver, std::vector<std::string>{expected});
+    EXPECT_TRUE(ReadFile(expected) == Base().Text("000007"));
+    EXPECT_EQ(std::vector<std::filesystem::path>(std::filesystem::directory_iterator(temp.path()), {}).size(), 1u);
+    m_temporary.RemoveAll();
+    EXPECT_FALSE(std::filesystem::exists(expected));
+}
+
+// Words of a PDF page with their boxes (points), as pdftotext -bbox gives them.
+struct PdfWord {
+    QString text;
+    double xMin, yMin, xMax;
+};
+
+TEST_F(ViewsTest, PrintingPutsTheWordsOnPagesWithHalfInchMargins) {
+    Cvelda1View* view = Open("000001");
+    ASSERT_NE(view, nullptr);
+    TempDir out;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(out.file("text.pdf")));
+    view->PrintTo(&printer);
+    const CommandResult run = RunShell("pdftotext -bbox '" + out.file("text.pdf") + "' -");
+    ASSERT_EQ(run.status, 0);
+    const QString html = QString::fromStdString(run.output);
+    const QRegularExpression pageWidth(QStringLiteral("<page width=\"([0-9.]+)\""));
+    const auto page = pageWidth.match(html);
+    ASSERT_TRUE(page.hasMatch());
+    const double width = page.captured(1).toDouble();
+    std::vector<PdfWord> words;
+    const QRegularExpression word(QStringLiteral(
+        "<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"[0-9.]+\">([^<]*)</word>"));
+    for (auto it = word.globalMatch(html); it.hasNext();) {
+        const auto m = it.next();
+        words.push_back({m.captured(4), m.captured(1).toDouble(), m.captured(2).toDouble(), m.captured(3).toDouble()});
+    }
+    QStringList texts;
+    for (const PdfWord& w : words) texts << w.text;
+    EXPECT_TRUE(texts.contains(QStringLiteral("Налогоплательщики")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("сборах,")));
+    double left = 1e9, top = 1e9, right = 0;
+    for (const PdfWord& w : words) {
+        left = std::min(left, w.xMin);
+        top = std::min(top, w.yMin);
+        right = std::max(right, w.xMax);
+    }
+    // 720 twips are 36 points; the long paragraph fills the lines up to the right margin.
+    EXPECT_NEAR(left, 36.0, 1.5);
+    EXPECT_GE(top, 36.0);
+    EXPECT_LT(top, 36.0 + 6);
+    EXPECT_LE(right, width - 36.0 + 0.5);
+    EXPECT_GT(right, width - 36.0 - 40);
+}
+
+TEST_F(ViewsTest, TheWindowsCommands) {
+    Cvelda1View* view = Open("000005");
+    ASSERT_NE(view, nullptr);
+    Cvelda1Doc* doc = view->GetDocument();
+    EXPECT_EQ(doc->number(), 5);
+    doc->ExecuteCommand(Command::kFileNumber);
+    EXPECT_EQ(Texts(m_port.messages), "000005|");
+    doc->ExecuteCommand(Command::kDocumentInformation);
+    EXPECT_EQ(m_cards, std::vector<std::int16_t>{5});
+    for (int sort : {Command::kSortByDate, Command::kSortByTitle, Command::kSortByType, Command::kSortByNumber}) {
+        Norik::CommandState state{true, true};
+        EXPECT_TRUE(view->UpdateCommand(sort, state));
+        EXPECT_FALSE(state.enabled);
+        EXPECT_FALSE(state.checked);
+    }
+    Norik::CommandState state;
+    EXPECT_FALSE(view->UpdateCommand(Command::kSortDescending, state));
+    EXPECT_FALSE(doc->UpdateCommand(Command::kSortDescending, state));
+    EXPECT_TRUE(view->UpdateCommand(Command::kEditCopy, state));
+    EXPECT_FALSE(state.enabled);
+    view->ExecuteCommand(Command::kEditSelectAll);
+    EXPECT_TRUE(view->UpdateCommand(Command::kEditCopy, state));
+    EXPECT_TRUE(state.enabled);
+    // A title that does not start with a number changes nothing.
+    doc->SetTitle("12ab34");
+    EXPECT_EQ(doc->number(), 5);
+    view->ExecuteCommand(Command::kBack);
+    EXPECT_FALSE(view->isVisible());
+}
+
+}  // namespace
+}  // namespace NorikTest
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
