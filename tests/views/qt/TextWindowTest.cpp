@@ -266,10 +266,3 @@ TEST_F(ViewsTest, TheWindowsCommands) {
 
 }  // namespace
 }  // namespace NorikTest
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
