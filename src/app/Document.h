@@ -36,7 +36,9 @@ public:
     ~CDocument() override = default;
 
     const QString& title() const { return m_title; }
-    void SetTitle(const QString& title);
+    // Sets the window title; a kind of document may derive its title from the one given (a text
+    // takes its document's title from the number its file name starts with).
+    virtual void SetTitle(const QString& title);
     // The path the document was opened from; empty for a new document.
     const QString& pathName() const { return m_pathName; }
     void SetPathName(const QString& path) { m_pathName = path; }
@@ -68,7 +70,9 @@ class CView : public ICommandTarget {
 public:
     ~CView() override = default;
     virtual QWidget* widget() = 0;
-    virtual CDocument& document() = 0;
+    // The document the view shows (named as the framework names it: a text view's widget has a
+    // document() of its own, the text it lays out).
+    virtual CDocument* GetDocument() const = 0;
     // Called once, when the window is first shown.
     virtual void OnInitialUpdate() {}
     // A document-list view gives its row count and its first selected row (-1 for none) for the

@@ -11,19 +11,22 @@
 #include "Helpers/DataDamage.h"
 #include "Helpers/Folders.h"
 #include "app/AboutDlg.h"
-#include "app/HelpLauncher.h"
-#include "diagnostics/CrashReport.h"
-#include "search/qt/CFindDialog.h"
 #include "app/ChildFrm.h"
 #include "app/CommandIds.h"
 #include "app/DesktopLauncher.h"
+#include "app/HelpLauncher.h"
 #include "app/MainFrm.h"
 #include "app/Resources.h"
+#include "diagnostics/CrashReport.h"
 #include "platform/Profile.h"
 #include "platform/qt/QtText.h"
 #include "platform/qt/SettingsProfile.h"
+#include "search/qt/CFindDialog.h"
 #include "showdata/ListDoc.h"
 #include "views/BaseInfo.h"
+#include "views/Cvelda1Doc.h"
+#include "views/Cvelda1View.h"
+#include "views/InfoDoc.h"
 #include "views/ListDocView.h"
 #include "views/ListDocument.h"
 
@@ -113,12 +116,32 @@ void Cvelda1App::OfferDesktopLauncher(const QString& desktopFolder) {
     m_profile.WriteProfileInt(kSectionDefault, kValueInstall, 1);
 }
 
-// The document-text windows: Cvelda1Doc and its view Cvelda1View are made by the factories given
-// here. Without them every document text fails to open, as a text missing from the base does.
+// The document-text windows: Cvelda1Doc and its view Cvelda1View. Their waits are the user
+// port's, so that the wait window of a list's Open and the wait of the text's reading are one; a
+// link opens through the application, activating the window that shows its document already. The
+// copy for the word processor goes to the desktop's handler for RTF files (the document's default).
 CDocTemplate* Cvelda1App::RegisterTextTemplate() {
     m_templates.push_back(std::make_unique<CDocTemplate>(
         129, QStringLiteral("\nДокумент\nДокумент\nДокументы Norik(*.rtf)\n.rtf\nvelda1.Document\nvelda1.Document"),
-        nullptr, nullptr));
+        [this] {
+            TextWindowContext context;
+            context.userPort = &m_userPort;
+            context.temporaryFiles = &m_temporaryFiles;
+            context.wait = WaitHooks{[this] { m_userPort.BeginWait(); }, [this] { m_userPort.EndWait(); }};
+            context.showInformation = [this](std::int16_t number, QWidget* parent) {
+                ShowDocumentCard(number, parent);
+            };
+            return std::make_unique<Cvelda1Doc>(std::move(context));
+        },
+        [this](CDocument& document) -> CView* {
+            auto* view = new Cvelda1View(static_cast<Cvelda1Doc*>(&document));
+            // After the click that asked for it has been handled: the new window must not open
+            // from inside the view's mouse handling.
+            connect(
+                view, &Cvelda1View::openDocumentRequested, this,
+                [this](const QString& fileName) { OpenOrActivateDocument(fileName); }, Qt::QueuedConnection);
+            return view;
+        }));
     m_textTemplate = m_templates.back().get();
     return m_textTemplate;
 }
@@ -253,8 +276,10 @@ void Cvelda1App::ShowAboutBox() {
 
 void Cvelda1App::OpenHelp() { Norik::OpenHelp(m_mainFrame.get()); }
 
-// The information card of a document: CInfoDoc shows it here.
-void Cvelda1App::ShowDocumentCard(int number) { (void)number; }
+void Cvelda1App::ShowDocumentCard(int number, QWidget* parent) {
+    CInfoDoc card(static_cast<std::int16_t>(number), parent ? parent : m_mainFrame.get());
+    card.exec();
+}
 
 void Cvelda1App::RunAttributeSearchDialog(ShowData::SearchRequest& request,
                                           const std::vector<std::int16_t>* listNumbers) {

@@ -12,6 +12,12 @@
 // when no list window is active (133), the base information (134), the about box (57664) and the
 // help (164). It also carries out what the data model asks of the windows: opening a document
 // text, the attribute search dialog and a new window with a search result.
+//
+// Text windows: the text template makes a Cvelda1Doc and its Cvelda1View. A list's Open asks the
+// template for a new window every time (OpenDocumentText); a link in a text goes through
+// OpenOrActivateDocument, which brings the window already showing that document to the front.
+// Every wait of a text window is the user port's one wait window, and the copies handed to the word
+// processor are removed when the application object goes.
 // User-interface thread only; one object per run (tests may make one after another).
 #pragma once
 
@@ -22,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "Helpers/DocumentCopy.h"
 #include "app/CommandTarget.h"
 #include "app/Document.h"
 #include "platform/qt/QtUserPort.h"
@@ -85,11 +92,14 @@ private:
     void ShowAboutBox();
     void OpenHelp();
     void ShowBaseInformation();
-    void ShowDocumentCard(int number);
+    // The information card of a document, modal over parent (null: the main window).
+    void ShowDocumentCard(int number, QWidget* parent = nullptr);
     void RunAttributeSearchDialog(ShowData::SearchRequest& request, const std::vector<std::int16_t>* listNumbers);
 
     IProfile& m_profile;
     CQtUserPort m_userPort;
+    // The copies handed to the word processor; they go after every window that made them.
+    TemporaryFiles m_temporaryFiles;
     ShowData::SearchRequest m_searchRequest;
     std::vector<std::unique_ptr<CDocTemplate>> m_templates;
     CDocTemplate* m_textTemplate = nullptr;

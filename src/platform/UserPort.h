@@ -29,7 +29,9 @@ public:
     virtual MessageAnswer MessageBox(const std::string& text, const std::string& caption, MessageButtons buttons,
                                      MessageIcon icon) = 0;
 
-    // Shows the wait indicator; EndWait takes it away. Calls come in pairs and do not nest.
+    // Shows the wait indicator; EndWait takes it away. Calls come in pairs and may nest (the
+    // opening of a text waits inside the wait of the list that asked for it): the indicator shows
+    // once, from the outermost BeginWait to its EndWait.
     virtual void BeginWait() = 0;
     virtual void EndWait() = 0;
 

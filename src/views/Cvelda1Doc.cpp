@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QTextDocument>
 #include <QUrl>
@@ -12,6 +13,7 @@
 #include "Helpers/SUn7zFile.h"
 #include "app/CommandIds.h"
 #include "platform/UserPort.h"
+#include "platform/qt/QtText.h"
 #include "showdata/ListDoc.h"
 #include "views/InfoDoc.h"
 
@@ -25,8 +27,6 @@ const char* const Cvelda1Doc::kSaveFilter = "Документы Norik(*.rtf)";
 
 namespace {
 
-QString FromCp1251(const std::string& text) { return QString::fromStdString(Cp1251ToUtf8(text)); }
-
 QString DefaultChooseSaveFile(QWidget* parent, const QString& suggested, const QString& filter) {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -39,7 +39,7 @@ QString DefaultChooseSaveFile(QWidget* parent, const QString& suggested, const Q
 
 }  // namespace
 
-Cvelda1Doc::Cvelda1Doc(TextWindowContext context, QObject* parent) : QObject(parent), m_context(std::move(context)) {
+Cvelda1Doc::Cvelda1Doc(TextWindowContext context) : m_context(std::move(context)) {
     if (!m_context.openWithDesktop) {
         m_context.openWithDesktop = [](const QString& path) {
             return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
@@ -60,10 +60,10 @@ void Cvelda1Doc::Message(const char* utf8Text) {
     }
 }
 
-bool Cvelda1Doc::OnOpenDocument(const std::string& path) {
-    m_path = path;
+bool Cvelda1Doc::OnOpenDocument(const QString& path) {
+    SetPathName(path);
     auto loader = std::make_unique<DocumentTextLoader>();
-    if (loader->Start(path) != DocumentTextLoader::StartResult::Started) {
+    if (loader->Start(FromQString(path)) != DocumentTextLoader::StartResult::Started) {
         Message(kOpenFailed);
         return false;
     }
@@ -83,7 +83,8 @@ bool Cvelda1Doc::OnOpenDocument(const std::string& path) {
             return false;
         }
     }
-    SetTitle(path);
+    // The title the text is known by: the number its file name starts with.
+    SetTitle(QFileInfo(path).fileName());
     return true;
 }
 
@@ -106,20 +107,19 @@ void Cvelda1Doc::EnsureWhole() {
     TakeWholeText();
 }
 
-void Cvelda1Doc::SetTitle(const std::string& title) {
-    const std::string head = title.substr(0, 6);
+void Cvelda1Doc::SetTitle(const QString& title) {
+    const std::string head = FromQString(title.left(6));
     int value = 0;
     const auto [end, error] = std::from_chars(head.data(), head.data() + head.size(), value);
     if (error != std::errc() || end == head.data() || end != head.data() + head.size()) return;
     m_number = static_cast<std::int16_t>(value);
-    m_title = FromCp1251(ShowData::DocTitleByNumber(m_number));
-    emit titleChanged(m_title);
+    CDocument::SetTitle(ToQString(ShowData::DocTitleByNumber(m_number)));
 }
 
 bool Cvelda1Doc::Save() {
     EnsureWhole();
     const std::string fallback = ShowData::DocFileName(m_number);
-    const QString suggested = FromCp1251(FileNameFromTitle(ShowData::DocTitleByNumber(m_number), fallback)) + ".rtf";
+    const QString suggested = ToQString(FileNameFromTitle(ShowData::DocTitleByNumber(m_number), fallback)) + ".rtf";
     const QString target = m_context.chooseSaveFile(m_view, suggested, QString::fromUtf8(kSaveFilter));
     if (target.isEmpty()) return false;
     // Written beside the target and renamed over it: a failed save leaves no half file.

@@ -9,10 +9,11 @@
 // the user is told "Failed to open document." and the open returns false; asking for the disk is
 // left to the caller (the list's Open).
 //
-// The window around the document (frame, routing, activation) is the shell's: it creates the
-// document, opens it, puts a Cvelda1View on it, and routes commands view -> document -> frame.
-// Everything the document asks of the desktop goes through TextWindowContext, so the shell plugs
-// in its own services and tests record them.
+// The window around the document (frame, routing, activation) is the shell's: its text template
+// creates the document, opens it, puts a Cvelda1View on it, and routes commands view -> document
+// -> frame. The path the document was opened with (pathName) is what the shell compares to find
+// the window already showing a document. Everything the document asks of the desktop goes through
+// TextWindowContext, so the shell plugs in its own services and tests record them.
 //
 // User-interface thread only. Handlers never throw; each shows at most one message.
 #pragma once
@@ -26,7 +27,7 @@
 #include <memory>
 #include <string>
 
-#include "app/CommandTarget.h"
+#include "app/Document.h"
 #include "views/DocumentTextLoader.h"
 
 class QTextDocument;
@@ -54,24 +55,22 @@ struct TextWindowContext {
     std::function<void(std::int16_t number, QWidget* parent)> showInformation;
 };
 
-class Cvelda1Doc : public QObject, public ICommandTarget {
+class Cvelda1Doc : public CDocument {
     Q_OBJECT
 public:
-    explicit Cvelda1Doc(TextWindowContext context, QObject* parent = nullptr);
+    explicit Cvelda1Doc(TextWindowContext context);
     ~Cvelda1Doc() override;
 
-    // Opens the text of path (a document file name); false after telling the user it failed.
-    bool OnOpenDocument(const std::string& path);
+    // Opens the text of path (a document file name) and makes it the path name; false after
+    // telling the user it failed.
+    bool OnOpenDocument(const QString& path) override;
 
     // Takes the number from the first six characters of title and the window title from the
-    // document table; a title that does not start with a number changes nothing.
-    void SetTitle(const std::string& title);
+    // document table (empty for a number without a row); a title that does not start with a
+    // number changes nothing.
+    void SetTitle(const QString& title) override;
 
     std::int16_t number() const { return m_number; }
-    // The path the document was opened with: the shell compares it to find an open window.
-    const std::string& path() const { return m_path; }
-    // The window title (the document's title from the table).
-    const QString& title() const { return m_title; }
 
     // The text shown now: the first part of a long text until the whole one replaces it.
     QTextDocument* textDocument() const { return m_text.get(); }
@@ -105,7 +104,6 @@ public:
     static const char* const kSaveFilter;
 
 signals:
-    void titleChanged(const QString& title);
     // The whole text took the place of its first part; the old document is deleted after this.
     void textDocumentReplaced(QTextDocument* whole);
 
@@ -115,8 +113,6 @@ private:
 
     TextWindowContext m_context;
     std::int16_t m_number = 0;
-    std::string m_path;
-    QString m_title;
     std::unique_ptr<QTextDocument> m_text;
     QByteArray m_rtf;
     std::unique_ptr<DocumentTextLoader> m_loader;

@@ -17,6 +17,7 @@
 #include "Helpers/Cp1251.h"
 #include "app/CommandIds.h"
 #include "platform/UserPort.h"
+#include "platform/qt/QtText.h"
 #include "richtext/qt/RtfDocumentBuilder.h"
 #include "showdata/ListDoc.h"
 #include "views/Cvelda1Doc.h"
@@ -71,6 +72,8 @@ Cvelda1View::Cvelda1View(Cvelda1Doc* doc, QWidget* parent) : QTextBrowser(parent
     if (doc->textDocument()) ShowText(doc->textDocument());
     connect(doc, &Cvelda1Doc::textDocumentReplaced, this, &Cvelda1View::ReplaceText);
     connect(this, &QTextBrowser::anchorClicked, this, &Cvelda1View::OnAnchorClicked);
+    // Copy is enabled only with a selection: the frame recomputes the command states.
+    connect(this, &QTextEdit::copyAvailable, this, [this] { NotifyStateChanged(); });
     setWindowTitle(doc->title());
     setAccessibleName(doc->title());
     connect(doc, &Cvelda1Doc::titleChanged, this, [this](const QString& title) {
@@ -275,7 +278,7 @@ bool Cvelda1View::ExecuteCommand(int id) {
 
 std::unique_ptr<Cvelda1View> OpenTextView(const std::string& path, const TextWindowContext& context) {
     auto doc = std::make_unique<Cvelda1Doc>(context);
-    if (!doc->OnOpenDocument(path)) return nullptr;
+    if (!doc->OnOpenDocument(ToQString(path))) return nullptr;
     auto view = std::make_unique<Cvelda1View>(doc.get());
     doc.release()->setParent(view.get());
     return view;

@@ -24,7 +24,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/CommandTarget.h"
+#include "app/Document.h"
 #include "views/Cvelda1Doc.h"
 #include "views/FindTextDialog.h"
 
@@ -32,14 +32,15 @@ class QPrinter;
 
 namespace Norik {
 
-class Cvelda1View : public QTextBrowser, public ICommandTarget {
+class Cvelda1View : public QTextBrowser, public CView {
     Q_OBJECT
 public:
     // Shows doc's text; doc must outlive the view.
     explicit Cvelda1View(Cvelda1Doc* doc, QWidget* parent = nullptr);
     ~Cvelda1View() override;
 
-    Cvelda1Doc* GetDocument() const { return m_doc; }
+    Cvelda1Doc* GetDocument() const override { return m_doc; }
+    QWidget* widget() override { return this; }
 
     // Searches the text from the caret (the end of the selection, or its start going backward),
     // for at most the first 512 characters of text; selects the match. False when none.

@@ -42,7 +42,7 @@ CListDocView::CListDocView(CListDocument& document, IUserPort& userPort, ShowDoc
 
 CListDocView::~CListDocView() = default;
 
-CDocument& CListDocView::document() { return m_document; }
+CDocument* CListDocView::GetDocument() const { return &m_document; }
 
 void CListDocView::OnInitialUpdate() { GeneralUpdate(); }
 

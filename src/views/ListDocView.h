@@ -30,7 +30,7 @@ public:
     ~CListDocView() override;
 
     QWidget* widget() override { return this; }
-    CDocument& document() override;
+    CDocument* GetDocument() const override;
     void OnInitialUpdate() override;
     bool GetListPosition(int& count, int& selected) override;
     bool UpdateCommand(int id, CommandState& state) override;

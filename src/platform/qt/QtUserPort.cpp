@@ -78,25 +78,21 @@ void CQtUserPort::SetDialogParent(QWidget* parent) {
 
 MessageAnswer CQtUserPort::MessageBox(const std::string& text, const std::string& caption, MessageButtons buttons,
                                       MessageIcon icon) {
-    // The wait window steps aside while the user reads and answers, and comes back after.
-    const bool waiting = m_waiting;
-    if (waiting) m_waitDialog->Stop();
-    const MessageAnswer answer = ShowMessageBox(m_parent, ToQString(text), ToQString(caption), buttons, icon);
-    if (waiting) m_waitDialog->Start();
-    return answer;
+    // The wait window steps aside while the user reads and answers.
+    if (m_waitDialog) m_waitDialog->Stop();
+    return ShowMessageBox(m_parent, ToQString(text), ToQString(caption), buttons, icon);
 }
 
 void CQtUserPort::BeginWait() {
-    if (m_waiting) return;
-    m_waiting = true;
+    ++m_waitDepth;
     if (!m_waitDialog) m_waitDialog = new CWaitDialog(m_parent);
+    // Shown by the outermost wait, or again by an inner one after a message took its place.
     m_waitDialog->Start();
 }
 
 void CQtUserPort::EndWait() {
-    if (!m_waiting) return;
-    m_waiting = false;
-    if (m_waitDialog) m_waitDialog->Stop();
+    if (m_waitDepth == 0) return;
+    if (--m_waitDepth == 0 && m_waitDialog) m_waitDialog->Stop();
 }
 
 }  // namespace Norik

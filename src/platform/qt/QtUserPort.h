@@ -2,6 +2,12 @@
 // requests of the data model (a document text, the attribute search, a result list), which it
 // hands to the application object through IDocumentWindows.
 //
+// The wait indicator is the one CWaitDialog of the program: every wait (a list opening a text, a
+// text window reading its text, a copy, a print) goes through BeginWait / EndWait, which nest, so
+// one opening shows it once. A message box asked for during a wait takes its place; it comes back
+// only when a wait begins again (an opening that failed shows its message and the question that
+// follows without the wait window flashing between them).
+//
 // Message boxes are owned by the dialog parent given with SetDialogParent (the main window once
 // it exists; none before). Button texts are Russian whatever translations are installed.
 // User-interface thread only.
@@ -55,7 +61,8 @@ private:
     QPointer<QWidget> m_parent;
     // Made on the first wait, owned by the dialog parent (gone with it).
     QPointer<CWaitDialog> m_waitDialog;
-    bool m_waiting = false;
+    // How many BeginWait calls are still to be ended.
+    int m_waitDepth = 0;
 };
 
 // A modal message box over parent (none: no owner) with UTF-16 texts; the answer chosen.

@@ -1,12 +1,15 @@
 // The viewer as the user meets it: start-up, the main frame's commands and panes, list windows,
-// the close question and the first-run launcher, driven through the real application object.
+// text windows opened from lists and by links, the information card, the close question and the
+// first-run launcher, driven through the real application object.
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QLabel>
 #include <QListView>
 #include <QMdiArea>
+#include <QPushButton>
 #include <QTest>
+#include <QTextBrowser>
 
 #include "Helpers/Folders.h"
 #include "QtTestSupport.h"
@@ -17,8 +20,11 @@
 #include "app/DesktopLauncher.h"
 #include "app/MainFrm.h"
 #include "app/Velda1App.h"
+#include "app/WaitDialog.h"
 #include "platform/Profile.h"
 #include "showdata/ListDoc.h"
+#include "views/Cvelda1View.h"
+#include "views/InfoDoc.h"
 #include "views/ListDocView.h"
 #include "views/ListDocument.h"
 
@@ -27,11 +33,83 @@ namespace {
 
 using namespace Norik;
 
+// Answers the next message boxes in order, each with the button whose text is given, recording
+// each box's text; a box shown after the script is used up stays for the test to fail on.
+class ScriptedAnswers {
+public:
+    explicit ScriptedAnswers(std::vector<QString> buttons) : m_buttons(std::move(buttons)) {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Poll(); });
+        m_timer.start(5);
+    }
+    const std::vector<QString>& texts() const { return m_texts; }
+
+private:
+    void Poll() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible() || m_texts.size() >= m_buttons.size()) return;
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text().remove('&') == m_buttons[m_texts.size()]) {
+                m_texts.push_back(box->text());
+                button->click();
+                return;
+            }
+        }
+    }
+
+    std::vector<QString> m_buttons;
+    QTimer m_timer;
+    std::vector<QString> m_texts;
+};
+
+// Counts the times a wait window appears.
+class WaitWindowCounter : public QObject {
+public:
+    WaitWindowCounter() { qApp->installEventFilter(this); }
+    ~WaitWindowCounter() override { qApp->removeEventFilter(this); }
+    int shown = 0;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() == QEvent::Show && qobject_cast<CWaitDialog*>(object)) ++shown;
+        return false;
+    }
+};
+
+// The plain text of the information card that opens next, closed with its button.
+class CardReader {
+public:
+    CardReader() {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            auto* card = qobject_cast<CInfoDoc*>(QApplication::activeModalWidget());
+            if (!card || !card->isVisible()) return;
+            m_texts.push_back(card->field()->toPlainText());
+            card->closeButton()->click();
+        });
+        m_timer.start(5);
+    }
+    const QStringList& texts() const { return m_texts; }
+
+private:
+    QTimer m_timer;
+    QStringList m_texts;
+};
+
+std::string LinkField(const std::string& target, const std::string& text) {
+    return "{\\field{\\*\\fldinst{HYPERLINK \"" + target + "\"}}{\\fldrslt{\\ul " + text + "}}}";
+}
+
 class ShellTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_base = new TempDir;
-        BuildSmallBase(s_base->file("base"));
+        // The small base; document 1 links to document 5 and to a number the base lacks.
+        MemorySource source = SmallSource();
+        source.texts["000001.rtf"] = Rtf("Статья 1. Налогоплательщики налога. См. " + LinkField("5", "закон о сборах") +
+                                         " и " + LinkField("77", "неизвестный акт") + ".");
+        Norik::BuildReport report;
+        std::vector<std::string> problems;
+        ASSERT_TRUE(Norik::BuildBase(source, s_base->file("base"), Norik::BuildOptions{.threads = 1}, report, problems))
+            << (problems.empty() ? std::string() : problems.front());
     }
     static void TearDownTestSuite() {
         delete s_base;
@@ -61,14 +139,33 @@ protected:
         CChildFrame* child = frame().activeChild();
         return child ? dynamic_cast<CListDocView*>(&child->view()) : nullptr;
     }
+    Cvelda1View* textView() {
+        CChildFrame* child = frame().activeChild();
+        return child ? dynamic_cast<Cvelda1View*>(&child->view()) : nullptr;
+    }
     QString position() { return frame().statusPane(1)->text(); }
     bool enabled(int id) { return frame().action(id)->isEnabled(); }
     bool checked(int id) { return frame().action(id)->isChecked(); }
     // Selects row and presses Enter in the active list, as the user would.
     void OpenRow(int row) {
         CListDocView* view = listView();
+        ASSERT_NE(view, nullptr);
         view->setCurrentIndex(view->model()->index(row, 0));
         QTest::keyClick(view, Qt::Key_Return);
+    }
+    // Activates the window whose document was opened with path (a list: an empty path).
+    void Activate(const QString& path) {
+        for (CChildFrame* child : frame().childFrames())
+            if (child->document().pathName() == path) frame().ActivateChild(child);
+    }
+    // Follows the link whose visible text is text in the active text window, as a click does.
+    void FollowLink(const QString& text) {
+        Cvelda1View* view = textView();
+        const QTextCursor found = view->document()->find(text);
+        ASSERT_FALSE(found.isNull()) << text.toStdString();
+        view->FollowLinkAt(found.selectionStart() + 1);
+        // The window opens once the click has been handled.
+        QApplication::processEvents();
     }
 
     static inline TempDir* s_base = nullptr;
@@ -181,20 +278,120 @@ TEST_F(ShellTest, ASearchResultOpensAsAnUntitledListWithoutBack) {
     EXPECT_TRUE(enabled(Command::kSortByDate));
 }
 
-TEST_F(ShellTest, ADocumentWhoseTextCannotOpenAsksForTheDiskAndIsMarkedVisited) {
+TEST_F(ShellTest, AListOpensANewTextWindowEveryTimeWithOneWaitWindowEach) {
+    ASSERT_TRUE(Start());
+    OpenRow(0);
+    OpenRow(0);  // Федеральные налоги: documents 2 and 1
+    WaitWindowCounter waits;
+    OpenRow(1);
+    ASSERT_NE(textView(), nullptr);
+    EXPECT_EQ(waits.shown, 1);
+    EXPECT_FALSE(QApplication::activeModalWidget());
+    // The keyboard is back in the main window once the wait window has gone.
+    EXPECT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == &frame(); }, 1000));
+    CChildFrame* first = frame().activeChild();
+    EXPECT_TRUE(first->isMaximized());
+    EXPECT_EQ(first->windowTitle(), QStringLiteral("О налоге на добавленную стоимость"));
+    EXPECT_EQ(frame().windowTitle(), QStringLiteral("База документов - [О налоге на добавленную стоимость]"));
+    EXPECT_TRUE(textView()->document()->toPlainText().contains(QStringLiteral("Налогоплательщики")));
+    EXPECT_EQ(frame().menuState(), CMainFrame::MenuState::Text);
+    EXPECT_EQ(position(), QStringLiteral("Просмотр"));
+    for (int id : {Command::kSortByDate, Command::kSortByTitle, Command::kSortByType, Command::kSortByNumber,
+                   Command::kSortDescending})
+        EXPECT_FALSE(enabled(id)) << id;
+    // The attribute search is the application's: the text window leaves it alone.
+    CommandState state;
+    EXPECT_FALSE(textView()->UpdateCommand(Command::kAttributeSearch, state));
+    EXPECT_FALSE(first->document().UpdateCommand(Command::kAttributeSearch, state));
+    EXPECT_TRUE(enabled(Command::kAttributeSearch));
+
+    Activate(QString());
+    OpenRow(1);
+    EXPECT_EQ(waits.shown, 2);
+    ASSERT_EQ(frame().childFrames().size(), 3);
+    EXPECT_NE(frame().activeChild(), first);
+    EXPECT_EQ(frame().activeChild()->document().pathName(), QStringLiteral("000001"));
+
+    // "Назад" closes the text window.
+    frame().RouteCommand(Command::kBack);
+    QApplication::processEvents();
+    EXPECT_EQ(frame().childFrames().size(), 2);
+}
+
+TEST_F(ShellTest, ALinkActivatesTheWindowOfItsDocumentOrOpensOneOrSaysTheLinkIsWrong) {
+    ASSERT_TRUE(Start());
+    OpenRow(0);
+    OpenRow(1);  // Местные налоги: documents 2 (newer) and 5
+    OpenRow(1);
+    ASSERT_EQ(frame().activeChild()->document().pathName(), QStringLiteral("000005"));
+    CChildFrame* five = frame().activeChild();
+    Activate(QString());
+    frame().RouteCommand(Command::kBack);
+    OpenRow(0);
+    OpenRow(1);  // document 1
+    ASSERT_EQ(frame().childFrames().size(), 3);
+
+    WaitWindowCounter waits;
+    FollowLink(QStringLiteral("закон о сборах"));
+    EXPECT_EQ(frame().childFrames().size(), 3);
+    EXPECT_EQ(frame().activeChild(), five);
+    EXPECT_EQ(waits.shown, 0);
+
+    // With that window closed, the link opens the document in a new one.
+    five->close();
+    QApplication::processEvents();
+    Activate(QStringLiteral("000001"));
+    FollowLink(QStringLiteral("закон о сборах"));
+    ASSERT_EQ(frame().childFrames().size(), 3);
+    EXPECT_EQ(frame().activeChild()->document().pathName(), QStringLiteral("000005"));
+    EXPECT_EQ(frame().activeChild()->windowTitle(), QStringLiteral("О местных сборах"));
+    EXPECT_EQ(waits.shown, 1);
+
+    Activate(QStringLiteral("000001"));
+    MessageBoxAnswerer ok(QStringLiteral("ОК"));
+    FollowLink(QStringLiteral("неизвестный акт"));
+    ASSERT_EQ(ok.texts().size(), 1u);
+    EXPECT_EQ(ok.texts()[0], QStringLiteral("Неправильная ссылка!"));
+    EXPECT_EQ(frame().childFrames().size(), 3);
+}
+
+TEST_F(ShellTest, AMissingTextSaysSoThenAsksForTheDiskAndCancelLeavesNoWindow) {
     ASSERT_TRUE(Start());
     OpenRow(0);
     OpenRow(0);
     const QString title = frame().activeChild()->windowTitle();
-    MessageBoxAnswerer cancel(QStringLiteral("Отмена"));
-    OpenRow(1);
-    ASSERT_EQ(cancel.texts().size(), 1u);
-    EXPECT_TRUE(cancel.texts()[0].startsWith(QStringLiteral("Вставьте диск ")));
+    const std::string container = s_base->file("base") + "/Norik.sdb";
+    std::filesystem::rename(container, container + ".away");
+    WaitWindowCounter waits;
+    {
+        ScriptedAnswers answers({QStringLiteral("ОК"), QStringLiteral("Отмена")});
+        OpenRow(1);
+        EXPECT_EQ(answers.texts(), (std::vector<QString>{QStringLiteral("Failed to open document."),
+                                                         QStringLiteral("Вставьте диск 1")}));
+    }
+    std::filesystem::rename(container + ".away", container);
+    EXPECT_EQ(waits.shown, 1);
     EXPECT_EQ(frame().childFrames().size(), 1);
     EXPECT_EQ(frame().activeChild()->windowTitle(), title);
     EXPECT_TRUE(listView()->model()->index(1, 0).data(CListDocModel::kVisitedRole).toBool());
     // Opening a row after the first clears its selection before the model reacts.
     EXPECT_EQ(listView()->SelectedRow(), -1);
+}
+
+TEST_F(ShellTest, TheCardOfAListRowAndOfATextWindowShowsTheirDocument) {
+    ASSERT_TRUE(Start());
+    OpenRow(0);
+    OpenRow(1);  // Местные налоги: documents 2 (newer) and 5
+    CardReader cards;
+    QTest::keyClick(listView(), Qt::Key_I, Qt::ControlModifier);
+    OpenRow(1);
+    ASSERT_NE(textView(), nullptr);
+    frame().RouteCommand(Command::kDocumentInformation);
+    ASSERT_EQ(cards.texts().size(), 2);
+    EXPECT_TRUE(cards.texts()[0].contains(QStringLiteral("По вопросу уплаты земельного налога")));
+    EXPECT_TRUE(cards.texts()[0].contains(QStringLiteral("Местные налоги")));
+    EXPECT_TRUE(cards.texts()[1].contains(QStringLiteral("О местных сборах")));
+    EXPECT_FALSE(cards.texts()[1].contains(QStringLiteral("земельного")));
 }
 
 TEST_F(ShellTest, AnsweringNoToTheCloseQuestionKeepsEveryWindow) {

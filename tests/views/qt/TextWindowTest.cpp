@@ -48,7 +48,7 @@ TEST_F(ViewsTest, AMissingContainerAsksForTheDiskUntilTheTextOpensOrTheUserCance
     EXPECT_EQ(m_port.messages[1].buttons, Norik::MessageButtons::OkCancel);
     ASSERT_EQ(m_port.views.size(), 1u);
     EXPECT_EQ(m_port.views[0]->windowTitle(), QStringLiteral("О порядке ../ввода/вывода: часть {1}"));
-    EXPECT_EQ(m_port.views[0]->GetDocument()->path(), "000007");
+    EXPECT_EQ(m_port.views[0]->GetDocument()->pathName(), QStringLiteral("000007"));
 
     m_port.messages.clear();
     // Each failure's message takes an answer too: OK twice, then Cancel on the second question.
@@ -258,7 +258,7 @@ TEST_F(ViewsTest, TheWindowsCommands) {
     EXPECT_TRUE(view->UpdateCommand(Command::kEditCopy, state));
     EXPECT_TRUE(state.enabled);
     // A title that does not start with a number changes nothing.
-    doc->SetTitle("12ab34");
+    doc->SetTitle(QStringLiteral("12ab34"));
     EXPECT_EQ(doc->number(), 5);
     view->ExecuteCommand(Command::kBack);
     EXPECT_FALSE(view->isVisible());
