@@ -45,9 +45,13 @@ Cvelda1App::Cvelda1App(IProfile& profile, const std::string& crashMessageHelper)
     // A crash from here on leaves its report in the error log and tells the user where it is.
     m_crashHandlerInstalled = CrashHandler::Install(crashMessageHelper);
     InitResources();
+    if (QCoreApplication* application = QCoreApplication::instance())
+        application->installEventFilter(&m_dialogFocusReturn);
 }
 
 Cvelda1App::~Cvelda1App() {
+    if (QCoreApplication* application = QCoreApplication::instance())
+        application->removeEventFilter(&m_dialogFocusReturn);
     m_userPort.SetDialogParent(nullptr);
     // The windows go before the templates and the port they use.
     m_mainFrame.reset();
@@ -158,6 +162,9 @@ CDocTemplate* Cvelda1App::RegisterListTemplate() {
 
 CDocument* Cvelda1App::OpenDocument(CDocTemplate& docTemplate, const QString& path) {
     if (!m_mainFrame) return nullptr;
+    // A text takes its title, its links and its card from the tables; a text named on the command
+    // line opens before any list has loaded them. A failure is the first list's to report.
+    if (&docTemplate == m_textTemplate) ShowData::CShowClass::Init(m_userPort);
     std::unique_ptr<CDocument> document = docTemplate.CreateNewDocument();
     if (!document) return nullptr;
     if (path.isEmpty()) {

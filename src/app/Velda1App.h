@@ -30,6 +30,7 @@
 
 #include "Helpers/DocumentCopy.h"
 #include "app/CommandTarget.h"
+#include "app/DialogFocusReturn.h"
 #include "app/Document.h"
 #include "platform/qt/QtUserPort.h"
 #include "showdata/SearchRequest.h"
@@ -100,6 +101,7 @@ private:
     CQtUserPort m_userPort;
     // The copies handed to the word processor; they go after every window that made them.
     TemporaryFiles m_temporaryFiles;
+    DialogFocusReturn m_dialogFocusReturn;
     ShowData::SearchRequest m_searchRequest;
     std::vector<std::unique_ptr<CDocTemplate>> m_templates;
     CDocTemplate* m_textTemplate = nullptr;

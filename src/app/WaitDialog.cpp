@@ -58,12 +58,8 @@ void CWaitDialog::Start() {
 }
 
 void CWaitDialog::Stop() {
-    const bool wasActive = isActiveWindow();
     m_picture->Stop();
     hide();
-    // The window below gets the keyboard back, so that its shortcuts work at once; a desktop
-    // without a window manager gives it to nobody.
-    if (wasActive && parentWidget()) parentWidget()->window()->activateWindow();
 }
 
 void CWaitDialog::closeEvent(QCloseEvent* event) { event->ignore(); }

@@ -5,9 +5,8 @@
 // user-interface thread keeps running its event loop, which plays the animation. While it shows,
 // the other windows of the program take no input (it is application-modal), so the user cannot
 // start a second opening or close the window the text is opening in. Start on a window that shows
-// already does nothing. Stop stops the animation and hides it, giving the keyboard back to the
-// window below; the object can be started again. When the animation cannot be loaded the window
-// shows without it. User-interface thread only.
+// already does nothing. Stop stops the animation and hides it; the object can be started again.
+// When the animation cannot be loaded the window shows without it. User-interface thread only.
 #pragma once
 
 #include <QDialog>

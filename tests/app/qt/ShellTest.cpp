@@ -81,7 +81,8 @@ public:
     CardReader() {
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             auto* card = qobject_cast<CInfoDoc*>(QApplication::activeModalWidget());
-            if (!card || !card->isVisible()) return;
+            // Read once it has the keyboard, as the user would.
+            if (!card || !card->isVisible() || !card->isActiveWindow()) return;
             m_texts.push_back(card->field()->toPlainText());
             card->closeButton()->click();
         });
@@ -287,8 +288,6 @@ TEST_F(ShellTest, AListOpensANewTextWindowEveryTimeWithOneWaitWindowEach) {
     ASSERT_NE(textView(), nullptr);
     EXPECT_EQ(waits.shown, 1);
     EXPECT_FALSE(QApplication::activeModalWidget());
-    // The keyboard is back in the main window once the wait window has gone.
-    EXPECT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == &frame(); }, 1000));
     CChildFrame* first = frame().activeChild();
     EXPECT_TRUE(first->isMaximized());
     EXPECT_EQ(first->windowTitle(), QStringLiteral("О налоге на добавленную стоимость"));
@@ -392,6 +391,8 @@ TEST_F(ShellTest, TheCardOfAListRowAndOfATextWindowShowsTheirDocument) {
     EXPECT_TRUE(cards.texts()[0].contains(QStringLiteral("Местные налоги")));
     EXPECT_TRUE(cards.texts()[1].contains(QStringLiteral("О местных сборах")));
     EXPECT_FALSE(cards.texts()[1].contains(QStringLiteral("земельного")));
+    // The keyboard is back in the main window once the card has gone.
+    EXPECT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == &frame(); }, 1000));
 }
 
 TEST_F(ShellTest, AnsweringNoToTheCloseQuestionKeepsEveryWindow) {
@@ -440,6 +441,14 @@ TEST_F(ShellTest, TheFirstRunAsksOnceAndWritesAValidLauncher) {
     m_app = std::make_unique<Cvelda1App>(firstRun);
     ASSERT_TRUE(m_app->InitInstance({.baseFolder = s_base->file("base")}));
     EXPECT_TRUE(none.texts().empty());
+}
+
+TEST_F(ShellTest, ADocumentNamedOnTheCommandLineOpensWithItsTitleBeforeTheClassifier) {
+    ASSERT_TRUE(Start({.baseFolder = {}, .fileName = QStringLiteral("000005")}));
+    const QList<CChildFrame*> children = frame().childFrames();
+    ASSERT_EQ(children.size(), 2);
+    EXPECT_EQ(children[0]->windowTitle(), QStringLiteral("О местных сборах"));
+    EXPECT_EQ(children[1]->windowTitle(), QStringLiteral("Классификатор"));
 }
 
 TEST_F(ShellTest, AFileNamedOnTheCommandLineThatCannotOpenEndsTheStart) {
