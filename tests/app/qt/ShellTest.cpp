@@ -303,6 +303,10 @@ TEST_F(ShellTest, AListOpensANewTextWindowEveryTimeWithOneWaitWindowEach) {
     EXPECT_FALSE(textView()->UpdateCommand(Command::kAttributeSearch, state));
     EXPECT_FALSE(first->document().UpdateCommand(Command::kAttributeSearch, state));
     EXPECT_TRUE(enabled(Command::kAttributeSearch));
+    // Copy follows the selection made in the text.
+    EXPECT_FALSE(enabled(Command::kEditCopy));
+    textView()->selectAll();
+    EXPECT_TRUE(enabled(Command::kEditCopy));
 
     Activate(QString());
     OpenRow(1);
