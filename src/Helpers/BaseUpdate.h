@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "Helpers/ResultCode.h"
+#include "common/ResultCode.h"
 
 namespace Norik {
 

@@ -35,7 +35,7 @@
 #include <vector>
 
 #include "Helpers/CompoundFileFormat.h"
-#include "Helpers/ResultCode.h"
+#include "common/ResultCode.h"
 
 namespace Norik {
 

@@ -39,7 +39,7 @@
 #include <vector>
 
 #include "Helpers/DataDamage.h"
-#include "Helpers/ResultCode.h"
+#include "common/ResultCode.h"
 
 namespace Norik {
 class SFile;

@@ -35,7 +35,7 @@
 #include <vector>
 
 #include "Helpers/DataDamage.h"
-#include "Helpers/ResultCode.h"
+#include "common/ResultCode.h"
 #include "showdata/DayCode.h"
 #include "showdata/ShowData.h"
 
