@@ -11,7 +11,7 @@
 #include <QTest>
 #include <memory>
 
-#include "../../builder/BuilderTestSupport.h"
+#include "BuilderTestSupport.h"
 #include "Helpers/Folders.h"
 #include "TestSupport.h"
 #include "builder/BaseBuilder.h"
