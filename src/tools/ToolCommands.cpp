@@ -1,7 +1,6 @@
 #include "tools/ToolCommands.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -11,6 +10,7 @@
 
 #include "Helpers/Cp1251.h"
 #include "Helpers/DataDamage.h"
+#include "Helpers/DecimalText.h"
 #include "Helpers/Folders.h"
 #include "Helpers/SFile.h"
 #include "Helpers/SUn7zFile.h"
@@ -116,12 +116,11 @@ private:
 };
 
 long long ParseInteger(const std::string& text, long long low, long long high, const char* what) {
-    long long value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high)
+    const std::optional<long long> value = ParseDecimal(text, low, high);
+    if (!value)
         throw UsageError{std::string(what) + " must be an integer from " + std::to_string(low) + " to " + std::to_string(high) +
                          ": " + text};
-    return value;
+    return *value;
 }
 
 std::string Utf8(const std::string& cp1251) { return Cp1251ToUtf8(cp1251); }
