@@ -224,6 +224,7 @@ class RtfStart {
 public:
     void Feed(std::string_view piece) {
         for (const char c : piece) {
+            if (m_head.size() == 5) return;  // decided: the rest of the text is not looked at
             if (m_markRead) {
                 Take(c);
             } else {
@@ -245,8 +246,7 @@ private:
             for (const char c : m_mark) Take(c);
     }
     void Take(char c) {
-        if (m_head.size() == 5 || (m_head.empty() && (c == ' ' || c == '\t' || c == '\r' || c == '\n'))) return;
-        m_head.push_back(c);
+        if (m_head.size() < 5 && !(m_head.empty() && (c == ' ' || c == '\t' || c == '\r' || c == '\n'))) m_head.push_back(c);
     }
 
     std::string m_mark;
@@ -391,7 +391,7 @@ int Cat(const Arguments& args, std::ostream& out, std::ostream& err) {
                                                              : "cannot be read: " + FormatSystemError(code);
             return DamagedAnswer(err, {{container, problem + ofDocument}});
         }
-        std::vector<char> buffer(std::size_t{1} << 18);
+        std::vector<char> buffer(std::size_t{1} << 16);
         for (int got; (got = reader.Read(buffer.data(), static_cast<int>(buffer.size()))) > 0;) {
             const std::string_view piece(buffer.data(), static_cast<std::size_t>(got));
             start.Feed(piece);
