@@ -99,9 +99,10 @@ std::size_t DecodeUtf8(std::string_view text, std::size_t at, char32_t& code) {
         return 1;
     }
     // C0 and C1 could only start overlong forms of ASCII, F5 and above values past U+10FFFF.
-    const std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                               : lead >= 0xF0 && lead <= 0xF4                                 ? 4
-                                                                                              : 0;
+    const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                              : 0;
     if (length == 0 || text.size() - at < length) return 0;
     code = lead & (0x7F >> length);
     for (std::size_t k = 1; k < length; ++k) {

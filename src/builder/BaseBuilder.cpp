@@ -21,8 +21,8 @@
 #include "builder/SourceTables.h"
 #include "index/IndexBuilder.h"
 #include "index/IndexSpace.h"
-#include "showdata/ListDoc.h"
 #include "richtext/PlainText.h"
+#include "showdata/ListDoc.h"
 
 namespace Norik {
 
@@ -281,7 +281,8 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
                     job.textBytes = rtf.size();
                     const std::string plain = RtfToPlainText(rtf, TextEncoding::Windows1251);
                     for (const std::string& word : IndexSpace::SplitWords(plain))
-                        if (const IndexSpace::IndexKey key = IndexSpace::WordHash(word); key != 0) job.keys.push_back(key);
+                        if (const IndexSpace::IndexKey key = IndexSpace::WordHash(word); key != 0)
+                            job.keys.push_back(key);
                     std::sort(job.keys.begin(), job.keys.end());
                     job.keys.erase(std::unique(job.keys.begin(), job.keys.end()), job.keys.end());
                     job.entry = CompressEntry(rtf);

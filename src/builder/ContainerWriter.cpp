@@ -44,7 +44,8 @@ const GsfFunctions* Gsf(std::string& problem) {
         // The GLib functions come from the libraries libgsf itself loaded.
         const auto bind = [&](auto& function, const char* name) {
             function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(library, name));
-            if (function == nullptr && result.second.empty()) result.second = std::string(NORIK_GSF_LIBRARY " lacks ") + name;
+            if (function == nullptr && result.second.empty())
+                result.second = std::string(NORIK_GSF_LIBRARY " lacks ") + name;
         };
         GsfFunctions& f = result.first;
         bind(f.init, "gsf_init");

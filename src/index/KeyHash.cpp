@@ -92,7 +92,9 @@ IndexKey WordHash(std::string_view word) {
 }
 
 std::vector<std::string> SplitWords(std::string_view text) {
-    const auto separator = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; };
+    const auto separator = [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+    };
     std::vector<std::string> words;
     std::size_t at = 0;
     while (at < text.size()) {

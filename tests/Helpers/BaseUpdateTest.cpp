@@ -170,7 +170,8 @@ TEST_F(BaseUpdateTest, AnUpdateInterruptedBetweenTwoRenamesLeavesTheOldBaseOrThe
         interruptAfter(renames);
         // The next start, without the update folder.
         EXPECT_EQ(UpdateBase(m_target.folder() + "absent/", m_target.folder(), &m_user), kOk);
-        EXPECT_EQ(TargetText("a.ttx") + TargetText("b.ttx") + TargetText("descript.ttx"), "old aold b5\n1\n") << renames;
+        EXPECT_EQ(TargetText("a.ttx") + TargetText("b.ttx") + TargetText("descript.ttx"), "old aold b5\n1\n")
+            << renames;
         EXPECT_EQ(TargetNames(), oldNames) << renames;
     }
     interruptAfter(2);

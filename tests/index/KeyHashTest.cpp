@@ -42,7 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
     Texts, StrHashTable,
     ::testing::Values(HashCase{"", 0}, HashCase{"А", 0}, HashCase{"000", 0}, HashCase{"Б", Codes({1})},
                       HashCase{"12-ФЗ", Codes({1, 2, 29, 19, 7})}, HashCase{"закон", Codes({7, 0, 9, 13, 12})},
-                      HashCase{"ЗАКОН", Codes({7, 0, 9, 13, 12})}, HashCase{"Ёж", Codes({5, 6})}, HashCase{"ёж", Codes({5, 6})},
+                      HashCase{"ЗАКОН", Codes({7, 0, 9, 13, 12})}, HashCase{"Ёж", Codes({5, 6})},
+                      HashCase{"ёж", Codes({5, 6})},
                       HashCase{"Подъезд", Codes({14, 13, 4, 0, 5, 7, 4})},  // no character is skipped
                       HashCase{"Я", Codes({28})}, HashCase{"a+b*", Codes({0, 30, 1, 31})},
                       HashCase{"ABCDEFGHIJKLM", Codes({0, 1, 2, 3, 4, 5, 6, 7, 4, 4, 7, 8, 9})},
