@@ -13,8 +13,8 @@
 
 #include "builder/BaseBuilder.h"
 #include "builder/ContainerWriter.h"
-#include "builder/SampleBase.h"
-#include "builder/Vocabulary.h"
+#include "sample/SampleBase.h"
+#include "sample/Vocabulary.h"
 
 namespace fs = std::filesystem;
 

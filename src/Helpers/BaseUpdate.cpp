@@ -81,13 +81,103 @@ bool IsRegularFile(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-// A table put in place by the replace phase, and whether the table it replaced is kept beside it.
+// The journal of an update in progress: the tables it replaces, each with whether an old table
+// was there. It exists from before the first rename until every rename is durable, so a process
+// that dies in between leaves it behind for the next update to undo what was done.
+constexpr const char* kJournalName = "update.journal";
+
+// A table of the replace phase, and whether the table it replaces is kept as name + ".old".
 struct Replaced {
     std::string name;
     bool keptOld = false;
 };
 
+// Writes the journal durably: a temporary file, flushed, renamed into place, the folder flushed.
+// Records are "1name" or "0name" ended by a NUL, which no file name holds.
+bool WriteJournal(const std::string& folder, const std::vector<Replaced>& steps) {
+    std::string records;
+    for (const Replaced& step : steps) records.append(step.keptOld ? "1" : "0").append(step.name).push_back('\0');
+    const std::string path = folder + kJournalName;
+    FileDescriptor out{::open((path + ".tmp").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
+    if (out.fd < 0) return false;
+    for (std::size_t done = 0; done < records.size();) {
+        const ssize_t put = ::write(out.fd, records.data() + done, records.size() - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0) return false;
+        done += static_cast<std::size_t>(put);
+    }
+    if (::fsync(out.fd) != 0) return false;
+    return ::rename((path + ".tmp").c_str(), path.c_str()) == 0 && SyncFolder(folder);
+}
+
+// The records of the journal of folder; false when it cannot be read.
+bool ReadJournal(const std::string& folder, std::vector<Replaced>& steps) {
+    int fd = -1;
+    if (Failed(OpenDataFile(folder + kJournalName, fd))) return false;
+    FileDescriptor in{fd};
+    std::string bytes;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(in.fd, buffer, sizeof buffer)) != 0;) {
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    for (std::size_t start = 0, end; (end = bytes.find('\0', start)) != std::string::npos; start = end + 1) {
+        const std::string record = bytes.substr(start, end - start);
+        const std::string name = record.empty() ? std::string() : record.substr(1);
+        // Only plain names of this folder: nothing a damaged journal holds leads elsewhere.
+        if ((record[0] != '0' && record[0] != '1') || name.empty() || name == "." || name == ".." ||
+            name.find('/') != std::string::npos)
+            continue;
+        steps.push_back({name, record[0] == '1'});
+    }
+    return true;
+}
+
+// Puts the old tables of the journaled steps back. A step whose temporary copy is still there
+// was never renamed into place: its table is the old one. A step whose copy is gone was: the
+// table it replaced comes back from name + ".old", or, when there was none, the new table goes.
+// Nothing is lost either way. Failures are reported; the journal is removed only when every step
+// was undone.
+void PutOldTablesBack(const std::string& folder, const std::vector<Replaced>& steps) {
+    bool undone = true;
+    for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
+        const std::string target = folder + step->name;
+        const std::string temporary = target + ".tmp";
+        const std::string old = target + ".old";
+        if (::access(temporary.c_str(), F_OK) == 0) {
+            ::unlink(temporary.c_str());
+            if (step->keptOld) ::unlink(old.c_str());
+            continue;
+        }
+        const bool restored = step->keptOld ? ::rename(old.c_str(), target.c_str()) == 0 || errno == ENOENT
+                                            : ::unlink(target.c_str()) == 0 || errno == ENOENT;
+        if (!restored) {
+            undone = false;
+            NORIK_REPORT(LastSystemErrorCode(), "CopyTransaction::Rollback");
+        }
+    }
+    if (!SyncFolder(folder)) undone = false;
+    if (undone) {
+        ::unlink((folder + kJournalName).c_str());
+        SyncFolder(folder);
+    }
+}
+
 }  // namespace
+
+void RecoverInterruptedUpdate(const std::string& folder) {
+    if (::access((folder + kJournalName).c_str(), F_OK) != 0) return;
+    std::vector<Replaced> steps;
+    if (!ReadJournal(folder, steps)) {
+        // Kept for the next start rather than dropped with the steps it names.
+        const HResult code = LastSystemErrorCode();
+        NORIK_REPORT_DAMAGE(Failed(code) ? code : kDataDamaged, "CopyTransaction::Rollback", folder + kJournalName,
+                            "cannot be read");
+        return;
+    }
+    PutOldTablesBack(folder, steps);
+}
 
 int ReadBaseDate(const std::string& folder) {
     int fd = -1;
@@ -119,6 +209,7 @@ std::string GetFileBaseName(const std::string& fileName) {
 }
 
 HResult UpdateBase(const std::string& source, const std::string& target, IUserPort* userPort) {
+    RecoverInterruptedUpdate(target);
     if (!IsUpdateNewer(source, target)) return kOk;
     CopyTransaction transaction;
     transaction.sourceFolder = source;
@@ -159,24 +250,28 @@ HResult CopyTransaction::Commit() {
         return NORIK_REPORT(code == kOk ? kFail : code, "CopyTransaction::Commit");
     }
     // Each table is replaced by one atomic rename, never deleted first, and the table it replaces
-    // is kept as name + ".old" (a second link, or a copy) until every rename has succeeded. The
-    // descriptor, which carries the base date, goes last, after the other renames are on disk. A
-    // step that fails puts the old tables back, so the base keeps its old tables and its old date,
-    // and the update runs again at the next start.
+    // is kept as name + ".old" (a second link, or a copy) until every rename is durable. The
+    // journal written before the first rename names every step, so that the old tables come back
+    // both when a step fails here and when the process dies between two renames (the next update
+    // undoes the steps first). The descriptor, which carries the base date, goes last.
     std::vector<std::string> order = copied;
     std::stable_partition(order.begin(), order.end(), [](const std::string& name) { return name != kDescriptorName; });
-    std::vector<Replaced> replaced;
+    std::vector<Replaced> steps;
+    for (const auto& name : order) steps.push_back({name, IsRegularFile(targetFolder + name)});
     HResult failure = kOk;
-    for (const auto& name : order) {
-        const std::string target = targetFolder + name;
+    if (!WriteJournal(targetFolder, steps)) {
+        failure = LastSystemErrorCode();
+        ::unlink((targetFolder + kJournalName + ".tmp").c_str());
+    }
+    for (std::size_t i = 0; failure == kOk && i < steps.size(); ++i) {
+        const std::string target = targetFolder + steps[i].name;
         const std::string old = target + ".old";
-        if (name == kDescriptorName && !SyncFolder(targetFolder)) {
+        if (steps[i].name == kDescriptorName && !SyncFolder(targetFolder)) {
             failure = LastSystemErrorCode();
             break;
         }
-        Replaced step{name, IsRegularFile(target)};
-        if (step.keptOld) {
-            std::remove(old.c_str());
+        if (steps[i].keptOld) {
+            ::unlink(old.c_str());
             if (::link(target.c_str(), old.c_str()) != 0 && !CopyFileDurably(target, old)) {
                 failure = LastSystemErrorCode();
                 break;
@@ -184,25 +279,22 @@ HResult CopyTransaction::Commit() {
         }
         if (std::rename((target + ".tmp").c_str(), target.c_str()) != 0) {
             failure = LastSystemErrorCode();
-            if (step.keptOld) std::remove(old.c_str());
             break;
         }
-        replaced.push_back(std::move(step));
+        if (betweenRenames) betweenRenames(steps[i].name);
     }
     if (failure == kOk && !SyncFolder(targetFolder)) failure = LastSystemErrorCode();
+    // Removing the journal is the moment the update is done.
+    if (failure == kOk && ::unlink((targetFolder + kJournalName).c_str()) != 0 && errno != ENOENT)
+        failure = LastSystemErrorCode();
     if (failure != kOk) {
-        // Back to the old tables, newest first; what cannot be put back is reported on its own.
-        for (auto step = replaced.rbegin(); step != replaced.rend(); ++step) {
-            const std::string target = targetFolder + step->name;
-            const bool restored = step->keptOld ? std::rename((target + ".old").c_str(), target.c_str()) == 0
-                                                : std::remove(target.c_str()) == 0;
-            if (!restored) NORIK_REPORT(LastSystemErrorCode(), "CopyTransaction::Rollback");
-        }
+        PutOldTablesBack(targetFolder, steps);
         Rollback();
         return NORIK_REPORT(failure == kOk ? kFail : failure, "CopyTransaction::Commit");
     }
-    for (const Replaced& step : replaced)
-        if (step.keptOld) std::remove((targetFolder + step.name + ".old").c_str());
+    SyncFolder(targetFolder);
+    for (const Replaced& step : steps)
+        if (step.keptOld) ::unlink((targetFolder + step.name + ".old").c_str());
     return kOk;
 }
 

@@ -2,19 +2,24 @@
 //
 // UpdateBase copies every "*.ttx" table of a newer update folder over the local tables as one
 // transaction: either every table is replaced or none is. Each table is copied to name + ".tmp"
-// in the target folder, flushed to disk, and then renamed over its target in one atomic step, so
-// a table is never lost; the table it replaces is kept as name + ".old" until every rename has
-// succeeded, and put back when one fails. "descript.ttx", which holds the base date, is replaced
-// last, so a failed or interrupted update still carries the old date and runs again at the next
-// start.
+// in the target folder and flushed to disk; then a journal naming every table is written, and
+// each copy is renamed over its target in one atomic step, the table it replaces kept as
+// name + ".old". Once every rename is on disk the journal is removed: that is the moment the
+// update is done. A failing step puts the old tables back at once; a process that dies between
+// two renames leaves the journal, and the next UpdateBase on that folder puts the old tables back
+// before anything else (RecoverInterruptedUpdate). So the folder holds the old base or the new
+// one, never a mix, whenever the program reads it. "descript.ttx", which holds the base date, is
+// replaced last, so a base that was not updated keeps its old date and the update runs again at
+// the next start.
 // User-interface thread, at start-up, before any table is opened.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "Helpers/ResultCode.h"
+#include "common/ResultCode.h"
 
 namespace Norik {
 
@@ -29,9 +34,14 @@ bool IsUpdateNewer(const std::string& source, const std::string& target);
 // The name without its folder and its extension.
 std::string GetFileBaseName(const std::string& fileName);
 
-// Replaces the target's tables by the source's when the source is newer; tells the user when the
-// copy failed. Always returns 0.
+// First undoes an update of target that was interrupted; then replaces the target's tables by
+// the source's when the source is newer, and tells the user when that failed. Always returns 0.
 HResult UpdateBase(const std::string& source, const std::string& target, IUserPort* userPort);
+
+// When an update of folder (ending with "/") was interrupted between its renames, puts the old
+// tables back and removes what the update left (its journal, copies and kept tables). Nothing
+// happens when there was none.
+void RecoverInterruptedUpdate(const std::string& folder);
 
 class CopyTransaction {
 public:
@@ -45,10 +55,13 @@ public:
     // Source file names that differ from their table name (an upper-case ".TTX" extension).
     std::map<std::string, std::string> sourceNames;
 
-    // Copies every name to its temporary copy, then renames each over its target. A failed copy,
-    // rename or flush puts back every table already replaced, removes the temporary copies,
-    // reports once and returns the code: the target keeps its old tables.
+    // Copies every name to its temporary copy, then renames each over its target (see above). A
+    // failed copy, rename or flush puts back every table already replaced, removes the temporary
+    // copies, reports once and returns the code: the target keeps its old tables.
     HResult Commit();
+    // Called by Commit after each table is renamed into place, with its name; a test stops the
+    // process there to see what an interrupted update leaves.
+    std::function<void(const std::string& name)> betweenRenames;
     // Deletes the temporary copies of the copied names.
     void Rollback();
 

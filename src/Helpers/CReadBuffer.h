@@ -22,7 +22,7 @@
 #include <string>
 
 #include "Helpers/CompoundFile.h"
-#include "Helpers/ResultCode.h"
+#include "common/ResultCode.h"
 
 namespace Norik {
 

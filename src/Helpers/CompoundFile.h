@@ -3,9 +3,11 @@
 // CompoundFile opens one container file and finds streams of its root storage by name; a
 // CompoundStream reads one stream sequentially along its sector chain. The reader loads only what
 // a look-up and a read touch: the header, the FAT sectors of the chains it follows (through the
-// DIFAT), the directory entries on the search path and the sectors of the stream itself. Opening
-// a container and finding one entry costs the depth of the directory tree plus the chains
-// followed, not the number of entries.
+// DIFAT), the directory entries it visits and the sectors of the stream itself. A name is looked
+// for down the directory tree by the directory order first, which for an entry that is there
+// costs the depth of the tree plus the chains followed. A name not found that way is then looked
+// for in every entry of the directory (a writer may have ordered the tree otherwise, or damage
+// may hide part of it), so a missing name costs reading the whole directory.
 //
 // Names compare as the format orders its directory: shorter names first, then the UTF-16 code
 // units compared after simple upper-casing. A name that equals several entries ignoring case
@@ -35,7 +37,7 @@
 #include <vector>
 
 #include "Helpers/CompoundFileFormat.h"
-#include "Helpers/ResultCode.h"
+#include "common/ResultCode.h"
 
 namespace Norik {
 

@@ -21,7 +21,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Helpers/ResultCode.h"
+#include "common/ResultCode.h"
 
 namespace Norik::Cfb {
 

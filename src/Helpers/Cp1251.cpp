@@ -87,32 +87,58 @@ std::string Utf8ToCp1251(std::string_view text) {
     return out;
 }
 
+namespace {
+
+// The code point of the well-formed UTF-8 sequence at text[at] and its length; 0 when the bytes
+// there are no such sequence (a stray continuation byte, a lead byte that is never used, a cut or
+// broken sequence, an overlong form, a surrogate, a value past U+10FFFF).
+std::size_t DecodeUtf8(std::string_view text, std::size_t at, char32_t& code) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80) {
+        code = lead;
+        return 1;
+    }
+    // C0 and C1 could only start overlong forms of ASCII, F5 and above values past U+10FFFF.
+    const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                              : 0;
+    if (length == 0 || text.size() - at < length) return 0;
+    code = lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[at + k]);
+        if ((next & 0xC0) != 0x80) return 0;
+        code = (code << 6) | (next & 0x3F);
+    }
+    // The shortest form only: three bytes from U+0800, four from U+10000.
+    if ((length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
+        (length == 4 && (code < 0x10000 || code > 0x10FFFF)))
+        return 0;
+    return length;
+}
+
+}  // namespace
+
 void AppendUtf8AsCp1251(std::string& out, std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-        if (length == 0 || i + length > text.size()) {
-            out.push_back('?');
-            ++i;
-            continue;
-        }
-        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
-        bool valid = true;
-        for (int k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) valid = false;
-            code = (code << 6) | (next & 0x3F);
-        }
-        if (!valid) {
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t code = 0;
+        const std::size_t length = DecodeUtf8(text, i, code);
+        if (length == 0) {
             out.push_back('?');
             ++i;
             continue;
         }
         const unsigned char byte = UnicodeToCp1251(code);
         out.push_back(byte == 0 && code != 0 ? '?' : static_cast<char>(byte));
-        i += static_cast<std::size_t>(length);
+        i += length;
     }
+}
+
+bool IsValidUtf8(std::string_view text) {
+    char32_t code = 0;
+    for (std::size_t i = 0, length = 0; i < text.size(); i += length)
+        if ((length = DecodeUtf8(text, i, code)) == 0) return false;
+    return true;
 }
 
 }  // namespace Norik

@@ -35,13 +35,19 @@ inline void AppendUtf8(std::string& out, char32_t c) {
 // Windows-1251 bytes to UTF-8. Every byte maps to a character (0x98, unassigned, maps to U+FFFD).
 std::string Cp1251ToUtf8(std::string_view text);
 
-// UTF-8 to Windows-1251. Characters without a Windows-1251 byte, and malformed UTF-8, become "?".
+// UTF-8 to Windows-1251. Characters without a Windows-1251 byte, and each byte of malformed UTF-8
+// (overlong forms and surrogates included, as IsValidUtf8 tells them), become "?".
 std::string Utf8ToCp1251(std::string_view text);
 // The same, appended to out.
 void AppendUtf8AsCp1251(std::string& out, std::string_view text);
 
 // The Unicode code point of one Windows-1251 byte.
 char32_t Cp1251ToUnicode(unsigned char byte);
+
+// Whether text is well-formed UTF-8: no overlong form, no surrogate, nothing past U+10FFFF, no
+// sequence cut at the end. Windows-1251 text almost never is: its letters (0xC0-0xFF) are lead
+// bytes, and letters rather than continuation bytes follow them.
+bool IsValidUtf8(std::string_view text);
 
 // Upper case of one Windows-1251 byte: Latin a-z, Russian а-я and ё, and the other Cyrillic small
 // letters of the code page (ђ ѓ љ њ ќ ћ џ ў ј ґ є і ї ѕ); every other byte is returned as it is.

@@ -11,7 +11,7 @@
 #include <string>
 #include <type_traits>
 
-#include "Helpers/ResultCode.h"
+#include "common/ResultCode.h"
 #include "diagnostics/ErrorLog.h"
 
 namespace Norik {

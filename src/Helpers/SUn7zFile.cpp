@@ -1,9 +1,12 @@
 #include "Helpers/SUn7zFile.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <new>
 #include <stdexcept>
 
+#include "Helpers/MemoryPages.h"
 #include "diagnostics/ErrorLog.h"
 
 namespace Norik {
@@ -14,6 +17,19 @@ constexpr std::uint32_t kHeaderSize = 13;
 constexpr unsigned kPropertiesLimit = 225;  // 9 * 5 * 5
 constexpr std::uint32_t kLengthLimit = 0x80000000u;
 constexpr std::uint64_t kMaxExpansion = 16384;
+
+// liblzma's memory, with the pages of a large block - the dictionary, as large as the text up to
+// the size the entry names - backed at once rather than one fault at a time as the text grows.
+void* Allocate(void*, std::size_t count, std::size_t size) {
+    if (size != 0 && count > SIZE_MAX / size) return nullptr;
+    void* block = std::malloc(count * size);
+    PrefaultPages(block, count * size);
+    return block;
+}
+
+void Release(void*, void* block) { std::free(block); }
+
+const lzma_allocator kAllocator{Allocate, Release, nullptr};
 
 }  // namespace
 
@@ -82,6 +98,7 @@ HResult SUn7zFile::Open(const std::string& name, int /*mode*/, bool /*binary*/) 
     options.ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;
     lzma_set_ext_size(options, length);
     const lzma_filter filters[2] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+    m_lzma.allocator = &kAllocator;
     const lzma_ret started = lzma_raw_decoder(&m_lzma, filters);
     if (started == LZMA_MEM_ERROR) throw std::bad_alloc();
     if (started != LZMA_OK) return NORIK_REPORT(kStgDocfileCorrupt, "SUn7zFile::Open");

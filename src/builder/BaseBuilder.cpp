@@ -22,6 +22,7 @@
 #include "index/IndexBuilder.h"
 #include "index/IndexSpace.h"
 #include "richtext/PlainText.h"
+#include "showdata/ListDoc.h"
 
 namespace Norik {
 
@@ -190,7 +191,7 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
     std::set<std::string> expected;
     for (const std::size_t row : firstRows) {
         const SourceItem& item = tables.items[row];
-        const std::string name = DocumentFileName(item.number) + ".rtf";
+        const std::string name = ShowData::DocFileName(item.number) + ".rtf";
         expected.insert(name);
         if (present.count(name) == 0)
             problems.push_back(source.Describe("texts/" + name) + ": missing (the text of document " +
@@ -235,7 +236,7 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
         statusIndex.Add(item.inForce ? 1 : 0, item.number);
         numberIndex.Add(IndexSpace::StrHash(item.numberText), item.number);
         typeIndex.Add(IndexSpace::StrHash(TypeWithoutLeadingBlanks(item.type)), item.number);
-        for (const std::string& word : SplitWords(item.title))
+        for (const std::string& word : IndexSpace::SplitWords(item.title))
             if (const IndexSpace::IndexKey key = IndexSpace::WordHash(word); key != 0) titleIndex.Add(key, item.number);
     }
 
@@ -268,7 +269,7 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
             }
             DocumentJob& job = jobs[i];
             const SourceItem& item = tables.items[job.row];
-            const std::string name = DocumentFileName(item.number) + ".rtf";
+            const std::string name = ShowData::DocFileName(item.number) + ".rtf";
             try {
                 std::string rtf;
                 std::string readMessage;
@@ -279,8 +280,9 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
                 } else {
                     job.textBytes = rtf.size();
                     const std::string plain = RtfToPlainText(rtf, TextEncoding::Windows1251);
-                    for (const std::string& word : SplitWords(plain))
-                        if (const IndexSpace::IndexKey key = IndexSpace::WordHash(word); key != 0) job.keys.push_back(key);
+                    for (const std::string& word : IndexSpace::SplitWords(plain))
+                        if (const IndexSpace::IndexKey key = IndexSpace::WordHash(word); key != 0)
+                            job.keys.push_back(key);
                     std::sort(job.keys.begin(), job.keys.end());
                     job.keys.erase(std::unique(job.keys.begin(), job.keys.end()), job.keys.end());
                     job.entry = CompressEntry(rtf);
@@ -308,7 +310,7 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
             problems.push_back(job.problem);
             failed = true;
         } else if (!failed) {
-            if (!container.AddEntry(DocumentFileName(item.number), job.entry, message)) {
+            if (!container.AddEntry(ShowData::DocFileName(item.number), job.entry, message)) {
                 problems.push_back(message);
                 failed = true;
             }

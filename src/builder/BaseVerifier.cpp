@@ -14,6 +14,7 @@
 #include "builder/SourceTables.h"
 #include "index/IndexBuilder.h"
 #include "index/IndexSpace.h"
+#include "showdata/ListDoc.h"
 
 namespace Norik {
 
@@ -123,7 +124,7 @@ bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary) {
     for (const SourceItem& item : tables.items) expected[1].Add(item.classId, item.number);
     for (const std::size_t row : firstRows) {
         const SourceItem& item = tables.items[row];
-        for (const std::string& word : SplitWords(item.title))
+        for (const std::string& word : IndexSpace::SplitWords(item.title))
             if (const IndexSpace::IndexKey key = IndexSpace::WordHash(word); key != 0) expected[0].Add(key, item.number);
         expected[2].Add(IndexSpace::StrHash(TypeWithoutLeadingBlanks(item.type)), item.number);
         expected[3].Add(IndexSpace::StrHash(item.numberText), item.number);
@@ -168,7 +169,7 @@ bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary) {
         std::vector<char> buffer(65536);
         for (const std::size_t row : firstRows) {
             const SourceItem& item = tables.items[row];
-            const std::string entry = DocumentFileName(item.number);
+            const std::string entry = ShowData::DocFileName(item.number);
             const std::string where = "entry " + entry + ".t (document " + std::to_string(item.number) + ")";
             try {
                 SUn7zFile reader;

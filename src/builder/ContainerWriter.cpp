@@ -1,15 +1,74 @@
 #include "builder/ContainerWriter.h"
 
+#include <dlfcn.h>
 #include <gsf/gsf.h>
 #include <lzma.h>
 
 #include <algorithm>
 #include <memory>
 #include <stdexcept>
+#include <string>
+#include <type_traits>
+#include <utility>
 
 namespace Norik {
 
 namespace {
+
+// libgsf is loaded when the first container is written, not with the program: it brings GLib,
+// GIO and libxml2 along, whose loading would cost every run of norik-tool (and the viewer) some
+// milliseconds, while only building a base writes a container. The header gives the types; the
+// build gives the shared object's name (NORIK_GSF_LIBRARY).
+struct GsfFunctions {
+    decltype(&gsf_init) init = nullptr;
+    decltype(&gsf_output_stdio_new) outputStdioNew = nullptr;
+    decltype(&gsf_outfile_msole_new) outfileMsoleNew = nullptr;
+    decltype(&gsf_outfile_new_child) outfileNewChild = nullptr;
+    decltype(&gsf_output_write) outputWrite = nullptr;
+    decltype(&gsf_output_close) outputClose = nullptr;
+    decltype(&gsf_output_is_closed) outputIsClosed = nullptr;
+    decltype(&g_object_unref) objectUnref = nullptr;
+    decltype(&g_error_free) errorFree = nullptr;
+};
+
+// The functions, loaded and initialised once; null with problem set when that failed.
+const GsfFunctions* Gsf(std::string& problem) {
+    static const std::pair<GsfFunctions, std::string> loaded = [] {
+        std::pair<GsfFunctions, std::string> result;
+        void* library = ::dlopen(NORIK_GSF_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+        if (library == nullptr) {
+            const char* error = ::dlerror();
+            result.second = error != nullptr ? error : NORIK_GSF_LIBRARY " cannot be loaded";
+            return result;
+        }
+        // The GLib functions come from the libraries libgsf itself loaded.
+        const auto bind = [&](auto& function, const char* name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(library, name));
+            if (function == nullptr && result.second.empty())
+                result.second = std::string(NORIK_GSF_LIBRARY " lacks ") + name;
+        };
+        GsfFunctions& f = result.first;
+        bind(f.init, "gsf_init");
+        bind(f.outputStdioNew, "gsf_output_stdio_new");
+        bind(f.outfileMsoleNew, "gsf_outfile_msole_new");
+        bind(f.outfileNewChild, "gsf_outfile_new_child");
+        bind(f.outputWrite, "gsf_output_write");
+        bind(f.outputClose, "gsf_output_close");
+        bind(f.outputIsClosed, "gsf_output_is_closed");
+        bind(f.objectUnref, "g_object_unref");
+        bind(f.errorFree, "g_error_free");
+        if (result.second.empty()) f.init();
+        return result;
+    }();
+    if (!loaded.second.empty()) {
+        problem = loaded.second;
+        return nullptr;
+    }
+    return &loaded.first;
+}
+
+// A compound file is an output too: its structure begins with the output's.
+GsfOutput* AsOutput(GsfOutfile* outfile) { return reinterpret_cast<GsfOutput*>(outfile); }
 
 struct LzmaStream {
     lzma_stream stream = LZMA_STREAM_INIT;
@@ -61,19 +120,22 @@ std::string CompressEntry(std::string_view data, int preset) {
     return out;
 }
 
-ContainerWriter::ContainerWriter() { gsf_init(); }
+ContainerWriter::ContainerWriter() = default;
 
 ContainerWriter::~ContainerWriter() { Release(); }
 
 void ContainerWriter::Release() {
+    // Objects exist only once libgsf was loaded.
+    std::string unused;
+    const GsfFunctions* gsf = m_outfile != nullptr || m_sink != nullptr ? Gsf(unused) : nullptr;
     if (m_outfile != nullptr) {
-        if (!gsf_output_is_closed(GSF_OUTPUT(m_outfile))) gsf_output_close(GSF_OUTPUT(m_outfile));
-        g_object_unref(m_outfile);
+        if (!gsf->outputIsClosed(AsOutput(m_outfile))) gsf->outputClose(AsOutput(m_outfile));
+        gsf->objectUnref(m_outfile);
         m_outfile = nullptr;
     }
     if (m_sink != nullptr) {
-        if (!gsf_output_is_closed(m_sink)) gsf_output_close(m_sink);
-        g_object_unref(m_sink);
+        if (!gsf->outputIsClosed(m_sink)) gsf->outputClose(m_sink);
+        gsf->objectUnref(m_sink);
         m_sink = nullptr;
     }
 }
@@ -81,14 +143,20 @@ void ContainerWriter::Release() {
 bool ContainerWriter::Create(const std::string& path, std::string& message) {
     Release();
     m_path = path;
-    GError* error = nullptr;
-    m_sink = gsf_output_stdio_new(path.c_str(), &error);
-    if (m_sink == nullptr) {
-        message = path + ": " + (error != nullptr ? error->message : "cannot be created");
-        if (error != nullptr) g_error_free(error);
+    std::string problem;
+    const GsfFunctions* gsf = Gsf(problem);
+    if (gsf == nullptr) {
+        message = path + ": cannot be written: " + problem;
         return false;
     }
-    m_outfile = gsf_outfile_msole_new(m_sink);
+    GError* error = nullptr;
+    m_sink = gsf->outputStdioNew(path.c_str(), &error);
+    if (m_sink == nullptr) {
+        message = path + ": " + (error != nullptr ? error->message : "cannot be created");
+        if (error != nullptr) gsf->errorFree(error);
+        return false;
+    }
+    m_outfile = gsf->outfileMsoleNew(m_sink);
     if (m_outfile == nullptr) {
         message = path + ": cannot start the compound file";
         Release();
@@ -102,8 +170,10 @@ bool ContainerWriter::AddEntry(const std::string& name, std::string_view entryBy
         message = m_path + ": container is not open";
         return false;
     }
+    std::string unused;
+    const GsfFunctions* gsf = Gsf(unused);
     const std::string streamName = name + ".t";
-    GsfOutput* child = gsf_outfile_new_child(m_outfile, streamName.c_str(), FALSE);
+    GsfOutput* child = gsf->outfileNewChild(m_outfile, streamName.c_str(), FALSE);
     if (child == nullptr) {
         message = m_path + ": cannot add stream " + streamName;
         return false;
@@ -113,11 +183,11 @@ bool ContainerWriter::AddEntry(const std::string& name, std::string_view entryBy
     // libgsf writes in pieces; keep each call bounded.
     while (ok && at < entryBytes.size()) {
         const std::size_t n = std::min<std::size_t>(entryBytes.size() - at, 1 << 20);
-        ok = gsf_output_write(child, n, reinterpret_cast<const guint8*>(entryBytes.data() + at)) != FALSE;
+        ok = gsf->outputWrite(child, n, reinterpret_cast<const guint8*>(entryBytes.data() + at)) != FALSE;
         at += n;
     }
-    ok = gsf_output_close(child) != FALSE && ok;
-    g_object_unref(child);
+    ok = gsf->outputClose(child) != FALSE && ok;
+    gsf->objectUnref(child);
     if (!ok) message = m_path + ": cannot write stream " + streamName;
     return ok;
 }
@@ -127,9 +197,11 @@ bool ContainerWriter::Close(std::string& message) {
         message = m_path + ": container is not open";
         return false;
     }
-    bool ok = gsf_output_close(GSF_OUTPUT(m_outfile)) != FALSE;
+    std::string unused;
+    const GsfFunctions* gsf = Gsf(unused);
+    bool ok = gsf->outputClose(AsOutput(m_outfile)) != FALSE;
     // Closing the compound file may close its sink as well.
-    if (!gsf_output_is_closed(m_sink)) ok = gsf_output_close(m_sink) != FALSE && ok;
+    if (!gsf->outputIsClosed(m_sink)) ok = gsf->outputClose(m_sink) != FALSE && ok;
     Release();
     if (!ok) message = m_path + ": cannot finish the compound file";
     return ok;

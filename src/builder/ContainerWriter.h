@@ -4,9 +4,10 @@
 //
 // CompressEntry makes an entry's bytes with liblzma's .lzma (LZMA_Alone) encoder; it is a pure
 // function and may run on many threads at once. ContainerWriter writes the compound file with
-// libgsf's GsfOutfileMSOle; it owns its libgsf objects and belongs to one thread. Failures are
-// returned as false with a message; a failed container is removed by the caller (the builder
-// writes into a temporary folder).
+// libgsf's GsfOutfileMSOle, which it loads when it creates its first container (a libgsf that
+// cannot be loaded makes Create fail with a message); it owns its libgsf objects and belongs to
+// one thread. Failures are returned as false with a message; a failed container is removed by
+// the caller (the builder writes into a temporary folder).
 #pragma once
 
 #include <string>

@@ -29,7 +29,7 @@
 
 #include <string>
 
-#include "Helpers/ResultCode.h"
+#include "common/ResultCode.h"
 
 namespace Norik {
 

@@ -1,12 +1,14 @@
 #include "builder/SourceTables.h"
 
 #include <algorithm>
-#include <charconv>
+#include <climits>
 #include <cstdio>
 #include <map>
 #include <set>
 
 #include "Helpers/Cp1251.h"
+#include "Helpers/DecimalText.h"
+#include "showdata/ListDoc.h"
 
 namespace Norik {
 
@@ -52,20 +54,10 @@ struct Line {
     std::string text;  // without the line end
 };
 
-// Valid UTF-8 that uses multi-byte sequences: a table saved in the wrong encoding.
+// Well-formed UTF-8 that uses multi-byte sequences: a table saved in the wrong encoding.
 bool LooksLikeUtf8(const std::string& bytes) {
-    bool multiByte = false;
-    for (std::size_t i = 0; i < bytes.size();) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
-        if (extra < 0 || (extra == 1 && c < 0xC2)) return false;
-        if (i + static_cast<std::size_t>(extra) >= bytes.size() && extra > 0) return false;
-        for (int k = 1; k <= extra; ++k)
-            if ((static_cast<unsigned char>(bytes[i + static_cast<std::size_t>(k)]) & 0xC0) != 0x80) return false;
-        multiByte = multiByte || extra > 0;
-        i += static_cast<std::size_t>(extra) + 1;
-    }
-    return multiByte;
+    const bool multiByte = std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
+    return multiByte && IsValidUtf8(bytes);
 }
 
 // Splits into lines; CR before LF is dropped (the normalized text keeps LF only).
@@ -104,14 +96,11 @@ bool LeadingIntegers(const std::string& text, int count, std::vector<long long>&
         if (k > 0 && at == rest) return false;  // numbers must be separated
         const std::size_t begin = at;
         if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
-        const std::size_t digits = at;
         while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
-        if (at == digits || at - digits > 10) return false;
-        long long value = 0;
-        std::from_chars(text.data() + digits, text.data() + at, value);
-        if (text[begin] == '-') value = -value;
-        if (value < INT32_MIN || value > INT32_MAX) return false;
-        values.push_back(value);
+        const std::optional<long long> value =
+            ParseDecimal(std::string_view(text).substr(begin, at - begin), INT32_MIN, INT32_MAX);
+        if (!value) return false;
+        values.push_back(*value);
         rest = at;
     }
     return true;
@@ -178,12 +167,6 @@ bool ReadCount(const std::vector<Line>& lines, const std::string& where, Problem
 
 }  // namespace
 
-std::string DocumentFileName(std::int16_t number) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%06d", number & 0x3FFF);
-    return text;
-}
-
 bool IsValidDayCode(std::int32_t code) {
     if (code == 0) return true;
     if (code < 0) return false;
@@ -196,19 +179,6 @@ bool IsValidDayCode(std::int32_t code) {
 std::string TypeWithoutLeadingBlanks(const std::string& type) {
     const std::size_t start = type.find_first_not_of(' ');
     return start == std::string::npos ? std::string() : type.substr(start);
-}
-
-std::vector<std::string> SplitWords(std::string_view text) {
-    std::vector<std::string> words;
-    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; };
-    std::size_t at = 0;
-    while (at < text.size()) {
-        while (at < text.size() && space(text[at])) ++at;
-        const std::size_t begin = at;
-        while (at < text.size() && !space(text[at])) ++at;
-        if (at > begin) words.emplace_back(text.substr(begin, at - begin));
-    }
-    return words;
 }
 
 std::vector<std::size_t> SourceTables::DocumentFirstRows() const {
@@ -455,7 +425,7 @@ bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vecto
             if (!inserted && it->second->number != item.number)
                 problems.Add(itemsName, item.line, "documents " + std::to_string(it->second->number) + " (line " +
                                                        std::to_string(it->second->line) + ") and " + std::to_string(item.number) +
-                                                       " share the text " + DocumentFileName(item.number) + ".rtf");
+                                                       " share the text " + ShowData::DocFileName(item.number) + ".rtf");
         }
     }
     return problems.count() == 0;

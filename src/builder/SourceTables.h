@@ -67,16 +67,10 @@ struct SourceTables {
 // Problems are UTF-8: file names as the file system gives them, words of the tables converted.
 bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vector<std::string>& problems);
 
-// The six-digit file name of a document number: number AND 0x3FFF, zero-padded.
-std::string DocumentFileName(std::int16_t number);
-
 // True when code is 0 or a real calendar date written as a day code.
 bool IsValidDayCode(std::int32_t code);
 
 // The type without its leading blanks (how it is shown and indexed).
 std::string TypeWithoutLeadingBlanks(const std::string& type);
-
-// White-space separated words (blank, tab, line feed, vertical tab, form feed, carriage return).
-std::vector<std::string> SplitWords(std::string_view text);
 
 }  // namespace Norik

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "Helpers/ResultCode.h"
+#include "common/ResultCode.h"
 
 namespace Norik {
 

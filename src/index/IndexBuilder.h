@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Helpers/ResultCode.h"
+#include "common/ResultCode.h"
 #include "index/IndexSpace.h"
 
 namespace Norik {

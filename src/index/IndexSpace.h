@@ -8,7 +8,7 @@
 // (empty) index and tries the file again at the next lookup. The seven process-wide handles are
 // reached by the accessors at the end of this header; the document table gives them their files.
 //
-// Keys: StrHash (number and type texts) and WordHash (words of titles and texts) turn
+// Keys: StrHash (number and type texts) and WordHash (the SplitWords of titles and texts) turn
 // Windows-1251 text into keys; the text's first character fills the top five bits, so the keys
 // of all texts that start alike lie in one contiguous range.
 //
@@ -39,7 +39,7 @@
 #include <vector>
 
 #include "Helpers/DataDamage.h"
-#include "Helpers/ResultCode.h"
+#include "common/ResultCode.h"
 
 namespace Norik {
 class SFile;
@@ -66,6 +66,12 @@ IndexKey StrHash(std::string_view text);
 // quotes and a few separators skipped, a doubled letter counted once. 0 when the stripped word
 // has fewer than three characters (such a word yields no key).
 IndexKey WordHash(std::string_view word);
+
+// The words of a text as the word indexes take them: maximal runs of characters other than blank,
+// tab, line feed, vertical tab, form feed and carriage return, in order; punctuation stays with
+// its word (WordHash strips it). The builder splits titles and texts with it and a search splits
+// its criteria with it, so that a word found in a document is always a word that can be asked for.
+std::vector<std::string> SplitWords(std::string_view text);
 
 // The 16 asterisks whose hash sets every key bit after a text's own characters: hashing
 // text + kPrefixRangeSuffix gives the largest key that starts with the text's characters.

@@ -2,7 +2,9 @@
 // а..я 0xE0..0xFF, Ё 0xA8, ё 0xB8, « 0xAB, » 0xBB, … 0x85.
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "index/IndexSpace.h"
 
@@ -87,6 +89,21 @@ IndexKey WordHash(std::string_view word) {
     // Stems shorter than three characters are too common to be keys.
     if (counted < 3) return 0;
     return static_cast<IndexKey>(hash);
+}
+
+std::vector<std::string> SplitWords(std::string_view text) {
+    const auto separator = [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+    };
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        while (at < text.size() && separator(text[at])) ++at;
+        const std::size_t begin = at;
+        while (at < text.size() && !separator(text[at])) ++at;
+        if (at > begin) words.emplace_back(text.substr(begin, at - begin));
+    }
+    return words;
 }
 
 }  // namespace IndexSpace

@@ -146,30 +146,4 @@ void AppendDoubleByte(std::string& out, int codePage, std::string_view bytes) {
     out.append(result, static_cast<std::size_t>(outPtr - result));
 }
 
-bool IsValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    const std::size_t n = text.size();
-    while (i < n) {
-        auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        int extra = c >= 0xF0 && c <= 0xF4 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 && c < 0xE0 ? 1 : -1;
-        if (extra < 0 || (c >= 0xF5)) return false;
-        if (i + static_cast<std::size_t>(extra) >= n) return false;
-        char32_t cp = c & (0x3F >> extra);
-        for (int k = 1; k <= extra; ++k) {
-            auto d = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-            if ((d & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
-            return false;
-        i += static_cast<std::size_t>(extra) + 1;
-    }
-    return true;
-}
-
-
 }  // namespace Norik

@@ -1,6 +1,8 @@
 #include "richtext/RtfLinks.h"
 
-#include <charconv>
+#include <climits>
+
+#include "Helpers/DecimalText.h"
 
 namespace Norik {
 
@@ -14,14 +16,11 @@ std::optional<int> ParseDecimalNumber(std::string_view text) {
     // UTF-8 no-break space (C2 A0) around a number is a blank too.
     while (text.size() >= 2 && text[0] == '\xC2' && text[1] == '\xA0') text.remove_prefix(2);
     while (text.size() >= 2 && text[text.size() - 2] == '\xC2' && text.back() == '\xA0') text.remove_suffix(2);
-    if (text.empty()) return std::nullopt;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-    }
-    int value = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
+    // Digits only: a sign makes a target no document number.
+    if (text.empty() || text.front() < '0' || text.front() > '9') return std::nullopt;
+    const std::optional<long long> value = ParseDecimal(text, 0, INT_MAX);
+    if (!value) return std::nullopt;
+    return static_cast<int>(*value);
 }
 
 std::optional<int> LinkDocumentNumber(std::string_view target, std::string_view visibleText) {

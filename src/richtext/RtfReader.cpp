@@ -366,6 +366,7 @@ void RtfReader::Impl::AppendCodePoint(char32_t c) {
 void RtfReader::Impl::OpenGroup() {
     m_unicodeSkipLeft = 0;
     m_starPending = false;
+    m_doubleBytePending.clear();  // nor does a character begin outside a group and end inside it
     if (m_stack.size() >= kMaxGroupDepth) {
         ++m_overflowDepth;
         return;
@@ -387,6 +388,9 @@ void RtfReader::Impl::OpenGroup() {
 void RtfReader::Impl::CloseGroup() {
     m_unicodeSkipLeft = 0;
     m_starPending = false;
+    // A lead byte waits for its trail byte within its group; one still waiting at the group's
+    // end is dropped, whether or not the font changes with it.
+    m_doubleBytePending.clear();
     if (m_overflowDepth > 0) {
         --m_overflowDepth;
         return;
@@ -411,7 +415,6 @@ void RtfReader::Impl::CloseGroup() {
             m_fields.pop_back();
         }
     }
-    const bool fontChanged = m_state.fontNumber != m_stack.back().fontNumber;
     m_state = m_stack.back();
     m_stack.pop_back();
     if (closing == Destination::StyleSheet && m_state.destination != Destination::StyleSheet) ResolveStyles();
@@ -419,8 +422,6 @@ void RtfReader::Impl::CloseGroup() {
         // Fonts named before the table was read resolve now.
         ResolveFont(m_state);
         for (GroupState& saved : m_stack) ResolveFont(saved);
-    } else if (fontChanged) {
-        m_doubleBytePending.clear();
     }
     m_dirty = true;
 }

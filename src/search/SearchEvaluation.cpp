@@ -6,10 +6,6 @@ namespace ShowData {
 
 namespace {
 
-bool IsWordSeparator(char ch) {
-    return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' || ch == '\r';
-}
-
 bool HasCriterion(const SearchRequest& request) {
     // allWords and searchArea only qualify the criteria; they are not criteria themselves.
     return request.classId != -1 || !request.type.empty() || !request.numberText.empty() ||
@@ -39,7 +35,7 @@ std::vector<IndexSpace::DocNumberList> LookUpCriteria(const SearchRequest& reque
         LookUp(lists, indexes.classes, "clasidx", [&] { return indexes.classes.Find(request.classId); });
     if (!request.titleWords.empty()) {
         LookUp(lists, indexes.titleWords, "titidx",
-               [&] { return indexes.titleWords.FindWords(SplitSearchWords(request.titleWords), allWords); });
+               [&] { return indexes.titleWords.FindWords(IndexSpace::SplitWords(request.titleWords), allWords); });
     }
     if (!request.numberText.empty()) {
         // A number is always a prefix; "*" ends the typed part, and a number that starts with "*"
@@ -52,7 +48,7 @@ std::vector<IndexSpace::DocNumberList> LookUpCriteria(const SearchRequest& reque
     }
     if (!request.textWords.empty()) {
         LookUp(lists, indexes.textWords, "index",
-               [&] { return indexes.textWords.FindWords(SplitSearchWords(request.textWords), allWords); });
+               [&] { return indexes.textWords.FindWords(IndexSpace::SplitWords(request.textWords), allWords); });
     }
     if (!request.type.empty())
         LookUp(lists, indexes.types, "typeidx", [&] { return indexes.types.FindPrefix(request.type); });
@@ -77,18 +73,6 @@ SearchIndexes SearchIndexes::ProcessWide() {
 const char* NoSearchCriteriaMessage() {
     static const std::string text = Norik::Utf8ToCp1251("Не заданы реквизиты поиска!");
     return text.c_str();
-}
-
-std::vector<std::string> SplitSearchWords(std::string_view text) {
-    std::vector<std::string> words;
-    std::size_t position = 0;
-    while (position < text.size()) {
-        while (position < text.size() && IsWordSeparator(text[position])) ++position;
-        const std::size_t start = position;
-        while (position < text.size() && !IsWordSeparator(text[position])) ++position;
-        if (position > start) words.emplace_back(text.substr(start, position - start));
-    }
-    return words;
 }
 
 IndexSpace::DocNumberList IntersectDocLists(const IndexSpace::DocNumberList& left,

@@ -65,10 +65,6 @@ IndexSpace::DocNumberList EvaluateSearchRequest(const SearchRequest& request, co
 // "Не заданы реквизиты поиска!" in Windows-1251; the pointer thrown is always this one.
 const char* NoSearchCriteriaMessage();
 
-// The words of a criterion: maximal runs of characters other than blank, tab, line feed,
-// vertical tab, form feed and carriage return, in order. Punctuation stays with its word.
-std::vector<std::string> SplitSearchWords(std::string_view text);
-
 // Numbers present in both ascending lists, ascending.
 IndexSpace::DocNumberList IntersectDocLists(const IndexSpace::DocNumberList& left,
                                             const IndexSpace::DocNumberList& right);

@@ -327,9 +327,9 @@ std::string_view StoreText(ModelTables& tables, const std::string& text, std::st
     return tables.text.Add(text);
 }
 
-// Reads one "Items" row into row, its texts stored with previous's where they are equal. cut is
+// Reads the three numbers of one "Items" row into row and the rest of its line into line. cut is
 // set when the file ends inside the row's line: no line end and fewer than the six fields.
-HResult ReadDocRow(Norik::SFile& stream, DocItem& row, const DocItem* previous, bool& cut) {
+HResult ReadDocRowLine(Norik::SFile& stream, DocItem& row, char (&line)[kDocLineSize], bool& cut) {
     cut = false;
     if (const HResult code = stream.ReadType(row.number); code != kOk) {
         return NORIK_REPORT(code, "ShowData::CShowDoc::LoadDocItem");
@@ -340,7 +340,6 @@ HResult ReadDocRow(Norik::SFile& stream, DocItem& row, const DocItem* previous, 
     if (const HResult code = stream.ReadType(row.dateAdded); code != kOk) {
         return NORIK_REPORT(code, "ShowData::CShowDoc::LoadDocItem");
     }
-    char line[kDocLineSize];
     line[0] = '\0';
     const int result = stream.ReadLine(line, sizeof line);
     if (result == 0) {
@@ -350,6 +349,12 @@ HResult ReadDocRow(Norik::SFile& stream, DocItem& row, const DocItem* previous, 
         cut = !ended && !bufferFull && std::count(line, line + length, '|') < 5;
         SkipRestOfLongLine(stream, line, sizeof line);
     }
+    return result;
+}
+
+// Fills the six fields of row from the rest of its line, its texts stored with previous's where
+// they are equal.
+void StoreDocFields(DocItem& row, const char* line, const DocItem* previous) {
     Norik::CLineFields<kDocFieldLength> fields(line);
     auto& tables = Tables();
     row.type = StoreType(tables, fields.NextField());
@@ -359,7 +364,43 @@ HResult ReadDocRow(Norik::SFile& stream, DocItem& row, const DocItem* previous, 
     row.inForce = Norik::FieldToInt(fields.NextField()) != 0;
     row.disk = Norik::FieldToInt(fields.NextField());
     row.marked = false;
+}
+
+// Reads one "Items" row into row; cut as ReadDocRowLine.
+HResult ReadDocRow(Norik::SFile& stream, DocItem& row, const DocItem* previous, bool& cut) {
+    char line[kDocLineSize];
+    const HResult result = ReadDocRowLine(stream, row, line, cut);
+    if (result < 0) return result;
+    StoreDocFields(row, line, previous);
     return result;
+}
+
+// Reads the rows of "Items" after its count as far as they are whole - up to the count, up to the
+// first damage, which is then noted - and hands each to keep(row, restOfLine), which stores it
+// and returns true, or returns false to stop reading (nothing is noted then).
+template <class Keep>
+void ReadDocRows(Norik::SFileStream& items, std::int32_t count, Keep&& keep) {
+    std::string problem;
+    std::int32_t read = 0;
+    char line[kDocLineSize];
+    for (; read < count && !OnlyWhiteSpaceLeft(items); ++read) {
+        DocItem row;
+        bool cut = false;
+        const HResult result = ReadDocRowLine(items, row, line, cut);
+        if (result != 0) {
+            problem = result < 0 ? Where("row", read, count) + ": a number does not parse"
+                                 : "ends inside " + Where("row", read, count);
+            break;
+        }
+        if (!keep(row, static_cast<const char*>(line))) return;
+        if (cut) {
+            problem = "ends inside " + Where("row", read, count);
+            ++read;
+            break;
+        }
+    }
+    if (problem.empty()) problem = CountProblem(items, read, count, "rows");
+    if (!problem.empty()) NOTE_DAMAGE(ModelTable::Items, Norik::kDataDamaged, items.path(), problem, kDocInit);
 }
 
 void EnsureDocTable() {
@@ -658,9 +699,13 @@ HResult CShowDoc::LoadDocItem(Norik::SFile& stream, DocItem& row) {
     return ReadDocRow(stream, row, nullptr, cut);
 }
 
-HResult CShowDoc::Init() {
+namespace {
+
+// Opens "descript" and "Items" and reads their heads: the base date into the tables, and the row
+// count of "Items", which is left positioned after it. kOk, or the failure code with the damage
+// noted. The full load and the two light readings below begin alike, so they fail alike.
+HResult OpenDocumentTables(Norik::SFileStream& items, std::int32_t& count) {
     auto& tables = Tables();
-    if (!tables.docTable.empty()) return kOk;
     tables.damage[static_cast<int>(ModelTable::Descript)].reset();
     tables.damage[static_cast<int>(ModelTable::Items)].reset();
 
@@ -680,45 +725,68 @@ HResult CShowDoc::Init() {
     descriptor.Close();
 
     const std::string itemsPath = Norik::GetTablePath("Items");
-    Norik::SFileStream items;
     if (const HResult code = items.Open(itemsPath, Norik::kModeRead, false); code != kOk) {
         return NOTE_DAMAGE(ModelTable::Items, code, itemsPath, OpenProblem(code), kDocInit);
     }
-    std::int32_t count = 0;
     if (const HResult code = items.ReadType(count); code != kOk) {
         return NOTE_DAMAGE(ModelTable::Items, code, itemsPath, "does not begin with the number of rows", kDocInit);
     }
-    tables.docTable.reserve(ReservationFor(count, itemsPath));
-    // Reading stops at the first damage and keeps the rows before it; the damage is noted.
-    std::string problem;
-    std::int32_t read = 0;
-    for (; read < count && !OnlyWhiteSpaceLeft(items); ++read) {
-        DocItem row;
-        const DocItem* previous = tables.docTable.empty() ? nullptr : &tables.docTable.back();
-        bool cut = false;
-        const HResult result = ReadDocRow(items, row, previous, cut);
-        if (result != 0) {
-            problem = result < 0 ? Where("row", read, count) + ": a number does not parse"
-                                 : "ends inside " + Where("row", read, count);
-            break;
-        }
-        tables.docTable.push_back(row);
-        if (cut) {
-            problem = "ends inside " + Where("row", read, count);
-            ++read;
-            break;
-        }
-    }
-    if (problem.empty()) problem = CountProblem(items, read, count, "rows");
-    items.Close();
-    if (!problem.empty()) NOTE_DAMAGE(ModelTable::Items, Norik::kDataDamaged, itemsPath, problem, kDocInit);
-    IndexNumbers(tables, itemsPath);
+    return kOk;
+}
 
+void BindIndexFiles() {
     for (const std::string_view name : IndexSpace::kIndexFileNames) {
         if (IndexSpace::IIndexInt* index = IndexSpace::IndexByName(name)) {
             index->SetFile(Norik::GetTablePath(std::string(name)));
         }
     }
+}
+
+}  // namespace
+
+HResult CShowDoc::Init() {
+    auto& tables = Tables();
+    if (!tables.docTable.empty()) return kOk;
+    Norik::SFileStream items;
+    std::int32_t count = 0;
+    if (const HResult code = OpenDocumentTables(items, count); code != kOk) return code;
+    const std::string& itemsPath = items.path();
+    tables.docTable.reserve(ReservationFor(count, itemsPath));
+    // Reading stops at the first damage and keeps the rows before it; the damage is noted.
+    ReadDocRows(items, count, [&tables](DocItem& row, const char* line) {
+        StoreDocFields(row, line, tables.docTable.empty() ? nullptr : &tables.docTable.back());
+        tables.docTable.push_back(row);
+        return true;
+    });
+    IndexNumbers(tables, itemsPath);
+    BindIndexFiles();
+    return kOk;
+}
+
+HResult CShowDoc::BindIndexes() {
+    if (!Tables().docTable.empty()) return kOk;
+    Norik::SFileStream items;
+    std::int32_t count = 0;
+    if (const HResult code = OpenDocumentTables(items, count); code != kOk) return code;
+    BindIndexFiles();
+    return kOk;
+}
+
+HResult CShowDoc::FindDocument(std::int16_t number, bool& found) {
+    found = false;
+    if (!Tables().docTable.empty()) {
+        found = FirstRowOfNumber(number) != nullptr;
+        return kOk;
+    }
+    Norik::SFileStream items;
+    std::int32_t count = 0;
+    if (const HResult code = OpenDocumentTables(items, count); code != kOk) return code;
+    // The rows Init would keep, read as it reads them until one of number is met.
+    ReadDocRows(items, count, [&found, number](const DocItem& row, const char*) {
+        found = row.number == number;
+        return !found;
+    });
+    BindIndexFiles();
     return kOk;
 }
 

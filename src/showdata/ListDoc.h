@@ -35,7 +35,7 @@
 #include <vector>
 
 #include "Helpers/DataDamage.h"
-#include "Helpers/ResultCode.h"
+#include "common/ResultCode.h"
 #include "showdata/DayCode.h"
 #include "showdata/ShowData.h"
 
@@ -183,6 +183,15 @@ public:
     // Loads "descript" and "Items" and binds the seven indexes to their files while the table is
     // empty; 0 or the failure code.
     static Norik::HResult Init();
+    // For a caller that answers from the indexes alone (the command line's search): reads the
+    // heads of "descript" and "Items" and binds the indexes, without reading a row. Fails where
+    // Init fails before its first row, with the same damage noted.
+    static Norik::HResult BindIndexes();
+    // For a caller that needs to know only whether a document is in the table (the command line's
+    // cat): reads the rows as Init does, without keeping them, until one of number is met. found
+    // tells whether one was; when none was, the table's damage is noted as Init would note it
+    // (TableDamage). Fails, and binds the indexes, as BindIndexes does.
+    static Norik::HResult FindDocument(std::int16_t number, bool& found);
     // Reads one "Items" row: three numbers and the six fields of the rest of the line. Returns a
     // failure code for a number that does not parse, non-zero at the end of the file, else 0.
     // The row's texts are stored in the table's text pool.

@@ -1,7 +1,6 @@
 #include "tools/ToolCommands.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -11,17 +10,18 @@
 
 #include "Helpers/Cp1251.h"
 #include "Helpers/DataDamage.h"
+#include "Helpers/DecimalText.h"
 #include "Helpers/Folders.h"
 #include "Helpers/SFile.h"
 #include "Helpers/SUn7zFile.h"
 #include "builder/BaseBuilder.h"
 #include "builder/BaseVerifier.h"
-#include "builder/SampleBase.h"
-#include "builder/Vocabulary.h"
 #include "diagnostics/ErrorLog.h"
 #include "index/IndexSpace.h"
 #include "platform/UserPort.h"
 #include "richtext/PlainText.h"
+#include "sample/SampleBase.h"
+#include "sample/Vocabulary.h"
 #include "search/SearchEvaluation.h"
 #include "showdata/DocumentCard.h"
 #include "showdata/ListDoc.h"
@@ -116,12 +116,11 @@ private:
 };
 
 long long ParseInteger(const std::string& text, long long low, long long high, const char* what) {
-    long long value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high)
+    const std::optional<long long> value = ParseDecimal(text, low, high);
+    if (!value)
         throw UsageError{std::string(what) + " must be an integer from " + std::to_string(low) + " to " + std::to_string(high) +
                          ": " + text};
-    return value;
+    return *value;
 }
 
 std::string Utf8(const std::string& cp1251) { return Cp1251ToUtf8(cp1251); }
@@ -164,11 +163,12 @@ int NoBase(std::ostream& err) {
     return kExitFailure;
 }
 
-// Loads the document table (and binds the indexes): 0, or the exit status after the one line
-// telling why it cannot be read. A base without documents is no failure: its figures are 0 and
-// its searches find nothing.
-int LoadDocuments(std::ostream& err) {
-    if (Succeeded(ShowData::CShowDoc::Init())) return 0;
+// Loads the document table and binds the indexes (load is CShowDoc::Init), or only binds them
+// (CShowDoc::BindIndexes) for a command that reads no row: 0, or the exit status after the one
+// line telling why the tables cannot be read. Both fail alike. A base without documents is no
+// failure: its figures are 0 and its searches find nothing.
+int LoadDocuments(std::ostream& err, HResult (*load)() = ShowData::CShowDoc::Init) {
+    if (Succeeded(load())) return 0;
     if (NoBaseThere()) return NoBase(err);
     return DamagedAnswer(err, DamageOf({ShowData::ModelTable::Descript, ShowData::ModelTable::Items}));
 }
@@ -183,12 +183,13 @@ int LoadClassifier(IUserPort& port, std::ostream& err) {
     return kExitFailure;
 }
 
-// The number of a document of the base: 0, or the exit status after the one line saying there is
-// no such document (an answer that rests on the document table, if that is damaged).
-int KnownDocument(const std::string& text, std::ostream& err, std::int16_t& number) {
-    number = static_cast<std::int16_t>(ParseInteger(text, -32768, 32767, "NUMBER"));
-    ShowData::DocItem row;
-    if (ShowData::DocByNumber(number, row)) return 0;
+std::int16_t DocumentNumber(const std::string& text) {
+    return static_cast<std::int16_t>(ParseInteger(text, -32768, 32767, "NUMBER"));
+}
+
+// The exit status after the one line saying there is no document number in the base (an answer
+// that rests on the document table, if that is damaged).
+int NoSuchDocument(std::int16_t number, std::ostream& err) {
     if (const DataDamage* damage = ShowData::TableDamage(ShowData::ModelTable::Items)) {
         err << "norik-tool: no document " << number << " in the base, whose document table is damaged: "
             << damage->Text() << " (details in " << ErrorLog::path() << ")\n";
@@ -196,6 +197,13 @@ int KnownDocument(const std::string& text, std::ostream& err, std::int16_t& numb
     }
     err << "norik-tool: no document " << number << " in the base\n";
     return kExitFailure;
+}
+
+// The number of a document of the loaded table: 0, or the exit status of NoSuchDocument.
+int KnownDocument(const std::string& text, std::ostream& err, std::int16_t& number) {
+    number = DocumentNumber(text);
+    ShowData::DocItem row;
+    return ShowData::DocByNumber(number, row) ? 0 : NoSuchDocument(number, err);
 }
 
 // What the search message calls each index.
@@ -210,13 +218,41 @@ std::string IndexDescription(const std::string& stem) {
     return "the index " + stem;
 }
 
-// True when text is what the text window reads as RTF: "{\rtf" after an optional UTF-8 byte
-// order mark and blanks.
-bool LooksLikeRtf(std::string_view text) {
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-    const std::size_t start = text.find_first_not_of(" \t\r\n");
-    return start != std::string_view::npos && text.substr(start, 5) == "{\\rtf";
-}
+// Tells, from a text fed in pieces, whether it is what the text window reads as RTF: "{\rtf"
+// after an optional UTF-8 byte order mark and blanks. Holds at most eight bytes.
+class RtfStart {
+public:
+    void Feed(std::string_view piece) {
+        for (const char c : piece) {
+            if (m_head.size() == 5) return;  // decided: the rest of the text is not looked at
+            if (m_markRead) {
+                Take(c);
+            } else {
+                m_mark.push_back(c);
+                if (m_mark.size() == 3) EndMark();
+            }
+        }
+    }
+    bool IsRtf() {
+        if (!m_markRead) EndMark();
+        return m_head == "{\\rtf";
+    }
+
+private:
+    // The first three bytes are a byte order mark, or the start of the text.
+    void EndMark() {
+        m_markRead = true;
+        if (m_mark != "\xEF\xBB\xBF")
+            for (const char c : m_mark) Take(c);
+    }
+    void Take(char c) {
+        if (m_head.size() < 5 && !(m_head.empty() && (c == ' ' || c == '\t' || c == '\r' || c == '\n'))) m_head.push_back(c);
+    }
+
+    std::string m_mark;
+    bool m_markRead = false;
+    std::string m_head;  // the first five bytes after the mark and the blanks
+};
 
 int Info(const Arguments& args, std::ostream& out, std::ostream& err) {
     args.ExpectPositional(0, "no arguments");
@@ -304,7 +340,8 @@ int Search(const Arguments& args, std::ostream& out, std::ostream& err) {
         std::sort(within->begin(), within->end());
         within->erase(std::unique(within->begin(), within->end()), within->end());
     }
-    if (const int failed = LoadDocuments(err)) return failed;
+    // The numbers come from the indexes alone: no row of the document table is read.
+    if (const int failed = LoadDocuments(err, ShowData::CShowDoc::BindIndexes)) return failed;
     IndexSpace::DocNumberList found;
     try {
         found = ShowData::EvaluateSearchRequest(request);
@@ -328,14 +365,24 @@ int Search(const Arguments& args, std::ostream& out, std::ostream& err) {
 int Cat(const Arguments& args, std::ostream& out, std::ostream& err) {
     args.ExpectPositional(1, "NUMBER");
     if (args.Has("--rtf") && args.Has("--text")) throw UsageError{"--rtf and --text exclude each other"};
-    if (const int failed = LoadDocuments(err)) return failed;
-    std::int16_t number = 0;
-    if (const int failed = KnownDocument(args.positional()[0], err, number)) return failed;
+    // Only whether the document is in the table matters: its rows are read up to its own, none
+    // is kept. The heads of the tables are read first, so that a base that cannot be read is
+    // told before a number that cannot be understood, as for every other command.
+    if (const int failed = LoadDocuments(err, ShowData::CShowDoc::BindIndexes)) return failed;
+    const std::int16_t number = DocumentNumber(args.positional()[0]);
+    bool found = false;
+    if (Failed(ShowData::CShowDoc::FindDocument(number, found)))
+        return DamagedAnswer(err, DamageOf({ShowData::ModelTable::Descript, ShowData::ModelTable::Items}));
+    if (!found) return NoSuchDocument(number, err);
     const std::string entry = ShowData::DocFileName(number);
     const std::string container = GetDataFolder() + "Norik.sdb";
     const std::string ofDocument = " (the text of document " + std::to_string(number) + ")";
-    std::string rtf;
+    // The text goes out as it is decoded, and what could be read of a damaged entry is shown:
+    // the exit status and the line on stderr, which come after it, say whether it is whole.
     SUn7zFile reader;
+    RtfStart start;
+    std::optional<PlainTextExtractor> plain;
+    if (args.Has("--text")) plain.emplace(TextEncoding::Utf8);
     try {
         if (const HResult code = reader.Open(entry, kModeRead, true); Failed(code)) {
             std::error_code error;
@@ -344,18 +391,27 @@ int Cat(const Arguments& args, std::ostream& out, std::ostream& err) {
                                                              : "cannot be read: " + FormatSystemError(code);
             return DamagedAnswer(err, {{container, problem + ofDocument}});
         }
-        std::vector<char> buffer(65536);
-        for (int got; (got = reader.Read(buffer.data(), static_cast<int>(buffer.size()))) > 0;) rtf.append(buffer.data(), static_cast<std::size_t>(got));
+        std::vector<char> buffer(std::size_t{1} << 16);
+        for (int got; (got = reader.Read(buffer.data(), static_cast<int>(buffer.size()))) > 0;) {
+            const std::string_view piece(buffer.data(), static_cast<std::size_t>(got));
+            start.Feed(piece);
+            if (plain) {
+                plain->Feed(piece);
+                const std::string text = plain->TakeText();
+                out.write(text.data(), static_cast<std::streamsize>(text.size()));
+            } else {
+                out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+            }
+        }
     } catch (const std::exception& e) {
         return DamagedAnswer(err, {{container, "entry " + entry + ".t has a malformed header: " + Utf8(e.what()) + ofDocument}});
     }
-    // What could be read is shown; the status says whether it is the whole text.
-    if (args.Has("--text"))
-        out << RtfToPlainText(rtf, TextEncoding::Utf8);
-    else
-        out.write(rtf.data(), static_cast<std::streamsize>(rtf.size()));
+    if (plain) {
+        plain->Finish();
+        out << plain->TakeText();
+    }
     if (!reader.whole()) return DamagedAnswer(err, {{container, reader.damage() + ofDocument}});
-    if (!LooksLikeRtf(rtf)) return DamagedAnswer(err, {{container, "entry " + entry + ".t does not decode to an RTF text"}});
+    if (!start.IsRtf()) return DamagedAnswer(err, {{container, "entry " + entry + ".t does not decode to an RTF text"}});
     return 0;
 }
 

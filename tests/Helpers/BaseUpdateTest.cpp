@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -134,6 +135,51 @@ TEST_F(BaseUpdateTest, ATableThatCannotBeReplacedLeavesTheOldBaseWholeAndTheOldD
     EXPECT_EQ(TargetNames(), (std::vector<std::string>{"a.ttx", "b.ttx", "descript.ttx"}));
     EXPECT_EQ(m_log.entryCount(), 1);
     EXPECT_NE(m_log.text().find("CopyTransaction::Commit"), std::string::npos);
+}
+
+// A process that dies between two renames of an update: what the program next reads is the old
+// base whole, and the update that follows brings the new base whole.
+TEST_F(BaseUpdateTest, AnUpdateInterruptedBetweenTwoRenamesLeavesTheOldBaseOrTheNew) {
+    Source("descript.ttx", "5\n2\n");
+    Source("a.ttx", "new a");
+    Source("b.ttx", "new b");
+    Source("c.ttx", "new c");  // a table the base does not have yet
+    const auto interruptAfter = [&](int renames) {
+        Target("descript.ttx", "5\n1\n");
+        Target("a.ttx", "old a");
+        Target("b.ttx", "old b");
+        const pid_t child = fork();
+        if (child == 0) {
+            CopyTransaction transaction;
+            transaction.sourceFolder = m_source.folder();
+            transaction.targetFolder = m_target.folder();
+            transaction.names = {"descript.ttx", "a.ttx", "b.ttx", "c.ttx"};
+            int done = 0;
+            transaction.betweenRenames = [&](const std::string&) {
+                if (++done == renames) _exit(0);
+            };
+            transaction.Commit();
+            _exit(1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << renames;
+    };
+    const std::vector<std::string> oldNames{"a.ttx", "b.ttx", "descript.ttx"};
+    for (int renames = 1; renames <= 4; ++renames) {
+        interruptAfter(renames);
+        // The next start, without the update folder.
+        EXPECT_EQ(UpdateBase(m_target.folder() + "absent/", m_target.folder(), &m_user), kOk);
+        EXPECT_EQ(TargetText("a.ttx") + TargetText("b.ttx") + TargetText("descript.ttx"), "old aold b5\n1\n")
+            << renames;
+        EXPECT_EQ(TargetNames(), oldNames) << renames;
+    }
+    interruptAfter(2);
+    EXPECT_EQ(Update(), kOk);
+    EXPECT_EQ(TargetText("a.ttx") + TargetText("b.ttx") + TargetText("c.ttx") + TargetText("descript.ttx"),
+              "new anew bnew c5\n2\n");
+    EXPECT_EQ(TargetNames(), (std::vector<std::string>{"a.ttx", "b.ttx", "c.ttx", "descript.ttx"}));
+    EXPECT_TRUE(m_user.messages.empty());
 }
 
 TEST_F(BaseUpdateTest, ReadOnlySourceFilesArriveWritable) {

@@ -196,6 +196,23 @@ TEST_P(WrittenContainer, FindsAndReadsEveryStream) {
 
 INSTANTIATE_TEST_SUITE_P(Versions, WrittenContainer, ::testing::Values(3, 4));
 
+TEST(CompoundFileStream, AVersionThreeSizeIsItsLowHalf) {
+    // Version 3 writers may leave anything in the high 32 bits of a stream size.
+    TempDir dir;
+    std::mt19937 random(4);
+    const std::vector<CfbStream> streams = {{u"big", RandomBytes(random, 9000)}, {u"small", RandomBytes(random, 700)}};
+    CfbLayout layout;
+    std::string bytes = BuildCompoundFile(streams, 3, &layout);
+    for (const std::uint32_t id : layout.entryId) NorikTest::SetDirectoryField(bytes, layout, id, 124, 0xDEADBEEFu);
+    NorikTest::WriteFile(dir.file("junk.cfb"), bytes);
+    for (const CfbStream& s : streams) {
+        const StreamRead read = ReadStream(dir.file("junk.cfb"), s.name);
+        EXPECT_EQ(read.openCode, 0);
+        EXPECT_EQ(read.readCode, 0);
+        EXPECT_TRUE(read.bytes == s.data) << read.bytes.size();
+    }
+}
+
 TEST(CompoundFileStream, ChunkSizesGiveTheSameBytes) {
     TempDir dir;
     std::mt19937 random(3);

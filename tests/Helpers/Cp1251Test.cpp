@@ -1,4 +1,4 @@
-// Case folding of Windows-1251 text.
+// Case folding of Windows-1251 text; what is well-formed UTF-8.
 #include <gtest/gtest.h>
 
 #include "Helpers/Cp1251.h"
@@ -22,6 +22,34 @@ TEST(Cp1251, UpperCaseAgreesWithUnicodeForEveryByte) {
             << "byte " << b;
     }
     EXPECT_EQ(Norik::UpperCp1251(Norik::Utf8ToCp1251("ёлка, Їжак і z-1")), Norik::Utf8ToCp1251("ЁЛКА, ЇЖАК І Z-1"));
+}
+
+// IsValidUtf8 decides whether a table or a plain text is UTF-8 or Windows-1251, and the command
+// line's conversion follows it: only the shortest form of a character is UTF-8.
+TEST(Utf8, OnlyWellFormedShortestFormsAreUtf8) {
+    const struct {
+        const char* bytes;
+        bool valid;
+        const char* cp1251;  // what Utf8ToCp1251 makes of them
+    } cases[] = {
+        {"", true, ""},
+        {"a\xD0\x90\xD1\x8F", true, "a\xC0\xFF"},         // "aАя"
+        {"\xE2\x80\xA6\xF0\x9F\x98\x80", true, "\x85?"},  // "…" and an emoji
+        {"\xC0\xAF", false, "??"},                        // "/" in two bytes
+        {"\xE0\x80\xAF", false, "???"},                   // "/" in three bytes
+        {"\xF0\x80\x80\xAF", false, "????"},              // "/" in four bytes
+        {"\xE0\x9F\xBF", false, "???"},                   // U+07FF in three bytes
+        {"\xED\xA0\x80", false, "???"},                   // a surrogate
+        {"\xF4\x90\x80\x80", false, "????"},              // past U+10FFFF
+        {"\xF5\x80\x80\x80", false, "????"},
+        {"\xD0", false, "?"},                           // cut short
+        {"\x80", false, "?"},                           // a stray continuation byte
+        {"\xCF\xF0\xE8\xEA\xE0\xE7", false, "??????"},  // "Приказ" in Windows-1251
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Norik::IsValidUtf8(c.bytes), c.valid) << Norik::Cp1251ToUtf8(c.bytes);
+        EXPECT_EQ(Norik::Utf8ToCp1251(c.bytes), c.cp1251) << Norik::Cp1251ToUtf8(c.bytes);
+    }
 }
 
 }  // namespace

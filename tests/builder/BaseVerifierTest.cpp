@@ -10,7 +10,7 @@
 #include "TestSupport.h"
 #include "builder/BaseBuilder.h"
 #include "builder/ContainerWriter.h"
-#include "builder/SampleBase.h"
+#include "sample/SampleBase.h"
 
 namespace fs = std::filesystem;
 

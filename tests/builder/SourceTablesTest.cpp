@@ -127,6 +127,16 @@ TEST(SourceTables, ATypeNameIsTheFirstFieldOfItsLine) {
     EXPECT_TRUE(tables.warnings.empty());
 }
 
+TEST(SourceTables, Windows1251ThatLooksLikeOverlongUtf8IsNotRefusedAsUtf8) {
+    // E0 80 AF ("аЂЇ") would be the overlong UTF-8 form of "/", which no UTF-8 writer makes.
+    MemorySource source = NorikTest::SmallSource();
+    source.tables["typelist.ttx"] = "Law\n\xE0\x80\xAF\n";
+    Norik::SourceTables tables;
+    std::vector<std::string> problems;
+    ASSERT_TRUE(Norik::ReadSourceTables(source, tables, problems)) << problems.at(0);
+    EXPECT_EQ(tables.types, (std::vector<std::string>{"Law", "\xE0\x80\xAF"}));
+}
+
 TEST(SourceTables, AcceptsCrLfLineEndsAndWritesLfCopies) {
     MemorySource source = NorikTest::SmallSource();
     std::string crlf;
@@ -150,14 +160,21 @@ TEST(SourceTables, MissingTableIsNamed) {
     EXPECT_EQ(problems[0], "typelist.ttx: cannot be read");
 }
 
+// A day code is (year - 1900) * 372 + (month - 1) * 31 + (day - 1); 0 means no date.
 TEST(DayCodes, ValidityFollowsTheCalendar) {
+    const auto code = [](int year, int month, int day) { return (year - 1900) * 372 + (month - 1) * 31 + (day - 1); };
+    const struct {
+        int year, month, day;
+        bool valid;
+    } dates[] = {
+        {2004, 2, 29, true},  {2005, 2, 29, false}, {2005, 4, 31, false},
+        // Centuries are leap years only when the year divides by 400.
+        {1900, 2, 29, false}, {2100, 2, 29, false}, {2000, 2, 29, true},  {1900, 2, 28, true},
+    };
+    for (const auto& d : dates)
+        EXPECT_EQ(Norik::IsValidDayCode(code(d.year, d.month, d.day)), d.valid) << d.day << "." << d.month << "." << d.year;
     EXPECT_TRUE(Norik::IsValidDayCode(0));
-    EXPECT_TRUE(Norik::IsValidDayCode((2004 - 1900) * 372 + 1 * 31 + 28));   // 29 February 2004
-    EXPECT_FALSE(Norik::IsValidDayCode((2005 - 1900) * 372 + 1 * 31 + 28));  // 29 February 2005
-    EXPECT_FALSE(Norik::IsValidDayCode((2005 - 1900) * 372 + 3 * 31 + 30));  // 31 April
     EXPECT_FALSE(Norik::IsValidDayCode(-5));
-    EXPECT_EQ(Norik::DocumentFileName(42), "000042");
-    EXPECT_EQ(Norik::DocumentFileName(static_cast<std::int16_t>(0x4005)), "000005");
 }
 
 }  // namespace

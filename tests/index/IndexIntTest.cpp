@@ -163,13 +163,17 @@ TEST_P(IndexIntLoad, HugeCountReservesOnlyWhatTheDataHolds) {
     EXPECT_EQ(m_log.entryCount(), 1);
 }
 
-TEST_P(IndexIntLoad, NegativeListLengthStopsLoading) {
-    std::string bytes = FileBytes({{1, {1}}, {2, {2}}, {3, {3}}});
+TEST_P(IndexIntLoad, ANegativeListLengthIsRefusedWhateverFollows) {
+    // -1 read as unsigned would be 65,535 documents, and the entries after it hold that many bytes.
+    std::vector<DocNumber> many(70000 / 2);
+    for (std::size_t i = 0; i < many.size(); ++i) many[i] = static_cast<DocNumber>(i);
+    std::string bytes = FileBytes({{1, {1}}, {2, {2}}, {3, many}, {4, many}, {5, many}, {6, many}});
     bytes[4 + 12 + 8] = '\xFF';  // the second entry claims -1 documents
     bytes[4 + 12 + 9] = '\xFF';
     LoadBytes(bytes);
     EXPECT_EQ(m_index.Count(), 1);
     EXPECT_EQ(m_index.Find(1), DocNumberList{1});
+    EXPECT_NE(m_index.damage().find("entry 2 of 6 has a list length of -1"), std::string::npos) << m_index.damage();
     EXPECT_EQ(m_log.entryCount(), 1);
 }
 
@@ -212,10 +216,18 @@ TEST_P(IndexIntLoad, KeysOutOfOrderNeverCrashALookup) {
 }
 
 TEST_P(IndexIntLoad, UnorderedListIsPutInOrder) {
-    LoadBytes(FileBytes({{1, {9, 2, 2, -4}}, {2, {3}}}));
-    EXPECT_EQ(m_index.Find(1), (DocNumberList{-4, 2, 9}));
-    EXPECT_EQ(m_index.Find(2), DocNumberList{3});
-    EXPECT_EQ(m_log.entryCount(), 1);
+    // Unordered, or ascending with a repeat: either way the list is repaired and the file reported.
+    const struct {
+        std::vector<DocNumber> stored;
+        DocNumberList repaired;
+    } lists[] = {{{9, 2, 2, -4}, {-4, 2, 9}}, {{2, 2, 9}, {2, 9}}};
+    for (const auto& list : lists) {
+        LoadBytes(FileBytes({{1, {3}}, {2, list.stored}, {3, {3}}}));
+        EXPECT_EQ(m_index.Find(2), list.repaired);
+        EXPECT_EQ(m_index.Find(3), DocNumberList{3});
+        EXPECT_EQ(m_index.damage(), "the list of entry 2 is out of order");
+    }
+    EXPECT_EQ(m_log.entryCount(), 2);
 }
 
 TEST_P(IndexIntLoad, LoadedIndexStaysWithinOneAndAHalfTimesItsFile) {

@@ -43,6 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(HashCase{"", 0}, HashCase{"А", 0}, HashCase{"000", 0}, HashCase{"Б", Codes({1})},
                       HashCase{"12-ФЗ", Codes({1, 2, 29, 19, 7})}, HashCase{"закон", Codes({7, 0, 9, 13, 12})},
                       HashCase{"ЗАКОН", Codes({7, 0, 9, 13, 12})}, HashCase{"Ёж", Codes({5, 6})},
+                      HashCase{"ёж", Codes({5, 6})},
                       HashCase{"Подъезд", Codes({14, 13, 4, 0, 5, 7, 4})},  // no character is skipped
                       HashCase{"Я", Codes({28})}, HashCase{"a+b*", Codes({0, 30, 1, 31})},
                       HashCase{"ABCDEFGHIJKLM", Codes({0, 1, 2, 3, 4, 5, 6, 7, 4, 4, 7, 8, 9})},
@@ -102,7 +103,10 @@ INSTANTIATE_TEST_SUITE_P(
         HashCase{"(ред.", Codes({15, 5, 4})},                                   // "(" skipped but counted
         HashCase{"ст.", 0},                                                     // too short without the dot
         HashCase{"ООО", 0}, HashCase{"ТТТ", Codes({17})}, HashCase{"Нн1", Codes({12, 12, 1})},
-        HashCase{"2000-х", Codes({2, 0, 0, 0, 20})}, HashCase{"ab***", Codes({0, 1, 31, 31, 31})}));
+        HashCase{"2000-х", Codes({2, 0, 0, 0, 20})}, HashCase{"ab***", Codes({0, 1, 31, 31, 31})},
+        // Lower-case ё (0xB8) keys as е and, at the end of a word, is stripped like the vowels.
+        HashCase{"ёлка", Codes({5, 10, 9})}, HashCase{"берёза", Codes({1, 5, 15, 5, 7})},
+        HashCase{"бельё", Codes({1, 5, 10})}, HashCase{"всё", 0}, HashCase{"её", 0}));
 
 TEST(WordHash, WordFormsShareTheirStem) {
     const char* groups[][4] = {
@@ -111,6 +115,7 @@ TEST(WordHash, WordFormsShareTheirStem) {
         {"Российской", "Российская", "российской", "Российскую"},
         {"статья", "статьи", "статье", "статью"},
         {"кодекс", "кодекса", "кодексу", "кодекс,"},
+        {"ёлка", "Ёлки", "елку", "ёлкой"},
     };
     for (const auto& group : groups) {
         const IndexKey stem = WordHash(W(group[0]));
@@ -144,6 +149,12 @@ TEST(WordHash, PrefixRangeOfAWordCoversItsLongerForms) {
     }
     EXPECT_LT(WordHash(W("заказ")), low);
     EXPECT_GT(WordHash(W("закуп")), high);
+}
+
+// The builder and a search split with the same function: a word is what white space separates.
+TEST(SplitWords, SplitsAtWhiteSpaceOnly) {
+    EXPECT_EQ(IndexSpace::SplitWords(" a,b \t\n c.\r\v\fd  "), (std::vector<std::string>{"a,b", "c.", "d"}));
+    EXPECT_TRUE(IndexSpace::SplitWords(" \t ").empty());
 }
 
 TEST(CharacterTables, LetterCodesOfBothCases) {

@@ -255,6 +255,15 @@ TEST(RtfReaderStructure, TabStopsArriveWithTheParagraphInOrderAndEndWithPard) {
     EXPECT_EQ(out.paragraphs[4].tabs.back().position, static_cast<int>(kMaxTabStops) * 50);
 }
 
+TEST(RtfReaderStructure, TwoStopsAtOnePositionAreOne) {
+    // The later stop replaces the earlier, in the paragraph and over a style's stops.
+    RecordingOutput out = Read(R"({\rtf1{\stylesheet{\s1\tx500 s;}}\pard\tx1000\tqr\tx1000 a\par)"
+                               R"(\pard\s1\tqc\tx500\tx500 b\par})");
+    ASSERT_EQ(out.paragraphs.size(), 2u);
+    EXPECT_EQ(out.paragraphs[0].tabs, (std::vector<TabStop>{{1000, TabKind::Right, TabLeader::None}}));
+    EXPECT_EQ(out.paragraphs[1].tabs, (std::vector<TabStop>{{500, TabKind::Left, TabLeader::None}}));
+}
+
 TEST(RtfReaderStructure, TablesReportRowsCellsAndMerges) {
     RecordingOutput out = Read(R"({\rtf1\trowd\trgaph108\trleft-108\clmgf\cellx1000\clmrg\cellx2000\clcbpat1\cellx3000)"
                                R"(\pard\intbl a\cell\cell c\cell\row)"
@@ -359,8 +368,24 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"ShapeShownThroughResult", R"({\rtf1{\shp{\*\shpinst{\sp{\sn a}{\sv b}}}{\shprslt R}}})", "R\n"},
         DecodeCase{"UnicodeAlternativeShownInsteadOfAnsi", R"({\rtf1 a{\upr{b?}{\*\ud{b\u1071?}}}c})", "abЯc\n"},
         DecodeCase{"ObjectDataSkipped", R"({\rtf1{\object{\*\objdata 0102}{\result shown}}})", "shown\n"},
-        DecodeCase{"Utf8ByteOrderMarkFirst", "\xEF\xBB\xBF{\\rtf1\\ansi\\ansicpg1251 \\'c0\\b x\\par}", "Аx\n"}),
+        DecodeCase{"Utf8ByteOrderMarkFirst", "\xEF\xBB\xBF{\\rtf1\\ansi\\ansicpg1251 \\'c0\\b x\\par}", "Аx\n"},
+        // A font's own code page wins over the code page of its charset.
+        DecodeCase{"FontCodePageOverItsCharset", R"({\rtf1{\fonttbl{\f0\fcharset0\cpg1251 Arial;}}\f0 \'c0})", "А\n"},
+        // A lead byte left alone at a group end is dropped: the bytes after the group are read
+        // afresh (a1 is a one-byte katakana in Shift-JIS, 82 a1 a hiragana).
+        DecodeCase{"LeadByteEndsWithItsGroup",
+                   R"({\rtf1{\fonttbl{\f0\fcharset128 Gothic;}{\f2\fcharset128 Mincho;}}\f2{\f0\'82}\'a1\'a1})",
+                   "\xEF\xBD\xA1\xEF\xBD\xA1\n"},
+        DecodeCase{"LeadByteEndsWithItsGroupInTheSameFont", R"({\rtf1{\fonttbl{\f2\fcharset128 Mincho;}}\f2{\'82}\'a1\'a1})",
+                   "\xEF\xBD\xA1\xEF\xBD\xA1\n"},
+        // Plain text whose bytes would be an overlong UTF-8 form is Windows-1251.
+        DecodeCase{"PlainTextThatLooksLikeOverlongUtf8", "\xE0\x80\xAF", "аЂЇ\n"}),
     [](const ::testing::TestParamInfo<DecodeCase>& info) { return std::string(info.param.name); });
+
+TEST(PlainText, AnEmptyCellKeepsItsTab) {
+    // The word index reads this text: without the tab, "a" and "b" would run into one word.
+    EXPECT_EQ(RtfToPlainText(R"({\rtf1\trowd\cellx100\cellx200\cellx300\pard\intbl a\cell\cell b\cell\row})"), "a\t\tb\n");
+}
 
 TEST(PlainText, TablesUseTabsAndWindows1251OutputConverts) {
     // A row stays on one line: paragraph and line breaks inside a cell become spaces.

@@ -45,9 +45,9 @@ protected:
             classes.Add(d.section, n);
             numbers.Add(IndexSpace::StrHash(W(d.numberText)), n);
             types.Add(IndexSpace::StrHash(W(d.type)), n);
-            for (const std::string& word : ShowData::SplitSearchWords(W(d.title)))
+            for (const std::string& word : IndexSpace::SplitWords(W(d.title)))
                 if (IndexSpace::WordHash(word) != 0) titles.Add(IndexSpace::WordHash(word), n);
-            for (const std::string& word : ShowData::SplitSearchWords(W(d.text)))
+            for (const std::string& word : IndexSpace::SplitWords(W(d.text)))
                 if (IndexSpace::WordHash(word) != 0) texts.Add(IndexSpace::WordHash(word), n);
             dates.Add(d.day, n);
             inForce.Add(d.inForce, n);
@@ -246,11 +246,6 @@ TEST_F(SearchEvaluation, WordCriterionOnTexts) {
     request.textWords = W("закон охрана");
     request.allWords = 0;
     EXPECT_EQ(Evaluate(request), (DocNumberList{2, 4}));
-}
-
-TEST(SearchWords, SplitAtWhiteSpaceOnly) {
-    EXPECT_EQ(ShowData::SplitSearchWords(" a,b \t\n c.\r\v\fd  "), (std::vector<std::string>{"a,b", "c.", "d"}));
-    EXPECT_TRUE(ShowData::SplitSearchWords(" \t ").empty());
 }
 
 TEST(SearchIntersection, KeepsCommonNumbersInSignedOrder) {

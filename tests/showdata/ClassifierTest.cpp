@@ -219,6 +219,17 @@ TEST_F(ClassifierTest, LongTypeLineDoesNotBecomeASecondType) {
     EXPECT_EQ(ShowData::TypeName(1), "Z");
 }
 
+TEST_F(ClassifierTest, CrLfLinesOfTheTypeListGiveNoCarriageReturnAndNoEmptyType) {
+    WriteClass("1\n1 0 0 0 A\n", false);
+    WriteTable("typelist", "Закон\r\n\r\nУказ\r\n\r\n");
+    WriteTable("descript", "0 0\n");
+    WriteTable("Items", "0\n");
+    CShowClass list(m_port);
+    ASSERT_EQ(ShowData::TypeCount(), 2);
+    EXPECT_EQ(ShowData::TypeName(0), W("Закон"));
+    EXPECT_EQ(ShowData::TypeName(1), W("Указ"));
+}
+
 TEST_F(ClassifierTest, MissingParentAndCyclesGiveFinitePathsAndParentChains) {
     WriteClass("6\n"
                "10 99 0 0Orphan\n"  // parent that no node has

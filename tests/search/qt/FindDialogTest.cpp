@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "../../builder/BuilderTestSupport.h"
+#include "BuilderTestSupport.h"
 #include "Helpers/Folders.h"
 #include "TestSupport.h"
 #include "builder/BaseBuilder.h"

@@ -1,11 +1,11 @@
-#include "builder/RtfComposer.h"
+#include "sample/RtfComposer.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 
 #include "Helpers/Cp1251.h"
-#include "builder/SampleBase.h"
+#include "sample/SampleBase.h"
 #include "showdata/DayCode.h"
 
 namespace Norik {

@@ -1,4 +1,4 @@
-#include "builder/SampleBase.h"
+#include "sample/SampleBase.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,10 +6,12 @@
 #include <filesystem>
 
 #include "Helpers/Cp1251.h"
+#include "Helpers/DecimalText.h"
 #include "Helpers/Folders.h"
-#include "builder/RtfComposer.h"
-#include "builder/SampleRandom.h"
+#include "sample/RtfComposer.h"
+#include "sample/SampleRandom.h"
 #include "showdata/DayCode.h"
+#include "showdata/ListDoc.h"
 
 namespace Norik {
 
@@ -203,21 +205,18 @@ bool SampleBase::ReadTable(const std::string& name, std::string& bytes, std::str
 std::vector<std::string> SampleBase::TextNames() const {
     std::vector<std::string> names;
     names.reserve(m_documents.size());
-    char name[16];
-    for (const SampleDocument& doc : m_documents) {
-        std::snprintf(name, sizeof name, "%06d.rtf", doc.number & 0x3FFF);
-        names.push_back(name);
-    }
+    for (const SampleDocument& doc : m_documents) names.push_back(ShowData::DocFileName(doc.number) + ".rtf");
     return names;
 }
 
 bool SampleBase::ReadText(const std::string& fileName, std::string& bytes, std::string& message) const {
-    const int number = std::atoi(fileName.c_str());
-    if (number < 1 || number > static_cast<int>(m_documents.size())) {
+    const std::optional<long long> number =
+        ParseDecimal(std::string_view(fileName).substr(0, fileName.find('.')), 1, static_cast<long long>(m_documents.size()));
+    if (!number) {
         message = Describe("texts/" + fileName) + ": no such text";
         return false;
     }
-    bytes = DocumentText(static_cast<std::size_t>(number - 1));
+    bytes = DocumentText(static_cast<std::size_t>(*number - 1));
     return true;
 }
 

@@ -1,13 +1,15 @@
-#include "builder/Vocabulary.h"
+#include "sample/Vocabulary.h"
 
 #include <filesystem>
 #include <fstream>
 #include <algorithm>
+#include <climits>
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "Helpers/Cp1251.h"
+#include "Helpers/DecimalText.h"
 #include "Helpers/Folders.h"
 
 namespace Norik {
@@ -226,10 +228,11 @@ std::string FindVocabularyFolder() {
         candidates.push_back(WithTrailingSlash(env));
     const std::string programFolder = ExecutableFolder();
     if (!programFolder.empty()) candidates.push_back(programFolder + "vocabulary/");
-    // This source file sits in src/builder/ of the source tree; the files are in res/vocabulary/.
-    const fs::path source(__FILE__);
-    if (source.is_absolute())
-        candidates.push_back((source.parent_path().parent_path().parent_path() / "res" / "vocabulary").string() + "/");
+#ifdef NORIK_VOCABULARY_SOURCE_DIR
+    // The build names the source tree's folder: a path taken from __FILE__ would be relative in a
+    // compiler cache's builds, and so found from no other working folder.
+    candidates.push_back(WithTrailingSlash(NORIK_VOCABULARY_SOURCE_DIR));
+#endif
     std::error_code error;
     for (const std::string& folder : candidates)
         if (fs::is_regular_file(folder + "nouns.txt", error)) return folder;
@@ -425,13 +428,12 @@ bool LoadVocabulary(const std::string& folder, Vocabulary& vocabulary, std::stri
     if (!ReadLines(folder + "types.txt", lines, message)) return false;
     for (const auto& [number, line] : lines) {
         const std::vector<std::string> fields = SplitUtf8(line, '|');
-        int weight = 0;
-        if ((fields.size() != 4 && fields.size() != 5) || fields[0].empty() || fields[1].empty() ||
-            (weight = std::atoi(fields[2].c_str())) <= 0) {
+        const std::optional<long long> weight = fields.size() > 2 ? ParseDecimal(fields[2], 1, INT_MAX) : std::nullopt;
+        if ((fields.size() != 4 && fields.size() != 5) || fields[0].empty() || fields[1].empty() || !weight) {
             message = where("types.txt", number) + "expected name|number form|weight|issuer|topics";
             return false;
         }
-        DocumentType type{W(fields[0]), W(fields[1]), weight, W(fields[3]), {}};
+        DocumentType type{W(fields[0]), W(fields[1]), static_cast<int>(*weight), W(fields[3]), {}};
         if (fields.size() == 5 && !fields[4].empty()) type.topics = SplitUtf8(fields[4], ',');
         vocabulary.types.push_back(std::move(type));
     }

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "builder/BaseSource.h"
-#include "builder/Vocabulary.h"
+#include "sample/Vocabulary.h"
 
 namespace Norik {
 

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "builder/SampleRandom.h"
-#include "builder/Vocabulary.h"
+#include "sample/SampleRandom.h"
+#include "sample/Vocabulary.h"
 
 namespace Norik {
 

@@ -1,4 +1,4 @@
-#include "builder/Vocabulary.h"
+#include "sample/Vocabulary.h"
 
 #include <gtest/gtest.h>
 

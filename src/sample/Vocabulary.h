@@ -134,7 +134,8 @@ bool DeclineNoun(std::string_view lemmaUtf8, const std::vector<std::string>& fla
 bool DeclineAdjective(std::string_view lemmaUtf8, Adjective& adjective);
 
 // The folder that holds the vocabulary files: $NORIK_VOCABULARY_DIR, else "vocabulary/" beside
-// the executable, else the source tree's res/vocabulary/. Ends with "/"; empty when none exists.
+// the executable, else the res/vocabulary/ of the source tree the program was built from. Ends
+// with "/"; empty when none exists.
 std::string FindVocabularyFolder();
 
 // Loads every file of folder; false with message set when a file is missing or a line is wrong.

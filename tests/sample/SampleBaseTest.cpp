@@ -1,4 +1,4 @@
-#include "builder/SampleBase.h"
+#include "sample/SampleBase.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <set>
 
 #include "Helpers/Cp1251.h"
-#include "builder/RtfComposer.h"
+#include "sample/RtfComposer.h"
 #include "builder/SourceTables.h"
 #include "richtext/PlainText.h"
 
