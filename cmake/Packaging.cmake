@@ -55,6 +55,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 # Library dependencies are read from the executables; the fonts make the Cyrillic texts readable
 # where no desktop font is installed.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
+# libgsf is loaded at run time by the builder (dlopen), so shlibdeps cannot see it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, libgsf-1-114")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 include(CPack)

@@ -24,7 +24,7 @@
 #include <fstream>
 #include <string>
 
-#include "../../tests/builder/BuilderTestSupport.h"
+#include "../../tests/support/BuilderTestSupport.h"
 #include "../RichTextCorpus.h"
 #include "Helpers/Folders.h"
 #include "Helpers/SUn7zFile.h"

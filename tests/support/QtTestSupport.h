@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "../builder/BuilderTestSupport.h"
+#include "BuilderTestSupport.h"
 #include "builder/BaseBuilder.h"
 
 namespace NorikTest {

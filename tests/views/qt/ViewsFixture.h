@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "../../../bench/RichTextCorpus.h"
-#include "../../builder/BuilderTestSupport.h"
+#include "../../support/BuilderTestSupport.h"
 #include "Helpers/DocumentCopy.h"
 #include "Helpers/Folders.h"
 #include "TestSupport.h"
