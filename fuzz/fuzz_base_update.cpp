@@ -81,6 +81,12 @@ const fs::path& Root() {
         return (fs::is_directory(shm, error) ? shm : fs::temp_directory_path()) /
                ("norik-fuzz-update-" + std::to_string(getpid()));
     }();
+    // Registered after root is made, so it runs before root is destroyed.
+    static const int removal = std::atexit([] {
+        std::error_code ignored;
+        fs::remove_all(Root(), ignored);
+    });
+    (void)removal;
     return root;
 }
 
