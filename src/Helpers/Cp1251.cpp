@@ -115,4 +115,28 @@ void AppendUtf8AsCp1251(std::string& out, std::string_view text) {
     }
 }
 
+Utf8Form ClassifyUtf8(std::string_view text) {
+    Utf8Form form = Utf8Form::Ascii;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        // Shortest forms only: C0/C1 and E0/F0 leads of overlong forms, surrogates and code points
+        // past U+10FFFF are no UTF-8.
+        const int length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : (lead >> 4) == 0xE ? 3
+                                                                : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+        if (length == 0 || i + static_cast<std::size_t>(length) > text.size()) return Utf8Form::NotUtf8;
+        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        for (int k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+            if ((next & 0xC0) != 0x80) return Utf8Form::NotUtf8;
+            code = (code << 6) | (next & 0x3F);
+        }
+        if ((length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
+            (length == 4 && (code < 0x10000 || code > 0x10FFFF)))
+            return Utf8Form::NotUtf8;
+        if (length > 1) form = Utf8Form::MultiByte;
+        i += static_cast<std::size_t>(length);
+    }
+    return form;
+}
+
 }  // namespace Norik

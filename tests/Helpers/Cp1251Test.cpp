@@ -1,6 +1,9 @@
 // Case folding of Windows-1251 text.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "Helpers/Cp1251.h"
 
 namespace {
@@ -22,6 +25,23 @@ TEST(Cp1251, UpperCaseAgreesWithUnicodeForEveryByte) {
             << "byte " << b;
     }
     EXPECT_EQ(Norik::UpperCp1251(Norik::Utf8ToCp1251("ёлка, Їжак і z-1")), Norik::Utf8ToCp1251("ЁЛКА, ЇЖАК І Z-1"));
+}
+
+TEST(Cp1251, Utf8FormTellsUtf8FromWindows1251) {
+    using Norik::ClassifyUtf8;
+    using Norik::Utf8Form;
+    using Norik::Utf8ToCp1251;
+    const std::pair<std::string, Utf8Form> cases[] = {
+        {"", Utf8Form::Ascii},
+        {"12-ФЗ", Utf8Form::MultiByte},
+        {"\xF0\x9F\x98\x80", Utf8Form::MultiByte},
+        {Utf8ToCp1251("О налогах"), Utf8Form::NotUtf8},
+        {"\xC0\xAF", Utf8Form::NotUtf8},            // overlong
+        {"\xED\xA0\x80", Utf8Form::NotUtf8},       // surrogate
+        {"\xF4\x90\x80\x80", Utf8Form::NotUtf8},  // past U+10FFFF
+        {"\xD0", Utf8Form::NotUtf8},                 // cut
+    };
+    for (const auto& [text, form] : cases) EXPECT_EQ(ClassifyUtf8(text), form) << text;
 }
 
 }  // namespace
