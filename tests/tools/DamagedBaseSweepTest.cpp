@@ -1,8 +1,8 @@
 // The damaged-base sweep: a small base made by norik-tool, each of its files damaged in the usual
 // ways (cut, flipped bytes, blocks of 0x00 and 0xFF, huge counts, missing, empty, a folder or a
 // FIFO in its place, CR LF line ends, a very long line, UTF-8 and NUL bytes in the tables, loops
-// in the container's sector chains, entry headers with wrong lengths), and every read command of
-// the tool run on each damaged copy with a time limit.
+// in the container's sector chains, entry headers with wrong lengths), and the read commands of
+// the tool run on each damaged copy with a time limit, each in a forked process.
 //
 // Each run must give the sound base's answer (the same output, exit 0) or fail with one line on
 // stderr and a non-zero status. A failure that claims something is absent ("nothing found", "no
@@ -10,8 +10,6 @@
 // what a file says - a flipped byte inside a title, a document number or compressed text, which
 // leaves a file of the same shape - may change the answer; it is counted apart.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +18,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -31,8 +30,7 @@
 #include "Helpers/Cp1251.h"
 #include "TestSupport.h"
 #include "showdata/ListDoc.h"
-
-extern char** environ;
+#include "tools/ToolCommands.h"
 
 namespace fs = std::filesystem;
 
@@ -61,9 +59,10 @@ struct Outcome {
 std::string Read(const fs::path& path) { return NorikTest::ReadFile(path.string()); }
 void Put(const fs::path& path, const std::string& bytes) { NorikTest::WriteFile(path.string(), bytes); }
 
-// Runs the tool on many argument lists at once, a few processes at a time, each with a time limit.
+// Runs the tool's commands on many argument lists, a few at a time, each in a process of its own
+// forked from this one (far cheaper than starting the executable, under the sanitizers above
+// all) and stopped at the time limit.
 std::vector<Outcome> RunAll(const std::vector<std::vector<std::string>>& runs, const fs::path& scratch) {
-    const std::string tool = std::string(NORIK_BINARY_DIR) + "/norik-tool";
     const std::size_t parallel = std::max(2u, std::thread::hardware_concurrency());
     std::vector<Outcome> outcomes(runs.size());
     struct Running {
@@ -75,27 +74,23 @@ std::vector<Outcome> RunAll(const std::vector<std::vector<std::string>>& runs, c
     std::size_t next = 0;
     const auto outPath = [&](std::size_t i) { return scratch / ("out-" + std::to_string(i)); };
     const auto errPath = [&](std::size_t i) { return scratch / ("err-" + std::to_string(i)); };
+    std::fflush(nullptr);
     while (next < runs.size() || !running.empty()) {
         while (next < runs.size() && running.size() < parallel) {
-            std::vector<std::string> arguments{tool};
-            arguments.insert(arguments.end(), runs[next].begin(), runs[next].end());
-            std::vector<char*> argv;
-            for (std::string& a : arguments) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            posix_spawn_file_actions_t actions;
-            posix_spawn_file_actions_init(&actions);
-            posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-            posix_spawn_file_actions_addopen(&actions, 1, outPath(next).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            posix_spawn_file_actions_addopen(&actions, 2, errPath(next).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            pid_t pid = -1;
-            const int spawned = posix_spawn(&pid, tool.c_str(), &actions, nullptr, argv.data(), environ);
-            posix_spawn_file_actions_destroy(&actions);
-            if (spawned != 0) {
-                outcomes[next].err = "cannot start " + tool;
-                ++next;
-                continue;
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                std::ofstream out(outPath(next), std::ios::binary);
+                std::ofstream err(errPath(next), std::ios::binary);
+                const int code = Norik::RunTool(runs[next], out, err);
+                out.flush();
+                err.flush();
+                ::_exit(code);
             }
-            running.push_back({pid, next, std::chrono::steady_clock::now() + kRunLimit});
+            if (pid < 0) {
+                outcomes[next].err = "cannot fork";
+            } else {
+                running.push_back({pid, next, std::chrono::steady_clock::now() + kRunLimit});
+            }
             ++next;
         }
         int status = 0;
@@ -108,7 +103,7 @@ std::vector<Outcome> RunAll(const std::vector<std::vector<std::string>>& runs, c
                     ::kill(r.pid, SIGKILL);
                 }
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
             continue;
         }
         const auto it = std::find_if(running.begin(), running.end(), [&](const Running& r) { return r.pid == done; });
@@ -303,7 +298,9 @@ protected:
     }
     void TearDown() override { unsetenv("NORIK_VOCABULARY_DIR"); }
 
-    // The read commands, with arguments taken from the sound base so that each finds something.
+    // The read commands, with arguments taken from the sound base so that each finds something:
+    // between them they read every file of the base (the sort orders and the RTF output add no
+    // file, and are left to the tool's own tests).
     std::vector<std::vector<std::string>> Commands() {
         const std::vector<std::string> lines = Split(Read(m_sound / "Items.ttx"), '\n');
         EXPECT_GT(lines.size(), 2u);
@@ -319,15 +316,12 @@ protected:
         std::vector<std::vector<std::string>> commands = {
             {"info"},
             {"classifier"},
-            {"list", "0"},
             {"list", section, "--sort", "title"},
-            {"list", section, "--sort", "date", "--descending"},
             {"search", "--section", section},
             {"search", "--type", fields.at(0)},
             {"search", "--number", fields.at(2)},
             {"search", "--title", titleWord},
             {"cat", number, "--text"},
-            {"cat", number, "--rtf"},
             {"card", number},
             {"verify"},
         };
@@ -368,10 +362,10 @@ protected:
             if (!entries.empty() && entries.back().name == NorikTest::Utf8ToUtf16(name)) continue;
             std::unique_ptr<Norik::CompoundStream> stream;
             if (file->OpenStream(NorikTest::Utf8ToUtf16(name), stream) != Norik::kOk) continue;
-            std::string bytes(1 << 20, '\0');
-            std::size_t got = 0;
-            EXPECT_EQ(stream->Read(bytes.data(), bytes.size(), got), Norik::kOk);
-            bytes.resize(got);
+            std::string bytes;
+            char chunk[4096];
+            for (std::size_t got = 0; stream->Read(chunk, sizeof chunk, got) == Norik::kOk && got > 0;)
+                bytes.append(chunk, got);
             entries.push_back({NorikTest::Utf8ToUtf16(name), bytes});
         }
         return entries;
@@ -401,7 +395,7 @@ bool OnlyWarningsAdded(const std::string& sound, const std::string& got) {
 
 TEST_F(DamagedBaseSweep, EveryReadCommandGivesTheSoundAnswerOrOneLineOfFailure) {
     const std::vector<std::vector<std::string>> commands = Commands();
-    ASSERT_EQ(commands.size(), 15u) << "no status or no word of the text is found by the search";
+    ASSERT_EQ(commands.size(), 12u) << "no status or no word of the text is found by the search";
     std::vector<std::vector<std::string>> soundRuns;
     for (const auto& command : commands) {
         soundRuns.push_back({"--base", m_sound.string()});
