@@ -93,8 +93,8 @@ const fs::path& Root() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const char* const kNames[] = {"class.ttx", "typelist.ttx", "Items.ttx",    "index.ttx",
-                                         "Items.TTX", "descript.TTX", "notes.txt",    "work_now.Ttx"};
+    static const char* const kNames[] = {"class.ttx", "typelist.ttx", "Items.ttx", "index.ttx",
+                                         "Items.TTX", "descript.TTX", "notes.txt", "work_now.Ttx"};
     const fs::path source = Root() / "update";
     const fs::path target = Root() / "data";
     std::error_code error;
@@ -116,15 +116,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         bytes.remove_prefix(1);
         const std::string name = kNames[pick % 8];
         switch (pick / 8 % 4) {
-        case 2:
-            Write(target / name, bytes);
-            break;
-        case 3:
-            if (pick % 2 == 0) ::mkfifo((source / name).c_str(), 0644);
-            else fs::create_directories(source / name, error);
-            break;
-        default:
-            Write(source / name, bytes);
+            case 2:
+                Write(target / name, bytes);
+                break;
+            case 3:
+                if (pick % 2 == 0)
+                    ::mkfifo((source / name).c_str(), 0644);
+                else
+                    fs::create_directories(source / name, error);
+                break;
+            default:
+                Write(source / name, bytes);
         }
     }
 

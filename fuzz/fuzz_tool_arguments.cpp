@@ -49,8 +49,10 @@ void ParseNumbers(const Norik::Arguments& args) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::string> arguments(1);
     for (std::size_t i = 0; i < size; ++i) {
-        if (data[i] == 0) arguments.emplace_back();
-        else arguments.back().push_back(static_cast<char>(data[i]));
+        if (data[i] == 0)
+            arguments.emplace_back();
+        else
+            arguments.back().push_back(static_cast<char>(data[i]));
     }
     Norik::ToolCommandLine line;
     try {

@@ -45,7 +45,7 @@ struct ToolCommandLine {
     std::optional<std::string> base;  // --base DIR
     bool help = false;                // --help or -h: nothing else counts
     std::string command;
-    std::vector<std::string> rest;    // the command's arguments, in order
+    std::vector<std::string> rest;  // the command's arguments, in order
 };
 ToolCommandLine SplitCommandLine(const std::vector<std::string>& arguments);
 

@@ -191,10 +191,18 @@ void AddIndexDamage(const std::string& file, std::vector<Damage>& damages) {
         };
     };
     // The entry count N, then the first entry's list length n (after its 8-byte key).
-    damages.push_back({file, "entry-count-huge", Kind::Strict, store(0, [](std::uint32_t) { return 0xFFFFFFFFu; }, 4)});
-    damages.push_back({file, "entry-count-one-more", Kind::Strict, store(0, [](std::uint32_t n) { return n + 1; }, 4)});
-    damages.push_back({file, "list-length-huge", Kind::Strict, store(12, [](std::uint32_t) { return 0x7FFFu; }, 2)});
-    damages.push_back({file, "list-length-negative", Kind::Strict, store(12, [](std::uint32_t) { return 0x8000u; }, 2)});
+    damages.push_back({file, "entry-count-huge", Kind::Strict,
+                       store(
+                           0, [](std::uint32_t) { return 0xFFFFFFFFu; }, 4)});
+    damages.push_back({file, "entry-count-one-more", Kind::Strict,
+                       store(
+                           0, [](std::uint32_t n) { return n + 1; }, 4)});
+    damages.push_back({file, "list-length-huge", Kind::Strict,
+                       store(
+                           12, [](std::uint32_t) { return 0x7FFFu; }, 2)});
+    damages.push_back({file, "list-length-negative", Kind::Strict,
+                       store(
+                           12, [](std::uint32_t) { return 0x8000u; }, 2)});
 }
 
 void AddTableDamage(const std::string& file, std::vector<Damage>& damages) {
@@ -262,9 +270,12 @@ void AddContainerDamage(const std::vector<NorikTest::CfbStream>& entries, std::v
     });
     // The 13-byte header of every entry: properties, dictionary size, decoded length.
     const auto header = [&](const char* name, std::function<void(std::string&)> change) {
-        add(name, [change](std::vector<NorikTest::CfbStream>& streams) {
-            for (NorikTest::CfbStream& s : streams) change(s.data);
-        }, nullptr);
+        add(
+            name,
+            [change](std::vector<NorikTest::CfbStream>& streams) {
+                for (NorikTest::CfbStream& s : streams) change(s.data);
+            },
+            nullptr);
     };
     const auto length = [](std::string& d, std::uint64_t v) {
         for (int i = 0; i < 8; ++i) d[5 + i] = static_cast<char>(v >> (8 * i));
@@ -293,7 +304,8 @@ protected:
         setenv("NORIK_VOCABULARY_DIR", NORIK_SOURCE_DIR "/res/vocabulary", 1);
         setenv("NORIK_ERROR_LOG", m_dir.file("Norik.err").c_str(), 1);
         m_sound = m_dir.path() / "sound";
-        const Outcome made = RunAll({{"sample", m_sound.string(), "--documents", "5", "--seed", "11"}}, m_dir.path())[0];
+        const Outcome made =
+            RunAll({{"sample", m_sound.string(), "--documents", "5", "--seed", "11"}}, m_dir.path())[0];
         ASSERT_EQ(made.exit, 0) << made.err;
     }
     void TearDown() override { unsetenv("NORIK_VOCABULARY_DIR"); }
@@ -336,7 +348,10 @@ protected:
         const Outcome text = RunAll({{"--base", m_sound.string(), "cat", number, "--text"}}, m_dir.path())[0];
         std::vector<std::string> words;
         for (std::string word : Split(text.out, ' ')) {
-            word.erase(std::remove_if(word.begin(), word.end(), [](char c) { return std::string(".,;:()\n\t\r«»\"").find(c) != std::string::npos; }), word.end());
+            word.erase(
+                std::remove_if(word.begin(), word.end(),
+                               [](char c) { return std::string(".,;:()\n\t\r«»\"").find(c) != std::string::npos; }),
+                word.end());
             if (word.size() >= 12) words.push_back(word);
         }
         std::sort(words.begin(), words.end(), [](const auto& a, const auto& b) { return a.size() > b.size(); });
@@ -403,17 +418,20 @@ TEST_F(DamagedBaseSweep, EveryReadCommandGivesTheSoundAnswerOrOneLineOfFailure) 
     }
     const std::vector<Outcome> sound = RunAll(soundRuns, m_dir.path());
     for (std::size_t c = 0; c < commands.size(); ++c)
-        ASSERT_EQ(sound[c].exit, 0) << soundRuns[c][2] << " " << (soundRuns[c].size() > 3 ? soundRuns[c][3] : "") << ": "
-                                    << sound[c].err;
+        ASSERT_EQ(sound[c].exit, 0) << soundRuns[c][2] << " " << (soundRuns[c].size() > 3 ? soundRuns[c][3] : "")
+                                    << ": " << sound[c].err;
 
     std::vector<Damage> damages;
     for (const auto& entry : fs::directory_iterator(m_sound)) {
         const std::string file = entry.path().filename().string();
         AddEveryFileDamage(file, damages);
         if (file == "Norik.sdb") continue;
-        const bool text = file == "descript.ttx" || file == "class.ttx" || file == "typelist.ttx" || file == "Items.ttx";
-        if (text) AddTableDamage(file, damages);
-        else AddIndexDamage(file, damages);
+        const bool text =
+            file == "descript.ttx" || file == "class.ttx" || file == "typelist.ttx" || file == "Items.ttx";
+        if (text)
+            AddTableDamage(file, damages);
+        else
+            AddIndexDamage(file, damages);
     }
     const std::vector<NorikTest::CfbStream> entries = Entries();
     ASSERT_FALSE(entries.empty());
@@ -440,9 +458,12 @@ TEST_F(DamagedBaseSweep, EveryReadCommandGivesTheSoundAnswerOrOneLineOfFailure) 
         const Outcome& got = outcomes[r];
         const std::size_t lines = static_cast<std::size_t>(std::count(got.err.begin(), got.err.end(), '\n'));
         std::string fault;
-        if (got.timedOut) fault = "no answer within the time limit";
-        else if (got.exit < 0) fault = "killed by a signal";
-        else if (got.exit == 0 && got.out == sound_.out && got.err.empty()) ++counts["same answer"];
+        if (got.timedOut)
+            fault = "no answer within the time limit";
+        else if (got.exit < 0)
+            fault = "killed by a signal";
+        else if (got.exit == 0 && got.out == sound_.out && got.err.empty())
+            ++counts["same answer"];
         else if (got.exit != 0 && lines == 1 && got.err.back() == '\n' && !ClaimsAbsence(got.exit, got.err))
             ++counts[got.exit == 3 ? "refused: damaged base (3)" : "refused: other failure"];
         else if (got.exit == 0 && got.err.empty() && runs[r][2] == "verify" && OnlyWarningsAdded(sound_.out, got.out))
@@ -457,8 +478,8 @@ TEST_F(DamagedBaseSweep, EveryReadCommandGivesTheSoundAnswerOrOneLineOfFailure) 
         ++counts["FAULT"];
         std::string command;
         for (std::size_t a = 2; a < runs[r].size(); ++a) command += " " + runs[r][a];
-        faults.push_back(damage.file + " " + damage.name + ":" + command + ": " + fault + "; stderr: " +
-                         got.err.substr(0, 300));
+        faults.push_back(damage.file + " " + damage.name + ":" + command + ": " + fault +
+                         "; stderr: " + got.err.substr(0, 300));
     }
 
     std::printf("damaged-base sweep: %zu damaged copies x %zu commands = %zu runs\n", damages.size(), commands.size(),
