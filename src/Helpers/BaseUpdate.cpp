@@ -131,13 +131,16 @@ HResult UpdateBase(const std::string& source, const std::string& target, IUserPo
         // Where names are case-sensitive one table may come under several spellings of its
         // extension; it is copied once, from the spelling greatest in byte order: the lower-case
         // one when it is there.
-        const bool listed = std::find(transaction.names.begin(), transaction.names.end(), name) != transaction.names.end();
+        const bool listed =
+            std::find(transaction.names.begin(), transaction.names.end(), name) != transaction.names.end();
         if (!listed) transaction.names.push_back(name);
         const auto spelled = transaction.sourceNames.find(name);
         const std::string& chosen = spelled != transaction.sourceNames.end() ? spelled->second : name;
         if (listed && found <= chosen) continue;
-        if (found == name) transaction.sourceNames.erase(name);
-        else transaction.sourceNames[name] = found;
+        if (found == name)
+            transaction.sourceNames.erase(name);
+        else
+            transaction.sourceNames[name] = found;
     }
     if (transaction.Commit() != kOk && userPort) {
         userPort->MessageBox(Utf8ToCp1251("Не удалось обновить базу данных!\nпри следующем запуске будет произведена "

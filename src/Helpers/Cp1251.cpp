@@ -121,8 +121,11 @@ Utf8Form ClassifyUtf8(std::string_view text) {
         const auto lead = static_cast<unsigned char>(text[i]);
         // Shortest forms only: C0/C1 and E0/F0 leads of overlong forms, surrogates and code points
         // past U+10FFFF are no UTF-8.
-        const int length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : (lead >> 4) == 0xE ? 3
-                                                                : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+        const int length = lead < 0x80                    ? 1
+                           : lead >= 0xC2 && lead <= 0xDF ? 2
+                           : (lead >> 4) == 0xE           ? 3
+                           : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                          : 0;
         if (length == 0 || i + static_cast<std::size_t>(length) > text.size()) return Utf8Form::NotUtf8;
         char32_t code = length == 1 ? lead : lead & (0x7F >> length);
         for (int k = 1; k < length; ++k) {

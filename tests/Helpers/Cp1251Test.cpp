@@ -36,10 +36,10 @@ TEST(Cp1251, Utf8FormTellsUtf8FromWindows1251) {
         {"12-ФЗ", Utf8Form::MultiByte},
         {"\xF0\x9F\x98\x80", Utf8Form::MultiByte},
         {Utf8ToCp1251("О налогах"), Utf8Form::NotUtf8},
-        {"\xC0\xAF", Utf8Form::NotUtf8},            // overlong
-        {"\xED\xA0\x80", Utf8Form::NotUtf8},       // surrogate
+        {"\xC0\xAF", Utf8Form::NotUtf8},          // overlong
+        {"\xED\xA0\x80", Utf8Form::NotUtf8},      // surrogate
         {"\xF4\x90\x80\x80", Utf8Form::NotUtf8},  // past U+10FFFF
-        {"\xD0", Utf8Form::NotUtf8},                 // cut
+        {"\xD0", Utf8Form::NotUtf8},              // cut
     };
     for (const auto& [text, form] : cases) EXPECT_EQ(ClassifyUtf8(text), form) << text;
 }

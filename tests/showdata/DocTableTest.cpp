@@ -220,12 +220,13 @@ INSTANTIATE_TEST_SUITE_P(
         ItemsDamageCase{"NulAfterTheFields", std::string("2\n1 1 0 a|b|c|0|0|0\0x\n2 1 0 a|b|c|0|0|0\n", 40), 0,
                         "row 1 of 2 holds a NUL byte"},
         // Written as the UTF-8 of the texts, which the fixture writes byte for byte.
-        ItemsDamageCase{"WrittenInUtf8", Norik::Cp1251ToUtf8("2\n1 1 0 Закон|О налогах|1|0|0|0\n2 1 0 Указ|Б|2|0|0|0\n"),
-                        2, "is written in UTF-8, not Windows-1251"}),
+        ItemsDamageCase{"WrittenInUtf8",
+                        Norik::Cp1251ToUtf8("2\n1 1 0 Закон|О налогах|1|0|0|0\n2 1 0 Указ|Б|2|0|0|0\n"), 2,
+                        "is written in UTF-8, not Windows-1251"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(DocTableTest, ABaseDateWithMoreThanDigitsIsDamage) {
-    WriteItems("1\n1 1 0 a|b|c|0|0|0\n", std::string("1 46\0" "684\n", 9));
+    WriteItems("1\n1 1 0 a|b|c|0|0|0\n", std::string("1 46") + '\0' + "684\n");
     EXPECT_EQ(ShowData::RecordCount(), 1);
     const Norik::DataDamage* damage = ShowData::TableDamage(ShowData::ModelTable::Descript);
     ASSERT_NE(damage, nullptr);
