@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything in build/ and runs every test: first the core's
-# tests once more in a sanitizer build (address, undefined behaviour), then the whole suite.
+# tests once more in a sanitizer build (address, undefined behaviour), then the whole suite, then
+# every fuzz target for half a minute from its seeds (a clang build in build-fuzz/).
 set -euo pipefail
 cd "$(dirname "$0")"
 ./tools/install-deps.sh
@@ -15,5 +16,9 @@ cmake --build build-sanitize --parallel "$jobs"
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --parallel "$jobs"
-cd build
-ctest --output-on-failure --parallel "$jobs" --timeout 900
+(cd build && ctest --output-on-failure --parallel "$jobs" --timeout 900)
+
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORIK_FUZZ=ON \
+      -DNORIK_UI=OFF -DNORIK_BENCH=OFF >/dev/null
+cmake --build build-fuzz --parallel "$jobs" --target fuzz_targets
+./fuzz/run-fuzzers.sh build-fuzz "${NORIK_FUZZ_SECONDS:-30}" "$jobs"

@@ -218,8 +218,20 @@ HResult UpdateBase(const std::string& source, const std::string& target, IUserPo
     for (const auto& entry : std::filesystem::directory_iterator(source, error)) {
         const std::string found = entry.path().filename().string();
         if (!HasTableExtension(found)) continue;
-        transaction.names.push_back(GetFileBaseName(found) + ".ttx");
-        if (transaction.names.back() != found) transaction.sourceNames[transaction.names.back()] = found;
+        const std::string name = GetFileBaseName(found) + ".ttx";
+        // Where names are case-sensitive one table may come under several spellings of its
+        // extension; it is copied once, from the spelling greatest in byte order: the lower-case
+        // one when it is there.
+        const bool listed =
+            std::find(transaction.names.begin(), transaction.names.end(), name) != transaction.names.end();
+        if (!listed) transaction.names.push_back(name);
+        const auto spelled = transaction.sourceNames.find(name);
+        const std::string& chosen = spelled != transaction.sourceNames.end() ? spelled->second : name;
+        if (listed && found <= chosen) continue;
+        if (found == name)
+            transaction.sourceNames.erase(name);
+        else
+            transaction.sourceNames[name] = found;
     }
     if (transaction.Commit() != kOk && userPort) {
         userPort->MessageBox(Utf8ToCp1251("Не удалось обновить базу данных!\nпри следующем запуске будет произведена "
@@ -254,7 +266,10 @@ HResult CopyTransaction::Commit() {
     // journal written before the first rename names every step, so that the old tables come back
     // both when a step fails here and when the process dies between two renames (the next update
     // undoes the steps first). The descriptor, which carries the base date, goes last.
-    std::vector<std::string> order = copied;
+    // A name listed twice is replaced once.
+    std::vector<std::string> order;
+    for (const std::string& name : copied)
+        if (std::find(order.begin(), order.end(), name) == order.end()) order.push_back(name);
     std::stable_partition(order.begin(), order.end(), [](const std::string& name) { return name != kDescriptorName; });
     std::vector<Replaced> steps;
     for (const auto& name : order) steps.push_back({name, IsRegularFile(targetFolder + name)});

@@ -134,11 +134,17 @@ void AppendUtf8AsCp1251(std::string& out, std::string_view text) {
     }
 }
 
-bool IsValidUtf8(std::string_view text) {
+Utf8Form ClassifyUtf8(std::string_view text) {
+    Utf8Form form = Utf8Form::Ascii;
     char32_t code = 0;
-    for (std::size_t i = 0, length = 0; i < text.size(); i += length)
-        if ((length = DecodeUtf8(text, i, code)) == 0) return false;
-    return true;
+    for (std::size_t i = 0, length = 0; i < text.size(); i += length) {
+        if ((length = DecodeUtf8(text, i, code)) == 0) return Utf8Form::NotUtf8;
+        if (length > 1) form = Utf8Form::MultiByte;
+    }
+    return form;
+}
+
+bool IsValidUtf8(std::string_view text) { return ClassifyUtf8(text) != Utf8Form::NotUtf8;
 }
 
 }  // namespace Norik

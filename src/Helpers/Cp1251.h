@@ -41,6 +41,13 @@ std::string Utf8ToCp1251(std::string_view text);
 // The same, appended to out.
 void AppendUtf8AsCp1251(std::string& out, std::string_view text);
 
+// How a text reads as UTF-8: only ASCII bytes, well-formed UTF-8 with characters beyond ASCII, or
+// not UTF-8 at all. Russian text in Windows-1251 is practically never well-formed UTF-8 (its small
+// letters 0xF0-0xFF cannot stand where UTF-8 puts them), so texts that all read as UTF-8, some
+// with characters beyond ASCII, were written in UTF-8.
+enum class Utf8Form { Ascii, MultiByte, NotUtf8 };
+Utf8Form ClassifyUtf8(std::string_view text);
+
 // The Unicode code point of one Windows-1251 byte.
 char32_t Cp1251ToUnicode(unsigned char byte);
 

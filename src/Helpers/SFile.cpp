@@ -85,10 +85,15 @@ int SFileStream::Write(const void* buffer, int count) {
 }
 
 int SFileStream::ReadLine(char* buffer, int size) {
+    m_lineHeldNul = false;
     if (!m_file || size <= 0) return 1;
     if (!std::fgets(buffer, size, m_file)) return 1;
+    const std::size_t length = std::strlen(buffer);
+    // fgets stops after a newline, with the buffer full, or at the end of the file; a text that
+    // ends before all three went on past a NUL byte.
+    m_lineHeldNul = length + 1 < static_cast<std::size_t>(size) && (length == 0 || buffer[length - 1] != '\n') &&
+                    !std::feof(m_file);
     if (m_textMode) {
-        const std::size_t length = std::strlen(buffer);
         if (length >= 2 && buffer[length - 2] == '\r' && buffer[length - 1] == '\n') {
             buffer[length - 2] = '\n';
             buffer[length - 1] = '\0';

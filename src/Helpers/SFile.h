@@ -71,6 +71,10 @@ public:
     HResult Close() override;
     HResult ReadUInt(std::int32_t& value) override;
 
+    // True when the last line ReadLine gave held a NUL byte, so that its text stops short of the
+    // line: known whenever more of the file follows that line.
+    bool lineHeldNul() const { return m_lineHeldNul; }
+
     bool isOpen() const { return m_file != nullptr; }
     // The path of the last Open.
     const std::string& path() const { return m_path; }
@@ -81,6 +85,7 @@ private:
     std::FILE* m_file = nullptr;
     std::string m_path;
     bool m_textMode = false;  // CR LF line ends arrive as a single newline
+    bool m_lineHeldNul = false;
 };
 
 // The mode string SFileStream::Open passes to fopen.

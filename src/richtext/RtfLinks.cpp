@@ -11,11 +11,24 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 }  // namespace
 
 std::optional<int> ParseDecimalNumber(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    // UTF-8 no-break space (C2 A0) around a number is a blank too.
-    while (text.size() >= 2 && text[0] == '\xC2' && text[1] == '\xA0') text.remove_prefix(2);
-    while (text.size() >= 2 && text[text.size() - 2] == '\xC2' && text.back() == '\xA0') text.remove_suffix(2);
+    // UTF-8 no-break space (C2 A0) around a number is a blank too, in any mix with the others.
+    constexpr std::string_view kNoBreakSpace = "\xC2\xA0";
+    for (;;) {
+        if (!text.empty() && IsBlank(text.front()))
+            text.remove_prefix(1);
+        else if (text.starts_with(kNoBreakSpace))
+            text.remove_prefix(kNoBreakSpace.size());
+        else
+            break;
+    }
+    for (;;) {
+        if (!text.empty() && IsBlank(text.back()))
+            text.remove_suffix(1);
+        else if (text.ends_with(kNoBreakSpace))
+            text.remove_suffix(kNoBreakSpace.size());
+        else
+            break;
+    }
     // Digits only: a sign makes a target no document number.
     if (text.empty() || text.front() < '0' || text.front() > '9') return std::nullopt;
     const std::optional<long long> value = ParseDecimal(text, 0, INT_MAX);

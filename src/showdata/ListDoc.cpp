@@ -144,6 +144,25 @@ std::size_t ReservationFor(std::int32_t count, const std::string& path) {
     return std::min({static_cast<std::size_t>(count), static_cast<std::size_t>(size / kShortestRow), kMostReserved});
 }
 
+// Whether the texts of a table were written in UTF-8 instead of Windows-1251: every text reads as
+// UTF-8 and some have characters beyond ASCII. Such a table would show every Russian letter as
+// two wrong ones.
+class Utf8Evidence {
+public:
+    void Add(std::string_view text) {
+        const Norik::Utf8Form form = Norik::ClassifyUtf8(text);
+        m_notUtf8 = m_notUtf8 || form == Norik::Utf8Form::NotUtf8;
+        m_multiByte = m_multiByte || form == Norik::Utf8Form::MultiByte;
+    }
+    bool InUtf8() const { return m_multiByte && !m_notUtf8; }
+
+private:
+    bool m_notUtf8 = false;
+    bool m_multiByte = false;
+};
+
+constexpr const char* kInUtf8 = "is written in UTF-8, not Windows-1251";
+
 // After a ReadLine into buffer of size bytes: when the line did not fit, reads and drops the rest
 // of it, so that the next record starts at the start of a line instead of inside this one.
 void SkipRestOfLongLine(Norik::SFile& stream, const char* buffer, int size) {
@@ -392,6 +411,10 @@ void ReadDocRows(Norik::SFileStream& items, std::int32_t count, Keep&& keep) {
                                  : "ends inside " + Where("row", read, count);
             break;
         }
+        if (items.lineHeldNul()) {
+            problem = Where("row", read, count) + " holds a NUL byte";
+            break;
+        }
         if (!keep(row, static_cast<const char*>(line))) return;
         if (cut) {
             problem = "ends inside " + Where("row", read, count);
@@ -595,6 +618,10 @@ HResult CShowClass::Init(Norik::IUserPort& userPort) {
                                  : "ends inside " + Where("record", read, count);
             break;
         }
+        if (classFile.lineHeldNul()) {
+            problem = Where("record", read, count) + " holds a NUL byte";
+            break;
+        }
         if (row.name.empty()) {
             problem = Where("record", read, count) + " has no name";
             break;
@@ -603,6 +630,11 @@ HResult CShowClass::Init(Norik::IUserPort& userPort) {
         tables.classTable.push_back(std::move(row));
     }
     if (problem.empty()) problem = CountProblem(classFile, read, count, "records");
+    if (problem.empty()) {
+        Utf8Evidence names;
+        for (const ClassRow& row : tables.classTable) names.Add(row.name);
+        if (names.InUtf8()) problem = kInUtf8;
+    }
     classFile.Close();
     if (!problem.empty()) NOTE_DAMAGE(ModelTable::Class, Norik::kDataDamaged, classPath, problem, kClassInit);
     ResolveParents(tables);
@@ -616,16 +648,24 @@ HResult CShowClass::Init(Norik::IUserPort& userPort) {
     // read afresh each time instead of growing by another copy.
     tables.typeList.clear();
     char line[kTypeLineSize];
-    for (;;) {
+    Utf8Evidence typeNames;
+    for (int lines = 1;; ++lines) {
         std::memset(line, 0, sizeof line);
         const int result = typeFile.ReadLine(line, sizeof line);
+        if (typeFile.lineHeldNul()) {
+            NOTE_DAMAGE(ModelTable::TypeList, Norik::kDataDamaged, typePath,
+                        "line " + std::to_string(lines) + " holds a NUL byte", kClassInit);
+            break;
+        }
         if (result == 0) SkipRestOfLongLine(typeFile, line, sizeof line);
         Norik::CLineFields<kTypeFieldLength> fields(line);
         std::string name = fields.NextField();
+        typeNames.Add(name);
         if (!name.empty()) tables.typeList.push_back(std::move(name));
         if (result != 0) break;
     }
     typeFile.Close();
+    if (typeNames.InUtf8()) NOTE_DAMAGE(ModelTable::TypeList, Norik::kDataDamaged, typePath, kInUtf8, kClassInit);
 
     for (ClassRow& row : tables.classTable) RowPath(row);
 
@@ -722,6 +762,12 @@ HResult OpenDocumentTables(Norik::SFileStream& items, std::int32_t& count) {
         }
     }
     tables.baseDate = baseDate;
+    // The date ends where its digits do: anything but white space right after them (a NUL byte, a
+    // letter) means the number was spoilt, and the date read may be only part of it.
+    if (const int next = std::fgetc(descriptor.handle()); next != EOF && !std::isspace(next)) {
+        NOTE_DAMAGE(ModelTable::Descript, Norik::kDataDamaged, descriptPath, "holds more than digits in its base date",
+                    kDocInit);
+    }
     descriptor.Close();
 
     const std::string itemsPath = Norik::GetTablePath("Items");
@@ -758,6 +804,15 @@ HResult CShowDoc::Init() {
         tables.docTable.push_back(row);
         return true;
     });
+    if (!tables.damage[static_cast<int>(ModelTable::Items)]) {
+        Utf8Evidence texts;
+        for (const DocItem& row : tables.docTable) {
+            texts.Add(row.type);
+            texts.Add(row.title);
+            texts.Add(row.numberText);
+        }
+        if (texts.InUtf8()) NOTE_DAMAGE(ModelTable::Items, Norik::kDataDamaged, itemsPath, kInUtf8, kDocInit);
+    }
     IndexNumbers(tables, itemsPath);
     BindIndexFiles();
     return kOk;

@@ -4,13 +4,11 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
-#include <map>
 #include <memory>
 #include <optional>
 
 #include "Helpers/Cp1251.h"
 #include "Helpers/DataDamage.h"
-#include "Helpers/DecimalText.h"
 #include "Helpers/Folders.h"
 #include "Helpers/SFile.h"
 #include "Helpers/SUn7zFile.h"
@@ -25,6 +23,7 @@
 #include "search/SearchEvaluation.h"
 #include "showdata/DocumentCard.h"
 #include "showdata/ListDoc.h"
+#include "tools/ToolArguments.h"
 
 namespace Norik {
 
@@ -73,55 +72,6 @@ public:
     void RunAttributeSearch(ShowData::SearchRequest&, const std::vector<std::int16_t>*) override {}
     void OpenResultListWindow(const std::vector<std::int16_t>&, const ShowData::SearchRequest&) override {}
 };
-
-struct UsageError {
-    std::string message;
-};
-
-// The arguments of one command: positional ones and "--name [value]" options.
-class Arguments {
-public:
-    Arguments(std::vector<std::string> items, std::vector<std::string> flags, std::vector<std::string> valued)
-        : m_flags(std::move(flags)), m_valued(std::move(valued)) {
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            const std::string& item = items[i];
-            if (item.rfind("--", 0) == 0 && item.size() > 2) {
-                if (std::find(m_flags.begin(), m_flags.end(), item) != m_flags.end()) {
-                    m_options[item] = "";
-                } else if (std::find(m_valued.begin(), m_valued.end(), item) != m_valued.end()) {
-                    if (i + 1 >= items.size()) throw UsageError{item + " needs a value"};
-                    m_options[item] = items[++i];
-                } else {
-                    throw UsageError{"unknown option " + item};
-                }
-            } else {
-                m_positional.push_back(item);
-            }
-        }
-    }
-    bool Has(const std::string& name) const { return m_options.count(name) != 0; }
-    std::optional<std::string> Value(const std::string& name) const {
-        const auto it = m_options.find(name);
-        return it == m_options.end() ? std::nullopt : std::optional<std::string>(it->second);
-    }
-    const std::vector<std::string>& positional() const { return m_positional; }
-    void ExpectPositional(std::size_t count, const char* what) const {
-        if (m_positional.size() != count) throw UsageError{std::string("expected ") + what};
-    }
-
-private:
-    std::vector<std::string> m_flags, m_valued;
-    std::map<std::string, std::string> m_options;
-    std::vector<std::string> m_positional;
-};
-
-long long ParseInteger(const std::string& text, long long low, long long high, const char* what) {
-    const std::optional<long long> value = ParseDecimal(text, low, high);
-    if (!value)
-        throw UsageError{std::string(what) + " must be an integer from " + std::to_string(low) + " to " + std::to_string(high) +
-                         ": " + text};
-    return *value;
-}
 
 std::string Utf8(const std::string& cp1251) { return Cp1251ToUtf8(cp1251); }
 
@@ -328,17 +278,7 @@ int Search(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
     std::optional<std::vector<std::int16_t>> within;
     if (const auto v = args.Value("--within")) {
-        within.emplace();
-        std::size_t start = 0;
-        while (start <= v->size()) {
-            std::size_t comma = v->find(',', start);
-            if (comma == std::string::npos) comma = v->size();
-            const std::string item = v->substr(start, comma - start);
-            if (!item.empty()) within->push_back(static_cast<std::int16_t>(ParseInteger(item, -32768, 32767, "--within")));
-            start = comma + 1;
-        }
-        std::sort(within->begin(), within->end());
-        within->erase(std::unique(within->begin(), within->end()), within->end());
+        within = ParseNumberList(*v, "--within");
     }
     // The numbers come from the indexes alone: no row of the document table is read.
     if (const int failed = LoadDocuments(err, ShowData::CShowDoc::BindIndexes)) return failed;
@@ -522,46 +462,38 @@ int Sample(const Arguments& args, std::ostream& out, std::ostream& err) {
 }  // namespace
 
 int RunTool(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
-    std::vector<std::string> rest;
-    std::optional<std::string> base;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        if (arguments[i] == "--base") {
-            if (i + 1 >= arguments.size()) {
-                err << "norik-tool: --base needs a folder (norik-tool --help lists the commands)\n";
-                return kExitUsage;
-            }
-            base = arguments[++i];
-        } else if (arguments[i] == "--help" || arguments[i] == "-h") {
-            out << kUsage;
-            return 0;
-        } else {
-            rest.push_back(arguments[i]);
-        }
-    }
-    if (rest.empty()) {
-        err << "norik-tool: no command given (norik-tool --help lists the commands)\n";
+    ToolCommandLine line;
+    try {
+        line = SplitCommandLine(arguments);
+    } catch (const UsageError& e) {
+        err << "norik-tool: " << e.message << " (norik-tool --help lists the commands)\n";
         return kExitUsage;
     }
-    const std::string command = rest.front();
-    rest.erase(rest.begin());
+    if (line.help) {
+        out << kUsage;
+        return 0;
+    }
+    const std::string& command = line.command;
+    const std::optional<CommandOptions> options = OptionsOfCommand(command);
+    if (!options) {
+        err << "norik-tool: unknown command " << command << " (norik-tool --help lists the commands)\n";
+        return kExitUsage;
+    }
     FolderSettings settings;
-    settings.baseOverride = base;
+    settings.baseOverride = line.base;
     ConfigureFolders(settings);
 
     try {
-        if (command == "info") return Info(Arguments(rest, {}, {}), out, err);
-        if (command == "classifier") return Classifier(Arguments(rest, {}, {}), out, err);
-        if (command == "list") return List(Arguments(rest, {"--descending"}, {"--sort"}), out, err);
-        if (command == "search")
-            return Search(Arguments(rest, {"--any"}, {"--section", "--type", "--number", "--title", "--text", "--status", "--within"}),
-                          out, err);
-        if (command == "cat") return Cat(Arguments(rest, {"--rtf", "--text"}, {}), out, err);
-        if (command == "card") return Card(Arguments(rest, {}, {}), out, err);
-        if (command == "verify") return Verify(Arguments(rest, {}, {}), out, err);
-        if (command == "build") return Build(Arguments(rest, {}, {}), out, err);
-        if (command == "sample") return Sample(Arguments(rest, {"--large", "--source"}, {"--documents", "--seed"}), out, err);
-        err << "norik-tool: unknown command " << command << " (norik-tool --help lists the commands)\n";
-        return kExitUsage;
+        const Arguments args(line.rest, *options);
+        if (command == "info") return Info(args, out, err);
+        if (command == "classifier") return Classifier(args, out, err);
+        if (command == "list") return List(args, out, err);
+        if (command == "search") return Search(args, out, err);
+        if (command == "cat") return Cat(args, out, err);
+        if (command == "card") return Card(args, out, err);
+        if (command == "verify") return Verify(args, out, err);
+        if (command == "build") return Build(args, out, err);
+        return Sample(args, out, err);
     } catch (const UsageError& e) {
         err << "norik-tool: " << command << ": " << e.message << " (norik-tool --help lists the commands)\n";
         return kExitUsage;

@@ -50,6 +50,31 @@ TEST_F(BaseUpdateTest, NewerSourceReplacesEveryTable) {
     EXPECT_EQ(m_log.entryCount(), 0);
 }
 
+TEST_F(BaseUpdateTest, ATableUnderTwoSpellingsIsCopiedOnceFromTheLowerCaseOne) {
+    Source("descript.TTX", "5\n40001\n");
+    Source("descript.ttx", "5\n40000\n");
+    Source("Items.TTX", "upper items");
+    Source("Items.Ttx", "mixed items");
+    Target("descript.ttx", "5\n39999\n");
+    Target("Items.ttx", "old items");
+    EXPECT_EQ(Update(), kOk);
+    EXPECT_EQ(TargetText("descript.ttx"), "5\n40000\n");
+    EXPECT_EQ(TargetText("Items.ttx"), "mixed items");
+    EXPECT_EQ(TargetNames(), (std::vector<std::string>{"Items.ttx", "descript.ttx"}));
+    EXPECT_TRUE(m_user.messages.empty());
+
+    // A transaction given one name twice replaces it once.
+    Source("Items.ttx", "newest items");
+    CopyTransaction transaction;
+    transaction.sourceFolder = m_source.folder();
+    transaction.targetFolder = m_target.folder();
+    transaction.names = {"Items.ttx", "descript.ttx", "Items.ttx"};
+    EXPECT_EQ(transaction.Commit(), kOk);
+    EXPECT_EQ(TargetText("Items.ttx"), "newest items");
+    EXPECT_EQ(TargetNames(), (std::vector<std::string>{"Items.ttx", "descript.ttx"}));
+    EXPECT_EQ(m_log.entryCount(), 0);
+}
+
 TEST_F(BaseUpdateTest, SameDateOrMissingSourceDescriptorChangesNothing) {
     Source("descript.ttx", "5\n40000\n");
     Source("Items.ttx", "new items");

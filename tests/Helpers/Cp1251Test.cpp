@@ -1,6 +1,9 @@
 // Case folding of Windows-1251 text; what is well-formed UTF-8.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "Helpers/Cp1251.h"
 
 namespace {
@@ -50,6 +53,17 @@ TEST(Utf8, OnlyWellFormedShortestFormsAreUtf8) {
         EXPECT_EQ(Norik::IsValidUtf8(c.bytes), c.valid) << Norik::Cp1251ToUtf8(c.bytes);
         EXPECT_EQ(Norik::Utf8ToCp1251(c.bytes), c.cp1251) << Norik::Cp1251ToUtf8(c.bytes);
     }
+}
+
+// The tables' loaders tell a table written in UTF-8 from one in Windows-1251 by this.
+TEST(Cp1251, Utf8FormTellsUtf8FromWindows1251) {
+    using Norik::ClassifyUtf8;
+    using Norik::Utf8Form;
+    EXPECT_EQ(ClassifyUtf8(""), Utf8Form::Ascii);
+    EXPECT_EQ(ClassifyUtf8("12-FZ"), Utf8Form::Ascii);
+    EXPECT_EQ(ClassifyUtf8("12-ФЗ"), Utf8Form::MultiByte);
+    EXPECT_EQ(ClassifyUtf8(Norik::Utf8ToCp1251("О налогах")), Utf8Form::NotUtf8);
+    EXPECT_EQ(ClassifyUtf8("12-ФЗ\xC0\xAF"), Utf8Form::NotUtf8);
 }
 
 }  // namespace

@@ -478,6 +478,8 @@ INSTANTIATE_TEST_SUITE_P(Rule, LinkNumber,
                                            LinkCase{"http://x/1", "456", 456}, LinkCase{" 77 ", "", 77},
                                            LinkCase{"#part2", "456", 456}, LinkCase{"-5", "x", std::nullopt},
                                            LinkCase{"12a", "3 4", std::nullopt}, LinkCase{"", "", std::nullopt},
-                                           LinkCase{"99999999999", "8", 8}, LinkCase{"+1", "0012", 12}));
+                                           LinkCase{"99999999999", "8", 8}, LinkCase{"+1", "0012", 12},
+                                           LinkCase{"", "\xC2\xA0 12\t\xC2\xA0\n", 12},
+                                           LinkCase{"", "1\xC2\xA0 2", std::nullopt}));
 
 }  // namespace

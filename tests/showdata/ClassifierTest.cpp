@@ -97,7 +97,7 @@ TEST_F(ClassifierTest, NegativeCountLoadsNothingButIsNoFailure) {
 
 struct ClassDamageCase {
     const char* label;
-    const char* classText;
+    std::string classText;
     std::size_t rowsKept;
     const char* problem;
 };
@@ -123,7 +123,12 @@ INSTANTIATE_TEST_SUITE_P(
                       ClassDamageCase{"NamelessRecord", "4\n1 0 0 0 A\n2 0 0 0 B\n3 0 0 0\n4 0 0 0 D\n", 2,
                                       "record 3 of 4 has no name"},
                       ClassDamageCase{"NegativeCountWithRecords", "-5\n1 0 0 0 A\n", 0,
-                                      "holds more records than the -5 its first line announces"}),
+                                      "holds more records than the -5 its first line announces"},
+                      ClassDamageCase{"NulInAName", std::string("3\n1 0 0 0A\n2 0 0 0B\0x\n3 0 0 0C\n", 31), 1,
+                                      "record 2 of 3 holds a NUL byte"},
+                      // Written as the UTF-8 of the names, which the fixture writes byte for byte.
+                      ClassDamageCase{"WrittenInUtf8", Norik::Cp1251ToUtf8("2\n1 0 0 0Право\n2 0 0 0Налоги\n"), 2,
+                                      "is written in UTF-8, not Windows-1251"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 struct BrokenClassCase {

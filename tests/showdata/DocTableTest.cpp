@@ -179,7 +179,7 @@ TEST_F(DocTableTest, EndOfFileBeforeTheCountKeepsTheRowsWithoutAMessage) {
 // is kept for the caller and written to the log once, naming the file.
 struct ItemsDamageCase {
     const char* label;
-    const char* items;
+    std::string items;
     int rowsKept;
     const char* problem;  // empty: the table is whole
 };
@@ -216,8 +216,29 @@ INSTANTIATE_TEST_SUITE_P(
         ItemsDamageCase{"CutInsideTheFields", "2\n1 1 0 a|b|c|0|0|0\n2 1 0 a|Об", 2, "ends inside row 2 of 2"},
         ItemsDamageCase{"CutAfterTheNumbers", "2\n1 1 0 a|b|c|0|0|0\n2 1 0", 1, "ends inside row 2 of 2"},
         ItemsDamageCase{"NumberDoesNotParse", "3\n1 1 0 a|b|c|0|0|0\n2 x 0 a|b|c|0|0|0\n", 1,
-                        "row 2 of 3: a number does not parse"}),
+                        "row 2 of 3: a number does not parse"},
+        ItemsDamageCase{"NulAfterTheFields", std::string("2\n1 1 0 a|b|c|0|0|0\0x\n2 1 0 a|b|c|0|0|0\n", 40), 0,
+                        "row 1 of 2 holds a NUL byte"},
+        // Written as the UTF-8 of the texts, which the fixture writes byte for byte.
+        ItemsDamageCase{"WrittenInUtf8",
+                        Norik::Cp1251ToUtf8("2\n1 1 0 Закон|О налогах|1|0|0|0\n2 1 0 Указ|Б|2|0|0|0\n"), 2,
+                        "is written in UTF-8, not Windows-1251"}),
     [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(DocTableTest, ABaseDateWithMoreThanDigitsIsDamage) {
+    WriteItems("1\n1 1 0 a|b|c|0|0|0\n", std::string("1 46") + '\0' + "684\n");
+    EXPECT_EQ(ShowData::RecordCount(), 1);
+    const Norik::DataDamage* damage = ShowData::TableDamage(ShowData::ModelTable::Descript);
+    ASSERT_NE(damage, nullptr);
+    EXPECT_EQ(damage->problem, "holds more than digits in its base date");
+
+    // A date at the very end of the file, without a line end, is whole.
+    ShowData::ResetTablesForTests();
+    WriteItems("1\n1 1 0 a|b|c|0|0|0\n", "1\n46684");
+    EXPECT_EQ(ShowData::RecordCount(), 1);
+    EXPECT_EQ(ShowData::BaseDate(), 46684);
+    EXPECT_EQ(ShowData::TableDamage(ShowData::ModelTable::Descript), nullptr);
+}
 
 TEST_F(DocTableTest, LineLongerThanTheBufferDoesNotSpillIntoTheNextRow) {
     WriteItems("2\n1 1 0 T|" + std::string(600, 'x') + "|5|0|1|1\n2 1 0 U|short|6|0|1|1\n");
