@@ -1,7 +1,6 @@
 // CRtfFile: a document's stored text read as a sequential Qt device.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <filesystem>
 
 #include "../CompoundFileTestWriter.h"
@@ -77,9 +76,3 @@ TEST_F(CRtfFileTest, AMissingEntryOrContainerIsNoErrorToLog) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

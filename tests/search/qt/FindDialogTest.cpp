@@ -288,13 +288,6 @@ TEST_F(FindDialogTest, KeyboardAndScreenReaderReachEveryField) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
-
 TEST(FindDialogDamage, AnIndexThatCannotBeReadIsSaidSoNotNothingFound) {
     NorikTest::TempDir base;
     Norik::BuildReport report;
