@@ -88,6 +88,8 @@ signals:
 
 private:
     struct Shared;
+    // Runs, on the loader's thread, what the worker left in the shared deliveries.
+    Q_INVOKABLE void RunDeliveries();
     void Run(std::unique_ptr<CRtfFile> file, std::shared_ptr<Shared> shared, QThread* home);
     void WaitFor(const std::function<bool()>& ready, const WaitHooks& hooks);
 
