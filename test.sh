@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything in build/ and runs every test: first the core's
 # tests once more in a sanitizer build (address, undefined behaviour), then the whole suite, then
-# every fuzz target for half a minute from its seeds (a clang build in build-fuzz/).
+# the window tests under valgrind's memcheck and those that read texts on worker threads in a
+# thread-sanitizer build (build-tsan/), then every fuzz target for half a minute from its seeds
+# (a clang build in build-fuzz/).
 set -euo pipefail
 cd "$(dirname "$0")"
 ./tools/install-deps.sh
@@ -17,6 +19,11 @@ cmake --build build-sanitize --parallel "$jobs"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --parallel "$jobs"
 (cd build && ctest --output-on-failure --parallel "$jobs" --timeout 900)
+./tests/run-memcheck.sh build "$jobs"
+
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORIK_TSAN=ON -DNORIK_BENCH=OFF >/dev/null
+cmake --build build-tsan --parallel "$jobs" --target test_views_qt test_app_qt
+./tests/run-tsan.sh build-tsan
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORIK_FUZZ=ON \
       -DNORIK_UI=OFF -DNORIK_BENCH=OFF >/dev/null

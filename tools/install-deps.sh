@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   unrtf pandoc sqlite3 libsqlite3-dev hyperfine xvfb fonts-dejavu-core poppler-utils
-  librsvg2-bin
+  librsvg2-bin valgrind libtsan2
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -36,7 +36,9 @@ void RunWhileWaiting(const std::function<void()>& work, const WaitHooks& hooks) 
     QEventLoop loop;
     std::thread worker([&] {
         work();
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        // Called by name, the queued call is made and freed inside Qt alone; the work's results
+        // pass to this thread by the join below.
+        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
     });
     if (hooks.begin) hooks.begin();
     // The quit may have been posted before the loop runs; it is delivered once it does.
@@ -47,6 +49,10 @@ void RunWhileWaiting(const std::function<void()>& work, const WaitHooks& hooks) 
 
 struct DocumentTextLoader::Shared {
     std::atomic<bool> cancelled{false};
+    // What the worker hands to the loader's thread, in order. The documents and bytes pass under
+    // this lock; the queued call that wakes the loader's thread carries nothing.
+    std::mutex mutex;
+    std::deque<std::function<void()>> deliveries;
 };
 
 DocumentTextLoader::DocumentTextLoader(QObject* parent) : QObject(parent) {}
@@ -155,10 +161,15 @@ private:
 }  // namespace
 
 void DocumentTextLoader::Run(std::unique_ptr<CRtfFile> file, std::shared_ptr<Shared> shared, QThread* home) {
-    auto post = [this](std::function<void()> deliver) {
-        QMetaObject::invokeMethod(this, std::move(deliver), Qt::QueuedConnection);
+    auto post = [this, &shared](std::function<void()> deliver) {
+        {
+            std::lock_guard lock(shared->mutex);
+            shared->deliveries.push_back(std::move(deliver));
+        }
+        QMetaObject::invokeMethod(this, "RunDeliveries", Qt::QueuedConnection);
     };
-    // A document on its way to the loader's thread; freed with the call when that never runs.
+    // A document on its way to the loader's thread; freed with the deliveries when the loader goes
+    // first.
     auto handOver = [home](std::unique_ptr<QTextDocument> document) {
         document->moveToThread(home);
         return std::make_shared<std::unique_ptr<QTextDocument>>(std::move(document));
@@ -216,6 +227,19 @@ void DocumentTextLoader::Run(std::unique_ptr<CRtfFile> file, std::shared_ptr<Sha
             if (m_worker.joinable()) m_worker.join();
             emit finished();
         });
+    }
+}
+
+void DocumentTextLoader::RunDeliveries() {
+    for (;;) {
+        std::function<void()> deliver;
+        {
+            std::lock_guard lock(m_shared->mutex);
+            if (m_shared->deliveries.empty()) return;
+            deliver = std::move(m_shared->deliveries.front());
+            m_shared->deliveries.pop_front();
+        }
+        deliver();
     }
 }
 

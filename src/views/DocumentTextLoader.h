@@ -19,7 +19,8 @@
 //
 // Failures: Start returns Missing when the container or the entry cannot be opened, Malformed
 // when the entry reader refuses its header (an error-log entry is written). A text whose
-// compressed data ends early shows what decoded before (isWhole false, one error-log entry).
+// compressed data ends early shows what decoded before (isWhole false; an error-log entry naming
+// the document besides the entry reader's naming the container).
 // Building never fails on bad RTF; running out of memory ends the work with failed().
 //
 // The loader belongs to the thread that called Start. Destroying it stops the worker within one
@@ -88,6 +89,8 @@ signals:
 
 private:
     struct Shared;
+    // Runs, on the loader's thread, what the worker left in the shared deliveries.
+    Q_INVOKABLE void RunDeliveries();
     void Run(std::unique_ptr<CRtfFile> file, std::shared_ptr<Shared> shared, QThread* home);
     void WaitFor(const std::function<bool()>& ready, const WaitHooks& hooks);
 
