@@ -10,13 +10,13 @@ namespace Norik {
 
 namespace {
 
-struct ButtonSpec {
+struct ButtonChoice {
     QMessageBox::StandardButton button;
     const char* text;
     MessageAnswer answer;
 };
 
-std::vector<ButtonSpec> ButtonsOf(MessageButtons buttons) {
+std::vector<ButtonChoice> ButtonsOf(MessageButtons buttons) {
     switch (buttons) {
         case MessageButtons::Ok:
             return {{QMessageBox::Ok, "ОК", MessageAnswer::Ok}};
@@ -53,20 +53,20 @@ MessageAnswer ShowMessageBox(QWidget* parent, const QString& text, const QString
                              MessageIcon icon) {
     QMessageBox box(IconOf(icon), caption, text, QMessageBox::NoButton, parent);
     box.setTextFormat(Qt::PlainText);
-    const std::vector<ButtonSpec> specs = ButtonsOf(buttons);
-    for (const ButtonSpec& spec : specs) box.addButton(spec.button)->setText(QString::fromUtf8(spec.text));
+    const std::vector<ButtonChoice> choices = ButtonsOf(buttons);
+    for (const ButtonChoice& choice : choices) box.addButton(choice.button)->setText(QString::fromUtf8(choice.text));
     // The first button is the default, as on the desktop the texts were written for; Escape picks
     // the last one (No, Cancel) or the only one.
-    box.setDefaultButton(specs.front().button);
-    box.setEscapeButton(box.button(specs.back().button));
+    box.setDefaultButton(choices.front().button);
+    box.setEscapeButton(box.button(choices.back().button));
     // The caption alone does not reach every screen reader; the text is the dialog's description.
     box.setAccessibleName(caption);
     box.setAccessibleDescription(text);
     box.exec();
     const auto clicked = box.standardButton(box.clickedButton());
-    for (const ButtonSpec& spec : specs)
-        if (spec.button == clicked) return spec.answer;
-    return specs.back().answer;
+    for (const ButtonChoice& choice : choices)
+        if (choice.button == clicked) return choice.answer;
+    return choices.back().answer;
 }
 
 CQtUserPort::~CQtUserPort() { delete m_waitDialog; }
