@@ -43,13 +43,7 @@ protected:
     // Writes a container with entry 000001 holding text, compressed by xz; cut drops compressed
     // bytes from its end.
     void WriteEntry(const std::string& text, std::size_t cut = 0) {
-        NorikTest::WriteFile(m_dir.file("plain"), text);
-        ASSERT_EQ(
-            std::system(("xz --format=lzma -c '" + m_dir.file("plain") + "' > '" + m_dir.file("packed") + "'").c_str()),
-            0);
-        std::string entry = NorikTest::ReadFile(m_dir.file("packed"));
-        NorikTest::Store32(entry, 5, static_cast<std::uint32_t>(text.size()));
-        NorikTest::Store32(entry, 9, 0);
+        std::string entry = NorikTest::XzEntry(text, "", m_dir);
         entry.resize(entry.size() - cut);
         NorikTest::WriteFile(m_dir.file("Norik.sdb"), NorikTest::BuildCompoundFile({{u"000001.t", entry}}));
     }

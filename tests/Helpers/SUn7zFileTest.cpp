@@ -33,18 +33,6 @@ std::string SampleText(size_t size, unsigned seed) {
     return text;
 }
 
-// Compresses with the real xz and writes the decoded length into the header (xz writes the
-// unknown-length marker).
-std::string XzEntry(const std::string& text, const std::string& options, const NorikTest::TempDir& dir) {
-    NorikTest::WriteFile(dir.file("plain"), text);
-    const std::string command = "xz --format=lzma " + options + " -c '" + dir.file("plain") + "' > '" + dir.file("packed") + "'";
-    if (std::system(command.c_str()) != 0) throw std::runtime_error("xz failed");
-    std::string entry = NorikTest::ReadFile(dir.file("packed"));
-    NorikTest::Store32(entry, 5, static_cast<std::uint32_t>(text.size()));
-    NorikTest::Store32(entry, 9, 0);
-    return entry;
-}
-
 class SUn7zFileTest : public ::testing::Test {
 protected:
     void SetUp() override { Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = m_dir.folder()}); }
@@ -79,7 +67,7 @@ class SUn7zFileXz : public SUn7zFileTest, public ::testing::WithParamInterface<X
 
 TEST_P(SUn7zFileXz, DecodesTheExternalEncodersOutputInEveryBlockSize) {
     const std::string text = SampleText(300000, 17);
-    const std::string entry = XzEntry(text, GetParam().options, m_work);
+    const std::string entry = NorikTest::XzEntry(text, GetParam().options, m_work);
     ASSERT_EQ(static_cast<std::uint8_t>(entry[0]), GetParam().properties);
     WriteEntries({{"000042", entry}});
     for (int block : {1, 7, 4096, 65536}) {
@@ -99,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(Presets, SUn7zFileXz,
                                            XzCase{"--lzma1=preset=3,lc=4,lp=0,pb=4,dict=4KiB", 184}));
 
 TEST_F(SUn7zFileTest, HeaderEdgeCases) {
-    const std::string good = XzEntry(SampleText(5000, 3), "-6", m_work);
+    const std::string good = NorikTest::XzEntry(SampleText(5000, 3), "-6", m_work);
     std::string props224 = good, props225 = good, zeroLength = good, unknown = good, huge = good, high = good,
                 zeroDictionary = good;
     props224[0] = static_cast<char>(224);
@@ -157,7 +145,7 @@ TEST_F(SUn7zFileTest, HeaderEdgeCases) {
 }
 
 TEST_F(SUn7zFileTest, MissingEntryFailsWithoutReportAndReadsNothing) {
-    WriteEntries({{"000001", XzEntry("x", "-6", m_work)}});
+    WriteEntries({{"000001", NorikTest::XzEntry("x", "-6", m_work)}});
     SUn7zFile file;
     EXPECT_EQ(file.Open("000002", 1, true), Norik::kStgFileNotFound);
     char buffer[10];
@@ -167,7 +155,7 @@ TEST_F(SUn7zFileTest, MissingEntryFailsWithoutReportAndReadsNothing) {
 
 TEST_F(SUn7zFileTest, RequestLargerThanWhatRemains) {
     const std::string text = SampleText(1000, 5);
-    WriteEntries({{"a", XzEntry(text, "-6", m_work)}});
+    WriteEntries({{"a", NorikTest::XzEntry(text, "-6", m_work)}});
     SUn7zFile file;
     ASSERT_EQ(file.Open("a", 1, true), 0);
     std::string buffer(4000, '\0');
@@ -181,7 +169,7 @@ TEST_F(SUn7zFileTest, RequestLargerThanWhatRemains) {
 
 TEST_F(SUn7zFileTest, CutShortDeliversAPrefixThenZero) {
     const std::string text = SampleText(400000, 9);
-    const std::string entry = XzEntry(text, "-6", m_work);
+    const std::string entry = NorikTest::XzEntry(text, "-6", m_work);
     WriteEntries({{"cut", entry.substr(0, entry.size() / 2)}, {"headeronly", entry.substr(0, 13)}});
     SUn7zFile file;
     ASSERT_EQ(file.Open("cut", 1, true), 0);
@@ -204,7 +192,7 @@ TEST_F(SUn7zFileTest, CutShortDeliversAPrefixThenZero) {
 // An entry is whole only when its compressed data ends exactly at its stated length.
 TEST_F(SUn7zFileTest, EndsWholeOnlyWhenTheDataEndsAtTheStatedLength) {
     const std::string text = SampleText(300000, 11);
-    const std::string good = XzEntry(text, "-6", m_work);
+    const std::string good = NorikTest::XzEntry(text, "-6", m_work);
     std::string halved = good, longer = good, zero = good;
     NorikTest::Store32(halved, 5, static_cast<std::uint32_t>(text.size() / 2));
     NorikTest::Store32(longer, 5, static_cast<std::uint32_t>(text.size() + 10));
@@ -240,7 +228,7 @@ TEST_F(SUn7zFileTest, EndsWholeOnlyWhenTheDataEndsAtTheStatedLength) {
 
 TEST_F(SUn7zFileTest, TheReadThatMeetsDamageStillDeliversWhatItDecoded) {
     const std::string text = SampleText(400000, 21);
-    std::string entry = XzEntry(text, "-6", m_work);
+    std::string entry = NorikTest::XzEntry(text, "-6", m_work);
     // Garbage over the later part of the data: decoding fails there.
     for (size_t i = entry.size() * 3 / 4; i < entry.size(); ++i) entry[i] = static_cast<char>(i * 131);
     WriteEntries({{"bad", entry}});
@@ -257,7 +245,7 @@ TEST_F(SUn7zFileTest, TheReadThatMeetsDamageStillDeliversWhatItDecoded) {
 TEST_F(SUn7zFileTest, DamagedContainerChainEndsTheEntryWithAReport) {
     const std::string text = SampleText(200000, 4);
     NorikTest::CfbLayout layout;
-    std::string container = NorikTest::BuildCompoundFile({{u"x.t", XzEntry(text, "-6", m_work)}}, 3, &layout);
+    std::string container = NorikTest::BuildCompoundFile({{u"x.t", NorikTest::XzEntry(text, "-6", m_work)}}, 3, &layout);
     NorikTest::SetFatEntry(container, layout, layout.firstSector[0] + 20, layout.firstSector[0]);
     NorikTest::WriteFile(m_dir.file("Norik.sdb"), container);
     SUn7zFile file;
@@ -274,7 +262,7 @@ TEST_F(SUn7zFileTest, FailingHeaderReadIsReportedByTheBufferThenByOpen) {
     // The entry's first sector lies past the end of the file: the stream opens, its first read fails.
     NorikTest::CfbLayout layout;
     std::string container =
-        NorikTest::BuildCompoundFile({{u"x.t", XzEntry(SampleText(9000, 2), "-6", m_work)}}, 3, &layout);
+        NorikTest::BuildCompoundFile({{u"x.t", NorikTest::XzEntry(SampleText(9000, 2), "-6", m_work)}}, 3, &layout);
     NorikTest::SetDirectoryField(container, layout, layout.entryId[0], 116, 0x00FFFFFFu);
     NorikTest::WriteFile(m_dir.file("Norik.sdb"), container);
     SUn7zFile file;
@@ -298,7 +286,7 @@ int OpenDescriptors() {
 }
 
 TEST_F(SUn7zFileTest, TheContainerIsHeldUntilTheReaderIsDestroyed) {
-    WriteEntries({{"a", XzEntry("hello", "-6", m_work)}});
+    WriteEntries({{"a", NorikTest::XzEntry("hello", "-6", m_work)}});
     const int before = OpenDescriptors();
     {
         SUn7zFile file;

@@ -134,4 +134,17 @@ void RecordingUserPort::OpenResultListWindow(const std::vector<std::int16_t>& nu
     resultWindows.push_back({numbers, request});
 }
 
+std::string XzEntry(const std::string& text, const std::string& options, const TempDir& dir) {
+    WriteFile(dir.file("plain"), text);
+    const std::string command =
+        "xz --format=lzma " + options + " -c '" + dir.file("plain") + "' > '" + dir.file("packed") + "'";
+    if (std::system(command.c_str()) != 0) throw std::runtime_error("xz failed");
+    std::string entry = ReadFile(dir.file("packed"));
+    // Bytes 5-12: the decoded length, 64 bits little-endian.
+    if (entry.size() < 13) throw std::runtime_error("xz wrote no header");
+    std::uint64_t length = text.size();
+    for (int i = 0; i < 8; ++i, length >>= 8) entry[5 + static_cast<std::size_t>(i)] = static_cast<char>(length & 0xFF);
+    return entry;
+}
+
 }  // namespace NorikTest

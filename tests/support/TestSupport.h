@@ -43,6 +43,11 @@ CommandResult RunShell(const std::string& command);
 std::u16string Utf8ToUtf16(const std::string& text);
 std::string ReadFile(const std::string& path);
 
+// text compressed by the real xz (--format=lzma and options) as a container entry holds it: the
+// header states the decoded length where xz writes the unknown-length marker. Throws when xz
+// fails. Uses the files "plain" and "packed" of dir.
+std::string XzEntry(const std::string& text, const std::string& options, const TempDir& dir);
+
 // Points the error log at a file of its own for the lifetime of the object.
 class ErrorLogCapture {
 public:

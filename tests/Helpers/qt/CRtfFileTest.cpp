@@ -17,14 +17,8 @@ protected:
         m_text = "{\\rtf1\\ansi ";
         for (int i = 0; m_text.size() < 150000; ++i) m_text += "\\par " + std::to_string(i * 31337 % 65521);
         m_text += "}";
-        NorikTest::WriteFile(m_dir.file("plain"), m_text);
-        ASSERT_EQ(
-            std::system(("xz --format=lzma -c '" + m_dir.file("plain") + "' > '" + m_dir.file("packed") + "'").c_str()),
-            0);
-        std::string entry = NorikTest::ReadFile(m_dir.file("packed"));
-        NorikTest::Store32(entry, 5, static_cast<std::uint32_t>(m_text.size()));
-        NorikTest::Store32(entry, 9, 0);
-        NorikTest::WriteFile(m_dir.file("Norik.sdb"), NorikTest::BuildCompoundFile({{u"000042.t", entry}}));
+        NorikTest::WriteFile(m_dir.file("Norik.sdb"),
+                             NorikTest::BuildCompoundFile({{u"000042.t", NorikTest::XzEntry(m_text, "", m_dir)}}));
     }
     void TearDown() override { Norik::ConfigureFolders(Norik::FolderSettings{}); }
 

@@ -23,13 +23,7 @@ protected:
             m_text += "\\par Paragraph " + std::to_string(i * 7919 % 104729) + " of the text.";
         }
         m_text += "}";
-        NorikTest::WriteFile(m_dir.file("plain"), m_text);
-        ASSERT_EQ(
-            std::system(("xz --format=lzma -c '" + m_dir.file("plain") + "' > '" + m_dir.file("packed") + "'").c_str()),
-            0);
-        std::string entry = NorikTest::ReadFile(m_dir.file("packed"));
-        NorikTest::Store32(entry, 5, static_cast<std::uint32_t>(m_text.size()));
-        NorikTest::Store32(entry, 9, 0);
+        const std::string entry = NorikTest::XzEntry(m_text, "", m_dir);
         std::string malformed = entry.substr(0, 13);
         malformed[0] = '\xFF';  // no valid literal, position and bit counts
         NorikTest::WriteFile(
