@@ -560,7 +560,7 @@ HResult CompoundFile::ReadDirectoryEntry(std::uint32_t id, CompoundDirectoryEntr
     HResult code = kOk;
     const std::uint8_t* sector = DirectorySectorData(id / perSector, code);
     if (!sector) return code;
-    const std::uint8_t* raw = sector + (id % perSector) * kDirectoryEntrySize;
+    const std::uint8_t* raw = sector + std::size_t{id % perSector} * kDirectoryEntrySize;
     const std::uint16_t nameBytes = Load16(raw + Cfb::kEntryNameLengthOffset);
     if (nameBytes > Cfb::kMaxNameBytes || nameBytes % 2 != 0) return kStgDocfileCorrupt;
     Cfb::ReadEntryName(raw, nameBytes, entry.name);

@@ -33,7 +33,7 @@ constexpr std::size_t kMaxStyles = 4096;
 constexpr std::size_t kMaxCellsPerRow = 256;
 constexpr std::size_t kMaxNestedFields = 32;
 // A run of text is handed over at this size even when the format does not change.
-constexpr std::size_t kRunFlushSize = 64 * 1024;
+constexpr std::size_t kRunFlushSize = std::size_t{64} * 1024;
 constexpr int kMaxLength = 31680 * 4;  // twips: bounds every indent, spacing and cell edge
 
 enum class Destination : std::uint8_t {

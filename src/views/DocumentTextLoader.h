@@ -56,7 +56,7 @@ class DocumentTextLoader : public QObject {
 public:
     enum class StartResult { Started, Missing, Malformed };
 
-    static constexpr qint64 kFirstPartLength = 256 * 1024;
+    static constexpr qint64 kFirstPartLength = qint64{256} * 1024;
     static constexpr qint64 kFirstPartMinimumLength = 2 * kFirstPartLength;
 
     explicit DocumentTextLoader(QObject* parent = nullptr);
