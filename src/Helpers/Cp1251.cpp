@@ -34,8 +34,8 @@ char32_t Cp1251ToUnicode(unsigned char byte) { return byte < 0x80 ? byte : kCp12
 namespace {
 
 struct UpperTable {
-    unsigned char upper[256];
-    constexpr UpperTable() : upper{} {
+    unsigned char upper[256]{};
+    constexpr UpperTable() {
         for (int b = 0; b < 256; ++b) upper[b] = static_cast<unsigned char>(b);
         for (int b = 'a'; b <= 'z'; ++b) upper[b] = static_cast<unsigned char>(b - 0x20);
         for (int b = 0xE0; b <= 0xFF; ++b) upper[b] = static_cast<unsigned char>(b - 0x20);

@@ -16,8 +16,8 @@ namespace Norik {
 // The UTF-8 form of every byte of one single-byte code page: bytes[b] holds length[b] bytes.
 struct ByteDecoder {
     int codePage = 1252;
-    char bytes[256][3];
-    std::uint8_t length[256];
+    char bytes[256][3]{};
+    std::uint8_t length[256]{};
 };
 
 // The decoder of a single-byte code page; nullptr for double-byte code pages. Unknown code pages
