@@ -115,9 +115,10 @@ GeneratedBase WriteBase() {
         if (doc % 3 == 0) under.push_back(kLargestNode);
         while (static_cast<int>(under.size()) < count) under.push_back(node(random));
         for (const int classId : under) {
-            items += std::to_string(doc) + " " + std::to_string(classId) + " " + std::to_string(date + 30) + type + "|" +
-                     title + "|" + numberText + "|" + std::to_string(date) + "|" + std::to_string(doc % 5 != 0) +
-                     "|1\n";
+            items.append(std::to_string(doc)).append(" ").append(std::to_string(classId)).append(" ");
+            items.append(std::to_string(date + 30)).append(type).append("|").append(title).append("|");
+            items.append(numberText).append("|").append(std::to_string(date)).append("|");
+            items.append(std::to_string(doc % 5 != 0)).append("|1\n");
             ++rows;
         }
     }
@@ -148,10 +149,8 @@ SilentPort& Port() {
 
 long ResidentKiB() {
     long pages = 0, resident = 0;
-    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
-        std::fclose(statm);
-    }
+    std::ifstream statm("/proc/self/statm");
+    if (!(statm >> pages >> resident)) resident = 0;
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 

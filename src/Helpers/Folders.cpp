@@ -87,7 +87,7 @@ std::string GetDataFolder() {
     FolderState& state = State();
     if (state.settings.baseOverride) return *state.settings.baseOverride;
     if (state.dataFolder) return *state.dataFolder;
-    const std::string candidate1 = DefaultDataFolder();
+    std::string candidate1 = DefaultDataFolder();
     if (FileExists(candidate1 + "Norik.sdb")) return *(state.dataFolder = candidate1);
     const std::string candidate2 = AlternativeFolder();
     if (FileExists(candidate2 + "Norik.sdb")) return *(state.dataFolder = candidate2);

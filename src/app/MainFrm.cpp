@@ -27,7 +27,7 @@ const char* const kIdleMessage = "Для справки, нажмите F1";
 const char* const kNoListPosition = "Просмотр";
 
 QIcon ToolBarIcon(const CommandInfo& command) {
-    const QIcon bundled(QStringLiteral(":/toolbar/%1.png").arg(Text(command.iconName)));
+    QIcon bundled(QStringLiteral(":/toolbar/%1.png").arg(Text(command.iconName)));
     if (command.themeIcon.empty()) return bundled;
     return QIcon::fromTheme(Text(command.themeIcon), bundled);
 }

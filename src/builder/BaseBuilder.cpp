@@ -296,6 +296,7 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
         }
     };
     std::vector<std::thread> workers;
+    workers.reserve(static_cast<std::size_t>(threadCount));
     for (int k = 0; k < threadCount; ++k) workers.emplace_back(work);
 
     bool failed = false;

@@ -113,6 +113,7 @@ bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary) {
 
     const std::vector<std::size_t> firstRows = tables.DocumentFirstRows();
     std::vector<std::int16_t> documents;
+    documents.reserve(firstRows.size());
     for (const std::size_t row : firstRows) documents.push_back(tables.items[row].number);
     std::sort(documents.begin(), documents.end());
     documents.erase(std::unique(documents.begin(), documents.end()), documents.end());
