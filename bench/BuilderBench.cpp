@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "Helpers/DecimalText.h"
 #include "builder/BaseBuilder.h"
 #include "builder/ContainerWriter.h"
 #include "sample/SampleBase.h"
@@ -27,7 +28,7 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int documents = argc > 1 ? std::atoi(argv[1]) : 2000;
+    const int documents = argc > 1 ? static_cast<int>(Norik::ParseDecimal(argv[1], 1, 1000000).value_or(2000)) : 2000;
     Norik::Vocabulary vocabulary;
     std::string message;
     if (!Norik::LoadVocabulary(Norik::FindVocabularyFolder(), vocabulary, message)) {
@@ -63,8 +64,11 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < texts.size(); ++i) {
         const std::string path = (folder / (std::to_string(i) + ".rtf")).string();
         std::FILE* file = std::fopen(path.c_str(), "wb");
-        std::fwrite(texts[i].data(), 1, texts[i].size(), file);
-        std::fclose(file);
+        const bool written = file && std::fwrite(texts[i].data(), 1, texts[i].size(), file) == texts[i].size();
+        if (!file || std::fclose(file) != 0 || !written) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            return 1;
+        }
         command += " " + path;
     }
     start = std::chrono::steady_clock::now();

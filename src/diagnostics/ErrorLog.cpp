@@ -50,7 +50,7 @@ ErrorLog::ErrorLog() {
 }
 
 ErrorLog::~ErrorLog() {
-    if (m_file) std::fclose(m_file);
+    if (m_file) (void)std::fclose(m_file);
 }
 
 std::string ErrorLog::path() {
@@ -69,14 +69,16 @@ void ErrorLog::WriteEntry(std::string_view text) {
     entry.append(text);
     entry.push_back('\n');
     if (entry.size() > kMaxEntryLength) entry.resize(kMaxEntryLength);
-    std::fwrite(entry.data(), 1, entry.size(), m_file);
-    std::fflush(m_file);
+    // A log that cannot be written has nowhere to say so: the entry is lost and the program goes
+    // on, as it does without a log at all.
+    (void)std::fwrite(entry.data(), 1, entry.size(), m_file);
+    (void)std::fflush(m_file);
 }
 
 void ErrorLog::WriteRaw(std::string_view text) {
     if (!m_file) return;
-    std::fwrite(text.data(), 1, text.size(), m_file);
-    std::fflush(m_file);
+    (void)std::fwrite(text.data(), 1, text.size(), m_file);
+    (void)std::fflush(m_file);
 }
 
 void ErrorLog::ReportError(HResult code, int line, std::string_view sourcePath, std::string_view functionName) {
