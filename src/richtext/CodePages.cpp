@@ -59,6 +59,9 @@ const char* IconvName(int codePage) {
     }
 }
 
+// What iconv_open returns when it has no converter: (iconv_t)-1, as iconv defines it.
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
+
 }  // namespace
 
 const ByteDecoder* DecoderForCodePage(int codePage) {
@@ -72,8 +75,8 @@ const ByteDecoder* DecoderForCodePage(int codePage) {
 
 int CodePageForCharset(int charset, int defaultCodePage) {
     switch (charset) {
-    case 0: return 1252;
-    case 2: return 1252;  // symbol fonts: bytes shown through the Western page
+    case 0:
+    case 2: return 1252;  // 2, symbol fonts: bytes shown through the Western page
     case 77: return 10000;
     case 128: return 932;
     case 129: return 949;
@@ -89,7 +92,7 @@ int CodePageForCharset(int charset, int defaultCodePage) {
     case 204: return 1251;
     case 222: return 874;
     case 238: return 1250;
-    case 254: return 437;
+    case 254:
     case 255: return 437;
     default: return defaultCodePage;
     }
@@ -114,7 +117,7 @@ void AppendDoubleByte(std::string& out, int codePage, std::string_view bytes) {
         std::unordered_map<int, iconv_t> map;
         ~Converters() {
             for (auto& [page, cd] : map) {
-                if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+                if (cd != kNoConverter) iconv_close(cd);
             }
         }
     };
@@ -125,10 +128,10 @@ void AppendDoubleByte(std::string& out, int codePage, std::string_view bytes) {
     auto it = converters.find(codePage);
     if (it == converters.end()) {
         const char* name = IconvName(codePage);
-        iconv_t cd = name ? iconv_open("UTF-8", name) : reinterpret_cast<iconv_t>(-1);
+        iconv_t cd = name ? iconv_open("UTF-8", name) : kNoConverter;
         it = converters.emplace(codePage, cd).first;
     }
-    if (it->second == reinterpret_cast<iconv_t>(-1) || bytes.empty() || bytes.size() > 2) {
+    if (it->second == kNoConverter || bytes.empty() || bytes.size() > 2) {
         out.push_back('?');
         return;
     }

@@ -11,11 +11,9 @@ namespace Norik {
 
 namespace {
 
-constexpr signed char HexValue(unsigned char c) {
-    return c >= '0' && c <= '9' ? static_cast<signed char>(c - '0')
-           : c >= 'a' && c <= 'f' ? static_cast<signed char>(c - 'a' + 10)
-           : c >= 'A' && c <= 'F' ? static_cast<signed char>(c - 'A' + 10)
-                                  : static_cast<signed char>(-1);
+// The value of a hexadecimal digit, or -1.
+constexpr int HexValue(unsigned char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
 }
 
 constexpr bool IsLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -152,7 +150,7 @@ void RtfReader::Impl::Feed(std::string_view chunk) {
             break;
         }
         case LexState::Hex1: {
-            signed char v = HexValue(static_cast<unsigned char>(*p));
+            int v = HexValue(static_cast<unsigned char>(*p));
             if (v < 0) {
                 m_lex = LexState::Text;  // a broken \' is dropped; the byte is read as text
                 break;
@@ -163,7 +161,7 @@ void RtfReader::Impl::Feed(std::string_view chunk) {
             break;
         }
         case LexState::Hex2: {
-            signed char v = HexValue(static_cast<unsigned char>(*p));
+            int v = HexValue(static_cast<unsigned char>(*p));
             m_lex = LexState::Text;
             if (v < 0) break;
             ++p;
@@ -203,8 +201,8 @@ const char* RtfReader::Impl::ScanBodyText(const char* p, const char* end) {
         }
         // \'hh complete within the chunk, in a single-byte code page.
         if (p + 3 < end && p[0] == '\\' && p[1] == '\'' && decoder) {
-            signed char h = HexValue(static_cast<unsigned char>(p[2]));
-            signed char l = HexValue(static_cast<unsigned char>(p[3]));
+            int h = HexValue(static_cast<unsigned char>(p[2]));
+            int l = HexValue(static_cast<unsigned char>(p[3]));
             if (h >= 0 && l >= 0) {
                 BeginContent();
                 auto b = static_cast<unsigned char>(h * 16 + l);
@@ -224,7 +222,7 @@ const char* RtfReader::Impl::ScanPictureHex(const char* p, const char* end) {
         auto c = static_cast<unsigned char>(*p);
         if (c == '\\' || c == '{' || c == '}') return p;
         ++p;
-        signed char v = HexValue(c);
+        int v = HexValue(c);
         if (v < 0) continue;
         if (m_pictureNibble < 0) {
             m_pictureNibble = v;
@@ -282,7 +280,7 @@ void RtfReader::Impl::TextByte(unsigned char c) {
         return;
     case Destination::Picture:
         if (m_wantPictureData) {
-            signed char v = HexValue(c);
+            int v = HexValue(c);
             if (v < 0) return;
             if (m_pictureNibble < 0) {
                 m_pictureNibble = v;
