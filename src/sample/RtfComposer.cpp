@@ -66,7 +66,7 @@ bool EndsWith(const std::string& text, std::string_view utf8Suffix) {
 // Указ утратил, Постановление утратило, Инструкция утратила, Методические рекомендации утратили.
 std::string AgreeingPast(const std::string& typeName, std::string_view masculineUtf8) {
     const std::string first = typeName.substr(0, typeName.find(' '));
-    const std::string stem = W(masculineUtf8);
+    std::string stem = W(masculineUtf8);
     // A plural adjective first (Методические, Нормативные); a noun in -ие is neuter (Постановление).
     if (EndsWith(first, "ые") || EndsWith(first, "кие")) return stem + W("и");
     if (EndsWith(first, "ие") || EndsWith(first, "ое") || EndsWith(first, "о")) return stem + W("о");
@@ -118,8 +118,8 @@ public:
                 const Verb& verb = vocabulary.verbs[i];
                 if (!verb.Takes(static_cast<ObjectKind>(k)) || topic.objects[static_cast<std::size_t>(k)].empty()) continue;
                 for (int r = 0; r < kRoleCount; ++r)
-                    if (verb.Takes(static_cast<Role>(r))) m_pairs[static_cast<std::size_t>(r)].push_back({i, k});
-                m_anyPairs.push_back({i, k});
+                    if (verb.Takes(static_cast<Role>(r))) m_pairs[static_cast<std::size_t>(r)].emplace_back(i, k);
+                m_anyPairs.emplace_back(i, k);
             }
     }
 

@@ -23,7 +23,7 @@ public:
     }
     // Uniform in [0, bound); bound > 0.
     std::uint64_t Below(std::uint64_t bound) { return Next() % bound; }
-    int Between(int low, int high) { return low + static_cast<int>(Below(static_cast<std::uint64_t>(high - low + 1))); }
+    int Between(int low, int high) { return low + static_cast<int>(Below(static_cast<std::uint64_t>(std::int64_t{high} - low + 1))); }
     // Uniform in [0, 1).
     double Unit() { return static_cast<double>(Next() >> 11) * (1.0 / 9007199254740992.0); }
     bool Chance(double probability) { return Unit() < probability; }
