@@ -100,7 +100,8 @@ IndexSpace::DocNumberList EvaluateSearchRequest(const SearchRequest& request) {
 }
 
 IndexSpace::DocNumberList EvaluateSearchRequest(const SearchRequest& request, const SearchIndexes& indexes) {
-    if (!HasCriterion(request)) throw NoSearchCriteriaMessage();
+    // The message itself is what callers catch, as a const char*.
+    if (!HasCriterion(request)) throw NoSearchCriteriaMessage();  // NOLINT(cert-err09-cpp,cert-err61-cpp)
     try {
         std::vector<IndexSpace::DocNumberList> lists = LookUpCriteria(request, indexes);
         if (lists.empty()) return {};

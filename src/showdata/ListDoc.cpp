@@ -184,7 +184,7 @@ bool OnlyWhiteSpaceLeft(Norik::SFileStream& stream) {
     int c = std::fgetc(file);
     while (c != EOF && std::isspace(static_cast<unsigned char>(c))) c = std::fgetc(file);
     if (c == EOF) return true;
-    std::ungetc(c, file);
+    (void)std::ungetc(c, file);  // one character back always fits
     return false;
 }
 

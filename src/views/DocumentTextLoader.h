@@ -88,7 +88,7 @@ signals:
 
 private:
     struct Shared;
-    void Run(std::unique_ptr<CRtfFile> file, std::shared_ptr<Shared> shared, QThread* home);
+    void Run(std::unique_ptr<CRtfFile> file, const std::shared_ptr<Shared>& shared, QThread* home);
     void WaitFor(const std::function<bool()>& ready, const WaitHooks& hooks);
 
     std::thread m_worker;
