@@ -84,7 +84,7 @@ TEST_P(GsfContainer, EveryStreamReadsAsGsfReadsIt) {
         char name[32];
         std::snprintf(name, sizeof name, "%06d.t", i * 7 + 1);
         const size_t size = static_cast<size_t>(i) < edges.size() ? edges[i] : random() % 4200;
-        names.push_back(name);
+        names.emplace_back(name);
         contents.push_back(RandomBytes(random, size));
         NorikTest::WriteFile((dir.path() / "in" / name).string(), contents.back());
     }
@@ -394,7 +394,7 @@ TEST_P(ChainLoopTest, DeliversTheSectorsBeforeTheLoopThenFails) {
     TempDir dir;
     std::mt19937 random(5);
     CfbLayout layout;
-    const std::vector<CfbStream> streams = {{u"long", RandomBytes(random, 200 * 512)}};
+    const std::vector<CfbStream> streams = {{u"long", RandomBytes(random, std::size_t{200} * 512)}};
     std::string bytes = BuildCompoundFile(streams, 3, &layout);
     const std::uint32_t first = layout.firstSector[0];
     const std::vector<std::uint32_t>& order = GetParam().order;
@@ -403,7 +403,7 @@ TEST_P(ChainLoopTest, DeliversTheSectorsBeforeTheLoopThenFails) {
     for (size_t i = 0; i < order.size(); ++i) {
         const std::uint32_t next = i + 1 < order.size() ? order[i + 1] : GetParam().loopTo;
         NorikTest::SetFatEntry(bytes, layout, first + order[i], first + next);
-        expected += streams[0].data.substr(order[i] * 512, 512);
+        expected += streams[0].data.substr(static_cast<std::size_t>(order[i]) * 512, 512);
     }
     NorikTest::WriteFile(dir.file("loop.cfb"), bytes);
     for (size_t chunk : {size_t{512}, size_t{65536}}) {
