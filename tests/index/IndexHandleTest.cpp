@@ -24,7 +24,7 @@ protected:
     std::string WriteIndex(const char* name, std::initializer_list<std::pair<const char*, int>> pairs, Hash hash) {
         Norik::IndexBuilder builder;
         for (const auto& [text, doc] : pairs) builder.Add(hash(W(text)), static_cast<IndexSpace::DocNumber>(doc));
-        const std::string path = m_dir.file(std::string(name) + ".ttx");
+        std::string path = m_dir.file(std::string(name) + ".ttx");
         EXPECT_EQ(builder.WriteFile(path), Norik::kOk);
         return path;
     }
@@ -130,7 +130,7 @@ protected:
                                     {"налог", 2}, {"налогов", 5}, {"кодекс", 3}, {"кодекс", 5}, {"о", 6}},
                                    IndexSpace::WordHash));
     }
-    DocNumberList Find(std::vector<const char*> words, bool all) {
+    DocNumberList Find(const std::vector<const char*>& words, bool all) {
         std::vector<std::string> converted;
         for (const char* word : words) converted.push_back(W(word));
         return m_words.FindWords(converted, all);
