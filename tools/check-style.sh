@@ -48,7 +48,7 @@ echo "check-style.sh: ${#files[@]} files${base:+ changed since $base}"
 
 status=0
 if ! layout=$("$format" --dry-run --Werror "${files[@]}" 2>&1); then
-    printf '%s\n' "$layout" | head -n 30 >&2
+    printf '%s\n' "$layout" | sed -n '1,30p' >&2  # sed reads it all: no broken pipe
     echo "check-style.sh: the layout of these files differs from .clang-format" \
         "(tools/check-style.sh --fix-format lays them out):" >&2
     printf '%s\n' "$layout" | sed -n 's/^\([^ :]*\):[0-9]*:[0-9]*: error: .*/  \1/p' | sort -u >&2
