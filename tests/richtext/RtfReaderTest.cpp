@@ -33,10 +33,10 @@ public:
         runFontNames.emplace_back(f.fontName);
     }
     void ParagraphEnd(const ParagraphFormat& f) override {
-        events.push_back("P");
+        events.emplace_back("P");
         paragraphs.push_back(f);
     }
-    void LineBreak() override { events.push_back("BR"); }
+    void LineBreak() override { events.emplace_back("BR"); }
     void TableRowStart(int level, const RowFormat& row) override {
         events.push_back("RS" + std::to_string(level) + ":" + std::to_string(row.cells.size()));
     }
@@ -48,13 +48,13 @@ public:
     void TableEnd(int level) override { events.push_back("TE" + std::to_string(level)); }
     bool WantsPictureData() const override { return true; }
     void Picture(const PictureInfo& info, std::string_view data) override {
-        events.push_back("PIC");
+        events.emplace_back("PIC");
         pictures.push_back(info);
         pictureData.emplace_back(data);
     }
     void LinkStart(std::string_view target) override { events.push_back("L<" + std::string(target) + ">"); }
-    void LinkEnd() override { events.push_back("/L"); }
-    void DocumentEnd(const ParagraphFormat&) override { events.push_back("END"); }
+    void LinkEnd() override { events.emplace_back("/L"); }
+    void DocumentEnd(const ParagraphFormat&) override { events.emplace_back("END"); }
 
     std::string Joined() const {
         std::string all;
