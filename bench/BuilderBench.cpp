@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
         if (i < compressCount) texts.push_back(std::move(text));
     }
     const double generate = Seconds(start);
-    std::printf("generate %d texts: %.2f s, %.1f MB/s\n", documents, generate, static_cast<double>(textBytes) / 1e6 / generate);
+    std::printf("generate %d texts: %.2f s, %.1f MB/s\n", documents, generate,
+                static_cast<double>(textBytes) / 1e6 / generate);
 
     // Compression of the first texts, ours and xz's, one thread each.
     std::uint64_t inBytes = 0, ourBytes = 0;
@@ -81,9 +82,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "xz failed\n");
         return 1;
     }
-    std::printf("compress %zu texts (%.1f MB): ours %.2f s -> %.2f MB; xz %.2f s -> %.2f MB; time ratio ours/xz %.2f, size ratio %.3f\n",
-                texts.size(), static_cast<double>(inBytes) / 1e6, ours, static_cast<double>(ourBytes) / 1e6, xz,
-                static_cast<double>(xzBytes) / 1e6, ours / xz, static_cast<double>(ourBytes) / static_cast<double>(xzBytes));
+    std::printf(
+        "compress %zu texts (%.1f MB): ours %.2f s -> %.2f MB; xz %.2f s -> %.2f MB; time ratio ours/xz %.2f, size "
+        "ratio %.3f\n",
+        texts.size(), static_cast<double>(inBytes) / 1e6, ours, static_cast<double>(ourBytes) / 1e6, xz,
+        static_cast<double>(xzBytes) / 1e6, ours / xz, static_cast<double>(ourBytes) / static_cast<double>(xzBytes));
 
     // A whole build on every core.
     const std::string out = (fs::temp_directory_path() / ("norik-bench-base-" + std::to_string(::getpid()))).string();

@@ -18,7 +18,6 @@ namespace {
 using RichTextCorpus::MakeCode;
 using RichTextCorpus::Seconds;
 
-
 double RunTool(const std::string& command) {
     auto start = std::chrono::steady_clock::now();
     int rc = std::system(command.c_str());

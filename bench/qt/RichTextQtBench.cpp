@@ -24,11 +24,11 @@ namespace {
 using RichTextCorpus::MakeCode;
 using RichTextCorpus::Seconds;
 
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     double megabytes = argc > 1 ? std::strtod(argv[1], nullptr) : 17.0;
     auto folder = std::filesystem::temp_directory_path() / "norik-richtext-qt-bench";

@@ -42,9 +42,7 @@ std::string DefaultDataFolder() { return GetProgramFolder() + "data/"; }
 
 // The "Index" folder of the settings; one "/" is always appended, as the setting is stored
 // without one.
-std::string AlternativeFolder() {
-    return ProfileString(kSectionUpdatePath, kValueIndex, DefaultDataFolder()) + "/";
-}
+std::string AlternativeFolder() { return ProfileString(kSectionUpdatePath, kValueIndex, DefaultDataFolder()) + "/"; }
 
 bool FileExists(const std::string& path) {
     std::error_code error;

@@ -22,10 +22,17 @@ HResult CurrentErrorCode() { return LastSystemErrorCode(); }
 std::string StreamModeString(int mode, bool binary) {
     std::string text;
     switch (mode) {
-        case kModeRead: text = "r"; break;
-        case kModeWrite: text = "w"; break;
-        case kModeReadWrite: text = "w+"; break;
-        default: break;
+        case kModeRead:
+            text = "r";
+            break;
+        case kModeWrite:
+            text = "w";
+            break;
+        case kModeReadWrite:
+            text = "w+";
+            break;
+        default:
+            break;
     }
     // The text-mode letter "t" and the sequential-access hint "S" are not C letters; stdio here
     // has no text mode (line ends arrive as they are stored) and reads sequentially anyway.

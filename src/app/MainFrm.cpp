@@ -11,9 +11,9 @@
 #include <QToolBar>
 
 #include "app/ChildFrm.h"
-#include "app/SplashWnd.h"
 #include "app/CommandIds.h"
 #include "app/CommandTable.h"
+#include "app/SplashWnd.h"
 #include "platform/UserPort.h"
 #include "platform/qt/QtText.h"
 

@@ -22,20 +22,34 @@ std::string DefaultLogPath() {
 // Texts of the non-system codes the program itself produces.
 const char* OwnCodeText(HResult code) {
     switch (static_cast<std::uint32_t>(code)) {
-        case 0x80004005u: return "Unspecified error";
-        case 0x80030001u: return "Unable to perform requested operation.";
-        case 0x80030002u: return "The file or stream could not be found.";
-        case 0x80030003u: return "The path could not be found.";
-        case 0x80030005u: return "Access denied.";
-        case 0x80030008u: return "There is insufficient memory available to complete operation.";
-        case 0x8003001Eu: return "A disk error occurred during a read operation.";
-        case 0x800300FBu: return "The file is not a valid compound file.";
-        case 0x800300FCu: return "The name is not valid.";
-        case 0x80030104u: return "The compound file was produced with an incompatible version of storage.";
-        case 0x80030109u: return "The compound file is corrupt.";
-        case 0x80040200u: return "The data file is damaged.";
-        case 0x80040201u: return "Not a regular file.";
-        default: return nullptr;
+        case 0x80004005u:
+            return "Unspecified error";
+        case 0x80030001u:
+            return "Unable to perform requested operation.";
+        case 0x80030002u:
+            return "The file or stream could not be found.";
+        case 0x80030003u:
+            return "The path could not be found.";
+        case 0x80030005u:
+            return "Access denied.";
+        case 0x80030008u:
+            return "There is insufficient memory available to complete operation.";
+        case 0x8003001Eu:
+            return "A disk error occurred during a read operation.";
+        case 0x800300FBu:
+            return "The file is not a valid compound file.";
+        case 0x800300FCu:
+            return "The name is not valid.";
+        case 0x80030104u:
+            return "The compound file was produced with an incompatible version of storage.";
+        case 0x80030109u:
+            return "The compound file is corrupt.";
+        case 0x80040200u:
+            return "The data file is damaged.";
+        case 0x80040201u:
+            return "Not a regular file.";
+        default:
+            return nullptr;
     }
 }
 
@@ -140,7 +154,8 @@ std::string FormatSystemError(HResult code) {
         char buffer[kMaxSystemMessage];
         // The GNU strerror_r returns the text, which may or may not live in the buffer.
         const char* text = strerror_r(static_cast<int>(bits & 0xFFFFu), buffer, sizeof buffer);
-        if (text && std::strncmp(text, "Unknown error", 13) != 0) message.assign(text, strnlen(text, kMaxSystemMessage));
+        if (text && std::strncmp(text, "Unknown error", 13) != 0)
+            message.assign(text, strnlen(text, kMaxSystemMessage));
     } else if (const char* own = OwnCodeText(code)) {
         message = own;
     }

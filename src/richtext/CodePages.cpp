@@ -17,10 +17,10 @@ struct TableEntry {
 };
 
 constexpr TableEntry kTables[] = {
-    {874, CodePageTables::kCp874},   {1250, CodePageTables::kCp1250}, {1251, kCp1251HighHalf},
-    {1252, CodePageTables::kCp1252}, {1253, CodePageTables::kCp1253}, {1254, CodePageTables::kCp1254},
-    {1255, CodePageTables::kCp1255}, {1256, CodePageTables::kCp1256}, {1257, CodePageTables::kCp1257},
-    {1258, CodePageTables::kCp1258}, {437, CodePageTables::kCp437},   {850, CodePageTables::kCp850},
+    {874, CodePageTables::kCp874},   {1250, CodePageTables::kCp1250},   {1251, kCp1251HighHalf},
+    {1252, CodePageTables::kCp1252}, {1253, CodePageTables::kCp1253},   {1254, CodePageTables::kCp1254},
+    {1255, CodePageTables::kCp1255}, {1256, CodePageTables::kCp1256},   {1257, CodePageTables::kCp1257},
+    {1258, CodePageTables::kCp1258}, {437, CodePageTables::kCp437},     {850, CodePageTables::kCp850},
     {866, CodePageTables::kCp866},   {10000, CodePageTables::kCp10000},
 };
 constexpr std::size_t kTableCount = sizeof(kTables) / sizeof(kTables[0]);
@@ -50,12 +50,18 @@ const std::array<std::unique_ptr<ByteDecoder>, kTableCount>& Decoders() {
 
 const char* IconvName(int codePage) {
     switch (codePage) {
-    case 932: return "CP932";
-    case 936: return "GBK";
-    case 949: return "CP949";
-    case 950: return "BIG5";
-    case 1361: return "JOHAB";
-    default: return nullptr;
+        case 932:
+            return "CP932";
+        case 936:
+            return "GBK";
+        case 949:
+            return "CP949";
+        case 950:
+            return "BIG5";
+        case 1361:
+            return "JOHAB";
+        default:
+            return nullptr;
     }
 }
 
@@ -75,26 +81,44 @@ const ByteDecoder* DecoderForCodePage(int codePage) {
 
 int CodePageForCharset(int charset, int defaultCodePage) {
     switch (charset) {
-    case 0:
-    case 2: return 1252;  // 2, symbol fonts: bytes shown through the Western page
-    case 77: return 10000;
-    case 128: return 932;
-    case 129: return 949;
-    case 130: return 1361;
-    case 134: return 936;
-    case 136: return 950;
-    case 161: return 1253;
-    case 162: return 1254;
-    case 163: return 1258;
-    case 177: return 1255;
-    case 178: return 1256;
-    case 186: return 1257;
-    case 204: return 1251;
-    case 222: return 874;
-    case 238: return 1250;
-    case 254:
-    case 255: return 437;
-    default: return defaultCodePage;
+        case 0:
+        case 2:
+            return 1252;  // 2, symbol fonts: bytes shown through the Western page
+        case 77:
+            return 10000;
+        case 128:
+            return 932;
+        case 129:
+            return 949;
+        case 130:
+            return 1361;
+        case 134:
+            return 936;
+        case 136:
+            return 950;
+        case 161:
+            return 1253;
+        case 162:
+            return 1254;
+        case 163:
+            return 1258;
+        case 177:
+            return 1255;
+        case 178:
+            return 1256;
+        case 186:
+            return 1257;
+        case 204:
+            return 1251;
+        case 222:
+            return 874;
+        case 238:
+            return 1250;
+        case 254:
+        case 255:
+            return 437;
+        default:
+            return defaultCodePage;
     }
 }
 
@@ -102,12 +126,15 @@ bool IsDoubleByteCodePage(int codePage) { return IconvName(codePage) != nullptr;
 
 bool IsLeadByte(int codePage, unsigned char byte) {
     switch (codePage) {
-    case 932: return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-    case 936:
-    case 949:
-    case 950:
-    case 1361: return byte >= 0x81 && byte <= 0xFE;
-    default: return false;
+        case 932:
+            return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+        case 936:
+        case 949:
+        case 950:
+        case 1361:
+            return byte >= 0x81 && byte <= 0xFE;
+        default:
+            return false;
     }
 }
 

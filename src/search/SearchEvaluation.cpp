@@ -65,7 +65,7 @@ SearchIndexDamaged::SearchIndexDamaged(std::string indexName, Norik::DataDamage 
     : std::runtime_error(damage.Text()), m_indexName(std::move(indexName)), m_damage(std::move(damage)) {}
 
 SearchIndexes SearchIndexes::ProcessWide() {
-    return SearchIndexes{IndexSpace::ClassIndex(),   IndexSpace::TitleWordIndex(), IndexSpace::NumberIndex(),
+    return SearchIndexes{IndexSpace::ClassIndex(),    IndexSpace::TitleWordIndex(), IndexSpace::NumberIndex(),
                          IndexSpace::TextWordIndex(), IndexSpace::TypeIndex(),      IndexSpace::DateIndex(),
                          IndexSpace::InForceIndex()};
 }

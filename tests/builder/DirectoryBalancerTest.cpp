@@ -215,7 +215,8 @@ void WriteWithGsfTool(const TempDir& dir, const std::string& container, const st
     const std::string in = dir.file("in");
     ::mkdir(in.c_str(), 0755);
     for (const Stream& stream : streams) WriteFile(in + "/" + stream.name, stream.data);
-    const NorikTest::CommandResult made = NorikTest::RunShell("cd '" + in + "' && gsf createole '" + container + "' * >/dev/null 2>&1");
+    const NorikTest::CommandResult made =
+        NorikTest::RunShell("cd '" + in + "' && gsf createole '" + container + "' * >/dev/null 2>&1");
     ASSERT_EQ(made.status, 0);
 }
 
@@ -235,7 +236,8 @@ void WriteWithLibrary(const std::string& container, const std::vector<Stream>& s
     for (const Stream& stream : streams) add(outfile, stream.name, stream.data);
     if (withStorage) {
         GsfOutput* storage = gsf_outfile_new_child(outfile, "Storage", TRUE);
-        for (int i = 0; i < 20; ++i) add(GSF_OUTFILE(storage), "inner" + std::to_string(i), Bytes(std::size_t{100} * i, i));
+        for (int i = 0; i < 20; ++i)
+            add(GSF_OUTFILE(storage), "inner" + std::to_string(i), Bytes(std::size_t{100} * i, i));
         gsf_output_close(storage);
         g_object_unref(storage);
     }
@@ -368,7 +370,8 @@ TEST_P(BalanceTest, GivesBalancedRedBlackTreeAndKeepsEveryStream) {
     if (!streams.empty()) {
         std::string expected;
         for (const Stream& stream : streams) expected += stream.data;
-        const NorikTest::CommandResult cat = NorikTest::RunShell("gsf cat '" + container + "'" + Quoted(streams) + " 2>/dev/null");
+        const NorikTest::CommandResult cat =
+            NorikTest::RunShell("gsf cat '" + container + "'" + Quoted(streams) + " 2>/dev/null");
         EXPECT_EQ(cat.status, 0);
         EXPECT_TRUE(cat.output == expected);
     }
