@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything in build/ and runs every test: first the core's
-# tests once more in a sanitizer build (address, undefined behaviour), then the whole suite, then
-# the window tests under valgrind's memcheck and those that read texts on worker threads in a
-# thread-sanitizer build (build-tsan/), then every fuzz target for half a minute from its seeds
-# (a clang build in build-fuzz/).
+# Installs what is missing, checks the sources' layout and static checks (tools/check-style.sh:
+# the files changed since NORIK_BASE_COMMIT when it is set, every file otherwise), builds
+# everything in build/ and runs every test: first the core's tests once more in a sanitizer build
+# (address, undefined behaviour), then the whole suite, then the window tests under valgrind's
+# memcheck and those that read texts on worker threads in a thread-sanitizer build (build-tsan/),
+# then every fuzz target for half a minute from its seeds (a clang build in build-fuzz/).
 set -euo pipefail
 cd "$(dirname "$0")"
 ./tools/install-deps.sh
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
+
+./tools/check-style.sh "${NORIK_BASE_COMMIT:-}"
 
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DNORIK_SANITIZE=ON -DNORIK_UI=OFF \
       -DNORIK_BENCH=OFF >/dev/null

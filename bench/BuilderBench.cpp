@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "Helpers/DecimalText.h"
 #include "builder/BaseBuilder.h"
 #include "builder/ContainerWriter.h"
 #include "sample/SampleBase.h"
@@ -27,7 +28,7 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int documents = argc > 1 ? std::atoi(argv[1]) : 2000;
+    const int documents = argc > 1 ? static_cast<int>(Norik::ParseDecimal(argv[1], 1, 1000000).value_or(2000)) : 2000;
     Norik::Vocabulary vocabulary;
     std::string message;
     if (!Norik::LoadVocabulary(Norik::FindVocabularyFolder(), vocabulary, message)) {
@@ -47,7 +48,8 @@ int main(int argc, char** argv) {
         if (i < compressCount) texts.push_back(std::move(text));
     }
     const double generate = Seconds(start);
-    std::printf("generate %d texts: %.2f s, %.1f MB/s\n", documents, generate, static_cast<double>(textBytes) / 1e6 / generate);
+    std::printf("generate %d texts: %.2f s, %.1f MB/s\n", documents, generate,
+                static_cast<double>(textBytes) / 1e6 / generate);
 
     // Compression of the first texts, ours and xz's, one thread each.
     std::uint64_t inBytes = 0, ourBytes = 0;
@@ -63,8 +65,11 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < texts.size(); ++i) {
         const std::string path = (folder / (std::to_string(i) + ".rtf")).string();
         std::FILE* file = std::fopen(path.c_str(), "wb");
-        std::fwrite(texts[i].data(), 1, texts[i].size(), file);
-        std::fclose(file);
+        const bool written = file && std::fwrite(texts[i].data(), 1, texts[i].size(), file) == texts[i].size();
+        if (!file || std::fclose(file) != 0 || !written) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            return 1;
+        }
         command += " " + path;
     }
     start = std::chrono::steady_clock::now();
@@ -77,9 +82,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "xz failed\n");
         return 1;
     }
-    std::printf("compress %zu texts (%.1f MB): ours %.2f s -> %.2f MB; xz %.2f s -> %.2f MB; time ratio ours/xz %.2f, size ratio %.3f\n",
-                texts.size(), static_cast<double>(inBytes) / 1e6, ours, static_cast<double>(ourBytes) / 1e6, xz,
-                static_cast<double>(xzBytes) / 1e6, ours / xz, static_cast<double>(ourBytes) / static_cast<double>(xzBytes));
+    std::printf(
+        "compress %zu texts (%.1f MB): ours %.2f s -> %.2f MB; xz %.2f s -> %.2f MB; time ratio ours/xz %.2f, size "
+        "ratio %.3f\n",
+        texts.size(), static_cast<double>(inBytes) / 1e6, ours, static_cast<double>(ourBytes) / 1e6, xz,
+        static_cast<double>(xzBytes) / 1e6, ours / xz, static_cast<double>(ourBytes) / static_cast<double>(xzBytes));
 
     // A whole build on every core.
     const std::string out = (fs::temp_directory_path() / ("norik-bench-base-" + std::to_string(::getpid()))).string();

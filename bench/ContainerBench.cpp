@@ -123,7 +123,8 @@ int main(int argc, char** argv) {
             for (const auto& s : streams) {
                 std::ofstream(source / std::string(s.name.begin(), s.name.end()), std::ios::binary) << s.data;
             }
-            const std::string command = "cd '" + source.string() + "' && gsf createole '" + gsfPath + "' * > /dev/null 2>&1";
+            const std::string command =
+                "cd '" + source.string() + "' && gsf createole '" + gsfPath + "' * > /dev/null 2>&1";
             if (std::system(command.c_str()) != 0) return 1;
         }
         if (!std::filesystem::exists(gsfBalancedPath)) {
@@ -152,9 +153,10 @@ int main(int argc, char** argv) {
         balancedFigures.push_back(gsfBalanced);
         writerFigures.push_back(balanced);
     }
-    std::printf("16,000 / 1,000 streams (4KiB, mini): libgsf %.2f %.2f; libgsf+balanced %.2f %.2f; writer v4 %.2f %.2f\n",
-                gsfFigures[2].regular / gsfFigures[0].regular, gsfFigures[2].mini / gsfFigures[0].mini,
-                balancedFigures[2].regular / balancedFigures[0].regular, balancedFigures[2].mini / balancedFigures[0].mini,
-                writerFigures[2].regular / writerFigures[0].regular, writerFigures[2].mini / writerFigures[0].mini);
+    std::printf(
+        "16,000 / 1,000 streams (4KiB, mini): libgsf %.2f %.2f; libgsf+balanced %.2f %.2f; writer v4 %.2f %.2f\n",
+        gsfFigures[2].regular / gsfFigures[0].regular, gsfFigures[2].mini / gsfFigures[0].mini,
+        balancedFigures[2].regular / balancedFigures[0].regular, balancedFigures[2].mini / balancedFigures[0].mini,
+        writerFigures[2].regular / writerFigures[0].regular, writerFigures[2].mini / writerFigures[0].mini);
     return 0;
 }

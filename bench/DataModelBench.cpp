@@ -7,7 +7,6 @@
 // program prints the memory the loaded tables take: the resident-set growth of the first load and
 // the bytes the tables themselves hold.
 #include <benchmark/benchmark.h>
-
 #include <unistd.h>
 
 #include <cstdio>
@@ -27,7 +26,7 @@ namespace {
 
 constexpr int kDocuments = 16000;
 constexpr int kTopSections = 40;
-constexpr int kSubsections = 25;  // per top section: 1,000 nodes that hold documents
+constexpr int kSubsections = 25;    // per top section: 1,000 nodes that hold documents
 constexpr int kLargestNode = 1001;  // the first subsection gets a large share of the filings
 constexpr int kSortRows = 20000;
 
@@ -49,10 +48,11 @@ public:
 std::string Word(std::mt19937& random) {
     static const std::vector<std::string> words = [] {
         std::vector<std::string> list;
-        for (const char* word : {"о", "порядке", "налогообложения", "государственной", "регистрации", "внесении",
-                                 "изменений", "федеральный", "закон", "правил", "утверждении", "организаций",
-                                 "деятельности", "отдельные", "законодательные", "акты", "Российской", "Федерации",
-                                 "мерах", "по", "обеспечению", "труда", "охране", "сборах", "пошлинах"}) {
+        for (const char* word : {"о",           "порядке",     "налогообложения", "государственной", "регистрации",
+                                 "внесении",    "изменений",   "федеральный",     "закон",           "правил",
+                                 "утверждении", "организаций", "деятельности",    "отдельные",       "законодательные",
+                                 "акты",        "Российской",  "Федерации",       "мерах",           "по",
+                                 "обеспечению", "труда",       "охране",          "сборах",          "пошлинах"}) {
             list.push_back(Norik::Utf8ToCp1251(word));
         }
         return list;
@@ -82,8 +82,7 @@ GeneratedBase WriteBase() {
     for (int top = 1; top <= kTopSections; ++top) {
         for (int sub = 0; sub < kSubsections; ++sub) {
             const int id = 1000 + (top - 1) * kSubsections + sub + 1;
-            body += std::to_string(id) + " " + std::to_string(top) + " 1 0" + Word(random) + " " + Word(random) +
-                    "\n";
+            body += std::to_string(id) + " " + std::to_string(top) + " 1 0" + Word(random) + " " + Word(random) + "\n";
             ++nodes;
         }
     }
@@ -107,17 +106,19 @@ GeneratedBase WriteBase() {
         const int length = 4 + static_cast<int>(random() % 12);
         for (int w = 0; w < length; ++w) title += (w ? " " : "") + Word(random);
         const std::string numberText = std::to_string(random() % 3000) + "-" + std::to_string(random() % 99);
-        const int date = ShowData::MakeDayCode(1990 + static_cast<int>(random() % 20), 1 + static_cast<int>(random() % 12),
-                                               1 + static_cast<int>(random() % 28));
+        const int date =
+            ShowData::MakeDayCode(1990 + static_cast<int>(random() % 20), 1 + static_cast<int>(random() % 12),
+                                  1 + static_cast<int>(random() % 28));
         const int count = filings(random);
         std::vector<int> under;
         // A third of the documents are filed under the largest node as well.
         if (doc % 3 == 0) under.push_back(kLargestNode);
         while (static_cast<int>(under.size()) < count) under.push_back(node(random));
         for (const int classId : under) {
-            items += std::to_string(doc) + " " + std::to_string(classId) + " " + std::to_string(date + 30) + type + "|" +
-                     title + "|" + numberText + "|" + std::to_string(date) + "|" + std::to_string(doc % 5 != 0) +
-                     "|1\n";
+            items.append(std::to_string(doc)).append(" ").append(std::to_string(classId)).append(" ");
+            items.append(std::to_string(date + 30)).append(type).append("|").append(title).append("|");
+            items.append(numberText).append("|").append(std::to_string(date)).append("|");
+            items.append(std::to_string(doc % 5 != 0)).append("|1\n");
             ++rows;
         }
     }
@@ -148,10 +149,8 @@ SilentPort& Port() {
 
 long ResidentKiB() {
     long pages = 0, resident = 0;
-    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
-        std::fclose(statm);
-    }
+    std::ifstream statm("/proc/self/statm");
+    if (!(statm >> pages >> resident)) resident = 0;
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
@@ -165,8 +164,8 @@ void LoadTables() {
 void BM_LoadTables(benchmark::State& state) {
     for (auto _ : state) LoadTables();
     state.counters["rows"] = static_cast<double>(ShowData::GetDocTable().size());
-    state.counters["rows/s"] =
-        benchmark::Counter(static_cast<double>(ShowData::GetDocTable().size()), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["rows/s"] = benchmark::Counter(static_cast<double>(ShowData::GetDocTable().size()),
+                                                  benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_LoadTables)->Unit(benchmark::kMillisecond);
 
@@ -207,7 +206,10 @@ void BM_Sort(benchmark::State& state) {
         ShowData::SortDocRows(rows, key, descending);
         benchmark::DoNotOptimize(rows.data());
     }
-    state.SetLabel(std::string(key == 0 ? "date" : key == 1 ? "title" : key == 2 ? "type" : "number") +
+    state.SetLabel(std::string(key == 0   ? "date"
+                               : key == 1 ? "title"
+                               : key == 2 ? "type"
+                                          : "number") +
                    (descending ? " descending" : ""));
 }
 BENCHMARK(BM_Sort)->Args({0, 0})->Args({1, 0})->Args({2, 0})->Args({3, 0})->Args({1, 1})->Unit(benchmark::kMillisecond);
@@ -223,11 +225,11 @@ void PrintMemory() {
     for (const auto& row : table) textBytes += row.type.size() + row.title.size() + row.numberText.size();
     std::printf("base: %d documents, %zu rows, %zu classifier nodes, %.1f MiB of tables\n", kDocuments, table.size(),
                 ShowData::GetClassTable().size(), static_cast<double>(base.bytes) / (1 << 20));
-    std::printf("memory of the loaded tables: resident growth %.1f MiB; document table %.1f MiB "
-                "(rows of %zu bytes and their shared texts; the texts unshared would be %.1f MiB)\n",
-                static_cast<double>(after - before) / 1024,
-                static_cast<double>(ShowData::DocTableMemoryBytes()) / (1 << 20), sizeof(ShowData::DocItem),
-                static_cast<double>(textBytes) / (1 << 20));
+    std::printf(
+        "memory of the loaded tables: resident growth %.1f MiB; document table %.1f MiB "
+        "(rows of %zu bytes and their shared texts; the texts unshared would be %.1f MiB)\n",
+        static_cast<double>(after - before) / 1024, static_cast<double>(ShowData::DocTableMemoryBytes()) / (1 << 20),
+        sizeof(ShowData::DocItem), static_cast<double>(textBytes) / (1 << 20));
 }
 
 }  // namespace

@@ -81,11 +81,13 @@ std::string TokenOf(IndexKey key) {
     auto bits = static_cast<std::uint64_t>(key);
     std::string token;
     for (int shift = 59; shift >= -1 && bits != 0; shift -= 5) {
-        const unsigned code = shift >= 0 ? static_cast<unsigned>(bits >> shift) & 31u
-                                         : static_cast<unsigned>(bits << 1) & 31u;
+        const unsigned code =
+            shift >= 0 ? static_cast<unsigned>(bits >> shift) & 31u : static_cast<unsigned>(bits << 1) & 31u;
         token += kAlphabet[code];
-        if (shift >= 0) bits &= ~(std::uint64_t{31} << shift);
-        else bits = 0;
+        if (shift >= 0)
+            bits &= ~(std::uint64_t{31} << shift);
+        else
+            bits = 0;
     }
     return token;
 }
@@ -165,8 +167,10 @@ DocNumberList NaiveFindRange(const IndexInt& index, IndexKey low, IndexKey high)
         std::size_t lo = 0, hi = index.EntryCount();
         while (lo < hi) {
             const std::size_t mid = (lo + hi) / 2;
-            if (below(index.KeyAt(mid))) lo = mid + 1;
-            else hi = mid;
+            if (below(index.KeyAt(mid)))
+                lo = mid + 1;
+            else
+                hi = mid;
         }
         return lo;
     };
@@ -247,7 +251,8 @@ public:
         Exec("CREATE VIRTUAL TABLE words USING fts5(body, detail=none, prefix='2 3');");
         std::vector<std::vector<std::uint32_t>> byDoc(kDocuments + 1);
         for (std::size_t k = 0; k < corpus.keys.size(); ++k)
-            for (const DocNumber doc : corpus.lists[k]) byDoc[static_cast<std::size_t>(doc)].push_back(static_cast<std::uint32_t>(k));
+            for (const DocNumber doc : corpus.lists[k])
+                byDoc[static_cast<std::size_t>(doc)].push_back(static_cast<std::uint32_t>(k));
         std::vector<std::string> tokens(corpus.keys.size());
         for (std::size_t k = 0; k < corpus.keys.size(); ++k) tokens[k] = TokenOf(corpus.keys[k]);
         Exec("BEGIN");
@@ -279,7 +284,8 @@ public:
     DocNumberList Match(const std::string& expression) {
         DocNumberList result;
         sqlite3_bind_text(m_query, 1, expression.c_str(), -1, SQLITE_TRANSIENT);
-        while (sqlite3_step(m_query) == SQLITE_ROW) result.push_back(static_cast<DocNumber>(sqlite3_column_int(m_query, 0)));
+        while (sqlite3_step(m_query) == SQLITE_ROW)
+            result.push_back(static_cast<DocNumber>(sqlite3_column_int(m_query, 0)));
         sqlite3_reset(m_query);
         return result;
     }
@@ -338,9 +344,12 @@ std::string Codes(const std::string& word) { return TokenOf(IndexSpace::WordHash
 int main(int argc, char** argv) {
     Options options;
     for (int i = 1; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--keys")) options.keys = std::strtoull(argv[i + 1], nullptr, 10);
-        else if (!std::strcmp(argv[i], "--postings")) options.postings = std::strtoull(argv[i + 1], nullptr, 10);
-        else if (!std::strcmp(argv[i], "--seed")) options.seed = std::strtoull(argv[i + 1], nullptr, 10);
+        if (!std::strcmp(argv[i], "--keys"))
+            options.keys = std::strtoull(argv[i + 1], nullptr, 10);
+        else if (!std::strcmp(argv[i], "--postings"))
+            options.postings = std::strtoull(argv[i + 1], nullptr, 10);
+        else if (!std::strcmp(argv[i], "--seed"))
+            options.seed = std::strtoull(argv[i + 1], nullptr, 10);
     }
     setenv("NORIK_ERROR_LOG", "/dev/null", 0);
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "norik-index-bench";

@@ -36,10 +36,11 @@ int main(int argc, char** argv) {
     const std::string plain = (work / "plain.rtf").string();
     const std::string packed = (work / "plain.rtf.lzma").string();
     // RTF-like text from a small vocabulary: compresses about as a document text does.
-    const size_t size = 20 * 1000 * 1000;
+    const size_t size = size_t{20} * 1000 * 1000;
     if (!std::filesystem::exists(packed)) {
-        static const char* words[] = {"{\\rtf1\\ansi ", "\\par ", "\\b0 ", "\xE7\xE0\xEA\xEE\xED ", "\xF1\xF2\xE0\xF2\xFC\xFF ",
-                                      "\\f1\\fs24 ", "federal ", "1998 ", "\xEF\xF3\xED\xEA\xF2 ", "}"};
+        static const char* words[] = {
+            "{\\rtf1\\ansi ", "\\par ",   "\\b0 ", "\xE7\xE0\xEA\xEE\xED ", "\xF1\xF2\xE0\xF2\xFC\xFF ",
+            "\\f1\\fs24 ",    "federal ", "1998 ", "\xEF\xF3\xED\xEA\xF2 ", "}"};
         std::mt19937 random(1);
         std::string text;
         while (text.size() < size) {
@@ -53,8 +54,7 @@ int main(int argc, char** argv) {
     std::string entry = Slurp(packed);
     NorikTest::Store32(entry, 5, static_cast<std::uint32_t>(size));
     NorikTest::Store32(entry, 9, 0);
-    std::ofstream(work / "Norik.sdb", std::ios::binary)
-        << NorikTest::BuildCompoundFile({{u"000001.t", entry}}, 4);
+    std::ofstream(work / "Norik.sdb", std::ios::binary) << NorikTest::BuildCompoundFile({{u"000001.t", entry}}, 4);
     Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = work.string() + "/"});
 
     std::vector<char> buffer(65536);

@@ -18,7 +18,6 @@ namespace {
 using RichTextCorpus::MakeCode;
 using RichTextCorpus::Seconds;
 
-
 double RunTool(const std::string& command) {
     auto start = std::chrono::steady_clock::now();
     int rc = std::system(command.c_str());
@@ -30,7 +29,7 @@ double RunTool(const std::string& command) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    double megabytes = argc > 1 ? std::atof(argv[1]) : 17.0;
+    double megabytes = argc > 1 ? std::strtod(argv[1], nullptr) : 17.0;
     auto folder = std::filesystem::temp_directory_path() / "norik-richtext-bench";
     std::filesystem::create_directories(folder);
     for (bool unicode : {false, true}) {
@@ -67,7 +66,7 @@ int main(int argc, char** argv) {
         std::printf("  unrtf --html      %8.3f s  %7.1f MB/s  ratio %.1fx\n", unrtf, mb / unrtf, unrtf / best);
         double pandoc = RunTool("timeout 600 pandoc -f rtf -t plain '" + path + "' -o /dev/null");
         std::printf("  pandoc -t plain   %8.3f s  %7.1f MB/s  ratio %.1fx\n", pandoc, mb / pandoc, pandoc / best);
-        std::fflush(stdout);
+        (void)std::fflush(stdout);
     }
     std::filesystem::remove_all(folder);
     return 0;

@@ -8,10 +8,11 @@
 
 namespace RichTextCorpus {
 
-inline const char* const kWords[] = {"федеральный", "закон", "статья", "порядок", "граждан", "органы", "государственной",
-                              "власти", "обязан", "рассмотреть", "обращение", "течение", "дней", "срок", "решение",
-                              "субъекта", "Российской", "Федерации", "право", "лица", "настоящего", "кодекса",
-                              "установленном", "случае", "сведения", "документы", "пункта", "части", "ответственность"};
+inline const char* const kWords[] = {
+    "федеральный", "закон",       "статья",    "порядок", "граждан",        "органы",  "государственной", "власти",
+    "обязан",      "рассмотреть", "обращение", "течение", "дней",           "срок",    "решение",         "субъекта",
+    "Российской",  "Федерации",   "право",     "лица",    "настоящего",     "кодекса", "установленном",   "случае",
+    "сведения",    "документы",   "пункта",    "части",   "ответственность"};
 
 // Writes the ASCII bytes of a UTF-8 text as they are and every Cyrillic letter (two bytes) as
 // escape(code point) gives it.
@@ -48,8 +49,9 @@ inline std::string Unicode(const std::string& utf8) {
 // A legal code: chapters, articles of several paragraphs, links, and a table every tenth article.
 inline std::string MakeCode(std::size_t targetBytes, bool unicode) {
     auto enc = [unicode](const std::string& s) { return unicode ? Unicode(s) : Cp1251Hex(s); };
-    std::string rtf = "{\\rtf1\\ansi\\ansicpg1251\\deff0\\deflang1049{\\fonttbl{\\f0\\froman\\fcharset204 Times New Roman;}"
-                      "{\\f1\\fswiss\\fcharset204 Arial;}}{\\colortbl ;\\red0\\green0\\blue255;}\\uc1\n";
+    std::string rtf =
+        "{\\rtf1\\ansi\\ansicpg1251\\deff0\\deflang1049{\\fonttbl{\\f0\\froman\\fcharset204 Times New Roman;}"
+        "{\\f1\\fswiss\\fcharset204 Arial;}}{\\colortbl ;\\red0\\green0\\blue255;}\\uc1\n";
     unsigned seed = 12345;
     auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
     for (int article = 1; rtf.size() < targetBytes; ++article) {
@@ -73,11 +75,14 @@ inline std::string MakeCode(std::size_t targetBytes, bool unicode) {
             for (int row = 0; row < 10; ++row) {
                 rtf += "\\trowd\\trgaph108\\trleft-108";
                 for (int c = 1; c <= 4; ++c) {
-                    rtf += "\\clbrdrt\\brdrs\\brdrw10\\clbrdrl\\brdrs\\brdrw10\\clbrdrb\\brdrs\\brdrw10\\clbrdrr\\brdrs\\brdrw10\\cellx" +
-                           std::to_string(c * 2300);
+                    rtf +=
+                        "\\clbrdrt\\brdrs\\brdrw10\\clbrdrl\\brdrs\\brdrw10\\clbrdrb\\brdrs\\brdrw10\\clbrdrr\\brdrs\\b"
+                        "rdrw10\\cellx" +
+                        std::to_string(c * 2300);
                 }
                 rtf += "\n\\pard\\intbl ";
-                for (int c = 0; c < 4; ++c) rtf += enc(kWords[next() % 29]) + " " + std::to_string(row * 4 + c) + "\\cell ";
+                for (int c = 0; c < 4; ++c)
+                    rtf += enc(kWords[next() % 29]) + " " + std::to_string(row * 4 + c) + "\\cell ";
                 rtf += "\\row\n";
             }
             rtf += "\\pard\\par\n";

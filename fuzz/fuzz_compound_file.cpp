@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string path = "/proc/self/fd/" + std::to_string(fd);
     std::shared_ptr<Norik::CompoundFile> file;
     if (Norik::CompoundFile::Open(path, file) < 0) return 0;
-    static const std::u16string names[] = {u"000001.t", u"000002.t", u"s0", u"s5", u"big", u"small",
-                                           u"WordDocument", u"1Table", u"A", u"Root Entry"};
+    static const std::u16string names[] = {u"000001.t", u"000002.t",     u"s0",     u"s5", u"big",
+                                           u"small",    u"WordDocument", u"1Table", u"A",  u"Root Entry"};
     std::vector<std::uint8_t> buffer(70000);
     std::size_t chunk = 1;
     for (const std::u16string& name : names) {

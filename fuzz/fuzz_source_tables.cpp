@@ -36,8 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     BytesSource source;
     int part = 0;
     for (const char c : input) {
-        if (static_cast<unsigned char>(c) == 0xFF && part < 3) ++part;
-        else source.tables[part] += c;
+        if (static_cast<unsigned char>(c) == 0xFF && part < 3)
+            ++part;
+        else
+            source.tables[part] += c;
     }
     Norik::SourceTables tables;
     std::vector<std::string> problems;

@@ -14,10 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         setenv("NORIK_ERROR_LOG", "/dev/null", 1);
         return "/tmp/norik-fuzz-table-" + std::to_string(getpid()) + ".ttx";
     }();
-    if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(data, 1, size, file);
-        std::fclose(file);
-    }
+    // A table that could not be written whole is no input to read.
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return 0;
+    const bool written = std::fwrite(data, 1, size, file) == size;
+    if (std::fclose(file) != 0 || !written) return 0;
     Norik::SFileStream stream;
     if (stream.Open(path, Norik::kModeRead, false) != Norik::kOk) return 0;
     std::int16_t small = 0;

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 qt6-translations-l10n
   desktop-file-utils imagemagick xauth
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-tidy clang-format
   unrtf pandoc sqlite3 libsqlite3-dev hyperfine xvfb fonts-dejavu-core poppler-utils
   librsvg2-bin valgrind libtsan2
 )

@@ -24,13 +24,13 @@ namespace {
 using RichTextCorpus::MakeCode;
 using RichTextCorpus::Seconds;
 
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
-    double megabytes = argc > 1 ? std::atof(argv[1]) : 17.0;
+    double megabytes = argc > 1 ? std::strtod(argv[1], nullptr) : 17.0;
     auto folder = std::filesystem::temp_directory_path() / "norik-richtext-qt-bench";
     std::filesystem::create_directories(folder);
     for (bool unicode : {false, true}) {
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
         QSizeF size = doc->documentLayout()->documentSize();
         std::printf("  full layout (lazy, for reference) %7.3f s  (%.0f px high)\n", Seconds(start), size.height());
         browser.setDocument(nullptr);
-        std::fflush(stdout);
+        (void)std::fflush(stdout);
     }
     std::filesystem::remove_all(folder);
     return 0;

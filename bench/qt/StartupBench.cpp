@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "Helpers/DecimalText.h"
 #include "app/Velda1App.h"
 #include "platform/Profile.h"
 #include "showdata/ListDoc.h"
@@ -50,7 +51,7 @@ public:
             m_seen = true;
             QTimer::singleShot(0, [] {
                 std::printf("%.9f\n", Now());
-                std::fflush(stdout);
+                (void)std::fflush(stdout);
                 _exit(0);
             });
         }
@@ -155,7 +156,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string self = std::filesystem::canonical("/proc/self/exe").string();
-    const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 9;
+    const int runs = argc > 3 ? static_cast<int>(Norik::ParseDecimal(argv[3], 1, 1000).value_or(9)) : 9;
     struct Subject {
         const char* name;
         std::vector<std::string> arguments;

@@ -56,10 +56,8 @@ public:
 
 double ResidentMegabytes() {
     long pages = 0, resident = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-        std::fclose(f);
-    }
+    std::ifstream statm("/proc/self/statm");
+    if (!(statm >> pages >> resident)) resident = 0;
     return resident * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
@@ -199,7 +197,7 @@ void Measure(const std::string& label, const std::string& baseFolder, const std:
         if (cycle == 1 || cycle == 10) std::printf(", cycle %d open %.0f MB closed %.0f MB", cycle, open, closed);
     }
     std::printf("\n");
-    std::fflush(stdout);
+    (void)std::fflush(stdout);
 }
 
 // The largest entry of the base: the document whose header announces the longest text.
@@ -234,7 +232,7 @@ int main(int argc, char** argv) {
 
     // The code, as the only text of a small base.
     NorikTest::MemorySource source = NorikTest::SmallSource();
-    source.texts["000001.rtf"] = RichTextCorpus::MakeCode(17 * 1024 * 1024, false);
+    source.texts["000001.rtf"] = RichTextCorpus::MakeCode(std::size_t{17} * 1024 * 1024, false);
     const std::string codeBase = (work / "code-base").string();
     Norik::BuildReport report;
     std::vector<std::string> problems;

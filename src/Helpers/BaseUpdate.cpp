@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -187,14 +189,20 @@ int ReadBaseDate(const std::string& folder) {
         ::close(fd);
         return 0;
     }
-    int date = 0;
-    long first = 0;
-    long second = 0;
-    // The first integer is skipped; the second is the base date. Read as long so that an
-    // out-of-range number cannot be undefined behaviour.
-    if (std::fscanf(file, "%ld %ld", &first, &second) == 2) date = static_cast<int>(second);
-    std::fclose(file);
-    return date;
+    // The descriptor is a line or two; what lies past its first 4 KiB is no part of the date.
+    std::array<char, 4096> text{};
+    const std::size_t length = std::fread(text.data(), 1, text.size() - 1, file);
+    (void)std::fclose(file);  // read only: nothing to lose
+    text[length] = '\0';
+    // The first integer is skipped; the second is the base date. strtol, unlike fscanf, gives a
+    // defined value for a number out of range.
+    char* end = nullptr;
+    (void)std::strtol(text.data(), &end, 10);
+    if (end == text.data()) return 0;
+    const char* secondStart = end;
+    const long second = std::strtol(secondStart, &end, 10);
+    if (end == secondStart) return 0;
+    return static_cast<int>(second);
 }
 
 bool IsUpdateNewer(const std::string& source, const std::string& target) {
@@ -272,6 +280,7 @@ HResult CopyTransaction::Commit() {
         if (std::find(order.begin(), order.end(), name) == order.end()) order.push_back(name);
     std::stable_partition(order.begin(), order.end(), [](const std::string& name) { return name != kDescriptorName; });
     std::vector<Replaced> steps;
+    steps.reserve(order.size());
     for (const auto& name : order) steps.push_back({name, IsRegularFile(targetFolder + name)});
     HResult failure = kOk;
     if (!WriteJournal(targetFolder, steps)) {
@@ -315,7 +324,7 @@ HResult CopyTransaction::Commit() {
 
 void CopyTransaction::Rollback() {
     // Removing a copy that was renamed into place already fails harmlessly.
-    for (const auto& name : copied) std::remove((targetFolder + name + ".tmp").c_str());
+    for (const auto& name : copied) (void)std::remove((targetFolder + name + ".tmp").c_str());
     copied.clear();
 }
 

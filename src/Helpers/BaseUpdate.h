@@ -48,8 +48,8 @@ public:
     // Thrown and caught inside Commit to abandon the transaction; never leaves Commit.
     struct AbortTrans {};
 
-    std::string sourceFolder;  // ends with "/"
-    std::string targetFolder;  // ends with "/"
+    std::string sourceFolder;         // ends with "/"
+    std::string targetFolder;         // ends with "/"
     std::vector<std::string> names;   // file names to copy, in the order added
     std::vector<std::string> copied;  // names whose temporary copy is complete
     // Source file names that differ from their table name (an upper-case ".TTX" extension).

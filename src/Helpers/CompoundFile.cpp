@@ -196,9 +196,8 @@ HResult SectorChain::Walk(std::uint32_t count) {
         const std::uint32_t* entries = nullptr;
         std::uint32_t available = 0;
         reach = std::min(reach, wanted);
-        const HResult code = m_table == Table::Fat
-                                 ? m_file->FatEntries(current, wanted, reach, entries, available)
-                                 : m_file->MiniFatEntries(current, wanted, reach, entries, available);
+        const HResult code = m_table == Table::Fat ? m_file->FatEntries(current, wanted, reach, entries, available)
+                                                   : m_file->MiniFatEntries(current, wanted, reach, entries, available);
         if (Failed(code)) return code;
         // The run goes on while each sector's entry names the sector after it, within range and
         // clear of the sectors passed before.
@@ -379,9 +378,8 @@ HResult CompoundFile::LoadFatSectors(std::uint32_t index, std::uint32_t wanted) 
     const std::uint32_t shift = m_header.sectorShift;
     const std::uint32_t minRun = std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kReadAheadBytes >> shift));
     const std::uint32_t maxRun = static_cast<std::uint32_t>(kMaxTableReadBytes >> shift);
-    const std::uint32_t asked = static_cast<std::uint32_t>(
-        std::min<std::uint64_t>(maxRun, (static_cast<std::uint64_t>(wanted) + m_header.entriesPerSector - 1) /
-                                            m_header.entriesPerSector + 1));
+    const std::uint32_t asked = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+        maxRun, (static_cast<std::uint64_t>(wanted) + m_header.entriesPerSector - 1) / m_header.entriesPerSector + 1));
     const std::uint32_t most = std::max(minRun, asked);
     std::uint32_t run = 1;
     std::uint32_t following = 0;
@@ -560,7 +558,7 @@ HResult CompoundFile::ReadDirectoryEntry(std::uint32_t id, CompoundDirectoryEntr
     HResult code = kOk;
     const std::uint8_t* sector = DirectorySectorData(id / perSector, code);
     if (!sector) return code;
-    const std::uint8_t* raw = sector + (id % perSector) * kDirectoryEntrySize;
+    const std::uint8_t* raw = sector + std::size_t{id % perSector} * kDirectoryEntrySize;
     const std::uint16_t nameBytes = Load16(raw + Cfb::kEntryNameLengthOffset);
     if (nameBytes > Cfb::kMaxNameBytes || nameBytes % 2 != 0) return kStgDocfileCorrupt;
     Cfb::ReadEntryName(raw, nameBytes, entry.name);

@@ -80,10 +80,10 @@ private:
 
     CompoundFile* m_file = nullptr;
     Table m_table = Table::Fat;
-    std::uint32_t m_limit = 0;   // sector numbers at or above are out of range
+    std::uint32_t m_limit = 0;  // sector numbers at or above are out of range
     std::vector<Run> m_runs;
-    std::uint32_t m_walked = 0;  // positions known
-    std::size_t m_lastRun = 0;   // the run of the last position located
+    std::uint32_t m_walked = 0;           // positions known
+    std::size_t m_lastRun = 0;            // the run of the last position located
     std::vector<std::uint64_t> m_passed;  // sectors on the chain, once it has too many runs to search
     bool m_ended = false;
 };
@@ -184,7 +184,7 @@ private:
     // reaches such a sector is damaged anyway.
     struct TableData {
         RecycledArray entries;
-        std::vector<bool> loaded;  // by table sector
+        std::vector<bool> loaded;   // by table sector
         std::uint32_t sectors = 0;  // table sectors covered
     };
 

@@ -94,7 +94,8 @@ HResult ParseCfbHeader(const std::uint8_t* raw512, std::uint64_t fileSize, CfbHe
     out.difatSectorCount = Load32(raw512 + 72);
     // Every FAT and DIFAT sector lies in the file, so neither count can pass the sector count.
     if (out.fatSectorCount > out.sectorCount || out.difatSectorCount > out.sectorCount) return kStgDocfileCorrupt;
-    for (std::uint32_t i = 0; i < kHeaderDifatEntries; ++i) out.headerDifat[i] = Load32(raw512 + 76 + 4 * i);
+    for (std::uint32_t i = 0; i < kHeaderDifatEntries; ++i)
+        out.headerDifat[i] = Load32(raw512 + 76 + std::size_t{4} * i);
     return kOk;
 }
 

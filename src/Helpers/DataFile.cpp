@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+#include <system_error>
 
 namespace Norik {
 
@@ -46,7 +46,10 @@ HResult OpenDataFile(const std::string& path, int& fd) {
 std::string DataFileOpenProblem(HResult code) {
     if (code == kNotRegularFile) return "not a regular file";
     const auto bits = static_cast<std::uint32_t>(code);
-    if ((bits & 0xFFFF0000u) == 0x80070000u) return std::strerror(static_cast<int>(bits & 0xFFFFu));
+    if ((bits & 0xFFFF0000u) == 0x80070000u) {
+        // Worker threads open files too; strerror shares one buffer between threads.
+        return std::system_category().message(static_cast<int>(bits & 0xFFFFu));
+    }
     return "cannot be opened";
 }
 

@@ -37,7 +37,8 @@ bool ForbiddenInFileName(unsigned char c) {
 bool TrimmedAtEnds(char c) { return c == ' ' || c == '.'; }
 
 struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+    // Closes the file of a copy that failed already; a copy that succeeds checks its own close.
+    void operator()(std::FILE* file) const { (void)std::fclose(file); }
 };
 
 }  // namespace

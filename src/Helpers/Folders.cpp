@@ -42,9 +42,7 @@ std::string DefaultDataFolder() { return GetProgramFolder() + "data/"; }
 
 // The "Index" folder of the settings; one "/" is always appended, as the setting is stored
 // without one.
-std::string AlternativeFolder() {
-    return ProfileString(kSectionUpdatePath, kValueIndex, DefaultDataFolder()) + "/";
-}
+std::string AlternativeFolder() { return ProfileString(kSectionUpdatePath, kValueIndex, DefaultDataFolder()) + "/"; }
 
 bool FileExists(const std::string& path) {
     std::error_code error;
@@ -87,7 +85,7 @@ std::string GetDataFolder() {
     FolderState& state = State();
     if (state.settings.baseOverride) return *state.settings.baseOverride;
     if (state.dataFolder) return *state.dataFolder;
-    const std::string candidate1 = DefaultDataFolder();
+    std::string candidate1 = DefaultDataFolder();
     if (FileExists(candidate1 + "Norik.sdb")) return *(state.dataFolder = candidate1);
     const std::string candidate2 = AlternativeFolder();
     if (FileExists(candidate2 + "Norik.sdb")) return *(state.dataFolder = candidate2);

@@ -22,9 +22,9 @@ class IProfile;
 class IUserPort;
 
 struct FolderSettings {
-    IProfile* profile = nullptr;        // settings; none means every value takes its default
-    IUserPort* userPort = nullptr;      // where the base update's message goes; none means it is dropped
-    std::string programFolder;          // empty: the running executable's folder
+    IProfile* profile = nullptr;              // settings; none means every value takes its default
+    IUserPort* userPort = nullptr;            // where the base update's message goes; none means it is dropped
+    std::string programFolder;                // empty: the running executable's folder
     std::optional<std::string> baseOverride;  // --base DIR
 };
 

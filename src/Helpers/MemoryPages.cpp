@@ -15,7 +15,7 @@ void PrefaultPages(void* data, std::size_t bytes) {
     const auto begin = reinterpret_cast<std::uintptr_t>(data);
     const std::uintptr_t first = (begin + page - 1) / page * page;
     const std::uintptr_t last = (begin + bytes) / page * page;
-    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+    if (last > first) ::madvise(static_cast<char*>(data) + (first - begin), last - first, MADV_POPULATE_WRITE);
 #else
     (void)data;
     (void)bytes;

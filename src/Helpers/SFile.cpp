@@ -22,10 +22,17 @@ HResult CurrentErrorCode() { return LastSystemErrorCode(); }
 std::string StreamModeString(int mode, bool binary) {
     std::string text;
     switch (mode) {
-        case kModeRead: text = "r"; break;
-        case kModeWrite: text = "w"; break;
-        case kModeReadWrite: text = "w+"; break;
-        default: break;
+        case kModeRead:
+            text = "r";
+            break;
+        case kModeWrite:
+            text = "w";
+            break;
+        case kModeReadWrite:
+            text = "w+";
+            break;
+        default:
+            break;
     }
     // The text-mode letter "t" and the sequential-access hint "S" are not C letters; stdio here
     // has no text mode (line ends arrive as they are stored) and reads sequentially anyway.
@@ -37,7 +44,8 @@ SFileStream::~SFileStream() { Close(); }
 
 HResult SFileStream::Open(const std::string& path, int mode, bool binary) {
     if (m_file) {
-        std::fclose(m_file);
+        // A stream opened again gives up the file it had: a failed close no longer concerns it.
+        (void)std::fclose(m_file);
         m_file = nullptr;
     }
     errno = 0;
@@ -51,7 +59,7 @@ HResult SFileStream::Open(const std::string& path, int mode, bool binary) {
         m_file = ::fdopen(fd, StreamModeString(mode, binary).c_str());
         if (!m_file) ::close(fd);
         // Tables are read through in one go: 64 KiB a read rather than the default page.
-        if (m_file) std::setvbuf(m_file, nullptr, _IOFBF, std::size_t{1} << 16);
+        if (m_file) (void)std::setvbuf(m_file, nullptr, _IOFBF, std::size_t{1} << 16);
     } else {
         m_file = std::fopen(path.c_str(), StreamModeString(mode, binary).c_str());
     }
@@ -149,7 +157,7 @@ HResult SFileStream::ReadUInt(std::int32_t& value) {
             if (magnitude < (std::uint64_t{1} << 62)) magnitude = magnitude * 10 + static_cast<unsigned>(c - '0');
             c = getc_unlocked(m_file);
         }
-        if (c != EOF) std::ungetc(c, m_file);
+        if (c != EOF) (void)std::ungetc(c, m_file);  // one character back always fits
         ::funlockfile(m_file);
         if (converted) {
             const std::uint64_t bits = negative ? ~magnitude + 1 : magnitude;

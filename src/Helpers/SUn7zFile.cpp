@@ -175,11 +175,16 @@ void SUn7zFile::End(std::size_t producedNow, EndKind kind) {
             break;
         case EndKind::Damaged:
             // At the stated length, the data that does not end there is a text longer than stated.
-            problem = delivered == m_length ? "the compressed data goes on past its stated length of " + stated + " bytes"
-                                            : "the compressed data is damaged" + after;
+            problem = delivered == m_length
+                          ? "the compressed data goes on past its stated length of " + stated + " bytes"
+                          : "the compressed data is damaged" + after;
             break;
-        case EndKind::EndedEarly: problem = "the compressed data ends" + after; break;
-        case EndKind::Unreadable: problem = "the container cannot be read" + after; break;
+        case EndKind::EndedEarly:
+            problem = "the compressed data ends" + after;
+            break;
+        case EndKind::Unreadable:
+            problem = "the container cannot be read" + after;
+            break;
     }
     if (problem.empty()) {
         m_whole = true;

@@ -92,7 +92,7 @@ private:
     CReadBuffer m_buffer;
     lzma_stream m_lzma = LZMA_STREAM_INIT;
     bool m_decoderReady = false;
-    bool m_finished = true;    // nothing more will be delivered
+    bool m_finished = true;     // nothing more will be delivered
     bool m_inputEnded = false;  // the container stream has no more compressed bytes
     bool m_whole = false;
     std::string m_damage;

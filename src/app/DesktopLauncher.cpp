@@ -42,7 +42,7 @@ QString CreateDesktopLauncher(const QString& desktopFolder, const QString& execu
     QString name = baseName.isEmpty() ? QStringLiteral("База Документов Norik") : baseName;
     // A name is one file name: a "/" in it would point into another folder.
     name.replace('/', '_');
-    const QString path = QDir(desktopFolder).filePath(name + QStringLiteral(".desktop"));
+    QString path = QDir(desktopFolder).filePath(name + QStringLiteral(".desktop"));
     const QString entry =
         QStringLiteral(
             "[Desktop Entry]\n"

@@ -11,9 +11,9 @@
 #include <QToolBar>
 
 #include "app/ChildFrm.h"
-#include "app/SplashWnd.h"
 #include "app/CommandIds.h"
 #include "app/CommandTable.h"
+#include "app/SplashWnd.h"
 #include "platform/UserPort.h"
 #include "platform/qt/QtText.h"
 
@@ -27,7 +27,7 @@ const char* const kIdleMessage = "Для справки, нажмите F1";
 const char* const kNoListPosition = "Просмотр";
 
 QIcon ToolBarIcon(const CommandInfo& command) {
-    const QIcon bundled(QStringLiteral(":/toolbar/%1.png").arg(Text(command.iconName)));
+    QIcon bundled(QStringLiteral(":/toolbar/%1.png").arg(Text(command.iconName)));
     if (command.themeIcon.empty()) return bundled;
     return QIcon::fromTheme(Text(command.themeIcon), bundled);
 }

@@ -17,8 +17,8 @@
 
 #include "builder/ContainerWriter.h"
 #include "builder/DirectoryBalancer.h"
-#include "diagnostics/ErrorLog.h"
 #include "builder/SourceTables.h"
+#include "diagnostics/ErrorLog.h"
 #include "index/IndexBuilder.h"
 #include "index/IndexSpace.h"
 #include "richtext/PlainText.h"
@@ -32,8 +32,8 @@ namespace {
 
 // One document on its way from the source to the container.
 struct DocumentJob {
-    std::size_t row = 0;                  // first row of the document in Items
-    std::string entry;                    // compressed entry
+    std::size_t row = 0;                     // first row of the document in Items
+    std::string entry;                       // compressed entry
     std::vector<IndexSpace::IndexKey> keys;  // text word keys, ascending, distinct
     std::uint64_t textBytes = 0;
     std::string problem;
@@ -174,7 +174,8 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
             return false;
         }
         if (const std::string foreign = FirstForeignEntry(out); !foreign.empty()) {
-            problems.push_back(out.string() + ": holds " + foreign + ", which is not a file of a base; not replacing it");
+            problems.push_back(out.string() + ": holds " + foreign +
+                               ", which is not a file of a base; not replacing it");
             return false;
         }
     }
@@ -249,8 +250,8 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
     const std::size_t total = firstRows.size();
     std::vector<DocumentJob> jobs(total);
     for (std::size_t i = 0; i < total; ++i) jobs[i].row = firstRows[i];
-    const int threadCount = options.threads > 0 ? options.threads
-                                                : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const int threadCount =
+        options.threads > 0 ? options.threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     // Workers stay at most this many documents ahead of the writer, which bounds the memory held.
     const std::size_t window = static_cast<std::size_t>(threadCount) * 4;
     std::mutex mutex;
@@ -276,7 +277,8 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
                 if (!source.ReadText(name, rtf, readMessage)) {
                     job.problem = readMessage;
                 } else if (rtf.compare(0, 5, "{\\rtf") != 0) {
-                    job.problem = source.Describe("texts/" + name) + ": not an RTF text (it does not start with {\\rtf)";
+                    job.problem =
+                        source.Describe("texts/" + name) + ": not an RTF text (it does not start with {\\rtf)";
                 } else {
                     job.textBytes = rtf.size();
                     const std::string plain = RtfToPlainText(rtf, TextEncoding::Windows1251);
@@ -296,6 +298,7 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
         }
     };
     std::vector<std::thread> workers;
+    workers.reserve(static_cast<std::size_t>(threadCount));
     for (int k = 0; k < threadCount; ++k) workers.emplace_back(work);
 
     bool failed = false;
@@ -354,7 +357,7 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
     }
 
     const std::pair<const char*, IndexBuilder*> indexes[] = {
-        {"index", &textIndex},    {"titidx", &titleIndex},  {"clasidx", &classIndex}, {"typeidx", &typeIndex},
+        {"index", &textIndex},     {"titidx", &titleIndex},  {"clasidx", &classIndex},  {"typeidx", &typeIndex},
         {"numbidx", &numberIndex}, {"date_beg", &dateIndex}, {"work_now", &statusIndex}};
     for (const auto& [name, index] : indexes) {
         const std::string path = folder + name + ".ttx";
@@ -375,7 +378,8 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
     if (fs::exists(out, error)) {
         // Checked again: the build took a while, and the folder is removed once it is replaced.
         if (const std::string foreign = FirstForeignEntry(out); !foreign.empty()) {
-            problems.push_back(out.string() + ": holds " + foreign + ", which is not a file of a base; not replacing it");
+            problems.push_back(out.string() + ": holds " + foreign +
+                               ", which is not a file of a base; not replacing it");
             return false;
         }
         if (fs::is_empty(out, error)) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <system_error>
 
 #include "Helpers/DataFile.h"
 #include "Helpers/Folders.h"
@@ -21,7 +22,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& mes
     }
     std::FILE* file = ::fdopen(fd, "rb");
     if (file == nullptr) {
-        message = path + ": " + std::strerror(errno);
+        message = path + ": " + std::system_category().message(errno);
         ::close(fd);
         return false;
     }
@@ -29,7 +30,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& mes
     std::size_t got = 0;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
     const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
+    (void)std::fclose(file);  // read only: nothing to lose
     if (failed) {
         message = path + ": read error";
         return false;

@@ -50,8 +50,8 @@ private:
 
 }  // namespace
 
-std::size_t CheckIndexFile(const std::string& name, const std::string& bytes, const std::vector<std::int16_t>& documents,
-                           std::vector<std::string>& problems) {
+std::size_t CheckIndexFile(const std::string& name, const std::string& bytes,
+                           const std::vector<std::int16_t>& documents, std::vector<std::string>& problems) {
     Limited say(problems, name);
     if (bytes.size() < 4) {
         say.Add("shorter than its 4-byte entry count");
@@ -97,7 +97,8 @@ std::size_t CheckIndexFile(const std::string& name, const std::string& bytes, co
         at += listBytes;
     }
     if (at != bytes.size())
-        say.Add(std::to_string(bytes.size() - at) + " bytes after the last of its " + std::to_string(count) + " entries");
+        say.Add(std::to_string(bytes.size() - at) + " bytes after the last of its " + std::to_string(count) +
+                " entries");
     return entry;
 }
 
@@ -113,6 +114,7 @@ bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary) {
 
     const std::vector<std::size_t> firstRows = tables.DocumentFirstRows();
     std::vector<std::int16_t> documents;
+    documents.reserve(firstRows.size());
     for (const std::size_t row : firstRows) documents.push_back(tables.items[row].number);
     std::sort(documents.begin(), documents.end());
     documents.erase(std::unique(documents.begin(), documents.end()), documents.end());
@@ -125,7 +127,8 @@ bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary) {
     for (const std::size_t row : firstRows) {
         const SourceItem& item = tables.items[row];
         for (const std::string& word : IndexSpace::SplitWords(item.title))
-            if (const IndexSpace::IndexKey key = IndexSpace::WordHash(word); key != 0) expected[0].Add(key, item.number);
+            if (const IndexSpace::IndexKey key = IndexSpace::WordHash(word); key != 0)
+                expected[0].Add(key, item.number);
         expected[2].Add(IndexSpace::StrHash(TypeWithoutLeadingBlanks(item.type)), item.number);
         expected[3].Add(IndexSpace::StrHash(item.numberText), item.number);
         expected[4].Add(item.dateOfIntroduction, item.number);
@@ -140,8 +143,9 @@ bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary) {
         }
         const std::size_t errorsBefore = problems.size();
         CheckIndexFile(indexFolder + name, bytes, documents, problems);
-        const auto at = std::find(std::begin(IndexSpace::kIndexFileNames), std::end(IndexSpace::kIndexFileNames), stem) -
-                        std::begin(IndexSpace::kIndexFileNames);
+        const auto at =
+            std::find(std::begin(IndexSpace::kIndexFileNames), std::end(IndexSpace::kIndexFileNames), stem) -
+            std::begin(IndexSpace::kIndexFileNames);
         if (at == 0 || problems.size() != errorsBefore || tables.items.empty()) continue;  // "index": words of texts
         // A well-formed file: compare it with the table.
         IndexSpace::IndexImpl::IndexInt want;
@@ -153,7 +157,8 @@ bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary) {
             wantBytes = stream.str();
         }
         if (wantBytes != bytes)
-            problems.push_back(indexFolder + name + ": well formed, but its keys or lists differ from what Items.ttx implies (" +
+            problems.push_back(indexFolder + name +
+                               ": well formed, but its keys or lists differ from what Items.ttx implies (" +
                                std::to_string(want.EntryCount()) + " keys expected)");
     }
 
@@ -189,8 +194,8 @@ bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary) {
                 ++summary.entriesChecked;
                 summary.decodedBytes += total;
                 if (total != reader.length()) {
-                    say.Add(where + ": decodes to " + std::to_string(total) + " of its stated " + std::to_string(reader.length()) +
-                            " bytes");
+                    say.Add(where + ": decodes to " + std::to_string(total) + " of its stated " +
+                            std::to_string(reader.length()) + " bytes");
                 } else if (!reader.whole()) {
                     // A stated length cut short decodes to that length; the data that goes on
                     // past it is what tells.

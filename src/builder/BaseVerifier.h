@@ -32,7 +32,7 @@ bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary);
 
 // The structural check of one index file's bytes; documents lists the valid numbers (ascending).
 // Appends problems prefixed with name; returns the number of entries read.
-std::size_t CheckIndexFile(const std::string& name, const std::string& bytes, const std::vector<std::int16_t>& documents,
-                           std::vector<std::string>& problems);
+std::size_t CheckIndexFile(const std::string& name, const std::string& bytes,
+                           const std::vector<std::int16_t>& documents, std::vector<std::string>& problems);
 
 }  // namespace Norik

@@ -86,8 +86,7 @@ std::uint32_t DictionaryFor(std::size_t size, std::uint32_t presetDictionary) {
 std::string CompressEntry(std::string_view data, int preset) {
     if (data.size() >= 0x80000000u) throw std::runtime_error("entry of 2 GiB or more");
     lzma_options_lzma options;
-    if (lzma_lzma_preset(&options, static_cast<std::uint32_t>(preset)))
-        throw std::runtime_error("unknown LZMA preset");
+    if (lzma_lzma_preset(&options, static_cast<std::uint32_t>(preset))) throw std::runtime_error("unknown LZMA preset");
     options.dict_size = DictionaryFor(data.size(), options.dict_size);
 
     LzmaStream lzma;

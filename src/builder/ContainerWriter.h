@@ -13,8 +13,9 @@
 #include <string>
 #include <string_view>
 
-typedef struct _GsfOutput GsfOutput;
-typedef struct _GsfOutfile GsfOutfile;
+// libgsf's own names for its types, declared here so that its headers stay out of this one.
+using GsfOutput = struct _GsfOutput;    // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
+using GsfOutfile = struct _GsfOutfile;  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 
 namespace Norik {
 

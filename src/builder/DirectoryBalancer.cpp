@@ -123,7 +123,7 @@ HResult DirectoryRewriter::ReadDifat() {
         std::uint8_t raw[4096];
         if (const HResult code = ReadAt(SectorOffset(next), raw, m_header.sectorSize); Failed(code)) return code;
         ++difatRead;
-        for (std::uint32_t i = 0; i < m_header.entriesPerSector; ++i) values[i] = Load32(raw + 4 * i);
+        for (std::uint32_t i = 0; i < m_header.entriesPerSector; ++i) values[i] = Load32(raw + std::size_t{4} * i);
         const std::size_t wanted =
             std::min<std::size_t>(m_header.fatSectorCount - m_fatLocations.size(), m_header.entriesPerSector - 1);
         m_fatLocations.insert(m_fatLocations.end(), values.begin(),
@@ -146,7 +146,7 @@ HResult DirectoryRewriter::FatEntry(std::uint32_t sector, std::uint32_t& next) {
             return code;
         }
         std::unique_ptr<std::uint32_t[]> values(new std::uint32_t[m_header.entriesPerSector]);
-        for (std::uint32_t i = 0; i < m_header.entriesPerSector; ++i) values[i] = Load32(raw + 4 * i);
+        for (std::uint32_t i = 0; i < m_header.entriesPerSector; ++i) values[i] = Load32(raw + std::size_t{4} * i);
         m_fat[index] = std::move(values);
     }
     next = m_fat[index][sector % m_header.entriesPerSector];

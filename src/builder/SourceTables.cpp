@@ -207,7 +207,8 @@ bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vecto
             tables.descriptFirst = static_cast<std::int32_t>(values[0]);
             tables.baseDate = static_cast<std::int32_t>(values[1]);
             if (tables.baseDate <= 0 || !IsValidDayCode(tables.baseDate))
-                problems.Warn(descriptName, 0, "the base date " + std::to_string(values[1]) + " is not a day code of a real date");
+                problems.Warn(descriptName, 0,
+                              "the base date " + std::to_string(values[1]) + " is not a day code of a real date");
         }
     }
 
@@ -224,12 +225,14 @@ bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vecto
                 const Line& line = lines[next];
                 if (IsBlankLine(line.text)) continue;
                 if (static_cast<long long>(tables.classes.size()) == count) {
-                    problems.Add(className, line.number, "more records than the count " + std::to_string(count) + " on the first line");
+                    problems.Add(className, line.number,
+                                 "more records than the count " + std::to_string(count) + " on the first line");
                     break;
                 }
                 std::size_t rest = 0;
                 if (!LeadingIntegers(line.text, 4, values, rest)) {
-                    problems.Add(className, line.number, "expected four integers (id, parent id, holds documents, reserved) and a name");
+                    problems.Add(className, line.number,
+                                 "expected four integers (id, parent id, holds documents, reserved) and a name");
                     continue;
                 }
                 SourceClass node;
@@ -241,26 +244,30 @@ bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vecto
                 const std::string restText = line.text.substr(rest);
                 node.name = SplitFields(restText).front();
                 if (node.id <= 0 || node.id > 32767)
-                    problems.Add(className, line.number, "id " + std::to_string(node.id) + " is outside 1..32767 (documents store it in 16 bits)");
+                    problems.Add(
+                        className, line.number,
+                        "id " + std::to_string(node.id) + " is outside 1..32767 (documents store it in 16 bits)");
                 if (values[2] < -32768 || values[2] > 32767 || values[3] < -32768 || values[3] > 32767)
                     problems.Add(className, line.number, "the third and fourth numbers must fit in 16 bits");
-                if (node.name.empty())
-                    problems.Add(className, line.number, "empty name (the loader stops at it)");
+                if (node.name.empty()) problems.Add(className, line.number, "empty name (the loader stops at it)");
                 if (restText.size() > kClassRestMax)
-                    problems.Add(className, line.number, "line too long: " + std::to_string(restText.size()) +
-                                                             " characters after the numbers, at most " + std::to_string(kClassRestMax));
+                    problems.Add(className, line.number,
+                                 "line too long: " + std::to_string(restText.size()) +
+                                     " characters after the numbers, at most " + std::to_string(kClassRestMax));
                 tables.classes.push_back(std::move(node));
             }
             if (static_cast<long long>(tables.classes.size()) < count)
-                problems.Add(className, 0, "the first line announces " + std::to_string(count) + " records, the file holds " +
-                                               std::to_string(tables.classes.size()));
+                problems.Add(className, 0,
+                             "the first line announces " + std::to_string(count) + " records, the file holds " +
+                                 std::to_string(tables.classes.size()));
         }
         std::map<int, std::size_t> byId;
         for (std::size_t i = 0; i < tables.classes.size(); ++i) {
             const auto [it, inserted] = byId.emplace(tables.classes[i].id, i);
             if (!inserted)
-                problems.Add(className, tables.classes[i].line, "id " + std::to_string(tables.classes[i].id) +
-                                                                    " repeats the id of line " + std::to_string(tables.classes[it->second].line));
+                problems.Add(className, tables.classes[i].line,
+                             "id " + std::to_string(tables.classes[i].id) + " repeats the id of line " +
+                                 std::to_string(tables.classes[it->second].line));
         }
         for (const SourceClass& node : tables.classes) {
             if (node.parentId == 0) continue;
@@ -282,7 +289,9 @@ bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vecto
                 ++steps;
             }
             if (steps > tables.classes.size())
-                problems.Add(className, node.line, "node " + std::to_string(node.id) + " is its own ancestor (the parent links form a cycle)");
+                problems.Add(
+                    className, node.line,
+                    "node " + std::to_string(node.id) + " is its own ancestor (the parent links form a cycle)");
         }
     }
 
@@ -294,8 +303,9 @@ bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vecto
         for (const Line& line : lines) {
             if (line.text.empty()) continue;
             if (line.text.size() > kTypeLineMax) {
-                problems.Add(typeName, line.number, "line too long: " + std::to_string(line.text.size()) + " characters, at most " +
-                                                        std::to_string(kTypeLineMax));
+                problems.Add(typeName, line.number,
+                             "line too long: " + std::to_string(line.text.size()) + " characters, at most " +
+                                 std::to_string(kTypeLineMax));
                 continue;
             }
             // The name is the first field, as the viewer takes it; what follows a "|" is not read.
@@ -325,12 +335,14 @@ bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vecto
                 const Line& line = lines[next];
                 if (IsBlankLine(line.text)) continue;
                 if (static_cast<long long>(tables.items.size()) == count) {
-                    problems.Add(itemsName, line.number, "more rows than the count " + std::to_string(count) + " on the first line");
+                    problems.Add(itemsName, line.number,
+                                 "more rows than the count " + std::to_string(count) + " on the first line");
                     break;
                 }
                 std::size_t rest = 0;
                 if (!LeadingIntegers(line.text, 3, values, rest)) {
-                    problems.Add(itemsName, line.number, "expected three integers (number, section id, date added) before the fields");
+                    problems.Add(itemsName, line.number,
+                                 "expected three integers (number, section id, date added) before the fields");
                     continue;
                 }
                 const std::string restText = line.text.substr(rest);
@@ -347,13 +359,14 @@ bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vecto
                 item.classId = static_cast<std::int16_t>(values[1]);
                 item.dateAdded = static_cast<std::int32_t>(values[2]);
                 if (fields.size() != 6) {
-                    say("expected six fields after the numbers (type|title|number|date of introduction|in force|disk), found " +
+                    say("expected six fields after the numbers (type|title|number|date of introduction|in force|disk), "
+                        "found " +
                         std::to_string(fields.size()));
                     continue;
                 }
                 if (restText.size() > kItemRestMax)
-                    say("line too long: " + std::to_string(restText.size()) + " characters after the numbers, at most " +
-                        std::to_string(kItemRestMax));
+                    say("line too long: " + std::to_string(restText.size()) +
+                        " characters after the numbers, at most " + std::to_string(kItemRestMax));
                 item.type = fields[0];
                 item.title = fields[1];
                 item.numberText = fields[2];
@@ -378,7 +391,8 @@ bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vecto
                 if (const auto node = classById.find(item.classId); classRead && node == classById.end()) {
                     say("section id " + std::to_string(item.classId) + " is not in class.ttx");
                 } else if (classRead && node->second->hasDocuments == 0) {
-                    say("section " + std::to_string(item.classId) + " (class.ttx:" + std::to_string(node->second->line) +
+                    say("section " + std::to_string(item.classId) +
+                        " (class.ttx:" + std::to_string(node->second->line) +
                         ") does not hold documents, so the row could never be listed");
                 }
                 const std::string type = TypeWithoutLeadingBlanks(item.type);
@@ -391,8 +405,8 @@ bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vecto
                 if (!tables.items.empty()) {
                     const SourceItem& previous = tables.items.back();
                     if (item.number < previous.number) {
-                        say("document " + std::to_string(item.number) + " comes after document " + std::to_string(previous.number) +
-                            ": rows must be in ascending order of number");
+                        say("document " + std::to_string(item.number) + " comes after document " +
+                            std::to_string(previous.number) + ": rows must be in ascending order of number");
                     } else if (item.number == previous.number) {
                         const std::size_t first = [&] {
                             std::size_t k = tables.items.size() - 1;
@@ -402,20 +416,23 @@ bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vecto
                         for (std::size_t k = first; k < tables.items.size(); ++k)
                             if (tables.items[k].classId == item.classId)
                                 say("document " + std::to_string(item.number) + " is filed under section " +
-                                    std::to_string(item.classId) + " twice (also line " + std::to_string(tables.items[k].line) + ")");
+                                    std::to_string(item.classId) + " twice (also line " +
+                                    std::to_string(tables.items[k].line) + ")");
                         const SourceItem& head = tables.items[first];
                         if (head.type != item.type || head.title != item.title || head.numberText != item.numberText ||
                             head.dateOfIntroduction != item.dateOfIntroduction || head.inForce != item.inForce ||
                             head.dateAdded != item.dateAdded)
-                            say("the fields of document " + std::to_string(item.number) + " differ from its row on line " +
-                                std::to_string(head.line) + " (only the section may differ)");
+                            say("the fields of document " + std::to_string(item.number) +
+                                " differ from its row on line " + std::to_string(head.line) +
+                                " (only the section may differ)");
                     }
                 }
                 tables.items.push_back(std::move(item));
             }
             if (static_cast<long long>(tables.items.size()) < count)
-                problems.Add(itemsName, 0, "the first line announces " + std::to_string(count) + " rows, the file holds " +
-                                               std::to_string(tables.items.size()));
+                problems.Add(itemsName, 0,
+                             "the first line announces " + std::to_string(count) + " rows, the file holds " +
+                                 std::to_string(tables.items.size()));
         }
         // Two numbers that share their low 14 bits would share one text.
         std::map<int, const SourceItem*> byFileName;
@@ -423,9 +440,10 @@ bool ReadSourceTables(const BaseSource& source, SourceTables& tables, std::vecto
             const SourceItem& item = tables.items[row];
             const auto [it, inserted] = byFileName.emplace(item.number & 0x3FFF, &item);
             if (!inserted && it->second->number != item.number)
-                problems.Add(itemsName, item.line, "documents " + std::to_string(it->second->number) + " (line " +
-                                                       std::to_string(it->second->line) + ") and " + std::to_string(item.number) +
-                                                       " share the text " + ShowData::DocFileName(item.number) + ".rtf");
+                problems.Add(itemsName, item.line,
+                             "documents " + std::to_string(it->second->number) + " (line " +
+                                 std::to_string(it->second->line) + ") and " + std::to_string(item.number) +
+                                 " share the text " + ShowData::DocFileName(item.number) + ".rtf");
         }
     }
     return problems.count() == 0;

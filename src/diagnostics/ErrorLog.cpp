@@ -22,20 +22,34 @@ std::string DefaultLogPath() {
 // Texts of the non-system codes the program itself produces.
 const char* OwnCodeText(HResult code) {
     switch (static_cast<std::uint32_t>(code)) {
-        case 0x80004005u: return "Unspecified error";
-        case 0x80030001u: return "Unable to perform requested operation.";
-        case 0x80030002u: return "The file or stream could not be found.";
-        case 0x80030003u: return "The path could not be found.";
-        case 0x80030005u: return "Access denied.";
-        case 0x80030008u: return "There is insufficient memory available to complete operation.";
-        case 0x8003001Eu: return "A disk error occurred during a read operation.";
-        case 0x800300FBu: return "The file is not a valid compound file.";
-        case 0x800300FCu: return "The name is not valid.";
-        case 0x80030104u: return "The compound file was produced with an incompatible version of storage.";
-        case 0x80030109u: return "The compound file is corrupt.";
-        case 0x80040200u: return "The data file is damaged.";
-        case 0x80040201u: return "Not a regular file.";
-        default: return nullptr;
+        case 0x80004005u:
+            return "Unspecified error";
+        case 0x80030001u:
+            return "Unable to perform requested operation.";
+        case 0x80030002u:
+            return "The file or stream could not be found.";
+        case 0x80030003u:
+            return "The path could not be found.";
+        case 0x80030005u:
+            return "Access denied.";
+        case 0x80030008u:
+            return "There is insufficient memory available to complete operation.";
+        case 0x8003001Eu:
+            return "A disk error occurred during a read operation.";
+        case 0x800300FBu:
+            return "The file is not a valid compound file.";
+        case 0x800300FCu:
+            return "The name is not valid.";
+        case 0x80030104u:
+            return "The compound file was produced with an incompatible version of storage.";
+        case 0x80030109u:
+            return "The compound file is corrupt.";
+        case 0x80040200u:
+            return "The data file is damaged.";
+        case 0x80040201u:
+            return "Not a regular file.";
+        default:
+            return nullptr;
     }
 }
 
@@ -50,7 +64,7 @@ ErrorLog::ErrorLog() {
 }
 
 ErrorLog::~ErrorLog() {
-    if (m_file) std::fclose(m_file);
+    if (m_file) (void)std::fclose(m_file);
 }
 
 std::string ErrorLog::path() {
@@ -69,14 +83,16 @@ void ErrorLog::WriteEntry(std::string_view text) {
     entry.append(text);
     entry.push_back('\n');
     if (entry.size() > kMaxEntryLength) entry.resize(kMaxEntryLength);
-    std::fwrite(entry.data(), 1, entry.size(), m_file);
-    std::fflush(m_file);
+    // A log that cannot be written has nowhere to say so: the entry is lost and the program goes
+    // on, as it does without a log at all.
+    (void)std::fwrite(entry.data(), 1, entry.size(), m_file);
+    (void)std::fflush(m_file);
 }
 
 void ErrorLog::WriteRaw(std::string_view text) {
     if (!m_file) return;
-    std::fwrite(text.data(), 1, text.size(), m_file);
-    std::fflush(m_file);
+    (void)std::fwrite(text.data(), 1, text.size(), m_file);
+    (void)std::fflush(m_file);
 }
 
 void ErrorLog::ReportError(HResult code, int line, std::string_view sourcePath, std::string_view functionName) {
@@ -138,7 +154,8 @@ std::string FormatSystemError(HResult code) {
         char buffer[kMaxSystemMessage];
         // The GNU strerror_r returns the text, which may or may not live in the buffer.
         const char* text = strerror_r(static_cast<int>(bits & 0xFFFFu), buffer, sizeof buffer);
-        if (text && std::strncmp(text, "Unknown error", 13) != 0) message.assign(text, strnlen(text, kMaxSystemMessage));
+        if (text && std::strncmp(text, "Unknown error", 13) != 0)
+            message.assign(text, strnlen(text, kMaxSystemMessage));
     } else if (const char* own = OwnCodeText(code)) {
         message = own;
     }

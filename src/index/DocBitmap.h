@@ -18,8 +18,6 @@ class DocBitmap {
 public:
     static constexpr std::size_t kWords = 65536 / 64;
 
-    DocBitmap() { m_words.fill(0); }
-
     void Reset() { m_words.fill(0); }
 
     void Set(std::int16_t doc) {
@@ -73,7 +71,7 @@ public:
 private:
     static unsigned BitOf(std::int16_t doc) { return static_cast<std::uint16_t>(doc) ^ 0x8000u; }
 
-    std::array<std::uint64_t, kWords> m_words;
+    std::array<std::uint64_t, kWords> m_words{};
 };
 
 }  // namespace Norik

@@ -255,7 +255,8 @@ void IndexInt::LoadFrom(Source& source) {
         }
         const auto key = static_cast<IndexKey>(ReadLe64(head));
         const auto length = static_cast<std::int16_t>(static_cast<std::uint16_t>(head[8] | head[9] << 8));
-        if (length < 0 || m_postings.size() + static_cast<std::size_t>(length) > std::numeric_limits<std::uint32_t>::max()) {
+        if (length < 0 ||
+            m_postings.size() + static_cast<std::size_t>(length) > std::numeric_limits<std::uint32_t>::max()) {
             cut = "entry " + std::to_string(entry + 1) + ofDeclared + " has a list length of " + std::to_string(length);
             break;
         }
@@ -273,7 +274,8 @@ void IndexInt::LoadFrom(Source& source) {
         if (std::adjacent_find(list, list + length, [](DocNumber a, DocNumber b) { return a >= b; }) != list + length) {
             std::sort(list, list + length);
             m_postings.resize(static_cast<std::size_t>(std::unique(list, list + length) - m_postings.data()));
-            if (listsRepaired.empty()) listsRepaired = "the list of entry " + std::to_string(entry + 1) + " is out of order";
+            if (listsRepaired.empty())
+                listsRepaired = "the list of entry " + std::to_string(entry + 1) + " is out of order";
         }
         if (!m_keys.empty() && key <= m_keys.back() && keysOutOfOrder.empty())
             keysOutOfOrder = "keys are out of order from entry " + std::to_string(entry + 1);
@@ -368,8 +370,10 @@ std::pair<std::size_t, std::size_t> IndexInt::RangeOf(IndexKey low, IndexKey hig
         std::size_t lo = 0, hi = m_keys.size();
         while (lo < hi) {
             const std::size_t mid = lo + (hi - lo) / 2;
-            if (m_keys[mid] < key) lo = mid + 1;
-            else hi = mid;
+            if (m_keys[mid] < key)
+                lo = mid + 1;
+            else
+                hi = mid;
         }
         return lo;
     };
@@ -377,8 +381,10 @@ std::pair<std::size_t, std::size_t> IndexInt::RangeOf(IndexKey low, IndexKey hig
         std::size_t lo = 0, hi = m_keys.size();
         while (lo < hi) {
             const std::size_t mid = lo + (hi - lo) / 2;
-            if (m_keys[mid] <= key) lo = mid + 1;
-            else hi = mid;
+            if (m_keys[mid] <= key)
+                lo = mid + 1;
+            else
+                hi = mid;
         }
         return lo;
     };

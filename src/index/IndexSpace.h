@@ -243,7 +243,7 @@ IIndexInt& InForceIndex();        // "work_now": 1 in force, 0 not in force
 
 // The file stems of the seven indexes, in the order above.
 inline constexpr std::string_view kIndexFileNames[7] = {"index",   "titidx",   "clasidx", "typeidx",
-                                                         "numbidx", "date_beg", "work_now"};
+                                                        "numbidx", "date_beg", "work_now"};
 // The process-wide handle of a file stem, or null for any other name.
 IIndexInt* IndexByName(std::string_view fileStem);
 

@@ -15,8 +15,8 @@ namespace {
 constexpr std::array<std::uint8_t, 256> MakeLetterCodes() {
     std::array<std::uint8_t, 256> codes{};
     // Cyrillic in alphabet order; Й shares И's code, Ъ and Ь have none.
-    constexpr std::uint8_t cyrillic[32] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  8,  9,  10, 11, 12, 13, 14,
-                                           15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 0,  25, 0,  26, 27, 28};
+    constexpr std::uint8_t cyrillic[32] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  8,  9, 10, 11, 12, 13, 14,
+                                           15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 0, 25, 0,  26, 27, 28};
     for (int i = 0; i < 32; ++i) {
         codes[0xC0 + i] = cyrillic[i];
         codes[0xE0 + i] = cyrillic[i];

@@ -17,10 +17,10 @@ struct TableEntry {
 };
 
 constexpr TableEntry kTables[] = {
-    {874, CodePageTables::kCp874},   {1250, CodePageTables::kCp1250}, {1251, kCp1251HighHalf},
-    {1252, CodePageTables::kCp1252}, {1253, CodePageTables::kCp1253}, {1254, CodePageTables::kCp1254},
-    {1255, CodePageTables::kCp1255}, {1256, CodePageTables::kCp1256}, {1257, CodePageTables::kCp1257},
-    {1258, CodePageTables::kCp1258}, {437, CodePageTables::kCp437},   {850, CodePageTables::kCp850},
+    {874, CodePageTables::kCp874},   {1250, CodePageTables::kCp1250},   {1251, kCp1251HighHalf},
+    {1252, CodePageTables::kCp1252}, {1253, CodePageTables::kCp1253},   {1254, CodePageTables::kCp1254},
+    {1255, CodePageTables::kCp1255}, {1256, CodePageTables::kCp1256},   {1257, CodePageTables::kCp1257},
+    {1258, CodePageTables::kCp1258}, {437, CodePageTables::kCp437},     {850, CodePageTables::kCp850},
     {866, CodePageTables::kCp866},   {10000, CodePageTables::kCp10000},
 };
 constexpr std::size_t kTableCount = sizeof(kTables) / sizeof(kTables[0]);
@@ -50,14 +50,23 @@ const std::array<std::unique_ptr<ByteDecoder>, kTableCount>& Decoders() {
 
 const char* IconvName(int codePage) {
     switch (codePage) {
-    case 932: return "CP932";
-    case 936: return "GBK";
-    case 949: return "CP949";
-    case 950: return "BIG5";
-    case 1361: return "JOHAB";
-    default: return nullptr;
+        case 932:
+            return "CP932";
+        case 936:
+            return "GBK";
+        case 949:
+            return "CP949";
+        case 950:
+            return "BIG5";
+        case 1361:
+            return "JOHAB";
+        default:
+            return nullptr;
     }
 }
+
+// What iconv_open returns when it has no converter: (iconv_t)-1, as iconv defines it.
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
 
 }  // namespace
 
@@ -72,26 +81,44 @@ const ByteDecoder* DecoderForCodePage(int codePage) {
 
 int CodePageForCharset(int charset, int defaultCodePage) {
     switch (charset) {
-    case 0: return 1252;
-    case 2: return 1252;  // symbol fonts: bytes shown through the Western page
-    case 77: return 10000;
-    case 128: return 932;
-    case 129: return 949;
-    case 130: return 1361;
-    case 134: return 936;
-    case 136: return 950;
-    case 161: return 1253;
-    case 162: return 1254;
-    case 163: return 1258;
-    case 177: return 1255;
-    case 178: return 1256;
-    case 186: return 1257;
-    case 204: return 1251;
-    case 222: return 874;
-    case 238: return 1250;
-    case 254: return 437;
-    case 255: return 437;
-    default: return defaultCodePage;
+        case 0:
+        case 2:
+            return 1252;  // 2, symbol fonts: bytes shown through the Western page
+        case 77:
+            return 10000;
+        case 128:
+            return 932;
+        case 129:
+            return 949;
+        case 130:
+            return 1361;
+        case 134:
+            return 936;
+        case 136:
+            return 950;
+        case 161:
+            return 1253;
+        case 162:
+            return 1254;
+        case 163:
+            return 1258;
+        case 177:
+            return 1255;
+        case 178:
+            return 1256;
+        case 186:
+            return 1257;
+        case 204:
+            return 1251;
+        case 222:
+            return 874;
+        case 238:
+            return 1250;
+        case 254:
+        case 255:
+            return 437;
+        default:
+            return defaultCodePage;
     }
 }
 
@@ -99,12 +126,15 @@ bool IsDoubleByteCodePage(int codePage) { return IconvName(codePage) != nullptr;
 
 bool IsLeadByte(int codePage, unsigned char byte) {
     switch (codePage) {
-    case 932: return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-    case 936:
-    case 949:
-    case 950:
-    case 1361: return byte >= 0x81 && byte <= 0xFE;
-    default: return false;
+        case 932:
+            return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+        case 936:
+        case 949:
+        case 950:
+        case 1361:
+            return byte >= 0x81 && byte <= 0xFE;
+        default:
+            return false;
     }
 }
 
@@ -114,7 +144,7 @@ void AppendDoubleByte(std::string& out, int codePage, std::string_view bytes) {
         std::unordered_map<int, iconv_t> map;
         ~Converters() {
             for (auto& [page, cd] : map) {
-                if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+                if (cd != kNoConverter) iconv_close(cd);
             }
         }
     };
@@ -125,10 +155,10 @@ void AppendDoubleByte(std::string& out, int codePage, std::string_view bytes) {
     auto it = converters.find(codePage);
     if (it == converters.end()) {
         const char* name = IconvName(codePage);
-        iconv_t cd = name ? iconv_open("UTF-8", name) : reinterpret_cast<iconv_t>(-1);
+        iconv_t cd = name ? iconv_open("UTF-8", name) : kNoConverter;
         it = converters.emplace(codePage, cd).first;
     }
-    if (it->second == reinterpret_cast<iconv_t>(-1) || bytes.empty() || bytes.size() > 2) {
+    if (it->second == kNoConverter || bytes.empty() || bytes.size() > 2) {
         out.push_back('?');
         return;
     }

@@ -16,8 +16,8 @@ namespace Norik {
 // The UTF-8 form of every byte of one single-byte code page: bytes[b] holds length[b] bytes.
 struct ByteDecoder {
     int codePage = 1252;
-    char bytes[256][3];
-    std::uint8_t length[256];
+    char bytes[256][3]{};
+    std::uint8_t length[256]{};
 };
 
 // The decoder of a single-byte code page; nullptr for double-byte code pages. Unknown code pages
@@ -36,8 +36,8 @@ bool IsLeadByte(int codePage, unsigned char byte);
 void AppendDoubleByte(std::string& out, int codePage, std::string_view bytes);
 
 namespace CodePageTables {
-extern const char16_t kCp874[128], kCp1250[128], kCp1252[128], kCp1253[128], kCp1254[128],
-    kCp1255[128], kCp1256[128], kCp1257[128], kCp1258[128], kCp437[128], kCp850[128], kCp866[128], kCp10000[128];
+extern const char16_t kCp874[128], kCp1250[128], kCp1252[128], kCp1253[128], kCp1254[128], kCp1255[128], kCp1256[128],
+    kCp1257[128], kCp1258[128], kCp437[128], kCp850[128], kCp866[128], kCp10000[128];
 }
 
 }  // namespace Norik

@@ -92,8 +92,10 @@ Style ResolvedStyle(const StyleMap& own, int key, int depth) {
 }
 
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -130,7 +132,8 @@ bool HyperlinkTarget(std::string_view instruction, std::string& target) {
     std::vector<std::string> words = SplitInstruction(Trim(instruction));
     if (words.empty()) return false;
     std::string kind = words[0];
-    std::transform(kind.begin(), kind.end(), kind.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(kind.begin(), kind.end(), kind.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     if (kind != "HYPERLINK") return false;
     std::string address;
     std::string bookmark;
@@ -245,8 +248,9 @@ int PictureInfo::displayWidth() const {
     long long twips = goalWidth;
     if (twips <= 0) {
         // Metafiles state their size in 0.01 mm, bitmaps in pixels (15 twips at 96 dpi).
-        twips = (format == PictureFormat::Emf || format == PictureFormat::Wmf) ? static_cast<long long>(width) * 1440 / 2540
-                                                                                : static_cast<long long>(width) * 15;
+        twips = (format == PictureFormat::Emf || format == PictureFormat::Wmf)
+                    ? static_cast<long long>(width) * 1440 / 2540
+                    : static_cast<long long>(width) * 15;
     }
     return Clamp(twips * scaleX / 100, 0, kMaxPictureTwips);
 }
@@ -254,8 +258,9 @@ int PictureInfo::displayWidth() const {
 int PictureInfo::displayHeight() const {
     long long twips = goalHeight;
     if (twips <= 0) {
-        twips = (format == PictureFormat::Emf || format == PictureFormat::Wmf) ? static_cast<long long>(height) * 1440 / 2540
-                                                                                : static_cast<long long>(height) * 15;
+        twips = (format == PictureFormat::Emf || format == PictureFormat::Wmf)
+                    ? static_cast<long long>(height) * 1440 / 2540
+                    : static_cast<long long>(height) * 15;
     }
     return Clamp(twips * scaleY / 100, 0, kMaxPictureTwips);
 }

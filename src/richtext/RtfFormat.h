@@ -28,8 +28,8 @@ struct CharFormat {
     bool hidden = false;  // \v: the reader never emits hidden text; kept for completeness of state
     Underline underline = Underline::None;
     VerticalPosition vertical = VerticalPosition::Normal;
-    int fontSize = 24;            // half-points
-    std::string_view fontName;    // points into the reader's font table; empty when unknown
+    int fontSize = 24;                      // half-points
+    std::string_view fontName;              // points into the reader's font table; empty when unknown
     std::uint32_t color = kAutoColor;       // \cf
     std::uint32_t background = kAutoColor;  // \cb, \highlight, \chcbpat
 
@@ -48,7 +48,7 @@ struct Border {
     std::uint32_t color = kAutoColor;
 };
 
-enum class TabKind : std::uint8_t { Left, Right, Center, Decimal };  // \tqr \tqc \tqdec; \tb is Left
+enum class TabKind : std::uint8_t { Left, Right, Center, Decimal };                  // \tqr \tqc \tqdec; \tb is Left
 enum class TabLeader : std::uint8_t { None, Dot, Hyphen, Underline, Thick, Equal };  // \tldot \tlhyph \tlul \tlth \tleq
 
 struct TabStop {
@@ -87,25 +87,27 @@ struct ParagraphFormat {
     std::vector<TabStop> tabs;
 
     // The table nesting level of the paragraph: 0 outside tables, 1 in a top-level table.
-    int tableLevel() const { return inTable ? (nestingLevel > 1 ? nestingLevel : 1) : (nestingLevel > 0 ? nestingLevel : 0); }
+    int tableLevel() const {
+        return inTable ? (nestingLevel > 1 ? nestingLevel : 1) : (nestingLevel > 0 ? nestingLevel : 0);
+    }
 };
 
 enum class VerticalMerge : std::uint8_t { None, First, Continue };
 enum class CellAlignment : std::uint8_t { Top, Center, Bottom };
 
 struct CellFormat {
-    int rightBoundary = 0;  // \cellx, from the left edge of the row
-    VerticalMerge verticalMerge = VerticalMerge::None;      // \clvmgf, \clvmrg
-    bool mergedWithPrevious = false;                        // \clmrg
-    bool mergeFirst = false;                                // \clmgf
+    int rightBoundary = 0;                                 // \cellx, from the left edge of the row
+    VerticalMerge verticalMerge = VerticalMerge::None;     // \clvmgf, \clvmrg
+    bool mergedWithPrevious = false;                       // \clmrg
+    bool mergeFirst = false;                               // \clmgf
     CellAlignment verticalAlignment = CellAlignment::Top;  // \clvertalt, \clvertalc, \clvertalb
     Border top, bottom, left, right;
     std::uint32_t shading = kAutoColor;  // \clcbpat
 };
 
 struct RowFormat {
-    int gap = 0;   // \trgaph: half the space between cells
-    int left = 0;  // \trleft
+    int gap = 0;                            // \trgaph: half the space between cells
+    int left = 0;                           // \trleft
     Alignment alignment = Alignment::Left;  // \trql, \trqc, \trqr
     std::vector<CellFormat> cells;
 };

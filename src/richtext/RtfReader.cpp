@@ -11,11 +11,12 @@ namespace Norik {
 
 namespace {
 
-constexpr signed char HexValue(unsigned char c) {
-    return c >= '0' && c <= '9' ? static_cast<signed char>(c - '0')
-           : c >= 'a' && c <= 'f' ? static_cast<signed char>(c - 'a' + 10)
-           : c >= 'A' && c <= 'F' ? static_cast<signed char>(c - 'A' + 10)
-                                  : static_cast<signed char>(-1);
+// The value of a hexadecimal digit, or -1.
+constexpr int HexValue(unsigned char c) {
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
 }
 
 constexpr bool IsLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -45,142 +46,142 @@ void RtfReader::Impl::Feed(std::string_view chunk) {
     const char* const end = p + chunk.size();
     while (p < end) {
         switch (m_lex) {
-        case LexState::Detect: {
-            auto c = static_cast<unsigned char>(*p);
-            // A UTF-8 byte-order mark and blanks may come before the first brace. The mark's bytes
-            // are compared as unsigned, like c: as plain chars they are negative.
-            static constexpr unsigned char kByteOrderMark[3] = {0xEF, 0xBB, 0xBF};
-            if (m_bom < 3 && c == kByteOrderMark[m_bom]) {
-                ++m_bom;
-                ++p;
-                break;
-            }
-            if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0) {
-                ++p;
-                break;
-            }
-            m_lex = c == '{' ? LexState::Text : LexState::Plain;
-            break;
-        }
-        case LexState::Plain:
-            PlainByte(static_cast<unsigned char>(*p++));
-            break;
-        case LexState::Text: {
-            if (m_unicodeSkipLeft == 0) {
-                if (m_state.destination == Destination::Body) {
-                    p = ScanBodyText(p, end);
-                } else if (m_state.destination == Destination::Skip ||
-                           (m_state.destination == Destination::Picture && !m_wantPictureData)) {
-                    // Skipped groups (metadata, alternative pictures) are passed over whole.
-                    while (p < end && *p != '\\' && *p != '{' && *p != '}') ++p;
-                } else if (m_state.destination == Destination::Picture) {
-                    p = ScanPictureHex(p, end);
+            case LexState::Detect: {
+                auto c = static_cast<unsigned char>(*p);
+                // A UTF-8 byte-order mark and blanks may come before the first brace. The mark's bytes
+                // are compared as unsigned, like c: as plain chars they are negative.
+                static constexpr unsigned char kByteOrderMark[3] = {0xEF, 0xBB, 0xBF};
+                if (m_bom < 3 && c == kByteOrderMark[m_bom]) {
+                    ++m_bom;
+                    ++p;
+                    break;
                 }
-                if (p >= end) break;
+                if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0) {
+                    ++p;
+                    break;
+                }
+                m_lex = c == '{' ? LexState::Text : LexState::Plain;
+                break;
             }
-            auto c = static_cast<unsigned char>(*p++);
-            if (c == '\\') {
-                m_lex = LexState::Escape;
-            } else if (c == '{') {
-                OpenGroup();
-            } else if (c == '}') {
-                CloseGroup();
-            } else {
-                TextByte(c);
-            }
-            break;
-        }
-        case LexState::Escape: {
-            auto c = static_cast<unsigned char>(*p);
-            if (IsLetter(c)) {
-                m_nameLength = 0;
-                m_nameTooLong = false;
-                m_hasParameter = false;
-                m_negative = false;
-                m_parameter = 0;
-                m_digits = 0;
-                m_lex = LexState::Word;
-            } else if (c == '\'') {
-                ++p;
-                m_lex = LexState::Hex1;
-            } else {
-                ++p;
-                m_lex = LexState::Text;
-                ControlSymbol(c);
-            }
-            break;
-        }
-        case LexState::Word: {
-            while (p < end && IsLetter(static_cast<unsigned char>(*p))) {
-                if (m_nameLength < kMaxNameLength) {
-                    m_name[m_nameLength++] = *p;
+            case LexState::Plain:
+                PlainByte(static_cast<unsigned char>(*p++));
+                break;
+            case LexState::Text: {
+                if (m_unicodeSkipLeft == 0) {
+                    if (m_state.destination == Destination::Body) {
+                        p = ScanBodyText(p, end);
+                    } else if (m_state.destination == Destination::Skip ||
+                               (m_state.destination == Destination::Picture && !m_wantPictureData)) {
+                        // Skipped groups (metadata, alternative pictures) are passed over whole.
+                        while (p < end && *p != '\\' && *p != '{' && *p != '}') ++p;
+                    } else if (m_state.destination == Destination::Picture) {
+                        p = ScanPictureHex(p, end);
+                    }
+                    if (p >= end) break;
+                }
+                auto c = static_cast<unsigned char>(*p++);
+                if (c == '\\') {
+                    m_lex = LexState::Escape;
+                } else if (c == '{') {
+                    OpenGroup();
+                } else if (c == '}') {
+                    CloseGroup();
                 } else {
-                    m_nameTooLong = true;
+                    TextByte(c);
                 }
-                ++p;
+                break;
             }
-            if (p >= end) break;
-            auto c = static_cast<unsigned char>(*p);
-            if (c == '-' || IsDigit(c)) {
-                if (c == '-') {
-                    m_negative = true;
+            case LexState::Escape: {
+                auto c = static_cast<unsigned char>(*p);
+                if (IsLetter(c)) {
+                    m_nameLength = 0;
+                    m_nameTooLong = false;
+                    m_hasParameter = false;
+                    m_negative = false;
+                    m_parameter = 0;
+                    m_digits = 0;
+                    m_lex = LexState::Word;
+                } else if (c == '\'') {
+                    ++p;
+                    m_lex = LexState::Hex1;
+                } else {
+                    ++p;
+                    m_lex = LexState::Text;
+                    ControlSymbol(c);
+                }
+                break;
+            }
+            case LexState::Word: {
+                while (p < end && IsLetter(static_cast<unsigned char>(*p))) {
+                    if (m_nameLength < kMaxNameLength) {
+                        m_name[m_nameLength++] = *p;
+                    } else {
+                        m_nameTooLong = true;
+                    }
                     ++p;
                 }
-                m_lex = LexState::Parameter;
+                if (p >= end) break;
+                auto c = static_cast<unsigned char>(*p);
+                if (c == '-' || IsDigit(c)) {
+                    if (c == '-') {
+                        m_negative = true;
+                        ++p;
+                    }
+                    m_lex = LexState::Parameter;
+                    break;
+                }
+                if (c == ' ') ++p;
+                m_lex = LexState::Text;
+                ControlWord();
                 break;
             }
-            if (c == ' ') ++p;
-            m_lex = LexState::Text;
-            ControlWord();
-            break;
-        }
-        case LexState::Parameter: {
-            while (p < end && IsDigit(static_cast<unsigned char>(*p))) {
-                // Digits past the tenth are read and dropped: the value saturates.
-                if (m_digits < kMaxParameterDigits) m_parameter = m_parameter * 10 + (*p - '0');
-                ++m_digits;
+            case LexState::Parameter: {
+                while (p < end && IsDigit(static_cast<unsigned char>(*p))) {
+                    // Digits past the tenth are read and dropped: the value saturates.
+                    if (m_digits < kMaxParameterDigits) m_parameter = m_parameter * 10 + (*p - '0');
+                    ++m_digits;
+                    ++p;
+                }
+                if (p >= end) break;
+                m_hasParameter = m_digits > 0;
+                if (m_digits > kMaxParameterDigits) m_parameter = 0x7FFFFFFF;
+                m_parameter = std::min<long long>(m_parameter, 0x7FFFFFFF);
+                if (m_negative) m_parameter = -m_parameter;
+                if (*p == ' ') ++p;
+                m_lex = LexState::Text;
+                ControlWord();
+                break;
+            }
+            case LexState::Hex1: {
+                int v = HexValue(static_cast<unsigned char>(*p));
+                if (v < 0) {
+                    m_lex = LexState::Text;  // a broken \' is dropped; the byte is read as text
+                    break;
+                }
+                m_hexHigh = v;
                 ++p;
-            }
-            if (p >= end) break;
-            m_hasParameter = m_digits > 0;
-            if (m_digits > kMaxParameterDigits) m_parameter = 0x7FFFFFFF;
-            m_parameter = std::min<long long>(m_parameter, 0x7FFFFFFF);
-            if (m_negative) m_parameter = -m_parameter;
-            if (*p == ' ') ++p;
-            m_lex = LexState::Text;
-            ControlWord();
-            break;
-        }
-        case LexState::Hex1: {
-            signed char v = HexValue(static_cast<unsigned char>(*p));
-            if (v < 0) {
-                m_lex = LexState::Text;  // a broken \' is dropped; the byte is read as text
+                m_lex = LexState::Hex2;
                 break;
             }
-            m_hexHigh = v;
-            ++p;
-            m_lex = LexState::Hex2;
-            break;
-        }
-        case LexState::Hex2: {
-            signed char v = HexValue(static_cast<unsigned char>(*p));
-            m_lex = LexState::Text;
-            if (v < 0) break;
-            ++p;
-            DecodedByte(static_cast<unsigned char>(m_hexHigh * 16 + v));
-            break;
-        }
-        case LexState::Binary: {
-            auto available = static_cast<std::uint64_t>(end - p);
-            std::uint64_t take = std::min(available, m_binaryLeft);
-            if (m_state.destination == Destination::Picture && m_wantPictureData) {
-                m_pictureData.append(p, static_cast<std::size_t>(take));
+            case LexState::Hex2: {
+                int v = HexValue(static_cast<unsigned char>(*p));
+                m_lex = LexState::Text;
+                if (v < 0) break;
+                ++p;
+                DecodedByte(static_cast<unsigned char>(m_hexHigh * 16 + v));
+                break;
             }
-            p += take;
-            m_binaryLeft -= take;
-            if (m_binaryLeft == 0) m_lex = LexState::Text;
-            break;
-        }
+            case LexState::Binary: {
+                auto available = static_cast<std::uint64_t>(end - p);
+                std::uint64_t take = std::min(available, m_binaryLeft);
+                if (m_state.destination == Destination::Picture && m_wantPictureData) {
+                    m_pictureData.append(p, static_cast<std::size_t>(take));
+                }
+                p += take;
+                m_binaryLeft -= take;
+                if (m_binaryLeft == 0) m_lex = LexState::Text;
+                break;
+            }
         }
     }
 }
@@ -203,8 +204,8 @@ const char* RtfReader::Impl::ScanBodyText(const char* p, const char* end) {
         }
         // \'hh complete within the chunk, in a single-byte code page.
         if (p + 3 < end && p[0] == '\\' && p[1] == '\'' && decoder) {
-            signed char h = HexValue(static_cast<unsigned char>(p[2]));
-            signed char l = HexValue(static_cast<unsigned char>(p[3]));
+            int h = HexValue(static_cast<unsigned char>(p[2]));
+            int l = HexValue(static_cast<unsigned char>(p[3]));
             if (h >= 0 && l >= 0) {
                 BeginContent();
                 auto b = static_cast<unsigned char>(h * 16 + l);
@@ -224,7 +225,7 @@ const char* RtfReader::Impl::ScanPictureHex(const char* p, const char* end) {
         auto c = static_cast<unsigned char>(*p);
         if (c == '\\' || c == '{' || c == '}') return p;
         ++p;
-        signed char v = HexValue(c);
+        int v = HexValue(c);
         if (v < 0) continue;
         if (m_pictureNibble < 0) {
             m_pictureNibble = v;
@@ -243,58 +244,58 @@ void RtfReader::Impl::TextByte(unsigned char c) {
         return;
     }
     switch (m_state.destination) {
-    case Destination::Body:
-        if (c == '\t') {
-            if (Visible()) {
-                BeginContent();
-                m_run.push_back('\t');
+        case Destination::Body:
+            if (c == '\t') {
+                if (Visible()) {
+                    BeginContent();
+                    m_run.push_back('\t');
+                }
+                return;
+            }
+            DecodedByte(c);  // a literal byte past ASCII is decoded like \'hh
+            return;
+        case Destination::FontTable:
+            if (c == ';') {
+                CommitFont();
+            } else if (m_fontOpen && m_fontPending.name.size() < kMaxFontName) {
+                m_fontPending.name.push_back(static_cast<char>(c));
             }
             return;
-        }
-        DecodedByte(c);  // a literal byte past ASCII is decoded like \'hh
-        return;
-    case Destination::FontTable:
-        if (c == ';') {
-            CommitFont();
-        } else if (m_fontOpen && m_fontPending.name.size() < kMaxFontName) {
-            m_fontPending.name.push_back(static_cast<char>(c));
-        }
-        return;
-    case Destination::ColorTable:
-        if (c == ';') {
-            if (m_colors.size() < kMaxColors) {
-                m_colors.push_back(m_colorSet ? (static_cast<std::uint32_t>(m_red) << 16) |
-                                                    (static_cast<std::uint32_t>(m_green) << 8) |
-                                                    static_cast<std::uint32_t>(m_blue)
-                                              : kAutoColor);
+        case Destination::ColorTable:
+            if (c == ';') {
+                if (m_colors.size() < kMaxColors) {
+                    m_colors.push_back(m_colorSet ? (static_cast<std::uint32_t>(m_red) << 16) |
+                                                        (static_cast<std::uint32_t>(m_green) << 8) |
+                                                        static_cast<std::uint32_t>(m_blue)
+                                                  : kAutoColor);
+                }
+                m_red = m_green = m_blue = 0;
+                m_colorSet = false;
             }
-            m_red = m_green = m_blue = 0;
-            m_colorSet = false;
-        }
-        return;
-    case Destination::StyleSheet:
-        if (c == ';') CommitStyle();
-        return;
-    case Destination::FieldInstruction:
-        if (!m_fields.empty() && m_fields.back().instruction.size() < kMaxFieldInstruction) {
-            DecodedByte(c);
-        }
-        return;
-    case Destination::Picture:
-        if (m_wantPictureData) {
-            signed char v = HexValue(c);
-            if (v < 0) return;
-            if (m_pictureNibble < 0) {
-                m_pictureNibble = v;
-            } else {
-                m_pictureData.push_back(static_cast<char>(m_pictureNibble * 16 + v));
-                m_pictureNibble = -1;
+            return;
+        case Destination::StyleSheet:
+            if (c == ';') CommitStyle();
+            return;
+        case Destination::FieldInstruction:
+            if (!m_fields.empty() && m_fields.back().instruction.size() < kMaxFieldInstruction) {
+                DecodedByte(c);
             }
-        }
-        return;
-    case Destination::Skip:
-    case Destination::RowProperties:
-        return;
+            return;
+        case Destination::Picture:
+            if (m_wantPictureData) {
+                int v = HexValue(c);
+                if (v < 0) return;
+                if (m_pictureNibble < 0) {
+                    m_pictureNibble = v;
+                } else {
+                    m_pictureData.push_back(static_cast<char>(m_pictureNibble * 16 + v));
+                    m_pictureNibble = -1;
+                }
+            }
+            return;
+        case Destination::Skip:
+        case Destination::RowProperties:
+            return;
     }
 }
 
@@ -306,26 +307,26 @@ void RtfReader::Impl::DecodedByte(unsigned char c) {
     }
     std::string* target = nullptr;
     switch (m_state.destination) {
-    case Destination::Body:
-        if (!Visible()) return;
-        BeginContent();
-        target = &m_run;
-        break;
-    case Destination::FieldInstruction:
-        if (m_fields.empty() || m_fields.back().instruction.size() >= kMaxFieldInstruction) return;
-        target = &m_fields.back().instruction;
-        break;
-    case Destination::FontTable:
-        if (c == ';') {
-            CommitFont();
+        case Destination::Body:
+            if (!Visible()) return;
+            BeginContent();
+            target = &m_run;
+            break;
+        case Destination::FieldInstruction:
+            if (m_fields.empty() || m_fields.back().instruction.size() >= kMaxFieldInstruction) return;
+            target = &m_fields.back().instruction;
+            break;
+        case Destination::FontTable:
+            if (c == ';') {
+                CommitFont();
+                return;
+            }
+            if (!m_fontOpen || m_fontPending.name.size() >= kMaxFontName) return;
+            target = &m_fontPending.name;
+            break;
+        default:
+            TextByte(c);  // tables and pictures read the byte as it is
             return;
-        }
-        if (!m_fontOpen || m_fontPending.name.size() >= kMaxFontName) return;
-        target = &m_fontPending.name;
-        break;
-    default:
-        TextByte(c);  // tables and pictures read the byte as it is
-        return;
     }
     if (m_state.decoder) {
         target->append(m_state.decoder->bytes[c], m_state.decoder->length[c]);
@@ -355,7 +356,8 @@ void RtfReader::Impl::AppendCodePoint(char32_t c) {
     } else if (m_state.destination == Destination::FieldInstruction && !m_fields.empty() &&
                m_fields.back().instruction.size() < kMaxFieldInstruction) {
         target = &m_fields.back().instruction;
-    } else if (m_state.destination == Destination::FontTable && m_fontOpen && m_fontPending.name.size() < kMaxFontName) {
+    } else if (m_state.destination == Destination::FontTable && m_fontOpen &&
+               m_fontPending.name.size() < kMaxFontName) {
         target = &m_fontPending.name;
     } else {
         return;

@@ -33,7 +33,7 @@ constexpr std::size_t kMaxStyles = 4096;
 constexpr std::size_t kMaxCellsPerRow = 256;
 constexpr std::size_t kMaxNestedFields = 32;
 // A run of text is handed over at this size even when the format does not change.
-constexpr std::size_t kRunFlushSize = 64 * 1024;
+constexpr std::size_t kRunFlushSize = std::size_t{64} * 1024;
 constexpr int kMaxLength = 31680 * 4;  // twips: bounds every indent, spacing and cell edge
 
 enum class Destination : std::uint8_t {
@@ -47,7 +47,18 @@ enum class Destination : std::uint8_t {
     RowProperties,
 };
 
-enum class BorderTarget : std::uint8_t { None, ParaTop, ParaBottom, ParaLeft, ParaRight, ParaBox, CellTop, CellBottom, CellLeft, CellRight };
+enum class BorderTarget : std::uint8_t {
+    None,
+    ParaTop,
+    ParaBottom,
+    ParaLeft,
+    ParaRight,
+    ParaBox,
+    CellTop,
+    CellBottom,
+    CellLeft,
+    CellRight
+};
 
 struct GroupState {
     Destination destination = Destination::Body;
@@ -102,9 +113,9 @@ constexpr int kNoBaseStyle = 0x7FFFFFFF;
 struct Style {
     CharFormat chars;
     ParagraphFormat paragraph;
-    std::uint32_t mask = 0;    // the fields the style sets (after resolution: it or its bases)
-    int font = -1;             // font number, when mask has kStyleFont
-    int base = kNoBaseStyle;   // key of the style it is based on
+    std::uint32_t mask = 0;   // the fields the style sets (after resolution: it or its bases)
+    int font = -1;            // font number, when mask has kStyleFont
+    int base = kNoBaseStyle;  // key of the style it is based on
 };
 
 using StyleMap = std::unordered_map<int, Style>;

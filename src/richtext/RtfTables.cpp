@@ -9,16 +9,26 @@ namespace Norik {
 Border* RtfReader::Impl::CurrentBorder() {
     ParagraphFormat& p = m_state.paragraph;
     switch (m_borderTarget) {
-    case BorderTarget::ParaTop: return &p.top;
-    case BorderTarget::ParaBottom: return &p.bottom;
-    case BorderTarget::ParaLeft: return &p.left;
-    case BorderTarget::ParaRight: return &p.right;
-    case BorderTarget::ParaBox: return &p.top;
-    case BorderTarget::CellTop: return &m_pendingCell.top;
-    case BorderTarget::CellBottom: return &m_pendingCell.bottom;
-    case BorderTarget::CellLeft: return &m_pendingCell.left;
-    case BorderTarget::CellRight: return &m_pendingCell.right;
-    case BorderTarget::None: return nullptr;
+        case BorderTarget::ParaTop:
+            return &p.top;
+        case BorderTarget::ParaBottom:
+            return &p.bottom;
+        case BorderTarget::ParaLeft:
+            return &p.left;
+        case BorderTarget::ParaRight:
+            return &p.right;
+        case BorderTarget::ParaBox:
+            return &p.top;
+        case BorderTarget::CellTop:
+            return &m_pendingCell.top;
+        case BorderTarget::CellBottom:
+            return &m_pendingCell.bottom;
+        case BorderTarget::CellLeft:
+            return &m_pendingCell.left;
+        case BorderTarget::CellRight:
+            return &m_pendingCell.right;
+        case BorderTarget::None:
+            return nullptr;
     }
     return nullptr;
 }

@@ -38,8 +38,8 @@ std::string Capitalize(std::string text) {
 std::string In(const std::string& phrase) {
     static const std::string vowels = W("аеёиоуыэюяАЕЁИОУЫЭЮЯ");
     static const std::string labial = W("вфВФ");
-    const bool hard = phrase.size() > 1 && labial.find(phrase[0]) != std::string::npos &&
-                      vowels.find(phrase[1]) == std::string::npos;
+    const bool hard =
+        phrase.size() > 1 && labial.find(phrase[0]) != std::string::npos && vowels.find(phrase[1]) == std::string::npos;
     return W(hard ? "во " : "в ") + phrase;
 }
 
@@ -66,7 +66,7 @@ bool EndsWith(const std::string& text, std::string_view utf8Suffix) {
 // Указ утратил, Постановление утратило, Инструкция утратила, Методические рекомендации утратили.
 std::string AgreeingPast(const std::string& typeName, std::string_view masculineUtf8) {
     const std::string first = typeName.substr(0, typeName.find(' '));
-    const std::string stem = W(masculineUtf8);
+    std::string stem = W(masculineUtf8);
     // A plural adjective first (Методические, Нормативные); a noun in -ие is neuter (Постановление).
     if (EndsWith(first, "ые") || EndsWith(first, "кие")) return stem + W("и");
     if (EndsWith(first, "ие") || EndsWith(first, "ое") || EndsWith(first, "о")) return stem + W("о");
@@ -80,9 +80,7 @@ bool FirstWordIs(const std::string& typeName, std::string_view utf8Word) {
 }
 
 // "дня" after a number ending in 1 (but not 11), else "дней": the genitive after "в течение".
-std::string DaysGenitive(int n) {
-    return std::to_string(n) + (n % 10 == 1 && n % 100 != 11 ? W(" дня") : W(" дней"));
-}
+std::string DaysGenitive(int n) { return std::to_string(n) + (n % 10 == 1 && n % 100 != 11 ? W(" дня") : W(" дней")); }
 // The accusative after "составляет": 1 календарный день, 2 календарных дня, 5 календарных дней.
 std::string CalendarDaysAccusative(int n) {
     const int last = n % 10, lastTwo = n % 100;
@@ -116,10 +114,11 @@ public:
         for (std::size_t i = 0; i < vocabulary.verbs.size(); ++i)
             for (int k = 0; k < kObjectKindCount; ++k) {
                 const Verb& verb = vocabulary.verbs[i];
-                if (!verb.Takes(static_cast<ObjectKind>(k)) || topic.objects[static_cast<std::size_t>(k)].empty()) continue;
+                if (!verb.Takes(static_cast<ObjectKind>(k)) || topic.objects[static_cast<std::size_t>(k)].empty())
+                    continue;
                 for (int r = 0; r < kRoleCount; ++r)
-                    if (verb.Takes(static_cast<Role>(r))) m_pairs[static_cast<std::size_t>(r)].push_back({i, k});
-                m_anyPairs.push_back({i, k});
+                    if (verb.Takes(static_cast<Role>(r))) m_pairs[static_cast<std::size_t>(r)].emplace_back(i, k);
+                m_anyPairs.emplace_back(i, k);
             }
     }
 
@@ -189,7 +188,9 @@ public:
     bool Has(ObjectKind kind) const { return !m_t.objects[static_cast<std::size_t>(kind)].empty(); }
     const Phrase& Object(ObjectKind kind) { return m_r.Pick(m_t.objects[static_cast<std::size_t>(kind)]); }
     const Phrase& Actor(Role role) { return m_r.Pick(m_t.actors[static_cast<std::size_t>(role)]); }
-    std::string Form(const Phrase& phrase, Case c, bool plural = false) const { return m_v.PhraseForm(phrase, c, plural); }
+    std::string Form(const Phrase& phrase, Case c, bool plural = false) const {
+        return m_v.PhraseForm(phrase, c, plural);
+    }
 
     // "уплата налога на имущество организаций": the action noun in case c, the object in the genitive.
     std::string ActionPhrase(const Action& action, Case c) const {
@@ -204,33 +205,38 @@ public:
             const std::uint64_t choice = m_r.Below(9);
             if (opening && choice != 0 && choice != 1 && choice != 8) continue;
             switch (choice) {
-            case 0: return W("в порядке, установленном ") + Authority();
-            case 1: return W("в соответствии с ") + m_law;
-            case 2:
-                if (action.kind != ObjectKind::Document) break;
-                return W("в течение ") + DaysGenitive(m_r.Between(3, 30)) + W(" со дня ") + Pronoun(action) + " " +
-                       W(m_r.Chance(0.5) ? "получения" : "поступления");
-            case 3: {
-                const Phrase& basis = Object(ObjectKind::Document);
-                if (&basis == action.object) break;
-                return W("на основании ") + Form(basis, Case::Genitive);
-            }
-            case 4:
-                if (action.kind != ObjectKind::Deal && action.kind != ObjectKind::Thing && action.kind != ObjectKind::Right)
-                    break;
-                return W("по согласованию с ") + Form(Actor(Role::Authority), Case::Instrumental);
-            case 5:
-                // Paid out of a budget.
-                if (action.kind != ObjectKind::Benefit || !action.verb->Takes(Role::Authority)) break;
-                return W(m_r.Chance(0.5) ? "за счет средств федерального бюджета" : "за счет средств бюджета субъекта Российской Федерации");
-            case 6:
-                if (action.kind != ObjectKind::Payment) break;
-                return W("не позднее ") + std::to_string(m_r.Between(1, 28)) +
-                       W("-го числа месяца, следующего за истекшим месяцем");
-            case 7:
-                if (action.kind != ObjectKind::Document && action.kind != ObjectKind::Issued) break;
-                return W(m_r.Chance(0.5) ? "в электронной форме" : "на бумажном носителе");
-            default: return W("в случаях, предусмотренных ") + m_law;
+                case 0:
+                    return W("в порядке, установленном ") + Authority();
+                case 1:
+                    return W("в соответствии с ") + m_law;
+                case 2:
+                    if (action.kind != ObjectKind::Document) break;
+                    return W("в течение ") + DaysGenitive(m_r.Between(3, 30)) + W(" со дня ") + Pronoun(action) + " " +
+                           W(m_r.Chance(0.5) ? "получения" : "поступления");
+                case 3: {
+                    const Phrase& basis = Object(ObjectKind::Document);
+                    if (&basis == action.object) break;
+                    return W("на основании ") + Form(basis, Case::Genitive);
+                }
+                case 4:
+                    if (action.kind != ObjectKind::Deal && action.kind != ObjectKind::Thing &&
+                        action.kind != ObjectKind::Right)
+                        break;
+                    return W("по согласованию с ") + Form(Actor(Role::Authority), Case::Instrumental);
+                case 5:
+                    // Paid out of a budget.
+                    if (action.kind != ObjectKind::Benefit || !action.verb->Takes(Role::Authority)) break;
+                    return W(m_r.Chance(0.5) ? "за счет средств федерального бюджета"
+                                             : "за счет средств бюджета субъекта Российской Федерации");
+                case 6:
+                    if (action.kind != ObjectKind::Payment) break;
+                    return W("не позднее ") + std::to_string(m_r.Between(1, 28)) +
+                           W("-го числа месяца, следующего за истекшим месяцем");
+                case 7:
+                    if (action.kind != ObjectKind::Document && action.kind != ObjectKind::Issued) break;
+                    return W(m_r.Chance(0.5) ? "в электронной форме" : "на бумажном носителе");
+                default:
+                    return W("в случаях, предусмотренных ") + m_law;
             }
         }
     }
@@ -239,87 +245,89 @@ public:
         std::string s;
         Action action;
         switch (m_r.Below(9)) {
-        case 0:
-        case 1: {
-            // Who does what to what.
-            const Role role = m_r.Chance(0.5) ? Role::Authority : Role::Party;
-            action = PickAction(&role);
-            const Phrase& actor = Actor(role);
-            const bool plural = role == Role::Party && m_r.Chance(0.3);
-            s = Form(actor, Case::Nominative, plural) + " " + (plural ? action.verb->plural : action.verb->active) + " " +
-                Form(*action.object, Case::Accusative, action.plural) + " " + Circumstance(action);
-            break;
-        }
-        case 2: {
-            action = PickAction();
-            s = Form(*action.object, Case::Nominative, action.plural) + " " +
-                (action.plural ? PluralPassive(*action.verb) : action.verb->passive) + " " + Circumstance(action);
-            break;
-        }
-        case 3: {
-            // A duty or a right of the actor.
-            const Role role = m_r.Chance(0.5) ? Role::Authority : Role::Party;
-            action = PickAction(&role);
-            const Phrase& actor = Actor(role);
-            // Acquiring or using property or a right is a party's right, never its duty.
-            const bool optional = role == Role::Party && (action.kind == ObjectKind::Right || action.kind == ObjectKind::Thing);
-            const bool duty = !optional && m_r.Chance(0.6);
-            s = Form(actor, Case::Nominative) + " " + (duty ? Obliged(actor) : W("вправе")) + " " + action.verb->infinitive +
-                " " + Form(*action.object, Case::Accusative, action.plural) + " " + Circumstance(action);
-            break;
-        }
-        case 4:
-            if (PickActionOn(m_r.Chance(0.5) ? ObjectKind::Payment : ObjectKind::Benefit, action)) {
-                const std::string payment = Form(*action.object, Case::Genitive);
-                switch (m_r.Below(3)) {
-                case 0:
-                    s = W("Размер ") + payment + W(" не может превышать ") + std::to_string(m_r.Between(1, 500) * 100) +
-                        W(" рублей");
-                    break;
-                case 1:
-                    if (action.object->rate) {
-                        s = W("Ставка ") + payment + W(" устанавливается в размере ") + Percent(m_r.Between(1, 30));
-                        break;
-                    }
-                    [[fallthrough]];
-                default:
-                    s = Capitalize(Form(*action.object, Case::Nominative)) + " " + action.verb->passive +
-                        W(" в размере ") + std::to_string(m_r.Between(2, 900) * 50) + W(" рублей");
-                    break;
-                }
+            case 0:
+            case 1: {
+                // Who does what to what.
+                const Role role = m_r.Chance(0.5) ? Role::Authority : Role::Party;
+                action = PickAction(&role);
+                const Phrase& actor = Actor(role);
+                const bool plural = role == Role::Party && m_r.Chance(0.3);
+                s = Form(actor, Case::Nominative, plural) + " " + (plural ? action.verb->plural : action.verb->active) +
+                    " " + Form(*action.object, Case::Accusative, action.plural) + " " + Circumstance(action);
                 break;
             }
-            [[fallthrough]];
-        case 5:
-            action = PickAction();
-            s = W("Срок ") + ActionPhrase(action, Case::Genitive) + W(" составляет ") +
-                CalendarDaysAccusative(m_r.Between(2, 60));
-            break;
-        case 6:
-            action = PickAction();
-            s = ActionPhrase(action, Case::Nominative) + W(" осуществляется ") + Circumstance(action);
-            break;
-        case 7: {
-            // A party answers for what it had to do.
-            const Role party = Role::Party;
-            action = PickAction(&party);
-            s = W("За нарушение срока ") + ActionPhrase(action, Case::Genitive) + " " +
-                Form(Actor(Role::Party), Case::Nominative) + W(" несет ответственность в соответствии с ") +
-                m_law;
-            break;
-        }
-        default: {
-            // An opening circumstance, then the passive with its doer.
-            const Role role = Role::Authority;
-            action = PickAction(&role);
-            std::string opening = Circumstance(action, true);
-            // A participial clause inside the opening ("в порядке, установленном ...") is closed by a comma.
-            if (opening.find(',') != std::string::npos) opening += ",";
-            s = opening + " " + Form(*action.object, Case::Nominative, action.plural) + " " +
-                (action.plural ? PluralPassive(*action.verb) : action.verb->passive) + " " +
-                Form(Actor(Role::Authority), Case::Instrumental);
-            break;
-        }
+            case 2: {
+                action = PickAction();
+                s = Form(*action.object, Case::Nominative, action.plural) + " " +
+                    (action.plural ? PluralPassive(*action.verb) : action.verb->passive) + " " + Circumstance(action);
+                break;
+            }
+            case 3: {
+                // A duty or a right of the actor.
+                const Role role = m_r.Chance(0.5) ? Role::Authority : Role::Party;
+                action = PickAction(&role);
+                const Phrase& actor = Actor(role);
+                // Acquiring or using property or a right is a party's right, never its duty.
+                const bool optional =
+                    role == Role::Party && (action.kind == ObjectKind::Right || action.kind == ObjectKind::Thing);
+                const bool duty = !optional && m_r.Chance(0.6);
+                s = Form(actor, Case::Nominative) + " " + (duty ? Obliged(actor) : W("вправе")) + " " +
+                    action.verb->infinitive + " " + Form(*action.object, Case::Accusative, action.plural) + " " +
+                    Circumstance(action);
+                break;
+            }
+            case 4:
+                if (PickActionOn(m_r.Chance(0.5) ? ObjectKind::Payment : ObjectKind::Benefit, action)) {
+                    const std::string payment = Form(*action.object, Case::Genitive);
+                    switch (m_r.Below(3)) {
+                        case 0:
+                            s = W("Размер ") + payment + W(" не может превышать ") +
+                                std::to_string(m_r.Between(1, 500) * 100) + W(" рублей");
+                            break;
+                        case 1:
+                            if (action.object->rate) {
+                                s = W("Ставка ") + payment + W(" устанавливается в размере ") +
+                                    Percent(m_r.Between(1, 30));
+                                break;
+                            }
+                            [[fallthrough]];
+                        default:
+                            s = Capitalize(Form(*action.object, Case::Nominative)) + " " + action.verb->passive +
+                                W(" в размере ") + std::to_string(m_r.Between(2, 900) * 50) + W(" рублей");
+                            break;
+                    }
+                    break;
+                }
+                [[fallthrough]];
+            case 5:
+                action = PickAction();
+                s = W("Срок ") + ActionPhrase(action, Case::Genitive) + W(" составляет ") +
+                    CalendarDaysAccusative(m_r.Between(2, 60));
+                break;
+            case 6:
+                action = PickAction();
+                s = ActionPhrase(action, Case::Nominative) + W(" осуществляется ") + Circumstance(action);
+                break;
+            case 7: {
+                // A party answers for what it had to do.
+                const Role party = Role::Party;
+                action = PickAction(&party);
+                s = W("За нарушение срока ") + ActionPhrase(action, Case::Genitive) + " " +
+                    Form(Actor(Role::Party), Case::Nominative) + W(" несет ответственность в соответствии с ") + m_law;
+                break;
+            }
+            default: {
+                // An opening circumstance, then the passive with its doer.
+                const Role role = Role::Authority;
+                action = PickAction(&role);
+                std::string opening = Circumstance(action, true);
+                // A participial clause inside the opening ("в порядке, установленном ...") is closed by a comma.
+                if (opening.find(',') != std::string::npos) opening += ",";
+                s = opening + " " + Form(*action.object, Case::Nominative, action.plural) + " " +
+                    (action.plural ? PluralPassive(*action.verb) : action.verb->passive) + " " +
+                    Form(Actor(Role::Authority), Case::Instrumental);
+                break;
+            }
         }
         return Capitalize(s) + ".";
     }
@@ -328,15 +336,20 @@ public:
     std::string Heading() {
         Action action;
         switch (m_r.Below(6)) {
-        case 0: return W("Порядок ") + ActionPhrase(Case::Genitive);
-        case 1: return W("Сроки ") + ActionPhrase(Case::Genitive);
-        case 2: return W("Права и обязанности ") + Form(Actor(Role::Party), Case::Genitive, true);
-        case 3: return W("Ответственность за нарушение порядка ") + ActionPhrase(Case::Genitive);
-        case 4:
-            if (PickActionOn(m_r.Chance(0.5) ? ObjectKind::Payment : ObjectKind::Benefit, action))
-                return W("Размер ") + Form(*action.object, Case::Genitive);
-            [[fallthrough]];
-        default: return Capitalize(ActionPhrase(Case::Nominative));
+            case 0:
+                return W("Порядок ") + ActionPhrase(Case::Genitive);
+            case 1:
+                return W("Сроки ") + ActionPhrase(Case::Genitive);
+            case 2:
+                return W("Права и обязанности ") + Form(Actor(Role::Party), Case::Genitive, true);
+            case 3:
+                return W("Ответственность за нарушение порядка ") + ActionPhrase(Case::Genitive);
+            case 4:
+                if (PickActionOn(m_r.Chance(0.5) ? ObjectKind::Payment : ObjectKind::Benefit, action))
+                    return W("Размер ") + Form(*action.object, Case::Genitive);
+                [[fallthrough]];
+            default:
+                return Capitalize(ActionPhrase(Case::Nominative));
         }
     }
 
@@ -368,9 +381,12 @@ private:
     }
     std::string Authority() {
         switch (m_r.Below(3)) {
-        case 0: return m_law;
-        case 1: return W("Правительством Российской Федерации");
-        default: return W("законодательством Российской Федерации");
+            case 0:
+                return m_law;
+            case 1:
+                return W("Правительством Российской Федерации");
+            default:
+                return W("законодательством Российской Федерации");
         }
     }
     static std::string PluralPassive(const Verb& verb) {
@@ -423,9 +439,10 @@ std::string RomanNumeral(int n) {
 class RtfDocument {
 public:
     RtfDocument() {
-        m_out = "{\\rtf1\\ansi\\ansicpg1251\\deff0\\nouicompat\\deflang1049{\\fonttbl{\\f0\\fnil\\fcharset204 Times New "
-                "Roman;}{\\f1\\fswiss\\fcharset204 Arial;}}\r\n{\\colortbl ;\\red0\\green0\\blue255;}\r\n"
-                "{\\*\\generator Riched20 10.0.19041}\\viewkind4\\uc1 \r\n";
+        m_out =
+            "{\\rtf1\\ansi\\ansicpg1251\\deff0\\nouicompat\\deflang1049{\\fonttbl{\\f0\\fnil\\fcharset204 Times New "
+            "Roman;}{\\f1\\fswiss\\fcharset204 Arial;}}\r\n{\\colortbl ;\\red0\\green0\\blue255;}\r\n"
+            "{\\*\\generator Riched20 10.0.19041}\\viewkind4\\uc1 \r\n";
     }
     std::size_t size() const { return m_out.size(); }
 
@@ -457,9 +474,11 @@ public:
             int edge = 0;
             for (const int width : widths) {
                 edge += width;
-                m_out += "\\clbrdrl\\brdrw10\\brdrs\\clbrdrt\\brdrw10\\brdrs\\clbrdrr\\brdrw10\\brdrs\\clbrdrb\\brdrw10\\brdrs "
-                         "\\cellx" +
-                         std::to_string(edge);
+                m_out +=
+                    "\\clbrdrl\\brdrw10\\brdrs\\clbrdrt\\brdrw10\\brdrs\\clbrdrr\\brdrw10\\brdrs\\clbrdrb\\brdrw10\\brd"
+                    "rs "
+                    "\\cellx" +
+                    std::to_string(edge);
             }
             m_out += "\r\n\\pard\\intbl\\f0\\fs22 ";
             for (const std::string& cell : rows[r]) {
@@ -475,8 +494,9 @@ public:
 
     void Picture(const std::string& png, int width, int height) {
         static const char* hex = "0123456789abcdef";
-        m_out += "\\pard\\qc{\\pict{\\*\\picprop}\\pngblip\\picw" + std::to_string(width) + "\\pich" + std::to_string(height) +
-                 "\\picwgoal" + std::to_string(width * 15) + "\\pichgoal" + std::to_string(height * 15) + "\r\n";
+        m_out += "\\pard\\qc{\\pict{\\*\\picprop}\\pngblip\\picw" + std::to_string(width) + "\\pich" +
+                 std::to_string(height) + "\\picwgoal" + std::to_string(width * 15) + "\\pichgoal" +
+                 std::to_string(height * 15) + "\r\n";
         for (std::size_t i = 0; i < png.size(); ++i) {
             const auto byte = static_cast<unsigned char>(png[i]);
             m_out += hex[byte >> 4];
@@ -638,99 +658,128 @@ std::string ComposeNumberText(const std::string& form, SampleRandom& random) {
     return text;
 }
 
-std::string ComposeTitle(const Vocabulary& vocabulary, const DocumentType& type, const Topic& topic, SampleRandom& random,
-                         DocumentSubject* subject) {
+std::string ComposeTitle(const Vocabulary& vocabulary, const DocumentType& type, const Topic& topic,
+                         SampleRandom& random, DocumentSubject* subject) {
     Prose prose(vocabulary, topic, random);
     prose.SetOwnObjectsOnly(true);
     const Role authority = Role::Authority;
     std::string title;
     switch (KindOf(type)) {
-    case Kind::Code: {
-        prose.ForgetLast();
-        static const char* const codes[] = {"Гражданский", "Налоговый", "Трудовой",  "Земельный",       "Жилищный",
-                                            "Бюджетный",   "Лесной",    "Водный",    "Градостроительный", "Семейный"};
-        title = !topic.code.empty() ? topic.code
-                                    : W(codes[random.Below(std::size(codes))]) + W(" кодекс Российской Федерации");
-        // Only the civil and the tax code come in parts.
-        if ((Contains(title, "Гражданский") || Contains(title, "Налоговый")) && random.Chance(0.6))
-            title += W(" (часть ") + W(random.Chance(0.5) ? "первая)" : "вторая)");
-        break;
-    }
-    case Kind::Law:
-        switch (random.Below(5)) {
-        case 0:
-            title = W("О внесении изменений в отдельные законодательные акты Российской Федерации в части ") +
-                    prose.ActionPhrase(Case::Genitive);
-            break;
-        case 1:
-            title = W("О внесении изменений в статью ") + std::to_string(random.Between(1, 90)) + " " + topic.lawGenitive;
-            break;
-        case 2: {
-            const ObjectKind kind = random.Chance(0.6) ? (random.Chance(0.5) ? ObjectKind::Payment : ObjectKind::Benefit)
-                                                       : ObjectKind::Right;
-            if (prose.Has(kind)) {
-                title = About(prose.Form(prose.Object(kind), Case::Prepositional));
-                prose.ForgetLast();
-                break;
-            }
-            [[fallthrough]];
-        }
-        default: title = About(prose.ActionPhrase(Case::Prepositional)); break;
-        }
-        break;
-    case Kind::Letter:
-        switch (random.Below(3)) {
-        case 0: title = W("По вопросу ") + prose.ActionPhrase(Case::Genitive); break;
-        case 1: title = W("О порядке ") + prose.ActionPhrase(Case::Genitive); break;
-        default: title = About(prose.ActionPhrase(Case::Prepositional)); break;
-        }
-        break;
-    case Kind::Court:
-        if (Contains(type.name, "Пленума")) {
-            title = random.Chance(0.5) ? W("О практике применения судами ") + topic.lawGenitive
-                                       : W("О некоторых вопросах, возникающих у судов при применении ") + topic.lawGenitive;
-        } else if (Contains(type.name, "Конституционного")) {
-            title = random.Chance(0.5) ? W("По делу о проверке конституционности положений статьи ") +
-                                             std::to_string(random.Between(1, 90)) + " " + topic.lawGenitive
-                                       : W("Об отказе в принятии к рассмотрению жалобы на нарушение конституционных прав "
-                                           "положениями статьи ") +
-                                             std::to_string(random.Between(1, 90)) + " " + topic.lawGenitive;
-        } else {
-            title = W("О признании недействующим пункта ") + std::to_string(random.Between(1, 40)) + W(" Порядка ") +
-                    prose.ActionPhrase(Case::Genitive);
-        }
-        break;
-    case Kind::Act:
-        switch (random.Below(8)) {
-        case 0: title = W("Об утверждении Порядка ") + prose.ActionPhrase(Case::Genitive); break;
-        case 1: title = W("Об утверждении Правил ") + prose.ActionPhrase(Case::Genitive); break;
-        case 2: title = W("Об утверждении Положения ") + about(prose.ActionPhrase(Case::Prepositional)); break;
-        case 3: {
-            const ObjectKind kind = prose.Has(ObjectKind::Issued) && random.Chance(0.5) ? ObjectKind::Issued : ObjectKind::Document;
-            const Phrase* document = &prose.Object(kind);
-            for (int tries = 0; document->common && tries < 8; ++tries) document = &prose.Object(kind);
-            title = W("Об утверждении формы ") + prose.Form(*document, Case::Genitive) + W(" и порядка ее заполнения");
+        case Kind::Code: {
             prose.ForgetLast();
+            static const char* const codes[] = {"Гражданский",       "Налоговый", "Трудовой", "Земельный",
+                                                "Жилищный",          "Бюджетный", "Лесной",   "Водный",
+                                                "Градостроительный", "Семейный"};
+            title = !topic.code.empty() ? topic.code
+                                        : W(codes[random.Below(std::size(codes))]) + W(" кодекс Российской Федерации");
+            // Only the civil and the tax code come in parts.
+            if ((Contains(title, "Гражданский") || Contains(title, "Налоговый")) && random.Chance(0.6))
+                title += W(" (часть ") + W(random.Chance(0.5) ? "первая)" : "вторая)");
             break;
         }
-        case 4: {
-            // A public service issues, grants, registers or awards something.
-            static const char* const services[] = {"выдача", "предоставление", "регистрация", "назначение"};
-            Action action = prose.PickAction(&authority);
-            for (int tries = 0; tries < 16; ++tries) {
-                const std::string& noun = vocabulary.nouns[static_cast<std::size_t>(action.verb->action)].lemma;
-                if (std::any_of(std::begin(services), std::end(services), [&](const char* s) { return noun == W(s); })) break;
-                action = prose.PickAction(&authority);
+        case Kind::Law:
+            switch (random.Below(5)) {
+                case 0:
+                    title = W("О внесении изменений в отдельные законодательные акты Российской Федерации в части ") +
+                            prose.ActionPhrase(Case::Genitive);
+                    break;
+                case 1:
+                    title = W("О внесении изменений в статью ") + std::to_string(random.Between(1, 90)) + " " +
+                            topic.lawGenitive;
+                    break;
+                case 2: {
+                    const ObjectKind kind = random.Chance(0.6)
+                                                ? (random.Chance(0.5) ? ObjectKind::Payment : ObjectKind::Benefit)
+                                                : ObjectKind::Right;
+                    if (prose.Has(kind)) {
+                        title = About(prose.Form(prose.Object(kind), Case::Prepositional));
+                        prose.ForgetLast();
+                        break;
+                    }
+                    [[fallthrough]];
+                }
+                default:
+                    title = About(prose.ActionPhrase(Case::Prepositional));
+                    break;
             }
-            title = W("Об утверждении Административного регламента предоставления государственной услуги по ") +
-                    prose.ActionPhrase(action, Case::Dative);
             break;
-        }
-        case 5: title = W("О внесении изменений в Порядок ") + prose.ActionPhrase(Case::Genitive); break;
-        case 6: title = W("О мерах по совершенствованию порядка ") + prose.ActionPhrase(Case::Genitive); break;
-        default: title = W("О порядке ") + prose.ActionPhrase(Case::Genitive); break;
-        }
-        break;
+        case Kind::Letter:
+            switch (random.Below(3)) {
+                case 0:
+                    title = W("По вопросу ") + prose.ActionPhrase(Case::Genitive);
+                    break;
+                case 1:
+                    title = W("О порядке ") + prose.ActionPhrase(Case::Genitive);
+                    break;
+                default:
+                    title = About(prose.ActionPhrase(Case::Prepositional));
+                    break;
+            }
+            break;
+        case Kind::Court:
+            if (Contains(type.name, "Пленума")) {
+                title = random.Chance(0.5)
+                            ? W("О практике применения судами ") + topic.lawGenitive
+                            : W("О некоторых вопросах, возникающих у судов при применении ") + topic.lawGenitive;
+            } else if (Contains(type.name, "Конституционного")) {
+                title = random.Chance(0.5)
+                            ? W("По делу о проверке конституционности положений статьи ") +
+                                  std::to_string(random.Between(1, 90)) + " " + topic.lawGenitive
+                            : W("Об отказе в принятии к рассмотрению жалобы на нарушение конституционных прав "
+                                "положениями статьи ") +
+                                  std::to_string(random.Between(1, 90)) + " " + topic.lawGenitive;
+            } else {
+                title = W("О признании недействующим пункта ") + std::to_string(random.Between(1, 40)) +
+                        W(" Порядка ") + prose.ActionPhrase(Case::Genitive);
+            }
+            break;
+        case Kind::Act:
+            switch (random.Below(8)) {
+                case 0:
+                    title = W("Об утверждении Порядка ") + prose.ActionPhrase(Case::Genitive);
+                    break;
+                case 1:
+                    title = W("Об утверждении Правил ") + prose.ActionPhrase(Case::Genitive);
+                    break;
+                case 2:
+                    title = W("Об утверждении Положения ") + about(prose.ActionPhrase(Case::Prepositional));
+                    break;
+                case 3: {
+                    const ObjectKind kind =
+                        prose.Has(ObjectKind::Issued) && random.Chance(0.5) ? ObjectKind::Issued : ObjectKind::Document;
+                    const Phrase* document = &prose.Object(kind);
+                    for (int tries = 0; document->common && tries < 8; ++tries) document = &prose.Object(kind);
+                    title = W("Об утверждении формы ") + prose.Form(*document, Case::Genitive) +
+                            W(" и порядка ее заполнения");
+                    prose.ForgetLast();
+                    break;
+                }
+                case 4: {
+                    // A public service issues, grants, registers or awards something.
+                    static const char* const services[] = {"выдача", "предоставление", "регистрация", "назначение"};
+                    Action action = prose.PickAction(&authority);
+                    for (int tries = 0; tries < 16; ++tries) {
+                        const std::string& noun = vocabulary.nouns[static_cast<std::size_t>(action.verb->action)].lemma;
+                        if (std::any_of(std::begin(services), std::end(services),
+                                        [&](const char* s) { return noun == W(s); }))
+                            break;
+                        action = prose.PickAction(&authority);
+                    }
+                    title = W("Об утверждении Административного регламента предоставления государственной услуги по ") +
+                            prose.ActionPhrase(action, Case::Dative);
+                    break;
+                }
+                case 5:
+                    title = W("О внесении изменений в Порядок ") + prose.ActionPhrase(Case::Genitive);
+                    break;
+                case 6:
+                    title = W("О мерах по совершенствованию порядка ") + prose.ActionPhrase(Case::Genitive);
+                    break;
+                default:
+                    title = W("О порядке ") + prose.ActionPhrase(Case::Genitive);
+                    break;
+            }
+            break;
     }
     if (subject != nullptr) *subject = prose.LastAsSubject();
     return title;
@@ -784,18 +833,21 @@ std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<S
             const Role party = Role::Party;
             const Action action = prose.PickAction(&party);
             rtf.Paragraph(W("Для ") + prose.ActionPhrase(action, Case::Genitive) + " " +
-                              prose.Form(prose.Actor(Role::Party), Case::Nominative) + W(" представляет следующие документы:"),
+                              prose.Form(prose.Actor(Role::Party), Case::Nominative) +
+                              W(" представляет следующие документы:"),
                           'j', false, 540);
             for (const Phrase* document : someOf(ObjectKind::Document, random.Between(1, 3)))
                 items.push_back(prose.Form(*document, Case::Nominative));
             if (random.Chance(0.6)) items.push_back(W("копия документа, удостоверяющего личность заявителя"));
             if (random.Chance(0.4))
-                items.push_back(W("доверенность, подтверждающая полномочия представителя (при подаче документов представителем)"));
+                items.push_back(
+                    W("доверенность, подтверждающая полномочия представителя (при подаче документов представителем)"));
         } else {
             // A refusal to register, issue or grant something; charges are not refused.
             const Role authority = Role::Authority;
             Action action = prose.PickAction(&authority);
-            for (int tries = 0; tries < 8 && action.kind == ObjectKind::Payment; ++tries) action = prose.PickAction(&authority);
+            for (int tries = 0; tries < 8 && action.kind == ObjectKind::Payment; ++tries)
+                action = prose.PickAction(&authority);
             rtf.Paragraph(Capitalize(prose.Form(prose.Actor(Role::Authority), Case::Nominative)) + W(" отказывает ") +
                               In(prose.ActionPhrase(action, Case::Prepositional)) + W(" в следующих случаях:"),
                           'j', false, 540);
@@ -807,14 +859,16 @@ std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<S
             items.resize(static_cast<std::size_t>(random.Between(2, 4)));
         }
         for (std::size_t k = 0; k < items.size(); ++k)
-            rtf.Paragraph(std::to_string(k + 1) + ") " + items[k] + (k + 1 == items.size() ? "." : ";"), 'j', false, 540);
+            rtf.Paragraph(std::to_string(k + 1) + ") " + items[k] + (k + 1 == items.size() ? "." : ";"), 'j', false,
+                          540);
     };
     const auto table = [&]() {
         std::vector<std::vector<std::string>> rows;
         const ObjectKind money = prose.Has(ObjectKind::Payment) ? ObjectKind::Payment : ObjectKind::Benefit;
         if (prose.Has(money)) {
-            rows.push_back({W("N п/п"), W(money == ObjectKind::Payment ? "Наименование платежа" : "Наименование выплаты"),
-                            W("Код"), W("Размер (руб.)")});
+            rows.push_back({W("N п/п"),
+                            W(money == ObjectKind::Payment ? "Наименование платежа" : "Наименование выплаты"), W("Код"),
+                            W("Размер (руб.)")});
             for (const Phrase* payment : someOf(money, 8))
                 rows.push_back({std::to_string(rows.size()), Capitalize(prose.Form(*payment, Case::Nominative)),
                                 std::to_string(random.Between(100, 999)), std::to_string(random.Between(1, 900) * 50)});
@@ -840,7 +894,8 @@ std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<S
 
     if (kind == Kind::Law || kind == Kind::Code) {
         // A code or law speaks of itself as "настоящий"; a law that amends others names the act it amends.
-        if (kind == Kind::Code || doc.title.rfind(W("О внесении"), 0) != 0) prose.SetGoverningAct(W("настоящим ") + ActName(type, Case::Instrumental));
+        if (kind == Kind::Code || doc.title.rfind(W("О внесении"), 0) != 0)
+            prose.SetGoverningAct(W("настоящим ") + ActName(type, Case::Instrumental));
         rtf.Paragraph(W("Принят Государственной Думой ") + LongDate(doc.dateOfIntroduction), 'r', false);
         int article = 0;
         for (int chapter = 1; rtf.size() < doc.targetSize || chapter == 1; ++chapter) {
@@ -849,7 +904,8 @@ std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<S
             const int articles = random.Between(1, 6);
             for (int a = 0; a < articles && (rtf.size() < doc.targetSize || a == 0); ++a) {
                 ++article;
-                const std::string heading = article == 1 ? W("Сфера действия настоящего ") + ActName(type) : prose.Heading();
+                const std::string heading =
+                    article == 1 ? W("Сфера действия настоящего ") + ActName(type) : prose.Heading();
                 rtf.Paragraph(W("Статья ") + std::to_string(article) + ". " + heading, 'l', true, 540);
                 const int parts = random.Between(1, 5);
                 for (int p = 1; p <= parts; ++p) part(parts > 1 ? std::to_string(p) + "." : "");
@@ -858,12 +914,12 @@ std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<S
         }
     } else {
         if (kind == Kind::Letter) {
-            rtf.Paragraph(W("Рассмотрено обращение ") + about(mainAction(Case::Prepositional)) +
-                              W(" и сообщается следующее."),
-                          'j', false, 540);
+            rtf.Paragraph(
+                W("Рассмотрено обращение ") + about(mainAction(Case::Prepositional)) + W(" и сообщается следующее."),
+                'j', false, 540);
         } else if (kind == Kind::Court) {
-            rtf.Paragraph(W("Рассмотрев вопрос ") + about(mainAction(Case::Prepositional)) + W(", суд установил:"),
-                          'j', false, 540);
+            rtf.Paragraph(W("Рассмотрев вопрос ") + about(mainAction(Case::Prepositional)) + W(", суд установил:"), 'j',
+                          false, 540);
         } else {
             // The enacting words of the issuer: a minister orders, the President and the Government decree.
             const std::string purpose = W("В целях совершенствования порядка ") + mainAction(Case::Genitive);

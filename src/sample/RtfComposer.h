@@ -21,8 +21,8 @@ std::string ComposeNumberText(const std::string& form, SampleRandom& random);
 
 // A title that reads like the title of a document of this type about the topic; subject, when
 // given, receives the action the title names, for the text to keep to.
-std::string ComposeTitle(const Vocabulary& vocabulary, const DocumentType& type, const Topic& topic, SampleRandom& random,
-                         DocumentSubject* subject = nullptr);
+std::string ComposeTitle(const Vocabulary& vocabulary, const DocumentType& type, const Topic& topic,
+                         SampleRandom& random, DocumentSubject* subject = nullptr);
 
 // The RTF text of documents[index], about its target size, with links to other documents.
 std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<SampleDocument>& documents,

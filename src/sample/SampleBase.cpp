@@ -65,8 +65,7 @@ SampleBase::SampleBase(const Vocabulary& vocabulary, SampleOptions options)
         node.id = static_cast<int>(i) + 1;
         node.parentId = section.level == 0 ? 0 : parents[section.level - 1];
         node.name = section.name;
-        const bool hasChildren =
-            i + 1 < vocabulary.sections.size() && vocabulary.sections[i + 1].level > section.level;
+        const bool hasChildren = i + 1 < vocabulary.sections.size() && vocabulary.sections[i + 1].level > section.level;
         node.hasDocuments = !hasChildren;
         parents[section.level] = node.id;
         m_sections.push_back(node);
@@ -74,7 +73,8 @@ SampleBase::SampleBase(const Vocabulary& vocabulary, SampleOptions options)
     // The sections that hold documents, by topic; a section no topic covers goes with the first.
     std::vector<std::vector<int>> leaves(vocabulary.topics.size());
     for (std::size_t i = 0; i < m_sections.size(); ++i)
-        if (m_sections[i].hasDocuments) leaves[static_cast<std::size_t>(std::max(0, vocabulary.TopicOfSection(i)))].push_back(m_sections[i].id);
+        if (m_sections[i].hasDocuments)
+            leaves[static_cast<std::size_t>(std::max(0, vocabulary.TopicOfSection(i)))].push_back(m_sections[i].id);
     // The topics a type writes about, weighted by their number of sections.
     std::vector<std::vector<int>> topicsOfType(vocabulary.types.size());
     std::vector<std::vector<int>> topicWeights(vocabulary.types.size());
@@ -123,9 +123,11 @@ SampleBase::SampleBase(const Vocabulary& vocabulary, SampleOptions options)
         doc.typeIndex = random.Weighted(typeWeights);
         // Later years carry more documents, as a real base grows.
         const double u = random.Unit();
-        const std::int64_t day = firstDay + static_cast<std::int64_t>(std::sqrt(u) * static_cast<double>(lastDay - firstDay));
+        const std::int64_t day =
+            firstDay + static_cast<std::int64_t>(std::sqrt(u) * static_cast<double>(lastDay - firstDay));
         doc.dateOfIntroduction = DayCodeOfDays(day);
-        doc.dateAdded = DayCodeOfDays(std::min<std::int64_t>(lastDay, day + static_cast<std::int64_t>(random.Below(90))));
+        doc.dateAdded =
+            DayCodeOfDays(std::min<std::int64_t>(lastDay, day + static_cast<std::int64_t>(random.Below(90))));
         const double age = static_cast<double>(lastDay - day) / static_cast<double>(lastDay - firstDay);
         doc.inForce = !random.Chance(0.08 + 0.5 * age);
         const std::size_t typeIndex = static_cast<std::size_t>(doc.typeIndex);
@@ -136,14 +138,17 @@ SampleBase::SampleBase(const Vocabulary& vocabulary, SampleOptions options)
         const int sectionCount = std::min(wanted, static_cast<int>(pool.size()));
         while (static_cast<int>(doc.classIds.size()) < sectionCount) {
             const int id = pool[random.Below(pool.size())];
-            if (std::find(doc.classIds.begin(), doc.classIds.end(), id) == doc.classIds.end()) doc.classIds.push_back(id);
+            if (std::find(doc.classIds.begin(), doc.classIds.end(), id) == doc.classIds.end())
+                doc.classIds.push_back(id);
         }
         std::sort(doc.classIds.begin(), doc.classIds.end());
         const DocumentType& type = vocabulary.types[typeIndex];
         doc.numberText = ComposeNumberText(type.numberForm, random);
-        doc.title = ComposeTitle(vocabulary, type, vocabulary.topics[static_cast<std::size_t>(doc.topic)], random, &doc.subject);
+        doc.title = ComposeTitle(vocabulary, type, vocabulary.topics[static_cast<std::size_t>(doc.topic)], random,
+                                 &doc.subject);
         // RTF sizes from about 2 KB to 60 KB, most around 10 KB.
-        doc.targetSize = static_cast<std::size_t>(2000.0 * std::exp(random.Unit() * random.Unit() * 3.4 + random.Unit()));
+        doc.targetSize =
+            static_cast<std::size_t>(2000.0 * std::exp(random.Unit() * random.Unit() * 3.4 + random.Unit()));
         m_documents.push_back(std::move(doc));
     }
     for (std::size_t k = 0; k < largeIndexes.size(); ++k) {
@@ -152,9 +157,7 @@ SampleBase::SampleBase(const Vocabulary& vocabulary, SampleOptions options)
     }
 }
 
-std::string SampleBase::Describe(const std::string& name) const {
-    return "sample:" + name;
-}
+std::string SampleBase::Describe(const std::string& name) const { return "sample:" + name; }
 
 std::string SampleBase::ClassTableText() const {
     std::string text = std::to_string(m_sections.size()) + "\n";
@@ -191,10 +194,14 @@ std::string SampleBase::ItemsText() const {
 std::string SampleBase::DescriptText() const { return "1\n" + std::to_string(m_baseDate) + "\n"; }
 
 bool SampleBase::ReadTable(const std::string& name, std::string& bytes, std::string& message) const {
-    if (name == "class.ttx") bytes = ClassTableText();
-    else if (name == "typelist.ttx") bytes = TypeListText();
-    else if (name == "Items.ttx") bytes = ItemsText();
-    else if (name == "descript.ttx") bytes = DescriptText();
+    if (name == "class.ttx")
+        bytes = ClassTableText();
+    else if (name == "typelist.ttx")
+        bytes = TypeListText();
+    else if (name == "Items.ttx")
+        bytes = ItemsText();
+    else if (name == "descript.ttx")
+        bytes = DescriptText();
     else {
         message = Describe(name) + ": no such table";
         return false;
@@ -210,8 +217,8 @@ std::vector<std::string> SampleBase::TextNames() const {
 }
 
 bool SampleBase::ReadText(const std::string& fileName, std::string& bytes, std::string& message) const {
-    const std::optional<long long> number =
-        ParseDecimal(std::string_view(fileName).substr(0, fileName.find('.')), 1, static_cast<long long>(m_documents.size()));
+    const std::optional<long long> number = ParseDecimal(std::string_view(fileName).substr(0, fileName.find('.')), 1,
+                                                         static_cast<long long>(m_documents.size()));
     if (!number) {
         message = Describe("texts/" + fileName) + ": no such text";
         return false;

@@ -44,14 +44,14 @@ struct SampleDocument {
     std::int16_t number = 0;
     std::vector<int> classIds;
     std::int32_t dateAdded = 0;
-    int typeIndex = 0;          // into the vocabulary's types
-    int topic = 0;              // into the vocabulary's topics: what the title and the text talk about
+    int typeIndex = 0;  // into the vocabulary's types
+    int topic = 0;      // into the vocabulary's topics: what the title and the text talk about
     DocumentSubject subject;
     std::string title;
     std::string numberText;
     std::int32_t dateOfIntroduction = 0;
     bool inForce = true;
-    std::size_t targetSize = 0; // approximate RTF size in bytes
+    std::size_t targetSize = 0;  // approximate RTF size in bytes
 };
 
 struct SampleSection {
@@ -93,6 +93,5 @@ private:
     std::vector<SampleDocument> m_documents;
     std::int32_t m_baseDate = 0;
 };
-
 
 }  // namespace Norik

@@ -11,7 +11,8 @@ namespace Norik {
 class SampleRandom {
 public:
     // A stream of its own for each (seed, stream) pair: the tables use stream 0, document i stream i + 1.
-    SampleRandom(std::uint64_t seed, std::uint64_t stream) : m_state(seed * 0x9E3779B97F4A7C15ull ^ (stream + 1) * 0xD1B54A32D192ED03ull) {
+    SampleRandom(std::uint64_t seed, std::uint64_t stream)
+        : m_state(seed * 0x9E3779B97F4A7C15ull ^ (stream + 1) * 0xD1B54A32D192ED03ull) {
         Next();
     }
 
@@ -23,7 +24,9 @@ public:
     }
     // Uniform in [0, bound); bound > 0.
     std::uint64_t Below(std::uint64_t bound) { return Next() % bound; }
-    int Between(int low, int high) { return low + static_cast<int>(Below(static_cast<std::uint64_t>(high - low + 1))); }
+    int Between(int low, int high) {
+        return low + static_cast<int>(Below(static_cast<std::uint64_t>(std::int64_t{high} - low + 1)));
+    }
     // Uniform in [0, 1).
     double Unit() { return static_cast<double>(Next() >> 11) * (1.0 / 9007199254740992.0); }
     bool Chance(double probability) { return Unit() < probability; }

@@ -1,9 +1,9 @@
 #include "sample/Vocabulary.h"
 
-#include <filesystem>
-#include <fstream>
 #include <algorithm>
 #include <climits>
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
@@ -168,18 +168,13 @@ bool DeclineAdjective(std::string_view lemmaUtf8, Adjective& adjective) {
     const bool e = IsSibilant(last) && !EndsWith(lemma, W("ой"));
     const char* y = i ? "и" : "ы";
     const std::string yM = W(y);
-    Forms masculine{lemma,
-                    s + W(e ? "его" : "ого"),
-                    s + W(e ? "ему" : "ому"),
-                    lemma,
-                    s + yM + W("м"),
-                    s + W(e ? "ем" : "ом")};
+    Forms masculine{lemma, s + W(e ? "его" : "ого"), s + W(e ? "ему" : "ому"),
+                    lemma, s + yM + W("м"),          s + W(e ? "ем" : "ом")};
     Forms feminine{s + W("ая"), s + W(e ? "ей" : "ой"), s + W(e ? "ей" : "ой"),
                    s + W("ую"), s + W(e ? "ей" : "ой"), s + W(e ? "ей" : "ой")};
     Forms neuter = masculine;
     neuter[0] = neuter[3] = s + W(e ? "ее" : "ое");
-    Forms plural{s + yM + W("е"), s + yM + W("х"), s + yM + W("м"), s + yM + W("е"), s + yM + W("ми"),
-                 s + yM + W("х")};
+    Forms plural{s + yM + W("е"), s + yM + W("х"), s + yM + W("м"), s + yM + W("е"), s + yM + W("ми"), s + yM + W("х")};
     adjective.forms = {masculine, feminine, neuter, plural};
     return true;
 }
@@ -203,7 +198,8 @@ std::size_t Vocabulary::WordFormCount() const {
 std::string Vocabulary::PhraseForm(const Phrase& phrase, Case c, bool plural) const {
     const Noun& noun = nouns[static_cast<std::size_t>(phrase.noun)];
     std::string text;
-    for (const int a : phrase.adjectives) text += adjectives[static_cast<std::size_t>(a)].AgreeWith(noun, c, plural) + " ";
+    for (const int a : phrase.adjectives)
+        text += adjectives[static_cast<std::size_t>(a)].AgreeWith(noun, c, plural) + " ";
     return text + noun.Form(c, plural) + phrase.tail;
 }
 
@@ -324,8 +320,8 @@ bool ParsePhrase(const std::string& utf8, Vocabulary& vocabulary, const std::uno
     return true;
 }
 
-bool LoadTopics(const std::string& folder, Vocabulary& vocabulary, const std::unordered_map<std::string, int>& nounIndex,
-                std::string& message) {
+bool LoadTopics(const std::string& folder, Vocabulary& vocabulary,
+                const std::unordered_map<std::string, int>& nounIndex, std::string& message) {
     std::vector<std::pair<int, std::string>> lines;
     if (!ReadLines(folder + "topics.txt", lines, message)) return false;
     const auto fail = [&](int line, const std::string& what) {
@@ -341,7 +337,8 @@ bool LoadTopics(const std::string& folder, Vocabulary& vocabulary, const std::un
             continue;
         }
         const std::size_t colon = line.find(':');
-        if (topics.empty() || colon == std::string::npos) return fail(number, "expected \"topic KEY\" or \"field: value\"");
+        if (topics.empty() || colon == std::string::npos)
+            return fail(number, "expected \"topic KEY\" or \"field: value\"");
         Topic& topic = topics.back();
         const std::string field = Trim(line.substr(0, colon));
         const std::string value = Trim(line.substr(colon + 1));
@@ -371,7 +368,8 @@ bool LoadTopics(const std::string& folder, Vocabulary& vocabulary, const std::un
             for (const std::string& text : SplitUtf8(value, ';')) {
                 Phrase phrase;
                 if (!ParsePhrase(Trim(text), vocabulary, nounIndex, phrase))
-                    return fail(number, "\"" + Trim(text) + "\": expected adjectives, a noun of nouns.txt, then / and words");
+                    return fail(number,
+                                "\"" + Trim(text) + "\": expected adjectives, a noun of nouns.txt, then / and words");
                 target->push_back(std::move(phrase));
             }
         }
@@ -409,7 +407,9 @@ bool LoadTopics(const std::string& folder, Vocabulary& vocabulary, const std::un
 
 bool LoadVocabulary(const std::string& folder, Vocabulary& vocabulary, std::string& message) {
     vocabulary = Vocabulary{};
-    const auto where = [&](const std::string& file, int line) { return folder + file + ":" + std::to_string(line) + ": "; };
+    const auto where = [&](const std::string& file, int line) {
+        return folder + file + ":" + std::to_string(line) + ": ";
+    };
     std::vector<std::pair<int, std::string>> lines;
 
     if (!ReadLines(folder + "sections.txt", lines, message)) return false;
@@ -466,7 +466,8 @@ bool LoadVocabulary(const std::string& folder, Vocabulary& vocabulary, std::stri
     }
 
     std::unordered_map<std::string, int> nounIndex;
-    for (std::size_t i = 0; i < vocabulary.nouns.size(); ++i) nounIndex.emplace(vocabulary.nouns[i].lemma, static_cast<int>(i));
+    for (std::size_t i = 0; i < vocabulary.nouns.size(); ++i)
+        nounIndex.emplace(vocabulary.nouns[i].lemma, static_cast<int>(i));
 
     lines.clear();
     if (!ReadLines(folder + "verbs.txt", lines, message)) return false;
@@ -480,10 +481,8 @@ bool LoadVocabulary(const std::string& folder, Vocabulary& vocabulary, std::stri
             const auto noun = nounIndex.find(W(fields[4]));
             ok = noun != nounIndex.end();
             if (ok) verb.action = noun->second;
-            for (const std::string& role : SplitUtf8(fields[5], ','))
-                ok = ok && AddBit(kRoleNames, role, verb.roles);
-            for (const std::string& kind : SplitUtf8(fields[6], ','))
-                ok = ok && AddBit(kKindNames, kind, verb.kinds);
+            for (const std::string& role : SplitUtf8(fields[5], ',')) ok = ok && AddBit(kRoleNames, role, verb.roles);
+            for (const std::string& kind : SplitUtf8(fields[6], ',')) ok = ok && AddBit(kKindNames, kind, verb.kinds);
         }
         if (!ok) {
             message = where("verbs.txt", number) +
@@ -509,8 +508,9 @@ bool LoadVocabulary(const std::string& folder, Vocabulary& vocabulary, std::stri
 
     if (!LoadTopics(folder, vocabulary, nounIndex, message)) return false;
 
-    if (vocabulary.topics.empty() || vocabulary.signatories.empty() || vocabulary.sections.empty() || vocabulary.types.empty() || vocabulary.nouns.empty() ||
-        vocabulary.adjectives.empty() || vocabulary.verbs.empty()) {
+    if (vocabulary.topics.empty() || vocabulary.signatories.empty() || vocabulary.sections.empty() ||
+        vocabulary.types.empty() || vocabulary.nouns.empty() || vocabulary.adjectives.empty() ||
+        vocabulary.verbs.empty()) {
         message = folder + ": a vocabulary file holds no entries";
         return false;
     }

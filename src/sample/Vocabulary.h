@@ -58,13 +58,13 @@ enum class ObjectKind { Document, Deal, Payment, Thing, Right, Issued, Benefit }
 inline constexpr int kObjectKindCount = 7;
 
 struct Verb {
-    std::string active;      // third person singular
-    std::string passive;     // third person singular, reflexive
-    std::string plural;      // third person plural
+    std::string active;   // third person singular
+    std::string passive;  // third person singular, reflexive
+    std::string plural;   // third person plural
     std::string infinitive;
-    int action = 0;          // the action noun (уплата, рассмотрение), an index into the nouns
-    unsigned roles = 0;      // bit (1 << Role) for each role that may be its subject
-    unsigned kinds = 0;      // bit (1 << ObjectKind) for each kind of object it takes
+    int action = 0;      // the action noun (уплата, рассмотрение), an index into the nouns
+    unsigned roles = 0;  // bit (1 << Role) for each role that may be its subject
+    unsigned kinds = 0;  // bit (1 << ObjectKind) for each kind of object it takes
 
     bool Takes(Role role) const { return (roles >> static_cast<int>(role) & 1u) != 0; }
     bool Takes(ObjectKind kind) const { return (kinds >> static_cast<int>(kind) & 1u) != 0; }
@@ -75,9 +75,9 @@ struct Verb {
 struct Phrase {
     std::vector<int> adjectives;
     int noun = 0;
-    std::string tail;  // with its leading blank, or empty
-    bool rate = false; // a payment charged at a rate in percent (a tax, a duty)
-    bool common = false; // shared by every topic (заявление), so it says nothing of the topic
+    std::string tail;     // with its leading blank, or empty
+    bool rate = false;    // a payment charged at a rate in percent (a tax, a duty)
+    bool common = false;  // shared by every topic (заявление), so it says nothing of the topic
 };
 
 struct Topic {
@@ -85,7 +85,7 @@ struct Topic {
     std::vector<std::string> sectionNames;
     std::string lawInstrumental;  // "Налоговым кодексом Российской Федерации"
     std::string lawGenitive;
-    std::string code;             // nominative, may be empty
+    std::string code;  // nominative, may be empty
     std::array<std::vector<Phrase>, kRoleCount> actors;
     std::array<std::vector<Phrase>, kObjectKindCount> objects;
 };
@@ -99,7 +99,7 @@ struct DocumentType {
     std::string name;
     std::string numberForm;  // "#" running number, "9" one random digit, other characters as they are
     int weight = 1;
-    std::string issuer;      // genitive, may be empty
+    std::string issuer;               // genitive, may be empty
     std::vector<std::string> topics;  // keys of the topics it writes about ("code": those with a code); empty: any
 };
 

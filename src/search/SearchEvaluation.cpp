@@ -65,7 +65,7 @@ SearchIndexDamaged::SearchIndexDamaged(std::string indexName, Norik::DataDamage 
     : std::runtime_error(damage.Text()), m_indexName(std::move(indexName)), m_damage(std::move(damage)) {}
 
 SearchIndexes SearchIndexes::ProcessWide() {
-    return SearchIndexes{IndexSpace::ClassIndex(),   IndexSpace::TitleWordIndex(), IndexSpace::NumberIndex(),
+    return SearchIndexes{IndexSpace::ClassIndex(),    IndexSpace::TitleWordIndex(), IndexSpace::NumberIndex(),
                          IndexSpace::TextWordIndex(), IndexSpace::TypeIndex(),      IndexSpace::DateIndex(),
                          IndexSpace::InForceIndex()};
 }
@@ -100,7 +100,8 @@ IndexSpace::DocNumberList EvaluateSearchRequest(const SearchRequest& request) {
 }
 
 IndexSpace::DocNumberList EvaluateSearchRequest(const SearchRequest& request, const SearchIndexes& indexes) {
-    if (!HasCriterion(request)) throw NoSearchCriteriaMessage();
+    // The message itself is what callers catch, as a const char*.
+    if (!HasCriterion(request)) throw NoSearchCriteriaMessage();  // NOLINT(cert-err09-cpp,cert-err61-cpp)
     try {
         std::vector<IndexSpace::DocNumberList> lists = LookUpCriteria(request, indexes);
         if (lists.empty()) return {};

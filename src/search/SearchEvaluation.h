@@ -21,7 +21,6 @@
 #include <vector>
 
 #include "Helpers/DataDamage.h"
-
 #include "index/IndexSpace.h"
 #include "showdata/SearchRequest.h"
 

@@ -20,13 +20,11 @@ namespace {
 template <class Field>
 void SortByText(std::vector<DocItem>& rows, Field field, bool descending) {
     if (descending) {
-        std::stable_sort(rows.begin(), rows.end(), [field](const DocItem& a, const DocItem& b) {
-            return CompareText(a.*field, b.*field) > 0;
-        });
+        std::stable_sort(rows.begin(), rows.end(),
+                         [field](const DocItem& a, const DocItem& b) { return CompareText(a.*field, b.*field) > 0; });
     } else {
-        std::stable_sort(rows.begin(), rows.end(), [field](const DocItem& a, const DocItem& b) {
-            return CompareText(a.*field, b.*field) < 0;
-        });
+        std::stable_sort(rows.begin(), rows.end(),
+                         [field](const DocItem& a, const DocItem& b) { return CompareText(a.*field, b.*field) < 0; });
     }
 }
 
@@ -46,10 +44,17 @@ void SortDocRows(std::vector<DocItem>& rows, int key, bool descending) {
                 });
             }
             break;
-        case kSortByTitle: SortByText(rows, &DocItem::title, descending); break;
-        case kSortByType: SortByText(rows, &DocItem::type, descending); break;
-        case kSortByNumber: SortByText(rows, &DocItem::numberText, descending); break;
-        default: break;
+        case kSortByTitle:
+            SortByText(rows, &DocItem::title, descending);
+            break;
+        case kSortByType:
+            SortByText(rows, &DocItem::type, descending);
+            break;
+        case kSortByNumber:
+            SortByText(rows, &DocItem::numberText, descending);
+            break;
+        default:
+            break;
     }
 }
 

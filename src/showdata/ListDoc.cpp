@@ -100,7 +100,8 @@ HResult NoteDamage(ModelTable table, HResult code, const std::string& path, std:
     tables.damage[slot] = std::move(damage);
     return code;
 }
-#define NOTE_DAMAGE(table, code, path, problem, function) NoteDamage((table), (code), (path), (problem), (function), __LINE__)
+#define NOTE_DAMAGE(table, code, path, problem, function) \
+    NoteDamage((table), (code), (path), (problem), (function), __LINE__)
 
 std::string OpenProblem(HResult code) { return "cannot be opened: " + Norik::FormatSystemError(code); }
 
@@ -184,7 +185,7 @@ bool OnlyWhiteSpaceLeft(Norik::SFileStream& stream) {
     int c = std::fgetc(file);
     while (c != EOF && std::isspace(static_cast<unsigned char>(c))) c = std::fgetc(file);
     if (c == EOF) return true;
-    std::ungetc(c, file);
+    (void)std::ungetc(c, file);  // one character back always fits
     return false;
 }
 

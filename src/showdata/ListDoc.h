@@ -53,7 +53,7 @@ struct ClassItem {
     std::int16_t hasDocuments = 0;  // non-zero: opening the node lists its documents
     std::int16_t reserved = 0;      // kept as read; unused
     std::string name;
-    bool marked = false;            // visited mark
+    bool marked = false;  // visited mark
 };
 
 // A node of the classifier table with its full name.
@@ -78,7 +78,7 @@ struct DocItem {
     std::string_view numberText;
     DayCode dateOfIntroduction = 0;  // 0: none
     bool inForce = false;
-    bool marked = false;  // visited mark of a list's copy
+    bool marked = false;    // visited mark of a list's copy
     std::int32_t disk = 0;  // disk that holds the text
 };
 

@@ -8,15 +8,15 @@
 namespace ShowData {
 
 struct SearchRequest {
-    std::int16_t classId = -1;            // classifier node; -1 = any
-    std::string type;                     // document type; empty = any
-    std::string numberText;               // document number or its beginning; empty = any
-    std::string titleWords;               // words of the title; empty = none
-    std::string textWords;                // words of the text; empty = none
-    std::int32_t dateOfIntroduction = -1; // day code; -1 = any
-    std::int32_t inForce = -1;            // 1 in force, 0 not in force, -1 = any
-    std::int32_t allWords = 1;            // non-zero: every word must occur; 0: any one word suffices
-    std::int32_t searchArea = 0;          // 0 whole base, 1 within the list the search started from
+    std::int16_t classId = -1;             // classifier node; -1 = any
+    std::string type;                      // document type; empty = any
+    std::string numberText;                // document number or its beginning; empty = any
+    std::string titleWords;                // words of the title; empty = none
+    std::string textWords;                 // words of the text; empty = none
+    std::int32_t dateOfIntroduction = -1;  // day code; -1 = any
+    std::int32_t inForce = -1;             // 1 in force, 0 not in force, -1 = any
+    std::int32_t allWords = 1;             // non-zero: every word must occur; 0: any one word suffices
+    std::int32_t searchArea = 0;           // 0 whole base, 1 within the list the search started from
 
     bool operator==(const SearchRequest&) const = default;
 };

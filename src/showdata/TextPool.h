@@ -16,7 +16,7 @@ namespace Norik {
 
 class TextPool {
 public:
-    explicit TextPool(std::size_t blockSize = 256 * 1024) : m_blockSize(blockSize) {}
+    explicit TextPool(std::size_t blockSize = std::size_t{256} * 1024) : m_blockSize(blockSize) {}
     TextPool(const TextPool&) = delete;
     TextPool& operator=(const TextPool&) = delete;
 

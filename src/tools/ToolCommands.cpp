@@ -128,7 +128,8 @@ int LoadClassifier(IUserPort& port, std::ostream& err) {
     ShowData::CShowClass::Init(port);
     if (!ShowData::GetClassTable().empty()) return 0;
     if (NoBaseThere()) return NoBase(err);
-    if (const DataDamage* damage = ShowData::TableDamage(ShowData::ModelTable::Class)) return DamagedAnswer(err, {*damage});
+    if (const DataDamage* damage = ShowData::TableDamage(ShowData::ModelTable::Class))
+        return DamagedAnswer(err, {*damage});
     err << "norik-tool: the classifier in " << GetTablePath("class") << " has no records\n";
     return kExitFailure;
 }
@@ -141,8 +142,9 @@ std::int16_t DocumentNumber(const std::string& text) {
 // that rests on the document table, if that is damaged).
 int NoSuchDocument(std::int16_t number, std::ostream& err) {
     if (const DataDamage* damage = ShowData::TableDamage(ShowData::ModelTable::Items)) {
-        err << "norik-tool: no document " << number << " in the base, whose document table is damaged: "
-            << damage->Text() << " (details in " << ErrorLog::path() << ")\n";
+        err << "norik-tool: no document " << number
+            << " in the base, whose document table is damaged: " << damage->Text() << " (details in "
+            << ErrorLog::path() << ")\n";
         return kExitDamaged;
     }
     err << "norik-tool: no document " << number << " in the base\n";
@@ -196,7 +198,8 @@ private:
             for (const char c : m_mark) Take(c);
     }
     void Take(char c) {
-        if (m_head.size() < 5 && !(m_head.empty() && (c == ' ' || c == '\t' || c == '\r' || c == '\n'))) m_head.push_back(c);
+        if (m_head.size() < 5 && !(m_head.empty() && (c == ' ' || c == '\t' || c == '\r' || c == '\n')))
+            m_head.push_back(c);
     }
 
     std::string m_mark;
@@ -211,8 +214,8 @@ int Info(const Arguments& args, std::ostream& out, std::ostream& err) {
     out << "Дата последнего обновления: " << ShowData::BaseDateText() << "\n";
     out << "Проиндексировано слов: " << ShowData::IndexedWordCount() << "\n";
     out << "Средний словарный запас: " << ShowData::AverageVocabulary() << "\n";
-    return Answered(err, DamageOf({ShowData::ModelTable::Descript, ShowData::ModelTable::Items},
-                                  {&IndexSpace::TextWordIndex()}));
+    return Answered(
+        err, DamageOf({ShowData::ModelTable::Descript, ShowData::ModelTable::Items}, {&IndexSpace::TextWordIndex()}));
 }
 
 int Classifier(const Arguments& args, std::ostream& out, std::ostream& err) {
@@ -241,7 +244,8 @@ int List(const Arguments& args, std::ostream& out, std::ostream& err) {
     if (const int failed = LoadDocuments(err)) return failed;
     const int index = ShowData::ClassIndexById(id);
     if (id != 0 && index < 0) {
-        if (const DataDamage* damage = ShowData::TableDamage(ShowData::ModelTable::Class)) return DamagedAnswer(err, {*damage});
+        if (const DataDamage* damage = ShowData::TableDamage(ShowData::ModelTable::Class))
+            return DamagedAnswer(err, {*damage});
         err << "norik-tool: no classifier node " << id << "\n";
         return kExitFailure;
     }
@@ -265,16 +269,20 @@ int List(const Arguments& args, std::ostream& out, std::ostream& err) {
 int Search(const Arguments& args, std::ostream& out, std::ostream& err) {
     args.ExpectPositional(0, "only options");
     ShowData::SearchRequest request;
-    if (const auto v = args.Value("--section")) request.classId = static_cast<std::int16_t>(ParseInteger(*v, 0, 32767, "--section"));
+    if (const auto v = args.Value("--section"))
+        request.classId = static_cast<std::int16_t>(ParseInteger(*v, 0, 32767, "--section"));
     if (const auto v = args.Value("--type")) request.type = Utf8ToCp1251(*v);
     if (const auto v = args.Value("--number")) request.numberText = Utf8ToCp1251(*v);
     if (const auto v = args.Value("--title")) request.titleWords = Utf8ToCp1251(*v);
     if (const auto v = args.Value("--text")) request.textWords = Utf8ToCp1251(*v);
     if (args.Has("--any")) request.allWords = 0;
     if (const auto v = args.Value("--status")) {
-        if (*v == "in-force") request.inForce = 1;
-        else if (*v == "not-in-force") request.inForce = 0;
-        else if (*v != "any") throw UsageError{"--status takes any, in-force or not-in-force"};
+        if (*v == "in-force")
+            request.inForce = 1;
+        else if (*v == "not-in-force")
+            request.inForce = 0;
+        else if (*v != "any")
+            throw UsageError{"--status takes any, in-force or not-in-force"};
     }
     std::optional<std::vector<std::int16_t>> within;
     if (const auto v = args.Value("--within")) {
@@ -327,7 +335,7 @@ int Cat(const Arguments& args, std::ostream& out, std::ostream& err) {
         if (const HResult code = reader.Open(entry, kModeRead, true); Failed(code)) {
             std::error_code error;
             std::string problem = !std::filesystem::exists(container, error) ? "is missing"
-                                  : code == kStgFileNotFound ? "holds no entry " + entry + ".t"
+                                  : code == kStgFileNotFound                 ? "holds no entry " + entry + ".t"
                                                              : "cannot be read: " + FormatSystemError(code);
             return DamagedAnswer(err, {{container, problem + ofDocument}});
         }
@@ -344,14 +352,16 @@ int Cat(const Arguments& args, std::ostream& out, std::ostream& err) {
             }
         }
     } catch (const std::exception& e) {
-        return DamagedAnswer(err, {{container, "entry " + entry + ".t has a malformed header: " + Utf8(e.what()) + ofDocument}});
+        return DamagedAnswer(
+            err, {{container, "entry " + entry + ".t has a malformed header: " + Utf8(e.what()) + ofDocument}});
     }
     if (plain) {
         plain->Finish();
         out << plain->TakeText();
     }
     if (!reader.whole()) return DamagedAnswer(err, {{container, reader.damage() + ofDocument}});
-    if (!start.IsRtf()) return DamagedAnswer(err, {{container, "entry " + entry + ".t does not decode to an RTF text"}});
+    if (!start.IsRtf())
+        return DamagedAnswer(err, {{container, "entry " + entry + ".t does not decode to an RTF text"}});
     return 0;
 }
 
@@ -381,8 +391,8 @@ int Verify(const Arguments& args, std::ostream& out, std::ostream& err) {
     for (const std::string& problem : problems) out << problem << "\n";
     PrintLimited(summary.warnings, "warning: ", out);
     if (!ok) {
-        err << "norik-tool: verify found " << problems.size() << " problem" << (problems.size() == 1 ? "" : "s") << " in "
-            << GetIndexFolder() << "\n";
+        err << "norik-tool: verify found " << problems.size() << " problem" << (problems.size() == 1 ? "" : "s")
+            << " in " << GetIndexFolder() << "\n";
         return kExitFailure;
     }
     out << "OK: " << summary.documents << " documents, " << summary.rows << " rows, " << summary.entriesChecked
@@ -393,9 +403,9 @@ int Verify(const Arguments& args, std::ostream& out, std::ostream& err) {
 void PrintBuildReport(const BuildReport& report, const std::string& folder, std::ostream& out) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", report.seconds);
-    out << "built " << folder << ": " << report.documents << " documents, " << report.rows << " rows, " << report.textBytes
-        << " bytes of RTF, Norik.sdb " << report.containerBytes << " bytes, base " << report.baseBytes << " bytes, "
-        << report.textWordKeys << " text word keys, " << seconds << " s\n";
+    out << "built " << folder << ": " << report.documents << " documents, " << report.rows << " rows, "
+        << report.textBytes << " bytes of RTF, Norik.sdb " << report.containerBytes << " bytes, base "
+        << report.baseBytes << " bytes, " << report.textWordKeys << " text word keys, " << seconds << " s\n";
 }
 
 int FailBuild(const std::vector<std::string>& problems, const std::string& folder, std::ostream& err) {

@@ -24,7 +24,7 @@ namespace {
 constexpr qint64 kBlockSize = 65536;
 // The stored bytes are reserved up to this much ahead; a header that claims more (it may lie)
 // lets the buffer grow as the bytes really come.
-constexpr qint64 kMaxReserve = 64 * 1024 * 1024;
+constexpr qint64 kMaxReserve = qint64{64} * 1024 * 1024;
 
 std::string_view View(const QByteArray& bytes, qint64 length) {
     return std::string_view(bytes.constData(), static_cast<std::size_t>(length));
@@ -160,7 +160,8 @@ private:
 
 }  // namespace
 
-void DocumentTextLoader::Run(std::unique_ptr<CRtfFile> file, std::shared_ptr<Shared> shared, QThread* home) {
+// The thread keeps its own copy of the shared state for as long as it runs; shared refers to it.
+void DocumentTextLoader::Run(std::unique_ptr<CRtfFile> file, const std::shared_ptr<Shared>& shared, QThread* home) {
     auto post = [this, &shared](std::function<void()> deliver) {
         {
             std::lock_guard lock(shared->mutex);

@@ -57,7 +57,7 @@ class DocumentTextLoader : public QObject {
 public:
     enum class StartResult { Started, Missing, Malformed };
 
-    static constexpr qint64 kFirstPartLength = 256 * 1024;
+    static constexpr qint64 kFirstPartLength = qint64{256} * 1024;
     static constexpr qint64 kFirstPartMinimumLength = 2 * kFirstPartLength;
 
     explicit DocumentTextLoader(QObject* parent = nullptr);
@@ -91,7 +91,7 @@ private:
     struct Shared;
     // Runs, on the loader's thread, what the worker left in the shared deliveries.
     Q_INVOKABLE void RunDeliveries();
-    void Run(std::unique_ptr<CRtfFile> file, std::shared_ptr<Shared> shared, QThread* home);
+    void Run(std::unique_ptr<CRtfFile> file, const std::shared_ptr<Shared>& shared, QThread* home);
     void WaitFor(const std::function<bool()>& ready, const WaitHooks& hooks);
 
     std::thread m_worker;

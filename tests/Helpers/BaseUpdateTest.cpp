@@ -1,5 +1,3 @@
-#include "Helpers/BaseUpdate.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -7,6 +5,7 @@
 
 #include <filesystem>
 
+#include "Helpers/BaseUpdate.h"
 #include "Helpers/Cp1251.h"
 #include "TestSupport.h"
 

@@ -62,7 +62,8 @@ std::string RandomBytes(std::mt19937& random, size_t size) {
 std::uint32_t HeaderField(const std::string& path, size_t offset) {
     const std::string head = NorikTest::ReadFile(path).substr(0, 512);
     return static_cast<std::uint8_t>(head[offset]) | (static_cast<std::uint8_t>(head[offset + 1]) << 8) |
-           (static_cast<std::uint8_t>(head[offset + 2]) << 16) | (static_cast<std::uint32_t>(static_cast<std::uint8_t>(head[offset + 3])) << 24);
+           (static_cast<std::uint8_t>(head[offset + 2]) << 16) |
+           (static_cast<std::uint32_t>(static_cast<std::uint8_t>(head[offset + 3])) << 24);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -84,7 +85,7 @@ TEST_P(GsfContainer, EveryStreamReadsAsGsfReadsIt) {
         char name[32];
         std::snprintf(name, sizeof name, "%06d.t", i * 7 + 1);
         const size_t size = static_cast<size_t>(i) < edges.size() ? edges[i] : random() % 4200;
-        names.push_back(name);
+        names.emplace_back(name);
         contents.push_back(RandomBytes(random, size));
         NorikTest::WriteFile((dir.path() / "in" / name).string(), contents.back());
     }
@@ -118,9 +119,12 @@ TEST(CompoundFileNames, NamesDifferingOnlyInCasePreferTheExactMatch) {
     NorikTest::WriteFile(dir.file("in/DOC.t"), "upper case");
     NorikTest::WriteFile(dir.file("in/other.t"), "other");
     const std::string container = dir.file("case.ole");
-    NorikTest::RunShell("cd '" + dir.folder() + "in' && gsf createole '" + container + "' Doc.t DOC.t other.t >/dev/null 2>&1");
+    NorikTest::RunShell("cd '" + dir.folder() + "in' && gsf createole '" + container +
+                        "' Doc.t DOC.t other.t >/dev/null 2>&1");
     for (const std::string name : {"Doc.t", "DOC.t", "other.t"}) {
-        EXPECT_EQ(ReadStream(container, Ascii16(name)).bytes, NorikTest::RunShell("gsf cat '" + container + "' " + name).output) << name;
+        EXPECT_EQ(ReadStream(container, Ascii16(name)).bytes,
+                  NorikTest::RunShell("gsf cat '" + container + "' " + name).output)
+            << name;
     }
     const StreamRead folded = ReadStream(container, u"doc.T");
     ASSERT_EQ(folded.openCode, 0);
@@ -216,7 +220,8 @@ TEST(CompoundFileStream, AVersionThreeSizeIsItsLowHalf) {
 TEST(CompoundFileStream, ChunkSizesGiveTheSameBytes) {
     TempDir dir;
     std::mt19937 random(3);
-    const std::vector<CfbStream> streams = {{u"big", RandomBytes(random, 70000)}, {u"small", RandomBytes(random, 3000)}};
+    const std::vector<CfbStream> streams = {{u"big", RandomBytes(random, 70000)},
+                                            {u"small", RandomBytes(random, 3000)}};
     const std::string path = dir.file("c.cfb");
     NorikTest::WriteFile(path, BuildCompoundFile(streams));
     for (size_t chunk : {size_t{1}, size_t{7}, size_t{4096}, size_t{65536}}) {
@@ -294,23 +299,39 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Damage{"truncated in the stream data", [](std::string& f, const CfbLayout&) { f.resize(f.size() - 5000); }},
         Damage{"truncated before the directory",
-               [](std::string& f, const CfbLayout& l) { f.resize(NorikTest::SectorOffsetIn(l, l.firstDirectorySector) + 100); }},
+               [](std::string& f, const CfbLayout& l) {
+                   f.resize(NorikTest::SectorOffsetIn(l, l.firstDirectorySector) + 100);
+               }},
         Damage{"a FAT chain that loops",
-               [](std::string& f, const CfbLayout& l) { NorikTest::SetFatEntry(f, l, l.firstSector[0] + 3, l.firstSector[0]); }},
+               [](std::string& f, const CfbLayout& l) {
+                   NorikTest::SetFatEntry(f, l, l.firstSector[0] + 3, l.firstSector[0]);
+               }},
         Damage{"a FAT chain into free sectors",
                [](std::string& f, const CfbLayout& l) { NorikTest::SetFatEntry(f, l, l.firstSector[4], 0xFFFFFFFFu); }},
         Damage{"a directory entry pointing past the end",
-               [](std::string& f, const CfbLayout& l) { NorikTest::SetDirectoryField(f, l, l.entryId[0], 116, 0x00FFFFF0u); }},
+               [](std::string& f, const CfbLayout& l) {
+                   NorikTest::SetDirectoryField(f, l, l.entryId[0], 116, 0x00FFFFF0u);
+               }},
         Damage{"a stream size beyond the file",
-               [](std::string& f, const CfbLayout& l) { NorikTest::SetDirectoryField(f, l, l.entryId[8], 120, 0x7FFFFFF0u); }},
+               [](std::string& f, const CfbLayout& l) {
+                   NorikTest::SetDirectoryField(f, l, l.entryId[8], 120, 0x7FFFFFF0u);
+               }},
         Damage{"a mini-stream chain that loops",
-               [](std::string& f, const CfbLayout& l) { NorikTest::SetMiniFatEntry(f, l, l.firstSector[1] + 1, l.firstSector[1]); }},
+               [](std::string& f, const CfbLayout& l) {
+                   NorikTest::SetMiniFatEntry(f, l, l.firstSector[1] + 1, l.firstSector[1]);
+               }},
         Damage{"a mini-stream chain out of range",
-               [](std::string& f, const CfbLayout& l) { NorikTest::SetMiniFatEntry(f, l, l.firstSector[2], 0x00FFFFFFu); }},
+               [](std::string& f, const CfbLayout& l) {
+                   NorikTest::SetMiniFatEntry(f, l, l.firstSector[2], 0x00FFFFFFu);
+               }},
         Damage{"the mini stream's own chain loops",
-               [](std::string& f, const CfbLayout& l) { NorikTest::SetFatEntry(f, l, l.miniStreamStart + 1, l.miniStreamStart); }},
+               [](std::string& f, const CfbLayout& l) {
+                   NorikTest::SetFatEntry(f, l, l.miniStreamStart + 1, l.miniStreamStart);
+               }},
         Damage{"a directory chain that loops",
-               [](std::string& f, const CfbLayout& l) { NorikTest::SetFatEntry(f, l, l.firstDirectorySector + 1, l.firstDirectorySector); }},
+               [](std::string& f, const CfbLayout& l) {
+                   NorikTest::SetFatEntry(f, l, l.firstDirectorySector + 1, l.firstDirectorySector);
+               }},
         Damage{"a directory tree that loops",
                [](std::string& f, const CfbLayout& l) {
                    for (std::uint32_t id = 1; id <= 40; ++id) {
@@ -318,11 +339,13 @@ INSTANTIATE_TEST_SUITE_P(
                        NorikTest::SetDirectoryField(f, l, id, 72, 1);
                    }
                }},
-        Damage{"FAT sector count beyond the file", [](std::string& f, const CfbLayout&) { NorikTest::Store32(f, 44, 0x10000000u); }},
-        Damage{"a FAT sector outside the file", [](std::string& f, const CfbLayout&) { NorikTest::Store32(f, 76, 0x00FFFFFFu); }},
-        Damage{"a root entry that is not a root", [](std::string& f, const CfbLayout& l) {
-                   f[NorikTest::SectorOffsetIn(l, l.firstDirectorySector) + 66] = 2;
-               }}),
+        Damage{"FAT sector count beyond the file",
+               [](std::string& f, const CfbLayout&) { NorikTest::Store32(f, 44, 0x10000000u); }},
+        Damage{"a FAT sector outside the file",
+               [](std::string& f, const CfbLayout&) { NorikTest::Store32(f, 76, 0x00FFFFFFu); }},
+        Damage{"a root entry that is not a root",
+               [](std::string& f,
+                  const CfbLayout& l) { f[NorikTest::SectorOffsetIn(l, l.firstDirectorySector) + 66] = 2; }}),
     [](const ::testing::TestParamInfo<Damage>& info) { return "Case" + std::to_string(info.index); });
 
 // A container large enough for DIFAT sectors, from libgsf; its DIFAT is then damaged.
@@ -394,7 +417,7 @@ TEST_P(ChainLoopTest, DeliversTheSectorsBeforeTheLoopThenFails) {
     TempDir dir;
     std::mt19937 random(5);
     CfbLayout layout;
-    const std::vector<CfbStream> streams = {{u"long", RandomBytes(random, 200 * 512)}};
+    const std::vector<CfbStream> streams = {{u"long", RandomBytes(random, std::size_t{200} * 512)}};
     std::string bytes = BuildCompoundFile(streams, 3, &layout);
     const std::uint32_t first = layout.firstSector[0];
     const std::vector<std::uint32_t>& order = GetParam().order;
@@ -403,7 +426,7 @@ TEST_P(ChainLoopTest, DeliversTheSectorsBeforeTheLoopThenFails) {
     for (size_t i = 0; i < order.size(); ++i) {
         const std::uint32_t next = i + 1 < order.size() ? order[i + 1] : GetParam().loopTo;
         NorikTest::SetFatEntry(bytes, layout, first + order[i], first + next);
-        expected += streams[0].data.substr(order[i] * 512, 512);
+        expected += streams[0].data.substr(static_cast<std::size_t>(order[i]) * 512, 512);
     }
     NorikTest::WriteFile(dir.file("loop.cfb"), bytes);
     for (size_t chunk : {size_t{512}, size_t{65536}}) {
@@ -421,8 +444,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ChainLoop{"a run that continues into an earlier one",
                                 Joined(Sectors(0, 50), Joined(Sectors(100, 150), Sectors(50, 100))), 100},
                       ChainLoop{"many runs, into an earlier one", Sectors(0, 100, 2), 40},
-                      ChainLoop{"many runs, continuing into an earlier one",
-                                Joined(Sectors(0, 40, 2), Sectors(21, 22)), 22}),
+                      ChainLoop{"many runs, continuing into an earlier one", Joined(Sectors(0, 40, 2), Sectors(21, 22)),
+                                22}),
     [](const ::testing::TestParamInfo<ChainLoop>& info) { return "Case" + std::to_string(info.index); });
 
 }  // namespace

@@ -165,10 +165,12 @@ inline std::string BuildCompoundFile(const std::vector<CfbStream>& streams, int 
     Store32(file, 72, 0);
     for (std::uint32_t k = 0; k < 109; ++k) Store32(file, 76 + 4 * k, k < fatCount ? layout.fatSectors[k] : kFree);
     for (std::size_t k = 0; k < fat.size(); ++k) {
-        Store32(file, SectorOffsetIn(layout, layout.fatSectors[k / eps]) + (k % eps) * 4, fat[k]);
+        Store32(file, SectorOffsetIn(layout, layout.fatSectors[k / eps]) + std::size_t{k % eps} * 4, fat[k]);
     }
     auto place = [&](std::uint32_t first, const std::string& bytes) {
-        if (!bytes.empty()) std::copy(bytes.begin(), bytes.end(), file.begin() + SectorOffsetIn(layout, first));
+        if (!bytes.empty())
+            std::copy(bytes.begin(), bytes.end(),
+                      file.begin() + static_cast<std::ptrdiff_t>(SectorOffsetIn(layout, first)));
     };
     place(layout.firstDirectorySector, directory);
     std::string miniFatBytes(static_cast<std::size_t>(miniFatSectors) * ss, '\xFF');
@@ -184,19 +186,20 @@ inline std::string BuildCompoundFile(const std::vector<CfbStream>& streams, int 
 
 inline void SetFatEntry(std::string& file, const CfbLayout& layout, std::uint32_t sector, std::uint32_t value) {
     const std::uint32_t eps = layout.sectorSize / 4;
-    Store32(file, SectorOffsetIn(layout, layout.fatSectors.at(sector / eps)) + (sector % eps) * 4, value);
+    Store32(file, SectorOffsetIn(layout, layout.fatSectors.at(sector / eps)) + std::size_t{sector % eps} * 4, value);
 }
 
-inline void SetMiniFatEntry(std::string& file, const CfbLayout& layout, std::uint32_t miniSector,
-                            std::uint32_t value) {
+inline void SetMiniFatEntry(std::string& file, const CfbLayout& layout, std::uint32_t miniSector, std::uint32_t value) {
     const std::uint32_t eps = layout.sectorSize / 4;
-    Store32(file, SectorOffsetIn(layout, layout.miniFatSectors.at(miniSector / eps)) + (miniSector % eps) * 4, value);
+    Store32(file,
+            SectorOffsetIn(layout, layout.miniFatSectors.at(miniSector / eps)) + std::size_t{miniSector % eps} * 4,
+            value);
 }
 
 // Overwrites a 32-bit field of a directory entry (the directory lies in consecutive sectors).
 inline void SetDirectoryField(std::string& file, const CfbLayout& layout, std::uint32_t id, std::size_t field,
                               std::uint32_t value) {
-    Store32(file, SectorOffsetIn(layout, layout.firstDirectorySector) + id * 128 + field, value);
+    Store32(file, SectorOffsetIn(layout, layout.firstDirectorySector) + std::size_t{id} * 128 + field, value);
 }
 
 }  // namespace NorikTest

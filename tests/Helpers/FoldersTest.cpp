@@ -1,10 +1,9 @@
-#include "Helpers/Folders.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "Helpers/Cp1251.h"
+#include "Helpers/Folders.h"
 #include "TestSupport.h"
 #include "platform/Profile.h"
 
@@ -19,7 +18,9 @@ protected:
         std::filesystem::create_directories(m_alternative.path());
     }
     ~FoldersTest() override { ConfigureFolders({}); }
-    void Configure() { ConfigureFolders({.profile = &m_profile, .userPort = &m_user, .programFolder = m_program.folder()}); }
+    void Configure() {
+        ConfigureFolders({.profile = &m_profile, .userPort = &m_user, .programFolder = m_program.folder()});
+    }
     std::string DataFolder() const { return m_program.folder() + "data/"; }
     std::string AlternativeSetting() const { return m_alternative.path().string(); }
 

@@ -1,10 +1,9 @@
-#include "Helpers/SFile.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "Helpers/Folders.h"
+#include "Helpers/SFile.h"
 #include "TestSupport.h"
 
 using namespace Norik;

@@ -1,8 +1,7 @@
 // SUn7zFile: entries compressed by xz --format=lzma, decoded byte for byte; header checks,
 // refusals, truncated and damaged data.
-#include <gtest/gtest.h>
-
 #include <dirent.h>
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
@@ -22,7 +21,8 @@ using Norik::SUn7zFile;
 
 // Text that compresses like a document: words from a small vocabulary with numbers.
 std::string SampleText(size_t size, unsigned seed) {
-    static const char* words[] = {"{\\rtf1 ", "закон ", "статья ", "\\par ", "пункт ", "Federal ", "law ", "1998 ", "\\b "};
+    static const char* words[] = {"{\\rtf1 ", "закон ", "статья ", "\\par ", "пункт ",
+                                  "Federal ", "law ",   "1998 ",   "\\b "};
     std::mt19937 random(seed);
     std::string text;
     while (text.size() < size) {
@@ -39,7 +39,8 @@ protected:
     void TearDown() override { Norik::ConfigureFolders(Norik::FolderSettings{}); }
     void WriteEntries(const std::vector<std::pair<std::string, std::string>>& entries) {
         std::vector<NorikTest::CfbStream> streams;
-        for (const auto& [name, bytes] : entries) streams.push_back({std::u16string(name.begin(), name.end()) + u".t", bytes});
+        for (const auto& [name, bytes] : entries)
+            streams.push_back({std::u16string(name.begin(), name.end()) + u".t", bytes});
         NorikTest::WriteFile(m_dir.file("Norik.sdb"), NorikTest::BuildCompoundFile(streams));
     }
     // Reads the entry to the first 0 in blocks of the given size.
@@ -98,8 +99,15 @@ TEST_F(SUn7zFileTest, HeaderEdgeCases) {
     NorikTest::Store32(huge, 5, 0x80000000u);
     NorikTest::Store32(high, 9, 1);
     NorikTest::Store32(zeroDictionary, 1, 0);
-    WriteEntries({{"short", "\x5D\0\0"}, {"seven", good.substr(0, 7)}, {"p224", props224}, {"p225", props225},
-                  {"zero", zeroLength}, {"unknown", unknown}, {"huge", huge}, {"high", high}, {"nodict", zeroDictionary}});
+    WriteEntries({{"short", "\x5D\0\0"},
+                  {"seven", good.substr(0, 7)},
+                  {"p224", props224},
+                  {"p225", props225},
+                  {"zero", zeroLength},
+                  {"unknown", unknown},
+                  {"huge", huge},
+                  {"high", high},
+                  {"nodict", zeroDictionary}});
     char buffer[100];
 
     SUn7zFile shortHeader;
@@ -186,7 +194,8 @@ TEST_F(SUn7zFileTest, CutShortDeliversAPrefixThenZero) {
     EXPECT_FALSE(empty.whole());
     EXPECT_EQ(m_log.entryCount(), 2);  // one for each entry, naming the container
     EXPECT_NE(m_log.text().find(m_dir.file("Norik.sdb") + ": entry cut.t: the compressed data ends after "),
-              std::string::npos) << m_log.text();
+              std::string::npos)
+        << m_log.text();
 }
 
 // An entry is whole only when its compressed data ends exactly at its stated length.
@@ -245,7 +254,8 @@ TEST_F(SUn7zFileTest, TheReadThatMeetsDamageStillDeliversWhatItDecoded) {
 TEST_F(SUn7zFileTest, DamagedContainerChainEndsTheEntryWithAReport) {
     const std::string text = SampleText(200000, 4);
     NorikTest::CfbLayout layout;
-    std::string container = NorikTest::BuildCompoundFile({{u"x.t", NorikTest::XzEntry(text, "-6", m_work)}}, 3, &layout);
+    std::string container =
+        NorikTest::BuildCompoundFile({{u"x.t", NorikTest::XzEntry(text, "-6", m_work)}}, 3, &layout);
     NorikTest::SetFatEntry(container, layout, layout.firstSector[0] + 20, layout.firstSector[0]);
     NorikTest::WriteFile(m_dir.file("Norik.sdb"), container);
     SUn7zFile file;

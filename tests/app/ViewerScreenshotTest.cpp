@@ -55,7 +55,7 @@ TEST(ViewerScreenshotTest, TheMainWindowComesUpOnTheSampleBase) {
     // The window fills the screen: the status bar's texts are at the bottom of the screen, not
     // the empty root window.
     const CommandResult bottom = RunShell("convert '" + shot + "' -crop 1024x20+0+746 -format %k info:");
-    EXPECT_GT(std::atoi(bottom.output.c_str()), 8) << bottom.output;
+    EXPECT_GT(std::strtol(bottom.output.c_str(), nullptr, 10), 8) << bottom.output;
 }
 
 }  // namespace

@@ -1,5 +1,3 @@
-#include "builder/BaseBuilder.h"
-
 #include <gtest/gtest.h>
 #include <lzma.h>
 
@@ -10,6 +8,7 @@
 #include "Helpers/Folders.h"
 #include "Helpers/SUn7zFile.h"
 #include "TestSupport.h"
+#include "builder/BaseBuilder.h"
 #include "builder/ContainerWriter.h"
 #include "index/IndexSpace.h"
 
@@ -76,8 +75,8 @@ TEST_F(BaseBuilderTest, WritesTablesIndexesAndContainer) {
     ASSERT_TRUE(Build(source)) << Problems();
     EXPECT_EQ(m_report.documents, 3u);
     EXPECT_EQ(m_report.rows, 4u);
-    for (const char* name : {"class", "typelist", "Items", "descript", "index", "titidx", "clasidx", "typeidx", "numbidx",
-                             "date_beg", "work_now"})
+    for (const char* name : {"class", "typelist", "Items", "descript", "index", "titidx", "clasidx", "typeidx",
+                             "numbidx", "date_beg", "work_now"})
         EXPECT_TRUE(fs::is_regular_file(m_out + "/" + name + ".ttx")) << name;
     EXPECT_EQ(NorikTest::ReadFile(m_out + "/Items.ttx"), source.tables.at("Items.ttx"));
     ExpectNothingElseBeside();
@@ -120,10 +119,14 @@ TEST_F(BaseBuilderTest, MissingExtraOrNonRtfTextsBuildNothing) {
         const char* expected;
     };
     const Case cases[] = {
-        {[](NorikTest::MemorySource& s) { s.texts.erase("000002.rtf"); }, "texts/000002.rtf: missing (the text of document 2, Items.ttx:3)"},
-        {[](NorikTest::MemorySource& s) { s.texts["000009.rtf"] = "{\\rtf1 x}"; }, "texts/000009.rtf: no document of Items.ttx"},
-        {[](NorikTest::MemorySource& s) { s.texts["000005.rtf"] = "plain words"; }, "texts/000005.rtf: not an RTF text"},
-        {[](NorikTest::MemorySource& s) { s.tables["Items.ttx"][0] = '7'; }, "Items.ttx: the first line announces 7 rows"},
+        {[](NorikTest::MemorySource& s) { s.texts.erase("000002.rtf"); },
+         "texts/000002.rtf: missing (the text of document 2, Items.ttx:3)"},
+        {[](NorikTest::MemorySource& s) { s.texts["000009.rtf"] = "{\\rtf1 x}"; },
+         "texts/000009.rtf: no document of Items.ttx"},
+        {[](NorikTest::MemorySource& s) { s.texts["000005.rtf"] = "plain words"; },
+         "texts/000005.rtf: not an RTF text"},
+        {[](NorikTest::MemorySource& s) { s.tables["Items.ttx"][0] = '7'; },
+         "Items.ttx: the first line announces 7 rows"},
     };
     for (const Case& c : cases) {
         NorikTest::MemorySource source = NorikTest::SmallSource();

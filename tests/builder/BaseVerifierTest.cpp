@@ -1,5 +1,3 @@
-#include "builder/BaseVerifier.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,6 +7,7 @@
 #include "Helpers/Folders.h"
 #include "TestSupport.h"
 #include "builder/BaseBuilder.h"
+#include "builder/BaseVerifier.h"
 #include "builder/ContainerWriter.h"
 #include "sample/SampleBase.h"
 
@@ -87,23 +86,43 @@ TEST_P(BaseVerifierDamage, IsNamed) {
     bool ok = true;
     const std::string problems = Verify(ok);
     EXPECT_FALSE(ok);
-    EXPECT_NE(problems.find(GetParam().expected), std::string::npos) << "expected: " << GetParam().expected << "\n" << problems;
+    EXPECT_NE(problems.find(GetParam().expected), std::string::npos) << "expected: " << GetParam().expected << "\n"
+                                                                     << problems;
 }
 
 const Damage kDamages[] = {
-    {"TruncatedIndex", [](const std::string& b) { const std::string x = Bytes(b + "titidx.ttx"); Put(b + "titidx.ttx", x.substr(0, x.size() - 3)); },
+    {"TruncatedIndex",
+     [](const std::string& b) {
+         const std::string x = Bytes(b + "titidx.ttx");
+         Put(b + "titidx.ttx", x.substr(0, x.size() - 3));
+     },
      "titidx.ttx: ends inside"},
     {"TrailingBytes", [](const std::string& b) { Put(b + "work_now.ttx", Bytes(b + "work_now.ttx") + "xx"); },
      "work_now.ttx: 2 bytes after the last"},
-    {"UnsortedKeys", [](const std::string& b) { Put(b + "date_beg.ttx", IndexBytes({{9, {1}}, {3, {2}}})); },
+    {"UnsortedKeys",
+     [](const std::string& b) {
+         Put(b + "date_beg.ttx", IndexBytes({{9, {1}}, {3, {2}}}));
+     },
      "date_beg.ttx: entry 1: key 3 does not follow key 9"},
-    {"UnsortedDocuments", [](const std::string& b) { Put(b + "index.ttx", IndexBytes({{5, {3, 2}}})); },
+    {"UnsortedDocuments",
+     [](const std::string& b) {
+         Put(b + "index.ttx", IndexBytes({{5, {3, 2}}}));
+     },
      "index.ttx: entry 0 (key 5): documents not in strictly ascending order"},
-    {"UnknownDocument", [](const std::string& b) { Put(b + "index.ttx", IndexBytes({{5, {2, 400}}})); },
+    {"UnknownDocument",
+     [](const std::string& b) {
+         Put(b + "index.ttx", IndexBytes({{5, {2, 400}}}));
+     },
      "index.ttx: entry 0 (key 5) names document 400, which is not in Items.ttx"},
-    {"EmptyList", [](const std::string& b) { Put(b + "index.ttx", IndexBytes({{5, {}}})); },
+    {"EmptyList",
+     [](const std::string& b) {
+         Put(b + "index.ttx", IndexBytes({{5, {}}}));
+     },
      "has 0 documents"},
-    {"WrongButWellFormed", [](const std::string& b) { Put(b + "work_now.ttx", IndexBytes({{1, {1, 2}}})); },
+    {"WrongButWellFormed",
+     [](const std::string& b) {
+         Put(b + "work_now.ttx", IndexBytes({{1, {1, 2}}}));
+     },
      "work_now.ttx: well formed, but its keys or lists differ"},
     {"MissingIndex", [](const std::string& b) { fs::remove(b + "clasidx.ttx"); }, "clasidx.ttx: No such file"},
     {"ItemsOutOfOrder",
@@ -111,12 +130,16 @@ const Damage kDamages[] = {
          std::string items = Bytes(b + "Items.ttx");
          const std::size_t second = items.find('\n') + 1;
          items.replace(second, 1, "9");  // document 1 becomes 9, before document 2
-     Put(b + "Items.ttx", items); },
+         Put(b + "Items.ttx", items);
+     },
      "Items.ttx:3: document"},
     {"ClassCycle",
-     [](const std::string& b) { Put(b + "class.ttx", NorikTest::ReplaceAll(Bytes(b + "class.ttx"), "\n1 0 0 0", "\n1 3 0 0")); },
+     [](const std::string& b) {
+         Put(b + "class.ttx", NorikTest::ReplaceAll(Bytes(b + "class.ttx"), "\n1 0 0 0", "\n1 3 0 0"));
+     },
      "class.ttx:2: node 1 is its own ancestor"},
-    {"NoContainer", [](const std::string& b) { fs::remove(b + "Norik.sdb"); }, "Norik.sdb: cannot be opened as a compound file"},
+    {"NoContainer", [](const std::string& b) { fs::remove(b + "Norik.sdb"); },
+     "Norik.sdb: cannot be opened as a compound file"},
     {"TruncatedAndMissingEntries",
      [](const std::string& b) {
          // A container whose first entry is cut short and which lacks every other entry.

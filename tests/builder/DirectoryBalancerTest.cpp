@@ -61,10 +61,10 @@ struct Layout {
     // Where directory entry id starts in the file.
     size_t EntryOffset(std::uint32_t id) const {
         const std::uint32_t perSector = sectorSize / 128;
-        return SectorOffset(directorySectors.at(id / perSector)) + (id % perSector) * 128;
+        return SectorOffset(directorySectors.at(id / perSector)) + std::size_t{id % perSector} * 128;
     }
     size_t FatEntryOffset(std::uint32_t sector) const {
-        return SectorOffset(fatLocations.at(sector / (sectorSize / 4))) + 4 * (sector % (sectorSize / 4));
+        return SectorOffset(fatLocations.at(sector / (sectorSize / 4))) + std::size_t{4} * (sector % (sectorSize / 4));
     }
 };
 
@@ -77,9 +77,9 @@ Layout Parse(const std::string& bytes) {
         layout.fatLocations.push_back(Get32(bytes, 76 + 4 * i));
     for (std::uint32_t difat = Get32(bytes, 68); layout.fatLocations.size() < fatCount;) {
         for (std::uint32_t i = 0; i + 1 < perSector && layout.fatLocations.size() < fatCount; ++i) {
-            layout.fatLocations.push_back(Get32(bytes, layout.SectorOffset(difat) + 4 * i));
+            layout.fatLocations.push_back(Get32(bytes, layout.SectorOffset(difat) + std::size_t{4} * i));
         }
-        difat = Get32(bytes, layout.SectorOffset(difat) + 4 * (perSector - 1));
+        difat = Get32(bytes, layout.SectorOffset(difat) + std::size_t{4} * (perSector - 1));
     }
     for (std::uint32_t s = Get32(bytes, 48); s != kEnd && layout.directorySectors.size() < 100000;
          s = Get32(bytes, layout.FatEntryOffset(s))) {
@@ -215,7 +215,8 @@ void WriteWithGsfTool(const TempDir& dir, const std::string& container, const st
     const std::string in = dir.file("in");
     ::mkdir(in.c_str(), 0755);
     for (const Stream& stream : streams) WriteFile(in + "/" + stream.name, stream.data);
-    const NorikTest::CommandResult made = NorikTest::RunShell("cd '" + in + "' && gsf createole '" + container + "' * >/dev/null 2>&1");
+    const NorikTest::CommandResult made =
+        NorikTest::RunShell("cd '" + in + "' && gsf createole '" + container + "' * >/dev/null 2>&1");
     ASSERT_EQ(made.status, 0);
 }
 
@@ -235,7 +236,8 @@ void WriteWithLibrary(const std::string& container, const std::vector<Stream>& s
     for (const Stream& stream : streams) add(outfile, stream.name, stream.data);
     if (withStorage) {
         GsfOutput* storage = gsf_outfile_new_child(outfile, "Storage", TRUE);
-        for (int i = 0; i < 20; ++i) add(GSF_OUTFILE(storage), "inner" + std::to_string(i), Bytes(100 * i, i));
+        for (int i = 0; i < 20; ++i)
+            add(GSF_OUTFILE(storage), "inner" + std::to_string(i), Bytes(std::size_t{100} * i, i));
         gsf_output_close(storage);
         g_object_unref(storage);
     }
@@ -368,7 +370,8 @@ TEST_P(BalanceTest, GivesBalancedRedBlackTreeAndKeepsEveryStream) {
     if (!streams.empty()) {
         std::string expected;
         for (const Stream& stream : streams) expected += stream.data;
-        const NorikTest::CommandResult cat = NorikTest::RunShell("gsf cat '" + container + "'" + Quoted(streams) + " 2>/dev/null");
+        const NorikTest::CommandResult cat =
+            NorikTest::RunShell("gsf cat '" + container + "'" + Quoted(streams) + " 2>/dev/null");
         EXPECT_EQ(cat.status, 0);
         EXPECT_TRUE(cat.output == expected);
     }

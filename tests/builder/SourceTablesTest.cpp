@@ -1,10 +1,9 @@
-#include "builder/SourceTables.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "BuilderTestSupport.h"
+#include "builder/SourceTables.h"
 
 using NorikTest::MemorySource;
 using NorikTest::W;
@@ -76,11 +75,14 @@ const Damage kDamages[] = {
          return t.replace(date, t.find('|', date) - date, "39183");  // 31 April 2005
      },
      "Items.ttx:5: date of introduction 39183 is not 0 or the day code of a real date", true},
-    {"UnknownType", "Items.ttx", [](const std::string& t) { return ReplaceOnce(t, W(" Федеральный закон|О местных"), W(" Закон|О местных")); },
+    {"UnknownType", "Items.ttx",
+     [](const std::string& t) { return ReplaceOnce(t, W(" Федеральный закон|О местных"), W(" Закон|О местных")); },
      "Items.ttx:5: type \"Закон\" is not in typelist.ttx", true},
-    {"EmptyType", "Items.ttx", [](const std::string& t) { return ReplaceOnce(t, W(" Федеральный закон|О местных"), W("|О местных")); },
+    {"EmptyType", "Items.ttx",
+     [](const std::string& t) { return ReplaceOnce(t, W(" Федеральный закон|О местных"), W("|О местных")); },
      "Items.ttx:5: empty document type", true},
-    {"RowsOfADocumentDiffer", "Items.ttx", [](const std::string& t) { return ReplaceOnce(t, "|03-05/12|", "|03-05/13|"); },
+    {"RowsOfADocumentDiffer", "Items.ttx",
+     [](const std::string& t) { return ReplaceOnce(t, "|03-05/12|", "|03-05/13|"); },
      "Items.ttx:4: the fields of document 2 differ from its row on line 3"},
     {"SameSectionTwice", "Items.ttx", [](const std::string& t) { return ReplaceOnce(t, "\n2 3 ", "\n2 2 "); },
      "Items.ttx:4: document 2 is filed under section 2 twice"},
@@ -88,7 +90,8 @@ const Damage kDamages[] = {
      "Items.ttx:5: more rows than the count 3"},
     {"TooFewRows", "Items.ttx", [](const std::string& t) { return ReplaceOnce(t, "4\n", "6\n"); },
      "Items.ttx: the first line announces 6 rows, the file holds 4"},
-    {"LineTooLong", "Items.ttx", [](const std::string& t) { return ReplaceOnce(t, W("|12-ФЗ|"), "|" + std::string(600, 'x') + "|"); },
+    {"LineTooLong", "Items.ttx",
+     [](const std::string& t) { return ReplaceOnce(t, W("|12-ФЗ|"), "|" + std::string(600, 'x') + "|"); },
      "Items.ttx:5: line too long"},
     {"SharedTextName", "Items.ttx", [](const std::string& t) { return ReplaceOnce(t, "\n5 3 ", "\n16385 3 "); },
      "share the text 000001.rtf"},
@@ -167,12 +170,18 @@ TEST(DayCodes, ValidityFollowsTheCalendar) {
         int year, month, day;
         bool valid;
     } dates[] = {
-        {2004, 2, 29, true},  {2005, 2, 29, false}, {2005, 4, 31, false},
+        {2004, 2, 29, true},
+        {2005, 2, 29, false},
+        {2005, 4, 31, false},
         // Centuries are leap years only when the year divides by 400.
-        {1900, 2, 29, false}, {2100, 2, 29, false}, {2000, 2, 29, true},  {1900, 2, 28, true},
+        {1900, 2, 29, false},
+        {2100, 2, 29, false},
+        {2000, 2, 29, true},
+        {1900, 2, 28, true},
     };
     for (const auto& d : dates)
-        EXPECT_EQ(Norik::IsValidDayCode(code(d.year, d.month, d.day)), d.valid) << d.day << "." << d.month << "." << d.year;
+        EXPECT_EQ(Norik::IsValidDayCode(code(d.year, d.month, d.day)), d.valid)
+            << d.day << "." << d.month << "." << d.year;
     EXPECT_TRUE(Norik::IsValidDayCode(0));
     EXPECT_FALSE(Norik::IsValidDayCode(-5));
 }

@@ -1,11 +1,10 @@
-#include "diagnostics/ErrorLog.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <regex>
 
 #include "TestSupport.h"
+#include "diagnostics/ErrorLog.h"
 
 using namespace Norik;
 using NorikTest::ErrorLogCapture;

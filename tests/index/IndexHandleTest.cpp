@@ -24,7 +24,7 @@ protected:
     std::string WriteIndex(const char* name, std::initializer_list<std::pair<const char*, int>> pairs, Hash hash) {
         Norik::IndexBuilder builder;
         for (const auto& [text, doc] : pairs) builder.Add(hash(W(text)), static_cast<IndexSpace::DocNumber>(doc));
-        const std::string path = m_dir.file(std::string(name) + ".ttx");
+        std::string path = m_dir.file(std::string(name) + ".ttx");
         EXPECT_EQ(builder.WriteFile(path), Norik::kOk);
         return path;
     }
@@ -88,8 +88,16 @@ class PrefixLookup : public IndexHandle {
 protected:
     void SetUp() override {
         m_numbers.SetFile(WriteIndex("numbidx",
-                                     {{"12-ФЗ", 1}, {"123", 2}, {"12", 3}, {"13", 4}, {"1", 5}, {"Т-12", 6},
-                                      {"Т-13", 7}, {"У-1", 8}, {"1234567890123X", 9}, {"1234567890123Y", 10}},
+                                     {{"12-ФЗ", 1},
+                                      {"123", 2},
+                                      {"12", 3},
+                                      {"13", 4},
+                                      {"1", 5},
+                                      {"Т-12", 6},
+                                      {"Т-13", 7},
+                                      {"У-1", 8},
+                                      {"1234567890123X", 9},
+                                      {"1234567890123Y", 10}},
                                      IndexSpace::StrHash));
     }
     IndexSpace::IIndexStr m_numbers;
@@ -126,11 +134,18 @@ class WordLookup : public IndexHandle {
 protected:
     void SetUp() override {
         m_words.SetFile(WriteIndex("titidx",
-                                   {{"закон", 1}, {"закона", 2}, {"законом", 3}, {"законодательство", 4},
-                                    {"налог", 2}, {"налогов", 5}, {"кодекс", 3}, {"кодекс", 5}, {"о", 6}},
+                                   {{"закон", 1},
+                                    {"закона", 2},
+                                    {"законом", 3},
+                                    {"законодательство", 4},
+                                    {"налог", 2},
+                                    {"налогов", 5},
+                                    {"кодекс", 3},
+                                    {"кодекс", 5},
+                                    {"о", 6}},
                                    IndexSpace::WordHash));
     }
-    DocNumberList Find(std::vector<const char*> words, bool all) {
+    DocNumberList Find(const std::vector<const char*>& words, bool all) {
         std::vector<std::string> converted;
         for (const char* word : words) converted.push_back(W(word));
         return m_words.FindWords(converted, all);
@@ -204,8 +219,8 @@ TEST(ProcessWideIndexes, EachNameHasItsOwnHandle) {
 
 TEST(IndexBuilderTest, SortsKeysAndListsAndDropsRepeats) {
     Norik::IndexBuilder builder;
-    for (const auto& [key, doc] : std::vector<std::pair<IndexSpace::IndexKey, int>>{
-             {7, 3}, {-2, 9}, {7, -1}, {7, 3}, {0, 0}, {-2, 9}, {7, 2}})
+    for (const auto& [key, doc] :
+         std::vector<std::pair<IndexSpace::IndexKey, int>>{{7, 3}, {-2, 9}, {7, -1}, {7, 3}, {0, 0}, {-2, 9}, {7, 2}})
         builder.Add(key, static_cast<IndexSpace::DocNumber>(doc));
     IndexSpace::IndexImpl::IndexInt index;
     ASSERT_EQ(builder.Build(index), Norik::kOk);

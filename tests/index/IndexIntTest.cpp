@@ -146,8 +146,8 @@ TEST_P(IndexIntLoad, TruncatedListKeepsTheEntriesBefore) {
 }
 
 TEST_P(IndexIntLoad, FileShorterThanItsCount) {
-    for (const std::string& bytes : {std::string(), std::string("\x01\x00", 2), FileBytes({}, 3),
-                                     FileBytes({{1, {1}}}).substr(0, 9)}) {
+    for (const std::string& bytes :
+         {std::string(), std::string("\x01\x00", 2), FileBytes({}, 3), FileBytes({{1, {1}}}).substr(0, 9)}) {
         LoadBytes(bytes);
         EXPECT_EQ(m_index.Count(), 0);
         EXPECT_THROW(m_index.FindRange(INT64_MIN, INT64_MAX), Value_Not_Found);
@@ -273,7 +273,7 @@ TEST(IndexIntRange, ManyListsAgreeWithASetUnion) {
 TEST(IndexIntAppend, RefusesWhatTheFileCannotHold) {
     IndexInt index;
     EXPECT_TRUE(index.Append(5, std::vector<DocNumber>{1, 2}));
-    EXPECT_FALSE(index.Append(5, std::vector<DocNumber>{3}));     // key not above the last
+    EXPECT_FALSE(index.Append(5, std::vector<DocNumber>{3}));  // key not above the last
     EXPECT_FALSE(index.Append(4, std::vector<DocNumber>{3}));
     EXPECT_FALSE(index.Append(6, std::vector<DocNumber>{}));      // no document
     EXPECT_FALSE(index.Append(6, std::vector<DocNumber>{3, 3}));  // repeat

@@ -88,25 +88,24 @@ TEST_P(WordHashTable, MatchesHandComputedKey) {
 
 INSTANTIATE_TEST_SUITE_P(
     Words, WordHashTable,
-    ::testing::Values(
-        HashCase{"", 0}, HashCase{"ее", 0}, HashCase{"ab", 0},                   // stripped away or too short
-        HashCase{"abc", Codes({0, 1, 2})}, HashCase{"abe", Codes({0, 1, 4})},   // Latin vowels stay
-        HashCase{"закон", Codes({7, 0, 9, 13, 12})}, HashCase{"Анна", Codes({0, 12})},
-        HashCase{"Анн", Codes({0, 12})},                                        // doubled н counted once
-        HashCase{"ббб", Codes({1})},                                            // n counts merged letters
-        HashCase{"111", Codes({1, 1, 1})},                                      // digits never merge
-        HashCase{"11", 0}, HashCase{"***", Codes({31, 31, 31})},                 // nor do asterisks
-        HashCase{"объект", Codes({13, 1, 5, 9, 17})},                           // ъ skipped
-        HashCase{"к-к", Codes({9, 9})},                                         // skipped byte resets the doubling
-        HashCase{"статья", Codes({16, 17, 0, 17})},                             // "ья" stripped
-        HashCase{"«Закон»", Codes({7, 0, 9, 13, 12})},                          // « skipped, » stripped
-        HashCase{"(ред.", Codes({15, 5, 4})},                                   // "(" skipped but counted
-        HashCase{"ст.", 0},                                                     // too short without the dot
-        HashCase{"ООО", 0}, HashCase{"ТТТ", Codes({17})}, HashCase{"Нн1", Codes({12, 12, 1})},
-        HashCase{"2000-х", Codes({2, 0, 0, 0, 20})}, HashCase{"ab***", Codes({0, 1, 31, 31, 31})},
-        // Lower-case ё (0xB8) keys as е and, at the end of a word, is stripped like the vowels.
-        HashCase{"ёлка", Codes({5, 10, 9})}, HashCase{"берёза", Codes({1, 5, 15, 5, 7})},
-        HashCase{"бельё", Codes({1, 5, 10})}, HashCase{"всё", 0}, HashCase{"её", 0}));
+    ::testing::Values(HashCase{"", 0}, HashCase{"ее", 0}, HashCase{"ab", 0},  // stripped away or too short
+                      HashCase{"abc", Codes({0, 1, 2})}, HashCase{"abe", Codes({0, 1, 4})},  // Latin vowels stay
+                      HashCase{"закон", Codes({7, 0, 9, 13, 12})}, HashCase{"Анна", Codes({0, 12})},
+                      HashCase{"Анн", Codes({0, 12})},                          // doubled н counted once
+                      HashCase{"ббб", Codes({1})},                              // n counts merged letters
+                      HashCase{"111", Codes({1, 1, 1})},                        // digits never merge
+                      HashCase{"11", 0}, HashCase{"***", Codes({31, 31, 31})},  // nor do asterisks
+                      HashCase{"объект", Codes({13, 1, 5, 9, 17})},             // ъ skipped
+                      HashCase{"к-к", Codes({9, 9})},                           // skipped byte resets the doubling
+                      HashCase{"статья", Codes({16, 17, 0, 17})},               // "ья" stripped
+                      HashCase{"«Закон»", Codes({7, 0, 9, 13, 12})},            // « skipped, » stripped
+                      HashCase{"(ред.", Codes({15, 5, 4})},                     // "(" skipped but counted
+                      HashCase{"ст.", 0},                                       // too short without the dot
+                      HashCase{"ООО", 0}, HashCase{"ТТТ", Codes({17})}, HashCase{"Нн1", Codes({12, 12, 1})},
+                      HashCase{"2000-х", Codes({2, 0, 0, 0, 20})}, HashCase{"ab***", Codes({0, 1, 31, 31, 31})},
+                      // Lower-case ё (0xB8) keys as е and, at the end of a word, is stripped like the vowels.
+                      HashCase{"ёлка", Codes({5, 10, 9})}, HashCase{"берёза", Codes({1, 5, 15, 5, 7})},
+                      HashCase{"бельё", Codes({1, 5, 10})}, HashCase{"всё", 0}, HashCase{"её", 0}));
 
 TEST(WordHash, WordFormsShareTheirStem) {
     const char* groups[][4] = {
@@ -160,8 +159,8 @@ TEST(SplitWords, SplitsAtWhiteSpaceOnly) {
 TEST(CharacterTables, LetterCodesOfBothCases) {
     const std::string upper = W("АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ");
     const std::string lower = W("абвгдежзийклмнопрстуфхцчшщъыьэюя");
-    const unsigned expected[32] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  8,  9,  10, 11, 12, 13, 14,
-                                   15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 0,  25, 0,  26, 27, 28};
+    const unsigned expected[32] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  8,  9, 10, 11, 12, 13, 14,
+                                   15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 0, 25, 0,  26, 27, 28};
     for (int i = 0; i < 32; ++i) {
         EXPECT_EQ(IndexSpace::LetterCode[static_cast<unsigned char>(upper[i])], expected[i]) << i;
         EXPECT_EQ(IndexSpace::LetterCode[static_cast<unsigned char>(lower[i])], expected[i]) << i;

@@ -33,10 +33,10 @@ public:
         runFontNames.emplace_back(f.fontName);
     }
     void ParagraphEnd(const ParagraphFormat& f) override {
-        events.push_back("P");
+        events.emplace_back("P");
         paragraphs.push_back(f);
     }
-    void LineBreak() override { events.push_back("BR"); }
+    void LineBreak() override { events.emplace_back("BR"); }
     void TableRowStart(int level, const RowFormat& row) override {
         events.push_back("RS" + std::to_string(level) + ":" + std::to_string(row.cells.size()));
     }
@@ -48,13 +48,13 @@ public:
     void TableEnd(int level) override { events.push_back("TE" + std::to_string(level)); }
     bool WantsPictureData() const override { return true; }
     void Picture(const PictureInfo& info, std::string_view data) override {
-        events.push_back("PIC");
+        events.emplace_back("PIC");
         pictures.push_back(info);
         pictureData.emplace_back(data);
     }
     void LinkStart(std::string_view target) override { events.push_back("L<" + std::string(target) + ">"); }
-    void LinkEnd() override { events.push_back("/L"); }
-    void DocumentEnd(const ParagraphFormat&) override { events.push_back("END"); }
+    void LinkEnd() override { events.emplace_back("/L"); }
+    void DocumentEnd(const ParagraphFormat&) override { events.emplace_back("END"); }
 
     std::string Joined() const {
         std::string all;
@@ -84,7 +84,9 @@ std::string CollapseWhite(std::string_view text) {
     return out;
 }
 
-std::string FixturePath(const std::string& name) { return std::string(NORIK_SOURCE_DIR) + "/tests/fixtures/rtf/" + name; }
+std::string FixturePath(const std::string& name) {
+    return std::string(NORIK_SOURCE_DIR) + "/tests/fixtures/rtf/" + name;
+}
 
 // The writer's own text: byte-order mark and pandoc's table rules dropped.
 std::string ExpectedText(const std::string& name) {
@@ -140,7 +142,8 @@ TEST(WriterStructure, LibreOfficeTableKeepsItsVerticalMergeAndLinksTheirTargets)
     EXPECT_EQ(out.rowEnds[1].cells[0].verticalMerge, VerticalMerge::First);
     EXPECT_EQ(out.rowEnds[2].cells[0].verticalMerge, VerticalMerge::Continue);
     const std::string all = out.Joined();
-    EXPECT_NE(all.find("L<https://example.org/doc?id=5>|T[u]Федеральный закон от 02.05.2006 N 59-ФЗ|/L"), std::string::npos);
+    EXPECT_NE(all.find("L<https://example.org/doc?id=5>|T[u]Федеральный закон от 02.05.2006 N 59-ФЗ|/L"),
+              std::string::npos);
     EXPECT_NE(all.find("L<#part2>|T[u]456|/L"), std::string::npos);
     // The PNG of the shape is read once; the metafile copy for old readers is skipped.
     ASSERT_EQ(out.pictures.size(), 1u);
@@ -160,8 +163,9 @@ TEST(WriterStructure, PandocLinkTargetIsKeptAsWritten) {
 // Structure of small documents
 
 TEST(RtfReaderStructure, RunsCarryCharacterFormatAndParagraphsTheirFormat) {
-    RecordingOutput out = Read(R"({\rtf1\ansi\pard\qc\li720\fi-360\sb120\sa240\keep {\b bold }{\i italic}\ul under\ulnone\par)"
-                               R"(\pard\qj plain\line next\par})");
+    RecordingOutput out =
+        Read(R"({\rtf1\ansi\pard\qc\li720\fi-360\sb120\sa240\keep {\b bold }{\i italic}\ul under\ulnone\par)"
+             R"(\pard\qj plain\line next\par})");
     EXPECT_EQ(out.Joined(), "T[b]bold |T[i]italic|T[u]under|P|T[]plain|BR|T[]next|P|END|");
     ASSERT_EQ(out.paragraphs.size(), 2u);
     EXPECT_EQ(out.paragraphs[0].alignment, Alignment::Center);
@@ -201,11 +205,12 @@ TEST(RtfReaderStructure, StylesApplyTheirFormat) {
 TEST(RtfReaderStructure, StylesInheritFromTheStyleTheyAreBasedOn) {
     // s2 adds italics to s1; s3 is based on s4, which comes later; s5 takes bold and centring back;
     // s6 and s7 are based on each other and must not hang.
-    RecordingOutput out = Read(R"({\rtf1\deff0{\fonttbl{\f0\fcharset0 Times;}{\f1\fcharset204 Arial;}})"
-                               R"({\stylesheet{\s1\qc\b\f1\fs32\sa240 heading 1;}{\s2\i\sbasedon1 heading 2;})"
-                               R"({\s3\li720\sbasedon4 quote;}{\s4\qr\ul base;}{\s5\b0\ql\sbasedon1 plain;})"
-                               R"({\s6\sbasedon7\sb10 a;}{\s7\sbasedon6\sa20 b;}{\*\cs10\i em;}{\*\cs11\ul\sbasedon10 em2;}})"
-                               R"(\pard\s2 \'c0\par\pard\s3 B\par\pard\s5 C\par\pard\s6 D\par\pard\s1 {\cs11 E}\par})");
+    RecordingOutput out =
+        Read(R"({\rtf1\deff0{\fonttbl{\f0\fcharset0 Times;}{\f1\fcharset204 Arial;}})"
+             R"({\stylesheet{\s1\qc\b\f1\fs32\sa240 heading 1;}{\s2\i\sbasedon1 heading 2;})"
+             R"({\s3\li720\sbasedon4 quote;}{\s4\qr\ul base;}{\s5\b0\ql\sbasedon1 plain;})"
+             R"({\s6\sbasedon7\sb10 a;}{\s7\sbasedon6\sa20 b;}{\*\cs10\i em;}{\*\cs11\ul\sbasedon10 em2;}})"
+             R"(\pard\s2 \'c0\par\pard\s3 B\par\pard\s5 C\par\pard\s6 D\par\pard\s1 {\cs11 E}\par})");
     ASSERT_EQ(out.runFormats.size(), 5u);
     ASSERT_EQ(out.paragraphs.size(), 5u);
     // The heading font comes from the base style, with its code page.
@@ -283,7 +288,8 @@ TEST(RtfReaderStructure, PardInsideAnUnfinishedRowKeepsTheParagraphInTheTable) {
     // b follows \pard without \intbl, but its row still has a cell to fill.
     EXPECT_EQ(Read(R"({\rtf1\trowd\cellx1000\cellx2000\pard\intbl a\cell\pard b\cell\row\pard after\par})").Joined(),
               "RS1:2|T[]a|CE1|T[]b|CE1|RE1:2|TE1|T[]after|P|END|");
-    EXPECT_EQ(RtfToPlainText(R"({\rtf1\trowd\cellx1000\cellx2000\pard\intbl a\par\pard c\cell\pard b\cell\row})"), "a c\tb\n");
+    EXPECT_EQ(RtfToPlainText(R"({\rtf1\trowd\cellx1000\cellx2000\pard\intbl a\par\pard c\cell\pard b\cell\row})"),
+              "a c\tb\n");
     // A row whose cells are all ended (its \row missing) does not swallow what follows.
     EXPECT_EQ(Read(R"({\rtf1\trowd\cellx1000\pard\intbl a\cell\pard after\par})").Joined(),
               "RS1:1|T[]a|CE1|RE1:1|TE1|T[]after|P|END|");
@@ -317,10 +323,11 @@ TEST(RtfReaderStructure, PicturesReportSizeAndData) {
 
 TEST(RtfReaderStructure, FieldsShowTheirResultAndHyperlinksBecomeLinks) {
     // A field nested in an instruction gives the instruction its result and shows nothing itself.
-    RecordingOutput out = Read(R"({\rtf1{\field{\*\fldinst { PAGE }}{\fldrslt 7}} )"
-                               R"({\field{\*\fldinst {HYPERLINK \\l "sec2" \\o "tip"}}{\fldrslt {\ul here}}} )"
-                               R"({\field{\*\fldinst {HYPERLINK "}{\field{\*\fldinst DOCPROPERTY url}{\fldrslt 55}}{"}}{\fldrslt x}})"
-                               R"({\field{\*\fldinst HYPERLINK "9"}} none})");
+    RecordingOutput out =
+        Read(R"({\rtf1{\field{\*\fldinst { PAGE }}{\fldrslt 7}} )"
+             R"({\field{\*\fldinst {HYPERLINK \\l "sec2" \\o "tip"}}{\fldrslt {\ul here}}} )"
+             R"({\field{\*\fldinst {HYPERLINK "}{\field{\*\fldinst DOCPROPERTY url}{\fldrslt 55}}{"}}{\fldrslt x}})"
+             R"({\field{\*\fldinst HYPERLINK "9"}} none})");
     EXPECT_EQ(out.Joined(), "T[]7 |L<#sec2>|T[u]here|/L|T[] |L<55>|T[]x|/L|T[] none|END|");
 }
 
@@ -335,14 +342,13 @@ struct DecodeCase {
 
 class Decoding : public ::testing::TestWithParam<DecodeCase> {};
 
-TEST_P(Decoding, GivesTheRightCharacters) {
-    EXPECT_EQ(RtfToPlainText(GetParam().rtf), GetParam().text);
-}
+TEST_P(Decoding, GivesTheRightCharacters) { EXPECT_EQ(RtfToPlainText(GetParam().rtf), GetParam().text); }
 
 INSTANTIATE_TEST_SUITE_P(
     CodePages, Decoding,
     ::testing::Values(
-        DecodeCase{"Cyrillic204", R"({\rtf1{\fonttbl{\f0\fcharset204 Arial;}}\f0 \'cf\'f0\'e8\'ea\'e0\'e7})", "Приказ\n"},
+        DecodeCase{"Cyrillic204", R"({\rtf1{\fonttbl{\f0\fcharset204 Arial;}}\f0 \'cf\'f0\'e8\'ea\'e0\'e7})",
+                   "Приказ\n"},
         DecodeCase{"AnsiCodePageWithoutFonts", R"({\rtf1\ansi\ansicpg1251 \'c0\'e1})", "Аб\n"},
         DecodeCase{"DefaultFontBeforeTable", R"({\rtf1\ansi\deff0{\fonttbl{\f0\fcharset204 Arial;}}\'c0})", "А\n"},
         DecodeCase{"Western0", R"({\rtf1{\fonttbl{\f0\fcharset0 Arial;}}\f0 caf\'e9})", "café\n"},
@@ -350,8 +356,8 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"Greek161", R"({\rtf1{\fonttbl{\f0\fcharset161 Arial;}}\f0 \'c1\'e2})", "Αβ\n"},
         DecodeCase{"Turkish162", R"({\rtf1{\fonttbl{\f0\fcharset162 Arial;}}\f0 \'fe\'f0})", "şğ\n"},
         DecodeCase{"Baltic186", R"({\rtf1{\fonttbl{\f0\fcharset186 Arial;}}\f0 \'e0\'fb})", "ąū\n"},
-        DecodeCase{"FontSwitchInsideParagraph", R"({\rtf1{\fonttbl{\f0\fcharset204 A;}{\f1\fcharset0 B;}}\f0 \'e0{\f1 \'e0}\'e0})",
-                   "аàа\n"},
+        DecodeCase{"FontSwitchInsideParagraph",
+                   R"({\rtf1{\fonttbl{\f0\fcharset204 A;}{\f1\fcharset0 B;}}\f0 \'e0{\f1 \'e0}\'e0})", "аàа\n"},
         DecodeCase{"ShiftJisThroughIconv", R"({\rtf1{\fonttbl{\f0\fcharset128 MS Mincho;}}\f0 \'82\'a0x})", "あx\n"},
         DecodeCase{"LiteralHighByteUsesTheFont", "{\\rtf1{\\fonttbl{\\f0\\fcharset204 A;}}\\f0 \xC0\xE1}", "Аб\n"},
         DecodeCase{"UnicodeSkipsOneFallback", R"({\rtf1 \u1071\'3f\u1103?})", "Яя\n"},
@@ -360,7 +366,9 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"NegativeUnicode", R"({\rtf1 \u-3913?})", "\xEF\x82\xB7\n"},
         DecodeCase{"SurrogatePair", R"({\rtf1 \u-10179?\u-8704?})", "\xF0\x9F\x98\x80\n"},
         DecodeCase{"FallbackEndsAtGroupEnd", R"({\rtf1\uc3 {\u1071}ab})", "Яab\n"},
-        DecodeCase{"EscapedSymbols", R"({\rtf1 a\{b\}c\\d\~e\emdash\endash\ldblquote\rdblquote})", "a{b}c\\d\xC2\xA0" "e—–“”\n"},
+        DecodeCase{"EscapedSymbols", R"({\rtf1 a\{b\}c\\d\~e\emdash\endash\ldblquote\rdblquote})",
+                   "a{b}c\\d\xC2\xA0"
+                   "e—–“”\n"},
         DecodeCase{"HiddenTextIsLeftOut", R"({\rtf1 a{\v hidden}b\v c\v0 d})", "abd\n"},
         DecodeCase{"UnknownStarDestinationSkipped", R"({\rtf1 a{\*\unknownthing x{y}z}b{\info{\title T}}c})", "abc\n"},
         DecodeCase{"HeadersAndFootnotesSkipped", R"({\rtf1 a{\header H}{\footnote F}b})", "ab\n"},
@@ -376,15 +384,16 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"LeadByteEndsWithItsGroup",
                    R"({\rtf1{\fonttbl{\f0\fcharset128 Gothic;}{\f2\fcharset128 Mincho;}}\f2{\f0\'82}\'a1\'a1})",
                    "\xEF\xBD\xA1\xEF\xBD\xA1\n"},
-        DecodeCase{"LeadByteEndsWithItsGroupInTheSameFont", R"({\rtf1{\fonttbl{\f2\fcharset128 Mincho;}}\f2{\'82}\'a1\'a1})",
-                   "\xEF\xBD\xA1\xEF\xBD\xA1\n"},
+        DecodeCase{"LeadByteEndsWithItsGroupInTheSameFont",
+                   R"({\rtf1{\fonttbl{\f2\fcharset128 Mincho;}}\f2{\'82}\'a1\'a1})", "\xEF\xBD\xA1\xEF\xBD\xA1\n"},
         // Plain text whose bytes would be an overlong UTF-8 form is Windows-1251.
         DecodeCase{"PlainTextThatLooksLikeOverlongUtf8", "\xE0\x80\xAF", "аЂЇ\n"}),
     [](const ::testing::TestParamInfo<DecodeCase>& info) { return std::string(info.param.name); });
 
 TEST(PlainText, AnEmptyCellKeepsItsTab) {
     // The word index reads this text: without the tab, "a" and "b" would run into one word.
-    EXPECT_EQ(RtfToPlainText(R"({\rtf1\trowd\cellx100\cellx200\cellx300\pard\intbl a\cell\cell b\cell\row})"), "a\t\tb\n");
+    EXPECT_EQ(RtfToPlainText(R"({\rtf1\trowd\cellx100\cellx200\cellx300\pard\intbl a\cell\cell b\cell\row})"),
+              "a\t\tb\n");
 }
 
 TEST(PlainText, TablesUseTabsAndWindows1251OutputConverts) {
@@ -423,20 +432,21 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"MissingClosingBraces", R"({\rtf1 text {\b more)", "text more"},
         BadCase{"ExtraClosingBraces", R"({\rtf1 a}}}} b)", "a"},
         BadCase{"MissingRtf1", R"({\ansi Hello\par})", "Hello"},
-        BadCase{"DeepNesting", std::string("{\\rtf1 ") + std::string(100000, '{') + "deep" + std::string(100000, '}') + " out}",
+        BadCase{"DeepNesting",
+                std::string("{\\rtf1 ") + std::string(100000, '{') + "deep" + std::string(100000, '}') + " out}",
                 "deep out"},
         BadCase{"BinPastTheEnd", R"({\rtf1 before{\pict\bin999 abc})", "before"},
         BadCase{"BinInGigabytes", R"({\rtf1 before{\pict\bin99999999999 abc}} after)", "before"},
-        BadCase{"HundredDigitParameter", std::string(R"({\rtf1\fs)") + std::string(100, '9') + " big\\li-" +
-                                            std::string(100, '9') + " x\\u" + std::string(100, '9') + "?y}",
+        BadCase{"HundredDigitParameter",
+                std::string(R"({\rtf1\fs)") + std::string(100, '9') + " big\\li-" + std::string(100, '9') + " x\\u" +
+                    std::string(100, '9') + "?y}",
                 "bigx\xEF\xBF\xBDy"},
         BadCase{"AbsurdPicture", R"({\rtf1 a{\pict\pngblip\picw999999999\pich999999999\picscalex99999 00}b})", "ab"},
         BadCase{"NulBytes", std::string("{\\rtf1 a\0b\\'00c}", 16), "abc"},
         BadCase{"BrokenHexEscape", R"({\rtf1 a\'zzb\'4})", "azzb"},
         BadCase{"LongControlWord", std::string("{\\rtf1 a\\") + std::string(5000, 'x') + " b}", "ab"},
         BadCase{"PlainTextUtf8", "Просто текст\nвторая строка", "Просто текст\nвторая строка"},
-        BadCase{"PlainTextWindows1251", "\xCF\xF0\xEE\xF1\xF2\xEE\n", "Просто"},
-        BadCase{"EmptyInput", "", ""}),
+        BadCase{"PlainTextWindows1251", "\xCF\xF0\xEE\xF1\xF2\xEE\n", "Просто"}, BadCase{"EmptyInput", "", ""}),
     [](const ::testing::TestParamInfo<BadCase>& info) { return std::string(info.param.name); });
 
 TEST(BadInput, NonRtfIsReportedAsPlainText) {

@@ -1,17 +1,15 @@
-#include "sample/SampleBase.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <regex>
 #include <set>
 
+#include "BuilderTestSupport.h"
 #include "Helpers/Cp1251.h"
-#include "sample/RtfComposer.h"
 #include "builder/SourceTables.h"
 #include "richtext/PlainText.h"
-
-#include "BuilderTestSupport.h"
+#include "sample/RtfComposer.h"
+#include "sample/SampleBase.h"
 
 using Norik::Case;
 using NorikTest::W;
@@ -50,7 +48,8 @@ TEST(SampleBase, PassesEveryCheckOfTheBuilder) {
     std::size_t deepest = 0;
     for (const Norik::SampleSection& section : sample.sections()) {
         int depth = 0;
-        for (int id = section.parentId; id != 0; id = sample.sections()[static_cast<std::size_t>(id - 1)].parentId) ++depth;
+        for (int id = section.parentId; id != 0; id = sample.sections()[static_cast<std::size_t>(id - 1)].parentId)
+            ++depth;
         deepest = std::max<std::size_t>(deepest, static_cast<std::size_t>(depth));
     }
     EXPECT_EQ(deepest, 2u);
@@ -80,9 +79,12 @@ TEST(SampleBase, TextsAreRichEditStyleRtfWithLinksToDocumentsOfTheBase) {
         for (const char c : rtf) ASSERT_LT(static_cast<unsigned char>(c), 0x80u);
         int depth = 0;
         for (std::size_t k = 0; k < rtf.size(); ++k) {
-            if (rtf[k] == '\\') ++k;
-            else if (rtf[k] == '{') ++depth;
-            else if (rtf[k] == '}') --depth;
+            if (rtf[k] == '\\')
+                ++k;
+            else if (rtf[k] == '{')
+                ++depth;
+            else if (rtf[k] == '}')
+                --depth;
             ASSERT_GE(depth, 0);
         }
         EXPECT_EQ(depth, 0);
@@ -113,7 +115,8 @@ TEST(SampleBase, ProseAgreesWhereAgreementIsCheap) {
     for (std::size_t i = 0; i < sample.documents().size(); ++i) {
         const Norik::SampleDocument& doc = sample.documents()[i];
         const std::string text = Norik::RtfToPlainText(sample.DocumentText(i), Norik::TextEncoding::Utf8);
-        const std::string type = Norik::Cp1251ToUtf8(TestVocabulary().types[static_cast<std::size_t>(doc.typeIndex)].name);
+        const std::string type =
+            Norik::Cp1251ToUtf8(TestVocabulary().types[static_cast<std::size_t>(doc.typeIndex)].name);
         std::smatch match;
         EXPECT_FALSE(std::regex_search(text, match, aboutBeforeVowel)) << type << ": " << match.str();
         EXPECT_FALSE(std::regex_search(text, match, reflexiveThenAbout)) << type << ": " << match.str();
@@ -123,7 +126,9 @@ TEST(SampleBase, ProseAgreesWhereAgreementIsCheap) {
             const int last = n % 10, lastTwo = n % 100;
             const bool one = last == 1 && lastTwo != 11, few = last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14);
             // "в течение N дней" takes the genitive; "составляет N календарных дней" the accusative.
-            const std::string want = calendar ? (one ? "календарный день" : few ? "календарных дня" : "календарных дней")
+            const std::string want = calendar ? (one   ? "календарный день"
+                                                 : few ? "календарных дня"
+                                                       : "календарных дней")
                                               : (one ? "дня" : "дней");
             EXPECT_EQ((*it)[2].str() + (*it)[3].str(), want) << it->str();
             ++checkedDays;
@@ -131,10 +136,10 @@ TEST(SampleBase, ProseAgreesWhereAgreementIsCheap) {
         if (!doc.inForce) {
             ++notInForce;
             const char* note = type.rfind("Постановление", 0) == 0 || type.rfind("Письмо", 0) == 0 ? "(утратило силу)"
-                               : type.rfind("Инструкция", 0) == 0                               ? "(утратила силу)"
-                               : type.rfind("Методические", 0) == 0                             ? "(утратили силу)"
-                               : type == "Указ" || type.rfind("Приказ", 0) == 0                  ? "(утратил силу)"
-                                                                                                : "утратил";
+                               : type.rfind("Инструкция", 0) == 0               ? "(утратила силу)"
+                               : type.rfind("Методические", 0) == 0             ? "(утратили силу)"
+                               : type == "Указ" || type.rfind("Приказ", 0) == 0 ? "(утратил силу)"
+                                                                                : "утратил";
             EXPECT_NE(text.find(note), std::string::npos) << type;
         }
         if (type.rfind("Приказ", 0) == 0 || type == "Указание") {
@@ -183,17 +188,20 @@ TEST(SampleBase, DocumentsKeepToTheTopicOfTheirSections) {
         for (const auto& phrases : topic.objects)
             for (const Norik::Phrase& phrase : phrases)
                 for (int c = 0; c < Norik::kCaseCount && !own && !shared(phrase); ++c)
-                    own = text.find(Norik::Cp1251ToUtf8(v.PhraseForm(phrase, static_cast<Case>(c)))) != std::string::npos;
+                    own =
+                        text.find(Norik::Cp1251ToUtf8(v.PhraseForm(phrase, static_cast<Case>(c)))) != std::string::npos;
         talking += own;
     }
     EXPECT_EQ(talking, 200);
-    // An order opens with the purpose its title names: "О порядке уплаты X" -> "В целях совершенствования порядка уплаты X".
+    // An order opens with the purpose its title names: "О порядке уплаты X" -> "В целях совершенствования порядка
+    // уплаты X".
     int orders = 0;
     for (std::size_t i = 0; i < sample.documents().size(); ++i) {
         const Norik::SampleDocument& doc = sample.documents()[i];
         const std::string title = Norik::Cp1251ToUtf8(doc.title);
         const std::string prefix = "О порядке ";
-        if (title.rfind(prefix, 0) != 0 || v.types[static_cast<std::size_t>(doc.typeIndex)].name.rfind(W("Приказ"), 0) != 0)
+        if (title.rfind(prefix, 0) != 0 ||
+            v.types[static_cast<std::size_t>(doc.typeIndex)].name.rfind(W("Приказ"), 0) != 0)
             continue;
         const std::string text = Norik::RtfToPlainText(sample.DocumentText(i), Norik::TextEncoding::Utf8);
         EXPECT_NE(text.find("В целях совершенствования порядка " + title.substr(prefix.size()) + " приказываю:"),
@@ -207,11 +215,13 @@ TEST(SampleBase, DocumentsKeepToTheTopicOfTheirSections) {
 
 TEST(SampleBase, TitlesOpenAsTitlesOfTheirTypeDo) {
     const Norik::SampleBase sample(TestVocabulary(), {300, 11, false});
-    const std::regex act(R"re(^(Об утверждении (Порядка|Правил|Положения|формы|Административного регламента) |О порядке |О внесении изменений в Порядок |О мерах по совершенствованию порядка ))re");
+    const std::regex act(
+        R"re(^(Об утверждении (Порядка|Правил|Положения|формы|Административного регламента) |О порядке |О внесении изменений в Порядок |О мерах по совершенствованию порядка ))re");
     const std::regex letter(R"re(^(О|Об|По вопросу) )re");
     int acts = 0;
     for (const Norik::SampleDocument& doc : sample.documents()) {
-        const std::string type = Norik::Cp1251ToUtf8(TestVocabulary().types[static_cast<std::size_t>(doc.typeIndex)].name);
+        const std::string type =
+            Norik::Cp1251ToUtf8(TestVocabulary().types[static_cast<std::size_t>(doc.typeIndex)].name);
         const std::string title = Norik::Cp1251ToUtf8(doc.title);
         if (type.rfind("Приказ", 0) == 0 || type == "Распоряжение" || type == "Указ") {
             EXPECT_TRUE(std::regex_search(title, act)) << type << ": " << title;
@@ -235,7 +245,8 @@ TEST(SampleBase, LargeBaseHasAFewTextsOfFiveToTwentyMegabytes) {
     EXPECT_LE(large, 8);
     const Norik::SampleBase small(TestVocabulary(), {4, 1, true});
     std::size_t biggest = 0;
-    for (std::size_t i = 0; i < small.documents().size(); ++i) biggest = std::max(biggest, small.DocumentText(i).size());
+    for (std::size_t i = 0; i < small.documents().size(); ++i)
+        biggest = std::max(biggest, small.DocumentText(i).size());
     EXPECT_GE(biggest, 5'000'000u);
 }
 

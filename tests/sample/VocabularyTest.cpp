@@ -1,11 +1,10 @@
-#include "sample/Vocabulary.h"
-
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "BuilderTestSupport.h"
 #include "TestSupport.h"
+#include "sample/Vocabulary.h"
 
 using Norik::Case;
 using NorikTest::W;
@@ -43,30 +42,29 @@ TEST_P(NounDeclension, DerivesTheForm) {
 
 INSTANTIATE_TEST_SUITE_P(
     Declensions, NounDeclension,
-    ::testing::Values(NounCase{"закон m", Case::Genitive, false, "закона"}, NounCase{"закон m", Case::Genitive, true, "законов"},
-                      NounCase{"налог m", Case::Nominative, true, "налоги"},
-                      NounCase{"платеж m", Case::Genitive, true, "платежей"},
-                      NounCase{"порядок m st=порядк", Case::Genitive, false, "порядка"},
-                      NounCase{"порядок m st=порядк", Case::Accusative, false, "порядок"},
-                      NounCase{"работодатель m a", Case::Accusative, false, "работодателя"},
-                      NounCase{"работодатель m a", Case::Accusative, true, "работодателей"},
-                      NounCase{"контроль m sg", Case::Instrumental, true, "контролем"},
-                      NounCase{"случай m", Case::Genitive, true, "случаев"},
-                      NounCase{"норма f", Case::Instrumental, false, "нормой"},
-                      NounCase{"проверка f gp=проверок", Case::Genitive, true, "проверок"},
-                      NounCase{"проверка f gp=проверок", Case::Genitive, false, "проверки"},
-                      NounCase{"земля f gp=земель", Case::Dative, false, "земле"},
-                      NounCase{"комиссия f", Case::Prepositional, true, "комиссиях"},
-                      NounCase{"деятельность f", Case::Instrumental, false, "деятельностью"},
-                      NounCase{"право n", Case::Genitive, true, "прав"},
-                      NounCase{"положение n", Case::Instrumental, true, "положениями"},
-                      NounCase{"гражданин m a pl=граждане,граждан,гражданам,граждан,гражданами,гражданах",
-                               Case::Nominative, true, "граждане"}));
+    ::testing::Values(
+        NounCase{"закон m", Case::Genitive, false, "закона"}, NounCase{"закон m", Case::Genitive, true, "законов"},
+        NounCase{"налог m", Case::Nominative, true, "налоги"}, NounCase{"платеж m", Case::Genitive, true, "платежей"},
+        NounCase{"порядок m st=порядк", Case::Genitive, false, "порядка"},
+        NounCase{"порядок m st=порядк", Case::Accusative, false, "порядок"},
+        NounCase{"работодатель m a", Case::Accusative, false, "работодателя"},
+        NounCase{"работодатель m a", Case::Accusative, true, "работодателей"},
+        NounCase{"контроль m sg", Case::Instrumental, true, "контролем"},
+        NounCase{"случай m", Case::Genitive, true, "случаев"}, NounCase{"норма f", Case::Instrumental, false, "нормой"},
+        NounCase{"проверка f gp=проверок", Case::Genitive, true, "проверок"},
+        NounCase{"проверка f gp=проверок", Case::Genitive, false, "проверки"},
+        NounCase{"земля f gp=земель", Case::Dative, false, "земле"},
+        NounCase{"комиссия f", Case::Prepositional, true, "комиссиях"},
+        NounCase{"деятельность f", Case::Instrumental, false, "деятельностью"},
+        NounCase{"право n", Case::Genitive, true, "прав"},
+        NounCase{"положение n", Case::Instrumental, true, "положениями"},
+        NounCase{"гражданин m a pl=граждане,граждан,гражданам,граждан,гражданами,гражданах", Case::Nominative, true,
+                 "граждане"}));
 
 TEST(NounDeclension, RefusesUnknownFlagsAndEndings) {
     Norik::Noun noun;
     EXPECT_FALSE(Norik::DeclineNoun("закон", {"x"}, noun));
-    EXPECT_FALSE(Norik::DeclineNoun("закон", {}, noun));   // no gender
+    EXPECT_FALSE(Norik::DeclineNoun("закон", {}, noun));    // no gender
     EXPECT_FALSE(Norik::DeclineNoun("поле", {"f"}, noun));  // no feminine declension for -е
     EXPECT_FALSE(Norik::DeclineNoun("гражданин", {"m", "pl=a,b"}, noun));
 }
@@ -111,7 +109,8 @@ TEST(VocabularyFiles, LoadWithAFewThousandWordForms) {
 TEST(VocabularyFiles, NameTheFileAndLineOfABadEntry) {
     NorikTest::TempDir dir;
     const std::string source = Norik::FindVocabularyFolder();
-    for (const char* name : {"sections.txt", "types.txt", "nouns.txt", "adjectives.txt", "verbs.txt", "names.txt", "topics.txt"})
+    for (const char* name :
+         {"sections.txt", "types.txt", "nouns.txt", "adjectives.txt", "verbs.txt", "names.txt", "topics.txt"})
         NorikTest::WriteFile(dir.file(name), NorikTest::ReadFile(source + name));
     NorikTest::WriteFile(dir.file("nouns.txt"), "# nouns\nзакон m\nполе q\n");
     Norik::Vocabulary vocabulary;
@@ -139,7 +138,7 @@ TEST(VocabularyFiles, GiveEverySectionATopicWhoseActionsAndActorsFit) {
             for (const Norik::Verb& verb : vocabulary.verbs)
                 for (int k = 0; k < Norik::kObjectKindCount; ++k)
                     acts = acts || (verb.Takes(role) && verb.Takes(static_cast<Norik::ObjectKind>(k)) &&
-                                     !topic.objects[static_cast<std::size_t>(k)].empty());
+                                    !topic.objects[static_cast<std::size_t>(k)].empty());
             EXPECT_TRUE(acts) << topic.key << " role " << static_cast<int>(role);
         }
     }
@@ -183,7 +182,8 @@ TEST(VocabularyFiles, PhrasesAgreeAndKeepTheirTail) {
 TEST(VocabularyFiles, NameTheLineOfABadTopicOrVerb) {
     NorikTest::TempDir dir;
     const std::string source = Norik::FindVocabularyFolder();
-    for (const char* name : {"sections.txt", "types.txt", "nouns.txt", "adjectives.txt", "verbs.txt", "names.txt", "topics.txt"})
+    for (const char* name :
+         {"sections.txt", "types.txt", "nouns.txt", "adjectives.txt", "verbs.txt", "names.txt", "topics.txt"})
         NorikTest::WriteFile(dir.file(name), NorikTest::ReadFile(source + name));
     const std::string topics = NorikTest::ReadFile(source + "topics.txt");
     struct Damage {
@@ -191,7 +191,8 @@ TEST(VocabularyFiles, NameTheLineOfABadTopicOrVerb) {
         std::string text;
         const char* where;
     } damages[] = {
-        {"topics.txt", topics + "topic extra\nsections: Налоги и сборы\nlaw: а|б\nauthority: небывалый зверь\n", "topics.txt:"},
+        {"topics.txt", topics + "topic extra\nsections: Налоги и сборы\nlaw: а|б\nauthority: небывалый зверь\n",
+         "topics.txt:"},
         {"topics.txt", topics + "topic extra\nsections: Нет такого раздела\n", "Нет такого раздела"},
         {"topics.txt", topics + "topic extra\nsections: Налоги и сборы\n", "topic extra needs"},
         {"topics.txt", "topic t\nwhatever: налог\n", "topics.txt:2:"},

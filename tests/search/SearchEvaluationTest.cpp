@@ -188,14 +188,29 @@ TEST_F(SearchEvaluation, LookupsRunInOrderAndStopAtTheFirstMiss) {
         for (IndexSpace::IIndexInt* handle : order) handle->SetFile(handle->fileName());  // unloaded again
         SearchRequest request = hit;
         switch (missing) {
-            case 0: request.classId = 11; break;
-            case 1: request.titleWords = W("паспорт"); break;
-            case 2: request.numberText = "99"; break;
-            case 3: request.textWords = W("паспорт"); break;
-            case 4: request.type = W("Закон"); break;
-            case 5: request.dateOfIntroduction = 501; break;
-            case 6: request.inForce = 5; break;
-            default: break;
+            case 0:
+                request.classId = 11;
+                break;
+            case 1:
+                request.titleWords = W("паспорт");
+                break;
+            case 2:
+                request.numberText = "99";
+                break;
+            case 3:
+                request.textWords = W("паспорт");
+                break;
+            case 4:
+                request.type = W("Закон");
+                break;
+            case 5:
+                request.dateOfIntroduction = 501;
+                break;
+            case 6:
+                request.inForce = 5;
+                break;
+            default:
+                break;
         }
         EXPECT_EQ(Evaluate(request), missing < 0 ? DocNumberList{1} : DocNumberList{}) << missing;
         // The indexes up to the one that found nothing were read; none after it.
@@ -214,15 +229,59 @@ TEST_F(SearchEvaluation, AnIndexThatCannotBeReadWholeLeavesNoAnswer) {
         const char* damagedIndex;  // null: the answer below is sound
         DocNumberList found;
     } cases[] = {
-        {"missing", &m_dates, "gone.ttx", [] { SearchRequest r; r.classId = 10; r.dateOfIntroduction = 500; return r; }(),
-         "date_beg", {}},
-        {"cut but finding", &m_texts, "cut.ttx", [] { SearchRequest r; r.textWords = W("кодекс"); return r; }(),
-         "index", {}},
-        {"cut and any word", &m_texts, "cut.ttx",
-         [] { SearchRequest r; r.textWords = W("паспорт"); r.allWords = 0; return r; }(), "index", {}},
-        {"not consulted", &m_texts, "gone.ttx", [] { SearchRequest r; r.classId = 20; return r; }(), nullptr, {3, 4}},
-        {"after a miss", &m_dates, "gone.ttx", [] { SearchRequest r; r.classId = 99; r.dateOfIntroduction = 500; return r; }(),
-         nullptr, {}},
+        {"missing",
+         &m_dates,
+         "gone.ttx",
+         [] {
+             SearchRequest r;
+             r.classId = 10;
+             r.dateOfIntroduction = 500;
+             return r;
+         }(),
+         "date_beg",
+         {}},
+        {"cut but finding",
+         &m_texts,
+         "cut.ttx",
+         [] {
+             SearchRequest r;
+             r.textWords = W("кодекс");
+             return r;
+         }(),
+         "index",
+         {}},
+        {"cut and any word",
+         &m_texts,
+         "cut.ttx",
+         [] {
+             SearchRequest r;
+             r.textWords = W("паспорт");
+             r.allWords = 0;
+             return r;
+         }(),
+         "index",
+         {}},
+        {"not consulted",
+         &m_texts,
+         "gone.ttx",
+         [] {
+             SearchRequest r;
+             r.classId = 20;
+             return r;
+         }(),
+         nullptr,
+         {3, 4}},
+        {"after a miss",
+         &m_dates,
+         "gone.ttx",
+         [] {
+             SearchRequest r;
+             r.classId = 99;
+             r.dateOfIntroduction = 500;
+             return r;
+         }(),
+         nullptr,
+         {}},
     };
     for (const auto& c : cases) {
         const std::string original = c.handle->fileName();

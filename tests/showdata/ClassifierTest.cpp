@@ -157,13 +157,13 @@ TEST_P(BrokenClassTable, ReportsShowsTheMessageAndKeepsWhatWasRead) {
     EXPECT_TRUE(ShowData::GetTypeList().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tables, BrokenClassTable,
-    ::testing::Values(BrokenClassCase{"ClassMissing", false, "", true, 0},
-                      BrokenClassCase{"ClassEmpty", true, "", true, 0},
-                      BrokenClassCase{"CountUnreadable", true, "many\n1 0 0 0 A\n", true, 0},
-                      BrokenClassCase{"TypeListMissing", true, "2\n1 0 0 0 A\n2 0 0 0 B\n", false, 2}),
-    [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Tables, BrokenClassTable,
+                         ::testing::Values(BrokenClassCase{"ClassMissing", false, "", true, 0},
+                                           BrokenClassCase{"ClassEmpty", true, "", true, 0},
+                                           BrokenClassCase{"CountUnreadable", true, "many\n1 0 0 0 A\n", true, 0},
+                                           BrokenClassCase{"TypeListMissing", true, "2\n1 0 0 0 A\n2 0 0 0 B\n", false,
+                                                           2}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(ClassifierTest, DocumentTableFailureShowsOnlyItsOwnMessage) {
     WriteClass("2\n1 0 0 0 A\n2 0 1 0 B\n", false);
@@ -172,7 +172,8 @@ TEST_F(ClassifierTest, DocumentTableFailureShowsOnlyItsOwnMessage) {
     CShowClass root(m_port);
     root.SetParent(0, "");
     ASSERT_EQ(m_port.messages.size(), 1u);
-    EXPECT_EQ(m_port.messages[0].text, W("При загрузке данных были ошибки\nВышлите, пожалуйста лог-файл разработчику!"));
+    EXPECT_EQ(m_port.messages[0].text,
+              W("При загрузке данных были ошибки\nВышлите, пожалуйста лог-файл разработчику!"));
     EXPECT_EQ(m_log.text().find("ShowData::CShowClass::Init"), std::string::npos);
     EXPECT_EQ(root.Count(), 2);
     // The classifier stays loaded; a document node opens an empty list that tries the table again.
@@ -236,13 +237,14 @@ TEST_F(ClassifierTest, CrLfLinesOfTheTypeListGiveNoCarriageReturnAndNoEmptyType)
 }
 
 TEST_F(ClassifierTest, MissingParentAndCyclesGiveFinitePathsAndParentChains) {
-    WriteClass("6\n"
-               "10 99 0 0Orphan\n"  // parent that no node has
-               "11 10 0 0Child\n"
-               "20 22 0 0A\n"  // 20 -> 22 -> 21 -> 20
-               "21 20 0 0B\n"
-               "22 21 0 0C\n"
-               "30 30 0 0Self\n");
+    WriteClass(
+        "6\n"
+        "10 99 0 0Orphan\n"  // parent that no node has
+        "11 10 0 0Child\n"
+        "20 22 0 0A\n"  // 20 -> 22 -> 21 -> 20
+        "21 20 0 0B\n"
+        "22 21 0 0C\n"
+        "30 30 0 0Self\n");
     CShowClass list(m_port);
     EXPECT_EQ(ShowData::ClassPath(10), "Orphan");
     EXPECT_EQ(ShowData::ClassPath(11), "Orphan-Child");

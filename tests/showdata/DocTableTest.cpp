@@ -31,10 +31,11 @@ protected:
 };
 
 TEST_F(DocTableTest, RowFieldsAndTheMissingLastField) {
-    WriteItems("3\n"
-               "5 3 100|Title|12-ФЗ|372|1|2\n"
-               "6 3 101 Закон|T2|1|0|0\n"
-               "7 4 -5 Указ|T3|2|10|x|9");  // last line without a line feed
+    WriteItems(
+        "3\n"
+        "5 3 100|Title|12-ФЗ|372|1|2\n"
+        "6 3 101 Закон|T2|1|0|0\n"
+        "7 4 -5 Указ|T3|2|10|x|9");  // last line without a line feed
     ASSERT_EQ(CShowDoc::Init(), Norik::kOk);
     const auto& table = ShowData::GetDocTable();
     ASSERT_EQ(table.size(), 3u);
@@ -77,17 +78,17 @@ TEST_P(DocumentCountTable, CountsDistinctDocuments) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, DocumentCountTable,
                          ::testing::Values(CountCase{"Repeated", {5, 5, 7}, 2},
-                                           CountCase{"FirstNumberedZero", {0, 3}, 2},
-                                           CountCase{"OnlyZero", {0, 0}, 1},
+                                           CountCase{"FirstNumberedZero", {0, 3}, 2}, CountCase{"OnlyZero", {0, 0}, 1},
                                            CountCase{"Groups", {7, 7, 9, 12, 12, 12}, 3},
                                            CountCase{"Negative", {-3, -3, 0, 4}, 3},
                                            CountCase{"Unordered", {5, 3, 5}, 2}),
                          [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(DocTableTest, StatisticsFromTheWordIndex) {
-    WriteItems("6\n7 1 0 a|b|c|0|0|0\n7 2 0 a|b|c|0|0|0\n9 1 0 a|b|c|0|0|0\n"
-               "12 1 0 a|b|c|0|0|0\n12 2 0 a|b|c|0|0|0\n12 3 0 a|b|c|0|0|0\n",
-               "3 " + std::to_string(ShowData::MakeDayCode(2007, 3, 5)) + "\n");
+    WriteItems(
+        "6\n7 1 0 a|b|c|0|0|0\n7 2 0 a|b|c|0|0|0\n9 1 0 a|b|c|0|0|0\n"
+        "12 1 0 a|b|c|0|0|0\n12 2 0 a|b|c|0|0|0\n12 3 0 a|b|c|0|0|0\n",
+        "3 " + std::to_string(ShowData::MakeDayCode(2007, 3, 5)) + "\n");
     IndexSpace::IndexImpl::IndexInt words;
     std::vector<std::int16_t> docs(20);
     for (int key = 1; key <= 3; ++key) {
@@ -251,8 +252,9 @@ TEST_F(DocTableTest, LineLongerThanTheBufferDoesNotSpillIntoTheNextRow) {
 }
 
 TEST_F(DocTableTest, UnorderedRowsAreReportedOnceAndStillFoundByNumber) {
-    WriteItems("4\n9 1 0 a|nine|N9|0|0|0\n3 1 0 a|three|N3|0|0|0\n9 2 0 a|nine again|N9|0|0|0\n"
-               "-4 2 0 a|minus|N-4|0|0|0\n");
+    WriteItems(
+        "4\n9 1 0 a|nine|N9|0|0|0\n3 1 0 a|three|N3|0|0|0\n9 2 0 a|nine again|N9|0|0|0\n"
+        "-4 2 0 a|minus|N-4|0|0|0\n");
     CShowDoc list(m_port);
     EXPECT_EQ(m_log.entryCount(), 1);
     EXPECT_EQ(ReportsOf("ShowData::CShowDoc::Init()"), 1);
@@ -312,8 +314,8 @@ TEST_F(DocTableTest, NodeListIsFilledNewestFirstWithTextsNamesAndTitle) {
     EXPECT_EQ(list.GetTitle(), W("Список документов-Право"));
     EXPECT_FALSE(list.IsFolder());
     ASSERT_EQ(list.Count(), 3);
-    EXPECT_EQ(list.GetNumber(0), 7);  // 1 February 2005
-    EXPECT_EQ(list.GetNumber(1), 5);  // 1 January 2005
+    EXPECT_EQ(list.GetNumber(0), 7);   // 1 February 2005
+    EXPECT_EQ(list.GetNumber(1), 5);   // 1 January 2005
     EXPECT_EQ(list.GetNumber(2), 12);  // no date
     EXPECT_EQ(list.GetText(0), W("Указ 7 Об отпуске"));
     EXPECT_EQ(list.GetName(1), W("Имя файла - 000005"));
@@ -330,8 +332,9 @@ TEST_F(DocTableTest, NodeListIsFilledNewestFirstWithTextsNamesAndTitle) {
 }
 
 TEST_F(DocTableTest, FillFromNumbersTakesTheFirstRowOfEachNumber) {
-    WriteItems("4\n3 1 0 a|three|1|100|0|0\n3 2 0 a|three b|1|100|0|0\n9 1 0 a|nine|1|200|0|0\n"
-               "11 1 0 a|eleven|1|50|0|0\n");
+    WriteItems(
+        "4\n3 1 0 a|three|1|100|0|0\n3 2 0 a|three b|1|100|0|0\n9 1 0 a|nine|1|200|0|0\n"
+        "11 1 0 a|eleven|1|50|0|0\n");
     CShowDoc list(m_port);
     list.FillFromNumbers({3, 4, 9});
     ASSERT_EQ(list.Count(), 2);

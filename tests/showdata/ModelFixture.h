@@ -47,12 +47,20 @@ protected:
         WriteTable("descript", "1 " + std::to_string(ShowData::MakeDayCode(2007, 3, 5)) + "\n");
         WriteTable("Items",
                    "6\n"
-                   "5 3 100Закон|О налогах|12-ФЗ|" + std::to_string(ShowData::MakeDayCode(2005, 1, 1)) + "|1|2\n"
-                   "5 2 100Закон|О налогах|12-ФЗ|" + std::to_string(ShowData::MakeDayCode(2005, 1, 1)) + "|1|2\n"
-                   "7 3 100Указ|Об отпуске|7|" + std::to_string(ShowData::MakeDayCode(2005, 2, 1)) + "|0|1\n"
-                   "9 4 100Закон|О труде|197-ФЗ|" + std::to_string(ShowData::MakeDayCode(2001, 12, 30)) + "|1|1\n"
-                   "12 3 100Постановление|О сборах|3|0|1|3\n"
-                   "12 4 100Постановление|О сборах|3|0|1|3\n");
+                   "5 3 100Закон|О налогах|12-ФЗ|" +
+                       std::to_string(ShowData::MakeDayCode(2005, 1, 1)) +
+                       "|1|2\n"
+                       "5 2 100Закон|О налогах|12-ФЗ|" +
+                       std::to_string(ShowData::MakeDayCode(2005, 1, 1)) +
+                       "|1|2\n"
+                       "7 3 100Указ|Об отпуске|7|" +
+                       std::to_string(ShowData::MakeDayCode(2005, 2, 1)) +
+                       "|0|1\n"
+                       "9 4 100Закон|О труде|197-ФЗ|" +
+                       std::to_string(ShowData::MakeDayCode(2001, 12, 30)) +
+                       "|1|1\n"
+                       "12 3 100Постановление|О сборах|3|0|1|3\n"
+                       "12 4 100Постановление|О сборах|3|0|1|3\n");
     }
 
     TempDir m_dir;

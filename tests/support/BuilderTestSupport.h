@@ -56,7 +56,8 @@ inline std::string Rtf(const std::string& utf8Body) {
             body += c;
         }
     }
-    return "{\\rtf1\\ansi\\ansicpg1251\\deff0{\\fonttbl{\\f0\\fnil\\fcharset204 Arial;}}\\pard\\f0 " + body + "\\par\r\n}";
+    return "{\\rtf1\\ansi\\ansicpg1251\\deff0{\\fonttbl{\\f0\\fnil\\fcharset204 Arial;}}\\pard\\f0 " + body +
+           "\\par\r\n}";
 }
 
 // Three documents in two sections of a two-level classifier; document 2 is filed twice.
@@ -66,12 +67,20 @@ inline MemorySource SmallSource() {
     source.tables["class.ttx"] = W("3\n1 0 0 0Налоги и сборы\n2 1 1 0Федеральные налоги\n3 1 1 0Местные налоги\n");
     source.tables["typelist.ttx"] = W("Федеральный закон\nПисьмо\n");
     const int date = (2004 - 1900) * 372 + 6 * 31;  // 1 July 2004
-    source.tables["Items.ttx"] =
-        W("4\n"
-          "1 2 " + std::to_string(date + 5) + " Федеральный закон|О налоге на добавленную стоимость|117-ФЗ|" + std::to_string(date) + "|1|1\n"
-          "2 2 " + std::to_string(date + 6) + " Письмо|По вопросу уплаты земельного налога|03-05/12|" + std::to_string(date + 1) + "|0|1\n"
-          "2 3 " + std::to_string(date + 6) + " Письмо|По вопросу уплаты земельного налога|03-05/12|" + std::to_string(date + 1) + "|0|1\n"
-          "5 3 " + std::to_string(date + 7) + " Федеральный закон|О местных сборах|12-ФЗ|" + std::to_string(date) + "|1|1\n");
+    source.tables["Items.ttx"] = W(
+        "4\n"
+        "1 2 " +
+        std::to_string(date + 5) + " Федеральный закон|О налоге на добавленную стоимость|117-ФЗ|" +
+        std::to_string(date) +
+        "|1|1\n"
+        "2 2 " +
+        std::to_string(date + 6) + " Письмо|По вопросу уплаты земельного налога|03-05/12|" + std::to_string(date + 1) +
+        "|0|1\n"
+        "2 3 " +
+        std::to_string(date + 6) + " Письмо|По вопросу уплаты земельного налога|03-05/12|" + std::to_string(date + 1) +
+        "|0|1\n"
+        "5 3 " +
+        std::to_string(date + 7) + " Федеральный закон|О местных сборах|12-ФЗ|" + std::to_string(date) + "|1|1\n");
     source.texts["000001.rtf"] = Rtf("Статья 1. Налогоплательщики налога на добавленную стоимость");
     source.texts["000002.rtf"] = Rtf("Земельный налог уплачивается по месту нахождения участка");
     source.texts["000005.rtf"] = Rtf("Местные сборы устанавливаются представительными органами");
@@ -82,7 +91,8 @@ inline MemorySource SmallSource() {
 
 namespace NorikTest {
 inline std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
-    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+        text.replace(at, from.size(), to);
     return text;
 }
 }  // namespace NorikTest

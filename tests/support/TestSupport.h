@@ -73,8 +73,8 @@ public:
         Norik::MessageButtons buttons;
         Norik::MessageIcon icon;
     };
-    Norik::MessageAnswer MessageBox(const std::string& text, const std::string& caption,
-                                    Norik::MessageButtons buttons, Norik::MessageIcon icon) override;
+    Norik::MessageAnswer MessageBox(const std::string& text, const std::string& caption, Norik::MessageButtons buttons,
+                                    Norik::MessageIcon icon) override;
     std::vector<Message> messages;
     std::vector<Norik::MessageAnswer> answers;  // consumed front first
 

@@ -123,17 +123,17 @@ TEST_F(NorikToolTest, SearchExitCodesAndRestriction) {
     ASSERT_EQ(inForce.exit, 0);
     ASSERT_EQ(notInForce.exit, 0);
     std::vector<int> all;
-    for (const std::string& line : Lines(inForce.out) ) all.push_back(std::stoi(line));
+    for (const std::string& line : Lines(inForce.out)) all.push_back(std::stoi(line));
     for (const std::string& line : Lines(notInForce.out)) all.push_back(std::stoi(line));
     std::sort(all.begin(), all.end());
     ASSERT_EQ(all.size(), 40u);
     for (int i = 0; i < 40; ++i) EXPECT_EQ(all[static_cast<std::size_t>(i)], i + 1);
     const std::vector<std::string> active = Lines(inForce.out);
-    EXPECT_TRUE(std::is_sorted(active.begin(), active.end(), [](const std::string& a, const std::string& b) {
-        return std::stoi(a) < std::stoi(b);
-    }));
+    EXPECT_TRUE(std::is_sorted(active.begin(), active.end(),
+                               [](const std::string& a, const std::string& b) { return std::stoi(a) < std::stoi(b); }));
 
-    const Result within = OnBase({"search", "--status", "in-force", "--within", active.front() + ",9999," + active.back()});
+    const Result within =
+        OnBase({"search", "--status", "in-force", "--within", active.front() + ",9999," + active.back()});
     EXPECT_EQ(within.exit, 0);
     EXPECT_EQ(Lines(within.out), (std::vector<std::string>{active.front(), active.back()}));
 }
@@ -157,7 +157,8 @@ TEST_F(NorikToolTest, CatAndCardShowTheDocument) {
     EXPECT_NE(card.out.find("Дата введения:"), std::string::npos);
     EXPECT_NE(card.out.find("Классификатор:"), std::string::npos);
     EXPECT_NE(card.out.find("\n- "), std::string::npos);
-    EXPECT_TRUE(card.out.find("Действующий") != std::string::npos || card.out.find("Недействующий") != std::string::npos);
+    EXPECT_TRUE(card.out.find("Действующий") != std::string::npos ||
+                card.out.find("Недействующий") != std::string::npos);
 
     const Result unknown = OnBase({"cat", "4000"});
     EXPECT_NE(unknown.exit, 0);
@@ -216,7 +217,7 @@ TEST_F(NorikToolTest, ABaseWithoutDocumentsShowsZeroFigures) {
     const Result info = Run({"--base", out, "info"});
     EXPECT_EQ(info.exit, 0) << info.err;
     EXPECT_EQ(Lines(info.out), (std::vector<std::string>{"Документов: 0", "Дата последнего обновления: 30/6/2025",
-                                                        "Проиндексировано слов: 0", "Средний словарный запас: 0"}));
+                                                         "Проиндексировано слов: 0", "Средний словарный запас: 0"}));
     const Result none = Run({"--base", out, "search", "--status", "in-force"});
     EXPECT_EQ(none.exit, 1);
     EXPECT_EQ(none.err, "По Вашему запросу ничего не найдено!\n");
@@ -325,9 +326,9 @@ std::string IndexEntries(const std::string& bytes, std::size_t& firstLength) {
 
 void SetIndexCount(const std::string& path, int change) {
     std::string bytes = NorikTest::ReadFile(path);
-    const std::uint32_t count = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[0]) |
-                                                           static_cast<unsigned char>(bytes[1]) << 8) +
-                                static_cast<std::uint32_t>(change);
+    const std::uint32_t count =
+        static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[0]) | static_cast<unsigned char>(bytes[1]) << 8) +
+        static_cast<std::uint32_t>(change);
     bytes[0] = static_cast<char>(count & 0xFF);
     bytes[1] = static_cast<char>(count >> 8);
     NorikTest::WriteFile(path, bytes);
@@ -359,7 +360,8 @@ void RewriteContainer(const std::string& base, const std::string& source,
     for (const auto& entry : fs::directory_iterator(source + "/texts")) {
         const std::string name = entry.path().stem().string();
         const auto it = replaced.find(name);
-        const std::string bytes = it != replaced.end() ? it->second : Norik::CompressEntry(NorikTest::ReadFile(entry.path()));
+        const std::string bytes =
+            it != replaced.end() ? it->second : Norik::CompressEntry(NorikTest::ReadFile(entry.path()));
         ASSERT_TRUE(writer.AddEntry(name, bytes, message)) << message;
     }
     ASSERT_TRUE(writer.Close(message)) << message;
@@ -395,53 +397,103 @@ TEST_F(NorikToolTest, AnswersOnDamagedDataExitThreeWithOneLineNamingTheFile) {
          [&](const std::string& b) {
              keepLines(b + "/Items.ttx", [](std::string t) { return t.substr(0, t.find('\n', t.size() / 2) + 1); });
          },
-         {"info"}, "holds ", "Items.ttx"},
-        {"items-count-zero", zeroCount, {"info"}, "holds more rows than the 0 its first line announces", "Items.ttx"},
-        {"items-count-zero-card", zeroCount, {"card", "29"}, "holds more rows than the 0 its first line announces",
+         {"info"},
+         "holds ",
          "Items.ttx"},
-        {"class-cut-after-13-bytes", [&](const std::string& b) { keepLines(b + "/class.ttx", [](std::string t) { return t.substr(0, 13); }); },
-         {"classifier"}, "holds 1 of the ", "class.ttx"},
+        {"items-count-zero", zeroCount, {"info"}, "holds more rows than the 0 its first line announces", "Items.ttx"},
+        {"items-count-zero-card",
+         zeroCount,
+         {"card", "29"},
+         "holds more rows than the 0 its first line announces",
+         "Items.ttx"},
+        {"class-cut-after-13-bytes",
+         [&](const std::string& b) { keepLines(b + "/class.ttx", [](std::string t) { return t.substr(0, 13); }); },
+         {"classifier"},
+         "holds 1 of the ",
+         "class.ttx"},
         {"class-nameless-record",
          [&](const std::string& b) {
              keepLines(b + "/class.ttx", [](std::string t) {
                  std::size_t line = 0;
-                 for (int i = 0; i < 3; ++i) line = t.find('\n', line) + 1;  // the line of record 3
+                 for (int i = 0; i < 3; ++i) line = t.find('\n', line) + 1;           // the line of record 3
                  const std::size_t name = t.find_first_not_of("0123456789- ", line);  // after the four numbers
                  return t.erase(name, t.find('\n', name) - name);
              });
          },
-         {"classifier"}, "record 3 of ", "class.ttx"},
-        {"descript-missing", [](const std::string& b) { fs::remove(b + "/descript.ttx"); }, {"info"},
-         "cannot be opened: 0x80070002 (No such file or directory)", "descript.ttx"},
-        {"items-missing-card", [](const std::string& b) { fs::remove(b + "/Items.ttx"); }, {"card", "7"},
-         "cannot be opened", "Items.ttx"},
-        {"items-fifo", [](const std::string& b) { damage::PutFifo(b + "/Items.ttx"); }, {"info"},
-         "cannot be opened: 0x80040201 (Not a regular file.)", "Items.ttx"},
-        {"word-index-fifo", [](const std::string& b) { damage::PutFifo(b + "/index.ttx"); }, {"search", "--text", "закон"},
-         "cannot be opened: 0x80040201 (Not a regular file.)", "index.ttx"},
-        {"container-fifo", [](const std::string& b) { damage::PutFifo(b + "/Norik.sdb"); }, {"cat", "7"},
-         "cannot be read: 0x80040201 (Not a regular file.)", "Norik.sdb"},
-        {"word-index-missing", [](const std::string& b) { fs::remove(b + "/index.ttx"); }, {"search", "--text", "закон"},
-         "cannot be opened: 0x80070002 (No such file or directory)", "index.ttx"},
-        {"word-index-missing-info", [](const std::string& b) { fs::remove(b + "/index.ttx"); }, {"info"},
-         "cannot be opened", "index.ttx"},
-        {"title-index-unsorted", [](const std::string& b) { damage::SwapFirstIndexEntries(b + "/titidx.ttx"); },
-         {"search", "--title", "закон"}, "keys are out of order from entry 2", "titidx.ttx"},
-        {"number-index-count-up", [](const std::string& b) { damage::SetIndexCount(b + "/numbidx.ttx", 1); },
-         {"search", "--number", "1"}, "ends inside entry ", "numbidx.ttx"},
-        {"section-index-count-down", [](const std::string& b) { damage::SetIndexCount(b + "/clasidx.ttx", -1); },
-         {"search", "--section", "3"}, "bytes follow its ", "clasidx.ttx"},
-        {"entry-length-halved", [&](const std::string& b) { damage::RewriteContainer(b, source, {{"000007", halved}}); },
-         {"cat", "7"}, "entry 000007.t: the compressed data goes on past its stated length of " + std::to_string(half),
+         {"classifier"},
+         "record 3 of ",
+         "class.ttx"},
+        {"descript-missing",
+         [](const std::string& b) { fs::remove(b + "/descript.ttx"); },
+         {"info"},
+         "cannot be opened: 0x80070002 (No such file or directory)",
+         "descript.ttx"},
+        {"items-missing-card",
+         [](const std::string& b) { fs::remove(b + "/Items.ttx"); },
+         {"card", "7"},
+         "cannot be opened",
+         "Items.ttx"},
+        {"items-fifo",
+         [](const std::string& b) { damage::PutFifo(b + "/Items.ttx"); },
+         {"info"},
+         "cannot be opened: 0x80040201 (Not a regular file.)",
+         "Items.ttx"},
+        {"word-index-fifo",
+         [](const std::string& b) { damage::PutFifo(b + "/index.ttx"); },
+         {"search", "--text", "закон"},
+         "cannot be opened: 0x80040201 (Not a regular file.)",
+         "index.ttx"},
+        {"container-fifo",
+         [](const std::string& b) { damage::PutFifo(b + "/Norik.sdb"); },
+         {"cat", "7"},
+         "cannot be read: 0x80040201 (Not a regular file.)",
+         "Norik.sdb"},
+        {"word-index-missing",
+         [](const std::string& b) { fs::remove(b + "/index.ttx"); },
+         {"search", "--text", "закон"},
+         "cannot be opened: 0x80070002 (No such file or directory)",
+         "index.ttx"},
+        {"word-index-missing-info",
+         [](const std::string& b) { fs::remove(b + "/index.ttx"); },
+         {"info"},
+         "cannot be opened",
+         "index.ttx"},
+        {"title-index-unsorted",
+         [](const std::string& b) { damage::SwapFirstIndexEntries(b + "/titidx.ttx"); },
+         {"search", "--title", "закон"},
+         "keys are out of order from entry 2",
+         "titidx.ttx"},
+        {"number-index-count-up",
+         [](const std::string& b) { damage::SetIndexCount(b + "/numbidx.ttx", 1); },
+         {"search", "--number", "1"},
+         "ends inside entry ",
+         "numbidx.ttx"},
+        {"section-index-count-down",
+         [](const std::string& b) { damage::SetIndexCount(b + "/clasidx.ttx", -1); },
+         {"search", "--section", "3"},
+         "bytes follow its ",
+         "clasidx.ttx"},
+        {"entry-length-halved",
+         [&](const std::string& b) {
+             damage::RewriteContainer(b, source, {{"000007", halved}});
+         },
+         {"cat", "7"},
+         "entry 000007.t: the compressed data goes on past its stated length of " + std::to_string(half),
          "Norik.sdb"},
         {"entry-not-rtf",
          [&](const std::string& b) {
              damage::RewriteContainer(b, source, {{"000007", Norik::CompressEntry("plain text, no markup")}});
          },
-         {"cat", "7", "--text"}, "entry 000007.t does not decode to an RTF text", "Norik.sdb"},
+         {"cat", "7", "--text"},
+         "entry 000007.t does not decode to an RTF text",
+         "Norik.sdb"},
         {"container-header",
-         [&](const std::string& b) { keepLines(b + "/Norik.sdb", [](std::string t) { return t.replace(0, 8, 8, 'x'); }); },
-         {"cat", "7"}, "cannot be read: 0x800300fb", "Norik.sdb"},
+         [&](const std::string& b) {
+             keepLines(b + "/Norik.sdb", [](std::string t) { return t.replace(0, 8, 8, 'x'); });
+         },
+         {"cat", "7"},
+         "cannot be read: 0x800300fb",
+         "Norik.sdb"},
     };
     for (const auto& c : cases) {
         const std::string base = s_dir->folder() + c.label;
@@ -503,7 +555,8 @@ TEST_F(NorikToolTest, BuildAcceptsWhatTheViewerReadsAndWarnsOfWhatLooksUnusual) 
     EXPECT_EQ(Lines(built.err), std::vector<std::string>{"warning: " + source + "/Items.ttx:2: empty document type"});
     const Result verified = Run({"--base", out, "verify"});
     EXPECT_EQ(verified.exit, 0) << verified.out;
-    EXPECT_NE(verified.out.find("warning: " + out + "/Items.ttx:2: empty document type"), std::string::npos) << verified.out;
+    EXPECT_NE(verified.out.find("warning: " + out + "/Items.ttx:2: empty document type"), std::string::npos)
+        << verified.out;
     const Result card = Run({"--base", out, "card", "1"});
     EXPECT_EQ(card.exit, 0) << card.err;
 }

@@ -34,10 +34,14 @@ constexpr int kEdgeTolerance = 20;
 
 Qt::Alignment QtAlignment(Alignment a) {
     switch (a) {
-    case Alignment::Center: return Qt::AlignHCenter;
-    case Alignment::Right: return Qt::AlignRight;
-    case Alignment::Justify: return Qt::AlignJustify;
-    case Alignment::Left: break;
+        case Alignment::Center:
+            return Qt::AlignHCenter;
+        case Alignment::Right:
+            return Qt::AlignRight;
+        case Alignment::Justify:
+            return Qt::AlignJustify;
+        case Alignment::Left:
+            break;
     }
     return Qt::AlignLeft;
 }
@@ -51,8 +55,8 @@ Qt::Alignment QtAlignment(Alignment a) {
 QList<QTextOption::Tab> TabPositions(const ParagraphFormat& p) {
     QList<QTextOption::Tab> tabs;
     const int lineStart = p.leftIndent + p.firstIndent;
-    auto firstReachable = std::find_if(p.tabs.begin(), p.tabs.end(),
-                                       [&](const TabStop& t) { return t.position > lineStart; });
+    auto firstReachable =
+        std::find_if(p.tabs.begin(), p.tabs.end(), [&](const TabStop& t) { return t.position > lineStart; });
     if (p.firstIndent < 0 && (firstReachable == p.tabs.end() || firstReachable->position > p.leftIndent)) {
         tabs.append(QTextOption::Tab(Pixels(-p.firstIndent), QTextOption::LeftTab));
     }
@@ -60,13 +64,19 @@ QList<QTextOption::Tab> TabPositions(const ParagraphFormat& p) {
         const int position = stop.position - lineStart;
         if (position <= 0) continue;
         switch (stop.kind) {
-        case TabKind::Left: tabs.append(QTextOption::Tab(Pixels(position), QTextOption::LeftTab)); break;
-        case TabKind::Right: tabs.append(QTextOption::Tab(Pixels(position), QTextOption::RightTab)); break;
-        case TabKind::Center: tabs.append(QTextOption::Tab(Pixels(position), QTextOption::CenterTab)); break;
-        // Russian texts write the decimal comma.
-        case TabKind::Decimal:
-            tabs.append(QTextOption::Tab(Pixels(position), QTextOption::DelimiterTab, QLatin1Char(',')));
-            break;
+            case TabKind::Left:
+                tabs.append(QTextOption::Tab(Pixels(position), QTextOption::LeftTab));
+                break;
+            case TabKind::Right:
+                tabs.append(QTextOption::Tab(Pixels(position), QTextOption::RightTab));
+                break;
+            case TabKind::Center:
+                tabs.append(QTextOption::Tab(Pixels(position), QTextOption::CenterTab));
+                break;
+            // Russian texts write the decimal comma.
+            case TabKind::Decimal:
+                tabs.append(QTextOption::Tab(Pixels(position), QTextOption::DelimiterTab, QLatin1Char(',')));
+                break;
         }
     }
     return tabs;
@@ -85,7 +95,8 @@ int BorderSides(const ParagraphFormat& p) {
 // shaded paragraph gets no rule: the layout draws a rule instead of the shading, in its colour.
 void SetRule(QTextBlockFormat& format, bool on) {
     if (on) {
-        format.setProperty(QTextFormat::BlockTrailingHorizontalRulerWidth, QTextLength(QTextLength::PercentageLength, 100));
+        format.setProperty(QTextFormat::BlockTrailingHorizontalRulerWidth,
+                           QTextLength(QTextLength::PercentageLength, 100));
     } else {
         format.clearProperty(QTextFormat::BlockTrailingHorizontalRulerWidth);
     }
@@ -103,10 +114,10 @@ QTextFrameFormat::BorderStyle BorderStyleOf(const Border& b) {
 struct RtfDocumentBuilder::TableContext {
     QTextTable* table = nullptr;
     int row = -1;
-    std::size_t cell = 0;               // index of the current cell in the row
-    std::vector<int> edges;             // right edges of the table's columns, ascending
-    std::vector<int> cellColumns;       // first column of each cell of the current row
-    bool pendingAdvance = false;        // the current cell ended; the next content goes to the next
+    std::size_t cell = 0;          // index of the current cell in the row
+    std::vector<int> edges;        // right edges of the table's columns, ascending
+    std::vector<int> cellColumns;  // first column of each cell of the current row
+    bool pendingAdvance = false;   // the current cell ended; the next content goes to the next
 };
 
 RtfDocumentBuilder::RtfDocumentBuilder(QTextDocument* document) : m_document(document), m_cursor(document) {
@@ -130,11 +141,20 @@ const QTextCharFormat& RtfDocumentBuilder::QtFormat(const CharFormat& f) {
     if (f.italic) q.setFontItalic(true);
     if (f.strike) q.setFontStrikeOut(true);
     switch (f.underline) {
-    case Underline::None: break;
-    case Underline::Dotted: q.setUnderlineStyle(QTextCharFormat::DotLine); break;
-    case Underline::Dashed: q.setUnderlineStyle(QTextCharFormat::DashUnderline); break;
-    case Underline::Wave: q.setUnderlineStyle(QTextCharFormat::WaveUnderline); break;
-    default: q.setUnderlineStyle(QTextCharFormat::SingleUnderline); break;
+        case Underline::None:
+            break;
+        case Underline::Dotted:
+            q.setUnderlineStyle(QTextCharFormat::DotLine);
+            break;
+        case Underline::Dashed:
+            q.setUnderlineStyle(QTextCharFormat::DashUnderline);
+            break;
+        case Underline::Wave:
+            q.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+            break;
+        default:
+            q.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+            break;
     }
     if (f.vertical == VerticalPosition::Superscript) q.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
     if (f.vertical == VerticalPosition::Subscript) q.setVerticalAlignment(QTextCharFormat::AlignSubScript);
@@ -214,8 +234,9 @@ void RtfDocumentBuilder::EnterPendingCell() {
     t.pendingAdvance = false;
     if (t.cell >= t.cellColumns.size()) {
         // More cells than the row defined: the row grows by a column.
-        int next = t.cellColumns.empty() ? 0 : t.table->cellAt(t.row, t.cellColumns.back()).column() +
-                                                   t.table->cellAt(t.row, t.cellColumns.back()).columnSpan();
+        int next = t.cellColumns.empty() ? 0
+                                         : t.table->cellAt(t.row, t.cellColumns.back()).column() +
+                                               t.table->cellAt(t.row, t.cellColumns.back()).columnSpan();
         if (next >= t.table->columns()) t.table->appendColumns(1);
         t.cellColumns.push_back(std::min(next, t.table->columns() - 1));
     }
@@ -296,7 +317,8 @@ void RtfDocumentBuilder::TableRowStart(int level, const RowFormat& row) {
         // Column edges this row adds split existing columns; cells of earlier rows that covered the
         // split column keep covering both halves.
         for (int e : rowEdges) {
-            auto it = std::find_if(t.edges.begin(), t.edges.end(), [e](int x) { return std::abs(x - e) <= kEdgeTolerance; });
+            auto it =
+                std::find_if(t.edges.begin(), t.edges.end(), [e](int x) { return std::abs(x - e) <= kEdgeTolerance; });
             if (it != t.edges.end()) continue;
             auto pos = std::upper_bound(t.edges.begin(), t.edges.end(), e);
             int index = static_cast<int>(pos - t.edges.begin());
@@ -308,7 +330,8 @@ void RtfDocumentBuilder::TableRowStart(int level, const RowFormat& row) {
             t.table->insertColumns(index + 1, 1);
             for (int r = 0; r <= t.row; ++r) {
                 QTextTableCell c = t.table->cellAt(r, index);
-                if (c.row() == r && c.column() <= index) t.table->mergeCells(r, c.column(), c.rowSpan(), c.columnSpan() + 1);
+                if (c.row() == r && c.column() <= index)
+                    t.table->mergeCells(r, c.column(), c.rowSpan(), c.columnSpan() + 1);
             }
         }
         t.table->appendRows(1);
@@ -327,7 +350,8 @@ void RtfDocumentBuilder::TableRowStart(int level, const RowFormat& row) {
             t.cellColumns.push_back(t.cellColumns.back());
             int first = t.cellColumns.back();
             int last = column - 1;
-            while (column < static_cast<int>(t.edges.size()) && t.edges[static_cast<std::size_t>(column)] <= c.rightBoundary + kEdgeTolerance) {
+            while (column < static_cast<int>(t.edges.size()) &&
+                   t.edges[static_cast<std::size_t>(column)] <= c.rightBoundary + kEdgeTolerance) {
                 last = column++;
             }
             if (last > first) t.table->mergeCells(t.row, first, 1, last - first + 1);
@@ -336,7 +360,8 @@ void RtfDocumentBuilder::TableRowStart(int level, const RowFormat& row) {
         if (column >= t.table->columns()) t.table->appendColumns(1);
         int first = column;
         int last = column;
-        while (column < static_cast<int>(t.edges.size()) && t.edges[static_cast<std::size_t>(column)] <= c.rightBoundary + kEdgeTolerance) {
+        while (column < static_cast<int>(t.edges.size()) &&
+               t.edges[static_cast<std::size_t>(column)] <= c.rightBoundary + kEdgeTolerance) {
             last = column++;
         }
         if (column == first) ++column;  // an edge out of order: the cell takes one column
@@ -414,7 +439,8 @@ void RtfDocumentBuilder::Picture(const PictureInfo& info, std::string_view data)
         buffer.open(QIODevice::ReadOnly);
         QImageReader reader(&buffer, info.format == PictureFormat::Png ? "png" : "jpeg");
         QSize size = reader.size();
-        if (size.isValid() && static_cast<qint64>(size.width()) * size.height() <= kMaxDecodedPixels) image = reader.read();
+        if (size.isValid() && static_cast<qint64>(size.width()) * size.height() <= kMaxDecodedPixels)
+            image = reader.read();
     }
     qreal width = Pixels(info.displayWidth());
     qreal height = Pixels(info.displayHeight());

@@ -242,7 +242,7 @@ void CFindDialog::ShowRequest(const ShowData::SearchRequest& request) {
 ShowData::SearchRequest CFindDialog::ReadRequest() const {
     ShowData::SearchRequest request;
     const int section = m_section->currentIndex();
-    request.classId = section <= 0 ? -1 : static_cast<std::int16_t>(m_sectionNumbers[section - 1]);
+    request.classId = static_cast<std::int16_t>(section <= 0 ? -1 : m_sectionNumbers[section - 1]);
     request.type = m_type->Text();
     request.numberText = m_number->Text();
     request.titleWords = FromQString(m_title->text());

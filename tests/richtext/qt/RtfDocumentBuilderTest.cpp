@@ -162,9 +162,10 @@ TEST(DocumentBuilder, NestedTablesGoInsideTheirCell) {
 }
 
 TEST(DocumentBuilder, TableFollowsTheParagraphBeforeItWithoutAnEmptyBlock) {
-    auto doc = BuildTextDocument(R"({\rtf1\pard before\par\trowd\cellx2000\pard\intbl a\par\trowd\cellx1000)"
-                                 R"(\pard\intbl\itap2 n\nestcell{\*\nesttableprops\trowd\cellx1000\nestrow}\pard\intbl\itap1 \cell\row)"
-                                 R"(\pard after\par\par end\par})");
+    auto doc = BuildTextDocument(
+        R"({\rtf1\pard before\par\trowd\cellx2000\pard\intbl a\par\trowd\cellx1000)"
+        R"(\pard\intbl\itap2 n\nestcell{\*\nesttableprops\trowd\cellx1000\nestrow}\pard\intbl\itap1 \cell\row)"
+        R"(\pard after\par\par end\par})");
     auto tables = Tables(*doc);
     ASSERT_EQ(tables.size(), 1u);
     QTextBlock previous = tables[0]->firstCursorPosition().block().previous();
@@ -182,8 +183,9 @@ TEST(DocumentBuilder, TableFollowsTheParagraphBeforeItWithoutAnEmptyBlock) {
 }
 
 TEST(DocumentBuilder, LinksAreUnderlinedAndColouredUnlessTheWriterChoseAColour) {
-    auto doc = BuildTextDocument(R"({\rtf1{\colortbl;\red128\green0\blue0;}plain {\field{\*\fldinst HYPERLINK "12"}{\fldrslt bare}} )"
-                                 R"({\field{\*\fldinst HYPERLINK "13"}{\fldrslt {\cf1 dark}}} tail\par})");
+    auto doc = BuildTextDocument(
+        R"({\rtf1{\colortbl;\red128\green0\blue0;}plain {\field{\*\fldinst HYPERLINK "12"}{\fldrslt bare}} )"
+        R"({\field{\*\fldinst HYPERLINK "13"}{\fldrslt {\cf1 dark}}} tail\par})");
     QTextCharFormat bare = FormatAt(*doc, QStringLiteral("bare"));
     EXPECT_TRUE(bare.isAnchor());
     EXPECT_TRUE(bare.fontUnderline());
@@ -201,9 +203,10 @@ TEST(DocumentBuilder, ParagraphBordersDrawLinesAboveAndBelow) {
     // A boxed group of two paragraphs gets a line above its first and below its last; a heading
     // with a bottom border gets a line below; the top border of a cell's first paragraph draws nothing.
     // A shaded paragraph keeps its shading and draws no rule (a rule would take the shading's place).
-    auto doc = BuildTextDocument(R"({\rtf1{\colortbl;\red250\green220\blue120;}\pard plain\par\pard\box\brdrs\brdrw10 n1\par n2\par)"
-                                 R"(\pard after\par\pard\brdrb\brdrs H\par\pard\cbpat1 S\par\pard\brdrt\brdrb\brdrs T\par\pard x\par)"
-                                 R"(\trowd\cellx2000\pard\intbl\brdrt\brdrs c\cell\row\pard\brdrt\brdrs y\par})");
+    auto doc = BuildTextDocument(
+        R"({\rtf1{\colortbl;\red250\green220\blue120;}\pard plain\par\pard\box\brdrs\brdrw10 n1\par n2\par)"
+        R"(\pard after\par\pard\brdrb\brdrs H\par\pard\cbpat1 S\par\pard\brdrt\brdrb\brdrs T\par\pard x\par)"
+        R"(\trowd\cellx2000\pard\intbl\brdrt\brdrs c\cell\row\pard\brdrt\brdrs y\par})");
     auto ruled = [&](const QString& text) {
         QTextBlock b = FindBlock(*doc, text);
         EXPECT_TRUE(b.isValid()) << text.toStdString();
@@ -238,8 +241,9 @@ bool DarkPixelBetween(QTextDocument& doc, qreal x, qreal y0, qreal y1) {
 
 TEST(DocumentBuilder, CellBordersShowWhereOnlyOneNeighbourHasThem) {
     // a has a bottom border, c below it none; h has a top border, d above it none.
-    auto doc = BuildTextDocument(R"({\rtf1\trowd\clbrdrb\brdrs\brdrw10\cellx2000\cellx4000\pard\intbl a\cell b\cell\row)"
-                                 R"(\trowd\cellx2000\clbrdrt\brdrs\cellx4000\pard\intbl c\cell d\cell\row})");
+    auto doc =
+        BuildTextDocument(R"({\rtf1\trowd\clbrdrb\brdrs\brdrw10\cellx2000\cellx4000\pard\intbl a\cell b\cell\row)"
+                          R"(\trowd\cellx2000\clbrdrt\brdrs\cellx4000\pard\intbl c\cell d\cell\row})");
     auto tables = Tables(*doc);
     ASSERT_EQ(tables.size(), 1u);
     doc->setTextWidth(400);
@@ -252,12 +256,13 @@ TEST(DocumentBuilder, CellBordersShowWhereOnlyOneNeighbourHasThem) {
 }
 
 TEST(DocumentBuilder, TabAfterAListNumberGoesToTheHangingIndent) {
-    auto doc = BuildTextDocument(R"({\rtf1\pard\li720\fi-360{\listtext 1.\tab}Item\par\pard\li1440\fi-720 2)\tab Next\par})");
+    auto doc =
+        BuildTextDocument(R"({\rtf1\pard\li720\fi-360{\listtext 1.\tab}Item\par\pard\li1440\fi-720 2)\tab Next\par})");
     doc->setTextWidth(600);
     QTextBlock first = FindBlock(*doc, QStringLiteral("1."));
     QTextBlock second = FindBlock(*doc, QStringLiteral("2)"));
     ASSERT_TRUE(first.isValid() && second.isValid());
-    doc->documentLayout()->blockBoundingRect(second);  // lays the blocks out
+    doc->documentLayout()->blockBoundingRect(second);                 // lays the blocks out
     EXPECT_NEAR(first.layout()->lineAt(0).cursorToX(3), 48.0, 1.0);   // 720 twips
     EXPECT_NEAR(second.layout()->lineAt(0).cursorToX(3), 96.0, 1.0);  // 1440 twips
 }
