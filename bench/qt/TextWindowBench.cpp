@@ -17,6 +17,8 @@
 #include <QPixmap>
 #include <QScrollBar>
 #include <QTextDocument>
+#include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -90,6 +92,9 @@ struct OpenTimes {
     double whole = 0;
     double layout = 0;
     double jumpToEnd = 0;
+    // The longest the window's thread went without handling its events while the whole text was
+    // read and laid out behind the first part.
+    double longestPause = 0;
     bool showedFirstPart = false;
 };
 
@@ -110,6 +115,13 @@ OpenTimes OpenOnce(const std::string& fileName, const Norik::TextWindowContext& 
     if (!doc->isWhole()) {
         QEventLoop loop;
         QObject::connect(doc, &Norik::Cvelda1Doc::textDocumentReplaced, &loop, &QEventLoop::quit);
+        QTimer tick;
+        auto last = Clock::now();
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            t.longestPause = std::max(t.longestPause, Seconds(last));
+            last = Clock::now();
+        });
+        tick.start(1);
         loop.exec();
     }
     QCoreApplication::processEvents();
@@ -151,6 +163,7 @@ void Measure(const std::string& label, const std::string& baseFolder, const std:
         if (i == 0 || t.firstPaint < best.firstPaint) best.firstPaint = t.firstPaint;
         if (i == 0 || t.whole < best.whole) best.whole = t.whole;
         if (i == 0 || t.layout < best.layout) best.layout = t.layout;
+        best.longestPause = std::max(best.longestPause, t.longestPause);
         best.showedFirstPart = t.showedFirstPart;
         Settle();
     }
@@ -160,6 +173,8 @@ void Measure(const std::string& label, const std::string& baseFolder, const std:
                 best.showedFirstPart ? "  (first part of the text)" : "");
     std::printf("  norik whole text in    %7.3f s\n", best.whole);
     std::printf("  norik whole layout     %7.3f s\n", best.layout);
+    std::printf("  longest pause meanwhile %6.3f s  (the window's events wait no longer than this)\n",
+                best.longestPause);
     std::printf("  jump to the end, paint %7.3f s  (right after the whole text is in)\n", jump.jumpToEnd);
 
     const double unrtf = RunPeer("unrtf --html '" + rtfPath + "' > /dev/null 2>&1");

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTextDocument>
+#include <QTimer>
 #include <QUrl>
 #include <charconv>
 
@@ -16,6 +17,7 @@
 #include "platform/qt/QtText.h"
 #include "showdata/ListDoc.h"
 #include "views/InfoDoc.h"
+#include "views/TextPage.h"
 
 namespace Norik {
 
@@ -89,22 +91,58 @@ bool Cvelda1Doc::OnOpenDocument(const QString& path) {
 }
 
 void Cvelda1Doc::TakeWholeText() {
-    if (m_whole || !m_loader || !m_loader->isFinished()) return;
+    if (m_whole || m_pending || !m_loader || !m_loader->isFinished()) return;
     // The loader stays (it may be the one emitting); it holds nothing once emptied.
-    m_whole = true;
     std::unique_ptr<QTextDocument> whole = m_loader->TakeDocument();
     m_rtf = m_loader->TakeRtf();
     // Out of memory for the whole text: the first part stays, as much as could be shown.
-    if (!whole) return;
+    if (!whole) {
+        m_whole = true;
+        return;
+    }
+    if (!m_text) {
+        m_text = std::move(whole);
+        m_whole = true;
+        return;
+    }
+    // The first part is on the screen: the whole text replaces it once laid out for the view.
+    m_pending = std::move(whole);
+    if (m_pageWidth > 0) BeginTextPage(*m_pending, m_pageWidth);
+    QTimer::singleShot(0, this, &Cvelda1Doc::PrepareWholeText);
+}
+
+void Cvelda1Doc::SetPageWidth(int width) {
+    if (width <= 0 || width == m_pageWidth) return;
+    m_pageWidth = width;
+    if (m_pending) BeginTextPage(*m_pending, width);
+}
+
+void Cvelda1Doc::PrepareWholeText() {
+    if (!m_pending) return;
+    // Slices short enough for the window to stay smooth meanwhile.
+    constexpr std::chrono::milliseconds kSlice{12};
+    if (m_pageWidth > 0 && !ContinueTextPage(*m_pending, kSlice)) {
+        QTimer::singleShot(0, this, &Cvelda1Doc::PrepareWholeText);
+        return;
+    }
+    ShowWholeText();
+}
+
+void Cvelda1Doc::ShowWholeText() {
     std::unique_ptr<QTextDocument> previous = std::move(m_text);
-    m_text = std::move(whole);
-    if (previous) emit textDocumentReplaced(m_text.get());
+    m_text = std::move(m_pending);
+    m_whole = true;
+    emit textDocumentReplaced(m_text.get());
 }
 
 void Cvelda1Doc::EnsureWhole() {
-    if (m_whole || !m_loader) return;
-    m_loader->WaitForWhole(m_context.wait);
-    TakeWholeText();
+    if (m_whole) return;
+    if (!m_pending && m_loader) {
+        m_loader->WaitForWhole(m_context.wait);
+        TakeWholeText();
+    }
+    // Wanted now: the rest of its layout follows as the window needs it.
+    if (m_pending) ShowWholeText();
 }
 
 void Cvelda1Doc::SetTitle(const QString& title) {

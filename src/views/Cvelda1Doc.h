@@ -4,10 +4,10 @@
 //
 // OnOpenDocument(path) takes a document file name ("000042"): the number comes from its first six
 // characters, the title from the document table, and the text is read by a DocumentTextLoader. A
-// long text opens as soon as its first part is built; the whole document follows a moment later
-// (textDocumentReplaced). When the entry or the container is missing, or the entry cannot be read,
-// the user is told "Failed to open document." and the open returns false; asking for the disk is
-// left to the caller (the list's Open).
+// long text opens as soon as its first part is built; the whole document follows once it is read
+// and laid out for the view's width (textDocumentReplaced). When the entry or the container is missing, or the entry
+// cannot be read, the user is told "Failed to open document." and the open returns false; asking for the disk is left
+// to the caller (the list's Open).
 //
 // The window around the document (frame, routing, activation) is the shell's: its text template
 // creates the document, opens it, puts a Cvelda1View on it, and routes commands view -> document
@@ -75,6 +75,9 @@ public:
     // The text shown now: the first part of a long text until the whole one replaces it.
     QTextDocument* textDocument() const { return m_text.get(); }
     bool isWhole() const { return m_whole; }
+    // The width of the view's page. A long text's whole document is laid out for it, a slice at a
+    // time, before it replaces the first part, so that the view never waits for its layout.
+    void SetPageWidth(int width);
     // Waits (with the wait hooks) until the whole text is there.
     void EnsureWhole();
     // The stored RTF bytes of the text (complete once isWhole()).
@@ -109,6 +112,8 @@ signals:
 
 private:
     void TakeWholeText();
+    void PrepareWholeText();
+    void ShowWholeText();
     void Message(const char* utf8Text);
 
     TextWindowContext m_context;
@@ -116,6 +121,9 @@ private:
     std::unique_ptr<QTextDocument> m_text;
     QByteArray m_rtf;
     std::unique_ptr<DocumentTextLoader> m_loader;
+    // The whole text while it is laid out for the view, before it replaces the first part.
+    std::unique_ptr<QTextDocument> m_pending;
+    int m_pageWidth = 0;
     bool m_whole = false;
     QPointer<QWidget> m_view;
 };

@@ -12,7 +12,6 @@
 #include <QPrinter>
 #include <QScrollBar>
 #include <QTextBlock>
-#include <QTextFrame>
 
 #include "Helpers/Cp1251.h"
 #include "app/CommandIds.h"
@@ -22,6 +21,7 @@
 #include "showdata/ListDoc.h"
 #include "views/Cvelda1Doc.h"
 #include "views/FindTextDialog.h"
+#include "views/TextPage.h"
 
 namespace Norik {
 
@@ -30,13 +30,6 @@ const char* const Cvelda1View::kBadLink = "Неправильная ссылка
 namespace {
 
 constexpr int kMaxFindLength = 512;
-
-void SetTextMargins(QTextDocument* text, qreal horizontal) {
-    QTextFrameFormat format = text->rootFrame()->frameFormat();
-    format.setLeftMargin(horizontal);
-    format.setRightMargin(horizontal);
-    text->rootFrame()->setFrameFormat(format);
-}
 
 // Lays the text out afresh for the printer's page and paints it page by page. Runs on a worker:
 // the document is built here from the stored bytes and touched by nobody else.
@@ -85,8 +78,15 @@ Cvelda1View::Cvelda1View(Cvelda1Doc* doc, QWidget* parent) : QTextBrowser(parent
 Cvelda1View::~Cvelda1View() = default;
 
 void Cvelda1View::ShowText(QTextDocument* text) {
-    SetTextMargins(text, kTextMargin + text->documentMargin());
+    SetTextPageMargins(*text);
     setDocument(text);
+    EndKeepingPreparedPage(*text);
+}
+
+void Cvelda1View::resizeEvent(QResizeEvent* event) {
+    QTextBrowser::resizeEvent(event);
+    // A long text still to come is laid out for this width before it is shown.
+    m_doc->SetPageWidth(viewport()->width());
 }
 
 void Cvelda1View::ReplaceText(QTextDocument* whole) {

@@ -63,8 +63,7 @@ public:
     bool UpdateCommand(int id, CommandState& state) override;
     bool ExecuteCommand(int id) override;
 
-    // The horizontal margin of the text, in pixels, and the print margin, in twips.
-    static constexpr int kTextMargin = 30;
+    // The print margin, in twips.
     static constexpr int kPrintMarginTwips = 720;
 
     static const char* const kBadLink;
@@ -77,6 +76,7 @@ signals:
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void ShowText(QTextDocument* text);

@@ -11,12 +11,15 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 
 #include "ViewsFixture.h"
 #include "app/CommandIds.h"
 #include "richtext/qt/RtfDocumentBuilder.h"
 #include "views/FindTextDialog.h"
+#include "views/TextPage.h"
 
 namespace NorikTest {
 namespace {
@@ -84,7 +87,19 @@ TEST_F(ViewsTest, ALongTextShowsItsFirstPartThenTheWholeInPlace) {
     EXPECT_LT(firstPartLength, expected->characterCount());
     // The text keeps its margins on either side.
     EXPECT_EQ(view->document()->rootFrame()->frameFormat().leftMargin(),
-              Cvelda1View::kTextMargin + view->document()->documentMargin());
+              Norik::kTextPageMargin + view->document()->documentMargin());
+    // It came laid out for the window's width down to its end, with fonts the window's thread can
+    // draw with: a jump to the end finds every line in place.
+    const QTextBlock last = view->document()->lastBlock();
+    EXPECT_GT(last.layout()->lineCount(), 0);
+    const QRectF lastBefore = view->document()->documentLayout()->blockBoundingRect(last);
+    view->moveCursor(QTextCursor::End);
+    EXPECT_FALSE(view->viewport()->grab().isNull());
+    EXPECT_EQ(view->document()->documentLayout()->blockBoundingRect(last), lastBefore);
+    // A narrower window lays the text out again for its own width.
+    view->resize(600, 700);
+    QCoreApplication::processEvents();
+    EXPECT_GT(view->document()->documentLayout()->blockBoundingRect(last).bottom(), lastBefore.bottom());
 }
 
 // The middle of the first occurrence of text, in the view's viewport coordinates.

@@ -1,0 +1,104 @@
+#include "views/TextPage.h"
+
+#include <private/qtextdocumentlayout_p.h>
+
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <algorithm>
+
+namespace Norik {
+
+namespace {
+
+// Characters laid out between two looks at the clock: a few milliseconds of work at most, apart
+// from a table, which is laid out at once.
+constexpr int kLayoutStep = 16 * 1024;
+
+// The standard layout, which remembers how far it was laid out ahead, and passes over exactly one
+// request to lay the whole document out again at the page size it was prepared for, once it is
+// told to keep.
+//
+// While it is prepared, the standard layout's own timer is held back: left to itself it lays out
+// ever longer runs per tick (up to 200,000 characters, a tenth of a second and more), while the
+// slices here stay short.
+class PreparedLayout : public QTextDocumentLayout {
+public:
+    explicit PreparedLayout(QTextDocument* text) : QTextDocumentLayout(text) {}
+
+    int preparedTo = 0;
+    bool preparing = false;
+
+    void Keep() {
+        m_keptPage = document()->pageSize();
+        m_keeping = true;
+        preparing = false;
+    }
+    void StopKeeping() {
+        m_keeping = false;
+        preparing = false;
+    }
+
+protected:
+    void documentChanged(int from, int oldLength, int length) override {
+        const bool wholeAgain = from == 0 && oldLength == 0 && length == document()->characterCount();
+        if (m_keeping && wholeAgain && document()->pageSize() == m_keptPage) {
+            m_keeping = false;
+            return;
+        }
+        m_keeping = false;
+        preparing = false;
+        preparedTo = 0;
+        QTextDocumentLayout::documentChanged(from, oldLength, length);
+    }
+    void timerEvent(QTimerEvent* event) override {
+        if (!preparing) QTextDocumentLayout::timerEvent(event);
+    }
+
+private:
+    QSizeF m_keptPage;
+    bool m_keeping = false;
+};
+
+}  // namespace
+
+void SetTextPageMargins(QTextDocument& text) {
+    const qreal horizontal = kTextPageMargin + text.documentMargin();
+    QTextFrameFormat format = text.rootFrame()->frameFormat();
+    if (format.leftMargin() == horizontal && format.rightMargin() == horizontal) return;
+    format.setLeftMargin(horizontal);
+    format.setRightMargin(horizontal);
+    text.rootFrame()->setFrameFormat(format);
+}
+
+void BeginTextPage(QTextDocument& text, int width) {
+    SetTextPageMargins(text);
+    // What a text edit sets for a page as wide as its viewport: no page breaks. Set before the
+    // layout comes, each change costs one pass over the blocks less.
+    text.setPageSize(QSizeF(width, -1));
+    auto* layout = new PreparedLayout(&text);
+    text.setDocumentLayout(layout);  // the document owns it; the layout starts afresh
+    layout->preparing = true;
+}
+
+bool ContinueTextPage(QTextDocument& text, std::chrono::milliseconds budget) {
+    auto* layout = dynamic_cast<PreparedLayout*>(text.documentLayout());
+    if (!layout) return false;
+    const auto start = std::chrono::steady_clock::now();
+    const int end = std::max(text.characterCount() - 1, 0);
+    // Laying out down to a block lays out everything before it, and nothing twice.
+    do {
+        layout->preparedTo = std::min(layout->preparedTo + kLayoutStep, end);
+        layout->blockBoundingRect(text.findBlock(layout->preparedTo));
+    } while (layout->preparedTo < end && std::chrono::steady_clock::now() - start < budget);
+    if (layout->preparedTo < end) return false;
+    layout->documentSize();  // finishes whatever the steps left
+    layout->Keep();
+    return true;
+}
+
+void EndKeepingPreparedPage(QTextDocument& text) {
+    if (auto* layout = dynamic_cast<PreparedLayout*>(text.documentLayout())) layout->StopKeeping();
+}
+
+}  // namespace Norik

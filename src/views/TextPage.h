@@ -1,0 +1,40 @@
+// The page a document text is shown on in a text window: its side margins, and a layout made
+// ahead of time, a slice at a time, before the text is shown.
+//
+// A text edit lays a document out afresh whenever it is given one, even at the width it was laid
+// out for, and then finishes that layout in steps; a jump to the end of a text of many megabytes
+// right after it came would hold the window until the layout reached the end. So the whole text of
+// a long document is laid out while its first part is still on the screen: BeginTextPage starts,
+// ContinueTextPage goes on for a given time and says when the end is reached, and the layout keeps
+// that work through the fresh layout the window asks for when it takes the document at the same
+// width. Anything else that changes the layout's input (another width, a font, an edit) is laid
+// out as usual.
+//
+// Fonts belong to the thread that uses them, so all of this runs on the user-interface thread.
+#pragma once
+
+#include <chrono>
+
+class QTextDocument;
+
+namespace Norik {
+
+// Blank pixels between the window's sides and the text, besides the document's own margin.
+inline constexpr int kTextPageMargin = 30;
+
+// Gives text the side margins of a text window; changes nothing when it has them already (a change
+// would lay the whole text out again).
+void SetTextPageMargins(QTextDocument& text);
+
+// Starts laying text, shown nowhere yet, out for a page width pixels wide, from the beginning
+// (again, when it was begun for another width).
+void BeginTextPage(QTextDocument& text, int width);
+
+// Lays text out further for about budget (at least one step); true once it is laid out to the end,
+// ready for a window of the width it was begun for.
+bool ContinueTextPage(QTextDocument& text, std::chrono::milliseconds budget);
+
+// The window has taken the document: from now on it is laid out as usual.
+void EndKeepingPreparedPage(QTextDocument& text);
+
+}  // namespace Norik
