@@ -406,7 +406,10 @@ int main(int argc, char** argv) {
         return std::pair{low, high};
     };
     for (const int codes : {1, 2}) {
-        const auto [low, high] = widestPrefix(codes);
+        const auto range = widestPrefix(codes);
+        // Plain locals: the timing lambdas below capture them.
+        const IndexKey low = range.first;
+        const IndexKey high = range.second;
         const std::string prefix = TokenOf(low).substr(0, static_cast<std::size_t>(codes)) + "*";
         const DocNumberList ours = index.FindRange(low, high);
         Expect(ours == NaiveFindRange(index, low, high), "range, one-by-one");

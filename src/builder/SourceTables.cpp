@@ -36,7 +36,7 @@ public:
         if (m_out.size() < kMaxProblems)
             m_out.push_back(line);
         else if (m_out.size() == kMaxProblems)
-            m_out.push_back("... further problems are not listed");
+            m_out.emplace_back("... further problems are not listed");
     }
     std::size_t count() const { return m_count; }
 

@@ -38,7 +38,7 @@ constexpr std::size_t kPathCapacity = PATH_MAX;
 constexpr std::size_t kSymbolCapacity = 169;
 constexpr int kMaxFrames = 128;
 // Room for the unwinder, the demangler and the report's buffers, with a wide margin.
-constexpr std::size_t kSignalStackSize = 256 * 1024;
+constexpr std::size_t kSignalStackSize = std::size_t{256} * 1024;
 // How long a thread that faults while another writes the report waits for that one to end the
 // process before it ends the process itself.
 constexpr int kWaitForReporterTenths = 300;
@@ -280,6 +280,8 @@ __attribute__((no_sanitize_address)) int FollowFramePointers(std::uintptr_t addr
     frames[count++] = {address, frame, false};
     while (count < capacity) {
         if (frame % alignof(std::uintptr_t) != 0 || !probe.Readable(frame, kRecord)) break;
+        // Raw memory: a frame record is read where the frame pointer says it is.
+        // NOLINTNEXTLINE(performance-no-int-to-ptr)
         const auto* record = reinterpret_cast<const std::uintptr_t*>(frame);
         const std::uintptr_t callerFrame = record[0];
         const std::uintptr_t returnAddress = record[1];
@@ -305,8 +307,8 @@ struct ModuleHit {
 
 ModuleHit FindModule(std::uintptr_t address) {
     struct Search {
-        std::uintptr_t address;
-        ModuleHit hit;
+        std::uintptr_t address = 0;
+        ModuleHit hit{};
     } search{address, {}};
     dl_iterate_phdr(
         [](dl_phdr_info* info, std::size_t, void* data) -> int {
@@ -359,6 +361,8 @@ bool IsLoadedBuild(int fd, const ModuleHit& module) {
         char fromFile[256];
         const std::size_t size = segment.p_filesz < sizeof fromFile ? segment.p_filesz : sizeof fromFile;
         if (!ReadAt(fd, fromFile, size, segment.p_offset)) return false;
+        // Raw memory: the loaded segment's note is read where the program headers say it is mapped.
+        // NOLINTNEXTLINE(performance-no-int-to-ptr)
         if (std::memcmp(fromFile, reinterpret_cast<const void*>(module.bias + segment.p_vaddr), size) != 0)
             return false;
     }
@@ -419,14 +423,14 @@ bool SymbolFromFile(const ModuleHit& module, const char* path, std::uintptr_t ad
 // at a time writes a report), so that a thread with a small signal stack still has room;
 // WalkCallStack outside the handler takes a set on its own stack.
 struct WalkScratch {
-    Frame frames[kMaxFrames];
-    char line[1024];
-    char modulePath[kPathCapacity];
-    char symbolModulePath[kPathCapacity];
-    char ownPath[kPathCapacity];
-    char linkTarget[kPathCapacity];
-    char rawSymbol[1024];
-    ElfW(Sym) symbols[128];
+    Frame frames[kMaxFrames]{};
+    char line[1024]{};
+    char modulePath[kPathCapacity]{};
+    char symbolModulePath[kPathCapacity]{};
+    char ownPath[kPathCapacity]{};
+    char linkTarget[kPathCapacity]{};
+    char rawSymbol[1024]{};
+    ElfW(Sym) symbols[128]{};
 };
 
 FileVersion VersionOf(const char* modulePath, char* own, char* target) {
@@ -448,6 +452,8 @@ FileVersion VersionOf(const char* modulePath, char* own, char* target) {
 void SymbolAt(std::uintptr_t address, char* out, std::size_t capacity, WalkScratch& scratch) {
     out[0] = '\0';
     Dl_info info{};
+    // Raw memory: the symbol is looked up for an address taken from the stack.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
     if (dladdr(reinterpret_cast<void*>(address), &info) != 0 && info.dli_sname) {
         DemangleSymbol(info.dli_sname, out, capacity);
         return;
@@ -617,10 +623,12 @@ __attribute__((no_sanitize_address)) std::uintptr_t StepBackFromBadCall(ucontext
     if (FindModule(instruction).found || stack % alignof(std::uintptr_t) != 0) return instruction;
     MemoryProbe probe;
     if (!probe.Readable(stack, sizeof(std::uintptr_t))) return instruction;
+    // Raw memory: the return address is read off the stack at the faulting stack pointer.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
     const std::uintptr_t returnAddress = *reinterpret_cast<const std::uintptr_t*>(stack);
     if (!FindModule(returnAddress).found) return instruction;
     r[REG_RIP] = static_cast<greg_t>(returnAddress);
-    r[REG_RSP] = static_cast<greg_t>(stack + sizeof(std::uintptr_t));
+    r[REG_RSP] = static_cast<greg_t>(stack) + static_cast<greg_t>(sizeof(std::uintptr_t));
     return returnAddress;
 }
 #endif
@@ -628,9 +636,9 @@ __attribute__((no_sanitize_address)) std::uintptr_t StepBackFromBadCall(ucontext
 // The handler's buffers, static rather than on a signal stack that may be small; only the
 // reporting thread uses them.
 struct ReportBuffers {
-    char entry[kMaxEntryLength + 1];
-    char block[kMaxReportBlock + 1];
-    char stack[kCallStackBufferSize];
+    char entry[kMaxEntryLength + 1]{};
+    char block[kMaxReportBlock + 1]{};
+    char stack[kCallStackBufferSize]{};
     WalkScratch walk;
 };
 ReportBuffers g_buffers;
@@ -682,7 +690,7 @@ void StartMessageHelper() {
     // The handler runs with signals blocked that the helper must have.
     sigset_t none;
     sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
+    pthread_sigmask(SIG_SETMASK, &none, nullptr);
     execve(g_state.helperPath, arguments, environ);
     _exit(127);
 }
@@ -697,7 +705,7 @@ void StartMessageHelper() {
     sigset_t only;
     sigemptyset(&only);
     sigaddset(&only, signal);
-    sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
     raise(signal);
     _exit(128 + signal);
 }

@@ -113,7 +113,8 @@ SampleBase::SampleBase(const Vocabulary& vocabulary, SampleOptions options)
     if (m_options.large) {
         const int count = std::clamp(m_options.documents / 2500, 1, 8);
         for (int k = 0; k < count; ++k)
-            largeIndexes.push_back(static_cast<std::size_t>(m_options.documents) * (2 * k + 1) / (2 * count));
+            largeIndexes.push_back(static_cast<std::size_t>(m_options.documents) * static_cast<std::size_t>(2 * k + 1) /
+                                   static_cast<std::size_t>(2 * count));
     }
 
     m_documents.reserve(static_cast<std::size_t>(m_options.documents));

@@ -7,6 +7,7 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <QUrl>
+#include <QWidget>
 #include <charconv>
 
 #include "Helpers/Cp1251.h"
@@ -144,6 +145,8 @@ void Cvelda1Doc::EnsureWhole() {
     // Wanted now: the rest of its layout follows as the window needs it.
     if (m_pending) ShowWholeText();
 }
+
+void Cvelda1Doc::SetView(QWidget* view) { m_view = view; }
 
 void Cvelda1Doc::SetTitle(const QString& title) {
     const std::string head = FromQString(title.left(6));

@@ -87,7 +87,7 @@ public:
     IUserPort* userPort() const { return m_context.userPort; }
 
     // The view asks before its commands; the document's dialogs open over it.
-    void SetView(QWidget* view) { m_view = view; }
+    void SetView(QWidget* view);
 
     // Saves the stored RTF bytes to a file the user chooses. False when cancelled or failed.
     bool Save();

@@ -108,9 +108,9 @@ Norik::MessageAnswer RecordingUserPort::MessageBox(const std::string& text, cons
     return buttons == Norik::MessageButtons::YesNo ? Norik::MessageAnswer::Yes : Norik::MessageAnswer::Ok;
 }
 
-void RecordingUserPort::BeginWait() { calls.push_back("BeginWait"); }
+void RecordingUserPort::BeginWait() { calls.emplace_back("BeginWait"); }
 
-void RecordingUserPort::EndWait() { calls.push_back("EndWait"); }
+void RecordingUserPort::EndWait() { calls.emplace_back("EndWait"); }
 
 bool RecordingUserPort::OpenDocumentText(const std::string& path) {
     calls.push_back("OpenDocumentText " + path);
@@ -123,14 +123,14 @@ bool RecordingUserPort::OpenDocumentText(const std::string& path) {
 
 void RecordingUserPort::RunAttributeSearch(ShowData::SearchRequest& request,
                                            const std::vector<std::int16_t>* listNumbers) {
-    calls.push_back("RunAttributeSearch");
+    calls.emplace_back("RunAttributeSearch");
     searches.push_back({request, listNumbers != nullptr, listNumbers ? *listNumbers : std::vector<std::int16_t>{}});
     if (onSearch) onSearch(request);
 }
 
 void RecordingUserPort::OpenResultListWindow(const std::vector<std::int16_t>& numbers,
                                              const ShowData::SearchRequest& request) {
-    calls.push_back("OpenResultListWindow");
+    calls.emplace_back("OpenResultListWindow");
     resultWindows.push_back({numbers, request});
 }
 

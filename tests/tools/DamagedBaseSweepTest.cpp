@@ -74,7 +74,7 @@ std::vector<Outcome> RunAll(const std::vector<std::vector<std::string>>& runs, c
     std::size_t next = 0;
     const auto outPath = [&](std::size_t i) { return scratch / ("out-" + std::to_string(i)); };
     const auto errPath = [&](std::size_t i) { return scratch / ("err-" + std::to_string(i)); };
-    std::fflush(nullptr);
+    (void)std::fflush(nullptr);
     while (next < runs.size() || !running.empty()) {
         while (next < runs.size() && running.size() < parallel) {
             const pid_t pid = ::fork();
@@ -137,7 +137,7 @@ std::uint32_t Load32(const std::string& bytes, std::size_t at) {
 // Damages
 
 void AddEveryFileDamage(const std::string& file, std::vector<Damage>& damages) {
-    const auto edit = [](std::function<void(std::string&)> change) {
+    const auto edit = [](const std::function<void(std::string&)>& change) {
         return [change](const fs::path& path) {
             std::string bytes = Read(path);
             change(bytes);
@@ -181,7 +181,7 @@ void AddEveryFileDamage(const std::string& file, std::vector<Damage>& damages) {
 }
 
 void AddIndexDamage(const std::string& file, std::vector<Damage>& damages) {
-    const auto store = [](std::size_t at, std::function<std::uint32_t(std::uint32_t)> value, int width) {
+    const auto store = [](std::size_t at, const std::function<std::uint32_t(std::uint32_t)>& value, int width) {
         return [=](const fs::path& path) {
             std::string bytes = Read(path);
             if (bytes.size() < at + width) return;
@@ -206,7 +206,7 @@ void AddIndexDamage(const std::string& file, std::vector<Damage>& damages) {
 }
 
 void AddTableDamage(const std::string& file, std::vector<Damage>& damages) {
-    const auto edit = [&](const char* name, std::function<std::string(const std::string&)> change) {
+    const auto edit = [&](const char* name, const std::function<std::string(const std::string&)>& change) {
         damages.push_back({file, name, Kind::Strict, [change](const fs::path& p) { Put(p, change(Read(p))); }});
     };
     edit("crlf-line-ends", [](const std::string& b) {
@@ -236,7 +236,7 @@ void AddTableDamage(const std::string& file, std::vector<Damage>& damages) {
 void AddContainerDamage(const std::vector<NorikTest::CfbStream>& entries, std::vector<Damage>& damages) {
     using Rewrite = std::function<void(std::vector<NorikTest::CfbStream>&)>;
     using Patch = std::function<void(std::string&, const NorikTest::CfbLayout&)>;
-    const auto add = [&](const char* name, Rewrite rewrite, Patch patch) {
+    const auto add = [&](const char* name, const Rewrite& rewrite, const Patch& patch) {
         damages.push_back({"Norik.sdb", name, Kind::Strict, [=](const fs::path& p) {
                                std::vector<NorikTest::CfbStream> streams = entries;
                                if (rewrite) rewrite(streams);
@@ -249,7 +249,7 @@ void AddContainerDamage(const std::vector<NorikTest::CfbStream>& entries, std::v
     const auto fatEntry = [](const NorikTest::CfbLayout& layout, const std::vector<std::uint32_t>& table,
                              std::uint32_t sector) {
         const std::uint32_t perSector = layout.sectorSize / 4;
-        return NorikTest::SectorOffsetIn(layout, table[sector / perSector]) + 4 * (sector % perSector);
+        return NorikTest::SectorOffsetIn(layout, table[sector / perSector]) + std::size_t{4} * (sector % perSector);
     };
     const auto miniSectors = [entries](std::size_t i) { return (entries[i].data.size() + 63) / 64; };
     add("rewritten-whole", nullptr, nullptr);
@@ -269,7 +269,7 @@ void AddContainerDamage(const std::vector<NorikTest::CfbStream>& entries, std::v
         }
     });
     // The 13-byte header of every entry: properties, dictionary size, decoded length.
-    const auto header = [&](const char* name, std::function<void(std::string&)> change) {
+    const auto header = [&](const char* name, const std::function<void(std::string&)>& change) {
         add(
             name,
             [change](std::vector<NorikTest::CfbStream>& streams) {
@@ -318,8 +318,8 @@ protected:
         EXPECT_GT(lines.size(), 2u);
         // A row: number, section, date, then "type|title|number|...".
         const std::vector<std::string> head = Split(lines.at(1), ' ');
-        const std::string number = head.at(0);
-        const std::string section = head.at(1);
+        const std::string& number = head.at(0);
+        const std::string& section = head.at(1);
         const std::string rest = lines.at(1).substr(head[0].size() + head[1].size() + head[2].size() + 3);
         const std::vector<std::string> fields = Split(Norik::Cp1251ToUtf8(rest), '|');
         std::string titleWord;
@@ -372,7 +372,7 @@ protected:
         if (!file) return entries;
         const std::vector<std::string> lines = Split(Read(m_sound / "Items.ttx"), '\n');
         for (std::size_t i = 1; i < lines.size(); ++i) {
-            const auto number = static_cast<std::int16_t>(std::atoi(lines[i].c_str()));
+            const auto number = static_cast<std::int16_t>(std::strtol(lines[i].c_str(), nullptr, 10));
             const std::string name = ShowData::DocFileName(number) + ".t";
             if (!entries.empty() && entries.back().name == NorikTest::Utf8ToUtf16(name)) continue;
             std::unique_ptr<Norik::CompoundStream> stream;

@@ -395,7 +395,8 @@ TEST_F(NorikToolTest, AnswersOnDamagedDataExitThreeWithOneLineNamingTheFile) {
     } cases[] = {
         {"items-cut-in-half",
          [&](const std::string& b) {
-             keepLines(b + "/Items.ttx", [](std::string t) { return t.substr(0, t.find('\n', t.size() / 2) + 1); });
+             keepLines(b + "/Items.ttx",
+                       [](const std::string& t) { return t.substr(0, t.find('\n', t.size() / 2) + 1); });
          },
          {"info"},
          "holds ",
@@ -407,7 +408,9 @@ TEST_F(NorikToolTest, AnswersOnDamagedDataExitThreeWithOneLineNamingTheFile) {
          "holds more rows than the 0 its first line announces",
          "Items.ttx"},
         {"class-cut-after-13-bytes",
-         [&](const std::string& b) { keepLines(b + "/class.ttx", [](std::string t) { return t.substr(0, 13); }); },
+         [&](const std::string& b) {
+             keepLines(b + "/class.ttx", [](const std::string& t) { return t.substr(0, 13); });
+         },
          {"classifier"},
          "holds 1 of the ",
          "class.ttx"},

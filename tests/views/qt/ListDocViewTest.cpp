@@ -125,7 +125,7 @@ TEST_F(ListDocViewTest, AnEmptyListSaysSoTenPixelsBelowTheTop) {
     for (int y = 10; y < 10 + m_view->fontMetrics().height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             if (QColor(image.pixel(x, y)) != background) left = std::min(left, x), right = std::max(right, x);
-    EXPECT_NEAR((left + right) / 2, image.width() / 2, 4);
+    EXPECT_NEAR((left + right) / 2.0, image.width() / 2.0, 4);
 }
 
 TEST(ListTipTest, BreaksLongTextsAtTheLastSpaceWithinAHundredCharacters) {
@@ -146,7 +146,7 @@ TEST(ListTipTest, BreaksLongTextsAtTheLastSpaceWithinAHundredCharacters) {
 
 TEST(ListRowColoursTest, ClassifierAndVisitedRowsHaveTheirOwnColours) {
     struct Case {
-        bool folder, visited, selected;
+        bool folder = false, visited = false, selected = false;
         QColor text, background;
     };
     const QColor blue(0, 51, 204), light(85, 153, 255), pale(208, 224, 240);

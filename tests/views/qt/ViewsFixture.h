@@ -48,7 +48,7 @@ struct ViewsBase {
         source.texts["000001.rtf"] =
             Rtf("Статья 1. " + LongSentence() + "\\par См. " + LinkField("5", "закон о сборах") + ", " +
                 LinkField("77", "неизвестный акт") + " и " + LinkField("http://example.org/", "сайт") + ".");
-        source.texts["000007.rtf"] = RichTextCorpus::MakeCode(1200 * 1024, false);
+        source.texts["000007.rtf"] = RichTextCorpus::MakeCode(std::size_t{1200} * 1024, false);
         folder = dir.folder() + "base";
         Norik::BuildReport report;
         std::vector<std::string> problems;
