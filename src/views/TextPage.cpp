@@ -83,7 +83,7 @@ void BeginTextPage(QTextDocument& text, int width) {
 
 bool ContinueTextPage(QTextDocument& text, std::chrono::milliseconds budget) {
     auto* layout = dynamic_cast<PreparedLayout*>(text.documentLayout());
-    if (!layout) return false;
+    if (!layout) return true;  // never begun: nothing to wait for
     const auto start = std::chrono::steady_clock::now();
     const int end = std::max(text.characterCount() - 1, 0);
     // Laying out down to a block lays out everything before it, and nothing twice.

@@ -31,7 +31,7 @@ void SetTextPageMargins(QTextDocument& text);
 void BeginTextPage(QTextDocument& text, int width);
 
 // Lays text out further for about budget (at least one step); true once it is laid out to the end,
-// ready for a window of the width it was begun for.
+// ready for a window of the width it was begun for (at once when it was never begun).
 bool ContinueTextPage(QTextDocument& text, std::chrono::milliseconds budget);
 
 // The window has taken the document: from now on it is laid out as usual.
