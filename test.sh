@@ -1,17 +1,48 @@
 #!/usr/bin/env bash
-# Installs what is missing, checks the sources' layout and static checks (tools/check-style.sh:
-# the files changed since NORIK_BASE_COMMIT when it is set, every file otherwise), builds
-# everything in build/ and runs every test: first the core's tests once more in a sanitizer build
-# (address, undefined behaviour), then the whole suite, then the window tests under valgrind's
-# memcheck and those that read texts on worker threads in a thread-sanitizer build (build-tsan/),
-# then every fuzz target for half a minute from its seeds (a clang build in build-fuzz/).
+# Installs what is missing, builds and runs the tests.
+#
+#   ./test.sh          the quick run a contributor makes many times a day: the layout and static
+#                      checks of the files changed since the base commit (below), the core's tests
+#                      in a sanitizer build (address, undefined behaviour), then the whole suite
+#                      in build/
+#   ./test.sh --full   what CI runs (.ci/run): the checks over every file, the quick run's builds
+#                      and tests, then the window tests under valgrind's memcheck and those that
+#                      read texts on worker threads in a thread-sanitizer build (build-tsan/), then
+#                      every fuzz target for half a minute from its seeds (a clang build in
+#                      build-fuzz/; NORIK_FUZZ_SECONDS sets another time)
+#
+# The base commit of the quick run's checks is NORIK_BASE_COMMIT when set, otherwise where the
+# current branch left main (origin/main in a clone, the local main otherwise); the files changed
+# since then, committed or not, are checked.
 set -euo pipefail
 cd "$(dirname "$0")"
+
+full=0
+case "${1:-}" in
+    --full) full=1 ;;
+    "") ;;
+    *) echo "usage: ./test.sh [--full]" >&2; exit 2 ;;
+esac
+
 ./tools/install-deps.sh
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 
-./tools/check-style.sh "${NORIK_BASE_COMMIT:-}"
+if [ "$full" -eq 1 ]; then
+    ./tools/check-style.sh "${NORIK_BASE_COMMIT:-}"
+else
+    base=${NORIK_BASE_COMMIT:-}
+    if [ -z "$base" ]; then
+        for main_ref in origin/main main; do
+            if git rev-parse --verify --quiet "$main_ref^{commit}" >/dev/null; then
+                base=$(git merge-base HEAD "$main_ref")
+                break
+            fi
+        done
+    fi
+    # Without any main to compare with there is nothing to call a change: every file is checked.
+    ./tools/check-style.sh ${base:+"$base"}
+fi
 
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DNORIK_SANITIZE=ON -DNORIK_UI=OFF \
       -DNORIK_BENCH=OFF >/dev/null
@@ -22,6 +53,9 @@ cmake --build build-sanitize --parallel "$jobs"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --parallel "$jobs"
 (cd build && ctest --output-on-failure --parallel "$jobs" --timeout 900)
+
+[ "$full" -eq 1 ] || exit 0
+
 ./tests/run-memcheck.sh build "$jobs"
 
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORIK_TSAN=ON -DNORIK_BENCH=OFF >/dev/null
