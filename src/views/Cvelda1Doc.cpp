@@ -48,23 +48,26 @@ QString DefaultChooseSaveFile(QWidget* parent, const QString& suggested, const Q
     return dialog.selectedFiles().front();
 }
 
-// Whether the desktop names an application for the file's type. xdg-open, behind
-// QDesktopServices, is started without waiting and so reports success even when it finds none;
-// xdg-mime tells. Without xdg-mime (or when it does not answer) the answer is left to openUrl.
+// Whether the desktop names an application for the file's type (under its name or an alias).
+// xdg-open, behind QDesktopServices, is started without waiting and so reports success even when
+// it finds none; xdg-mime tells. Without xdg-mime, or when it gives no answer, openUrl decides.
 bool DesktopHasApplicationFor(const QString& path) {
     const QString tool = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
     if (tool.isEmpty()) return true;
-    const QString type = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name();
-    QProcess query;
-    query.start(tool, {QStringLiteral("query"), QStringLiteral("default"), type});
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension);
     constexpr int kQueryMilliseconds = 2000;
-    if (!query.waitForFinished(kQueryMilliseconds)) {
-        query.kill();
-        query.waitForFinished();
-        return true;
+    for (const QString& name : QStringList{type.name()} + type.aliases()) {
+        QProcess query;
+        query.start(tool, {QStringLiteral("query"), QStringLiteral("default"), name});
+        if (!query.waitForFinished(kQueryMilliseconds)) {
+            query.kill();
+            query.waitForFinished();
+            return true;
+        }
+        if (query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0) return true;
+        if (!query.readAllStandardOutput().trimmed().isEmpty()) return true;
     }
-    if (query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0) return true;
-    return !query.readAllStandardOutput().trimmed().isEmpty();
+    return false;
 }
 
 }  // namespace

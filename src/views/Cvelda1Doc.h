@@ -15,7 +15,8 @@
 // the window already showing a document. Everything the document asks of the desktop goes through
 // TextWindowContext, so the shell plugs in its own services and tests record them.
 //
-// User-interface thread only. Handlers never throw; each shows at most one message.
+// User-interface thread only. Handlers never throw; each shows at most one message of its own (a
+// save offered after a copy the desktop could not open may add the save's).
 #pragma once
 
 #include <QByteArray>
