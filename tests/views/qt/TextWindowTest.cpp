@@ -249,7 +249,7 @@ TEST_F(ViewsTest, ACopyThatCannotBeWrittenWholeIsNeitherKeptNorHandedOver) {
     Cvelda1View* view = Open("000007");
     ASSERT_NE(view, nullptr);
     {
-        const FileSizeLimit limit(64 * 1024);
+        const FileSizeLimit limit(rlim_t{64} * 1024);
         view->GetDocument()->ExecuteCommand(Command::kCopyToWord);
     }
     EXPECT_TRUE(m_handedOver.empty());
