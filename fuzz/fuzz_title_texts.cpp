@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "Helpers/Cp1251.h"
 #include "Helpers/DocumentCopy.h"
 #include "showdata/DocumentCard.h"
 
@@ -34,8 +35,10 @@ bool Unescape(std::string_view rtf, std::string& text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view title(reinterpret_cast<const char*>(data), size);
     const std::string name = Norik::FileNameFromTitle(title, "000001");
-    if (name.empty() || name.size() > Norik::kMaxTitleFileNameLength || name == "." || name == ".." ||
-        name.find('/') != std::string::npos || name.find('\\') != std::string::npos || name.front() == '.') {
+    if (name.empty() || name.size() > Norik::kMaxTitleFileNameLength ||
+        Norik::Cp1251ToUtf8(name).size() + Norik::kFileNameExtensionBytes > Norik::kMaxFileNameBytes || name == "." ||
+        name == ".." || name.find('/') != std::string::npos || name.find('\\') != std::string::npos ||
+        name.front() == '.') {
         std::abort();
     }
     if (title.find('\n') != std::string_view::npos) return 0;

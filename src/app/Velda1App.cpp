@@ -39,7 +39,7 @@ const char* const kListTypeName = "Список";
 }  // namespace
 
 Cvelda1App::Cvelda1App(IProfile& profile, const std::string& crashMessageHelper)
-    : m_profile(profile), m_userPort(*this) {
+    : m_profile(profile), m_userPort(*this), m_temporaryCopies(GetTempFolder()) {
     // Numbers, dates and Qt's own texts follow the Russian conventions whatever the user's locale.
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     // A crash from here on leaves its report in the error log and tells the user where it is.
@@ -66,6 +66,7 @@ bool Cvelda1App::InitInstance(const Options& options) {
     ConfigureFolders(FolderSettings{
         .profile = &m_profile, .userPort = &m_userPort, .programFolder = {}, .baseOverride = options.baseFolder});
 
+    RemoveAbandonedCopyFolders(GetTempFolder());
     OfferDesktopLauncher(options.desktopFolder);
 
     // Texts first, then lists: the order in which a named file looks for its template.
@@ -130,7 +131,7 @@ CDocTemplate* Cvelda1App::RegisterTextTemplate() {
         [this] {
             TextWindowContext context;
             context.userPort = &m_userPort;
-            context.temporaryFiles = &m_temporaryFiles;
+            context.temporaryCopies = &m_temporaryCopies;
             context.wait = WaitHooks{[this] { m_userPort.BeginWait(); }, [this] { m_userPort.EndWait(); }};
             context.showInformation = [this](std::int16_t number, QWidget* parent) {
                 ShowDocumentCard(number, parent);

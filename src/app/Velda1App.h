@@ -17,7 +17,8 @@
 // template for a new window every time (OpenDocumentText); a link in a text goes through
 // OpenOrActivateDocument, which brings the window already showing that document to the front.
 // Every wait of a text window is the user port's one wait window, and the copies handed to the word
-// processor are removed when the application object goes.
+// processor are removed when the application object goes; those a run that was killed left behind
+// go at the next start.
 // User-interface thread only; one object per run (tests may make one after another).
 #pragma once
 
@@ -100,7 +101,7 @@ private:
     IProfile& m_profile;
     CQtUserPort m_userPort;
     // The copies handed to the word processor; they go after every window that made them.
-    TemporaryFiles m_temporaryFiles;
+    TemporaryCopies m_temporaryCopies;
     DialogFocusReturn m_dialogFocusReturn;
     ShowData::SearchRequest m_searchRequest;
     std::vector<std::unique_ptr<CDocTemplate>> m_templates;

@@ -3,7 +3,10 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMimeDatabase>
+#include <QProcess>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <QTextDocument>
 #include <QTimer>
 #include <QUrl>
@@ -26,6 +29,11 @@ const char* const Cvelda1Doc::kCaption = "База документов";
 const char* const Cvelda1Doc::kOpenFailed = "Failed to open document.";
 const char* const Cvelda1Doc::kSaveFailed = "Failed to save document.";
 const char* const Cvelda1Doc::kCopyFailed = "Ошибка при открытии файла!";
+const char* const Cvelda1Doc::kCopyNotWritten = "Не удалось записать копию документа для текстового редактора.";
+const char* const Cvelda1Doc::kCopyNotOpened =
+    "Не удалось открыть копию документа в текстовом редакторе: для файлов RTF не назначено приложение.\n\n"
+    "Копия записана в файл\n%1\nи будет удалена при выходе из программы.\n\n"
+    "Сохранить документ в другом месте?";
 const char* const Cvelda1Doc::kSaveFilter = "Документы Norik(*.rtf)";
 
 namespace {
@@ -40,12 +48,34 @@ QString DefaultChooseSaveFile(QWidget* parent, const QString& suggested, const Q
     return dialog.selectedFiles().front();
 }
 
+// Whether the desktop names an application for the file's type (under its name or an alias).
+// xdg-open, behind QDesktopServices, is started without waiting and so reports success even when
+// it finds none; xdg-mime tells. Without xdg-mime, or when it gives no answer, openUrl decides.
+bool DesktopHasApplicationFor(const QString& path) {
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (tool.isEmpty()) return true;
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+    constexpr int kQueryMilliseconds = 2000;
+    for (const QString& name : QStringList{type.name()} + type.aliases()) {
+        QProcess query;
+        query.start(tool, {QStringLiteral("query"), QStringLiteral("default"), name});
+        if (!query.waitForFinished(kQueryMilliseconds)) {
+            query.kill();
+            query.waitForFinished();
+            return true;
+        }
+        if (query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0) return true;
+        if (!query.readAllStandardOutput().trimmed().isEmpty()) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 Cvelda1Doc::Cvelda1Doc(TextWindowContext context) : m_context(std::move(context)) {
     if (!m_context.openWithDesktop) {
         m_context.openWithDesktop = [](const QString& path) {
-            return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+            return DesktopHasApplicationFor(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
         };
     }
     if (!m_context.chooseSaveFile) m_context.chooseSaveFile = DefaultChooseSaveFile;
@@ -179,20 +209,39 @@ void Cvelda1Doc::CopyToWord() {
         return;
     }
     const std::string entryName = ShowData::DocFileName(rows.front());
-    const std::string path = TemporaryCopyPath(rows.front().title, entryName);
-    // Opened here, where the data folder is resolved; decoded and written on a worker. Failures
-    // show nothing: the copy is an offer, and the text stays in its window.
+    // Opened here, where the data folder is resolved; decoded and written on a worker.
     SUn7zFile entry;
+    bool opened = false;
     try {
-        if (Failed(entry.Open(entryName, kModeRead, true))) return;
+        opened = !Failed(entry.Open(entryName, kModeRead, true));
     } catch (const std::exception&) {
+        opened = false;
+    }
+    TemporaryCopies* copies = m_context.temporaryCopies;
+    std::optional<TemporaryCopies::NewCopy> copy;
+    if (opened && copies) copy = copies->Create(Cp1251ToUtf8(FileNameFromTitle(rows.front().title, entryName)));
+    if (!copy) {
+        Message(kCopyNotWritten);
         return;
     }
     bool copied = false;
-    RunWhileWaiting([&] { copied = CopyEntryToFile(entry, path); }, m_context.wait);
-    if (!copied) return;
-    if (m_context.temporaryFiles) m_context.temporaryFiles->Add(path);
-    m_context.openWithDesktop(QString::fromStdString(path));
+    RunWhileWaiting([&] { copied = CopyEntryToFile(entry, std::move(copy->file)); }, m_context.wait);
+    // A copy that is not the whole text is neither kept nor handed over.
+    if (!copied) copies->Discard(copy->path);
+    if (!copied || !copies->Keep(copy->path)) {
+        Message(kCopyNotWritten);
+        return;
+    }
+    if (!m_context.openWithDesktop(QString::fromStdString(copy->path))) OfferToSaveCopy(copy->path);
+}
+
+// The desktop could not open the copy: the user learns where it is and may keep the text.
+void Cvelda1Doc::OfferToSaveCopy(const std::string& path) {
+    if (!m_context.userPort) return;
+    const QString text = QString::fromUtf8(kCopyNotOpened).arg(QString::fromStdString(path));
+    const MessageAnswer answer = m_context.userPort->MessageBox(FromQString(text), Utf8ToCp1251(kCaption),
+                                                                MessageButtons::YesNo, MessageIcon::Question);
+    if (answer == MessageAnswer::Yes) Save();
 }
 
 void Cvelda1Doc::ShowInformation() { m_context.showInformation(m_number, m_view); }

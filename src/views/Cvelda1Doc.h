@@ -15,7 +15,8 @@
 // the window already showing a document. Everything the document asks of the desktop goes through
 // TextWindowContext, so the shell plugs in its own services and tests record them.
 //
-// User-interface thread only. Handlers never throw; each shows at most one message.
+// User-interface thread only. Handlers never throw; each shows at most one message of its own (a
+// save offered after a copy the desktop could not open may add the save's).
 #pragma once
 
 #include <QByteArray>
@@ -36,17 +37,18 @@ class QWidget;
 namespace Norik {
 
 class IUserPort;
-class TemporaryFiles;
+class TemporaryCopies;
 
-// The services a text window uses. userPort and temporaryFiles must outlive every window; the
+// The services a text window uses. userPort and temporaryCopies must outlive every window; the
 // functions left empty take their desktop defaults.
 struct TextWindowContext {
     IUserPort* userPort = nullptr;
-    // Where the copies handed to the word processor are recorded, to be removed at the end of the run.
-    TemporaryFiles* temporaryFiles = nullptr;
+    // Where the copies handed to the word processor are made, to be removed at the end of the run.
+    TemporaryCopies* temporaryCopies = nullptr;
     // Shown while the user waits for a text still being read (the shell plugs in the wait dialog).
     WaitHooks wait;
-    // Hands a file to the desktop's application for it (default: QDesktopServices::openUrl).
+    // Hands a file to the desktop's application for it; false when the desktop has none or cannot
+    // start it (default: QDesktopServices::openUrl, after asking xdg-mime for an application).
     std::function<bool(const QString& path)> openWithDesktop;
     // Asks for the file to save to, offering suggested (default: a save dialog with the filter);
     // an empty answer cancels.
@@ -91,7 +93,9 @@ public:
 
     // Saves the stored RTF bytes to a file the user chooses. False when cancelled or failed.
     bool Save();
-    // Copies the stored text to a temporary .rtf file and hands it to the desktop.
+    // Copies the stored text to a new .rtf file of the run's copies and hands it to the desktop. The
+    // user is told when the copy cannot be written, and when the desktop cannot open it, with the
+    // offer to save the document elsewhere.
     void CopyToWord();
     void ShowInformation();
     void ShowFileName();
@@ -104,6 +108,8 @@ public:
     static const char* const kOpenFailed;
     static const char* const kSaveFailed;
     static const char* const kCopyFailed;
+    static const char* const kCopyNotWritten;
+    static const char* const kCopyNotOpened;  // %1 is the copy's path
     static const char* const kSaveFilter;
 
 signals:
@@ -115,6 +121,7 @@ private:
     void PrepareWholeText();
     void ShowWholeText();
     void Message(const char* utf8Text);
+    void OfferToSaveCopy(const std::string& path);
 
     TextWindowContext m_context;
     std::int16_t m_number = 0;

@@ -1,5 +1,7 @@
 // Text windows: opening from a list (with the disk question), the long text that shows early,
 // links, find, save, the copy for the word processor, printing, and the window's commands.
+#include <sys/resource.h>
+
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -14,6 +16,7 @@
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QTimer>
+#include <csignal>
 
 #include "ViewsFixture.h"
 #include "app/CommandIds.h"
@@ -26,6 +29,7 @@ namespace {
 
 using Norik::Cvelda1Doc;
 using Norik::Cvelda1View;
+using Norik::FileNameFromTitle;
 namespace Command = Norik::Command;
 
 std::string Texts(const std::vector<RecordingUserPort::Message>& messages) {
@@ -187,20 +191,93 @@ TEST_F(ViewsTest, SaveWritesTheStoredBytesUnderANameMadeFromTheTitle) {
     EXPECT_EQ(Texts(m_port.messages), "Failed to save document.|");
 }
 
-TEST_F(ViewsTest, TheCopyForTheWordProcessorStaysInTheTemporaryFolderUntilTheEnd) {
-    TempDir temp;
+TEST_F(ViewsTest, TheCopyForTheWordProcessorNeverTouchesAFileItDidNotMake) {
+    // Where a copy's name would lie in the temporary folder: a link planted by somebody else, and
+    // a file the user saved there.
+    const std::string codeName = "О порядке .._ввода_вывода_ часть {1}";
+    const std::string lawName = Norik::Cp1251ToUtf8(FileNameFromTitle(ShowData::DocTitleByNumber(1), "000001"));
+    TempDir victim;
+    WriteFile(victim.file("important.txt"), "важное");
+    std::filesystem::create_symlink(victim.file("important.txt"), m_tempFolder.file(codeName + ".rtf"));
+    WriteFile(m_tempFolder.file(lawName + ".rtf"), "сохранено");
+    Cvelda1View* code = Open("000007");
+    Cvelda1View* law = Open("000001");
+    ASSERT_TRUE(code && law);
+    code->GetDocument()->ExecuteCommand(Command::kCopyToWord);
+    code->GetDocument()->ExecuteCommand(Command::kCopyToWord);
+    law->GetDocument()->ExecuteCommand(Command::kCopyToWord);
+
+    const std::string folder = m_temporary.folder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(m_handedOver, (std::vector<std::string>{folder + codeName + ".rtf", folder + codeName + " (2).rtf",
+                                                      folder + lawName + ".rtf"}));
+    ASSERT_EQ(m_handedOver.size(), 3u);
+    EXPECT_TRUE(ReadFile(m_handedOver[1]) == Base().Text("000007"));
+    EXPECT_TRUE(ReadFile(m_handedOver[2]) == Base().Text("000001"));
+    EXPECT_EQ(Texts(m_port.messages), "");
+    m_temporary.RemoveAll();
+    for (const std::string& path : m_handedOver) EXPECT_FALSE(std::filesystem::exists(path)) << path;
+    EXPECT_FALSE(std::filesystem::exists(folder));
+    EXPECT_EQ(ReadFile(victim.file("important.txt")), "важное");
+    EXPECT_TRUE(std::filesystem::is_symlink(m_tempFolder.file(codeName + ".rtf")));
+    EXPECT_EQ(ReadFile(m_tempFolder.file(lawName + ".rtf")), "сохранено");
+}
+
+// Files of the process may not grow past a size for the lifetime of the object (a full disk).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_handler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_saved{};
+    void (*m_handler)(int) = nullptr;
+};
+
+TEST_F(ViewsTest, ACopyThatCannotBeWrittenWholeIsNeitherKeptNorHandedOver) {
     Cvelda1View* view = Open("000007");
     ASSERT_NE(view, nullptr);
     {
-        ScopedEnvironment tmpdir("TMPDIR", temp.path().string());
+        const FileSizeLimit limit(rlim_t{64} * 1024);
         view->GetDocument()->ExecuteCommand(Command::kCopyToWord);
     }
-    const std::string expected = temp.folder() + "О порядке .._ввода_вывода_ часть {1}.rtf";
-    EXPECT_EQ(m_handedOver, std::vector<std::string>{expected});
-    EXPECT_TRUE(ReadFile(expected) == Base().Text("000007"));
-    EXPECT_EQ(std::vector<std::filesystem::path>(std::filesystem::directory_iterator(temp.path()), {}).size(), 1u);
-    m_temporary.RemoveAll();
-    EXPECT_FALSE(std::filesystem::exists(expected));
+    EXPECT_TRUE(m_handedOver.empty());
+    EXPECT_EQ(Texts(m_port.messages), "Не удалось записать копию документа для текстового редактора.|");
+    ASSERT_FALSE(m_temporary.folder().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(m_temporary.folder()));
+}
+
+TEST_F(ViewsTest, WhenTheDesktopCannotOpenTheCopyTheUserLearnsWhereItIsAndMaySaveIt) {
+    m_port.context.openWithDesktop = [this](const QString& path) {
+        m_handedOver.push_back(path.toStdString());
+        return false;
+    };
+    Cvelda1View* view = Open("000007");
+    ASSERT_NE(view, nullptr);
+    TempDir out;
+    m_saveAs = QString::fromStdString(out.file("code.rtf"));
+    m_port.answers = {Norik::MessageAnswer::Yes};
+    view->GetDocument()->ExecuteCommand(Command::kCopyToWord);
+    ASSERT_EQ(m_handedOver.size(), 1u);
+    ASSERT_EQ(m_port.messages.size(), 1u);
+    const std::string text = Norik::Cp1251ToUtf8(m_port.messages[0].text);
+    EXPECT_NE(text.find("не назначено приложение"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n" + m_handedOver[0] + "\n"), std::string::npos) << text;
+    EXPECT_EQ(m_port.messages[0].buttons, Norik::MessageButtons::YesNo);
+    EXPECT_EQ(m_suggested, QStringLiteral("О порядке .._ввода_вывода_ часть {1}.rtf"));
+    EXPECT_TRUE(ReadFile(out.file("code.rtf")) == Base().Text("000007"));
+    EXPECT_TRUE(ReadFile(m_handedOver[0]) == Base().Text("000007"));
 }
 
 // Words of a PDF page with their boxes (points), as pdftotext -bbox gives them.

@@ -118,7 +118,7 @@ protected:
         ShowData::ResetTablesForTests();
         ASSERT_EQ(ShowData::CShowClass::Init(m_port), Norik::kOk);
         m_port.context.userPort = &m_port;
-        m_port.context.temporaryFiles = &m_temporary;
+        m_port.context.temporaryCopies = &m_temporary;
         m_port.context.wait.begin = [this] { ++m_waits; };
         m_port.context.openWithDesktop = [this](const QString& path) {
             m_handedOver.push_back(path.toStdString());
@@ -148,7 +148,9 @@ protected:
 
     ErrorLogCapture m_log;
     WindowPort m_port;
-    Norik::TemporaryFiles m_temporary;
+    // The temporary folder of the copies for the word processor, and those copies.
+    TempDir m_tempFolder;
+    Norik::TemporaryCopies m_temporary{m_tempFolder.folder()};
     int m_waits = 0;
     std::vector<std::string> m_handedOver;
     QString m_suggested;
