@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QLabel>
@@ -82,17 +83,22 @@ bool PrintPages(TextPrintout& printout, QPrinter& printer, QWidget* parent) {
     if (printer.toPage() > 0) last = std::min(printer.toPage() - 1, last);
     QPainter painter;
     if (!painter.begin(&printer)) return false;
+    // A file cut short would pass for the whole text: a print that stops leaves none.
+    const auto abandon = [&] {
+        printer.abort();
+        painter.end();
+        if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+            QFile::remove(printer.outputFileName());
+        return false;
+    };
     const qreal scale = TextPrintout::UnitsScale(printer);
     for (int page = first; page <= last; ++page) {
-        if (page > first && !printer.newPage()) return false;
+        if (page > first && !printer.newPage()) return abandon();
         painter.save();
         painter.scale(scale, scale);
         printout.PaintPage(painter, page);
         painter.restore();
-        if (!report(kPrinting, page - first + 1, last - first + 1)) {
-            printer.abort();
-            return false;
-        }
+        if (!report(kPrinting, page - first + 1, last - first + 1)) return abandon();
     }
     return painter.end();
 }

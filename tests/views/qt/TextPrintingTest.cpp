@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QRegularExpression>
 #include <QTimer>
 #include <functional>
@@ -134,6 +135,27 @@ TEST_F(ViewsTest, APrintoutKeepsTheIndentsOfTheScreenAndCarriesTitlePageNumbersA
     }
     EXPECT_GE(indented, 3);
     EXPECT_GE(atMargin, 10);
+}
+
+TEST_F(ViewsTest, APrintCancelledWhilePagesAreWrittenLeavesNoFile) {
+    Cvelda1View* view = Open("000007");
+    ASSERT_NE(view, nullptr);
+    TempDir out;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(out.file("code.pdf")));
+    bool cancelled = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* progress = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+        if (cancelled || !progress || progress->labelText() != QStringLiteral("Подождите, идёт печать")) return;
+        cancelled = true;
+        progress->cancel();
+    });
+    poll.start(1);
+    view->PrintTo(&printer);
+    if (!cancelled) GTEST_SKIP() << "the pages were written before the progress showed";
+    EXPECT_FALSE(std::filesystem::exists(out.file("code.pdf")));
 }
 
 TEST_F(ViewsTest, PrintingToAFileOffersTheNameSaveOffers) {
