@@ -8,6 +8,13 @@
 //
 // The sample base is made by `norik-tool sample DIR --documents 16000 --large`; without it only
 // the code is measured. soffice is skipped when it is not installed.
+//
+// Print preview of the same texts (whole text in its window): the time from the command to the
+// first page painted in the preview, the longest the window's events waited while the preview laid
+// the rest out, the time until every page is laid out, and the time to print every page to a PDF.
+// With --preview, only this is measured:
+//
+//   QT_QPA_PLATFORM=offscreen build/TextWindowBench --preview [sample base folder]
 #include <malloc.h>
 #include <unistd.h>
 
@@ -15,6 +22,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QPixmap>
+#include <QPrinter>
 #include <QScrollBar>
 #include <QTextDocument>
 #include <QTimer>
@@ -34,6 +42,7 @@
 #include "platform/UserPort.h"
 #include "showdata/ListDoc.h"
 #include "views/Cvelda1View.h"
+#include "views/TextPrinting.h"
 
 namespace {
 
@@ -140,8 +149,60 @@ OpenTimes OpenOnce(const std::string& fileName, const Norik::TextWindowContext& 
     return t;
 }
 
+// The preview of a whole text, from the command to its first page painted and to its last page
+// laid out, and then the printing of every page to a PDF in work.
+void MeasurePreview(const std::string& fileName, const Norik::TextWindowContext& context, const fs::path& work) {
+    std::unique_ptr<Norik::Cvelda1View> view = Norik::OpenTextView(fileName, context);
+    if (!view) return;
+    view->resize(1200, 900);
+    view->show();
+    view->GetDocument()->EnsureWhole();
+    view->document()->documentLayout()->documentSize();
+    Settle();
+
+    double firstPage = 0, allLaidOut = 0, longestPause = 0;
+    int pagesAtFirst = 0, pages = 0;
+    auto start = Clock::now();
+    auto last = start;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* preview = qobject_cast<Norik::TextPrintPreview*>(QApplication::activeModalWidget());
+        if (!preview) return;
+        if (firstPage == 0) {
+            QPixmap shown = preview->grab();
+            firstPage = Seconds(start);
+            pagesAtFirst = preview->shownPages();
+            last = Clock::now();
+            return;
+        }
+        longestPause = std::max(longestPause, Seconds(last));
+        last = Clock::now();
+        if (preview->layoutComplete()) {
+            allLaidOut = Seconds(start);
+            pages = preview->shownPages();
+            preview->reject();
+        }
+    });
+    poll.start(1);
+    view->OnFilePrintPreview();
+    poll.stop();
+    std::printf("  preview first page     %7.3f s  (%d pages shown at once)\n", firstPage, pagesAtFirst);
+    std::printf("  preview longest pause  %7.3f s  (while it lays the rest out)\n", longestPause);
+    std::printf("  preview all laid out   %7.3f s  (%d pages)\n", allLaidOut, pages);
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString((work / "print.pdf").string()));
+    start = Clock::now();
+    view->PrintTo(&printer);
+    std::printf("  print every page to PDF %6.3f s  (%.1f MB)\n", Seconds(start),
+                static_cast<double>(fs::file_size(work / "print.pdf")) / 1048576.0);
+    fs::remove(work / "print.pdf");
+    (void)std::fflush(stdout);
+}
+
 void Measure(const std::string& label, const std::string& baseFolder, const std::string& fileName, const fs::path& work,
-             bool haveSoffice) {
+             bool haveSoffice, bool previewOnly) {
     Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = baseFolder});
     ShowData::ResetTablesForTests();
     BenchPort port;
@@ -153,6 +214,8 @@ void Measure(const std::string& label, const std::string& baseFolder, const std:
     const std::string rtfPath = (work / (fileName + ".rtf")).string();
     std::ofstream(rtfPath, std::ios::binary) << rtf;
     std::printf("%s: entry %s, %.1f MB of RTF\n", label.c_str(), fileName.c_str(), rtf.size() / 1048576.0);
+    MeasurePreview(fileName, context, work);
+    if (previewOnly) return;
 
     // A first open warms the file cache and the fonts; the best of three counts.
     OpenOnce(fileName, context, false);
@@ -241,6 +304,11 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
+    const bool previewOnly = argc > 1 && std::string(argv[1]) == "--preview";
+    if (previewOnly) {
+        --argc;
+        ++argv;
+    }
     const fs::path work = fs::temp_directory_path() / ("norik-text-window-bench-" + std::to_string(getpid()));
     fs::create_directories(work);
     const bool haveSoffice = std::system("command -v soffice > /dev/null 2>&1") == 0;
@@ -255,14 +323,14 @@ int main(int argc, char** argv) {
         std::printf("building the code's base failed: %s\n", problems.empty() ? "" : problems.front().c_str());
         return 1;
     }
-    Measure("17 MB code", codeBase, "000001", work, haveSoffice);
+    Measure("17 MB code", codeBase, "000001", work, haveSoffice, previewOnly);
 
     if (argc > 1) {
         const std::string largest = LargestDocument(argv[1]);
         if (largest.empty()) {
             std::printf("no document found in %s\n", argv[1]);
         } else {
-            Measure("largest document of the sample base", argv[1], largest, work, haveSoffice);
+            Measure("largest document of the sample base", argv[1], largest, work, haveSoffice, previewOnly);
         }
     }
     fs::remove_all(work);

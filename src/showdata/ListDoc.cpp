@@ -525,6 +525,15 @@ std::string DocFileName(std::int16_t number) {
 
 std::string DocFileName(const DocItem& row) { return DocFileName(row.number); }
 
+std::int16_t DocNumberByFileNumber(int fileNumber) {
+    const int low = fileNumber & 0x3FFF;
+    for (const int high : {0, 0x4000, 0x8000, 0xC000}) {
+        const auto number = static_cast<std::int16_t>(static_cast<std::uint16_t>(low | high));
+        if (FirstRowOfNumber(number)) return number;
+    }
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(fileNumber));
+}
+
 // --- Statistics ---
 
 int RecordCount() {

@@ -129,6 +129,11 @@ std::string DocNumberTextAt(int i);
 // The document's file name: number AND 0x3FFF in decimal, padded with "0" to six digits.
 std::string DocFileName(std::int16_t number);
 std::string DocFileName(const DocItem& row);
+// The number of the document whose file name is DocFileName(fileNumber). A file name keeps only
+// the low 14 bits of a number, so the four numbers that share them are looked up, in the order
+// 0..16383, 16384..32767, then the negative ones; no two documents share a file name (the builder
+// refuses such a base). fileNumber itself (cut to 16 bits) when none of them has a row.
+std::int16_t DocNumberByFileNumber(int fileNumber);
 
 // --- Base statistics (each loads the document table first while it is empty) ---
 int RecordCount();

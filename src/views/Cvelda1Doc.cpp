@@ -183,14 +183,17 @@ void Cvelda1Doc::SetTitle(const QString& title) {
     int value = 0;
     const auto [end, error] = std::from_chars(head.data(), head.data() + head.size(), value);
     if (error != std::errc() || end == head.data() || end != head.data() + head.size()) return;
-    m_number = static_cast<std::int16_t>(value);
+    m_number = ShowData::DocNumberByFileNumber(value);
     CDocument::SetTitle(ToQString(ShowData::DocTitleByNumber(m_number)));
+}
+
+QString Cvelda1Doc::OfferedFileName() const {
+    return ToQString(FileNameFromTitle(ShowData::DocTitleByNumber(m_number), ShowData::DocFileName(m_number)));
 }
 
 bool Cvelda1Doc::Save() {
     EnsureWhole();
-    const std::string fallback = ShowData::DocFileName(m_number);
-    const QString suggested = ToQString(FileNameFromTitle(ShowData::DocTitleByNumber(m_number), fallback)) + ".rtf";
+    const QString suggested = OfferedFileName() + ".rtf";
     const QString target = m_context.chooseSaveFile(m_view, suggested, QString::fromUtf8(kSaveFilter));
     if (target.isEmpty()) return false;
     // Written beside the target and renamed over it: a failed save leaves no half file.

@@ -67,9 +67,10 @@ public:
     // telling the user it failed.
     bool OnOpenDocument(const QString& path) override;
 
-    // Takes the number from the first six characters of title and the window title from the
-    // document table (empty for a number without a row); a title that does not start with a
-    // number changes nothing.
+    // Takes the number from the first six characters of title (a file name: the document whose
+    // file name it is, so that a number of 16384 and above keeps its own title and card) and the
+    // window title from the document table (empty for a number without a row); a title that does
+    // not start with a number changes nothing.
     void SetTitle(const QString& title) override;
 
     std::int16_t number() const { return m_number; }
@@ -91,6 +92,9 @@ public:
     // The view asks before its commands; the document's dialogs open over it.
     void SetView(QWidget* view);
 
+    // The name, without its extension, that a saved or printed copy of the text is offered under:
+    // the title made fit for a file name, or the document's file name when the title leaves nothing.
+    QString OfferedFileName() const;
     // Saves the stored RTF bytes to a file the user chooses. False when cancelled or failed.
     bool Save();
     // Copies the stored text to a new .rtf file of the run's copies and hands it to the desktop. The

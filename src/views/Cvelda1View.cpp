@@ -6,9 +6,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPrintDialog>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -22,6 +20,8 @@
 #include "views/Cvelda1Doc.h"
 #include "views/FindTextDialog.h"
 #include "views/TextPage.h"
+#include "views/TextPrinting.h"
+#include "views/TextPrintout.h"
 
 namespace Norik {
 
@@ -30,28 +30,6 @@ const char* const Cvelda1View::kBadLink = "Неправильная ссылка
 namespace {
 
 constexpr int kMaxFindLength = 512;
-
-// Lays the text out afresh for the printer's page and paints it page by page. Runs on a worker:
-// the document is built here from the stored bytes and touched by nobody else.
-void PrintRtf(const QByteArray& rtf, QPrinter* printer) {
-    std::unique_ptr<QTextDocument> text = BuildTextDocument(std::string_view(rtf.constData(), rtf.size()));
-    const qreal margin = Cvelda1View::kPrintMarginTwips / 20.0;  // points
-    printer->setPageMargins(QMarginsF(margin, margin, margin, margin), QPageLayout::Point);
-    QPainter painter(printer);
-    if (!painter.isActive()) return;
-    text->documentLayout()->setPaintDevice(printer);
-    text->setDocumentMargin(0);
-    const QSizeF page(printer->width(), printer->height());
-    text->setPageSize(page);
-    const int pages = text->pageCount();
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0) printer->newPage();
-        painter.save();
-        painter.translate(0, -i * page.height());
-        text->drawContents(&painter, QRectF(QPointF(0, i * page.height()), page));
-        painter.restore();
-    }
-}
 
 }  // namespace
 
@@ -147,23 +125,47 @@ void Cvelda1View::OnFind() {
     m_findDialog->activateWindow();
 }
 
-void Cvelda1View::PrintTo(QPrinter* printer) {
+std::unique_ptr<TextPrintout> Cvelda1View::MakePrintout() {
     m_doc->EnsureWhole();
-    const QByteArray rtf = m_doc->rtf();
-    RunWhileWaiting([&] { PrintRtf(rtf, printer); }, m_doc->waitHooks());
+    return std::make_unique<TextPrintout>(*document(), m_doc->title(), ToQString(ShowData::BaseDateText()));
 }
 
-void Cvelda1View::OnFilePrint() {
-    if (!m_printer) m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    QPrintDialog dialog(m_printer.get(), this);
-    if (dialog.exec() == QDialog::Accepted) PrintTo(m_printer.get());
+QPrinter& Cvelda1View::Printer() {
+    if (!m_printer) {
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        SetPrintMargins(*m_printer);
+    }
+    // The job is known by the document's title.
+    m_printer->setDocName(m_doc->title());
+    return *m_printer;
 }
+
+void Cvelda1View::PrintTo(QPrinter* printer) {
+    const std::unique_ptr<TextPrintout> printout = MakePrintout();
+    PrintPages(*printout, *printer, this);
+}
+
+void Cvelda1View::PrintWithDialog(TextPrintout* prepared) {
+    QPrinter& printer = Printer();
+    QPrintDialog dialog(&printer, this);
+    OfferPdfFileName(dialog, m_doc->OfferedFileName());
+    if (dialog.exec() != QDialog::Accepted) return;
+    if (prepared) {
+        PrintPages(*prepared, printer, this);
+    } else {
+        PrintTo(&printer);
+    }
+}
+
+void Cvelda1View::OnFilePrint() { PrintWithDialog(nullptr); }
 
 void Cvelda1View::OnFilePrintPreview() {
-    if (!m_printer) m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    QPrintPreviewDialog dialog(m_printer.get(), this);
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, &Cvelda1View::PrintTo);
-    dialog.exec();
+    QPrinter& printer = Printer();
+    const std::unique_ptr<TextPrintout> printout = MakePrintout();
+    printout->SetPageSize(PrintableSize(printer));
+    TextPrintPreview preview(*printout, printer, this);
+    // "Печать" in the preview prints what it has laid out so far and the rest.
+    if (preview.exec() == QDialog::Accepted) PrintWithDialog(printout.get());
 }
 
 QMenu* Cvelda1View::CreatePopupMenu() {
@@ -196,8 +198,9 @@ void Cvelda1View::FollowLinkAt(int position) {
     if (position < 0) return;
     const std::optional<LinkInfo> link = LinkAt(*document(), position);
     if (!link || !link->documentNumber) return;
-    const auto number = static_cast<std::int16_t>(*link->documentNumber & 0x3FFF);
-    const std::vector<ShowData::DocItem> rows = ShowData::DocRowsByNumber(number);
+    // A link leads where the document's file name leads: to the document with the number's low bits.
+    const std::vector<ShowData::DocItem> rows =
+        ShowData::DocRowsByNumber(ShowData::DocNumberByFileNumber(*link->documentNumber));
     if (rows.empty()) {
         if (IUserPort* port = m_doc->userPort()) {
             port->MessageBox(Utf8ToCp1251(kBadLink), Utf8ToCp1251(Cvelda1Doc::kCaption), MessageButtons::Ok,

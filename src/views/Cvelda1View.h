@@ -32,6 +32,8 @@ class QPrinter;
 
 namespace Norik {
 
+class TextPrintout;
+
 class Cvelda1View : public QTextBrowser, public CView {
     Q_OBJECT
 public:
@@ -49,9 +51,13 @@ public:
     void OnFind();
     CFindTextDialog* findDialog() const { return m_findDialog; }
 
-    // Prints the whole text on printer with page margins of 720 twips, page by page.
+    // Prints the whole text on printer with page margins of 720 twips, page by page, with the title
+    // at the head of each page and the page number and the date of the base at its foot; the
+    // printer's page range is kept. Waits (with a progress dialog) for a long text's layout.
     void PrintTo(QPrinter* printer);
+    // The print dialog, then the printing; "Печать в файл (PDF)" offers the name Save offers.
     void OnFilePrint();
+    // The pages as they will print, the first at once; "Печать" there goes on to OnFilePrint.
     void OnFilePrintPreview();
 
     // The pop-up menu of the view (the caller owns it).
@@ -62,9 +68,6 @@ public:
 
     bool UpdateCommand(int id, CommandState& state) override;
     bool ExecuteCommand(int id) override;
-
-    // The print margin, in twips.
-    static constexpr int kPrintMarginTwips = 720;
 
     static const char* const kBadLink;
 
@@ -84,6 +87,10 @@ private:
     void OnAnchorClicked(const QUrl& link);
     int CharacterAt(const QPoint& viewportPosition) const;
     void CloseWindow();
+    std::unique_ptr<TextPrintout> MakePrintout();
+    QPrinter& Printer();
+    // Prints through the print dialog; prepared, when given, is a printout begun already.
+    void PrintWithDialog(TextPrintout* prepared);
 
     Cvelda1Doc* m_doc;
     QPointer<CFindTextDialog> m_findDialog;

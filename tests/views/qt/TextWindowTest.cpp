@@ -356,5 +356,32 @@ TEST_F(ViewsTest, TheWindowsCommands) {
     EXPECT_FALSE(view->isVisible());
 }
 
+TEST_F(ViewsTest, ADocumentNumberedFrom16384OnKeepsItsOwnTitleAndCard) {
+    // Document 16389's text is 000005, the file name of the low 14 bits of its number.
+    MemorySource source = SmallSource();
+    std::string& items = source.tables["Items.ttx"];
+    const std::size_t row = items.find("\n5 3 ");
+    ASSERT_NE(row, std::string::npos);
+    items.replace(row, 3, "\n16389 ");
+    TempDir dir;
+    Norik::BuildReport report;
+    std::vector<std::string> problems;
+    ASSERT_TRUE(Norik::BuildBase(source, dir.folder() + "base", Norik::BuildOptions{1}, report, problems))
+        << (problems.empty() ? std::string() : problems.front());
+    Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = dir.folder() + "base"});
+    ShowData::ResetTablesForTests();
+    ASSERT_EQ(ShowData::CShowClass::Init(m_port), Norik::kOk);
+
+    Cvelda1View* view = Open("000005");
+    ASSERT_NE(view, nullptr);
+    Cvelda1Doc* doc = view->GetDocument();
+    EXPECT_EQ(doc->number(), 16389);
+    EXPECT_EQ(view->windowTitle(), QStringLiteral("О местных сборах"));
+    doc->ExecuteCommand(Command::kDocumentInformation);
+    EXPECT_EQ(m_cards, std::vector<std::int16_t>{16389});
+    doc->ExecuteCommand(Command::kFileNumber);
+    EXPECT_EQ(Texts(m_port.messages), "000005|");
+}
+
 }  // namespace
 }  // namespace NorikTest
