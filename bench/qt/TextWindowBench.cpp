@@ -8,8 +8,17 @@
 //
 // The sample base is made by `norik-tool sample DIR --documents 16000 --large`; without it only
 // the code is measured. soffice is skipped when it is not installed.
+//
+// Hostile texts: the longest time the window's thread goes without handling its events, from the
+// command until the whole text is laid out, and the peak memory, for entries of a few kilobytes
+// that hold a paragraph of 50 MB, a word of 20 MB, a row of 10,000 cells, and 40 rows of 256 cells
+// whose edges shift from row to row (each case, or all, in one run):
+//
+//   QT_QPA_PLATFORM=offscreen build/TextWindowBench --hostile [paragraph|word|row|shifting]
 #include <malloc.h>
 #include <unistd.h>
+
+#include <private/qtextdocumentlayout_p.h>
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -215,6 +224,129 @@ void Measure(const std::string& label, const std::string& baseFolder, const std:
     (void)std::fflush(stdout);
 }
 
+// The hostile texts, by name.
+std::string HostileRtf(const std::string& name) {
+    std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}\\pard ";
+    if (name == "paragraph") {
+        const std::string words = "the quick brown fox jumps over the lazy dog and runs into the wood again ";
+        while (rtf.size() < std::size_t{50} * 1024 * 1024) rtf += words;
+    } else if (name == "word") {
+        rtf.append(std::size_t{20} * 1024 * 1024, 'w');
+    } else if (name == "row") {
+        rtf += "\\trowd";
+        for (int i = 1; i <= 10000; ++i) rtf += "\\cellx" + std::to_string(i * 100);
+        for (int i = 1; i <= 10000; ++i) rtf += "\\intbl " + std::to_string(i) + "\\cell";
+        rtf += "\\row";
+    } else if (name == "shifting") {
+        for (int row = 0; row < 40; ++row) {
+            rtf += "\\trowd";
+            for (int i = 1; i <= 256; ++i) rtf += "\\cellx" + std::to_string(i * 100 + row * 37);
+            for (int i = 1; i <= 256; ++i) rtf += "\\intbl " + std::to_string(i) + "\\cell";
+            rtf += "\\row";
+        }
+    }
+    return rtf + "\\par}";
+}
+
+double PeakMegabytes() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
+    }
+    return 0;
+}
+
+// The peak counts from here (the kernel forgets the old peak).
+void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+// Opens the text as the viewer does, with a timer of 1 ms running all along, and runs the window's
+// events until the whole text is in and laid out to the end (or limit passes).
+void MeasureHostile(const std::string& name, const fs::path& work) {
+    const std::string rtf = HostileRtf(name);
+    NorikTest::MemorySource source = NorikTest::SmallSource();
+    source.texts["000001.rtf"] = rtf;
+    const std::string base = (work / ("hostile-" + name)).string();
+    Norik::BuildReport report;
+    std::vector<std::string> problems;
+    if (!Norik::BuildBase(source, base, Norik::BuildOptions{}, report, problems)) {
+        std::printf("building the base of %s failed: %s\n", name.c_str(), problems.empty() ? "" : problems.front().c_str());
+        return;
+    }
+    const auto entrySize = fs::file_size(fs::path(base) / "Norik.sdb");
+    Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = base});
+    ShowData::ResetTablesForTests();
+    BenchPort port;
+    ShowData::CShowClass::Init(port);
+    Norik::TextWindowContext context;
+    context.userPort = &port;
+    Settle();
+    ResetPeak();
+    const double before = ResidentMegabytes();
+
+    constexpr double kLimit = 300;
+    const auto start = Clock::now();
+    auto last = start;
+    double longest = 0;
+    double longestAt = 0;
+    double paused = 0;
+    int pauses = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const double gap = Seconds(last);
+        if (gap > longest) {
+            longest = gap;
+            longestAt = Seconds(start) - gap;
+        }
+        if (gap >= 0.1) {
+            ++pauses;
+            paused += gap;
+        }
+        last = Clock::now();
+    });
+    tick.start(1);
+    std::unique_ptr<Norik::Cvelda1View> view = Norik::OpenTextView("000001", context);
+    if (!view) {
+        std::printf("%s: the text did not open\n", name.c_str());
+        return;
+    }
+    view->resize(1200, 900);
+    view->show();
+    QPixmap first = view->viewport()->grab();
+    const double firstPaint = Seconds(start);
+    Norik::Cvelda1Doc* doc = view->GetDocument();
+    auto laidOut = [&] {
+        const auto* layout = dynamic_cast<const QTextDocumentLayout*>(view->document()->documentLayout());
+        return doc->isWhole() && (!layout || layout->layoutStatus() >= 100);  // per cent
+    };
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (laidOut() || Seconds(start) > kLimit) loop.quit();
+    });
+    poll.start(20);
+    loop.exec();
+    const bool done = laidOut();
+    const double whole = Seconds(start);
+    tick.stop();
+    const auto jumpStart = Clock::now();
+    view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+    view->moveCursor(QTextCursor::End);
+    view->ensureCursorVisible();
+    QPixmap end = view->viewport()->grab();
+    const double jump = Seconds(jumpStart);
+    const double peak = PeakMegabytes();
+    std::printf("%s: %.1f MB of RTF, base file %.1f KB; %d blocks, %d characters\n", name.c_str(),
+                rtf.size() / 1048576.0, entrySize / 1024.0, view->document()->blockCount(),
+                view->document()->characterCount());
+    std::printf("  first paint %.3f s, whole text laid out %.3f s%s\n", firstPaint, whole,
+                done ? "" : "  (NOT finished within the limit)");
+    std::printf("  longest pause %.3f s (from %.3f s on); pauses of 0.1 s or more: %d, %.3f s in all\n", longest,
+                longestAt, pauses, paused);
+    std::printf("  jump to the end, paint %.3f s (after the layout)\n", jump);
+    std::printf("  memory: before %.0f MB, peak %.0f MB (resident)\n", before, peak);
+    (void)std::fflush(stdout);
+}
+
 // The largest entry of the base: the document whose header announces the longest text.
 std::string LargestDocument(const std::string& baseFolder) {
     Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = baseFolder});
@@ -243,6 +375,15 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const fs::path work = fs::temp_directory_path() / ("norik-text-window-bench-" + std::to_string(getpid()));
     fs::create_directories(work);
+    if (argc > 1 && std::string(argv[1]) == "--hostile") {
+        for (const char* name : {"paragraph", "word", "row", "shifting"}) {
+            if (argc > 2 && name != std::string(argv[2])) continue;
+            MeasureHostile(name, work);
+            Settle();
+        }
+        fs::remove_all(work);
+        return 0;
+    }
     const bool haveSoffice = std::system("command -v soffice > /dev/null 2>&1") == 0;
 
     // The code, as the only text of a small base.

@@ -64,6 +64,9 @@ Cvelda1View::Cvelda1View(Cvelda1Doc* doc, QWidget* parent) : QTextBrowser(parent
     doc->SetView(this);
     if (doc->textDocument()) ShowText(doc->textDocument());
     connect(doc, &Cvelda1Doc::textDocumentReplaced, this, &Cvelda1View::ReplaceText);
+    // A text whose reading the user gave up closes its window, once the command that waited is over.
+    connect(doc, &Cvelda1Doc::abandoned, this, &Cvelda1View::CloseWindow, Qt::QueuedConnection);
+    if (doc->isAbandoned()) QMetaObject::invokeMethod(this, &Cvelda1View::CloseWindow, Qt::QueuedConnection);
     connect(this, &QTextBrowser::anchorClicked, this, &Cvelda1View::OnAnchorClicked);
     // Copy is enabled only with a selection: the frame recomputes the command states.
     connect(this, &QTextEdit::copyAvailable, this, [this] { NotifyStateChanged(); });
@@ -131,7 +134,7 @@ bool Cvelda1View::FindText(const QString& text, bool matchCase, bool wholeWord, 
 }
 
 void Cvelda1View::OnFind() {
-    m_doc->EnsureWhole();
+    if (!m_doc->EnsureWhole()) return;
     QTextCursor start(document());
     start.movePosition(QTextCursor::Start);
     setTextCursor(start);
@@ -148,7 +151,7 @@ void Cvelda1View::OnFind() {
 }
 
 void Cvelda1View::PrintTo(QPrinter* printer) {
-    m_doc->EnsureWhole();
+    if (!m_doc->EnsureWhole()) return;
     const QByteArray rtf = m_doc->rtf();
     RunWhileWaiting([&] { PrintRtf(rtf, printer); }, m_doc->waitHooks());
 }
@@ -251,8 +254,7 @@ bool Cvelda1View::ExecuteCommand(int id) {
             copy();
             return true;
         case Command::kEditSelectAll:
-            m_doc->EnsureWhole();
-            selectAll();
+            if (m_doc->EnsureWhole()) selectAll();
             return true;
         case Command::kEditFind:
             OnFind();
