@@ -18,10 +18,9 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/TextWindowBench --hostile [paragraph|word|row|shifting|grid|code]
 #include <malloc.h>
+#include <private/qtextdocumentlayout_p.h>
 #include <time.h>
 #include <unistd.h>
-
-#include <private/qtextdocumentlayout_p.h>
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -264,7 +263,7 @@ std::string HostileRtf(const std::string& name) {
 double PeakMegabytes() {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
+        if (line.rfind("VmHWM:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
     }
     return 0;
 }
@@ -289,7 +288,8 @@ void MeasureHostile(const std::string& name, const fs::path& work) {
     Norik::BuildReport report;
     std::vector<std::string> problems;
     if (!Norik::BuildBase(source, base, Norik::BuildOptions{}, report, problems)) {
-        std::printf("building the base of %s failed: %s\n", name.c_str(), problems.empty() ? "" : problems.front().c_str());
+        std::printf("building the base of %s failed: %s\n", name.c_str(),
+                    problems.empty() ? "" : problems.front().c_str());
         return;
     }
     const auto entrySize = fs::file_size(fs::path(base) / "Norik.sdb");
@@ -329,7 +329,8 @@ void MeasureHostile(const std::string& name, const fs::path& work) {
             busiestAt = Seconds(start) - gap;
         }
         if (std::getenv("NORIK_BENCH_PAUSES") && busy - lastBusy >= 0.03)
-            std::printf("    pause at %.3f s: %.3f s, the thread ran %.3f s\n", Seconds(start) - gap, gap, busy - lastBusy);
+            std::printf("    pause at %.3f s: %.3f s, the thread ran %.3f s\n", Seconds(start) - gap, gap,
+                        busy - lastBusy);
         lastBusy = busy;
         if (gap >= 0.1) {
             ++pauses;
@@ -374,9 +375,10 @@ void MeasureHostile(const std::string& name, const fs::path& work) {
                 view->document()->characterCount());
     std::printf("  first paint %.3f s, whole text laid out %.3f s%s\n", firstPaint, whole,
                 done ? "" : "  (NOT finished within the limit)");
-    std::printf("  longest pause %.3f s (from %.3f s on; the thread ran %.3f s of it); pauses of 0.1 s or more: %d, "
-                "%.3f s in all\n",
-                longest, longestAt, longestBusy, pauses, paused);
+    std::printf(
+        "  longest pause %.3f s (from %.3f s on; the thread ran %.3f s of it); pauses of 0.1 s or more: %d, "
+        "%.3f s in all\n",
+        longest, longestAt, longestBusy, pauses, paused);
     std::printf("  longest run of the window's thread between two ticks %.3f s (from %.3f s on)\n", busiest, busiestAt);
     std::printf("  jump to the end, paint %.3f s (after the layout)\n", jump);
     std::printf("  memory: before %.0f MB, peak %.0f MB (resident)\n", before, peak);

@@ -31,14 +31,14 @@ constexpr qint64 kMaxPicturePixels = qint64{24} * 1000 * 1000;
 constexpr qint64 kMaxDocumentPicturePixels = qint64{64} * 1024 * 1024;
 // The image reader's own bound on one allocation, in megabytes: past the largest picture decoded,
 // so that a header the size check misread cannot take more.
-constexpr int kImageAllocationLimitMegabytes = static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)) + 1;
+constexpr int kImageAllocationLimitMegabytes = static_cast<int>(kMaxPicturePixels * 4 / (qint64{1024} * 1024)) + 1;
 
 // Laying a block out is one step the window waits for, and so is a whole table. A paragraph longer
 // than kMaxBlockLength characters goes on in a new block (at the first break between words past
 // that length), and a word longer than kMaxWordLength characters gets a zero-width space after
 // each kMaxWordLength characters, so that a line is found without reading the rest of the word.
 // A row of a table has at most kMaxTableColumns cells: the cells after that join the last one.
-constexpr qsizetype kMaxBlockLength = 16 * 1024;
+constexpr qsizetype kMaxBlockLength = qsizetype{16} * 1024;
 constexpr qsizetype kMaxWordLength = 512;
 constexpr int kMaxTableColumns = 64;
 const QChar kZeroWidthSpace(0x200B);
@@ -376,12 +376,13 @@ void RtfDocumentBuilder::TableRowStart(int level, const RowFormat& row) {
     while (static_cast<int>(m_tables.size()) >= level + 1) TableEnd(static_cast<int>(m_tables.size()));
 
     // Cells past the most a table has join the last one, which reaches to the row's right edge.
-    std::vector<CellFormat> cells(row.cells.begin(),
-                                  row.cells.begin() + std::min<std::ptrdiff_t>(
-                                                          static_cast<std::ptrdiff_t>(row.cells.size()), kMaxTableColumns));
+    std::vector<CellFormat> cells(
+        row.cells.begin(),
+        row.cells.begin() + std::min<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(row.cells.size()), kMaxTableColumns));
     for (std::size_t i = cells.size(); i < row.cells.size(); ++i)
         cells.back().rightBoundary = std::max(cells.back().rightBoundary, row.cells[i].rightBoundary);
     std::vector<int> rowEdges;
+    rowEdges.reserve(cells.size());
     for (const CellFormat& c : cells) rowEdges.push_back(c.rightBoundary);
 
     if (static_cast<int>(m_tables.size()) < level) {

@@ -364,7 +364,8 @@ TEST(DocumentBuilder, PicturesPastTheBoundsShowAsFramesInsteadOfTakingMemory) {
     buffer.open(QIODevice::WriteOnly);
     large.save(&buffer, "JPEG");
     large = QImage();
-    for (int i = 0; i < 4; ++i) rtf += "{\\pict\\jpegblip\\picwgoal1440\\pichgoal1440 " + jpeg.toHex().toStdString() + "}";
+    for (int i = 0; i < 4; ++i)
+        rtf += "{\\pict\\jpegblip\\picwgoal1440\\pichgoal1440 " + jpeg.toHex().toStdString() + "}";
     auto doc = BuildTextDocument(rtf + "}");
 
     const std::vector<QTextImageFormat> images = Images(*doc);
@@ -437,7 +438,7 @@ TEST(DocumentBuilder, LongParagraphsWordsAndRowsAreCutForLayoutKeepingTheirText)
     c.setPosition(last.lastCursorPosition().position(), QTextCursor::KeepAnchor);
     QString expected;
     for (int i = 64; i <= 1000; ++i) expected += (i > 64 ? " " : "") + QString::number(i);
-    EXPECT_EQ(c.selectedText(), expected);
+    EXPECT_TRUE(c.selectedText() == expected);
 }
 
 TEST(DocumentBuilder, BuildsOnAWorkerThreadAndMovesToTheUiThread) {
