@@ -15,7 +15,18 @@
 // With --preview, only this is measured:
 //
 //   QT_QPA_PLATFORM=offscreen build/TextWindowBench --preview [sample base folder]
+//
+// Hostile texts: the longest time the window's thread goes without handling its events, from the
+// command until the whole text is laid out, and the peak memory, for entries of a few kilobytes
+// that hold a paragraph of 50 MB, a word of 20 MB, a row of 10,000 cells, and 40 rows of 256 cells
+// whose edges shift from row to row (each case, or all four, in one run). For comparison, "grid"
+// is a sound table of as many cells as the shifting rows keep (40 rows of 64), and "code" the
+// 17 MB code. NORIK_BENCH_PAUSES=1 prints every run of the window's thread of 30 ms or more.
+//
+//   QT_QPA_PLATFORM=offscreen build/TextWindowBench --hostile [paragraph|word|row|shifting|grid|code]
 #include <malloc.h>
+#include <private/qtextdocumentlayout_p.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <QAbstractTextDocumentLayout>
@@ -278,6 +289,165 @@ void Measure(const std::string& label, const std::string& baseFolder, const std:
     (void)std::fflush(stdout);
 }
 
+// The hostile texts, by name.
+std::string HostileRtf(const std::string& name) {
+    // For comparison: the 17 MB code, a sound document.
+    if (name == "code") return RichTextCorpus::MakeCode(std::size_t{17} * 1024 * 1024, false);
+    std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}\\pard ";
+    if (name == "paragraph") {
+        const std::string words = "the quick brown fox jumps over the lazy dog and runs into the wood again ";
+        while (rtf.size() < std::size_t{50} * 1024 * 1024) rtf += words;
+    } else if (name == "word") {
+        rtf.append(std::size_t{20} * 1024 * 1024, 'w');
+    } else if (name == "row") {
+        rtf += "\\trowd";
+        for (int i = 1; i <= 10000; ++i) rtf += "\\cellx" + std::to_string(i * 100);
+        for (int i = 1; i <= 10000; ++i) rtf += "\\intbl " + std::to_string(i) + "\\cell";
+        rtf += "\\row";
+    } else if (name == "grid") {
+        // For comparison: 40 rows of 64 cells whose edges stay put.
+        for (int row = 0; row < 40; ++row) {
+            rtf += "\\trowd";
+            for (int i = 1; i <= 64; ++i) rtf += "\\cellx" + std::to_string(i * 100);
+            for (int i = 1; i <= 64; ++i) rtf += "\\intbl " + std::to_string(i) + "\\cell";
+            rtf += "\\row";
+        }
+    } else if (name == "shifting") {
+        for (int row = 0; row < 40; ++row) {
+            rtf += "\\trowd";
+            for (int i = 1; i <= 256; ++i) rtf += "\\cellx" + std::to_string(i * 100 + row * 37);
+            for (int i = 1; i <= 256; ++i) rtf += "\\intbl " + std::to_string(i) + "\\cell";
+            rtf += "\\row";
+        }
+    }
+    return rtf + "\\par}";
+}
+
+double PeakMegabytes() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
+    }
+    return 0;
+}
+
+// The time the calling thread has run.
+double ThreadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9;
+}
+
+// The peak counts from here (the kernel forgets the old peak).
+void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+// Opens the text as the viewer does, with a timer of 1 ms running all along, and runs the window's
+// events until the whole text is in and laid out to the end (or limit passes).
+void MeasureHostile(const std::string& name, const fs::path& work) {
+    const std::string rtf = HostileRtf(name);
+    NorikTest::MemorySource source = NorikTest::SmallSource();
+    source.texts["000001.rtf"] = rtf;
+    const std::string base = (work / ("hostile-" + name)).string();
+    Norik::BuildReport report;
+    std::vector<std::string> problems;
+    if (!Norik::BuildBase(source, base, Norik::BuildOptions{}, report, problems)) {
+        std::printf("building the base of %s failed: %s\n", name.c_str(),
+                    problems.empty() ? "" : problems.front().c_str());
+        return;
+    }
+    const auto entrySize = fs::file_size(fs::path(base) / "Norik.sdb");
+    Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = base});
+    ShowData::ResetTablesForTests();
+    BenchPort port;
+    ShowData::CShowClass::Init(port);
+    Norik::TextWindowContext context;
+    context.userPort = &port;
+    Settle();
+    ResetPeak();
+    const double before = ResidentMegabytes();
+
+    constexpr double kLimit = 300;
+    const auto start = Clock::now();
+    auto last = start;
+    double longest = 0;
+    double longestAt = 0;
+    double longestBusy = 0;  // of it, the time the window's thread was running (not waiting for a core)
+    double lastBusy = ThreadSeconds();
+    // The longest the window's thread ran between two ticks: the pause on a machine with a core to spare.
+    double busiest = 0;
+    double busiestAt = 0;
+    double paused = 0;
+    int pauses = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const double gap = Seconds(last);
+        const double busy = ThreadSeconds();
+        if (gap > longest) {
+            longest = gap;
+            longestAt = Seconds(start) - gap;
+            longestBusy = busy - lastBusy;
+        }
+        if (busy - lastBusy > busiest) {
+            busiest = busy - lastBusy;
+            busiestAt = Seconds(start) - gap;
+        }
+        if (std::getenv("NORIK_BENCH_PAUSES") && busy - lastBusy >= 0.03)
+            std::printf("    pause at %.3f s: %.3f s, the thread ran %.3f s\n", Seconds(start) - gap, gap,
+                        busy - lastBusy);
+        lastBusy = busy;
+        if (gap >= 0.1) {
+            ++pauses;
+            paused += gap;
+        }
+        last = Clock::now();
+    });
+    tick.start(1);
+    std::unique_ptr<Norik::Cvelda1View> view = Norik::OpenTextView("000001", context);
+    if (!view) {
+        std::printf("%s: the text did not open\n", name.c_str());
+        return;
+    }
+    view->resize(1200, 900);
+    view->show();
+    QPixmap first = view->viewport()->grab();
+    const double firstPaint = Seconds(start);
+    Norik::Cvelda1Doc* doc = view->GetDocument();
+    auto laidOut = [&] {
+        const auto* layout = dynamic_cast<const QTextDocumentLayout*>(view->document()->documentLayout());
+        return doc->isWhole() && (!layout || layout->layoutStatus() >= 100);  // per cent
+    };
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (laidOut() || Seconds(start) > kLimit) loop.quit();
+    });
+    poll.start(20);
+    loop.exec();
+    const bool done = laidOut();
+    const double whole = Seconds(start);
+    tick.stop();
+    const auto jumpStart = Clock::now();
+    view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+    view->moveCursor(QTextCursor::End);
+    view->ensureCursorVisible();
+    QPixmap end = view->viewport()->grab();
+    const double jump = Seconds(jumpStart);
+    const double peak = PeakMegabytes();
+    std::printf("%s: %.1f MB of RTF, base file %.1f KB; %d blocks, %d characters\n", name.c_str(),
+                rtf.size() / 1048576.0, entrySize / 1024.0, view->document()->blockCount(),
+                view->document()->characterCount());
+    std::printf("  first paint %.3f s, whole text laid out %.3f s%s\n", firstPaint, whole,
+                done ? "" : "  (NOT finished within the limit)");
+    std::printf(
+        "  longest pause %.3f s (from %.3f s on; the thread ran %.3f s of it); pauses of 0.1 s or more: %d, "
+        "%.3f s in all\n",
+        longest, longestAt, longestBusy, pauses, paused);
+    std::printf("  longest run of the window's thread between two ticks %.3f s (from %.3f s on)\n", busiest, busiestAt);
+    std::printf("  jump to the end, paint %.3f s (after the layout)\n", jump);
+    std::printf("  memory: before %.0f MB, peak %.0f MB (resident)\n", before, peak);
+    (void)std::fflush(stdout);
+}
+
 // The largest entry of the base: the document whose header announces the longest text.
 std::string LargestDocument(const std::string& baseFolder) {
     Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = baseFolder});
@@ -311,6 +481,16 @@ int main(int argc, char** argv) {
     }
     const fs::path work = fs::temp_directory_path() / ("norik-text-window-bench-" + std::to_string(getpid()));
     fs::create_directories(work);
+    if (argc > 1 && std::string(argv[1]) == "--hostile") {
+        for (const char* name : {"paragraph", "word", "row", "shifting", "grid", "code"}) {
+            const bool comparison = name == std::string("grid") || name == std::string("code");
+            if (argc > 2 ? name != std::string(argv[2]) : comparison) continue;
+            MeasureHostile(name, work);
+            Settle();
+        }
+        fs::remove_all(work);
+        return 0;
+    }
     const bool haveSoffice = std::system("command -v soffice > /dev/null 2>&1") == 0;
 
     // The code, as the only text of a small base.

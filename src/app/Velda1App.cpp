@@ -132,7 +132,9 @@ CDocTemplate* Cvelda1App::RegisterTextTemplate() {
             TextWindowContext context;
             context.userPort = &m_userPort;
             context.temporaryCopies = &m_temporaryCopies;
-            context.wait = WaitHooks{[this] { m_userPort.BeginWait(); }, [this] { m_userPort.EndWait(); }};
+            context.wait =
+                WaitHooks{[this] { m_userPort.BeginWait(); }, [this] { m_userPort.EndWait(); },
+                          [this](std::function<void()> cancel) { m_userPort.OfferCancel(std::move(cancel)); }};
             context.showInformation = [this](std::int16_t number, QWidget* parent) {
                 ShowDocumentCard(number, parent);
             };

@@ -4,6 +4,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 
 #include "app/PictureEx.h"
@@ -42,19 +43,40 @@ CWaitDialog::CWaitDialog(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Fra
     row->setSpacing(10);
     row->addWidget(m_picture, 0, Qt::AlignCenter);
     row->addWidget(m_text, 1);
+    m_cancelButton = new QPushButton(QStringLiteral("Отмена"), panel);
+    // Enter held from the command that began the wait must not give it up.
+    m_cancelButton->setAutoDefault(false);
+    m_cancelButton->hide();
+    row->addWidget(m_cancelButton, 0, Qt::AlignCenter);
+    connect(m_cancelButton, &QPushButton::clicked, this, &CWaitDialog::reject);
 }
 
 void CWaitDialog::Start() {
     if (isVisible()) return;
     if (!m_loaded) m_loaded = m_picture->Load(QStringLiteral(":/wait/wait.gif"));
     if (m_loaded) m_picture->Draw();
-    // 350 x 80 unless the fonts of this desktop need more room for the words.
+    Place();
+    show();
+    raise();
+}
+
+void CWaitDialog::Place() {
+    // 350 x 80 unless the fonts of this desktop need more room for the words (and the button).
     QSize size = QSize(kWidth, kHeight).expandedTo(minimumSizeHint());
     resize(size);
     QScreen* screen = parentWidget() ? parentWidget()->screen() : this->screen();
     if (screen) move(screen->geometry().center() - QPoint(size.width() / 2, size.height() / 2));
-    show();
-    raise();
+}
+
+void CWaitDialog::SetCancel(std::function<void()> cancel) {
+    m_cancel = std::move(cancel);
+    m_cancelButton->setVisible(static_cast<bool>(m_cancel));
+    if (isVisible()) Place();
+}
+
+void CWaitDialog::reject() {
+    // Called from the function itself may take it away: a copy runs.
+    if (const std::function<void()> cancel = m_cancel) cancel();
 }
 
 void CWaitDialog::Stop() {

@@ -6,12 +6,17 @@
 // the other windows of the program take no input (it is application-modal), so the user cannot
 // start a second opening or close the window the text is opening in. Start on a window that shows
 // already does nothing. Stop stops the animation and hides it; the object can be started again.
-// When the animation cannot be loaded the window shows without it. User-interface thread only.
+// When the animation cannot be loaded the window shows without it.
+//
+// A wait that can be given up offers it with SetCancel: the button "Отмена" shows, and it or Esc
+// calls the function given; SetCancel with none takes the button away. User-interface thread only.
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 class QLabel;
+class QPushButton;
 
 namespace Norik {
 
@@ -28,18 +33,22 @@ public:
 
     void Start();
     void Stop();
+    void SetCancel(std::function<void()> cancel);
 
     CPictureEx* Picture() const { return m_picture; }
 
 protected:
     // Esc and the window manager's close do not take the window away: the opening goes on
-    // whether it shows or not, and only Stop ends it.
-    void reject() override {}
+    // whether it shows or not, and only Stop ends it. Esc gives the wait up where it can be.
+    void reject() override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void Place();
     CPictureEx* m_picture = nullptr;
     QLabel* m_text = nullptr;
+    QPushButton* m_cancelButton = nullptr;
+    std::function<void()> m_cancel;
     bool m_loaded = false;
 };
 

@@ -100,8 +100,10 @@ bool Cvelda1Doc::OnOpenDocument(const QString& path) {
         Message(kOpenFailed);
         return false;
     }
-    loader->WaitForFirstPart(m_context.wait);
-    if (loader->hasFirstPart()) {
+    if (!loader->WaitForFirstPart(m_context.wait)) {
+        loader.reset();
+        Abandon();
+    } else if (loader->hasFirstPart()) {
         m_text = loader->TakeFirstPart();
         m_loader = std::move(loader);
         connect(m_loader.get(), &DocumentTextLoader::finished, this, &Cvelda1Doc::TakeWholeText);
@@ -166,14 +168,29 @@ void Cvelda1Doc::ShowWholeText() {
     emit textDocumentReplaced(m_text.get());
 }
 
-void Cvelda1Doc::EnsureWhole() {
-    if (m_whole) return;
+bool Cvelda1Doc::EnsureWhole() {
+    if (m_abandoned) return false;
+    if (m_whole) return true;
     if (!m_pending && m_loader) {
-        m_loader->WaitForWhole(m_context.wait);
+        if (!m_loader->WaitForWhole(m_context.wait)) {
+            Abandon();
+            emit abandoned();
+            return false;
+        }
         TakeWholeText();
     }
     // Wanted now: the rest of its layout follows as the window needs it.
     if (m_pending) ShowWholeText();
+    return true;
+}
+
+void Cvelda1Doc::Abandon() {
+    // Destroying the loader stops its worker; what was read goes with it.
+    m_loader.reset();
+    m_pending.reset();
+    m_rtf.clear();
+    if (!m_text) m_text = std::make_unique<QTextDocument>();
+    m_abandoned = true;
 }
 
 void Cvelda1Doc::SetView(QWidget* view) { m_view = view; }
@@ -192,7 +209,7 @@ QString Cvelda1Doc::OfferedFileName() const {
 }
 
 bool Cvelda1Doc::Save() {
-    EnsureWhole();
+    if (!EnsureWhole()) return false;
     const QString suggested = OfferedFileName() + ".rtf";
     const QString target = m_context.chooseSaveFile(m_view, suggested, QString::fromUtf8(kSaveFilter));
     if (target.isEmpty()) return false;

@@ -7,7 +7,9 @@
 // long text opens as soon as its first part is built; the whole document follows once it is read
 // and laid out for the view's width (textDocumentReplaced). When the entry or the container is missing, or the entry
 // cannot be read, the user is told "Failed to open document." and the open returns false; asking for the disk is left
-// to the caller (the list's Open).
+// to the caller (the list's Open). The wait for the text can be given up (the wait hooks' offer): the
+// reading stops, the document is abandoned (an empty text) and its window closes; an open given up
+// so still returns true, since nothing failed that another disk would mend.
 //
 // The window around the document (frame, routing, activation) is the shell's: its text template
 // creates the document, opens it, puts a Cvelda1View on it, and routes commands view -> document
@@ -81,8 +83,11 @@ public:
     // The width of the view's page. A long text's whole document is laid out for it, a slice at a
     // time, before it replaces the first part, so that the view never waits for its layout.
     void SetPageWidth(int width);
-    // Waits (with the wait hooks) until the whole text is there.
-    void EnsureWhole();
+    // Waits (with the wait hooks) until the whole text is there; false when the wait was given up
+    // (the document is abandoned then).
+    bool EnsureWhole();
+    // The user gave the reading up: the window is to close.
+    bool isAbandoned() const { return m_abandoned; }
     // The stored RTF bytes of the text (complete once isWhole()).
     const QByteArray& rtf() const { return m_rtf; }
 
@@ -119,6 +124,8 @@ public:
 signals:
     // The whole text took the place of its first part; the old document is deleted after this.
     void textDocumentReplaced(QTextDocument* whole);
+    // The user gave the reading up while a command waited for the whole text.
+    void abandoned();
 
 private:
     void TakeWholeText();
@@ -126,6 +133,7 @@ private:
     void ShowWholeText();
     void Message(const char* utf8Text);
     void OfferToSaveCopy(const std::string& path);
+    void Abandon();
 
     TextWindowContext m_context;
     std::int16_t m_number = 0;
@@ -136,6 +144,7 @@ private:
     std::unique_ptr<QTextDocument> m_pending;
     int m_pageWidth = 0;
     bool m_whole = false;
+    bool m_abandoned = false;
     QPointer<QWidget> m_view;
 };
 

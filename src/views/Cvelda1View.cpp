@@ -42,6 +42,9 @@ Cvelda1View::Cvelda1View(Cvelda1Doc* doc, QWidget* parent) : QTextBrowser(parent
     doc->SetView(this);
     if (doc->textDocument()) ShowText(doc->textDocument());
     connect(doc, &Cvelda1Doc::textDocumentReplaced, this, &Cvelda1View::ReplaceText);
+    // A text whose reading the user gave up closes its window, once the command that waited is over.
+    connect(doc, &Cvelda1Doc::abandoned, this, &Cvelda1View::CloseWindow, Qt::QueuedConnection);
+    if (doc->isAbandoned()) QMetaObject::invokeMethod(this, &Cvelda1View::CloseWindow, Qt::QueuedConnection);
     connect(this, &QTextBrowser::anchorClicked, this, &Cvelda1View::OnAnchorClicked);
     // Copy is enabled only with a selection: the frame recomputes the command states.
     connect(this, &QTextEdit::copyAvailable, this, [this] { NotifyStateChanged(); });
@@ -109,7 +112,7 @@ bool Cvelda1View::FindText(const QString& text, bool matchCase, bool wholeWord, 
 }
 
 void Cvelda1View::OnFind() {
-    m_doc->EnsureWhole();
+    if (!m_doc->EnsureWhole()) return;
     QTextCursor start(document());
     start.movePosition(QTextCursor::Start);
     setTextCursor(start);
@@ -126,7 +129,8 @@ void Cvelda1View::OnFind() {
 }
 
 std::unique_ptr<TextPrintout> Cvelda1View::MakePrintout() {
-    m_doc->EnsureWhole();
+    // A load given up while waiting for the whole text leaves nothing to print.
+    if (!m_doc->EnsureWhole()) return nullptr;
     return std::make_unique<TextPrintout>(*document(), m_doc->title(), ToQString(ShowData::BaseDateText()));
 }
 
@@ -142,7 +146,7 @@ QPrinter& Cvelda1View::Printer() {
 
 void Cvelda1View::PrintTo(QPrinter* printer) {
     const std::unique_ptr<TextPrintout> printout = MakePrintout();
-    PrintPages(*printout, *printer, this);
+    if (printout) PrintPages(*printout, *printer, this);
 }
 
 void Cvelda1View::PrintWithDialog(TextPrintout* prepared) {
@@ -162,6 +166,7 @@ void Cvelda1View::OnFilePrint() { PrintWithDialog(nullptr); }
 void Cvelda1View::OnFilePrintPreview() {
     QPrinter& printer = Printer();
     const std::unique_ptr<TextPrintout> printout = MakePrintout();
+    if (!printout) return;
     printout->SetPageSize(PrintableSize(printer));
     TextPrintPreview preview(*printout, printer, this);
     // "Печать" in the preview prints what it has laid out so far and the rest.
@@ -254,8 +259,7 @@ bool Cvelda1View::ExecuteCommand(int id) {
             copy();
             return true;
         case Command::kEditSelectAll:
-            m_doc->EnsureWhole();
-            selectAll();
+            if (m_doc->EnsureWhole()) selectAll();
             return true;
         case Command::kEditFind:
             OnFind();

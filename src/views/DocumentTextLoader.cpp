@@ -244,25 +244,34 @@ void DocumentTextLoader::RunDeliveries() {
     }
 }
 
-void DocumentTextLoader::WaitFor(const std::function<bool()>& ready, const WaitHooks& hooks) {
-    if (ready() || !m_shared) return;
+bool DocumentTextLoader::WaitFor(const std::function<bool()>& ready, const WaitHooks& hooks) {
+    if (ready() || !m_shared) return true;
     if (hooks.begin) hooks.begin();
     QEventLoop loop;
+    bool cancelled = false;
     const auto check = [&] {
         if (ready()) loop.quit();
     };
     connect(this, &DocumentTextLoader::firstPartReady, &loop, check);
     connect(this, &DocumentTextLoader::finished, &loop, check);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (hooks.offerCancel) {
+        hooks.offerCancel([&] {
+            cancelled = true;
+            loop.quit();
+        });
+    }
+    loop.exec(hooks.offerCancel ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+    if (hooks.offerCancel) hooks.offerCancel({});
     if (hooks.end) hooks.end();
+    return !cancelled;
 }
 
-void DocumentTextLoader::WaitForFirstPart(const WaitHooks& hooks) {
-    WaitFor([this] { return m_firstPart != nullptr || m_firstPartSeen || m_finished; }, hooks);
+bool DocumentTextLoader::WaitForFirstPart(const WaitHooks& hooks) {
+    return WaitFor([this] { return m_firstPart != nullptr || m_firstPartSeen || m_finished; }, hooks);
 }
 
-void DocumentTextLoader::WaitForWhole(const WaitHooks& hooks) {
-    WaitFor([this] { return m_finished; }, hooks);
+bool DocumentTextLoader::WaitForWhole(const WaitHooks& hooks) {
+    return WaitFor([this] { return m_finished; }, hooks);
 }
 
 std::unique_ptr<QTextDocument> DocumentTextLoader::TakeFirstPart() {

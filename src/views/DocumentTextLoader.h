@@ -15,7 +15,9 @@
 //
 // Waiting: WaitForFirstPart and WaitForWhole run the calling thread's events (repaints, timers,
 // the wait indicator's animation; user input is held back until the wait ends) until the part
-// asked for is there, calling the wait hooks around the wait.
+// asked for is there, calling the wait hooks around the wait. Where the hooks offer to cancel, the
+// user's input goes on (to the wait window, which is modal) and cancelling ends the wait at once
+// with false; the loader is then to be destroyed, which stops the worker.
 //
 // Failures: Start returns Missing when the container or the entry cannot be opened, Malformed
 // when the entry reader refuses its header (an error-log entry is written). A text whose
@@ -42,10 +44,13 @@ namespace Norik {
 
 class CRtfFile;
 
-// What the user sees while a text is read: begin is called before the wait, end after it.
+// What the user sees while a text is read: begin is called before the wait, end after it. A wait
+// that can be given up calls offerCancel after begin with the function that gives it up, and with
+// none before end. The window that shows the offer must be modal: the wait takes input then.
 struct WaitHooks {
     std::function<void()> begin;
     std::function<void()> end;
+    std::function<void(std::function<void()> cancel)> offerCancel;
 };
 
 // Runs work on a worker thread while the calling thread's events run (user input held back), with
@@ -66,9 +71,10 @@ public:
     StartResult Start(const std::string& entryName);
 
     // Run events until the first part (or, for a short text, the whole document) is ready, or until
-    // the whole document is ready. Return at once when it is there already.
-    void WaitForFirstPart(const WaitHooks& hooks = {});
-    void WaitForWhole(const WaitHooks& hooks = {});
+    // the whole document is ready. Return at once when it is there already; false when the user
+    // gave the wait up.
+    bool WaitForFirstPart(const WaitHooks& hooks = {});
+    bool WaitForWhole(const WaitHooks& hooks = {});
 
     bool hasFirstPart() const { return m_firstPart != nullptr; }
     bool isFinished() const { return m_finished; }
@@ -92,7 +98,7 @@ private:
     // Runs, on the loader's thread, what the worker left in the shared deliveries.
     Q_INVOKABLE void RunDeliveries();
     void Run(std::unique_ptr<CRtfFile> file, const std::shared_ptr<Shared>& shared, QThread* home);
-    void WaitFor(const std::function<bool()>& ready, const WaitHooks& hooks);
+    bool WaitFor(const std::function<bool()>& ready, const WaitHooks& hooks);
 
     std::thread m_worker;
     std::shared_ptr<Shared> m_shared;

@@ -90,6 +90,10 @@ void CQtUserPort::BeginWait() {
     m_waitDialog->Start();
 }
 
+void CQtUserPort::OfferCancel(std::function<void()> cancel) {
+    if (m_waitDialog) m_waitDialog->SetCancel(std::move(cancel));
+}
+
 void CQtUserPort::EndWait() {
     if (m_waitDepth == 0) return;
     if (--m_waitDepth == 0 && m_waitDialog) m_waitDialog->Stop();

@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "platform/UserPort.h"
@@ -47,6 +48,9 @@ public:
                              MessageIcon icon) override;
     void BeginWait() override;
     void EndWait() override;
+    // The wait under way can be given up: the wait window offers it and calls cancel when taken;
+    // none takes the offer back.
+    void OfferCancel(std::function<void()> cancel);
     bool OpenDocumentText(const std::string& path) override { return m_windows.OpenDocumentText(path); }
     void RunAttributeSearch(ShowData::SearchRequest& request, const std::vector<std::int16_t>* listNumbers) override {
         m_windows.RunAttributeSearch(request, listNumbers);

@@ -23,8 +23,30 @@ namespace {
 // Screen pixels at 96 dpi: 15 twips each.
 qreal Pixels(int twips) { return twips / 15.0; }
 
-// Pictures larger than this many pixels are not decoded: they show as an empty frame.
-constexpr qint64 kMaxDecodedPixels = 40LL * 1000 * 1000;
+// Pictures are judged by the size their header states before anything is decoded: one larger than
+// kMaxPicturePixels, or one that would take the document's decoded pictures past
+// kMaxDocumentPicturePixels, shows as an empty frame of its size instead. Every pixel is counted at
+// four bytes, as most pictures decode: the document's pictures hold 256 MB at most.
+constexpr qint64 kMaxPicturePixels = qint64{24} * 1000 * 1000;
+constexpr qint64 kMaxDocumentPicturePixels = qint64{64} * 1024 * 1024;
+// The image reader's own bound on one allocation, in megabytes: past the largest picture decoded,
+// so that a header the size check misread cannot take more.
+constexpr int kImageAllocationLimitMegabytes = static_cast<int>(kMaxPicturePixels * 4 / (qint64{1024} * 1024)) + 1;
+
+// Laying a block out is one step the window waits for, and so is a whole table. A paragraph longer
+// than kMaxBlockLength characters goes on in a new block (at the first break between words past
+// that length), and a word longer than kMaxWordLength characters gets a zero-width space after
+// each kMaxWordLength characters, so that a line is found without reading the rest of the word.
+// A row of a table has at most kMaxTableColumns cells: the cells after that join the last one.
+constexpr qsizetype kMaxBlockLength = qsizetype{16} * 1024;
+constexpr qsizetype kMaxWordLength = 512;
+constexpr int kMaxTableColumns = 64;
+const QChar kZeroWidthSpace(0x200B);
+
+// The characters after which a line may break in a long paragraph (a zero-width space, too).
+bool IsWordBreak(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == kZeroWidthSpace || c == QChar::LineSeparator;
+}
 
 // The colour of link text that has no colour of its own.
 const QColor kLinkColor(0, 0, 255);
@@ -202,18 +224,38 @@ void RtfDocumentBuilder::ApplyBlockFormat(const ParagraphFormat& p) {
     if (p.pageBreakBefore || m_pageBreakPending) b.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     m_pageBreakPending = false;
     if (p.shading != kAutoColor) b.setBackground(QColor(QRgb(p.shading)));
-    ApplyBorders(p, b);
-    m_cursor.setBlockFormat(b);
+    QTextBlock first = m_cursor.block();
+    for (int i = 0; i < m_continuations && first.previous().isValid(); ++i) first = first.previous();
+    ApplyBorders(p, b, first);
+    if (m_continuations == 0) {
+        m_cursor.setBlockFormat(b);
+        return;
+    }
+    // A paragraph continued over several blocks: the space before and the first-line indent belong
+    // to its first block, the space after and the rule below to its last.
+    QTextBlockFormat head = b;
+    head.setBottomMargin(0);
+    SetRule(head, false);
+    QTextBlockFormat tail = b;
+    tail.setTopMargin(0);
+    tail.setTextIndent(0);
+    tail.clearProperty(QTextFormat::PageBreakPolicy);
+    QTextBlockFormat middle = tail;
+    middle.setBottomMargin(0);
+    SetRule(middle, false);
+    for (QTextBlock block = first; block.isValid() && block != m_cursor.block(); block = block.next())
+        QTextCursor(block).setBlockFormat(block == first ? head : middle);
+    m_cursor.setBlockFormat(tail);
 }
 
-void RtfDocumentBuilder::ApplyBorders(const ParagraphFormat& p, QTextBlockFormat& b) {
+void RtfDocumentBuilder::ApplyBorders(const ParagraphFormat& p, QTextBlockFormat& b, const QTextBlock& first) {
     const int sides = BorderSides(p);
     if (sides == 0) return;
     b.setProperty(kParagraphBordersProperty, sides);
     if (p.bottom.present && p.shading == kAutoColor) SetRule(b, true);
     // The first block of a cell, or after a table, has no neighbour above it in its frame.
-    if (m_cursor.block() == m_frameFirstBlock) return;
-    const QTextBlock previous = m_cursor.block().previous();
+    if (first == m_frameFirstBlock) return;
+    const QTextBlock previous = first.previous();
     if (!previous.isValid()) return;
     QTextBlockFormat before = previous.blockFormat();
     const bool grouped = before.intProperty(kParagraphBordersProperty) == sides;
@@ -233,16 +275,26 @@ void RtfDocumentBuilder::EnterPendingCell() {
     if (!t.pendingAdvance) return;
     t.pendingAdvance = false;
     if (t.cell >= t.cellColumns.size()) {
-        // More cells than the row defined: the row grows by a column.
-        int next = t.cellColumns.empty() ? 0
-                                         : t.table->cellAt(t.row, t.cellColumns.back()).column() +
-                                               t.table->cellAt(t.row, t.cellColumns.back()).columnSpan();
+        // More cells than the row defined: the row grows by a column, up to the most a table has.
+        const QTextTableCell last = t.table->cellAt(t.row, t.cellColumns.back());
+        const int next = last.column() + last.columnSpan();
+        if (static_cast<int>(t.cellColumns.size()) >= kMaxTableColumns || next >= kMaxTableColumns) {
+            // The rest of the row's cells go on in its last cell.
+            m_cursor = last.lastCursorPosition();
+            m_blockPending = false;
+            m_frameFirstBlock = last.firstCursorPosition().block();
+            StartParagraph();
+            m_blockLength = m_cursor.block().length() - 1;
+            m_separatorPending = m_blockLength > 0;
+            return;
+        }
         if (next >= t.table->columns()) t.table->appendColumns(1);
         t.cellColumns.push_back(std::min(next, t.table->columns() - 1));
     }
     m_cursor = t.table->cellAt(t.row, t.cellColumns[t.cell]).firstCursorPosition();
     m_blockPending = false;
     m_frameFirstBlock = m_cursor.block();
+    StartParagraph();
 }
 
 void RtfDocumentBuilder::OpenBlock() {
@@ -250,11 +302,52 @@ void RtfDocumentBuilder::OpenBlock() {
     if (!m_blockPending) return;
     m_blockPending = false;
     m_cursor.insertBlock();
+    StartParagraph();
+}
+
+void RtfDocumentBuilder::StartParagraph() {
+    m_blockLength = 0;
+    m_wordLength = 0;
+    m_continuations = 0;
+    m_separatorPending = false;
+}
+
+void RtfDocumentBuilder::InsertBoundedText(const QString& text, const QTextCharFormat& format) {
+    // The text goes in as runs between the places where a block is continued or a break is added.
+    qsizetype runStart = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        // The two halves of a surrogate pair stay together.
+        const bool canBreakBefore = !c.isLowSurrogate();
+        const bool wordTooLong = canBreakBefore && !IsWordBreak(c) && m_wordLength >= kMaxWordLength;
+        const bool atBreak = m_wordLength == 0 || wordTooLong;
+        if (canBreakBefore && m_blockLength >= kMaxBlockLength && (atBreak || m_blockLength >= 2 * kMaxBlockLength)) {
+            m_cursor.insertText(text.mid(runStart, i - runStart), format);
+            runStart = i;
+            m_cursor.insertBlock();
+            const int continuations = m_continuations + 1;
+            StartParagraph();
+            m_continuations = continuations;
+        } else if (wordTooLong) {
+            m_cursor.insertText(text.mid(runStart, i - runStart) + kZeroWidthSpace, format);
+            runStart = i;
+            ++m_blockLength;
+            m_wordLength = 0;
+        }
+        ++m_blockLength;
+        m_wordLength = IsWordBreak(c) ? 0 : m_wordLength + 1;
+    }
+    m_cursor.insertText(runStart == 0 ? text : text.mid(runStart), format);
 }
 
 void RtfDocumentBuilder::Text(std::string_view utf8, const CharFormat& format) {
     OpenBlock();
-    m_cursor.insertText(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())), QtFormat(format));
+    QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    if (m_separatorPending) {
+        m_separatorPending = false;
+        text.prepend(QLatin1Char(' '));
+    }
+    InsertBoundedText(text, QtFormat(format));
 }
 
 void RtfDocumentBuilder::ParagraphEnd(const ParagraphFormat& format) {
@@ -266,6 +359,8 @@ void RtfDocumentBuilder::ParagraphEnd(const ParagraphFormat& format) {
 void RtfDocumentBuilder::LineBreak() {
     OpenBlock();
     m_cursor.insertText(QString(QChar::LineSeparator));
+    ++m_blockLength;
+    m_wordLength = 0;
 }
 
 void RtfDocumentBuilder::PageBreak(const ParagraphFormat& format) {
@@ -280,8 +375,15 @@ void RtfDocumentBuilder::TableRowStart(int level, const RowFormat& row) {
     // A row of a level with no table yet starts one; levels deeper than that are closed already.
     while (static_cast<int>(m_tables.size()) >= level + 1) TableEnd(static_cast<int>(m_tables.size()));
 
+    // Cells past the most a table has join the last one, which reaches to the row's right edge.
+    std::vector<CellFormat> cells(
+        row.cells.begin(),
+        row.cells.begin() + std::min<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(row.cells.size()), kMaxTableColumns));
+    for (std::size_t i = cells.size(); i < row.cells.size(); ++i)
+        cells.back().rightBoundary = std::max(cells.back().rightBoundary, row.cells[i].rightBoundary);
     std::vector<int> rowEdges;
-    for (const CellFormat& c : row.cells) rowEdges.push_back(c.rightBoundary);
+    rowEdges.reserve(cells.size());
+    for (const CellFormat& c : cells) rowEdges.push_back(c.rightBoundary);
 
     if (static_cast<int>(m_tables.size()) < level) {
         TableContext t;
@@ -293,7 +395,7 @@ void RtfDocumentBuilder::TableRowStart(int level, const RowFormat& row) {
         tf.setCellPadding(2);
         tf.setCellSpacing(0);
         tf.setBorderCollapse(true);
-        bool borders = std::any_of(row.cells.begin(), row.cells.end(), [](const CellFormat& c) {
+        bool borders = std::any_of(cells.begin(), cells.end(), [](const CellFormat& c) {
             return c.top.present || c.bottom.present || c.left.present || c.right.present;
         });
         tf.setBorder(borders ? 1 : 0);
@@ -319,7 +421,8 @@ void RtfDocumentBuilder::TableRowStart(int level, const RowFormat& row) {
         for (int e : rowEdges) {
             auto it =
                 std::find_if(t.edges.begin(), t.edges.end(), [e](int x) { return std::abs(x - e) <= kEdgeTolerance; });
-            if (it != t.edges.end()) continue;
+            // Past the most columns a table has, an edge no column has is left out.
+            if (it != t.edges.end() || static_cast<int>(t.edges.size()) >= kMaxTableColumns) continue;
             auto pos = std::upper_bound(t.edges.begin(), t.edges.end(), e);
             int index = static_cast<int>(pos - t.edges.begin());
             t.edges.insert(pos, e);
@@ -344,8 +447,8 @@ void RtfDocumentBuilder::TableRowStart(int level, const RowFormat& row) {
     t.cellColumns.clear();
     // Each cell covers the columns between its left and right edge.
     int column = 0;
-    for (std::size_t i = 0; i < row.cells.size(); ++i) {
-        const CellFormat& c = row.cells[i];
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const CellFormat& c = cells[i];
         if (c.mergedWithPrevious && i > 0) {
             t.cellColumns.push_back(t.cellColumns.back());
             int first = t.cellColumns.back();
@@ -357,6 +460,7 @@ void RtfDocumentBuilder::TableRowStart(int level, const RowFormat& row) {
             if (last > first) t.table->mergeCells(t.row, first, 1, last - first + 1);
             continue;
         }
+        if (column >= kMaxTableColumns) break;  // the rest join the last cell
         if (column >= t.table->columns()) t.table->appendColumns(1);
         int first = column;
         int last = column;
@@ -392,6 +496,7 @@ void RtfDocumentBuilder::TableRowStart(int level, const RowFormat& row) {
     m_cursor = t.table->cellAt(t.row, t.cellColumns[0]).firstCursorPosition();
     m_blockPending = false;
     m_frameFirstBlock = m_cursor.block();
+    StartParagraph();
 }
 
 void RtfDocumentBuilder::TableCellEnd(int level, const ParagraphFormat& lastParagraph) {
@@ -428,25 +533,46 @@ void RtfDocumentBuilder::TableEnd(int level) {
     m_cursor.movePosition(QTextCursor::NextBlock);
     m_blockPending = false;
     m_frameFirstBlock = m_cursor.block();
+    StartParagraph();
+}
+
+QImage RtfDocumentBuilder::DecodePicture(const PictureInfo& info, std::string_view data, QSize& statedSize) {
+    if ((info.format != PictureFormat::Png && info.format != PictureFormat::Jpeg) || data.empty()) return {};
+    // Set once for the process: the reader refuses allocations past it whatever the caller checked.
+    static const bool limited = [] {
+        QImageReader::setAllocationLimit(kImageAllocationLimitMegabytes);
+        return true;
+    }();
+    (void)limited;
+    QByteArray bytes = QByteArray::fromRawData(data.data(), static_cast<qsizetype>(data.size()));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, info.format == PictureFormat::Png ? "png" : "jpeg");
+    const QSize size = reader.size();
+    if (!size.isValid()) return {};
+    statedSize = size;
+    const qint64 pixels = static_cast<qint64>(size.width()) * size.height();
+    if (pixels > kMaxPicturePixels || m_picturePixels + pixels > kMaxDocumentPicturePixels) return {};
+    // Counted whether or not it decodes: the decoder may take the memory before it fails.
+    m_picturePixels += pixels;
+    return reader.read();
 }
 
 void RtfDocumentBuilder::Picture(const PictureInfo& info, std::string_view data) {
     OpenBlock();
-    QImage image;
-    if ((info.format == PictureFormat::Png || info.format == PictureFormat::Jpeg) && !data.empty()) {
-        QByteArray bytes = QByteArray::fromRawData(data.data(), static_cast<qsizetype>(data.size()));
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        QImageReader reader(&buffer, info.format == PictureFormat::Png ? "png" : "jpeg");
-        QSize size = reader.size();
-        if (size.isValid() && static_cast<qint64>(size.width()) * size.height() <= kMaxDecodedPixels)
-            image = reader.read();
-    }
+    QSize statedSize;
+    const QImage image = DecodePicture(info, data, statedSize);
     qreal width = Pixels(info.displayWidth());
     qreal height = Pixels(info.displayHeight());
+    // Without a size of its own in the text, a picture takes the size it has; a frame in its place
+    // the size its header states, within the bound of a stated size.
     if (!image.isNull()) {
         if (width <= 0) width = image.width();
         if (height <= 0) height = image.height();
+    } else {
+        const qreal largest = Pixels(kMaxPictureTwips);
+        if (width <= 0) width = std::min<qreal>(statedSize.width(), largest);
+        if (height <= 0) height = std::min<qreal>(statedSize.height(), largest);
     }
     QUrl name;
     if (image.isNull()) {
@@ -466,6 +592,8 @@ void RtfDocumentBuilder::Picture(const PictureInfo& info, std::string_view data)
     f.setWidth(width);
     f.setHeight(height);
     m_cursor.insertImage(f);
+    ++m_blockLength;
+    m_wordLength = 0;
 }
 
 void RtfDocumentBuilder::LinkStart(std::string_view target) {

@@ -10,10 +10,19 @@
 // document number they lead to, when they lead to one, in the character property
 // kLinkDocumentNumberProperty; LinkAt() recovers target, visible text and number at a position.
 // Pictures in PNG and JPEG are decoded by QImage and shown at their stated size; other formats,
-// pictures that fail to decode or are too large to decode show as an empty frame of that size.
+// pictures that fail to decode, and pictures past a bound of their own or past the document's
+// budget for decoded pictures (judged from their headers before decoding) show as an empty frame
+// of that size.
+//
+// What the window lays out in one step is bounded: a paragraph past a length goes on in new blocks
+// (the first keeps the space before and the first-line indent, the last the space after), a word
+// past a length gets zero-width spaces where a line may break, and a row has a bounded number of
+// cells, the rest joining its last cell.
 // Never fails: bad RTF gives a best-effort document.
 #pragma once
 
+#include <QImage>
+#include <QSize>
 #include <QString>
 #include <QTextBlock>
 #include <QTextBlockFormat>
@@ -62,8 +71,12 @@ private:
     struct TableContext;
     void EnterPendingCell();
     void OpenBlock();
+    // The cursor went to a block of a new paragraph (or a new cell).
+    void StartParagraph();
+    void InsertBoundedText(const QString& text, const QTextCharFormat& format);
     void ApplyBlockFormat(const ParagraphFormat& format);
-    void ApplyBorders(const ParagraphFormat& format, QTextBlockFormat& block);
+    void ApplyBorders(const ParagraphFormat& format, QTextBlockFormat& block, const QTextBlock& first);
+    QImage DecodePicture(const PictureInfo& info, std::string_view data, QSize& statedSize);
     const QTextCharFormat& QtFormat(const CharFormat& format);
 
     QTextDocument* m_document;
@@ -82,6 +95,15 @@ private:
     bool m_blockPending = false;
     // The first block of the cell (or the part of the document after a table) being written.
     QTextBlock m_frameFirstBlock;
+    // Characters in the cursor's block, and in the word it ends with.
+    qsizetype m_blockLength = 0;
+    qsizetype m_wordLength = 0;
+    // Blocks the paragraph being written was continued from, when it grew too long for one.
+    int m_continuations = 0;
+    // Text of a cell joined to the one before it is set off from that cell's text by a space.
+    bool m_separatorPending = false;
+    // Pixels of the pictures decoded so far (or being decoded).
+    qint64 m_picturePixels = 0;
     bool m_closed = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QLabel>
+#include <QPushButton>
 #include <QTest>
 
 #include "app/PictureEx.h"
@@ -27,6 +28,28 @@ TEST(WaitDialog, PlaysTheAnimationWhileTheEventLoopRuns) {
     EXPECT_FALSE(dialog.isVisible() || picture->IsAnimating());
     dialog.Start();
     EXPECT_TRUE(dialog.isVisible() && picture->IsAnimating());
+    dialog.Stop();
+}
+
+// A wait that can be given up shows "Отмена"; the button and Esc give it up, the window stays.
+TEST(WaitDialog, OffersToCancelOnlyWhileAWaitCanBeGivenUp) {
+    CWaitDialog dialog(nullptr);
+    dialog.Start();
+    auto* button = dialog.findChild<QPushButton*>();
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(), QStringLiteral("Отмена"));
+    EXPECT_FALSE(button->isVisible());
+    int cancelled = 0;
+    dialog.SetCancel([&] { ++cancelled; });
+    EXPECT_TRUE(button->isVisible());
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_EQ(cancelled, 2);
+    EXPECT_TRUE(dialog.isVisible());
+    dialog.SetCancel({});
+    EXPECT_FALSE(button->isVisible());
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_EQ(cancelled, 2);
     dialog.Stop();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QBuffer>
 #include <QImage>
 #include <QPainter>
 #include <QTextBlock>
@@ -303,6 +304,141 @@ TEST(DocumentBuilder, UnknownOrHugePicturesBecomeBoundedEmptyFrames) {
     EXPECT_DOUBLE_EQ(images[0].height(), 48.0);
     EXPECT_LE(images[1].width(), kMaxPictureTwips / 15.0);
     EXPECT_EQ(Collapse(doc->toPlainText()), QStringLiteral("abc"));
+}
+
+// A picture of format ("PNG" or "JPEG") whose header states width x height: an 8 x 8 picture with
+// its header's size changed (and, in a PNG, the header's checksum mended), as hex for \pict.
+std::string PictureHex(const char* format, int width, int height) {
+    QImage small(8, 8, QImage::Format_RGB32);
+    small.fill(Qt::gray);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    small.save(&buffer, format);
+    auto put16 = [&](qsizetype at, int v) {
+        bytes[at] = static_cast<char>(v >> 8);
+        bytes[at + 1] = static_cast<char>(v);
+    };
+    if (QByteArray(format) == "PNG") {
+        put16(18, width);  // IHDR: 4-byte width at 16, height at 20
+        put16(22, height);
+        quint32 crc = 0xFFFFFFFFu;
+        for (qsizetype i = 12; i < 29; ++i) {
+            crc ^= static_cast<unsigned char>(bytes[i]);
+            for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+        crc = ~crc;
+        for (int k = 0; k < 4; ++k) bytes[29 + k] = static_cast<char>(crc >> (24 - 8 * k));
+    } else {
+        const qsizetype frame = bytes.indexOf(QByteArray("\xFF\xC0", 2));
+        put16(frame + 5, height);
+        put16(frame + 7, width);
+    }
+    return bytes.toHex().toStdString();
+}
+
+// Each picture of the document (neighbours of one format share a fragment).
+std::vector<QTextImageFormat> Images(const QTextDocument& doc) {
+    std::vector<QTextImageFormat> images;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            if (f.charFormat().isImageFormat()) images.insert(images.end(), f.length(), f.charFormat().toImageFormat());
+        }
+    }
+    return images;
+}
+
+TEST(DocumentBuilder, PicturesPastTheBoundsShowAsFramesInsteadOfTakingMemory) {
+    // Thirty pictures of a few hundred bytes whose headers claim 5600 x 5600 pixels each.
+    std::string rtf = "{\\rtf1 ";
+    for (int i = 0; i < 15; ++i) {
+        rtf += "{\\pict\\pngblip\\picw5600\\pich5600 " + PictureHex("PNG", 5600, 5600) + "}";
+        rtf += "{\\pict\\jpegblip " + PictureHex("JPEG", 5600, 5600) + "}";
+    }
+    // Real pictures of 4200 x 4200 pixels: three fit in the document's budget, the fourth does not.
+    QImage large(4200, 4200, QImage::Format_RGB32);
+    large.fill(Qt::white);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    large.save(&buffer, "JPEG");
+    large = QImage();
+    for (int i = 0; i < 4; ++i)
+        rtf += "{\\pict\\jpegblip\\picwgoal1440\\pichgoal1440 " + jpeg.toHex().toStdString() + "}";
+    auto doc = BuildTextDocument(rtf + "}");
+
+    const std::vector<QTextImageFormat> images = Images(*doc);
+    ASSERT_EQ(images.size(), 34u);
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        const bool decoded = images[i].name() != QStringLiteral("norik-picture:empty");
+        EXPECT_EQ(decoded, i >= 30 && i < 33) << i;
+        // Frames keep the size the picture would have: its own, within the bound of a stated size.
+        EXPECT_DOUBLE_EQ(images[i].width(), i < 30 ? std::min(5600.0, kMaxPictureTwips / 15.0) : 96.0) << i;
+    }
+    EXPECT_EQ(doc->resource(QTextDocument::ImageResource, QUrl(images[30].name())).value<QImage>().width(), 4200);
+}
+
+TEST(DocumentBuilder, LongParagraphsWordsAndRowsAreCutForLayoutKeepingTheirText) {
+    // A paragraph of 40,000 characters goes on in new blocks, each broken after a space.
+    std::string words;
+    while (words.size() < 40000) words += "abcdefgh ";
+    auto doc = BuildTextDocument("{\\rtf1\\pard\\fi720\\sb300\\sa600 " + words + "\\par\\pard after\\par}");
+    std::vector<QTextBlock> blocks;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) blocks.push_back(b);
+    ASSERT_EQ(blocks.size(), 4u);
+    QString joined;
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_LE(blocks[i].length(), 16 * 1024 + 512 + 1) << i;
+        if (i < 2) {
+            EXPECT_TRUE(blocks[i].text().endsWith(' ')) << i;
+        }
+        joined += blocks[i].text();
+    }
+    EXPECT_EQ(joined, QString::fromStdString(words));
+    EXPECT_EQ(blocks[3].text(), QStringLiteral("after"));
+    // The first line's indent and the space before go with the first block, the space after with
+    // the last.
+    EXPECT_DOUBLE_EQ(blocks[0].blockFormat().textIndent(), 48.0);
+    EXPECT_DOUBLE_EQ(blocks[0].blockFormat().topMargin(), 20.0);
+    EXPECT_DOUBLE_EQ(blocks[0].blockFormat().bottomMargin(), 0.0);
+    EXPECT_DOUBLE_EQ(blocks[1].blockFormat().textIndent(), 0.0);
+    EXPECT_DOUBLE_EQ(blocks[1].blockFormat().bottomMargin(), 0.0);
+    EXPECT_DOUBLE_EQ(blocks[2].blockFormat().topMargin(), 0.0);
+    EXPECT_DOUBLE_EQ(blocks[2].blockFormat().bottomMargin(), 40.0);
+
+    // A word of 2,000 letters may break after every 512; one of 512 is left whole.
+    const QChar zeroWidthSpace(0x200B);
+    auto word = BuildTextDocument("{\\rtf1 " + std::string(2000, 'w') + " " + std::string(512, 'v') + "}");
+    const QString text = word->begin().text();
+    EXPECT_EQ(text.count(zeroWidthSpace), 3);
+    EXPECT_EQ(text.indexOf(zeroWidthSpace), 512);
+    EXPECT_EQ(QString(text).remove(zeroWidthSpace),
+              QString(2000, QLatin1Char('w')) + ' ' + QString(512, QLatin1Char('v')));
+
+    // A row of 1,000 cells shows 64; the rest join the last one. Rows whose edges all shift add no
+    // columns past that either.
+    std::string row = "{\\rtf1\\trowd";
+    for (int i = 1; i <= 1000; ++i) row += "\\cellx" + std::to_string(i * 100);
+    for (int i = 1; i <= 1000; ++i) row += "\\intbl " + std::to_string(i) + "\\cell";
+    row += "\\row";
+    for (int r = 1; r <= 5; ++r) {
+        row += "\\trowd";
+        for (int i = 1; i <= 100; ++i) row += "\\cellx" + std::to_string(i * 100 + r * 37);
+        for (int i = 1; i <= 100; ++i) row += "\\intbl x\\cell";
+        row += "\\row";
+    }
+    auto table = BuildTextDocument(row + "}");
+    ASSERT_EQ(Tables(*table).size(), 1u);
+    QTextTable* t = Tables(*table).front();
+    EXPECT_EQ(t->columns(), 64);
+    EXPECT_EQ(t->rows(), 6);
+    QTextTableCell last = t->cellAt(0, 63);
+    QTextCursor c = last.firstCursorPosition();
+    c.setPosition(last.lastCursorPosition().position(), QTextCursor::KeepAnchor);
+    QString expected;
+    for (int i = 64; i <= 1000; ++i) expected += (i > 64 ? " " : "") + QString::number(i);
+    EXPECT_TRUE(c.selectedText() == expected);
 }
 
 TEST(DocumentBuilder, BuildsOnAWorkerThreadAndMovesToTheUiThread) {

@@ -106,6 +106,27 @@ TEST_F(ViewsTest, ALongTextShowsItsFirstPartThenTheWholeInPlace) {
     EXPECT_GT(view->document()->documentLayout()->blockBoundingRect(last).bottom(), lastBefore.bottom());
 }
 
+TEST_F(ViewsTest, GivingUpTheWaitForATextClosesItsWindowWithoutAQuestion) {
+    // The user takes the offer to cancel as soon as it shows.
+    std::function<void()> offered;
+    m_port.context.wait.offerCancel = [&](std::function<void()> cancel) {
+        offered = std::move(cancel);
+        if (offered) {
+            QTimer::singleShot(0, [&] {
+                if (offered) offered();
+            });
+        }
+    };
+    Cvelda1View* view = Open("000007");
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(view->GetDocument()->isAbandoned());
+    EXPECT_FALSE(view->GetDocument()->EnsureWhole());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(view->isVisible());
+    EXPECT_TRUE(m_port.messages.empty());
+    EXPECT_FALSE(offered);
+}
+
 // The middle of the first occurrence of text, in the view's viewport coordinates.
 QPoint PointOf(Cvelda1View* view, const QString& text) {
     QTextCursor found = view->document()->find(text);
