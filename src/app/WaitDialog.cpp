@@ -1,10 +1,12 @@
 #include "app/WaitDialog.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QScreen>
+#include <QWindow>
 
 #include "app/PictureEx.h"
 
@@ -21,6 +23,11 @@ const QString& WaitText() {
 
 CWaitDialog::CWaitDialog(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
     setWindowModality(Qt::ApplicationModal);
+    // It only shows that the program is busy: the keyboard stays with the window below it.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* focus) {
+        if (focus && focus == windowHandle() && !isVisible()) ReturnKeyboard();
+    });
     // A frameless window still has a name: the one a screen reader announces when it appears.
     setWindowTitle(WaitText());
     setAccessibleName(WaitText());
@@ -46,6 +53,8 @@ CWaitDialog::CWaitDialog(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Fra
 
 void CWaitDialog::Start() {
     if (isVisible()) return;
+    QWidget* active = QApplication::activeWindow();
+    m_returnTo = active && active != this ? active : (parentWidget() ? parentWidget()->window() : nullptr);
     if (!m_loaded) m_loaded = m_picture->Load(QStringLiteral(":/wait/wait.gif"));
     if (m_loaded) m_picture->Draw();
     // 350 x 80 unless the fonts of this desktop need more room for the words.
@@ -59,7 +68,15 @@ void CWaitDialog::Start() {
 
 void CWaitDialog::Stop() {
     m_picture->Stop();
+    if (!isVisible()) return;
     hide();
+    ReturnKeyboard();
+}
+
+void CWaitDialog::ReturnKeyboard() {
+    QWidget* target = m_returnTo ? m_returnTo.data() : (parentWidget() ? parentWidget()->window() : nullptr);
+    if (!target || !target->isVisible() || QApplication::activeWindow() == target) return;
+    target->activateWindow();
 }
 
 void CWaitDialog::closeEvent(QCloseEvent* event) { event->ignore(); }

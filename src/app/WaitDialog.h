@@ -6,10 +6,16 @@
 // the other windows of the program take no input (it is application-modal), so the user cannot
 // start a second opening or close the window the text is opening in. Start on a window that shows
 // already does nothing. Stop stops the animation and hides it; the object can be started again.
-// When the animation cannot be loaded the window shows without it. User-interface thread only.
+// When the animation cannot be loaded the window shows without it.
+//
+// The keyboard stays where it was: the window shows without being activated, and Stop gives the
+// keyboard back to the window that had it before Start (else the parent's window). A window manager
+// may still activate it late, after it has gone; that activation is handed straight back as well,
+// or the keys would go to a window nobody sees. User-interface thread only.
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 class QLabel;
 
@@ -38,9 +44,13 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Gives the keyboard to the window that had it before Start, when it is still there.
+    void ReturnKeyboard();
+
     CPictureEx* m_picture = nullptr;
     QLabel* m_text = nullptr;
     bool m_loaded = false;
+    QPointer<QWidget> m_returnTo;
 };
 
 }  // namespace Norik
