@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QWindow>
+#include <qpa/qwindowsysteminterface.h>
 
 #include "app/PictureEx.h"
 
@@ -75,8 +76,15 @@ void CWaitDialog::Stop() {
 
 void CWaitDialog::ReturnKeyboard() {
     QWidget* target = m_returnTo ? m_returnTo.data() : (parentWidget() ? parentWidget()->window() : nullptr);
-    if (!target || !target->isVisible() || QApplication::activeWindow() == target) return;
-    target->activateWindow();
+    if (!target || !target->isVisible()) return;
+    // While this window is modal, the platform passes any activation of the window below on to it,
+    // so it may still be named as the window with the keyboard once it has gone, while the window
+    // manager has long given the keyboard back to the window below; asked to activate that window,
+    // the manager then does nothing, and the keys would go nowhere. The program is told directly.
+    QWindow* handle = target->windowHandle();
+    if (handle && QGuiApplication::focusWindow() == windowHandle())
+        QWindowSystemInterface::handleWindowActivated(handle, Qt::ActiveWindowFocusReason);
+    if (QApplication::activeWindow() != target) target->activateWindow();
 }
 
 void CWaitDialog::closeEvent(QCloseEvent* event) { event->ignore(); }

@@ -196,6 +196,10 @@ void CListDocView::keyPressEvent(QKeyEvent* event) {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         event->accept();
+        // Back from a text opened from a later row, nothing is selected and the view puts its cursor
+        // on a row when it takes the keyboard: Enter opens the row the cursor is on.
+        if (SelectedRow() < 0 && currentIndex().isValid())
+            selectionModel()->select(currentIndex(), QItemSelectionModel::ClearAndSelect);
         OpenSelectedRow();
         return;
     }
