@@ -2,10 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QApplication>
-#include <QTimer>
-#include <QWindow>
-#include <cstdio>
 #include <QFileInfo>
 #include <QLocale>
 #include <QScreen>
@@ -96,19 +92,6 @@ bool Cvelda1App::InitInstance(const Options& options) {
     if (CSplashWnd* splash = CSplashWnd::Current()) splash->raise();
 
     OpenListWindow();
-    if (qEnvironmentVariableIsSet("NORIK_FOCUS_DEBUG")) {  // TEMPDEBUG
-        auto* t = new QTimer(m_mainFrame.get());
-        QObject::connect(t, &QTimer::timeout, [] {
-            QWindow* fw = QGuiApplication::focusWindow();
-            QWidget* aw = QApplication::activeWindow();
-            QWidget* fwid = QApplication::focusWidget();
-            fprintf(stderr, "focusWindow=%s vis=%d activeWindow=%s focusWidget=%s modal=%s\n",
-                    fw ? qPrintable(fw->title()) : "-", fw ? fw->isVisible() : -1,
-                    aw ? qPrintable(aw->windowTitle()) : "-", fwid ? fwid->metaObject()->className() : "-",
-                    QApplication::activeModalWidget() ? "yes" : "no");
-        });
-        t->start(1000);
-    }
     // The document the user named is what they came for: it is the active window, the classifier
     // behind it.
     if (named) {
