@@ -5,9 +5,9 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenuBar>
-#include <QStyle>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <algorithm>
@@ -379,8 +379,10 @@ void CMainFrame::Cascade() {
     if (windows.isEmpty()) return;
     QMdiSubWindow* active = m_mdiArea->activeSubWindow();
     const QRect area = m_mdiArea->viewport()->rect();
-    const int step = std::max(windows.front()->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, windows.front()),
-                              fontMetrics().height()) + 4;
+    const int step =
+        std::max(windows.front()->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, windows.front()),
+                 fontMetrics().height()) +
+        4;
     // Shifts wrap round before a window would shrink below two thirds of the area.
     const int perRound = std::max(1, std::min(area.width(), area.height()) / 3 / step + 1);
     const int rounds = std::min<int>(static_cast<int>(windows.size()), perRound);

@@ -9,9 +9,9 @@
 // its selection changes and after every command, never by polling.
 //
 // Status bar: the message pane (the prompt of the highlighted command, else the active view's
-// message, such as a long text still loading, else "Для справки, нажмите F1"), the position pane (the row and count of the active list, else "Просмотр"), an
-// empty pane and the CAP, NUM and SCRL panes. The keyboard's lock states cannot be read portably,
-// so those three panes show their names greyed, as an indicator whose state is unknown.
+// message, such as a long text still loading, else "Для справки, нажмите F1"), the position pane (the row and count of
+// the active list, else "Просмотр"), an empty pane and the CAP, NUM and SCRL panes. The keyboard's lock states cannot
+// be read portably, so those three panes show their names greyed, as an indicator whose state is unknown.
 //
 // Closing asks "Закрыть программу?"; only "yes" closes the frame and its child windows.
 // User-interface thread only.

@@ -1,5 +1,7 @@
 #include "app/WaitDialog.h"
 
+#include <qpa/qwindowsysteminterface.h>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
@@ -7,7 +9,6 @@
 #include <QLabel>
 #include <QScreen>
 #include <QWindow>
-#include <qpa/qwindowsysteminterface.h>
 
 #include "app/PictureEx.h"
 

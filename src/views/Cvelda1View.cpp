@@ -13,7 +13,6 @@
 #include <QPrinter>
 #include <QScrollBar>
 #include <QTextBlock>
-
 #include <algorithm>
 
 #include "Helpers/Cp1251.h"

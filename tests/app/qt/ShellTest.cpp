@@ -2,16 +2,16 @@
 // text windows opened from lists and by links, the information card, the close question and the
 // first-run launcher, driven through the real application object.
 #include <gtest/gtest.h>
+#include <qpa/qwindowsysteminterface.h>
 
 #include <QAction>
 #include <QLabel>
 #include <QListView>
 #include <QMdiArea>
 #include <QPushButton>
-#include <QTest>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTextBrowser>
-#include <qpa/qwindowsysteminterface.h>
 
 #include "Helpers/Folders.h"
 #include "QtTestSupport.h"

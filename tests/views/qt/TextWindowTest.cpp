@@ -3,8 +3,8 @@
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPrinter>
@@ -113,7 +113,8 @@ TEST_F(ViewsTest, CtrlEndWhileALongTextLoadsEndsAtItsTrueEnd) {
     ASSERT_NE(view, nullptr);
     Cvelda1Doc* doc = view->GetDocument();
     ASSERT_FALSE(doc->isWhole());
-    EXPECT_TRUE(view->StatusMessage().startsWith(QStringLiteral("Текст ещё загружается"))) << view->StatusMessage().toStdString();
+    EXPECT_TRUE(view->StatusMessage().startsWith(QStringLiteral("Текст ещё загружается")))
+        << view->StatusMessage().toStdString();
     QSignalSpy replaced(doc, &Cvelda1Doc::textDocumentReplaced);
     QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
     const int firstPartEnd = view->textCursor().position();
@@ -271,8 +272,8 @@ TEST_F(ViewsTest, FindWholeWordsSkipsTheWordInsideALongerOne) {
     // "Налогоплательщики уплачивают налог 0 раз": the first whole word is the third.
     QTest::mouseClick(dialog->findNextButton(), Qt::LeftButton);
     EXPECT_EQ(view->textCursor().selectedText(), QStringLiteral("налог"));
-    const QTextCursor last = view->document()->find(QStringLiteral("Налогоплательщики"), view->document()->characterCount(),
-                                                    QTextDocument::FindBackward);
+    const QTextCursor last = view->document()->find(QStringLiteral("Налогоплательщики"),
+                                                    view->document()->characterCount(), QTextDocument::FindBackward);
     ASSERT_FALSE(last.isNull());
     // Backward from the end of the last "Налогоплательщики уплачивают": the whole word before it.
     QTextCursor caret(view->document());
