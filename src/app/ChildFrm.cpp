@@ -1,6 +1,11 @@
 #include "app/ChildFrm.h"
 
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QMenu>
 #include <QWidget>
+
+#include "app/CommandIds.h"
 
 namespace Norik {
 
@@ -12,6 +17,11 @@ CChildFrame::CChildFrame(std::unique_ptr<CDocument> document, CView* view)
     connect(m_document.get(), &CDocument::titleChanged, this, &QWidget::setWindowTitle);
     connect(m_document.get(), &CDocument::stateChanged, this, &CChildFrame::stateChanged);
     m_view->SetStateChangedHandler([this] { emit stateChanged(); });
+    // The keys of the window menu's own items would be ambiguous with the program's commands
+    // (Ctrl+F4 and Ctrl+W close through "Закрыть"): the commands keep them.
+    if (QMenu* menu = systemMenu()) {
+        for (QAction* action : menu->actions()) action->setShortcuts({});
+    }
 }
 
 CChildFrame::~CChildFrame() {
@@ -19,6 +29,30 @@ CChildFrame::~CChildFrame() {
     QWidget* content = widget();
     setWidget(nullptr);
     delete content;
+}
+
+}  // namespace Norik
+
+namespace Norik {
+
+bool CChildFrame::UpdateCommand(int id, CommandState& state) {
+    if (id != Command::kFileClose) return false;
+    state = CommandState{};
+    return true;
+}
+
+bool CChildFrame::ExecuteCommand(int id) {
+    if (id != Command::kFileClose) return false;
+    close();
+    return true;
+}
+
+void CChildFrame::closeEvent(QCloseEvent* event) {
+    // The opener is made active before this window goes: the area then has no other to choose.
+    QMdiArea* area = mdiArea();
+    if (area && area->activeSubWindow() == this && m_opener && m_opener != this && !m_opener->isHidden())
+        area->setActiveSubWindow(m_opener);
+    QMdiSubWindow::closeEvent(event);
 }
 
 }  // namespace Norik

@@ -5,6 +5,7 @@
 
 namespace Norik::Command {
 
+inline constexpr int kFileClose = 57602;
 inline constexpr int kFileSave = 57604;
 inline constexpr int kFilePrintPreview = 57609;
 inline constexpr int kFilePrint = 57607;
@@ -14,6 +15,8 @@ inline constexpr int kEditCopy = 57634;
 inline constexpr int kEditSelectAll = 57642;
 inline constexpr int kEditFind = 57636;
 inline constexpr int kEditUndo = 57643;
+inline constexpr int kEditFindNext = 57682;
+inline constexpr int kEditFindPrevious = 32798;
 inline constexpr int kCopyToWord = 131;
 inline constexpr int kClassifier = 161;
 inline constexpr int kAttributeSearch = 133;

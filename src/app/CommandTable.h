@@ -14,7 +14,8 @@ enum CommandPlace : unsigned {
     kPlaceMenus = 1u << 0,     // the menus of every window state
     kPlaceListMenu = 1u << 1,  // only the menu shown while a list window is active
     kPlaceToolBar = 1u << 2,
-    kPlaceTextPopup = 1u << 3,  // the pop-up menu of a document text
+    kPlaceTextPopup = 1u << 3,   // the pop-up menu of a document text
+    kPlaceWindowMenu = 1u << 4,  // also at the head of the windows menu
 };
 
 struct CommandInfo {

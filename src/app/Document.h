@@ -83,6 +83,10 @@ public:
         return false;
     }
 
+    // A message for the status bar while the view is active and no command is highlighted (a text
+    // still loading says so); empty for none. A change is reported as a change of state.
+    virtual QString StatusMessage() const { return {}; }
+
     bool UpdateCommand(int, CommandState&) override { return false; }
     bool ExecuteCommand(int) override { return false; }
 

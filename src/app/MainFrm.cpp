@@ -7,8 +7,10 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
+#include <algorithm>
 
 #include "app/ChildFrm.h"
 #include "app/CommandIds.h"
@@ -129,6 +131,13 @@ void CMainFrame::BuildMenus() {
     }
     // The menu of the window commands also lists the open windows.
     m_windowMenu = menus[Text(FindCommand(Command::kWindowCascade)->menu)];
+    // Commands offered in their own menu and again at the head of the windows menu.
+    QAction* windowCommandsStart = m_windowMenu->actions().value(0);
+    for (const CommandInfo& command : CommandTable()) {
+        if (!(command.places & kPlaceWindowMenu)) continue;
+        m_windowMenu->insertAction(windowCommandsStart, m_actions[command.id]);
+    }
+    if (windowCommandsStart) m_windowMenu->insertSeparator(windowCommandsStart);
     connect(m_windowMenu, &QMenu::aboutToShow, this, &CMainFrame::FillWindowList);
     // F10 opens the first menu: the menus' letters are Cyrillic, out of reach on a Latin layout.
     auto* menuKey = new QAction(this);
@@ -226,6 +235,8 @@ CChildFrame* CMainFrame::CreateChildFrame(std::unique_ptr<CDocument> document, C
         if (child == activeChild()) UpdateCommandStates();
     });
     connect(child, &QObject::destroyed, this, &CMainFrame::ScheduleStateUpdate);
+    // The window this one was opened from (a list's row, a text's link) comes back when it closes.
+    child->SetOpener(activeChild());
     m_mdiArea->addSubWindow(child);
     child->showMaximized();
     view->OnInitialUpdate();
@@ -299,6 +310,7 @@ void CMainFrame::UpdateCommandStates() {
     }
     for (const auto& [id, action] : m_listMenuActions) action->setVisible(m_menuState == MenuState::List);
     UpdatePositionPane();
+    UpdateMessagePane();
 }
 
 void CMainFrame::UpdatePositionPane() {
@@ -348,7 +360,7 @@ bool CMainFrame::ExecuteCommand(int id) {
             ShowSplashWindow();
             return true;
         case Command::kWindowCascade:
-            m_mdiArea->cascadeSubWindows();
+            Cascade();
             return true;
         case Command::kWindowTile:
             m_mdiArea->tileSubWindows();
@@ -356,6 +368,43 @@ bool CMainFrame::ExecuteCommand(int id) {
         default:
             return false;
     }
+}
+
+// Each window a title bar's height lower and to the right of the one before it, all as large as
+// the area allows with the last one's shift; the active window ends on top.
+void CMainFrame::Cascade() {
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* window : m_mdiArea->subWindowList(QMdiArea::StackingOrder))
+        if (!window->isMinimized()) windows.push_back(window);
+    if (windows.isEmpty()) return;
+    QMdiSubWindow* active = m_mdiArea->activeSubWindow();
+    const QRect area = m_mdiArea->viewport()->rect();
+    const int step =
+        std::max(windows.front()->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, windows.front()),
+                 fontMetrics().height()) +
+        4;
+    // Shifts wrap round before a window would shrink below two thirds of the area.
+    const int perRound = std::max(1, std::min(area.width(), area.height()) / 3 / step + 1);
+    const int rounds = std::min<int>(static_cast<int>(windows.size()), perRound);
+    const QSize size(area.width() - step * (rounds - 1), area.height() - step * (rounds - 1));
+    int index = 0;
+    for (QMdiSubWindow* window : windows) {
+        if (window->isMaximized()) window->showNormal();
+        const int shift = step * (index++ % perRound);
+        window->setGeometry(QRect(area.topLeft() + QPoint(shift, shift), size));
+        window->raise();
+    }
+    if (active) {
+        active->raise();
+        m_mdiArea->setActiveSubWindow(active);
+    }
+}
+
+void CMainFrame::UpdateMessagePane() {
+    if (!m_panes[0] || m_showingPrompt) return;
+    CChildFrame* child = activeChild();
+    const QString status = child ? child->view().StatusMessage() : QString();
+    m_panes[0]->setText(status.isEmpty() ? QString::fromUtf8(kIdleMessage) : status);
 }
 
 void CMainFrame::ShowSplashWindow() { CSplashWnd::ShowSplashScreen(this); }
@@ -381,7 +430,10 @@ bool CMainFrame::event(QEvent* event) {
     // over the status bar.
     if (event->type() == QEvent::StatusTip) {
         const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
-        if (m_panes[0]) m_panes[0]->setText(tip.isEmpty() ? QString::fromUtf8(kIdleMessage) : tip);
+        m_showingPrompt = !tip.isEmpty();
+        if (m_showingPrompt && m_panes[0]) m_panes[0]->setText(tip);
+        // No prompt: the active window's own state, else the idle message.
+        if (!m_showingPrompt) UpdateMessagePane();
         return true;
     }
     return QMainWindow::event(event);

@@ -8,10 +8,10 @@
 // nobody handles is disabled. The states are recomputed when the active window, its content or
 // its selection changes and after every command, never by polling.
 //
-// Status bar: the message pane (the prompt of the highlighted command, else "Для справки,
-// нажмите F1"), the position pane (the row and count of the active list, else "Просмотр"), an
-// empty pane and the CAP, NUM and SCRL panes. The keyboard's lock states cannot be read portably,
-// so those three panes show their names greyed, as an indicator whose state is unknown.
+// Status bar: the message pane (the prompt of the highlighted command, else the active view's
+// message, such as a long text still loading, else "Для справки, нажмите F1"), the position pane (the row and count of
+// the active list, else "Просмотр"), an empty pane and the CAP, NUM and SCRL panes. The keyboard's lock states cannot
+// be read portably, so those three panes show their names greyed, as an indicator whose state is unknown.
 //
 // Closing asks "Закрыть программу?"; only "yes" closes the frame and its child windows.
 // User-interface thread only.
@@ -49,7 +49,8 @@ public:
     // when a bar could not be made.
     bool Create(const QString& title);
 
-    // Shows document through view in a new child window, maximised and active.
+    // Shows document through view in a new child window, maximised and active. The window that was
+    // active is its opener: closing the new window returns there.
     CChildFrame* CreateChildFrame(std::unique_ptr<CDocument> document, CView* view);
     // The active child window, or null.
     CChildFrame* activeChild() const;
@@ -84,6 +85,9 @@ private:
     bool BuildStatusBar();
     void FillWindowList();
     void UpdatePositionPane();
+    // The message pane when no command is highlighted: the active view's message, else the idle one.
+    void UpdateMessagePane();
+    void Cascade();
     void ScheduleStateUpdate();
     void ShowSplashWindow();
 
@@ -99,6 +103,8 @@ private:
     QLabel* m_panes[6] = {};
     MenuState m_menuState = MenuState::NoChild;
     bool m_updatePending = false;
+    // A highlighted command's prompt is in the message pane.
+    bool m_showingPrompt = false;
 };
 
 }  // namespace Norik

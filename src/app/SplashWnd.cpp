@@ -19,7 +19,8 @@ void CSplashWnd::ShowSplashScreen(QWidget* parent) {
 }
 
 CSplashWnd::CSplashWnd(QWidget* parent, QPixmap picture)
-    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint), m_picture(std::move(picture)) {
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      m_picture(std::move(picture)) {
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(Qt::ArrowCursor);

@@ -1,6 +1,7 @@
 // The splash window: the picture ":/splash/splash.png" in a window without border or caption,
 // centred over its parent when the parent is visible and on the screen otherwise, closing by
-// itself kShowMs after it appeared.
+// itself kShowMs after it appeared. It stays above the other windows for its time: a window manager
+// would otherwise put the main window, shown just after it, on top.
 //
 // ShowSplashScreen opens a new one each time it is called: one already on screen is not closed and
 // still goes two seconds after it appeared, so two calls a second apart leave the second window on

@@ -17,6 +17,7 @@
 #include "app/HelpLauncher.h"
 #include "app/MainFrm.h"
 #include "app/Resources.h"
+#include "app/SplashWnd.h"
 #include "diagnostics/CrashReport.h"
 #include "platform/Profile.h"
 #include "platform/qt/QtText.h"
@@ -78,7 +79,8 @@ bool Cvelda1App::InitInstance(const Options& options) {
     m_userPort.SetDialogParent(m_mainFrame.get());
 
     // A named file opens through the templates; without one no empty document is made.
-    if (!options.fileName.isEmpty() && !OpenDocumentFile(options.fileName)) return false;
+    CDocument* named = options.fileName.isEmpty() ? nullptr : OpenDocumentFile(options.fileName);
+    if (!options.fileName.isEmpty() && !named) return false;
 
     // Maximised; the screen's whole free area first, for a desktop without a window manager.
     if (QScreen* screen = m_mainFrame->screen()) m_mainFrame->setGeometry(screen->availableGeometry());
@@ -87,7 +89,16 @@ bool Cvelda1App::InitInstance(const Options& options) {
     m_mainFrame->activateWindow();
     m_mainFrame->repaint();
 
+    // The splash window stays above the main window for its time, whatever the window manager did.
+    if (CSplashWnd* splash = CSplashWnd::Current()) splash->raise();
+
     OpenListWindow();
+    // The document the user named is what they came for: it is the active window, the classifier
+    // behind it.
+    if (named) {
+        for (CChildFrame* child : m_mainFrame->childFrames())
+            if (&child->document() == named) m_mainFrame->ActivateChild(child);
+    }
     ReportDamagedTables();
     return true;
 }

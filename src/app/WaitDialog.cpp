@@ -1,11 +1,15 @@
 #include "app/WaitDialog.h"
 
+#include <qpa/qwindowsysteminterface.h>
+
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QWindow>
 
 #include "app/PictureEx.h"
 
@@ -22,6 +26,11 @@ const QString& WaitText() {
 
 CWaitDialog::CWaitDialog(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
     setWindowModality(Qt::ApplicationModal);
+    // It only shows that the program is busy: the keyboard stays with the window below it.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* focus) {
+        if (focus && focus == windowHandle() && !isVisible()) ReturnKeyboard();
+    });
     // A frameless window still has a name: the one a screen reader announces when it appears.
     setWindowTitle(WaitText());
     setAccessibleName(WaitText());
@@ -53,6 +62,8 @@ CWaitDialog::CWaitDialog(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Fra
 
 void CWaitDialog::Start() {
     if (isVisible()) return;
+    QWidget* active = QApplication::activeWindow();
+    m_returnTo = active && active != this ? active : (parentWidget() ? parentWidget()->window() : nullptr);
     if (!m_loaded) m_loaded = m_picture->Load(QStringLiteral(":/wait/wait.gif"));
     if (m_loaded) m_picture->Draw();
     Place();
@@ -81,7 +92,22 @@ void CWaitDialog::reject() {
 
 void CWaitDialog::Stop() {
     m_picture->Stop();
+    if (!isVisible()) return;
     hide();
+    ReturnKeyboard();
+}
+
+void CWaitDialog::ReturnKeyboard() {
+    QWidget* target = m_returnTo ? m_returnTo.data() : (parentWidget() ? parentWidget()->window() : nullptr);
+    if (!target || !target->isVisible()) return;
+    // While this window is modal, the platform passes any activation of the window below on to it,
+    // so it may still be named as the window with the keyboard once it has gone, while the window
+    // manager has long given the keyboard back to the window below; asked to activate that window,
+    // the manager then does nothing, and the keys would go nowhere. The program is told directly.
+    QWindow* handle = target->windowHandle();
+    if (handle && QGuiApplication::focusWindow() == windowHandle())
+        QWindowSystemInterface::handleWindowActivated(handle, Qt::ActiveWindowFocusReason);
+    if (QApplication::activeWindow() != target) target->activateWindow();
 }
 
 void CWaitDialog::closeEvent(QCloseEvent* event) { event->ignore(); }

@@ -8,11 +8,17 @@
 // already does nothing. Stop stops the animation and hides it; the object can be started again.
 // When the animation cannot be loaded the window shows without it.
 //
+// The keyboard stays where it was: the window shows without being activated, and Stop gives the
+// keyboard back to the window that had it before Start (else the parent's window). A window manager
+// may still activate it late, after it has gone; that activation is handed straight back as well,
+// or the keys would go to a window nobody sees.
+//
 // A wait that can be given up offers it with SetCancel: the button "Отмена" shows, and it or Esc
 // calls the function given; SetCancel with none takes the button away. User-interface thread only.
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <functional>
 
 class QLabel;
@@ -45,11 +51,15 @@ protected:
 
 private:
     void Place();
+    // Gives the keyboard to the window that had it before Start, when it is still there.
+    void ReturnKeyboard();
+
     CPictureEx* m_picture = nullptr;
     QLabel* m_text = nullptr;
     QPushButton* m_cancelButton = nullptr;
     std::function<void()> m_cancel;
     bool m_loaded = false;
+    QPointer<QWidget> m_returnTo;
 };
 
 }  // namespace Norik

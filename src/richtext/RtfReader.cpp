@@ -417,6 +417,7 @@ void RtfReader::Impl::CloseGroup() {
             m_fields.pop_back();
         }
     }
+    if (depth == 1) m_documentParagraph = m_state.paragraph;
     m_state = m_stack.back();
     m_stack.pop_back();
     if (closing == Destination::StyleSheet && m_state.destination != Destination::StyleSheet) ResolveStyles();
@@ -490,7 +491,7 @@ void RtfReader::Impl::Finish() {
     EndLink();
     FlushRun();
     EnsureLevel(0);
-    m_out.DocumentEnd(m_state.paragraph);
+    m_out.DocumentEnd(m_documentParagraph.value_or(m_state.paragraph));
 }
 
 RtfReader::RtfReader(IRtfOutput& output) : m_impl(std::make_unique<Impl>(output)) {}

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -226,6 +227,9 @@ private:
 
     IRtfOutput& m_out;
     bool m_wantPictureData;
+    // The paragraph format in effect when the document's own group closed: the last paragraph, ended
+    // by the end of the document rather than by a \par, keeps it.
+    std::optional<ParagraphFormat> m_documentParagraph;
     bool m_finished = false;
 
     LexState m_lex = LexState::Detect;

@@ -110,6 +110,15 @@ bool Cvelda1Doc::OnOpenDocument(const QString& path) {
         // The whole text may have come during the wait already; it replaces the first part once
         // the view shows that, as it would have a moment later.
         if (m_loader->isFinished()) QMetaObject::invokeMethod(this, &Cvelda1Doc::TakeWholeText, Qt::QueuedConnection);
+        m_shownLoadingMessage = LoadingMessage();
+        m_progressTimer.setInterval(250);
+        connect(&m_progressTimer, &QTimer::timeout, this, [this] {
+            const QString message = LoadingMessage();
+            if (message == m_shownLoadingMessage) return;
+            m_shownLoadingMessage = message;
+            emit stateChanged();
+        });
+        m_progressTimer.start();
     } else {
         m_loader = std::move(loader);
         TakeWholeText();
@@ -131,6 +140,8 @@ void Cvelda1Doc::TakeWholeText() {
     // Out of memory for the whole text: the first part stays, as much as could be shown.
     if (!whole) {
         m_whole = true;
+        m_progressTimer.stop();
+        emit stateChanged();
         return;
     }
     if (!m_text) {
@@ -165,7 +176,20 @@ void Cvelda1Doc::ShowWholeText() {
     std::unique_ptr<QTextDocument> previous = std::move(m_text);
     m_text = std::move(m_pending);
     m_whole = true;
+    m_progressTimer.stop();
+    m_shownLoadingMessage.clear();
     emit textDocumentReplaced(m_text.get());
+    emit stateChanged();
+}
+
+QString Cvelda1Doc::LoadingMessage() const {
+    if (m_whole || !m_text) return {};
+    if (m_pending) {
+        return QStringLiteral("Текст ещё загружается: подготовлено к показу %1%. Показано его начало.")
+            .arg(PreparedPercent(*m_pending));
+    }
+    const int read = m_loader ? m_loader->percentRead() : 0;
+    return QStringLiteral("Текст ещё загружается: прочитано %1%. Показано его начало.").arg(read);
 }
 
 bool Cvelda1Doc::EnsureWhole() {

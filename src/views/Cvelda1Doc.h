@@ -25,6 +25,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -83,6 +84,10 @@ public:
     // The width of the view's page. A long text's whole document is laid out for it, a slice at a
     // time, before it replaces the first part, so that the view never waits for its layout.
     void SetPageWidth(int width);
+    // While the first part of a long text is shown in place of the whole: a sentence saying the text
+    // is still loading, with how far it has got; empty once the whole text is shown. A change of it
+    // is reported by stateChanged, a few times a second at most.
+    QString LoadingMessage() const;
     // Waits (with the wait hooks) until the whole text is there; false when the wait was given up
     // (the document is abandoned then).
     bool EnsureWhole();
@@ -143,6 +148,9 @@ private:
     // The whole text while it is laid out for the view, before it replaces the first part.
     std::unique_ptr<QTextDocument> m_pending;
     int m_pageWidth = 0;
+    // Looks at the loading's progress while the first part is shown.
+    QTimer m_progressTimer;
+    QString m_shownLoadingMessage;
     bool m_whole = false;
     bool m_abandoned = false;
     QPointer<QWidget> m_view;

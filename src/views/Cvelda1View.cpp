@@ -3,6 +3,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMouseEvent>
@@ -10,6 +11,7 @@
 #include <QPrinter>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <algorithm>
 
 #include "Helpers/Cp1251.h"
 #include "app/CommandIds.h"
@@ -26,6 +28,7 @@
 namespace Norik {
 
 const char* const Cvelda1View::kBadLink = "Неправильная ссылка!";
+const char* const Cvelda1View::kNotFound = "Текст «%1» не найден.";
 
 namespace {
 
@@ -37,7 +40,8 @@ Cvelda1View::Cvelda1View(Cvelda1Doc* doc, QWidget* parent) : QTextBrowser(parent
     setReadOnly(true);
     setOpenLinks(false);
     setOpenExternalLinks(false);
-    setTextInteractionFlags(Qt::TextBrowserInteraction);
+    // A caret the keyboard moves and selects with, besides the mouse and the links.
+    setTextInteractionFlags(Qt::TextBrowserInteraction | Qt::TextSelectableByKeyboard);
     setUndoRedoEnabled(false);
     doc->SetView(this);
     if (doc->textDocument()) ShowText(doc->textDocument());
@@ -90,7 +94,24 @@ void Cvelda1View::ReplaceText(QTextDocument* whole) {
     }
     verticalScrollBar()->setValue(scroll);
     horizontalScrollBar()->setValue(horizontal);
+    if (m_endWhenWhole) {
+        moveCursor(QTextCursor::End, *m_endWhenWhole);
+        m_endWhenWhole.reset();
+    }
 }
+
+void Cvelda1View::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const bool toEnd = event->key() == Qt::Key_End && (modifiers & Qt::ControlModifier) &&
+                       !(modifiers & ~(Qt::ControlModifier | Qt::ShiftModifier));
+    // Any other key that moves the caret replaces a wish to go to the end.
+    if (event->key() != Qt::Key_Shift && event->key() != Qt::Key_Control) m_endWhenWhole.reset();
+    if (toEnd && !m_doc->isWhole())
+        m_endWhenWhole = (modifiers & Qt::ShiftModifier) ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor;
+    QTextBrowser::keyPressEvent(event);
+}
+
+QString Cvelda1View::StatusMessage() const { return m_doc->LoadingMessage(); }
 
 int Cvelda1View::CharacterAt(const QPoint& viewportPosition) const {
     const QPoint inDocument = viewportPosition + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
@@ -111,6 +132,16 @@ bool Cvelda1View::FindText(const QString& text, bool matchCase, bool wholeWord, 
     return true;
 }
 
+void Cvelda1View::FindAndTell(const QString& text, bool matchCase, bool wholeWord, bool forward) {
+    if (FindText(text, matchCase, wholeWord, forward)) return;
+    QApplication::beep();
+    if (IUserPort* port = m_doc->userPort()) {
+        const QString message = QString::fromUtf8(kNotFound).arg(text.left(kMaxFindLength));
+        port->MessageBox(FromQString(message), Utf8ToCp1251(Cvelda1Doc::kCaption), MessageButtons::Ok,
+                         MessageIcon::Information);
+    }
+}
+
 void Cvelda1View::OnFind() {
     if (!m_doc->EnsureWhole()) return;
     QTextCursor start(document());
@@ -120,12 +151,24 @@ void Cvelda1View::OnFind() {
         m_findDialog = new CFindTextDialog(this);
         connect(m_findDialog, &CFindTextDialog::findNext, this,
                 [this](const QString& text, bool matchCase, bool wholeWord, bool forward) {
-                    if (!FindText(text, matchCase, wholeWord, forward)) QApplication::beep();
+                    m_findText = text;
+                    m_findMatchCase = matchCase;
+                    m_findWholeWord = wholeWord;
+                    FindAndTell(text, matchCase, wholeWord, forward);
                 });
     }
     m_findDialog->show();
     m_findDialog->raise();
     m_findDialog->activateWindow();
+}
+
+void Cvelda1View::OnFindAgain(bool forward) {
+    if (m_findText.isEmpty()) {
+        OnFind();
+        return;
+    }
+    if (!m_doc->EnsureWhole()) return;
+    FindAndTell(m_findText, m_findMatchCase, m_findWholeWord, forward);
 }
 
 std::unique_ptr<TextPrintout> Cvelda1View::MakePrintout() {
@@ -195,8 +238,14 @@ void Cvelda1View::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void Cvelda1View::OnAnchorClicked(const QUrl&) {
-    // A release of the left button, or a link chosen from the keyboard (it is then selected).
-    FollowLinkAt(m_releasePosition ? *m_releasePosition : textCursor().selectionStart());
+    // A release of the left button, or a link chosen from the keyboard: it is then selected, unless
+    // the view had no keyboard focus, when the selection is dropped and the caret left just after it.
+    if (m_releasePosition) {
+        FollowLinkAt(*m_releasePosition);
+        return;
+    }
+    const QTextCursor caret = textCursor();
+    FollowLinkAt(caret.hasSelection() ? caret.selectionStart() : std::max(caret.position() - 1, 0));
 }
 
 void Cvelda1View::FollowLinkAt(int position) {
@@ -237,6 +286,8 @@ bool Cvelda1View::UpdateCommand(int id, CommandState& state) {
             return true;
         case Command::kEditSelectAll:
         case Command::kEditFind:
+        case Command::kEditFindNext:
+        case Command::kEditFindPrevious:
         case Command::kFilePrint:
         case Command::kFilePrintPreview:
         case Command::kBack:
@@ -263,6 +314,10 @@ bool Cvelda1View::ExecuteCommand(int id) {
             return true;
         case Command::kEditFind:
             OnFind();
+            return true;
+        case Command::kEditFindNext:
+        case Command::kEditFindPrevious:
+            OnFindAgain(id == Command::kEditFindNext);
             return true;
         case Command::kFilePrint:
             OnFilePrint();

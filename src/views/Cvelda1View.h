@@ -1,8 +1,15 @@
 // The view of a text window: the document's text, read-only, in a QTextBrowser with a margin of
 // 30 pixels on either side of the text.
 //
+// The text is read from the keyboard as well as with the mouse: a caret moves with the arrows, PgUp,
+// PgDn, Ctrl+Home and Ctrl+End, and Shift with them selects. Ctrl+End pressed while a long text is
+// still loading goes to the end of what is shown and, once the whole text has come, to its true
+// end; meanwhile the status bar says the text is still loading (StatusMessage).
+//
 // It handles the commands that work on what is shown: copy, select all, find (a small find dialog
-// that starts from the beginning of the text every time it opens), print and print preview (page
+// that starts from the beginning of the text every time it opens; F3 and Shift+F3 look for the
+// last text found again, forward and backward from the caret; a text not found is said in a
+// message), print and print preview (page
 // margins of 720 twips), "Назад" (closes the QMdiSubWindow around the view, or the view when it is
 // a window of its own, else emits closeRequested), and the sort commands, which are always
 // disabled here. Its pop-up menu offers "Копировать", "Выделить вcё" and "Печатать".
@@ -49,6 +56,9 @@ public:
     bool FindText(const QString& text, bool matchCase, bool wholeWord, bool forward);
     // Puts the caret at the start of the text and opens the find dialog.
     void OnFind();
+    // Looks for the text last asked for again, from the caret; opens the find dialog when nothing
+    // has been asked for yet.
+    void OnFindAgain(bool forward);
     CFindTextDialog* findDialog() const { return m_findDialog; }
 
     // Prints the whole text on printer with page margins of 720 twips, page by page, with the title
@@ -66,10 +76,13 @@ public:
     // Acts on a click on the link at a character position, as described above.
     void FollowLinkAt(int position);
 
+    QString StatusMessage() const override;
     bool UpdateCommand(int id, CommandState& state) override;
     bool ExecuteCommand(int id) override;
 
     static const char* const kBadLink;
+    // "Текст «%1» не найден."
+    static const char* const kNotFound;
 
 signals:
     void openDocumentRequested(const QString& fileName);
@@ -80,6 +93,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void ShowText(QTextDocument* text);
@@ -91,12 +105,21 @@ private:
     QPrinter& Printer();
     // Prints through the print dialog; prepared, when given, is a printout begun already.
     void PrintWithDialog(TextPrintout* prepared);
+    // Finds text as FindText does and says so when it is not there.
+    void FindAndTell(const QString& text, bool matchCase, bool wholeWord, bool forward);
 
     Cvelda1Doc* m_doc;
     QPointer<CFindTextDialog> m_findDialog;
     std::unique_ptr<QPrinter> m_printer;
     // The character a left-button release landed on, while the base class handles the release.
     std::optional<int> m_releasePosition;
+    // The last search asked for, for F3 and Shift+F3.
+    QString m_findText;
+    bool m_findMatchCase = false;
+    bool m_findWholeWord = false;
+    // Ctrl+End (with Shift: selecting) was pressed before the whole text came: carried out again
+    // when it comes.
+    std::optional<QTextCursor::MoveMode> m_endWhenWhole;
 };
 
 // Opens the document text of path (a document file name) in a new document and a new view that

@@ -49,6 +49,9 @@ void RunWhileWaiting(const std::function<void()>& work, const WaitHooks& hooks) 
 
 struct DocumentTextLoader::Shared {
     std::atomic<bool> cancelled{false};
+    // Bytes read so far and the length the entry announces, for the progress shown meanwhile.
+    std::atomic<qint64> read{0};
+    std::atomic<qint64> announced{0};
     // What the worker hands to the loader's thread, in order. The documents and bytes pass under
     // this lock; the queued call that wakes the loader's thread carries nothing.
     std::mutex mutex;
@@ -177,6 +180,7 @@ void DocumentTextLoader::Run(std::unique_ptr<CRtfFile> file, const std::shared_p
     };
     try {
         const qint64 announced = file->announcedLength();
+        shared->announced = announced;
         const bool showFirstPart = announced > kFirstPartMinimumLength;
         auto rtf = std::make_shared<QByteArray>();
         rtf->reserve(static_cast<qsizetype>(std::min(announced, kMaxReserve)));
@@ -189,6 +193,7 @@ void DocumentTextLoader::Run(std::unique_ptr<CRtfFile> file, const std::shared_p
             for (QByteArray block; queue.Pop(block);) {
                 if (shared->cancelled) return;
                 rtf->append(block);
+                shared->read = rtf->size();
                 whole.Feed(std::string_view(block.constData(), static_cast<std::size_t>(block.size())));
                 if (showFirstPart && !firstPartSent && rtf->size() >= kFirstPartLength) {
                     firstPartSent = true;
@@ -272,6 +277,15 @@ bool DocumentTextLoader::WaitForFirstPart(const WaitHooks& hooks) {
 
 bool DocumentTextLoader::WaitForWhole(const WaitHooks& hooks) {
     return WaitFor([this] { return m_finished; }, hooks);
+}
+
+int DocumentTextLoader::percentRead() const {
+    if (m_finished) return 100;
+    if (!m_shared) return 0;
+    const qint64 announced = m_shared->announced;
+    // The announced length may lie: the figure never passes 99 before the end.
+    if (announced <= 0) return 0;
+    return static_cast<int>(std::min<qint64>(99, m_shared->read * 100 / announced));
 }
 
 std::unique_ptr<QTextDocument> DocumentTextLoader::TakeFirstPart() {

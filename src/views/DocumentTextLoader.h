@@ -76,6 +76,9 @@ public:
     bool WaitForFirstPart(const WaitHooks& hooks = {});
     bool WaitForWhole(const WaitHooks& hooks = {});
 
+    // How much of the entry has been read, in percent of the length it announces (0 to 100).
+    int percentRead() const;
+
     bool hasFirstPart() const { return m_firstPart != nullptr; }
     bool isFinished() const { return m_finished; }
     // The worker ran out of memory: no whole document will come.

@@ -62,13 +62,15 @@ CListRowDelegate::RowColours CListRowDelegate::ColoursOf(bool folder, bool visit
     RowColours colours;
     if (folder) {
         colours.text = QColor(0, 51, 204);
+        // White on the dark blue: a lighter blue on it would be hard to read.
         if (selectedOrFocused) {
-            colours.text = QColor(85, 153, 255);
+            colours.text = QColor(255, 255, 255);
             colours.background = QColor(0, 51, 204);
         }
     }
-    // After the classifier's colours: a visited row keeps its text colour on this background.
-    if (visited) colours.background = QColor(208, 224, 240);
+    // The selection shows on a visited row as on any other: the pale background marks only the rows
+    // the cursor is not on, and the row's text stays readable on it.
+    if (visited && !selectedOrFocused) colours.background = QColor(208, 224, 240);
     return colours;
 }
 

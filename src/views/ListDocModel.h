@@ -40,7 +40,8 @@ private:
 QString WrapTipText(QString text, int width = 100);
 
 // Paints a list row in the colours of its kind: classifier rows in blue (selected or focused:
-// light blue on dark blue), visited rows on a pale blue background, document rows in the system's
+// white on dark blue), visited rows other than the selected or focused one on a pale blue
+// background, document rows in the system's
 // colours; a line under every row and a frame around the focused one.
 class CListRowDelegate : public QStyledItemDelegate {
     Q_OBJECT

@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 
 #include "app/CommandIds.h"
 #include "platform/UserPort.h"
@@ -49,11 +50,13 @@ void CListDocView::OnInitialUpdate() { GeneralUpdate(); }
 void CListDocView::GeneralUpdate() {
     m_rows.Reset();
     const bool hasRows = m_rows.rowCount() > 0;
+    const int wanted = std::clamp(m_rowAfterUpdate.value_or(0), 0, std::max(m_rows.rowCount() - 1, 0));
+    m_rowAfterUpdate.reset();
     if (hasRows) {
-        const QModelIndex first = m_rows.index(0);
-        selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect);
+        const QModelIndex row = m_rows.index(wanted);
+        selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
         scrollToTop();
-        scrollTo(first);
+        scrollTo(row);
     }
     setAccessibleDescription(hasRows ? QString() : QString::fromUtf8(kEmptyList));
     NotifyStateChanged();
@@ -77,10 +80,26 @@ void CListDocView::OpenSelectedRow() {
         selectionModel()->clearSelection();
         selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
     }
+    const std::size_t depth = m_document.model().history().size();
+    m_rowsLeft.resize(std::min(m_rowsLeft.size(), depth));
     m_document.model().Open(static_cast<unsigned>(row));
+    // A classifier level was opened: its row is where "Назад" returns.
+    if (m_document.model().history().size() > depth) m_rowsLeft.push_back(row);
     // A visited mark changed; a replaced list has refreshed the view already.
     viewport()->update();
     NotifyStateChanged();
+}
+
+void CListDocView::GoBack() {
+    const std::size_t depth = m_document.model().history().size();
+    if (depth == 0) return;
+    // Only rows of levels the history still holds count; a level entered otherwise has none.
+    if (m_rowsLeft.size() > depth) m_rowsLeft.resize(depth);
+    if (m_rowsLeft.size() == depth) {
+        m_rowAfterUpdate = m_rowsLeft.back();
+        m_rowsLeft.pop_back();
+    }
+    m_document.model().Back();
 }
 
 void CListDocView::Sort(int key) {
@@ -144,6 +163,10 @@ bool CListDocView::ExecuteCommand(int id) {
         }
         case Command::kFileSave:
             return true;
+        case Command::kBack:
+            // Whether it is enabled is the document's to say.
+            GoBack();
+            return true;
         default:
             return false;
     }
@@ -173,7 +196,17 @@ void CListDocView::keyPressEvent(QKeyEvent* event) {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         event->accept();
+        // Back from a text opened from a later row, nothing is selected and the view puts its cursor
+        // on a row when it takes the keyboard: Enter opens the row the cursor is on.
+        if (SelectedRow() < 0 && currentIndex().isValid())
+            selectionModel()->select(currentIndex(), QItemSelectionModel::ClearAndSelect);
         OpenSelectedRow();
+        return;
+    }
+    // Backspace alone goes up a level as Ctrl+Backspace does.
+    if (event->key() == Qt::Key_Backspace && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        event->accept();
+        if (m_document.model().CanGoBack()) GoBack();
         return;
     }
     QListView::keyPressEvent(event);

@@ -4,12 +4,15 @@
 // Enter opens the first selected row. The view carries the sort commands (by date, title, type,
 // number, and the descending flag; their choice belongs to the view and survives navigation),
 // the document information of the selected row and the command that shows the selected row's
-// file name. After every change of the list it selects and shows the first row.
+// file name. After every change of the list it selects and shows the first row; after "Назад" (the
+// command, Ctrl+Backspace or Backspace), the row the user had opened the level from.
 // User-interface thread only.
 #pragma once
 
 #include <QListView>
 #include <functional>
+#include <optional>
+#include <vector>
 
 #include "app/Document.h"
 #include "views/ListDocModel.h"
@@ -55,6 +58,8 @@ private:
     // After every change of the model: re-read the count, select and show the first row.
     void GeneralUpdate();
     void Sort(int key);
+    // One level up, with the cursor on the row that level was left by.
+    void GoBack();
 
     CListDocument& m_document;
     IUserPort& m_userPort;
@@ -63,6 +68,10 @@ private:
     CListRowDelegate m_delegate;
     int m_sortKey = 0;
     bool m_descending = false;
+    // The rows the levels of the model's history were left by, one per level.
+    std::vector<int> m_rowsLeft;
+    // The row to select at the next update instead of the first.
+    std::optional<int> m_rowAfterUpdate;
 };
 
 }  // namespace Norik

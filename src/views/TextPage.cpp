@@ -6,6 +6,7 @@
 #include <QTextDocument>
 #include <QTextFrame>
 #include <algorithm>
+#include <cstdint>
 
 namespace Norik {
 
@@ -95,6 +96,13 @@ bool ContinueTextPage(QTextDocument& text, std::chrono::milliseconds budget) {
     layout->documentSize();  // finishes whatever the steps left
     layout->Keep();
     return true;
+}
+
+int PreparedPercent(const QTextDocument& text) {
+    const auto* layout = dynamic_cast<const PreparedLayout*>(text.documentLayout());
+    const int end = std::max(text.characterCount() - 1, 0);
+    if (!layout || end == 0) return 100;
+    return static_cast<int>(std::int64_t{layout->preparedTo} * 100 / end);
 }
 
 void EndKeepingPreparedPage(QTextDocument& text) {

@@ -34,6 +34,9 @@ void BeginTextPage(QTextDocument& text, int width);
 // ready for a window of the width it was begun for (at once when it was never begun).
 bool ContinueTextPage(QTextDocument& text, std::chrono::milliseconds budget);
 
+// How far text, begun with BeginTextPage, is laid out, in percent (100 when never begun).
+int PreparedPercent(const QTextDocument& text);
+
 // The window has taken the document: from now on it is laid out as usual.
 void EndKeepingPreparedPage(QTextDocument& text);
 

@@ -19,6 +19,7 @@ public:
     std::vector<CharFormat> runFormats;
     std::vector<std::string> runFontNames;  // the formats' names point into the reader, gone after it
     std::vector<ParagraphFormat> paragraphs;
+    ParagraphFormat lastParagraph;  // the one the end of the document closes
     std::vector<RowFormat> rowEnds;
     std::vector<PictureInfo> pictures;
     std::vector<std::string> pictureData;
@@ -54,7 +55,10 @@ public:
     }
     void LinkStart(std::string_view target) override { events.push_back("L<" + std::string(target) + ">"); }
     void LinkEnd() override { events.emplace_back("/L"); }
-    void DocumentEnd(const ParagraphFormat&) override { events.emplace_back("END"); }
+    void DocumentEnd(const ParagraphFormat& last) override {
+        events.emplace_back("END");
+        lastParagraph = last;
+    }
 
     std::string Joined() const {
         std::string all;
@@ -161,6 +165,18 @@ TEST(WriterStructure, PandocLinkTargetIsKeptAsWritten) {
 
 // ---------------------------------------------------------------------------------------------
 // Structure of small documents
+
+// A last paragraph ended by the end of the document, not by \par, keeps the indent in effect at
+// its text, even when the document's group is closed (or left open) after it.
+TEST(RtfReaderStructure, TheLastParagraphKeepsItsFormatToTheEnd) {
+    for (const char* rtf :
+         {R"({\rtf1\pard\fi200 a\par{\pard\fi400 b\par}c})", R"({\rtf1\pard\fi200 a\par{\pard\fi400 b\par}c)"}) {
+        RecordingOutput out = Read(rtf);
+        ASSERT_EQ(out.paragraphs.size(), 2u) << rtf;
+        EXPECT_EQ(out.paragraphs[1].firstIndent, 400) << rtf;
+        EXPECT_EQ(out.lastParagraph.firstIndent, 200) << rtf;
+    }
+}
 
 TEST(RtfReaderStructure, RunsCarryCharacterFormatAndParagraphsTheirFormat) {
     RecordingOutput out =

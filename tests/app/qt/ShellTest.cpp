@@ -2,12 +2,14 @@
 // text windows opened from lists and by links, the information card, the close question and the
 // first-run launcher, driven through the real application object.
 #include <gtest/gtest.h>
+#include <qpa/qwindowsysteminterface.h>
 
 #include <QAction>
 #include <QLabel>
 #include <QListView>
 #include <QMdiArea>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTextBrowser>
 
@@ -145,6 +147,11 @@ protected:
         return child ? dynamic_cast<Cvelda1View*>(&child->view()) : nullptr;
     }
     QString position() { return frame().statusPane(1)->text(); }
+    // Whether the keys go to widget once the events of the moment have been handled.
+    bool HasKeyboard(QWidget* widget) {
+        return QTest::qWaitFor(
+            [&] { return QApplication::activeWindow() == &frame() && QApplication::focusWidget() == widget; }, 1000);
+    }
     bool enabled(int id) { return frame().action(id)->isEnabled(); }
     bool checked(int id) { return frame().action(id)->isChecked(); }
     // Selects row and presses Enter in the active list, as the user would.
@@ -447,12 +454,83 @@ TEST_F(ShellTest, TheFirstRunAsksOnceAndWritesAValidLauncher) {
     EXPECT_TRUE(none.texts().empty());
 }
 
-TEST_F(ShellTest, ADocumentNamedOnTheCommandLineOpensWithItsTitleBeforeTheClassifier) {
+TEST_F(ShellTest, ADocumentNamedOnTheCommandLineOpensWithItsTitleBeforeTheClassifierAndStaysInFront) {
     ASSERT_TRUE(Start({.baseFolder = {}, .fileName = QStringLiteral("000005")}));
     const QList<CChildFrame*> children = frame().childFrames();
     ASSERT_EQ(children.size(), 2);
     EXPECT_EQ(children[0]->windowTitle(), QStringLiteral("О местных сборах"));
     EXPECT_EQ(children[1]->windowTitle(), QStringLiteral("Классификатор"));
+    EXPECT_EQ(frame().activeChild(), children[0]);
+    EXPECT_TRUE(HasKeyboard(textView()));
+}
+
+// The keys go to each new text window at once, and come back to it when the window manager
+// activates the wait window after it has gone.
+TEST_F(ShellTest, TheKeyboardIsInEveryNewTextWindow) {
+    ASSERT_TRUE(Start());
+    OpenRow(0);
+    OpenRow(0);  // Федеральные налоги: documents 2 and 1
+    for (int row : {0, 1}) {
+        Activate(QString());
+        OpenRow(row);
+        ASSERT_NE(textView(), nullptr);
+        EXPECT_TRUE(HasKeyboard(textView())) << row;
+    }
+    auto* wait = frame().findChild<CWaitDialog*>();
+    ASSERT_TRUE(wait && wait->windowHandle() && !wait->isVisible());
+    QWindowSystemInterface::handleWindowActivated(wait->windowHandle(), Qt::ActiveWindowFocusReason);
+    EXPECT_TRUE(HasKeyboard(textView()));
+}
+
+// Ctrl+F4, Ctrl+W and "Назад" close a window and bring back the one it was opened from, not the
+// first window of the run.
+TEST_F(ShellTest, ClosingAWindowReturnsToTheOneItWasOpenedFrom) {
+    ASSERT_TRUE(Start());
+    CChildFrame* first = frame().activeChild();
+    QTest::keyClick(listView(), Qt::Key_K, Qt::ControlModifier);
+    CChildFrame* second = frame().activeChild();
+    ASSERT_NE(second, first);
+    OpenRow(0);
+    OpenRow(0);
+    OpenRow(1);  // document 1, opened from the second classifier
+    CChildFrame* text = frame().activeChild();
+    FollowLink(QStringLiteral("закон о сборах"));  // document 5, opened from document 1
+    ASSERT_EQ(frame().activeChild()->document().pathName(), QStringLiteral("000005"));
+    ASSERT_TRUE(HasKeyboard(textView()));
+
+    QTest::keyClick(textView(), Qt::Key_Backspace, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_EQ(frame().activeChild(), text);
+    QTest::keyClick(textView(), Qt::Key_F4, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_EQ(frame().activeChild(), second);
+    EXPECT_TRUE(HasKeyboard(listView()));
+    QTest::keyClick(listView(), Qt::Key_W, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_EQ(frame().childFrames(), QList<CChildFrame*>{first});
+}
+
+// "Каскад" leaves every window most of the area, and every prompt of the status bar is Russian.
+TEST_F(ShellTest, CascadeKeepsTheWindowsLargeAndThePromptsAreRussian) {
+    ASSERT_TRUE(Start());
+    frame().resize(1000, 800);
+    frame().RouteCommand(Command::kClassifier);
+    frame().RouteCommand(Command::kClassifier);
+    frame().action(Command::kWindowCascade)->trigger();
+    const QSize area = frame().mdiArea()->viewport()->size();
+    QList<QPoint> corners;
+    for (CChildFrame* child : frame().childFrames()) {
+        EXPECT_FALSE(child->isMaximized());
+        EXPECT_GE(child->width(), area.width() * 2 / 3);
+        EXPECT_GE(child->height(), area.height() * 2 / 3);
+        EXPECT_FALSE(corners.contains(child->pos()));
+        corners.push_back(child->pos());
+    }
+    const QRegularExpression russian(QStringLiteral("^[^A-Za-z]*[А-Яа-яЁё][^A-Za-z]*( MS-Word)?$"));
+    for (QAction* action : frame().findChildren<QAction*>()) {
+        if (!action->statusTip().isEmpty())
+            EXPECT_TRUE(action->statusTip().contains(russian)) << action->statusTip().toStdString();
+    }
 }
 
 TEST_F(ShellTest, AFileNamedOnTheCommandLineThatCannotOpenEndsTheStart) {

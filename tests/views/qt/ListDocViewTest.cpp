@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QTest>
+#include <cmath>
 
 #include "Helpers/Folders.h"
 #include "QtTestSupport.h"
@@ -91,6 +92,22 @@ TEST_F(ListDocViewTest, OpeningTheFirstRowKeepsItsSelectionAndALaterRowLosesIt) 
     EXPECT_TRUE(m_view->model()->index(1, 0).data(CListDocModel::kVisitedRole).toBool());
 }
 
+// Backspace goes up as "Назад" does, and the cursor comes back to the row the level was left by.
+TEST_F(ListDocViewTest, BackspaceGoesUpToTheRowTheUserCameFrom) {
+    m_document->model().ShowNode(0, "");
+    Open(0);
+    Open(1);  // Местные налоги
+    ASSERT_EQ(m_document->model().history().size(), 2u);
+    QTest::keyClick(m_view.get(), Qt::Key_Backspace);
+    EXPECT_EQ(m_document->model().history().size(), 1u);
+    EXPECT_EQ(m_view->SelectedRow(), 1);
+    EXPECT_EQ(m_view->currentIndex().row(), 1);
+    m_view->ExecuteCommand(Command::kBack);
+    EXPECT_EQ(m_view->SelectedRow(), 0);
+    QTest::keyClick(m_view.get(), Qt::Key_Backspace);  // the top: nothing happens
+    EXPECT_EQ(m_view->model()->rowCount(), 1);
+}
+
 TEST_F(ListDocViewTest, InformationAndFileNameCommandsUseTheSelectedRow) {
     m_document->model().ShowNode(0, "");
     m_view->ExecuteCommand(Command::kFileNumber);
@@ -144,20 +161,40 @@ TEST(ListTipTest, BreaksLongTextsAtTheLastSpaceWithinAHundredCharacters) {
     EXPECT_EQ(WrapTipText(QString(100, 'a')), QString(100, 'a'));
 }
 
-TEST(ListRowColoursTest, ClassifierAndVisitedRowsHaveTheirOwnColours) {
-    struct Case {
-        bool folder = false, visited = false, selected = false;
-        QColor text, background;
+// Contrast of two colours as the web's accessibility guidelines measure it (1 to 21).
+double Contrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
     };
-    const QColor blue(0, 51, 204), light(85, 153, 255), pale(208, 224, 240);
-    const Case cases[] = {
-        {true, false, false, blue, QColor()},     {true, false, true, light, blue},     {true, true, true, light, pale},
-        {false, false, true, QColor(), QColor()}, {false, true, false, QColor(), pale},
-    };
-    for (const Case& c : cases) {
-        const auto colours = CListRowDelegate::ColoursOf(c.folder, c.visited, c.selected);
-        EXPECT_EQ(colours.text, c.text) << c.folder << c.visited << c.selected;
-        EXPECT_EQ(colours.background, c.background) << c.folder << c.visited << c.selected;
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Classifier rows are blue and visited rows pale blue, and every row reads clearly in every state:
+// the selected one, visited or not, stands in the selection's colours.
+TEST(ListRowColoursTest, EveryRowIsReadableAndTheSelectedOneShowsAsSelected) {
+    const QColor blue(0, 51, 204), pale(208, 224, 240);
+    EXPECT_EQ(CListRowDelegate::ColoursOf(true, false, false).text, blue);
+    EXPECT_EQ(CListRowDelegate::ColoursOf(false, true, false).background, pale);
+    EXPECT_EQ(CListRowDelegate::ColoursOf(true, true, false).background, pale);
+    for (const bool folder : {false, true}) {
+        for (const bool visited : {false, true}) {
+            for (const bool selected : {false, true}) {
+                const auto colours = CListRowDelegate::ColoursOf(folder, visited, selected);
+                // Invalid colours are the system's: black on white, or its own highlight.
+                const QColor text = colours.text.isValid() ? colours.text : QColor(Qt::black);
+                const QColor background = colours.background.isValid() ? colours.background : QColor(Qt::white);
+                if (selected && !folder) {
+                    EXPECT_FALSE(colours.text.isValid() || colours.background.isValid()) << visited;
+                    continue;
+                }
+                EXPECT_GE(Contrast(text, background), 4.5) << folder << visited << selected;
+                if (selected) {
+                    EXPECT_EQ(colours.background, blue) << visited;
+                }
+            }
+        }
     }
 }
 

@@ -4,17 +4,21 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QThread>
 #include <QTimer>
 #include <csignal>
 
@@ -127,6 +131,64 @@ TEST_F(ViewsTest, GivingUpTheWaitForATextClosesItsWindowWithoutAQuestion) {
     EXPECT_FALSE(offered);
 }
 
+// Ctrl+End before the whole of a long text has come goes to the true end once it comes; meanwhile
+// the status bar is told the text is still loading.
+TEST_F(ViewsTest, CtrlEndWhileALongTextLoadsEndsAtItsTrueEnd) {
+    Cvelda1View* view = Open("000007");
+    ASSERT_NE(view, nullptr);
+    Cvelda1Doc* doc = view->GetDocument();
+    ASSERT_FALSE(doc->isWhole());
+    EXPECT_TRUE(view->StatusMessage().startsWith(QStringLiteral("Текст ещё загружается")))
+        << view->StatusMessage().toStdString();
+    QSignalSpy replaced(doc, &Cvelda1Doc::textDocumentReplaced);
+    QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+    const int firstPartEnd = view->textCursor().position();
+    ASSERT_TRUE(replaced.wait(20000));
+    EXPECT_GT(view->textCursor().position(), firstPartEnd);
+    EXPECT_EQ(view->textCursor().position(), view->document()->characterCount() - 1);
+    EXPECT_TRUE(view->StatusMessage().isEmpty());
+}
+
+// Find, select all and save, asked for once the whole of a long text has come but while its first
+// part is still shown, each act on the whole text.
+TEST_F(ViewsTest, CommandsOnALongTextWhoseWholeHasComeUseTheWhole) {
+    const std::string stored = Base().Text("000007");
+    const QString whole = Norik::BuildTextDocument(stored)->toPlainText();
+    const qsizetype lastArticle = whole.lastIndexOf(QStringLiteral("Статья "));
+    const QString last = whole.mid(lastArticle, whole.indexOf('.', lastArticle) + 1 - lastArticle);
+    TempDir out;
+    for (int command : {Command::kEditSelectAll, Command::kEditFind, Command::kFileSave}) {
+        Cvelda1View* view = Open("000007");
+        ASSERT_NE(view, nullptr);
+        Cvelda1Doc* doc = view->GetDocument();
+        QElapsedTimer clock;
+        clock.start();
+        while (doc->rtf().isEmpty() && clock.elapsed() < 20000) {
+            QCoreApplication::processEvents();
+            QThread::msleep(1);
+        }
+        ASSERT_FALSE(doc->rtf().isEmpty());
+        ASSERT_FALSE(doc->isWhole()) << "the whole text was shown before the command";
+        if (command == Command::kFileSave) {
+            m_saveAs = QString::fromStdString(out.file("code.rtf"));
+            ASSERT_TRUE(doc->ExecuteCommand(command));
+            EXPECT_TRUE(ReadFile(out.file("code.rtf")) == stored);
+        } else {
+            view->ExecuteCommand(command);
+            if (command == Command::kEditFind) {
+                view->findDialog()->textField()->setText(last);
+                QTest::mouseClick(view->findDialog()->findNextButton(), Qt::LeftButton);
+                view->findDialog()->close();
+                EXPECT_EQ(view->textCursor().selectedText(), last);
+            } else {
+                EXPECT_EQ(view->textCursor().selectedText().size(), whole.size());
+            }
+        }
+        EXPECT_TRUE(doc->isWhole());
+        EXPECT_EQ(view->document()->characterCount(), whole.size() + 1);
+    }
+}
+
 // The middle of the first occurrence of text, in the view's viewport coordinates.
 QPoint PointOf(Cvelda1View* view, const QString& text) {
     QTextCursor found = view->document()->find(text);
@@ -195,6 +257,89 @@ TEST_F(ViewsTest, FindStartsFromTheBeginningAndTakesAtMost512Characters) {
     EXPECT_TRUE(view->FindText(QStringLiteral("НАЛОГ 1 РАЗ"), false, false, false));
     EXPECT_EQ(view->textCursor().selectionStart(), first);
     EXPECT_FALSE(view->FindText(QStringLiteral("НАЛОГ 1 РАЗ"), true, false, true));
+}
+
+// Tab to a link and Enter follow it as a click does.
+TEST_F(ViewsTest, ALinkChosenFromTheKeyboardOpensItsDocument) {
+    Cvelda1View* view = Open("000001");
+    ASSERT_NE(view, nullptr);
+    QSignalSpy requested(view, &Cvelda1View::openDocumentRequested);
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view));
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Tab);
+    ASSERT_EQ(view->textCursor().selectedText(), QStringLiteral("закон о сборах"));
+    QTest::keyClick(view, Qt::Key_Return);
+    ASSERT_EQ(requested.size(), 1);
+    EXPECT_EQ(requested[0][0].toString(), QStringLiteral("000005"));
+    QTest::keyClick(view, Qt::Key_Tab);
+    QTest::keyClick(view, Qt::Key_Return);
+    EXPECT_EQ(requested.size(), 1);
+    EXPECT_EQ(Texts(m_port.messages), "Неправильная ссылка!|");
+}
+
+// "Только слово целиком" passes over the word inside a longer one, forward and backward.
+TEST_F(ViewsTest, FindWholeWordsSkipsTheWordInsideALongerOne) {
+    Cvelda1View* view = Open("000001");
+    ASSERT_NE(view, nullptr);
+    view->ExecuteCommand(Command::kEditFind);
+    Norik::CFindTextDialog* dialog = view->findDialog();
+    ASSERT_NE(dialog, nullptr);
+    QCheckBox* wholeWord = nullptr;
+    QRadioButton* up = nullptr;
+    for (QCheckBox* box : dialog->findChildren<QCheckBox*>())
+        if (box->text().remove('&') == QStringLiteral("Только слово целиком")) wholeWord = box;
+    for (QRadioButton* button : dialog->findChildren<QRadioButton*>())
+        if (button->text().remove('&') == QStringLiteral("Вверх")) up = button;
+    ASSERT_TRUE(wholeWord && up);
+    wholeWord->setChecked(true);
+    dialog->textField()->setText(QStringLiteral("налог"));
+    // "Налогоплательщики уплачивают налог 0 раз": the first whole word is the third.
+    QTest::mouseClick(dialog->findNextButton(), Qt::LeftButton);
+    EXPECT_EQ(view->textCursor().selectedText(), QStringLiteral("налог"));
+    const QTextCursor last = view->document()->find(QStringLiteral("Налогоплательщики"),
+                                                    view->document()->characterCount(), QTextDocument::FindBackward);
+    ASSERT_FALSE(last.isNull());
+    // Backward from the end of the last "Налогоплательщики уплачивают": the whole word before it.
+    QTextCursor caret(view->document());
+    caret.setPosition(last.selectionEnd() + 11);
+    view->setTextCursor(caret);
+    up->setChecked(true);
+    QTest::mouseClick(dialog->findNextButton(), Qt::LeftButton);
+    EXPECT_EQ(view->textCursor().selectedText(), QStringLiteral("налог"));
+    EXPECT_LT(view->textCursor().selectionStart(), last.selectionStart());
+}
+
+// The caret moves and selects from the keyboard; F3 and Shift+F3 look again from it, and a text
+// that is not there is said so.
+TEST_F(ViewsTest, TheTextIsReadAndSearchedFromTheKeyboard) {
+    Cvelda1View* view = Open("000001");
+    ASSERT_NE(view, nullptr);
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(view->textCursor().position(), view->document()->characterCount() - 1);
+    QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
+    for (int i = 0; i < 6; ++i) QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(view->textCursor().selectedText(), QStringLiteral("Статья"));
+
+    view->ExecuteCommand(Command::kEditFind);
+    view->findDialog()->textField()->setText(QStringLiteral("уплачивают налог"));
+    QTest::mouseClick(view->findDialog()->findNextButton(), Qt::LeftButton);
+    view->findDialog()->close();
+    const int first = view->textCursor().selectionStart();
+    view->ExecuteCommand(Command::kEditFindNext);
+    const int second = view->textCursor().selectionStart();
+    EXPECT_GT(second, first);
+    view->ExecuteCommand(Command::kEditFindNext);
+    EXPECT_GT(view->textCursor().selectionStart(), second);
+    view->ExecuteCommand(Command::kEditFindPrevious);
+    EXPECT_EQ(view->textCursor().selectionStart(), second);
+    EXPECT_TRUE(m_port.messages.empty());
+
+    view->ExecuteCommand(Command::kEditFind);
+    view->findDialog()->textField()->setText(QStringLiteral("акциз"));
+    QTest::mouseClick(view->findDialog()->findNextButton(), Qt::LeftButton);
+    EXPECT_EQ(Texts(m_port.messages), "Текст «акциз» не найден.|");
 }
 
 TEST_F(ViewsTest, SaveWritesTheStoredBytesUnderANameMadeFromTheTitle) {
