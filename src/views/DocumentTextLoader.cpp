@@ -30,20 +30,35 @@ std::string_view View(const QByteArray& bytes, qint64 length) {
     return std::string_view(bytes.constData(), static_cast<std::size_t>(length));
 }
 
+// Worker threads are QThreads, not plain threads: the documents built there, their fonts and
+// their timers are Qt's text objects, which want a thread Qt knows.
+template <typename Work>
+std::unique_ptr<QThread> StartWorker(Work&& work) {
+    std::unique_ptr<QThread> worker(QThread::create(std::forward<Work>(work)));
+    worker->start();
+    return worker;
+}
+
+void JoinWorker(std::unique_ptr<QThread>& worker) {
+    if (!worker) return;
+    worker->wait();
+    worker.reset();
+}
+
 }  // namespace
 
 void RunWhileWaiting(const std::function<void()>& work, const WaitHooks& hooks) {
     QEventLoop loop;
-    std::thread worker([&] {
+    std::unique_ptr<QThread> worker = StartWorker([&] {
         work();
         // Called by name, the queued call is made and freed inside Qt alone; the work's results
-        // pass to this thread by the join below.
+        // pass to this thread by the wait below.
         QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
     });
     if (hooks.begin) hooks.begin();
     // The quit may have been posted before the loop runs; it is delivered once it does.
     loop.exec(QEventLoop::ExcludeUserInputEvents);
-    worker.join();
+    JoinWorker(worker);
     if (hooks.end) hooks.end();
 }
 
@@ -62,7 +77,7 @@ DocumentTextLoader::DocumentTextLoader(QObject* parent) : QObject(parent) {}
 
 DocumentTextLoader::~DocumentTextLoader() {
     if (m_shared) m_shared->cancelled = true;
-    if (m_worker.joinable()) m_worker.join();
+    JoinWorker(m_worker);
 }
 
 DocumentTextLoader::StartResult DocumentTextLoader::Start(const std::string& entryName) {
@@ -75,7 +90,9 @@ DocumentTextLoader::StartResult DocumentTextLoader::Start(const std::string& ent
         return StartResult::Malformed;
     }
     m_shared = std::make_shared<Shared>();
-    m_worker = std::thread(&DocumentTextLoader::Run, this, std::move(file), m_shared, thread());
+    m_worker = StartWorker([this, file = std::move(file), shared = m_shared, home = thread()]() mutable {
+        Run(std::move(file), shared, home);
+    });
     return StartResult::Started;
 }
 
@@ -132,7 +149,7 @@ private:
 class Decoder {
 public:
     Decoder(CRtfFile& file, BlockQueue& queue) : m_queue(queue) {
-        m_thread = std::thread([this, &file] {
+        m_thread = StartWorker([this, &file] {
             try {
                 for (;;) {
                     QByteArray block(static_cast<qsizetype>(kBlockSize), Qt::Uninitialized);
@@ -149,15 +166,15 @@ public:
     }
     ~Decoder() { Join(); }
     void Join() {
-        if (!m_thread.joinable()) return;
+        if (!m_thread) return;
         m_queue.Abandon();
-        m_thread.join();
+        JoinWorker(m_thread);
     }
     bool outOfMemory() const { return m_outOfMemory; }
 
 private:
     BlockQueue& m_queue;
-    std::thread m_thread;
+    std::unique_ptr<QThread> m_thread;
     std::atomic<bool> m_outOfMemory{false};
 };
 
@@ -222,7 +239,7 @@ void DocumentTextLoader::Run(std::unique_ptr<CRtfFile> file, const std::shared_p
             m_whole = isWhole;
             m_finished = true;
             // The worker has nothing left to do but return.
-            if (m_worker.joinable()) m_worker.join();
+            JoinWorker(m_worker);
             emit finished();
         });
     } catch (const std::bad_alloc&) {
@@ -230,7 +247,7 @@ void DocumentTextLoader::Run(std::unique_ptr<CRtfFile> file, const std::shared_p
         post([this] {
             m_failed = true;
             m_finished = true;
-            if (m_worker.joinable()) m_worker.join();
+            JoinWorker(m_worker);
             emit finished();
         });
     }
