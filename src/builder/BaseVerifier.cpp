@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "Helpers/BaseLimits.h"
 #include "Helpers/CompoundFile.h"
 #include "Helpers/Cp1251.h"
 #include "Helpers/Folders.h"
@@ -137,7 +138,7 @@ bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary) {
     for (const std::string_view stem : IndexSpace::kIndexFileNames) {
         const std::string name = std::string(stem) + ".ttx";
         std::string bytes, message;
-        if (!ReadWholeFile(indexFolder + name, bytes, message)) {
+        if (!ReadWholeFile(indexFolder + name, bytes, message, MaxBaseFileBytes(name))) {
             problems.push_back(message);
             continue;
         }

@@ -146,6 +146,8 @@ public:
     // order from entry 3"); empty when it read whole. A damaged file is read up to the damage and
     // reported once to the error log, naming the file where the stream knows it.
     const std::string& damage() const { return m_damage; }
+    // What a user is told of that damage: Cut when the file ends inside an entry.
+    Norik::DamageKind damageKind() const { return m_damageKind; }
 
     // Read-only access to the entries, in stored order.
     std::size_t EntryCount() const { return m_keys.size(); }
@@ -168,6 +170,7 @@ private:
     std::vector<DocNumber> m_postings;
     std::int64_t m_total = 0;
     std::string m_damage;
+    Norik::DamageKind m_damageKind = Norik::DamageKind::Damaged;
 };
 
 }  // namespace IndexImpl
@@ -199,8 +202,9 @@ public:
 
     const std::string& fileName() const { return m_fileName; }
     bool isLoaded() const { return m_loaded; }
-    // What kept the file from being read whole at the last attempt: it could not be opened, or
-    // its load found damage (IndexInt::damage). Null while the file read whole or was not tried.
+    // What kept the file from being read whole at the last attempt: it could not be opened, it is
+    // larger than any index of its name (MaxBaseFileBytes; then nothing of it is read), or its load
+    // found damage (IndexInt::damage). Null while the file read whole or was not tried.
     const Norik::DataDamage* damage() const { return m_damage ? &*m_damage : nullptr; }
 
 protected:

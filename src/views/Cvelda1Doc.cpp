@@ -24,6 +24,7 @@ namespace Norik {
 
 const char* const Cvelda1Doc::kCaption = "База документов";
 const char* const Cvelda1Doc::kOpenFailed = "Failed to open document.";
+const char* const Cvelda1Doc::kTooLarge = "Документ слишком велик";
 const char* const Cvelda1Doc::kSaveFailed = "Failed to save document.";
 const char* const Cvelda1Doc::kCopyFailed = "Ошибка при открытии файла!";
 const char* const Cvelda1Doc::kSaveFilter = "Документы Norik(*.rtf)";
@@ -66,8 +67,8 @@ void Cvelda1Doc::Message(const char* utf8Text) {
 bool Cvelda1Doc::OnOpenDocument(const QString& path) {
     SetPathName(path);
     auto loader = std::make_unique<DocumentTextLoader>();
-    if (loader->Start(FromQString(path)) != DocumentTextLoader::StartResult::Started) {
-        Message(kOpenFailed);
+    if (const auto started = loader->Start(FromQString(path)); started != DocumentTextLoader::StartResult::Started) {
+        Message(started == DocumentTextLoader::StartResult::TooLarge ? kTooLarge : kOpenFailed);
         return false;
     }
     loader->WaitForFirstPart(m_context.wait);

@@ -65,7 +65,10 @@ DocumentTextLoader::~DocumentTextLoader() {
 DocumentTextLoader::StartResult DocumentTextLoader::Start(const std::string& entryName) {
     auto file = std::make_unique<CRtfFile>();
     try {
-        if (!file->openEntry(entryName)) return StartResult::Missing;
+        if (!file->openEntry(entryName)) {
+            if (file->openCode() == kDataTooLarge) return StartResult::TooLarge;
+            return file->openCode() == kStgDocfileCorrupt ? StartResult::Malformed : StartResult::Missing;
+        }
     } catch (const std::exception& error) {
         // A header the entry reader cannot take: the text cannot be shown.
         ErrorLog().WriteEntry(std::string("DocumentTextLoader::Start: ") + entryName + ": " + error.what());
