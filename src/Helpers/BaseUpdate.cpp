@@ -315,7 +315,8 @@ void CopyTransaction::CopyToTemporary(const std::string& name) {
         throw AbortTrans{};
     }
     if (!CopyDescriptorDurably(in.fd, temporary, limit)) {
-        if (errno == EFBIG) refused = DataDamage{source, "grew past its bound while it was copied", DamageKind::TooLarge};
+        if (errno == EFBIG)
+            refused = DataDamage{source, "grew past its bound while it was copied", DamageKind::TooLarge};
         throw AbortTrans{};
     }
     // Copies from read-only media arrive read-only; the table must be replaceable next time.

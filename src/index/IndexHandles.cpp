@@ -42,7 +42,8 @@ void IIndexInt::EnsureLoaded() {
     // the bytes really there (a sparse file), and reading it would cost time in proportion.
     struct stat info {};
     const std::uint64_t bound = Norik::MaxBaseFileBytes(std::filesystem::path(m_fileName).filename().string());
-    if (bound > 0 && ::fstat(::fileno(stream.handle()), &info) == 0 && static_cast<std::uint64_t>(info.st_size) > bound) {
+    if (bound > 0 && ::fstat(::fileno(stream.handle()), &info) == 0 &&
+        static_cast<std::uint64_t>(info.st_size) > bound) {
         *m_impl = IndexImpl::IndexInt{};
         const std::string problem = "is " + std::to_string(info.st_size) + " bytes, more than the " +
                                     std::to_string(bound) + " an index of its kind can hold";

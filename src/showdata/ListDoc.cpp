@@ -19,6 +19,7 @@
 
 namespace ShowData {
 
+using Norik::DamageKind;
 using Norik::HResult;
 using Norik::kMaxFilingsPerDocument;
 using Norik::kOk;
@@ -104,7 +105,6 @@ HResult NoteDamage(ModelTable table, HResult code, const std::string& path, std:
 }
 #define NOTE_DAMAGE(table, code, path, problem, kind, function) \
     NoteDamage((table), (code), (path), (problem), (kind), (function), __LINE__)
-using Norik::DamageKind;
 
 std::string OpenProblem(HResult code) { return "cannot be opened: " + Norik::FormatSystemError(code); }
 
@@ -554,6 +554,14 @@ bool DocByNumber(std::int16_t number, DocItem& out) {
     return true;
 }
 
+std::vector<std::int16_t> NumbersWithRows(const std::vector<std::int16_t>& numbers) {
+    std::vector<std::int16_t> listed;
+    listed.reserve(numbers.size());
+    for (const std::int16_t number : numbers)
+        if (FirstRowOfNumber(number)) listed.push_back(number);
+    return listed;
+}
+
 std::string DocTitleByNumber(std::int16_t number) {
     const DocItem* row = FirstRowOfNumber(number);
     return row ? std::string(row->title) : std::string{};
@@ -720,8 +728,8 @@ HResult CShowClass::Init(Norik::IUserPort& userPort) {
             break;
         }
         if (result == 0 && !SkipRestOfLongLine(typeFile, line, sizeof line)) {
-            NOTE_DAMAGE(ModelTable::TypeList, Norik::kDataTooLarge, typePath, "line " + std::to_string(lines) + TooLong(),
-                        DamageKind::TooLarge, kClassInit);
+            NOTE_DAMAGE(ModelTable::TypeList, Norik::kDataTooLarge, typePath,
+                        "line " + std::to_string(lines) + TooLong(), DamageKind::TooLarge, kClassInit);
             break;
         }
         Norik::CLineFields<kTypeFieldLength> fields(line);
@@ -731,7 +739,8 @@ HResult CShowClass::Init(Norik::IUserPort& userPort) {
         if (result != 0) break;
     }
     typeFile.Close();
-    if (typeNames.InUtf8()) NOTE_DAMAGE(ModelTable::TypeList, Norik::kDataDamaged, typePath, kInUtf8, DamageKind::WrongEncoding,
+    if (typeNames.InUtf8())
+        NOTE_DAMAGE(ModelTable::TypeList, Norik::kDataDamaged, typePath, kInUtf8, DamageKind::WrongEncoding,
                     kClassInit);
 
     for (ClassRow& row : tables.classTable) RowPath(row);
@@ -819,14 +828,15 @@ HResult OpenDocumentTables(Norik::SFileStream& items, std::int32_t& count) {
     const std::string descriptPath = Norik::GetTablePath("descript");
     Norik::SFileStream descriptor;
     if (const HResult code = descriptor.Open(descriptPath, Norik::kModeRead, false); code != kOk) {
-        return NOTE_DAMAGE(ModelTable::Descript, code, descriptPath, OpenProblem(code), DamageKind::CannotOpen, kDocInit);
+        return NOTE_DAMAGE(ModelTable::Descript, code, descriptPath, OpenProblem(code), DamageKind::CannotOpen,
+                           kDocInit);
     }
     std::int32_t unused = 0;
     std::int32_t baseDate = 0;
     for (std::int32_t* number : {&unused, &baseDate}) {
         if (const HResult code = descriptor.ReadType(*number); code != kOk) {
-            return NOTE_DAMAGE(ModelTable::Descript, code, descriptPath, "does not hold two numbers", DamageKind::Damaged,
-                               kDocInit);
+            return NOTE_DAMAGE(ModelTable::Descript, code, descriptPath, "does not hold two numbers",
+                               DamageKind::Damaged, kDocInit);
         }
     }
     tables.baseDate = baseDate;
@@ -843,8 +853,8 @@ HResult OpenDocumentTables(Norik::SFileStream& items, std::int32_t& count) {
         return NOTE_DAMAGE(ModelTable::Items, code, itemsPath, OpenProblem(code), DamageKind::CannotOpen, kDocInit);
     }
     if (const HResult code = items.ReadType(count); code != kOk) {
-        return NOTE_DAMAGE(ModelTable::Items, code, itemsPath, "does not begin with the number of rows", DamageKind::Damaged,
-                           kDocInit);
+        return NOTE_DAMAGE(ModelTable::Items, code, itemsPath, "does not begin with the number of rows",
+                           DamageKind::Damaged, kDocInit);
     }
     return kOk;
 }
@@ -880,7 +890,9 @@ HResult CShowDoc::Init() {
             texts.Add(row.title);
             texts.Add(row.numberText);
         }
-        if (texts.InUtf8()) NOTE_DAMAGE(ModelTable::Items, Norik::kDataDamaged, itemsPath, kInUtf8, DamageKind::WrongEncoding, kDocInit);
+        if (texts.InUtf8())
+            NOTE_DAMAGE(ModelTable::Items, Norik::kDataDamaged, itemsPath, kInUtf8, DamageKind::WrongEncoding,
+                        kDocInit);
     }
     IndexNumbers(tables, itemsPath);
     BindIndexFiles();

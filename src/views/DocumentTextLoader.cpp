@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "Helpers/qt/CRtfFile.h"
+#include "diagnostics/CrashReport.h"
 #include "diagnostics/ErrorLog.h"
 #include "richtext/qt/RtfDocumentBuilder.h"
 
@@ -35,6 +36,7 @@ std::string_view View(const QByteArray& bytes, qint64 length) {
 void RunWhileWaiting(const std::function<void()>& work, const WaitHooks& hooks) {
     QEventLoop loop;
     std::thread worker([&] {
+        const ThreadSignalStack signalStack;
         work();
         // Called by name, the queued call is made and freed inside Qt alone; the work's results
         // pass to this thread by the join below.
@@ -133,6 +135,7 @@ class Decoder {
 public:
     Decoder(CRtfFile& file, BlockQueue& queue) : m_queue(queue) {
         m_thread = std::thread([this, &file] {
+            const ThreadSignalStack signalStack;
             try {
                 for (;;) {
                     QByteArray block(static_cast<qsizetype>(kBlockSize), Qt::Uninitialized);
@@ -165,6 +168,7 @@ private:
 
 // The thread keeps its own copy of the shared state for as long as it runs; shared refers to it.
 void DocumentTextLoader::Run(std::unique_ptr<CRtfFile> file, const std::shared_ptr<Shared>& shared, QThread* home) {
+    const ThreadSignalStack signalStack;
     auto post = [this, &shared](std::function<void()> deliver) {
         {
             std::lock_guard lock(shared->mutex);

@@ -119,9 +119,10 @@ TEST_F(BaseUpdateTest, FailedCopyChangesNoTableAndTellsTheUserOnce) {
     EXPECT_EQ(TargetText("descript.ttx"), "5\n1\n");
     EXPECT_FALSE(std::filesystem::exists(m_target.file("Items.ttx.tmp")));
     ASSERT_EQ(m_user.messages.size(), 1u);
-    EXPECT_EQ(Cp1251ToUtf8(m_user.messages[0].text).rfind(
-                  "Не удалось обновить базу данных!\nпри следующем запуске будет произведена ещё одна попытка обновления.",
-                  0),
+    EXPECT_EQ(Cp1251ToUtf8(m_user.messages[0].text)
+                  .rfind("Не удалось обновить базу данных!\nпри следующем запуске будет произведена ещё одна попытка "
+                         "обновления.",
+                         0),
               0u);
     EXPECT_EQ(m_user.messages[0].icon, MessageIcon::Exclamation);
     EXPECT_EQ(m_user.messages[0].buttons, MessageButtons::Ok);
@@ -202,8 +203,9 @@ TEST_F(BaseUpdateTest, AnUpdateInterruptedBetweenTwoRenamesLeavesTheOldBaseOrThe
     }
     interruptAfter(2);
     EXPECT_EQ(Update(), kOk);
-    EXPECT_EQ(TargetText("Items.ttx") + TargetText("class.ttx") + TargetText("typelist.ttx") + TargetText("descript.ttx"),
-              "new anew bnew c5\n2\n");
+    EXPECT_EQ(
+        TargetText("Items.ttx") + TargetText("class.ttx") + TargetText("typelist.ttx") + TargetText("descript.ttx"),
+        "new anew bnew c5\n2\n");
     EXPECT_EQ(TargetNames(), (std::vector<std::string>{"Items.ttx", "class.ttx", "descript.ttx", "typelist.ttx"}));
     EXPECT_TRUE(m_user.messages.empty());
 }
@@ -255,7 +257,8 @@ TEST_F(BaseUpdateTest, OnlyKnownRegularTablesWithinTheirBoundsAreTaken) {
     EXPECT_EQ(TargetText("class.ttx"), "old class");
     EXPECT_EQ(TargetText("descript.ttx"), "5\n1\n");
     ASSERT_EQ(m_user.messages.size(), 1u);
-    EXPECT_NE(Cp1251ToUtf8(m_user.messages[0].text).find(m_source.file("class.ttx") + ": это ссылка"), std::string::npos)
+    EXPECT_NE(Cp1251ToUtf8(m_user.messages[0].text).find(m_source.file("class.ttx") + ": это ссылка"),
+              std::string::npos)
         << Cp1251ToUtf8(m_user.messages[0].text);
     EXPECT_NE(m_log.text().find("class.ttx: is a symbolic link"), std::string::npos) << m_log.text();
 
