@@ -16,7 +16,7 @@ constexpr std::array<std::pair<std::string_view, std::uint64_t>, 11> kBaseFiles{
     {"class.ttx", 16 * kMiB},
     {"typelist.ttx", 1 * kMiB},
     {"Items.ttx", 128 * kMiB},
-    {"index.ttx", 1024 * kMiB},
+    {"index.ttx", 512 * kMiB},
     {"titidx.ttx", 128 * kMiB},
     {"clasidx.ttx", 64 * kMiB},
     {"typeidx.ttx", 64 * kMiB},

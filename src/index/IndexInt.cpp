@@ -264,10 +264,7 @@ void IndexInt::LoadFrom(Source& source) {
             cut = "entry " + std::to_string(entry + 1) + ofDeclared + " has a list length of " + std::to_string(length);
             break;
         }
-        // An empty list under a key that does not follow the one before adds nothing to any
-        // answer, and no writer makes one; it is what a run of zeros (the hole of a sparse file)
-        // reads as. Reading stops there, so that a count of billions over zeros costs nothing.
-        if (length == 0 && !m_keys.empty() && key <= m_keys.back()) {
+        if (EndsTheEntries(!m_keys.empty(), m_keys.empty() ? 0 : m_keys.back(), key, length)) {
             cut = "entry " + std::to_string(entry + 1) + ofDeclared + " repeats an earlier key without documents";
             break;
         }
