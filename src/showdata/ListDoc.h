@@ -22,9 +22,10 @@
 // What kept a table from loading whole - it could not be opened, its leading numbers could not be
 // read, it holds fewer or more rows than its count, a row is cut or does not parse, a line passes
 // kMaxTableLineBytes (reading stops there rather than read it to its end), a classifier record has
-// no name, a document is filed more than kMaxFilingsPerDocument times - is kept per table (TableDamage), so that a caller can tell a short answer
-// from a damaged one; the error-log entry names the file and the problem. Init still returns 0
-// for a table read in part, as the rows read before the damage are kept.
+// no name, a document is filed more than kMaxFilingsPerDocument times - is kept per table
+// (TableDamage), so that a caller can tell a short answer from a damaged one; the error-log entry
+// names the file and the problem. Init still returns 0 for a table read in part, as the rows read
+// before the damage are kept.
 // Look-ups never fail: an unknown id or number gives an empty or neutral answer.
 // Threads: user-interface thread only; nothing is locked.
 #pragma once
