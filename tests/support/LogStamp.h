@@ -1,7 +1,7 @@
 // Reading back the time stamp of an error-log entry.
 #pragma once
 
-#include <cstdio>
+#include <charconv>
 #include <ctime>
 #include <string>
 
@@ -12,13 +12,22 @@ namespace NorikTest {
 // "<Err>:MM/DD/YY hh:mm:ss" is read back as a date, so that a wrong month or day fails as surely
 // as a wrong pattern.
 inline std::string StampOutside(const std::string& log, std::time_t before, std::time_t after) {
+    // "<Err>:" then six two-digit fields, each followed by its separator.
+    const char separators[] = "// ::";
+    int fields[6] = {};
+    bool read = log.size() >= 23 && log.compare(0, 6, "<Err>:") == 0;
+    for (std::size_t i = 0; read && i < 6; ++i) {
+        const char* start = log.data() + 6 + 3 * i;
+        read = std::from_chars(start, start + 2, fields[i]).ptr == start + 2 && (i == 5 || start[2] == separators[i]);
+    }
+    if (!read) return "no stamp at the start of: " + log.substr(0, 40);
     std::tm stamp{};
-    int year = 0;
-    if (std::sscanf(log.c_str(), "<Err>:%2d/%2d/%2d %2d:%2d:%2d", &stamp.tm_mon, &stamp.tm_mday, &year, &stamp.tm_hour,
-                    &stamp.tm_min, &stamp.tm_sec) != 6)
-        return "no stamp at the start of: " + log.substr(0, 40);
-    stamp.tm_mon -= 1;
-    stamp.tm_year = 100 + year;
+    stamp.tm_mon = fields[0] - 1;
+    stamp.tm_mday = fields[1];
+    stamp.tm_year = 100 + fields[2];
+    stamp.tm_hour = fields[3];
+    stamp.tm_min = fields[4];
+    stamp.tm_sec = fields[5];
     stamp.tm_isdst = -1;
     const std::time_t at = std::mktime(&stamp);
     if (at < before - 1 || at > after + 1) {
