@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "Helpers/BaseLimits.h"
 #include "Helpers/Cp1251.h"
 #include "Helpers/DataFile.h"
 #include "diagnostics/ErrorLog.h"
@@ -39,24 +40,25 @@ struct FileDescriptor {
     }
 };
 
-// Copies source to target (created or overwritten) and flushes it to disk; false with errno set.
-bool CopyFileDurably(const std::string& source, const std::string& target) {
-    FileDescriptor in;
-    if (const HResult code = OpenDataFile(source, in.fd); Failed(code)) {
-        // The update reports the system error; a FIFO or a device has none of its own.
-        if (code == kNotRegularFile) errno = EINVAL;
-        return false;
-    }
+// Copies the descriptor in to target (created or overwritten) and flushes it to disk; false with
+// errno set. More than limit bytes (0: no limit) is a failure (EFBIG).
+bool CopyDescriptorDurably(int in, const std::string& target, std::uint64_t limit) {
     FileDescriptor out{::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
     if (out.fd < 0) return false;
     char buffer[1 << 16];
+    std::uint64_t copied = 0;
     for (;;) {
-        const ssize_t got = ::read(in.fd, buffer, sizeof buffer);
+        const ssize_t got = ::read(in, buffer, sizeof buffer);
         if (got < 0) {
             if (errno == EINTR) continue;
             return false;
         }
         if (got == 0) break;
+        copied += static_cast<std::uint64_t>(got);
+        if (limit > 0 && copied > limit) {
+            errno = EFBIG;
+            return false;
+        }
         for (ssize_t done = 0; done < got;) {
             const ssize_t put = ::write(out.fd, buffer + done, static_cast<std::size_t>(got - done));
             if (put < 0) {
@@ -70,6 +72,52 @@ bool CopyFileDurably(const std::string& source, const std::string& target) {
     const int fd = out.fd;
     out.fd = -1;
     return ::close(fd) == 0;
+}
+
+// Copies the data file source to target, as CopyDescriptorDurably.
+bool CopyFileDurably(const std::string& source, const std::string& target) {
+    FileDescriptor in;
+    if (const HResult code = OpenDataFile(source, in.fd); Failed(code)) {
+        // The update reports the system error; a FIFO or a device has none of its own.
+        if (code == kNotRegularFile) errno = EINVAL;
+        return false;
+    }
+    return CopyDescriptorDurably(in.fd, target, 0);
+}
+
+// Opens a table of an update folder: only a regular file that is itself no symbolic link (a link
+// would let the folder hand over any file the user can read), of at most limit bytes (a sparse
+// file of gigabytes takes a few kilobytes of the folder). fd, or -1 with refusal describing why.
+int OpenUpdateTable(const std::string& path, std::uint64_t limit, DataDamage& refusal) {
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    refusal = DataDamage{path, {}, DamageKind::NotAFile};
+    struct stat info {};
+    if (fd < 0) {
+        if (errno != ELOOP) return -1;  // an ordinary failure: the system's error is reported
+        refusal.problem = "is a symbolic link, not a file of the update";
+    } else if (::fstat(fd, &info) != 0) {
+        refusal = {};
+    } else if (!S_ISREG(info.st_mode)) {
+        refusal.problem = "is not a regular file";
+        errno = EINVAL;
+    } else if (static_cast<std::uint64_t>(info.st_size) > limit) {
+        refusal = DataDamage{path,
+                             "is " + std::to_string(info.st_size) + " bytes, more than the " + std::to_string(limit) +
+                                 " a table of its kind may have",
+                             DamageKind::TooLarge};
+        errno = EFBIG;
+    } else {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0) return fd;
+        refusal = {};
+    }
+    const int saved = errno;
+    if (fd >= 0) ::close(fd);
+    errno = saved;
+    return -1;
 }
 
 // Makes the renames done in folder durable; false with errno set.
@@ -227,6 +275,9 @@ HResult UpdateBase(const std::string& source, const std::string& target, IUserPo
         const std::string found = entry.path().filename().string();
         if (!HasTableExtension(found)) continue;
         const std::string name = GetFileBaseName(found) + ".ttx";
+        // Only the tables and indexes a base reads: anything else would stay in the data folder
+        // for good, since nothing there ever removes it.
+        if (MaxBaseFileBytes(name) == 0) continue;
         // Where names are case-sensitive one table may come under several spellings of its
         // extension; it is copied once, from the spelling greatest in byte order: the lower-case
         // one when it is there.
@@ -242,9 +293,11 @@ HResult UpdateBase(const std::string& source, const std::string& target, IUserPo
             transaction.sourceNames[name] = found;
     }
     if (transaction.Commit() != kOk && userPort) {
-        userPort->MessageBox(Utf8ToCp1251("Не удалось обновить базу данных!\nпри следующем запуске будет произведена "
-                                          "ещё одна попытка обновления."),
-                             Utf8ToCp1251("База документов"), MessageButtons::Ok, MessageIcon::Exclamation);
+        std::string text =
+            "Не удалось обновить базу данных!\nпри следующем запуске будет произведена ещё одна попытка обновления.";
+        if (transaction.refused) text += "\n\nФайл не принят: " + transaction.refused->UserText();
+        userPort->MessageBox(Utf8ToCp1251(text), Utf8ToCp1251("База документов"), MessageButtons::Ok,
+                             MessageIcon::Exclamation);
     }
     return kOk;
 }
@@ -253,7 +306,19 @@ void CopyTransaction::CopyToTemporary(const std::string& name) {
     const auto renamed = sourceNames.find(name);
     const std::string source = sourceFolder + (renamed == sourceNames.end() ? name : renamed->second);
     const std::string temporary = targetFolder + name + ".tmp";
-    if (!CopyFileDurably(source, temporary)) throw AbortTrans{};
+    // A name the base does not know has no bound, and is copied as it is (a caller's own list).
+    const std::uint64_t limit = MaxBaseFileBytes(name);
+    DataDamage refusal;
+    FileDescriptor in{OpenUpdateTable(source, limit > 0 ? limit : UINT64_MAX, refusal)};
+    if (in.fd < 0) {
+        if (!refusal.problem.empty()) refused = std::move(refusal);
+        throw AbortTrans{};
+    }
+    if (!CopyDescriptorDurably(in.fd, temporary, limit)) {
+        if (errno == EFBIG)
+            refused = DataDamage{source, "grew past its bound while it was copied", DamageKind::TooLarge};
+        throw AbortTrans{};
+    }
     // Copies from read-only media arrive read-only; the table must be replaceable next time.
     if (::chmod(temporary.c_str(), 0644) != 0) throw AbortTrans{};
 }
@@ -265,9 +330,12 @@ HResult CopyTransaction::Commit() {
             copied.push_back(name);
         }
     } catch (const AbortTrans&) {
-        const HResult code = LastSystemErrorCode();
+        HResult code = LastSystemErrorCode();
+        if (code == kOk) code = kFail;
         Rollback();
-        return NORIK_REPORT(code == kOk ? kFail : code, "CopyTransaction::Commit");
+        // A refused file is named with the reason; any other failure is the system's.
+        if (refused) return NORIK_REPORT_DAMAGE(code, "CopyTransaction::Commit", refused->file, refused->problem);
+        return NORIK_REPORT(code, "CopyTransaction::Commit");
     }
     // Each table is replaced by one atomic rename, never deleted first, and the table it replaces
     // is kept as name + ".old" (a second link, or a copy) until every rename is durable. The

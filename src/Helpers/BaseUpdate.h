@@ -1,7 +1,10 @@
 // Bringing the local base up to date from an update folder.
 //
-// UpdateBase copies every "*.ttx" table of a newer update folder over the local tables as one
-// transaction: either every table is replaced or none is. Each table is copied to name + ".tmp"
+// UpdateBase copies every "*.ttx" table of a newer update folder that the base knows (the four
+// tables and seven indexes; other names are left where they are) over the local tables as one
+// transaction: either every table is replaced or none is. A table is taken only as a regular file
+// that is no symbolic link, of at most MaxBaseFileBytes (BaseLimits.h); any other refuses the
+// whole update, and the message and the error log name the file and say why. Each table is copied to name + ".tmp"
 // in the target folder and flushed to disk; then a journal naming every table is written, and
 // each copy is renamed over its target in one atomic step, the table it replaces kept as
 // name + ".old". Once every rename is on disk the journal is removed: that is the moment the
@@ -16,9 +19,11 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Helpers/DataDamage.h"
 #include "common/ResultCode.h"
 
 namespace Norik {
@@ -54,6 +59,8 @@ public:
     std::vector<std::string> copied;  // names whose temporary copy is complete
     // Source file names that differ from their table name (an upper-case ".TTX" extension).
     std::map<std::string, std::string> sourceNames;
+    // The source file Commit refused to take (a link, no regular file, past its bound), and why.
+    std::optional<DataDamage> refused;
 
     // Copies every name to its temporary copy, then renames each over its target (see above). A
     // failed copy, rename or flush puts back every table already replaced, removes the temporary

@@ -6,6 +6,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "Helpers/BaseLimits.h"
 #include "Helpers/MemoryPages.h"
 #include "diagnostics/ErrorLog.h"
 
@@ -70,9 +71,20 @@ HResult SUn7zFile::Open(const std::string& name, int /*mode*/, bool /*binary*/) 
 
     // The remaining count is a signed 32-bit value: a length of 2 GiB or more (a non-zero high
     // half, the all-ones marker of an unknown length) would let Read decode without bound.
-    if (lengthHigh != 0 || length >= kLengthLimit) return NORIK_REPORT(kStgDocfileCorrupt, "SUn7zFile::Open");
+    if (lengthHigh != 0 || length >= kLengthLimit)
+        return Refuse(name, kStgDocfileCorrupt, "states a length of 2 GiB or more");
+    // A text past the bound would be held whole, and built into a document many times its size.
+    if (length > kMaxDocumentTextBytes) {
+        return Refuse(name, kDataTooLarge,
+                      "states a text of " + std::to_string(length) + " bytes, more than the " +
+                          std::to_string(kMaxDocumentTextBytes) + " a document may have");
+    }
     // liblzma decodes lc + lp up to 4; standard encoders never write more.
-    if (lc + lp > LZMA_LCLP_MAX) return NORIK_REPORT(kStgDocfileCorrupt, "SUn7zFile::Open");
+    if (lc + lp > LZMA_LCLP_MAX) {
+        return Refuse(name, kStgDocfileCorrupt,
+                      "has LZMA properties out of range (lc " + std::to_string(lc) + " + lp " + std::to_string(lp) +
+                          " is above " + std::to_string(LZMA_LCLP_MAX) + ")");
+    }
 
     // A match never reaches further back than the text decoded so far, so a dictionary larger
     // than the entry is never used: cutting it keeps a hostile header from claiming 4 GiB. A
@@ -101,7 +113,7 @@ HResult SUn7zFile::Open(const std::string& name, int /*mode*/, bool /*binary*/) 
     m_lzma.allocator = &kAllocator;
     const lzma_ret started = lzma_raw_decoder(&m_lzma, filters);
     if (started == LZMA_MEM_ERROR) throw std::bad_alloc();
-    if (started != LZMA_OK) return NORIK_REPORT(kStgDocfileCorrupt, "SUn7zFile::Open");
+    if (started != LZMA_OK) return Refuse(name, kStgDocfileCorrupt, "has LZMA properties the decoder refuses");
     m_decoderReady = true;
     m_length = length;
     m_finished = false;
@@ -159,6 +171,11 @@ std::size_t SUn7zFile::Decode(std::uint8_t* out, std::size_t wanted) {
     const std::size_t produced = Produced(wanted);
     m_delivered += static_cast<std::uint32_t>(produced);
     return produced;
+}
+
+HResult SUn7zFile::Refuse(const std::string& name, HResult code, const std::string& problem) {
+    m_damage = "entry " + name + ".t " + problem;
+    return NORIK_REPORT_DAMAGE(code, "SUn7zFile::Open", m_buffer.containerPath(), m_damage);
 }
 
 void SUn7zFile::End(std::size_t producedNow, EndKind kind) {

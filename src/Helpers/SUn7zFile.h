@@ -17,7 +17,9 @@
 //   "ошибка при чтении файла" (Windows-1251);
 // - properties byte 225 or above: Open throws std::logic_error "property error";
 // - an entry that cannot be decoded within bounds - a decoded length of 2 GiB or more (the
-//   unknown-length marker among them), lc + lp above 4 - is refused: reported, kStgDocfileCorrupt;
+//   unknown-length marker among them), lc + lp above 4 - is refused: kStgDocfileCorrupt; a
+//   decoded length above kMaxDocumentTextBytes (BaseLimits.h) is refused with kDataTooLarge.
+//   A refusal sets damage() naming the entry and writes it to the error log with the container;
 //   a dictionary size of 0 is taken as the decoded length, one below 4,096 is raised to 4,096,
 //   and one larger than the decoded length, or than 16,384 times the compressed size, is cut
 //   to it (the decoder never looks further back than the text it has produced, and LZMA cannot
@@ -73,7 +75,8 @@ public:
     // True once the entry has been delivered whole (see the contract above).
     bool whole() const { return m_whole; }
     // What ended the entry short of whole ("entry 000029.t: the compressed data goes on past its
-    // stated length of 1200 bytes"); empty while reading and for a whole entry.
+    // stated length of 1200 bytes"), or why Open refused its header; empty while reading and for
+    // a whole entry.
     const std::string& damage() const { return m_damage; }
 
 private:
@@ -86,6 +89,8 @@ private:
     // failing container read.
     enum class EndKind { EndOfData, Damaged, EndedEarly, Unreadable };
     void End(std::size_t producedNow, EndKind kind);
+    // Refuses the entry name at Open: notes and reports problem, returns code.
+    HResult Refuse(const std::string& name, HResult code, const std::string& problem);
 
     std::uint32_t m_length = 0;
     std::uint32_t m_delivered = 0;

@@ -108,7 +108,7 @@ void Cvelda1App::ReportDamagedTables() {
     std::string damaged;
     for (int table = 0; table < ShowData::kModelTableCount; ++table)
         if (const DataDamage* damage = ShowData::TableDamage(static_cast<ShowData::ModelTable>(table)))
-            damaged += "\n" + damage->Text();
+            damaged += "\n" + damage->UserText();
     if (damaged.empty()) return;
     m_userPort.MessageBox(Utf8ToCp1251("База данных повреждена, списки документов могут быть неполными:" + damaged),
                           Utf8ToCp1251("База документов"), MessageButtons::Ok, MessageIcon::Exclamation);

@@ -18,6 +18,7 @@
 #include "builder/ContainerWriter.h"
 #include "builder/DirectoryBalancer.h"
 #include "builder/SourceTables.h"
+#include "diagnostics/CrashReport.h"
 #include "diagnostics/ErrorLog.h"
 #include "index/IndexBuilder.h"
 #include "index/IndexSpace.h"
@@ -260,6 +261,7 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
     bool abort = false;
 
     const auto work = [&]() {
+        const ThreadSignalStack signalStack;
         for (;;) {
             std::size_t i = 0;
             {

@@ -6,6 +6,7 @@
 // so ReadText must be safe to call concurrently. Failures are returned as false with a message.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,9 @@ private:
     std::string m_folder;  // ends with "/"
 };
 
-// Reads a whole file; false with message set when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& message);
+// Reads a whole file; false with message set when it cannot be read, or when it is larger than
+// limit bytes (0: no limit). The tables and texts of a folder are read within the bounds of
+// BaseLimits.h.
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& message, std::uint64_t limit = 0);
 
 }  // namespace Norik

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "Helpers/BaseLimits.h"
 #include "Helpers/CompoundFile.h"
 #include "Helpers/Cp1251.h"
 #include "Helpers/Folders.h"
@@ -70,6 +71,10 @@ std::size_t CheckIndexFile(const std::string& name, const std::string& bytes,
         const std::int64_t key = ReadLittle<std::int64_t>(bytes, at);
         const std::int16_t n = ReadLittle<std::int16_t>(bytes, at + 8);
         at += 10;
+        if (IndexSpace::IndexImpl::EndsTheEntries(haveKey, previousKey, key, n)) {
+            say.Add("entry " + std::to_string(entry) + " repeats an earlier key without documents");
+            return entry;
+        }
         if (n < 1) {
             say.Add("entry " + std::to_string(entry) + " (key " + std::to_string(key) + ") has " + std::to_string(n) +
                     " documents; a list holds 1 to 32767");
@@ -137,7 +142,7 @@ bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary) {
     for (const std::string_view stem : IndexSpace::kIndexFileNames) {
         const std::string name = std::string(stem) + ".ttx";
         std::string bytes, message;
-        if (!ReadWholeFile(indexFolder + name, bytes, message)) {
+        if (!ReadWholeFile(indexFolder + name, bytes, message, MaxBaseFileBytes(name))) {
             problems.push_back(message);
             continue;
         }

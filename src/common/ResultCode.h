@@ -33,6 +33,8 @@ inline constexpr HResult kStgOldFormat = static_cast<HResult>(0x80030104u);
 inline constexpr HResult kDataDamaged = static_cast<HResult>(0x80040200u);
 // A data file that is a folder's sibling of another kind: a FIFO, a device, a socket.
 inline constexpr HResult kNotRegularFile = static_cast<HResult>(0x80040201u);
+// A data file or entry that states a size past the bounds of BaseLimits.h.
+inline constexpr HResult kDataTooLarge = static_cast<HResult>(0x80040202u);
 
 // Converts a system error number by the rule above.
 constexpr HResult SystemErrorCode(int error) {

@@ -798,6 +798,45 @@ void WriteCrashReport(int signal, siginfo_t* info, void* context) {
     EndProcessWith(signal);
 }
 
+namespace {
+
+// An alternate stack of kSignalStackSize with an inaccessible page below it, so that running off
+// its end faults instead of overwriting other memory; null when there is no memory for it.
+void* MapSignalStack(std::size_t& mappedSize, stack_t& stack) {
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    mappedSize = kSignalStackSize + page;
+    void* memory = mmap(nullptr, mappedSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+    if (memory == MAP_FAILED) return nullptr;
+    mprotect(memory, page, PROT_NONE);
+    stack = stack_t{};
+    stack.ss_sp = static_cast<char*>(memory) + page;
+    stack.ss_size = kSignalStackSize;
+    return memory;
+}
+
+}  // namespace
+
+ThreadSignalStack::ThreadSignalStack() {
+    stack_t current{};
+    if (sigaltstack(nullptr, &current) != 0 || !(current.ss_flags & SS_DISABLE)) return;
+    stack_t ours{};
+    void* memory = MapSignalStack(m_size, ours);
+    if (!memory) return;
+    if (sigaltstack(&ours, nullptr) != 0) {
+        munmap(memory, m_size);
+        return;
+    }
+    m_memory = memory;
+}
+
+ThreadSignalStack::~ThreadSignalStack() {
+    if (!m_memory) return;
+    stack_t off{};
+    off.ss_flags = SS_DISABLE;
+    sigaltstack(&off, nullptr);
+    munmap(m_memory, m_size);
+}
+
 bool CrashHandler::Install(const std::string& helperExecutable) {
     const std::string logPath = ErrorLog::path();
     char ownPath[kPathCapacity];
@@ -817,16 +856,10 @@ bool CrashHandler::Install(const std::string& helperExecutable) {
     g_state.utcOffsetSeconds = local.tm_gmtoff;
     if (g_state.installed) return true;
 
-    // The alternate stack, with an inaccessible page below it so that running off its end faults
-    // instead of overwriting other memory.
-    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    const std::size_t size = kSignalStackSize + page;
-    void* memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
-    if (memory == MAP_FAILED) return false;
-    mprotect(memory, page, PROT_NONE);
+    std::size_t size = 0;
     stack_t ours{};
-    ours.ss_sp = static_cast<char*>(memory) + page;
-    ours.ss_size = kSignalStackSize;
+    void* memory = MapSignalStack(size, ours);
+    if (!memory) return false;
     if (sigaltstack(&ours, &g_state.previousStack) != 0) {
         munmap(memory, size);
         return false;

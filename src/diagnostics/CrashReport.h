@@ -14,6 +14,11 @@
 // with write(2) to the log opened with open(2); everything that needs allocation (the log path,
 // the local time offset, the helper's arguments) is prepared by Install.
 //
+// Threads. The alternate stack of Install serves the installing thread; a stack overflow on any
+// other thread would find no stack to report on, and the process would end without a report.
+// Every thread the program starts therefore opens with a ThreadSignalStack, which gives it its own
+// alternate stack for its lifetime.
+//
 // The message: a signal handler cannot show a window, so the handler starts the helper executable
 // given to Install (our own program by default) as "<helper> --crash-message <log path>" and does
 // not wait for it: the process is damaged, and a helper that cannot reach the display or waits for
@@ -93,6 +98,22 @@ std::size_t WalkCallStack(std::uintptr_t address, std::uintptr_t frame, char* bu
 // The signal handler itself (an sa_sigaction). Writes the report, starts the message helper and
 // ends the process; it does not return.
 void WriteCrashReport(int signal, siginfo_t* info, void* context);
+
+// The alternate signal stack of the calling thread, from construction to destruction: declared
+// first thing in a thread's function, so that the crash report is written for a stack overflow
+// there too. The destructor puts back what the thread had before. Nothing happens when the thread
+// has an alternate stack already or no memory is left for one (the thread then runs as before).
+class ThreadSignalStack {
+public:
+    ThreadSignalStack();
+    ~ThreadSignalStack();
+    ThreadSignalStack(const ThreadSignalStack&) = delete;
+    ThreadSignalStack& operator=(const ThreadSignalStack&) = delete;
+
+private:
+    void* m_memory = nullptr;
+    std::size_t m_size = 0;
+};
 
 class CrashHandler {
 public:

@@ -48,6 +48,8 @@ const char* OwnCodeText(HResult code) {
             return "The data file is damaged.";
         case 0x80040201u:
             return "Not a regular file.";
+        case 0x80040202u:
+            return "The data is larger than any base holds.";
         default:
             return nullptr;
     }

@@ -1,7 +1,12 @@
 // The index handles: binding to a file, loading on first use, prefix and word lookups, and the
 // seven process-wide handles.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 
+#include "Helpers/BaseLimits.h"
 #include "Helpers/SFile.h"
 #include "diagnostics/ErrorLog.h"
 #include "index/DocBitmap.h"
@@ -28,16 +33,30 @@ void IIndexInt::EnsureLoaded() {
     Norik::SFileStream stream;
     // A failed open is reported by the stream; the handle stays unloaded and tries again next time.
     if (const Norik::HResult code = stream.Open(m_fileName, Norik::kModeRead, true); Norik::Failed(code)) {
-        m_damage = Norik::DataDamage{m_fileName, "cannot be opened: " + Norik::FormatSystemError(code)};
+        m_damage = Norik::DataDamage{m_fileName, "cannot be opened: " + Norik::FormatSystemError(code),
+                                     Norik::DamageKind::CannotOpen};
         return;
     }
     m_loaded = true;
+    // A file larger than any index of its name is not read at all: its size says nothing about
+    // the bytes really there (a sparse file), and reading it would cost time in proportion.
+    struct stat info {};
+    const std::uint64_t bound = Norik::MaxBaseFileBytes(std::filesystem::path(m_fileName).filename().string());
+    if (bound > 0 && ::fstat(::fileno(stream.handle()), &info) == 0 &&
+        static_cast<std::uint64_t>(info.st_size) > bound) {
+        *m_impl = IndexImpl::IndexInt{};
+        const std::string problem = "is " + std::to_string(info.st_size) + " bytes, more than the " +
+                                    std::to_string(bound) + " an index of its kind can hold";
+        NORIK_REPORT_DAMAGE(Norik::kDataTooLarge, "IndexSpace::IIndexInt::Load", m_fileName, problem);
+        m_damage = Norik::DataDamage{m_fileName, problem, Norik::DamageKind::TooLarge};
+        return;
+    }
     Load(stream);
     stream.Close();
     if (m_impl->damage().empty()) {
         m_damage.reset();
     } else {
-        m_damage = Norik::DataDamage{m_fileName, m_impl->damage()};
+        m_damage = Norik::DataDamage{m_fileName, m_impl->damage(), m_impl->damageKind()};
     }
 }
 

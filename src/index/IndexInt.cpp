@@ -24,8 +24,11 @@ constexpr std::size_t kEntryHeadBytes = 10;  // key + list length
 // memory touched for the first time, which costs a page fault for every page.
 constexpr std::size_t kReadChunk = 1 << 20;
 constexpr std::size_t kLoadChunk = 1 << 17;
-// Entries reserved up front when the size of the data is unknown; beyond it the arrays grow.
-constexpr std::size_t kBlindReserve = 1 << 16;
+// The most entries and list items reserved up front, whatever the file announces; beyond them the
+// arrays grow as entries really arrive. A file's size does not prove its bytes are there: a
+// sparse file of gigabytes takes a few kilobytes of disk, and reads as zeros.
+constexpr std::size_t kMostReservedEntries = std::size_t{1} << 20;
+constexpr std::size_t kMostReservedPostings = std::size_t{1} << 23;
 
 std::uint32_t ReadLe32(const unsigned char* bytes) {
     return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
@@ -213,29 +216,30 @@ void IndexInt::LoadFrom(Source& source) {
     std::vector<DocNumber>().swap(m_postings);
     m_total = 0;
     m_damage.clear();
+    m_damageKind = Norik::DamageKind::Damaged;
 
     BufferedReader reader(source);
     const std::int64_t available = reader.Remaining();
     unsigned char head[kEntryHeadBytes];
     if (!reader.Read(head, kHeaderBytes)) {
         m_damage = "is shorter than its 4-byte entry count";
+        m_damageKind = Norik::DamageKind::Cut;
         NORIK_REPORT_DAMAGE(Norik::kDataDamaged, "IndexSpace::IndexImpl::IndexInt::Load", source.Name(), m_damage);
         return;
     }
     const std::uint32_t declared = ReadLe32(head);
 
     // The count in the file is not trusted: reserve no more entries than the rest of the data could
-    // hold, and for the lists no more than the bytes the entries leave.
-    std::size_t entryRoom = declared;
-    std::size_t postingRoom = 0;
+    // hold, and for the lists no more than the bytes the entries leave; and never more than the
+    // fixed bounds above.
+    std::size_t entryRoom = std::min<std::size_t>(declared, kMostReservedEntries);
+    std::size_t postingRoom = entryRoom * 8;
     if (available >= 0) {
         const auto body = static_cast<std::uint64_t>(available) - kHeaderBytes;
-        entryRoom = static_cast<std::size_t>(std::min<std::uint64_t>(declared, body / kEntryHeadBytes));
+        entryRoom = static_cast<std::size_t>(std::min<std::uint64_t>(entryRoom, body / kEntryHeadBytes));
         postingRoom = static_cast<std::size_t>((body - entryRoom * kEntryHeadBytes) / sizeof(DocNumber));
-    } else {
-        entryRoom = std::min<std::size_t>(declared, kBlindReserve);
-        postingRoom = entryRoom * 8;
     }
+    postingRoom = std::min(postingRoom, kMostReservedPostings);
     m_keys.reserve(entryRoom);
     m_starts.reserve(entryRoom + 1);
     m_postings.reserve(postingRoom);
@@ -258,6 +262,10 @@ void IndexInt::LoadFrom(Source& source) {
         if (length < 0 ||
             m_postings.size() + static_cast<std::size_t>(length) > std::numeric_limits<std::uint32_t>::max()) {
             cut = "entry " + std::to_string(entry + 1) + ofDeclared + " has a list length of " + std::to_string(length);
+            break;
+        }
+        if (EndsTheEntries(!m_keys.empty(), m_keys.empty() ? 0 : m_keys.back(), key, length)) {
+            cut = "entry " + std::to_string(entry + 1) + ofDeclared + " repeats an earlier key without documents";
             break;
         }
         const std::size_t start = m_postings.size();
@@ -298,6 +306,7 @@ void IndexInt::LoadFrom(Source& source) {
         m_starts.shrink_to_fit();
     }
 
+    if (cut.rfind("ends inside", 0) == 0) m_damageKind = Norik::DamageKind::Cut;
     // Lookups stay safe on keys out of order, but may miss keys; the file needs rebuilding.
     for (const std::string* part : {&cut, &keysOutOfOrder, &listsRepaired}) {
         if (part->empty()) continue;

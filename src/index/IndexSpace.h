@@ -84,6 +84,14 @@ extern const std::array<bool, 256> EndingChars;         // bytes WordHash strips
 
 namespace IndexImpl {
 
+// Whether an entry ends the reading of an index file: an empty list under a key that does not
+// follow the one before adds nothing to any answer, and no writer makes one; it is what a run of
+// zeros (the hole of a sparse file) reads as. Stopping there makes a count of billions over zeros
+// cost nothing. The loader and the verifier both stop by it.
+inline bool EndsTheEntries(bool hasPrevious, IndexKey previous, IndexKey key, std::int16_t length) {
+    return length == 0 && hasPrevious && key <= previous;
+}
+
 // The interface of an index, shared by the in-memory implementation and the handles.
 class Index {
 public:
@@ -146,6 +154,8 @@ public:
     // order from entry 3"); empty when it read whole. A damaged file is read up to the damage and
     // reported once to the error log, naming the file where the stream knows it.
     const std::string& damage() const { return m_damage; }
+    // What a user is told of that damage: Cut when the file ends inside an entry.
+    Norik::DamageKind damageKind() const { return m_damageKind; }
 
     // Read-only access to the entries, in stored order.
     std::size_t EntryCount() const { return m_keys.size(); }
@@ -168,6 +178,7 @@ private:
     std::vector<DocNumber> m_postings;
     std::int64_t m_total = 0;
     std::string m_damage;
+    Norik::DamageKind m_damageKind = Norik::DamageKind::Damaged;
 };
 
 }  // namespace IndexImpl
@@ -199,8 +210,9 @@ public:
 
     const std::string& fileName() const { return m_fileName; }
     bool isLoaded() const { return m_loaded; }
-    // What kept the file from being read whole at the last attempt: it could not be opened, or
-    // its load found damage (IndexInt::damage). Null while the file read whole or was not tried.
+    // What kept the file from being read whole at the last attempt: it could not be opened, it is
+    // larger than any index of its name (MaxBaseFileBytes; then nothing of it is read), or its load
+    // found damage (IndexInt::damage). Null while the file read whole or was not tried.
     const Norik::DataDamage* damage() const { return m_damage ? &*m_damage : nullptr; }
 
 protected:

@@ -1,6 +1,7 @@
 #include "showdata/DocumentCard.h"
 
 #include <cstdio>
+#include <unordered_set>
 #include <vector>
 
 #include "Helpers/Cp1251.h"
@@ -56,7 +57,11 @@ std::string ComposeDocumentCard(std::int16_t number) {
     type = firstNonBlank == std::string::npos ? std::string() : type.substr(firstNonBlank);
 
     std::string classifier;
+    // A section is shown once however often the table files the document under it: a damaged
+    // table may repeat a filing thousands of times.
+    std::unordered_set<std::int16_t> shown;
     for (const ShowData::DocItem& filing : ShowData::DocRowsByNumber(number)) {
+        if (!shown.insert(filing.classId).second) continue;
         std::vector<std::int32_t> chain;
         // The chain of parents ends at the top: the data model breaks cycles and unknown parents.
         for (std::int32_t id = filing.classId; id != 0 && chain.size() < 1000; id = ShowData::ClassParentId(id))

@@ -1,6 +1,6 @@
 // The information card of a document, composed as RTF from the document table and the
 // classifier: type and number, title, date of introduction, status, every classifier path under
-// which the document is filed, and the date it was added to the base.
+// which the document is filed (each once), and the date it was added to the base.
 //
 // Texts from the tables are inserted with "\", "{" and "}" escaped, so a title holding them shows
 // as written and cannot break the card's groups. Long titles and classifier names are cut into

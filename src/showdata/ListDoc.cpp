@@ -8,6 +8,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "Helpers/BaseLimits.h"
 #include "Helpers/Cp1251.h"
 #include "Helpers/SFile.h"
 #include "diagnostics/ErrorLog.h"
@@ -18,7 +19,9 @@
 
 namespace ShowData {
 
+using Norik::DamageKind;
 using Norik::HResult;
+using Norik::kMaxFilingsPerDocument;
 using Norik::kOk;
 
 namespace {
@@ -88,11 +91,11 @@ ModelTables& Tables() {
 
 // Keeps what is wrong with table and writes one error-log entry for it, naming the file, unless
 // the same damage was reported already. Returns code.
-HResult NoteDamage(ModelTable table, HResult code, const std::string& path, std::string problem, const char* function,
-                   int line) {
+HResult NoteDamage(ModelTable table, HResult code, const std::string& path, std::string problem, Norik::DamageKind kind,
+                   const char* function, int line) {
     auto& tables = Tables();
     const auto slot = static_cast<int>(table);
-    Norik::DataDamage damage{path, std::move(problem)};
+    Norik::DataDamage damage{path, std::move(problem), kind};
     if (tables.reported[slot] != damage) {
         Norik::ReportDamage(code, line, __FILE__, function, damage.file, damage.problem);
         tables.reported[slot] = damage;
@@ -100,8 +103,8 @@ HResult NoteDamage(ModelTable table, HResult code, const std::string& path, std:
     tables.damage[slot] = std::move(damage);
     return code;
 }
-#define NOTE_DAMAGE(table, code, path, problem, function) \
-    NoteDamage((table), (code), (path), (problem), (function), __LINE__)
+#define NOTE_DAMAGE(table, code, path, problem, kind, function) \
+    NoteDamage((table), (code), (path), (problem), (kind), (function), __LINE__)
 
 std::string OpenProblem(HResult code) { return "cannot be opened: " + Norik::FormatSystemError(code); }
 
@@ -165,17 +168,26 @@ private:
 constexpr const char* kInUtf8 = "is written in UTF-8, not Windows-1251";
 
 // After a ReadLine into buffer of size bytes: when the line did not fit, reads and drops the rest
-// of it, so that the next record starts at the start of a line instead of inside this one.
-void SkipRestOfLongLine(Norik::SFile& stream, const char* buffer, int size) {
+// of it, so that the next record starts at the start of a line instead of inside this one. False
+// when the line goes on past kMaxTableLineBytes: no record is that long, and reading a hostile
+// line of a gigabyte to its end would hold the program for seconds; the caller stops there.
+bool SkipRestOfLongLine(Norik::SFile& stream, const char* buffer, int size) {
     std::size_t length = std::strlen(buffer);
-    if (length + 1 < static_cast<std::size_t>(size) || buffer[length - 1] == '\n') return;
-    char rest[256];
+    if (length + 1 < static_cast<std::size_t>(size) || buffer[length - 1] == '\n') return true;
+    std::size_t lineLength = length;
+    char rest[4096];
     do {
+        if (lineLength >= Norik::kMaxTableLineBytes) return false;
         rest[0] = '\0';
-        if (stream.ReadLine(rest, sizeof rest) != 0) return;
+        if (stream.ReadLine(rest, sizeof rest) != 0) return true;
         length = std::strlen(rest);
+        lineLength += length;
     } while (length + 1 == sizeof rest && rest[length - 1] != '\n');
+    return lineLength <= Norik::kMaxTableLineBytes;
 }
+
+// "is longer than 65536 bytes": the problem of a record whose line passes the bound.
+std::string TooLong() { return " is longer than " + std::to_string(Norik::kMaxTableLineBytes) + " bytes"; }
 
 // True when nothing but white space is left in the file: the table ended before its announced
 // count, which is no damage and is not reported (a following number read would fail and report).
@@ -325,11 +337,29 @@ void IndexNumbers(ModelTables& tables, const std::string& path) {
                          [&table](std::uint32_t a, std::uint32_t b) { return table[a].number < table[b].number; });
     }
     int count = 0;
+    std::size_t filings = 0;
+    std::int16_t overFiled = 0;
+    std::size_t mostFilings = 0;
     for (std::size_t position = 0; position < table.size(); ++position) {
         const std::int16_t number = table[RowAtNumberPosition(tables, position)].number;
-        if (position == 0 || number != table[RowAtNumberPosition(tables, position - 1)].number) ++count;
+        if (position == 0 || number != table[RowAtNumberPosition(tables, position - 1)].number) {
+            ++count;
+            filings = 0;
+        }
+        if (++filings > kMaxFilingsPerDocument && filings > mostFilings) {
+            overFiled = number;
+            mostFilings = filings;
+        }
     }
     tables.documentCount = count;
+    // A document filed more often than any real one is damage; the rows stay (each is a filing
+    // a list may show), and the card shows each section once.
+    if (mostFilings > 0 && !tables.damage[static_cast<int>(ModelTable::Items)]) {
+        NOTE_DAMAGE(ModelTable::Items, Norik::kDataDamaged, path,
+                    "document " + std::to_string(overFiled) + " is filed " + std::to_string(mostFilings) +
+                        " times, more than the " + std::to_string(kMaxFilingsPerDocument) + " a document may have",
+                    DamageKind::TooLarge, kDocInit);
+    }
 }
 
 std::string_view StoreType(ModelTables& tables, const std::string& type) {
@@ -348,9 +378,11 @@ std::string_view StoreText(ModelTables& tables, const std::string& text, std::st
 }
 
 // Reads the three numbers of one "Items" row into row and the rest of its line into line. cut is
-// set when the file ends inside the row's line: no line end and fewer than the six fields.
-HResult ReadDocRowLine(Norik::SFile& stream, DocItem& row, char (&line)[kDocLineSize], bool& cut) {
+// set when the file ends inside the row's line: no line end and fewer than the six fields;
+// tooLong when the line passes kMaxTableLineBytes (its rest is then left unread).
+HResult ReadDocRowLine(Norik::SFile& stream, DocItem& row, char (&line)[kDocLineSize], bool& cut, bool& tooLong) {
     cut = false;
+    tooLong = false;
     if (const HResult code = stream.ReadType(row.number); code != kOk) {
         return NORIK_REPORT(code, "ShowData::CShowDoc::LoadDocItem");
     }
@@ -367,7 +399,7 @@ HResult ReadDocRowLine(Norik::SFile& stream, DocItem& row, char (&line)[kDocLine
         const bool ended = length > 0 && line[length - 1] == '\n';
         const bool bufferFull = length + 1 >= sizeof line;
         cut = !ended && !bufferFull && std::count(line, line + length, '|') < 5;
-        SkipRestOfLongLine(stream, line, sizeof line);
+        tooLong = !SkipRestOfLongLine(stream, line, sizeof line);
     }
     return result;
 }
@@ -389,7 +421,9 @@ void StoreDocFields(DocItem& row, const char* line, const DocItem* previous) {
 // Reads one "Items" row into row; cut as ReadDocRowLine.
 HResult ReadDocRow(Norik::SFile& stream, DocItem& row, const DocItem* previous, bool& cut) {
     char line[kDocLineSize];
-    const HResult result = ReadDocRowLine(stream, row, line, cut);
+    bool tooLong = false;
+    const HResult result = ReadDocRowLine(stream, row, line, cut, tooLong);
+    if (result == 0 && tooLong) return NORIK_REPORT(Norik::kDataTooLarge, "ShowData::CShowDoc::LoadDocItem");
     if (result < 0) return result;
     StoreDocFields(row, line, previous);
     return result;
@@ -401,15 +435,23 @@ HResult ReadDocRow(Norik::SFile& stream, DocItem& row, const DocItem* previous, 
 template <class Keep>
 void ReadDocRows(Norik::SFileStream& items, std::int32_t count, Keep&& keep) {
     std::string problem;
+    DamageKind kind = DamageKind::Damaged;
     std::int32_t read = 0;
     char line[kDocLineSize];
     for (; read < count && !OnlyWhiteSpaceLeft(items); ++read) {
         DocItem row;
         bool cut = false;
-        const HResult result = ReadDocRowLine(items, row, line, cut);
+        bool tooLong = false;
+        const HResult result = ReadDocRowLine(items, row, line, cut, tooLong);
         if (result != 0) {
             problem = result < 0 ? Where("row", read, count) + ": a number does not parse"
                                  : "ends inside " + Where("row", read, count);
+            if (result > 0) kind = DamageKind::Cut;
+            break;
+        }
+        if (tooLong) {
+            problem = Where("row", read, count) + TooLong();
+            kind = DamageKind::TooLarge;
             break;
         }
         if (items.lineHeldNul()) {
@@ -419,12 +461,16 @@ void ReadDocRows(Norik::SFileStream& items, std::int32_t count, Keep&& keep) {
         if (!keep(row, static_cast<const char*>(line))) return;
         if (cut) {
             problem = "ends inside " + Where("row", read, count);
+            kind = DamageKind::Cut;
             ++read;
             break;
         }
     }
-    if (problem.empty()) problem = CountProblem(items, read, count, "rows");
-    if (!problem.empty()) NOTE_DAMAGE(ModelTable::Items, Norik::kDataDamaged, items.path(), problem, kDocInit);
+    if (problem.empty()) {
+        problem = CountProblem(items, read, count, "rows");
+        if (read < count) kind = DamageKind::Cut;
+    }
+    if (!problem.empty()) NOTE_DAMAGE(ModelTable::Items, Norik::kDataDamaged, items.path(), problem, kind, kDocInit);
 }
 
 void EnsureDocTable() {
@@ -506,6 +552,14 @@ bool DocByNumber(std::int16_t number, DocItem& out) {
     if (!row) return false;
     out = *row;
     return true;
+}
+
+std::vector<std::int16_t> NumbersWithRows(const std::vector<std::int16_t>& numbers) {
+    std::vector<std::int16_t> listed;
+    listed.reserve(numbers.size());
+    for (const std::int16_t number : numbers)
+        if (FirstRowOfNumber(number)) listed.push_back(number);
+    return listed;
 }
 
 std::string DocTitleByNumber(std::int16_t number) {
@@ -593,7 +647,8 @@ HResult CShowClass::LoadClassItem(Norik::SFile& stream, ClassItem& item) {
     char line[kClassLineSize];
     line[0] = '\0';
     const int result = stream.ReadLine(line, sizeof line);
-    if (result == 0) SkipRestOfLongLine(stream, line, sizeof line);
+    if (result == 0 && !SkipRestOfLongLine(stream, line, sizeof line))
+        return NORIK_REPORT(Norik::kDataTooLarge, "ShowData::CShowClass::LoadClassItem");
     Norik::CLineFields<kClassFieldLength> fields(line);
     item.name = fields.NextField();
     item.marked = false;
@@ -609,23 +664,31 @@ HResult CShowClass::Init(Norik::IUserPort& userPort) {
     const std::string classPath = Norik::GetTablePath("class");
     Norik::SFileStream classFile;
     if (const HResult code = classFile.Open(classPath, Norik::kModeRead, false); code != kOk) {
-        return NOTE_DAMAGE(ModelTable::Class, code, classPath, OpenProblem(code), kClassInit);
+        return NOTE_DAMAGE(ModelTable::Class, code, classPath, OpenProblem(code), DamageKind::CannotOpen, kClassInit);
     }
     std::int32_t count = 0;
     if (const HResult code = classFile.ReadType(count); code != kOk) {
-        return NOTE_DAMAGE(ModelTable::Class, code, classPath, "does not begin with the number of records", kClassInit);
+        return NOTE_DAMAGE(ModelTable::Class, code, classPath, "does not begin with the number of records",
+                           DamageKind::Damaged, kClassInit);
     }
     tables.classTable.reserve(ReservationFor(count, classPath));
     // Reading stops at the first damage (a nameless record among them) and keeps the records
     // before it; the damage is noted.
     std::string problem;
+    DamageKind kind = DamageKind::Damaged;
     std::int32_t read = 0;
     for (; read < count && !OnlyWhiteSpaceLeft(classFile); ++read) {
         ClassRow row;
         const HResult result = LoadClassItem(classFile, row);
+        if (result == Norik::kDataTooLarge) {
+            problem = Where("record", read, count) + TooLong();
+            kind = DamageKind::TooLarge;
+            break;
+        }
         if (result != 0) {
             problem = result < 0 ? Where("record", read, count) + ": a number does not parse"
                                  : "ends inside " + Where("record", read, count);
+            if (result > 0) kind = DamageKind::Cut;
             break;
         }
         if (classFile.lineHeldNul()) {
@@ -639,20 +702,26 @@ HResult CShowClass::Init(Norik::IUserPort& userPort) {
         tables.classRowById.try_emplace(row.id, static_cast<int>(tables.classTable.size()));
         tables.classTable.push_back(std::move(row));
     }
-    if (problem.empty()) problem = CountProblem(classFile, read, count, "records");
+    if (problem.empty()) {
+        problem = CountProblem(classFile, read, count, "records");
+        if (read < count) kind = DamageKind::Cut;
+    }
     if (problem.empty()) {
         Utf8Evidence names;
         for (const ClassRow& row : tables.classTable) names.Add(row.name);
-        if (names.InUtf8()) problem = kInUtf8;
+        if (names.InUtf8()) {
+            problem = kInUtf8;
+            kind = DamageKind::WrongEncoding;
+        }
     }
     classFile.Close();
-    if (!problem.empty()) NOTE_DAMAGE(ModelTable::Class, Norik::kDataDamaged, classPath, problem, kClassInit);
+    if (!problem.empty()) NOTE_DAMAGE(ModelTable::Class, Norik::kDataDamaged, classPath, problem, kind, kClassInit);
     ResolveParents(tables);
 
     const std::string typePath = Norik::GetTablePath("typelist");
     Norik::SFileStream typeFile;
     if (const HResult code = typeFile.Open(typePath, Norik::kModeRead, false); code != kOk) {
-        return NOTE_DAMAGE(ModelTable::TypeList, code, typePath, OpenProblem(code), kClassInit);
+        return NOTE_DAMAGE(ModelTable::TypeList, code, typePath, OpenProblem(code), DamageKind::CannotOpen, kClassInit);
     }
     // A classifier that stayed empty makes every construction load again; the type list is
     // read afresh each time instead of growing by another copy.
@@ -664,10 +733,14 @@ HResult CShowClass::Init(Norik::IUserPort& userPort) {
         const int result = typeFile.ReadLine(line, sizeof line);
         if (typeFile.lineHeldNul()) {
             NOTE_DAMAGE(ModelTable::TypeList, Norik::kDataDamaged, typePath,
-                        "line " + std::to_string(lines) + " holds a NUL byte", kClassInit);
+                        "line " + std::to_string(lines) + " holds a NUL byte", DamageKind::Damaged, kClassInit);
             break;
         }
-        if (result == 0) SkipRestOfLongLine(typeFile, line, sizeof line);
+        if (result == 0 && !SkipRestOfLongLine(typeFile, line, sizeof line)) {
+            NOTE_DAMAGE(ModelTable::TypeList, Norik::kDataTooLarge, typePath,
+                        "line " + std::to_string(lines) + TooLong(), DamageKind::TooLarge, kClassInit);
+            break;
+        }
         Norik::CLineFields<kTypeFieldLength> fields(line);
         std::string name = fields.NextField();
         typeNames.Add(name);
@@ -675,7 +748,9 @@ HResult CShowClass::Init(Norik::IUserPort& userPort) {
         if (result != 0) break;
     }
     typeFile.Close();
-    if (typeNames.InUtf8()) NOTE_DAMAGE(ModelTable::TypeList, Norik::kDataDamaged, typePath, kInUtf8, kClassInit);
+    if (typeNames.InUtf8())
+        NOTE_DAMAGE(ModelTable::TypeList, Norik::kDataDamaged, typePath, kInUtf8, DamageKind::WrongEncoding,
+                    kClassInit);
 
     for (ClassRow& row : tables.classTable) RowPath(row);
 
@@ -762,13 +837,15 @@ HResult OpenDocumentTables(Norik::SFileStream& items, std::int32_t& count) {
     const std::string descriptPath = Norik::GetTablePath("descript");
     Norik::SFileStream descriptor;
     if (const HResult code = descriptor.Open(descriptPath, Norik::kModeRead, false); code != kOk) {
-        return NOTE_DAMAGE(ModelTable::Descript, code, descriptPath, OpenProblem(code), kDocInit);
+        return NOTE_DAMAGE(ModelTable::Descript, code, descriptPath, OpenProblem(code), DamageKind::CannotOpen,
+                           kDocInit);
     }
     std::int32_t unused = 0;
     std::int32_t baseDate = 0;
     for (std::int32_t* number : {&unused, &baseDate}) {
         if (const HResult code = descriptor.ReadType(*number); code != kOk) {
-            return NOTE_DAMAGE(ModelTable::Descript, code, descriptPath, "does not hold two numbers", kDocInit);
+            return NOTE_DAMAGE(ModelTable::Descript, code, descriptPath, "does not hold two numbers",
+                               DamageKind::Damaged, kDocInit);
         }
     }
     tables.baseDate = baseDate;
@@ -776,16 +853,17 @@ HResult OpenDocumentTables(Norik::SFileStream& items, std::int32_t& count) {
     // letter) means the number was spoilt, and the date read may be only part of it.
     if (const int next = std::fgetc(descriptor.handle()); next != EOF && !std::isspace(next)) {
         NOTE_DAMAGE(ModelTable::Descript, Norik::kDataDamaged, descriptPath, "holds more than digits in its base date",
-                    kDocInit);
+                    DamageKind::Damaged, kDocInit);
     }
     descriptor.Close();
 
     const std::string itemsPath = Norik::GetTablePath("Items");
     if (const HResult code = items.Open(itemsPath, Norik::kModeRead, false); code != kOk) {
-        return NOTE_DAMAGE(ModelTable::Items, code, itemsPath, OpenProblem(code), kDocInit);
+        return NOTE_DAMAGE(ModelTable::Items, code, itemsPath, OpenProblem(code), DamageKind::CannotOpen, kDocInit);
     }
     if (const HResult code = items.ReadType(count); code != kOk) {
-        return NOTE_DAMAGE(ModelTable::Items, code, itemsPath, "does not begin with the number of rows", kDocInit);
+        return NOTE_DAMAGE(ModelTable::Items, code, itemsPath, "does not begin with the number of rows",
+                           DamageKind::Damaged, kDocInit);
     }
     return kOk;
 }
@@ -821,7 +899,9 @@ HResult CShowDoc::Init() {
             texts.Add(row.title);
             texts.Add(row.numberText);
         }
-        if (texts.InUtf8()) NOTE_DAMAGE(ModelTable::Items, Norik::kDataDamaged, itemsPath, kInUtf8, kDocInit);
+        if (texts.InUtf8())
+            NOTE_DAMAGE(ModelTable::Items, Norik::kDataDamaged, itemsPath, kInUtf8, DamageKind::WrongEncoding,
+                        kDocInit);
     }
     IndexNumbers(tables, itemsPath);
     BindIndexFiles();

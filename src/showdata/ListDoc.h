@@ -20,10 +20,12 @@
 // Failures. Loading returns result codes; each failure is written once to the error log by the
 // site that detects it, and a damaged table leaves whatever was read before the damage usable.
 // What kept a table from loading whole - it could not be opened, its leading numbers could not be
-// read, it holds fewer or more rows than its count, a row is cut or does not parse, a classifier
-// record has no name - is kept per table (TableDamage), so that a caller can tell a short answer
-// from a damaged one; the error-log entry names the file and the problem. Init still returns 0
-// for a table read in part, as the rows read before the damage are kept.
+// read, it holds fewer or more rows than its count, a row is cut or does not parse, a line passes
+// kMaxTableLineBytes (reading stops there rather than read it to its end), a classifier record has
+// no name, a document is filed more than kMaxFilingsPerDocument times - is kept per table
+// (TableDamage), so that a caller can tell a short answer from a damaged one; the error-log entry
+// names the file and the problem. Init still returns 0 for a table read in part, as the rows read
+// before the damage are kept.
 // Look-ups never fail: an unknown id or number gives an empty or neutral answer.
 // Threads: user-interface thread only; nothing is locked.
 #pragma once
@@ -122,6 +124,9 @@ std::vector<DocItem> DocRowsByNumber(std::int16_t number);
 // Copies the first row (in table order) with that number into out; false and out unchanged when
 // there is none.
 bool DocByNumber(std::int16_t number, DocItem& out);
+// The numbers, in the order given, that have a row in the table: the documents a list of them
+// shows (an index may name documents whose rows a damaged table lost).
+std::vector<std::int16_t> NumbersWithRows(const std::vector<std::int16_t>& numbers);
 // Title of the first row with that number; empty when there is none.
 std::string DocTitleByNumber(std::int16_t number);
 // numberText of row i of the table; empty when i is out of range.

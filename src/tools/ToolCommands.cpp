@@ -334,8 +334,10 @@ int Cat(const Arguments& args, std::ostream& out, std::ostream& err) {
     try {
         if (const HResult code = reader.Open(entry, kModeRead, true); Failed(code)) {
             std::error_code error;
-            std::string problem = !std::filesystem::exists(container, error) ? "is missing"
-                                  : code == kStgFileNotFound                 ? "holds no entry " + entry + ".t"
+            // A header the entry reader refused names the entry and what is wrong with it.
+            std::string problem = !reader.damage().empty()                     ? reader.damage()
+                                  : !std::filesystem::exists(container, error) ? "is missing"
+                                  : code == kStgFileNotFound                   ? "holds no entry " + entry + ".t"
                                                              : "cannot be read: " + FormatSystemError(code);
             return DamagedAnswer(err, {{container, problem + ofDocument}});
         }

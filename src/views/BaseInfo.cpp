@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "Helpers/DataDamage.h"
+#include "index/IndexSpace.h"
 #include "showdata/ListDoc.h"
 
 namespace Norik {
@@ -15,12 +17,16 @@ CBaseInfo::CBaseInfo(QWidget* parent) : QDialog(parent) {
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     // The figures in the order they are read: each loads what it needs on first use.
-    const QString figures[4] = {
+    QString figures[4] = {
         QString::number(ShowData::DocumentCount()),
         QString::fromStdString(ShowData::BaseDateText()),
         QString::number(ShowData::IndexedWordCount()),
         QString::number(ShowData::AverageVocabulary()),
     };
+    // The word figures come from the word index: read in part, or not at all, they would pass for
+    // the base's own. They are shown unknown, with the reason below.
+    const DataDamage* wordIndexDamage = IndexSpace::TextWordIndex().damage();
+    if (wordIndexDamage) figures[2] = figures[3] = QStringLiteral("неизвестно");
     const char* const captions[4] = {"Документов:", "Дата последнего обновления:", "Проиндексировано слов",
                                      "Средний словарный запас"};
 
@@ -45,6 +51,16 @@ CBaseInfo::CBaseInfo(QWidget* parent) : QDialog(parent) {
         m_values[i] = value;
     }
     grid->setRowMinimumHeight(2, 8);
+    if (wordIndexDamage) {
+        m_damageNote = new QLabel(QStringLiteral("Указатель слов не читается, число слов неизвестно.\n") +
+                                      QString::fromStdString(wordIndexDamage->UserText()),
+                                  this);
+        m_damageNote->setObjectName(QStringLiteral("wordIndexDamage"));
+        m_damageNote->setWordWrap(true);
+        m_damageNote->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        m_damageNote->setFocusPolicy(Qt::StrongFocus);
+        grid->addWidget(m_damageNote, 5, 0, 1, 2);
+    }
 
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* ok = buttons->addButton(QStringLiteral("Да"), QDialogButtonBox::AcceptRole);

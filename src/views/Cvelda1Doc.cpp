@@ -27,6 +27,7 @@ namespace Norik {
 
 const char* const Cvelda1Doc::kCaption = "База документов";
 const char* const Cvelda1Doc::kOpenFailed = "Failed to open document.";
+const char* const Cvelda1Doc::kTooLarge = "Документ слишком велик";
 const char* const Cvelda1Doc::kSaveFailed = "Failed to save document.";
 const char* const Cvelda1Doc::kCopyFailed = "Ошибка при открытии файла!";
 const char* const Cvelda1Doc::kCopyNotWritten = "Не удалось записать копию документа для текстового редактора.";
@@ -96,8 +97,8 @@ void Cvelda1Doc::Message(const char* utf8Text) {
 bool Cvelda1Doc::OnOpenDocument(const QString& path) {
     SetPathName(path);
     auto loader = std::make_unique<DocumentTextLoader>();
-    if (loader->Start(FromQString(path)) != DocumentTextLoader::StartResult::Started) {
-        Message(kOpenFailed);
+    if (const auto started = loader->Start(FromQString(path)); started != DocumentTextLoader::StartResult::Started) {
+        Message(started == DocumentTextLoader::StartResult::TooLarge ? kTooLarge : kOpenFailed);
         return false;
     }
     if (!loader->WaitForFirstPart(m_context.wait)) {

@@ -120,6 +120,8 @@ public:
     // The program's texts (UTF-8).
     static const char* const kCaption;
     static const char* const kOpenFailed;
+    // Said instead of kOpenFailed for a text past the size any document has.
+    static const char* const kTooLarge;
     static const char* const kSaveFailed;
     static const char* const kCopyFailed;
     static const char* const kCopyNotWritten;

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "Helpers/qt/CRtfFile.h"
+#include "diagnostics/CrashReport.h"
 #include "diagnostics/ErrorLog.h"
 #include "richtext/qt/RtfDocumentBuilder.h"
 
@@ -31,10 +32,14 @@ std::string_view View(const QByteArray& bytes, qint64 length) {
 }
 
 // Worker threads are QThreads, not plain threads: the documents built there, their fonts and
-// their timers are Qt's text objects, which want a thread Qt knows.
+// their timers are Qt's text objects, which want a thread Qt knows. Each has its own signal stack,
+// so that a crash there is reported too.
 template <typename Work>
 std::unique_ptr<QThread> StartWorker(Work&& work) {
-    std::unique_ptr<QThread> worker(QThread::create(std::forward<Work>(work)));
+    std::unique_ptr<QThread> worker(QThread::create([work = std::forward<Work>(work)]() mutable {
+        const ThreadSignalStack signalStack;
+        work();
+    }));
     worker->start();
     return worker;
 }
@@ -83,7 +88,10 @@ DocumentTextLoader::~DocumentTextLoader() {
 DocumentTextLoader::StartResult DocumentTextLoader::Start(const std::string& entryName) {
     auto file = std::make_unique<CRtfFile>();
     try {
-        if (!file->openEntry(entryName)) return StartResult::Missing;
+        if (!file->openEntry(entryName)) {
+            if (file->openCode() == kDataTooLarge) return StartResult::TooLarge;
+            return file->openCode() == kStgDocfileCorrupt ? StartResult::Malformed : StartResult::Missing;
+        }
     } catch (const std::exception& error) {
         // A header the entry reader cannot take: the text cannot be shown.
         ErrorLog().WriteEntry(std::string("DocumentTextLoader::Start: ") + entryName + ": " + error.what());

@@ -19,8 +19,9 @@
 // user's input goes on (to the wait window, which is modal) and cancelling ends the wait at once
 // with false; the loader is then to be destroyed, which stops the worker.
 //
-// Failures: Start returns Missing when the container or the entry cannot be opened, Malformed
-// when the entry reader refuses its header (an error-log entry is written). A text whose
+// Failures: Start returns Missing when the container or the entry cannot be opened, TooLarge
+// when the entry states a text past kMaxDocumentTextBytes (BaseLimits.h), Malformed when the
+// entry reader refuses its header otherwise (an error-log entry naming the entry is written). A text whose
 // compressed data ends early shows what decoded before (isWhole false; an error-log entry naming
 // the document besides the entry reader's naming the container).
 // Building never fails on bad RTF; running out of memory ends the work with failed().
@@ -59,7 +60,7 @@ void RunWhileWaiting(const std::function<void()>& work, const WaitHooks& hooks);
 class DocumentTextLoader : public QObject {
     Q_OBJECT
 public:
-    enum class StartResult { Started, Missing, Malformed };
+    enum class StartResult { Started, Missing, TooLarge, Malformed };
 
     static constexpr qint64 kFirstPartLength = qint64{256} * 1024;
     static constexpr qint64 kFirstPartMinimumLength = 2 * kFirstPartLength;

@@ -101,26 +101,29 @@ TEST_F(BaseUpdateTest, BaseDatesAndNewerTest) {
 TEST_F(BaseUpdateTest, FailedCopyChangesNoTableAndTellsTheUserOnce) {
     if (geteuid() == 0) {
         // Root reads any file whatever its mode: make the copy fail on a folder named like a table.
-        std::filesystem::create_directories(m_source.path() / "b.ttx");
+        std::filesystem::create_directories(m_source.path() / "class.ttx");
     } else {
-        Source("b.ttx", "b");
-        chmod(m_source.file("b.ttx").c_str(), 0);
+        Source("class.ttx", "b");
+        chmod(m_source.file("class.ttx").c_str(), 0);
     }
-    Source("a.ttx", "new a");
-    Source("c.ttx", "new c");
+    Source("Items.ttx", "new a");
+    Source("typelist.ttx", "new c");
     Source("descript.ttx", "5\n2\n");
-    Target("a.ttx", "old a");
-    Target("b.ttx", "old b");
+    Target("Items.ttx", "old a");
+    Target("class.ttx", "old b");
     Target("descript.ttx", "5\n1\n");
-    Target("c.ttx.tmp", "leftover");
+    Target("typelist.ttx.tmp", "leftover");
     EXPECT_EQ(Update(), kOk);
-    EXPECT_EQ(TargetText("a.ttx"), "old a");
-    EXPECT_EQ(TargetText("b.ttx"), "old b");
+    EXPECT_EQ(TargetText("Items.ttx"), "old a");
+    EXPECT_EQ(TargetText("class.ttx"), "old b");
     EXPECT_EQ(TargetText("descript.ttx"), "5\n1\n");
-    EXPECT_FALSE(std::filesystem::exists(m_target.file("a.ttx.tmp")));
+    EXPECT_FALSE(std::filesystem::exists(m_target.file("Items.ttx.tmp")));
     ASSERT_EQ(m_user.messages.size(), 1u);
-    EXPECT_EQ(Cp1251ToUtf8(m_user.messages[0].text),
-              "Не удалось обновить базу данных!\nпри следующем запуске будет произведена ещё одна попытка обновления.");
+    EXPECT_EQ(Cp1251ToUtf8(m_user.messages[0].text)
+                  .rfind("Не удалось обновить базу данных!\nпри следующем запуске будет произведена ещё одна попытка "
+                         "обновления.",
+                         0),
+              0u);
     EXPECT_EQ(m_user.messages[0].icon, MessageIcon::Exclamation);
     EXPECT_EQ(m_user.messages[0].buttons, MessageButtons::Ok);
     EXPECT_EQ(m_log.entryCount(), 1);
@@ -165,19 +168,19 @@ TEST_F(BaseUpdateTest, ATableThatCannotBeReplacedLeavesTheOldBaseWholeAndTheOldD
 // base whole, and the update that follows brings the new base whole.
 TEST_F(BaseUpdateTest, AnUpdateInterruptedBetweenTwoRenamesLeavesTheOldBaseOrTheNew) {
     Source("descript.ttx", "5\n2\n");
-    Source("a.ttx", "new a");
-    Source("b.ttx", "new b");
-    Source("c.ttx", "new c");  // a table the base does not have yet
+    Source("Items.ttx", "new a");
+    Source("class.ttx", "new b");
+    Source("typelist.ttx", "new c");  // a table the base does not have yet
     const auto interruptAfter = [&](int renames) {
         Target("descript.ttx", "5\n1\n");
-        Target("a.ttx", "old a");
-        Target("b.ttx", "old b");
+        Target("Items.ttx", "old a");
+        Target("class.ttx", "old b");
         const pid_t child = fork();
         if (child == 0) {
             CopyTransaction transaction;
             transaction.sourceFolder = m_source.folder();
             transaction.targetFolder = m_target.folder();
-            transaction.names = {"descript.ttx", "a.ttx", "b.ttx", "c.ttx"};
+            transaction.names = {"descript.ttx", "Items.ttx", "class.ttx", "typelist.ttx"};
             int done = 0;
             transaction.betweenRenames = [&](const std::string&) {
                 if (++done == renames) _exit(0);
@@ -189,20 +192,21 @@ TEST_F(BaseUpdateTest, AnUpdateInterruptedBetweenTwoRenamesLeavesTheOldBaseOrThe
         ASSERT_EQ(waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << renames;
     };
-    const std::vector<std::string> oldNames{"a.ttx", "b.ttx", "descript.ttx"};
+    const std::vector<std::string> oldNames{"Items.ttx", "class.ttx", "descript.ttx"};
     for (int renames = 1; renames <= 4; ++renames) {
         interruptAfter(renames);
         // The next start, without the update folder.
         EXPECT_EQ(UpdateBase(m_target.folder() + "absent/", m_target.folder(), &m_user), kOk);
-        EXPECT_EQ(TargetText("a.ttx") + TargetText("b.ttx") + TargetText("descript.ttx"), "old aold b5\n1\n")
+        EXPECT_EQ(TargetText("Items.ttx") + TargetText("class.ttx") + TargetText("descript.ttx"), "old aold b5\n1\n")
             << renames;
         EXPECT_EQ(TargetNames(), oldNames) << renames;
     }
     interruptAfter(2);
     EXPECT_EQ(Update(), kOk);
-    EXPECT_EQ(TargetText("a.ttx") + TargetText("b.ttx") + TargetText("c.ttx") + TargetText("descript.ttx"),
-              "new anew bnew c5\n2\n");
-    EXPECT_EQ(TargetNames(), (std::vector<std::string>{"a.ttx", "b.ttx", "c.ttx", "descript.ttx"}));
+    EXPECT_EQ(
+        TargetText("Items.ttx") + TargetText("class.ttx") + TargetText("typelist.ttx") + TargetText("descript.ttx"),
+        "new anew bnew c5\n2\n");
+    EXPECT_EQ(TargetNames(), (std::vector<std::string>{"Items.ttx", "class.ttx", "descript.ttx", "typelist.ttx"}));
     EXPECT_TRUE(m_user.messages.empty());
 }
 
@@ -218,11 +222,11 @@ TEST_F(BaseUpdateTest, ReadOnlySourceFilesArriveWritable) {
 TEST_F(BaseUpdateTest, AFifoInTheUpdateFolderIsRefusedWithoutWaiting) {
     alarm(60);  // a wait for a writer would end the test program here
     Source("descript.ttx", "5\n2\n");
-    ASSERT_EQ(mkfifo(m_source.file("a.ttx").c_str(), 0644), 0);
-    Target("a.ttx", "old a");
+    ASSERT_EQ(mkfifo(m_source.file("Items.ttx").c_str(), 0644), 0);
+    Target("Items.ttx", "old a");
     Target("descript.ttx", "5\n1\n");
     EXPECT_EQ(Update(), kOk);
-    EXPECT_EQ(TargetText("a.ttx"), "old a");
+    EXPECT_EQ(TargetText("Items.ttx"), "old a");
     EXPECT_EQ(m_user.messages.size(), 1u);
     std::filesystem::remove(m_target.file("descript.ttx"));
     ASSERT_EQ(mkfifo(m_target.file("descript.ttx").c_str(), 0644), 0);
@@ -235,4 +239,42 @@ TEST(FileBaseName, DropsFolderAndExtension) {
     EXPECT_EQ(GetFileBaseName("c:\\base\\class.TTX"), "class");
     EXPECT_EQ(GetFileBaseName("/a.b/name.tar.gz"), "name.tar");
     EXPECT_EQ(GetFileBaseName("noext"), "noext");
+}
+
+// The update folder is outside input: it hands over only regular files of the names a base knows,
+// each within its bound, and names the file it refuses.
+TEST_F(BaseUpdateTest, OnlyKnownRegularTablesWithinTheirBoundsAreTaken) {
+    TempDir elsewhere;
+    const std::string secret = elsewhere.file("secret-of-the-user");
+    WriteFile(secret, "not a table");
+    Source("descript.ttx", "5\n2\n");
+    Source("Items.ttx", "new items");
+    Source("junk-0001.ttx", "junk");
+    ASSERT_EQ(symlink(secret.c_str(), m_source.file("class.ttx").c_str()), 0);
+    Target("descript.ttx", "5\n1\n");
+    Target("class.ttx", "old class");
+    EXPECT_EQ(Update(), kOk);
+    EXPECT_EQ(TargetText("class.ttx"), "old class");
+    EXPECT_EQ(TargetText("descript.ttx"), "5\n1\n");
+    ASSERT_EQ(m_user.messages.size(), 1u);
+    EXPECT_NE(Cp1251ToUtf8(m_user.messages[0].text).find(m_source.file("class.ttx") + ": это ссылка"),
+              std::string::npos)
+        << Cp1251ToUtf8(m_user.messages[0].text);
+    EXPECT_NE(m_log.text().find("class.ttx: is a symbolic link"), std::string::npos) << m_log.text();
+
+    // A sparse table of gigabytes takes a few kilobytes of the update folder.
+    std::filesystem::remove(m_source.file("class.ttx"));
+    Source("typelist.ttx", "");
+    ASSERT_EQ(truncate(m_source.file("typelist.ttx").c_str(), off_t{1} << 31), 0);
+    EXPECT_EQ(Update(), kOk);
+    EXPECT_FALSE(std::filesystem::exists(m_target.file("typelist.ttx")));
+    EXPECT_FALSE(std::filesystem::exists(m_target.file("typelist.ttx.tmp")));
+    ASSERT_EQ(m_user.messages.size(), 2u);
+    EXPECT_NE(m_log.text().find("typelist.ttx: is 2147483648 bytes, more than"), std::string::npos) << m_log.text();
+
+    // Without them the update goes through, and the junk stays out of the data folder.
+    std::filesystem::remove(m_source.file("typelist.ttx"));
+    EXPECT_EQ(Update(), kOk);
+    EXPECT_EQ(TargetNames(), (std::vector<std::string>{"Items.ttx", "class.ttx", "descript.ttx"}));
+    EXPECT_EQ(m_user.messages.size(), 2u);
 }

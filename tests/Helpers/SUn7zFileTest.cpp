@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "CompoundFileTestWriter.h"
+#include "Helpers/BaseLimits.h"
 #include "Helpers/Cp1251.h"
 #include "Helpers/Folders.h"
 #include "Helpers/SUn7zFile.h"
@@ -90,7 +91,9 @@ INSTANTIATE_TEST_SUITE_P(Presets, SUn7zFileXz,
 TEST_F(SUn7zFileTest, HeaderEdgeCases) {
     const std::string good = NorikTest::XzEntry(SampleText(5000, 3), "-6", m_work);
     std::string props224 = good, props225 = good, zeroLength = good, unknown = good, huge = good, high = good,
-                zeroDictionary = good;
+                zeroDictionary = good, tooLarge = good, atBound = good;
+    NorikTest::Store32(tooLarge, 5, Norik::kMaxDocumentTextBytes + 1);
+    NorikTest::Store32(atBound, 5, Norik::kMaxDocumentTextBytes);
     props224[0] = static_cast<char>(224);
     props225[0] = static_cast<char>(225);
     NorikTest::Store32(zeroLength, 5, 0);
@@ -107,7 +110,9 @@ TEST_F(SUn7zFileTest, HeaderEdgeCases) {
                   {"unknown", unknown},
                   {"huge", huge},
                   {"high", high},
-                  {"nodict", zeroDictionary}});
+                  {"nodict", zeroDictionary},
+                  {"toolarge", tooLarge},
+                  {"atbound", atBound}});
     char buffer[100];
 
     SUn7zFile shortHeader;
@@ -140,8 +145,19 @@ TEST_F(SUn7zFileTest, HeaderEdgeCases) {
         SUn7zFile file;
         EXPECT_EQ(file.Open(refused, 1, true), Norik::kStgDocfileCorrupt) << refused;
         EXPECT_EQ(file.Read(buffer, 100), 0) << refused;
+        // The log and the reader name the entry, not only the container.
+        EXPECT_EQ(file.damage().rfind("entry " + std::string(refused) + ".t ", 0), 0u) << file.damage();
+        EXPECT_NE(m_log.text().find(file.damage()), std::string::npos) << m_log.text();
     }
     EXPECT_EQ(m_log.entryCount(), before + 4);
+
+    // A text past the bound of a document is refused before anything is decoded or reserved.
+    SUn7zFile tooLargeFile;
+    EXPECT_EQ(tooLargeFile.Open("toolarge", 1, true), Norik::kDataTooLarge);
+    EXPECT_EQ(tooLargeFile.Read(buffer, 100), 0);
+    EXPECT_NE(m_log.text().find("entry toolarge.t states a text of"), std::string::npos) << m_log.text();
+    SUn7zFile atBoundFile;
+    EXPECT_EQ(atBoundFile.Open("atbound", 1, true), 0);
 
     SUn7zFile zero;
     EXPECT_EQ(zero.Open("zero", 1, true), 0);

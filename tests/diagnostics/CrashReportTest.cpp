@@ -10,6 +10,7 @@
 #include <regex>
 #include <thread>
 
+#include "LogStamp.h"
 #include "TestSupport.h"
 #include "diagnostics/CrashReport.h"
 #include "diagnostics/ErrorLog.h"
@@ -63,6 +64,15 @@ __attribute__((noinline)) int Recurse(int depth) {
     return g_recurse(depth + 1) + pad[0];
 }
 __attribute__((noinline)) void OverflowTheStack() { g_recurse(0); }
+
+// A thread the program starts opens with its own signal stack: an overflow there is reported too.
+__attribute__((noinline)) void OverflowOnAWorkerThread() {
+    std::thread worker([] {
+        const ThreadSignalStack signalStack;
+        OverflowTheStack();
+    });
+    worker.join();
+}
 
 struct Outcome {
     bool signaled = false;
@@ -137,11 +147,15 @@ bool NamesFunction(const std::vector<FrameLine>& frames, const std::string& name
 
 TEST(CrashReport, WriteToAddress16GivesTheExceptionTheRegistersAndTheFaultingFunction) {
     ErrorLogCapture capture;
+    const std::time_t before = std::time(nullptr);
     const auto outcome = RunCrashing(CrashTest::WriteToAddress16);
+    const std::time_t after = std::time(nullptr);
     EXPECT_TRUE(outcome.signaled);
     EXPECT_EQ(outcome.signal, SIGSEGV);
 
     const std::string log = capture.text();
+    // The handler works out the date from the clock by itself: it must be today's.
+    EXPECT_EQ(NorikTest::StampOutside(log, before, after), "");
     std::smatch m;
     ASSERT_TRUE(std::regex_search(log, m,
                                   std::regex(R"(^<Err>:\d\d/\d\d/\d\d \d\d:\d\d:\d\d: Exception code: 0xc0000005 )"
@@ -215,6 +229,8 @@ const CrashCase kCrashCases[] = {
      "(anonymous namespace)::WriteInALocalFunction"},
     // The handler runs on its own stack; the walk is cut at whole lines.
     {"StackOverflow", CrashTest::OverflowTheStack, SIGSEGV, "0xc0000005 ACCESS_VIOLATION", "CrashTest::Recurse"},
+    {"WorkerStackOverflow", CrashTest::OverflowOnAWorkerThread, SIGSEGV, "0xc0000005 ACCESS_VIOLATION",
+     "CrashTest::Recurse"},
 };
 INSTANTIATE_TEST_SUITE_P(CrashReport, CrashKinds, ::testing::ValuesIn(kCrashCases),
                          [](const auto& info) { return std::string(info.param.name); });

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "LogStamp.h"
 #include "TestSupport.h"
 #include "diagnostics/ErrorLog.h"
 
@@ -12,12 +13,15 @@ using NorikTest::ErrorLogCapture;
 TEST(ErrorLog, EntryHasPrefixSourceFunctionLineAndCodeText) {
     ErrorLogCapture capture;
     EXPECT_FALSE(std::filesystem::exists(capture.path()));
+    const std::time_t before = std::time(nullptr);
     const HResult code = ReportError(SystemErrorCode(ENOENT), 450, "/src/Helpers/SFile.cpp", "SFileStream::Open");
+    const std::time_t after = std::time(nullptr);
     EXPECT_EQ(code, static_cast<HResult>(0x80070002u));
     const std::string text = capture.text();
     const std::regex entry(R"(<Err>:\d\d/\d\d/\d\d \d\d:\d\d:\d\d: SFile\.cpp:SFileStream::Open\(\):450\n)"
                            R"(      0x80070002 \(No such file or directory\)\n)");
     EXPECT_TRUE(std::regex_match(text, entry)) << text;
+    EXPECT_EQ(NorikTest::StampOutside(text, before, after), "");
 }
 
 TEST(ErrorLog, EntriesAppendAndWindowsPathsKeepTheirBaseName) {

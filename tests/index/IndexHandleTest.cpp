@@ -1,6 +1,7 @@
 // The index handles: loading on first use, retry while the file is missing, prefix and word
 // lookups, and the process-wide handles.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -60,6 +61,27 @@ TEST_F(IndexHandle, MissingFileFindsNothingAndIsTriedAgain) {
     EXPECT_EQ(handle.FindRange(3, 4), (DocNumberList{12, 40}));
     EXPECT_EQ(handle.Count(), 2);
     EXPECT_EQ(m_log.entryCount(), 3);
+}
+
+// An index announcing 0xFFFFFFFF entries over a sparse file: gigabytes by its size, a few
+// kilobytes of disk, zeros when read. Past the bound of its kind it is not read at all; within
+// it, reading stops at the first entry that repeats a key without documents. Either way the load
+// costs next to nothing and the damage is said.
+TEST_F(IndexHandle, ASparseIndexOfGigabytesIsRefusedAtOnce) {
+    const struct {
+        off_t size;
+        const char* damage;
+    } cases[] = {{off_t{1} << 31, "bytes, more than the"}, {off_t{1} << 28, "entry 2 of 4294967295 repeats"}};
+    for (const auto& c : cases) {
+        const std::string path = m_dir.file("index.ttx");
+        NorikTest::WriteFile(path, std::string(4, '\xFF'));
+        ASSERT_EQ(::truncate(path.c_str(), c.size), 0);
+        IndexSpace::IIndexInt handle;
+        handle.SetFile(path);
+        EXPECT_LE(handle.Count(), 1);
+        ASSERT_NE(handle.damage(), nullptr);
+        EXPECT_NE(handle.damage()->problem.find(c.damage), std::string::npos) << handle.damage()->problem;
+    }
 }
 
 TEST_F(IndexHandle, SetFileRebindsWithoutEmptying) {

@@ -366,6 +366,8 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"Cyrillic204", R"({\rtf1{\fonttbl{\f0\fcharset204 Arial;}}\f0 \'cf\'f0\'e8\'ea\'e0\'e7})",
                    "Приказ\n"},
         DecodeCase{"AnsiCodePageWithoutFonts", R"({\rtf1\ansi\ansicpg1251 \'c0\'e1})", "Аб\n"},
+        // A code page without a table of its own reads as the Western page, not any other.
+        DecodeCase{"UnknownCodePageReadsAsWestern", R"({\rtf1\ansi\ansicpg9999 \'e9\'c0})", "éÀ\n"},
         DecodeCase{"DefaultFontBeforeTable", R"({\rtf1\ansi\deff0{\fonttbl{\f0\fcharset204 Arial;}}\'c0})", "А\n"},
         DecodeCase{"Western0", R"({\rtf1{\fonttbl{\f0\fcharset0 Arial;}}\f0 caf\'e9})", "café\n"},
         DecodeCase{"CentralEurope238", R"({\rtf1{\fonttbl{\f0\fcharset238 Arial;}}\f0 \'b9\'ea})", "ąę\n"},

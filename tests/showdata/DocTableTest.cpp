@@ -218,6 +218,12 @@ INSTANTIATE_TEST_SUITE_P(
         ItemsDamageCase{"CutAfterTheNumbers", "2\n1 1 0 a|b|c|0|0|0\n2 1 0", 1, "ends inside row 2 of 2"},
         ItemsDamageCase{"NumberDoesNotParse", "3\n1 1 0 a|b|c|0|0|0\n2 x 0 a|b|c|0|0|0\n", 1,
                         "row 2 of 3: a number does not parse"},
+        // No record is 64 KB long: reading stops at such a row rather than read it to its end.
+        ItemsDamageCase{"RowLongerThanAnyRecord",
+                        "3\n1 1 0 a|b|c|0|0|0\n2 1 0 a|" + std::string(70000, 'x') + "|c|0|0|0\n3 1 0 a|b|c|0|0|0\n", 1,
+                        "row 2 of 3 is longer than 65536 bytes"},
+        ItemsDamageCase{"LongRowWithinTheBound",
+                        "2\n1 1 0 a|" + std::string(60000, 'x') + "|c|0|0|0\n2 1 0 a|b|c|0|0|0\n", 2, ""},
         ItemsDamageCase{"NulAfterTheFields", std::string("2\n1 1 0 a|b|c|0|0|0\0x\n2 1 0 a|b|c|0|0|0\n", 40), 0,
                         "row 1 of 2 holds a NUL byte"},
         // Written as the UTF-8 of the texts, which the fixture writes byte for byte.

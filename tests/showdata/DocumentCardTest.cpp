@@ -70,5 +70,22 @@ TEST_F(DocumentCardTest, BracesAndBackslashesInTextsAreEscaped) {
     EXPECT_NE(card.find(W(" Недействующий}")), std::string::npos);
 }
 
+// A table that files one document 2,000 times is damaged; the card still shows each section once.
+TEST_F(DocumentCardTest, AFilingRepeatedPastAnySaneCountIsDamageShownOnce) {
+    WriteTable("class", "2\n1 0 1 0Налоги\n2 0 1 0Земля\n");
+    WriteTable("typelist", "Закон\n");
+    WriteTable("descript", "1 0\n");
+    std::string items = "2001\n4 2 100 Закон|О сборах|1|0|0|1\n";
+    for (int i = 0; i < 2000; ++i) items += "4 1 100 Закон|О сборах|1|0|0|1\n";
+    WriteTable("Items", items);
+    ASSERT_EQ(ShowData::CShowClass::Init(m_port), Norik::kOk);
+    const std::string card = ComposeDocumentCard(4);
+    const std::string paths = W("- Земля\\par\n\\pard\\fs20 \\nowidctlpar\\fi200\n- Налоги\\par\n}");
+    EXPECT_NE(card.find(paths), std::string::npos) << card.substr(0, 2000);
+    const Norik::DataDamage* damage = ShowData::TableDamage(ShowData::ModelTable::Items);
+    ASSERT_NE(damage, nullptr);
+    EXPECT_EQ(damage->problem.rfind("document 4 is filed 2001 times", 0), 0u) << damage->problem;
+}
+
 }  // namespace
 }  // namespace NorikTest

@@ -1,8 +1,9 @@
 // The damaged-base sweep: a small base made by norik-tool, each of its files damaged in the usual
 // ways (cut, flipped bytes, blocks of 0x00 and 0xFF, huge counts, missing, empty, a folder or a
-// FIFO in its place, CR LF line ends, a very long line, UTF-8 and NUL bytes in the tables, loops
-// in the container's sector chains, entry headers with wrong lengths), and the read commands of
-// the tool run on each damaged copy with a time limit, each in a forked process.
+// FIFO in its place, CR LF line ends, a very long line, a sparse index of 256 MiB, UTF-8 and
+// NUL bytes in the tables, loops in the container's sector chains, entry headers with wrong
+// lengths), and the read commands of the tool run on each damaged copy with a time limit, each in
+// a forked process.
 //
 // Each run must give the sound base's answer (the same output, exit 0) or fail with one line on
 // stderr and a non-zero status. A failure that claims something is absent ("nothing found", "no
@@ -203,6 +204,12 @@ void AddIndexDamage(const std::string& file, std::vector<Damage>& damages) {
     damages.push_back({file, "list-length-negative", Kind::Strict,
                        store(
                            12, [](std::uint32_t) { return 0x8000u; }, 2)});
+    // Hundreds of megabytes by its size, a few kilobytes of disk, zeros when read: within the
+    // bound of the word index, past that of the others.
+    damages.push_back({file, "sparse-256-MiB", Kind::Strict, [](const fs::path& p) {
+                           Put(p, std::string(4, '\xFF'));
+                           fs::resize_file(p, std::uintmax_t{1} << 28);
+                       }});
 }
 
 void AddTableDamage(const std::string& file, std::vector<Damage>& damages) {

@@ -8,7 +8,8 @@
 // Nothing can be written. The container stays open until the device is destroyed.
 //
 // Failures: openEntry returns false for a missing container or entry (nothing is reported) and
-// for a header the entry reader refuses (reported there); the entry reader's exceptions for a
+// for a header the entry reader refuses (reported there; openCode() tells kDataTooLarge, a text
+// past its bound, from the rest); the entry reader's exceptions for a
 // malformed header (std::logic_error, std::runtime_error, std::bad_alloc) pass out of openEntry,
 // leaving the device closed.
 //
@@ -31,6 +32,8 @@ public:
     ~CRtfFile() override;
 
     bool openEntry(const std::string& name);
+    // The entry reader's result of the last openEntry (0 when it opened).
+    HResult openCode() const { return m_openCode; }
     // The entry name given to openEntry.
     const std::string& entryName() const { return m_entryName; }
     // The decoded length the entry announces, and whether every byte of it has been read.
@@ -49,6 +52,7 @@ private:
     SUn7zFile m_entry;
     std::string m_entryName;
     bool m_ended = false;
+    HResult m_openCode = kOk;
 };
 
 }  // namespace Norik

@@ -263,6 +263,9 @@ void CFindDialog::OnFind() {
     if (!Evaluate(request, found)) return;
     if (m_fromList && request.searchArea != 0 && !m_listNumbers.empty())
         found = ShowData::IntersectDocLists(found, m_listNumbers);
+    // The count announced is the count the list will show: documents the indexes name but a
+    // damaged table lost have no row to show.
+    found = ShowData::NumbersWithRows(found);
     if (found.empty()) {
         Tell(Utf8ToCp1251("По Вашему запросу ничего не найдено!"));
         return;
@@ -285,7 +288,8 @@ bool CFindDialog::Evaluate(const ShowData::SearchRequest& request, IndexSpace::D
         return false;
     } catch (const ShowData::SearchIndexDamaged& damaged) {
         // A damaged index must not pass for "nothing found": say which file cannot be read.
-        Tell(Utf8ToCp1251("Не удаётся прочитать указатель базы данных, поиск невозможен:\n" + damaged.damage().Text()));
+        Tell(Utf8ToCp1251("Не удаётся прочитать указатель базы данных, поиск невозможен:\n" +
+                          damaged.damage().UserText()));
         return false;
     }
 }

@@ -308,9 +308,43 @@ TEST(FindDialogDamage, AnIndexThatCannotBeReadIsSaidSoNotNothingFound) {
         ASSERT_EQ(port.messages.size(), 1u);
         const std::string text = Norik::Cp1251ToUtf8(port.messages[0].text);
         EXPECT_EQ(text.rfind("Не удаётся прочитать указатель базы данных", 0), 0u) << text;
-        EXPECT_NE(text.find("clasidx.ttx"), std::string::npos) << text;
+        // The user is told in Russian; the exact technical text is for the error log.
+        EXPECT_NE(text.find("clasidx.ttx: файл не удаётся открыть"), std::string::npos) << text;
+        EXPECT_EQ(text.find("cannot be opened"), std::string::npos) << text;
         EXPECT_TRUE(port.resultWindows.empty());
         EXPECT_TRUE(dialog.isVisible());
+    }
+    ShowData::ResetTablesForTests();
+    Norik::ConfigureFolders(Norik::FolderSettings{});
+}
+
+TEST(FindDialogDamage, TheCountAnnouncedIsTheCountTheListShows) {
+    NorikTest::TempDir base;
+    Norik::BuildReport report;
+    std::vector<std::string> problems;
+    ASSERT_TRUE(Norik::BuildBase(DialogSource(), base.folder() + "base", Norik::BuildOptions{1}, report, problems));
+    // The table cut after its third row keeps documents 1 and 2; the indexes still name all six.
+    const std::string items = base.folder() + "base/Items.ttx";
+    std::string bytes = NorikTest::ReadFile(items);
+    std::size_t end = 0;
+    for (int line = 0; line < 4; ++line) end = bytes.find('\n', end) + 1;
+    NorikTest::WriteFile(items, bytes.substr(0, end));
+    Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = base.folder() + "base/"});
+    ShowData::ResetTablesForTests();
+    NorikTest::ErrorLogCapture log;
+    NorikTest::RecordingUserPort port;
+    ASSERT_EQ(ShowData::CShowClass::Init(port), Norik::kOk);
+    ShowData::SearchRequest request;
+    request.inForce = 1;
+    {
+        CFindDialog dialog(request, nullptr, port);
+        dialog.show();
+        QTest::mouseClick(dialog.findChild<QPushButton*>(Q("find")), Qt::LeftButton);
+        ASSERT_EQ(port.messages.size(), 1u);
+        EXPECT_NE(Norik::Cp1251ToUtf8(port.messages[0].text).find("найдено 1 документов"), std::string::npos)
+            << Norik::Cp1251ToUtf8(port.messages[0].text);
+        ASSERT_EQ(port.resultWindows.size(), 1u);
+        EXPECT_EQ(port.resultWindows[0].numbers, std::vector<std::int16_t>{1});
     }
     ShowData::ResetTablesForTests();
     Norik::ConfigureFolders(Norik::FolderSettings{});

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "../../Helpers/CompoundFileTestWriter.h"
+#include "Helpers/BaseLimits.h"
 #include "Helpers/Folders.h"
 #include "TestSupport.h"
 #include "views/DocumentTextLoader.h"
@@ -26,10 +27,13 @@ protected:
         const std::string entry = NorikTest::XzEntry(m_text, "", m_dir);
         std::string malformed = entry.substr(0, 13);
         malformed[0] = '\xFF';  // no valid literal, position and bit counts
-        NorikTest::WriteFile(
-            m_dir.file("Norik.sdb"),
-            NorikTest::BuildCompoundFile(
-                {{u"000001.t", entry}, {u"000002.t", entry.substr(0, entry.size() / 2)}, {u"000003.t", malformed}}));
+        std::string tooLarge = entry;
+        NorikTest::Store32(tooLarge, 5, Norik::kMaxDocumentTextBytes + 1);
+        NorikTest::WriteFile(m_dir.file("Norik.sdb"),
+                             NorikTest::BuildCompoundFile({{u"000001.t", entry},
+                                                           {u"000002.t", entry.substr(0, entry.size() / 2)},
+                                                           {u"000003.t", malformed},
+                                                           {u"000005.t", tooLarge}}));
         Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = m_dir.folder()});
     }
     void TearDown() override { Norik::ConfigureFolders(Norik::FolderSettings{}); }
@@ -67,6 +71,8 @@ TEST_F(DocumentTextLoaderTest, ACutTextShowsWhatDecodedAndAMalformedOneIsRefused
     DocumentTextLoader malformed;
     EXPECT_EQ(malformed.Start("000003"), DocumentTextLoader::StartResult::Malformed);
     EXPECT_EQ(DocumentTextLoader().Start("000004"), DocumentTextLoader::StartResult::Missing);
+    // Told apart, so that the window says "Документ слишком велик".
+    EXPECT_EQ(DocumentTextLoader().Start("000005"), DocumentTextLoader::StartResult::TooLarge);
 }
 
 TEST_F(DocumentTextLoaderTest, ALoaderDestroyedWhileReadingStopsItsWorkers) {

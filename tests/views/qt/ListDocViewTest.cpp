@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QTest>
 #include <cmath>
+#include <filesystem>
 
 #include "Helpers/Folders.h"
 #include "QtTestSupport.h"
@@ -214,6 +215,32 @@ TEST_F(ListDocViewTest, BaseInformationShowsTheFourFigures) {
     EXPECT_EQ(dialog.valueField(2)->text(), QString::number(IndexSpace::TextWordIndex().Count()));
     EXPECT_GT(dialog.valueField(2)->text().toInt(), 10);
     EXPECT_EQ(dialog.valueField(3)->text(), QString::number(IndexSpace::TextWordIndex().TotalRefs() / 4));
+}
+
+// A word index cut in half, or missing: its figures are not passed off as the base's.
+TEST_F(ListDocViewTest, BaseInformationSaysWhyTheWordFiguresAreUnknown) {
+    const struct {
+        bool cut;
+        const char* why;
+    } cases[] = {{true, "файл обрывается"}, {false, "файл не удаётся открыть"}};
+    for (const auto& c : cases) {
+        TempDir damaged;
+        std::filesystem::copy(s_base->file("base"), damaged.file("base"));
+        const std::string index = damaged.file("base/index.ttx");
+        if (c.cut)
+            std::filesystem::resize_file(index, std::filesystem::file_size(index) / 2);
+        else
+            std::filesystem::remove(index);
+        ConfigureFolders(FolderSettings{.baseOverride = damaged.file("base")});
+        ShowData::ResetTablesForTests();
+        CBaseInfo dialog;
+        EXPECT_EQ(dialog.valueField(0)->text(), QStringLiteral("3"));
+        EXPECT_EQ(dialog.valueField(2)->text(), QStringLiteral("неизвестно"));
+        EXPECT_EQ(dialog.valueField(3)->text(), QStringLiteral("неизвестно"));
+        ASSERT_NE(dialog.damageNote(), nullptr);
+        EXPECT_TRUE(dialog.damageNote()->text().contains(QString::fromStdString(index + ": " + c.why)))
+            << dialog.damageNote()->text().toStdString();
+    }
 }
 
 }  // namespace
