@@ -97,9 +97,21 @@ void Cvelda1Doc::Message(const char* utf8Text) {
 bool Cvelda1Doc::OnOpenDocument(const QString& path) {
     SetPathName(path);
     auto loader = std::make_unique<DocumentTextLoader>();
-    if (const auto started = loader->Start(FromQString(path)); started != DocumentTextLoader::StartResult::Started) {
-        Message(started == DocumentTextLoader::StartResult::TooLarge ? kTooLarge : kOpenFailed);
-        return false;
+    const auto started = loader->Start(FromQString(path));
+    switch (started) {
+        case DocumentTextLoader::StartResult::Started:
+            break;
+        case DocumentTextLoader::StartResult::Missing:
+            // The caller may ask for the disk that holds it.
+            Message(kOpenFailed);
+            return false;
+        case DocumentTextLoader::StartResult::TooLarge:
+        case DocumentTextLoader::StartResult::Malformed:
+            // The text is there but refused: asking for another disk would not help. The window
+            // closes at once, as after a wait given up.
+            Message(started == DocumentTextLoader::StartResult::TooLarge ? kTooLarge : kOpenFailed);
+            Abandon();
+            return true;
     }
     if (!loader->WaitForFirstPart(m_context.wait)) {
         loader.reset();

@@ -22,6 +22,8 @@
 #include <QTimer>
 #include <csignal>
 
+#include "../../Helpers/CompoundFileTestWriter.h"
+#include "Helpers/BaseLimits.h"
 #include "ViewsFixture.h"
 #include "app/CommandIds.h"
 #include "richtext/qt/RtfDocumentBuilder.h"
@@ -74,6 +76,31 @@ TEST_F(ViewsTest, AMissingContainerAsksForTheDiskUntilTheTextOpensOrTheUserCance
               "Failed to open document.|Вставьте диск 1|Failed to open document.|Вставьте диск 1|");
     EXPECT_EQ(m_port.views.size(), 1u);
     EXPECT_EQ(m_log.entryCount(), 0);
+}
+
+// A text that is there but refused (too large, or a header the reader cannot take) is said once;
+// no disk holds a better copy, so the disk is not asked for, and no window stays open.
+TEST_F(ViewsTest, ARefusedTextIsSaidOnceWithoutTheDiskQuestion) {
+    auto list = std::make_shared<ShowData::CShowDoc>(m_port);
+    list->SetParent(3, "Местные налоги");
+    ASSERT_EQ(list->GetNumber(0), 7);
+    const std::string entry = NorikTest::XzEntry("{\\rtf1 text}", "", m_tempFolder);
+    std::string malformed = entry.substr(0, 13);
+    malformed[0] = '\xFF';  // no valid literal, position and bit counts
+    std::string tooLarge = entry;
+    NorikTest::Store32(tooLarge, 5, Norik::kMaxDocumentTextBytes + 1);
+    for (const auto& [stored, said] :
+         {std::pair{malformed, "Failed to open document.|"}, std::pair{tooLarge, "Документ слишком велик|"}}) {
+        ContainerAway disk;
+        NorikTest::WriteFile(Base().folder + "/Norik.sdb", NorikTest::BuildCompoundFile({{u"000007.t", stored}}));
+        m_port.messages.clear();
+        m_port.answers = {Norik::MessageAnswer::Ok, Norik::MessageAnswer::Cancel};
+        list->Open(0);
+        QCoreApplication::processEvents();
+        std::filesystem::remove(Base().folder + "/Norik.sdb");
+        EXPECT_EQ(Texts(m_port.messages), said);
+        for (const auto& view : m_port.views) EXPECT_FALSE(view->isVisible());
+    }
 }
 
 TEST_F(ViewsTest, ALongTextShowsItsFirstPartThenTheWholeInPlace) {
