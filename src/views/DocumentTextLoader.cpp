@@ -31,30 +31,25 @@ std::string_view View(const QByteArray& bytes, qint64 length) {
     return std::string_view(bytes.constData(), static_cast<std::size_t>(length));
 }
 
-// Worker threads are QThreads, not plain threads: the documents built there, their fonts and
-// their timers are Qt's text objects, which want a thread Qt knows. Each has its own signal stack,
-// so that a crash there is reported too.
+// Every worker thread has its own signal stack, so that a crash there is reported too. The
+// threads are plain threads, joined by the standard library, which the thread checker follows.
 template <typename Work>
-std::unique_ptr<QThread> StartWorker(Work&& work) {
-    std::unique_ptr<QThread> worker(QThread::create([work = std::forward<Work>(work)]() mutable {
+std::thread StartWorker(Work&& work) {
+    return std::thread([work = std::forward<Work>(work)]() mutable {
         const ThreadSignalStack signalStack;
         work();
-    }));
-    worker->start();
-    return worker;
+    });
 }
 
-void JoinWorker(std::unique_ptr<QThread>& worker) {
-    if (!worker) return;
-    worker->wait();
-    worker.reset();
+void JoinWorker(std::thread& worker) {
+    if (worker.joinable()) worker.join();
 }
 
 }  // namespace
 
 void RunWhileWaiting(const std::function<void()>& work, const WaitHooks& hooks) {
     QEventLoop loop;
-    std::unique_ptr<QThread> worker = StartWorker([&] {
+    std::thread worker = StartWorker([&] {
         work();
         // Called by name, the queued call is made and freed inside Qt alone; the work's results
         // pass to this thread by the wait below.
@@ -174,7 +169,7 @@ public:
     }
     ~Decoder() { Join(); }
     void Join() {
-        if (!m_thread) return;
+        if (!m_thread.joinable()) return;
         m_queue.Abandon();
         JoinWorker(m_thread);
     }
@@ -182,7 +177,7 @@ public:
 
 private:
     BlockQueue& m_queue;
-    std::unique_ptr<QThread> m_thread;
+    std::thread m_thread;
     std::atomic<bool> m_outOfMemory{false};
 };
 

@@ -36,6 +36,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 class QTextDocument;
 class QThread;
@@ -103,7 +104,7 @@ private:
     void Run(std::unique_ptr<CRtfFile> file, const std::shared_ptr<Shared>& shared, QThread* home);
     bool WaitFor(const std::function<bool()>& ready, const WaitHooks& hooks);
 
-    std::unique_ptr<QThread> m_worker;
+    std::thread m_worker;
     std::shared_ptr<Shared> m_shared;
     std::unique_ptr<QTextDocument> m_firstPart;
     std::unique_ptr<QTextDocument> m_document;
