@@ -10,11 +10,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "Helpers/BaseLimits.h"
 #include "Helpers/Cp1251.h"
 #include "Helpers/DataFile.h"
+#include "Helpers/FileDescriptor.h"
 #include "diagnostics/ErrorLog.h"
 #include "platform/UserPort.h"
 
@@ -32,19 +34,18 @@ bool HasTableExtension(const std::string& name) {
     return extension == ".ttx";
 }
 
-// Closes a descriptor on every path out of a copy.
-struct FileDescriptor {
-    int fd = -1;
-    ~FileDescriptor() {
-        if (fd >= 0) ::close(fd);
-    }
-};
+// A new file at path for writing, mode 0644. What an earlier, interrupted run left at that name
+// goes first: the file is made afresh, never written through whatever stands there (a link).
+FileDescriptor CreateAfresh(const std::string& path) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return FileDescriptor();
+    return FileDescriptor(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+}
 
 // Copies the descriptor in to target (created or overwritten) and flushes it to disk; false with
 // errno set. More than limit bytes (0: no limit) is a failure (EFBIG).
 bool CopyDescriptorDurably(int in, const std::string& target, std::uint64_t limit) {
-    FileDescriptor out{::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
-    if (out.fd < 0) return false;
+    FileDescriptor out = CreateAfresh(target);
+    if (!out) return false;
     char buffer[1 << 16];
     std::uint64_t copied = 0;
     for (;;) {
@@ -59,71 +60,59 @@ bool CopyDescriptorDurably(int in, const std::string& target, std::uint64_t limi
             errno = EFBIG;
             return false;
         }
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t put = ::write(out.fd, buffer + done, static_cast<std::size_t>(got - done));
-            if (put < 0) {
-                if (errno == EINTR) continue;
-                return false;
-            }
-            done += put;
-        }
+        if (!WriteAll(out.get(), buffer, static_cast<std::size_t>(got))) return false;
     }
-    if (::fsync(out.fd) != 0) return false;
-    const int fd = out.fd;
-    out.fd = -1;
-    return ::close(fd) == 0;
+    return ::fsync(out.get()) == 0 && out.Close();
 }
 
 // Copies the data file source to target, as CopyDescriptorDurably.
 bool CopyFileDurably(const std::string& source, const std::string& target) {
-    FileDescriptor in;
-    if (const HResult code = OpenDataFile(source, in.fd); Failed(code)) {
+    int fd = -1;
+    if (const HResult code = OpenDataFile(source, fd); Failed(code)) {
         // The update reports the system error; a FIFO or a device has none of its own.
         if (code == kNotRegularFile) errno = EINVAL;
         return false;
     }
-    return CopyDescriptorDurably(in.fd, target, 0);
+    const FileDescriptor in(fd);
+    return CopyDescriptorDurably(in.get(), target, 0);
 }
 
-// Opens a table of an update folder: only a regular file that is itself no symbolic link (a link
-// would let the folder hand over any file the user can read), of at most limit bytes (a sparse
-// file of gigabytes takes a few kilobytes of the folder). fd, or -1 with refusal describing why.
-int OpenUpdateTable(const std::string& path, std::uint64_t limit, DataDamage& refusal) {
+// Opens a table of an update folder into table: only a regular file that is itself no symbolic
+// link (a link would let the folder hand over any file the user can read), of at most limit bytes
+// (a sparse file of gigabytes takes a few kilobytes of the folder). False with errno set, and with
+// refused set when the file is there but refused.
+bool OpenUpdateTable(const std::string& path, std::uint64_t limit, FileDescriptor& table,
+                     std::optional<DataDamage>& refused) {
     int fd = -1;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    } while (fd < 0 && errno == EINTR);
-    refusal = DataDamage{path, {}, DamageKind::NotAFile};
-    struct stat info {};
-    if (fd < 0) {
-        if (errno != ELOOP) return -1;  // an ordinary failure: the system's error is reported
-        refusal.problem = "is a symbolic link, not a file of the update";
-    } else if (::fstat(fd, &info) != 0) {
-        refusal = {};
-    } else if (!S_ISREG(info.st_mode)) {
-        refusal.problem = "is not a regular file";
+    const HResult code = OpenDataFile(path, fd, DataFileLinks::Refuse);
+    if (code == SystemErrorCode(ELOOP)) {
+        refused = DataDamage{path, "is a symbolic link, not a file of the update", DamageKind::NotAFile};
+        return false;
+    }
+    if (code == kNotRegularFile) {
+        refused = DataDamage{path, "is not a regular file", DamageKind::NotAFile};
         errno = EINVAL;
-    } else if (static_cast<std::uint64_t>(info.st_size) > limit) {
-        refusal = DataDamage{path,
+        return false;
+    }
+    if (Failed(code)) return false;  // an ordinary failure: the system's error is reported
+    table.reset(fd);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return false;
+    if (static_cast<std::uint64_t>(info.st_size) > limit) {
+        refused = DataDamage{path,
                              "is " + std::to_string(info.st_size) + " bytes, more than the " + std::to_string(limit) +
                                  " a table of its kind may have",
                              DamageKind::TooLarge};
         errno = EFBIG;
-    } else {
-        const int flags = ::fcntl(fd, F_GETFL);
-        if (flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0) return fd;
-        refusal = {};
+        return false;
     }
-    const int saved = errno;
-    if (fd >= 0) ::close(fd);
-    errno = saved;
-    return -1;
+    return true;
 }
 
 // Makes the renames done in folder durable; false with errno set.
 bool SyncFolder(const std::string& folder) {
-    FileDescriptor dir{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    return dir.fd >= 0 && ::fsync(dir.fd) == 0;
+    const FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return dir && ::fsync(dir.get()) == 0;
 }
 
 bool IsRegularFile(const std::string& path) {
@@ -148,15 +137,9 @@ bool WriteJournal(const std::string& folder, const std::vector<Replaced>& steps)
     std::string records;
     for (const Replaced& step : steps) records.append(step.keptOld ? "1" : "0").append(step.name).push_back('\0');
     const std::string path = folder + kJournalName;
-    FileDescriptor out{::open((path + ".tmp").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
-    if (out.fd < 0) return false;
-    for (std::size_t done = 0; done < records.size();) {
-        const ssize_t put = ::write(out.fd, records.data() + done, records.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put < 0) return false;
-        done += static_cast<std::size_t>(put);
-    }
-    if (::fsync(out.fd) != 0) return false;
+    FileDescriptor out = CreateAfresh(path + ".tmp");
+    if (!out || !WriteAll(out.get(), records.data(), records.size()) || ::fsync(out.get()) != 0 || !out.Close())
+        return false;
     return ::rename((path + ".tmp").c_str(), path.c_str()) == 0 && SyncFolder(folder);
 }
 
@@ -164,10 +147,10 @@ bool WriteJournal(const std::string& folder, const std::vector<Replaced>& steps)
 bool ReadJournal(const std::string& folder, std::vector<Replaced>& steps) {
     int fd = -1;
     if (Failed(OpenDataFile(folder + kJournalName, fd))) return false;
-    FileDescriptor in{fd};
+    const FileDescriptor in(fd);
     std::string bytes;
     char buffer[4096];
-    for (ssize_t got; (got = ::read(in.fd, buffer, sizeof buffer)) != 0;) {
+    for (ssize_t got; (got = ::read(in.get(), buffer, sizeof buffer)) != 0;) {
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return false;
         bytes.append(buffer, static_cast<std::size_t>(got));
@@ -308,13 +291,9 @@ void CopyTransaction::CopyToTemporary(const std::string& name) {
     const std::string temporary = targetFolder + name + ".tmp";
     // A name the base does not know has no bound, and is copied as it is (a caller's own list).
     const std::uint64_t limit = MaxBaseFileBytes(name);
-    DataDamage refusal;
-    FileDescriptor in{OpenUpdateTable(source, limit > 0 ? limit : UINT64_MAX, refusal)};
-    if (in.fd < 0) {
-        if (!refusal.problem.empty()) refused = std::move(refusal);
-        throw AbortTrans{};
-    }
-    if (!CopyDescriptorDurably(in.fd, temporary, limit)) {
+    FileDescriptor in;
+    if (!OpenUpdateTable(source, limit > 0 ? limit : UINT64_MAX, in, refused)) throw AbortTrans{};
+    if (!CopyDescriptorDurably(in.get(), temporary, limit)) {
         if (errno == EFBIG)
             refused = DataDamage{source, "grew past its bound while it was copied", DamageKind::TooLarge};
         throw AbortTrans{};

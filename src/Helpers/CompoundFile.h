@@ -221,7 +221,7 @@ private:
     HResult SearchTree(std::uint32_t start, std::u16string_view name, bool byOrder, std::uint32_t& found,
                        CompoundDirectoryEntry& foundEntry);
 
-    Cfb::FileDescriptor m_file;
+    FileDescriptor m_file;
     std::uint64_t m_fileSize = 0;
     Cfb::CfbHeader m_header;
 

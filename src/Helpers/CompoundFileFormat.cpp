@@ -32,13 +32,6 @@ HResult OpenErrorCode(int error) {
     }
 }
 
-FileDescriptor::~FileDescriptor() { reset(); }
-
-void FileDescriptor::reset(int fd) {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = fd;
-}
-
 HResult OpenFile(const std::string& path, int flags, FileDescriptor& file) {
     file.reset();
     int fd = -1;

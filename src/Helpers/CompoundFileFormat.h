@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <string>
 
+#include "Helpers/FileDescriptor.h"
 #include "common/ResultCode.h"
 
 namespace Norik::Cfb {
@@ -80,23 +81,6 @@ void ReadEntryName(const std::uint8_t* entry, std::uint32_t nameBytes, std::u16s
 
 // The result code of an errno left by open or fstat on a container.
 HResult OpenErrorCode(int error);
-
-// Owns one open file descriptor and closes it when destroyed.
-class FileDescriptor {
-public:
-    FileDescriptor() = default;
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor();
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const { return m_fd; }
-    // Closes the descriptor held, if any, and takes fd.
-    void reset(int fd = -1);
-
-private:
-    int m_fd = -1;
-};
 
 // Opens path with flags (retrying an interrupted open); on failure file stays empty and the result
 // is OpenErrorCode of the error (a directory opened for writing counts as a missing file).

@@ -9,11 +9,12 @@
 
 namespace Norik {
 
-HResult OpenDataFile(const std::string& path, int& fd) {
+HResult OpenDataFile(const std::string& path, int& fd, DataFileLinks links) {
     fd = -1;
+    const int noFollow = links == DataFileLinks::Refuse ? O_NOFOLLOW : 0;
     int opened = -1;
     do {
-        opened = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        opened = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | noFollow);
     } while (opened < 0 && errno == EINTR);
     if (opened < 0) {
         const HResult code = LastSystemErrorCode();

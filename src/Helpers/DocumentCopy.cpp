@@ -80,17 +80,6 @@ CopyIdentity IdentityOf(const struct stat& info) {
                         static_cast<std::int64_t>(info.st_mtim.tv_nsec)};
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 template <typename Number>
 bool TakeNumber(std::string_view& text, Number& value) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -106,7 +95,7 @@ bool IsCopyName(std::string_view name) {
 }
 
 std::string ReadCopyList(int folder) {
-    FileHandle list(::openat(folder, kCopyListName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    FileDescriptor list(::openat(folder, kCopyListName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     std::string text;
     if (!list) return text;
     char block[4096];
@@ -122,7 +111,7 @@ std::string ReadCopyList(int folder) {
 // Removes the copies of the list in the folder folderName of parent that are still as written,
 // then the list, then the folder when it is empty. Only a folder of the user's own is looked into.
 bool RemoveCopyFolder(int parent, const std::string& folderName) {
-    FileHandle folder(::openat(parent, folderName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    FileDescriptor folder(::openat(parent, folderName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat info {};
     if (!folder || ::fstat(folder.get(), &info) != 0 || info.st_uid != ::geteuid()) return false;
     const std::string list = ReadCopyList(folder.get());
@@ -184,25 +173,7 @@ std::string FileNameFromTitle(std::string_view title, std::string_view fallback)
     return name.empty() ? std::string(fallback) : name;
 }
 
-FileHandle::~FileHandle() { (void)Close(); }
-
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-    if (this != &other) {
-        (void)Close();
-        m_fd = other.m_fd;
-        other.m_fd = -1;
-    }
-    return *this;
-}
-
-bool FileHandle::Close() {
-    if (m_fd < 0) return true;
-    const int fd = m_fd;
-    m_fd = -1;
-    return ::close(fd) == 0;
-}
-
-bool CopyEntryToFile(SUn7zFile& entry, FileHandle file) {
+bool CopyEntryToFile(SUn7zFile& entry, FileDescriptor file) {
     if (!file) return false;
     try {
         std::unique_ptr<char[]> block(new char[kCopyBlockSize]);
@@ -234,7 +205,7 @@ std::optional<TemporaryCopies::NewCopy> TemporaryCopies::Create(std::string_view
         const std::string suffix =
             (number == 1 ? std::string() : " (" + std::to_string(number) + ")") + std::string(kCopyExtension);
         const std::string path = m_folder + std::string(CutUtf8(name, kMaxFileNameBytes - suffix.size())) + suffix;
-        FileHandle file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (file) return NewCopy{path, std::move(file)};
         if (errno != EEXIST) return std::nullopt;
     }
@@ -251,7 +222,7 @@ bool TemporaryCopies::Keep(const std::string& path) {
         const std::string line = std::to_string(identity.inode) + " " + std::to_string(identity.size) + " " +
                                  std::to_string(identity.seconds) + " " + std::to_string(identity.nanoseconds) + " " +
                                  name + "\n";
-        FileHandle list(
+        FileDescriptor list(
             ::open((m_folder + kCopyListName).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
         listed = list && WriteAll(list.get(), line.data(), line.size()) && list.Close();
     }
@@ -265,7 +236,7 @@ void TemporaryCopies::Discard(const std::string& path) {
 
 void TemporaryCopies::RemoveAll() {
     if (m_folder.empty()) return;
-    const FileHandle parent(::open(m_parentFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const FileDescriptor parent(::open(m_parentFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (parent) {
         const std::string name = m_folder.substr(m_parentFolder.size(), m_folder.size() - m_parentFolder.size() - 1);
         (void)RemoveCopyFolder(parent.get(), name);
@@ -274,7 +245,7 @@ void TemporaryCopies::RemoveAll() {
 }
 
 int RemoveAbandonedCopyFolders(const std::string& parentFolder) {
-    const FileHandle parent(::open(parentFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const FileDescriptor parent(::open(parentFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!parent) return 0;
     std::vector<std::string> candidates;
     std::error_code error;

@@ -30,6 +30,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Helpers/FileDescriptor.h"
+
 namespace Norik {
 
 // The longest name (in characters, before the extension) FileNameFromTitle makes.
@@ -43,33 +45,13 @@ inline constexpr std::size_t kFileNameExtensionBytes = 4;
 // UTF-8 form with an extension of kFileNameExtensionBytes fits kMaxFileNameBytes.
 std::string FileNameFromTitle(std::string_view title, std::string_view fallback);
 
-// An open file descriptor, closed when the object goes.
-class FileHandle {
-public:
-    FileHandle() = default;
-    explicit FileHandle(int fd) : m_fd(fd) {}
-    ~FileHandle();
-    FileHandle(FileHandle&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
-    FileHandle& operator=(FileHandle&& other) noexcept;
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    int get() const { return m_fd; }
-    explicit operator bool() const { return m_fd >= 0; }
-    // Closes the descriptor now; false when the close reports an error (data not written).
-    bool Close();
-
-private:
-    int m_fd = -1;
-};
-
 class SUn7zFile;
 
 // Copies the decoded bytes of the open container entry into file, which it closes, in blocks of
 // 65,536 bytes. False when the entry does not decode whole or the file cannot be written; the
 // file is then the caller's to remove. (Opening the entry is left to the caller: it resolves the
 // data folder, which belongs to the user-interface thread, while the copy may run elsewhere.)
-bool CopyEntryToFile(SUn7zFile& entry, FileHandle file);
+bool CopyEntryToFile(SUn7zFile& entry, FileDescriptor file);
 
 // The copies handed to the word processor in this run (see above).
 class TemporaryCopies {
@@ -82,7 +64,7 @@ public:
 
     struct NewCopy {
         std::string path;
-        FileHandle file;  // open for writing
+        FileDescriptor file;  // open for writing
     };
     // A new, empty file for a copy: name (UTF-8, without extension, at most kMaxFileNameBytes
     // with ".rtf") + ".rtf" in the private folder; a name taken already gets " (2)", " (3)", ...

@@ -304,7 +304,7 @@ HResult DirectoryRewriter::Run() {
 }  // namespace
 
 HResult BalanceRootDirectory(const std::string& containerPath) {
-    Cfb::FileDescriptor file;
+    FileDescriptor file;
     if (const HResult code = Cfb::OpenFile(containerPath, O_RDWR | O_CLOEXEC, file); Failed(code)) return code;
     try {
         DirectoryRewriter rewriter(file.get());

@@ -73,7 +73,8 @@ protected:
     bool Copy(int flags) {
         Norik::SUn7zFile entry;
         if (Norik::Failed(entry.Open("000001", Norik::kModeRead, true))) return false;
-        return Norik::CopyEntryToFile(entry, Norik::FileHandle(::open(m_out.file("copy.rtf").c_str(), flags, 0600)));
+        return Norik::CopyEntryToFile(entry,
+                                      Norik::FileDescriptor(::open(m_out.file("copy.rtf").c_str(), flags, 0600)));
     }
 
     NorikTest::TempDir m_dir;
