@@ -255,6 +255,7 @@ void IndexInt::LoadFrom(Source& source) {
     for (std::uint32_t entry = 0; entry < declared; ++entry) {
         if (!reader.Read(head, kEntryHeadBytes)) {
             cut = "ends inside entry " + std::to_string(entry + 1) + ofDeclared;
+            m_damageKind = Norik::DamageKind::Cut;
             break;
         }
         const auto key = static_cast<IndexKey>(ReadLe64(head));
@@ -273,6 +274,7 @@ void IndexInt::LoadFrom(Source& source) {
         if (!reader.Read(m_postings.data() + start, static_cast<std::size_t>(length) * sizeof(DocNumber))) {
             m_postings.resize(start);
             cut = "ends inside the list of entry " + std::to_string(entry + 1) + ofDeclared;
+            m_damageKind = Norik::DamageKind::Cut;
             break;
         }
         DocNumber* list = m_postings.data() + start;
@@ -306,7 +308,6 @@ void IndexInt::LoadFrom(Source& source) {
         m_starts.shrink_to_fit();
     }
 
-    if (cut.rfind("ends inside", 0) == 0) m_damageKind = Norik::DamageKind::Cut;
     // Lookups stay safe on keys out of order, but may miss keys; the file needs rebuilding.
     for (const std::string* part : {&cut, &keysOutOfOrder, &listsRepaired}) {
         if (part->empty()) continue;

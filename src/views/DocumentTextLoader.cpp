@@ -52,7 +52,7 @@ void RunWhileWaiting(const std::function<void()>& work, const WaitHooks& hooks) 
     std::thread worker = StartWorker([&] {
         work();
         // Called by name, the queued call is made and freed inside Qt alone; the work's results
-        // pass to this thread by the wait below.
+        // pass to this thread by the join below.
         QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
     });
     if (hooks.begin) hooks.begin();

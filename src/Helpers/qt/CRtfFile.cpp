@@ -14,7 +14,6 @@ bool CRtfFile::openEntry(const std::string& name) {
     if (isOpen()) close();
     m_entryName = name;
     m_ended = false;
-    m_openCode = kOk;
     m_openCode = m_entry.Open(name, kModeRead, true);
     if (Failed(m_openCode)) return false;
     return open(QIODevice::ReadOnly | QIODevice::Unbuffered);
