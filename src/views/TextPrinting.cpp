@@ -1,5 +1,7 @@
 #include "views/TextPrinting.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,6 +17,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -36,6 +39,57 @@ constexpr std::chrono::milliseconds kWaitingSlice{50};
 constexpr std::chrono::milliseconds kBackgroundSlice{12};
 // Below this the printing goes without a progress dialog.
 constexpr qint64 kQuickMilliseconds = 300;
+
+// A PDF is written to a new file beside the one chosen, made exclusively, and put in the chosen
+// one's place by one rename once it is whole: a print that stops leaves the folder as it was, and
+// nothing is written through whatever stands at the chosen name (a link is replaced, not
+// followed). For any other printer it does nothing. The printer names the chosen file again when
+// the object goes.
+class PdfReplacement {
+public:
+    explicit PdfReplacement(QPrinter& printer) : m_printer(printer) {
+        if (printer.outputFormat() != QPrinter::PdfFormat || printer.outputFileName().isEmpty()) return;
+        m_chosen = printer.outputFileName();
+        m_partial = std::make_unique<QTemporaryFile>(m_chosen + QStringLiteral(".XXXXXX"));
+        if (!m_partial->open()) return;
+        m_partial->close();
+        printer.setOutputFileName(m_partial->fileName());
+    }
+    ~PdfReplacement() {
+        if (!m_chosen.isEmpty()) m_printer.setOutputFileName(m_chosen);
+    }
+    PdfReplacement(const PdfReplacement&) = delete;
+    PdfReplacement& operator=(const PdfReplacement&) = delete;
+
+    // False when the new file could not be made.
+    bool ready() const { return m_chosen.isEmpty() || m_partial->fileName() == m_printer.outputFileName(); }
+
+    // The whole PDF takes the chosen file's place, with the permissions a new file of the user gets
+    // (or those of the file it replaces).
+    bool Commit() {
+        if (m_chosen.isEmpty()) return true;
+        const QByteArray partial = QFile::encodeName(m_partial->fileName());
+        const QByteArray chosen = QFile::encodeName(m_chosen);
+        struct stat replaced {};
+        mode_t mode = 0;
+        if (::lstat(chosen.constData(), &replaced) == 0 && S_ISREG(replaced.st_mode)) {
+            mode = replaced.st_mode & 07777;
+        } else {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            mode = 0666 & ~mask;
+        }
+        if (::chmod(partial.constData(), mode) != 0 || ::rename(partial.constData(), chosen.constData()) != 0)
+            return false;
+        m_partial->setAutoRemove(false);
+        return true;
+    }
+
+private:
+    QPrinter& m_printer;
+    QString m_chosen;
+    std::unique_ptr<QTemporaryFile> m_partial;
+};
 
 }  // namespace
 
@@ -81,14 +135,15 @@ bool PrintPages(TextPrintout& printout, QPrinter& printer, QWidget* parent) {
     int last = printout.pageCount() - 1;
     if (printer.fromPage() > 0) first = std::min(printer.fromPage() - 1, last);
     if (printer.toPage() > 0) last = std::min(printer.toPage() - 1, last);
+    PdfReplacement pdf(printer);
+    if (!pdf.ready()) return false;
     QPainter painter;
     if (!painter.begin(&printer)) return false;
-    // A file cut short would pass for the whole text: a print that stops leaves none.
+    // A file cut short would pass for the whole text: a print that stops leaves the chosen file as
+    // it was (PdfReplacement removes the unfinished one).
     const auto abandon = [&] {
         printer.abort();
         painter.end();
-        if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
-            QFile::remove(printer.outputFileName());
         return false;
     };
     const qreal scale = TextPrintout::UnitsScale(printer);
@@ -100,7 +155,7 @@ bool PrintPages(TextPrintout& printout, QPrinter& printer, QWidget* parent) {
         painter.restore();
         if (!report(kPrinting, page - first + 1, last - first + 1)) return abandon();
     }
-    return painter.end();
+    return painter.end() && pdf.Commit();
 }
 
 void OfferPdfFileName(QPrintDialog& dialog, const QString& name) {

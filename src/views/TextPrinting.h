@@ -36,7 +36,8 @@ QSizeF PrintableSize(const QPrinter& printer);
 
 // Lays printout out for printer's page, all of it (with a progress dialog over parent when that
 // takes a moment), then paints the pages the printer's range asks for (all when it names none).
-// False when the user cancelled or the printer failed.
+// False when the user cancelled or the printer failed. A PDF goes to a new file beside the one
+// chosen, which it replaces only once whole: a print that stops leaves the chosen file as it was.
 bool PrintPages(TextPrintout& printout, QPrinter& printer, QWidget* parent);
 
 // Offers name + ".pdf" in the folder the dialog proposes as the file "Печать в файл (PDF)" writes

@@ -99,14 +99,15 @@ TEST_F(ViewsTest, APrintoutKeepsTheIndentsOfTheScreenAndCarriesTitlePageNumbersA
     Cvelda1View* view = Open("000007");
     ASSERT_NE(view, nullptr);
     TempDir out;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromStdString(out.file("code.pdf")));
+    PdfPrinter printer(out.file("code.pdf"));
     printer.setFromTo(1, 2);
     QtMessages messages;
     view->PrintTo(&printer);
     // Text layout and fonts stay on the window's thread.
     EXPECT_FALSE(messages.joined().contains(QStringLiteral("QBasicTimer"))) << messages.joined().toStdString();
+    // The PDF written beside it took its place: nothing else is left in the folder.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out.path()), {}), 1);
+    EXPECT_EQ(printer.outputFileName(), QString::fromStdString(out.file("code.pdf")));
 
     const std::vector<PdfPage> pages = ReadPdf(out.file("code.pdf"));
     ASSERT_EQ(pages.size(), 2u);
@@ -137,13 +138,13 @@ TEST_F(ViewsTest, APrintoutKeepsTheIndentsOfTheScreenAndCarriesTitlePageNumbersA
     EXPECT_GE(atMargin, 10);
 }
 
-TEST_F(ViewsTest, APrintCancelledWhilePagesAreWrittenLeavesNoFile) {
+// A print that stops leaves no PDF cut short and the file the user chose as it was.
+TEST_F(ViewsTest, APrintCancelledWhilePagesAreWrittenLeavesTheChosenFileAsItWas) {
     Cvelda1View* view = Open("000007");
     ASSERT_NE(view, nullptr);
     TempDir out;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromStdString(out.file("code.pdf")));
+    WriteFile(out.file("code.pdf"), "an earlier printout");
+    PdfPrinter printer(out.file("code.pdf"));
     bool cancelled = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -155,7 +156,8 @@ TEST_F(ViewsTest, APrintCancelledWhilePagesAreWrittenLeavesNoFile) {
     poll.start(1);
     view->PrintTo(&printer);
     if (!cancelled) GTEST_SKIP() << "the pages were written before the progress showed";
-    EXPECT_FALSE(std::filesystem::exists(out.file("code.pdf")));
+    EXPECT_EQ(ReadFile(out.file("code.pdf")), "an earlier printout");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out.path()), {}), 1);
 }
 
 TEST_F(ViewsTest, PrintingToAFileOffersTheNameSaveOffers) {

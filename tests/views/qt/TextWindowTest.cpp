@@ -483,9 +483,7 @@ TEST_F(ViewsTest, PrintingPutsTheWordsOnPagesWithHalfInchMargins) {
     Cvelda1View* view = Open("000001");
     ASSERT_NE(view, nullptr);
     TempDir out;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromStdString(out.file("text.pdf")));
+    PdfPrinter printer(out.file("text.pdf"));
     view->PrintTo(&printer);
     const CommandResult run = RunShell("pdftotext -bbox '" + out.file("text.pdf") + "' -");
     ASSERT_EQ(run.status, 0);

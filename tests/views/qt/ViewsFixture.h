@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QPrinter>
 #include <QTextDocument>
 #include <filesystem>
 #include <memory>
@@ -109,6 +110,15 @@ public:
 
 private:
     std::string m_path;
+};
+
+// A printer that writes a PDF to path.
+class PdfPrinter : public QPrinter {
+public:
+    explicit PdfPrinter(const std::string& path) : QPrinter(QPrinter::HighResolution) {
+        setOutputFormat(QPrinter::PdfFormat);
+        setOutputFileName(QString::fromStdString(path));
+    }
 };
 
 class ViewsTest : public ::testing::Test {
