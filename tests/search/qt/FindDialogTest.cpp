@@ -288,64 +288,65 @@ TEST_F(FindDialogTest, KeyboardAndScreenReaderReachEveryField) {
 
 }  // namespace
 
-TEST(FindDialogDamage, AnIndexThatCannotBeReadIsSaidSoNotNothingFound) {
-    NorikTest::TempDir base;
-    Norik::BuildReport report;
-    std::vector<std::string> problems;
-    ASSERT_TRUE(Norik::BuildBase(DialogSource(), base.folder() + "base", Norik::BuildOptions{1}, report, problems));
-    std::filesystem::remove(base.folder() + "base/clasidx.ttx");
-    Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = base.folder() + "base/"});
-    ShowData::ResetTablesForTests();
-    NorikTest::ErrorLogCapture log;
-    NorikTest::RecordingUserPort port;
-    ASSERT_EQ(ShowData::CShowClass::Init(port), Norik::kOk);
+// A dialog's search on a base built from DialogSource and then damaged.
+class FindDialogDamage : public ::testing::Test {
+protected:
+    void TearDown() override {
+        ShowData::ResetTablesForTests();
+        Norik::ConfigureFolders(Norik::FolderSettings{});
+    }
+    std::string Build() {
+        Norik::BuildReport report;
+        std::vector<std::string> problems;
+        EXPECT_TRUE(
+            Norik::BuildBase(DialogSource(), m_base.folder() + "base", Norik::BuildOptions{1}, report, problems));
+        return m_base.folder() + "base/";
+    }
+    // Runs request through the dialog over the base in folder; true while the dialog stays open.
+    bool Find(const std::string& folder, const ShowData::SearchRequest& asked) {
+        Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = folder});
+        ShowData::ResetTablesForTests();
+        EXPECT_EQ(ShowData::CShowClass::Init(m_port), Norik::kOk);
+        ShowData::SearchRequest request = asked;
+        CFindDialog dialog(request, nullptr, m_port);
+        dialog.show();
+        QTest::mouseClick(dialog.findChild<QPushButton*>(Q("find")), Qt::LeftButton);
+        return dialog.isVisible();
+    }
+    std::string Said() const {
+        return m_port.messages.size() == 1 ? Norik::Cp1251ToUtf8(m_port.messages[0].text) : "(not one message)";
+    }
+
+    NorikTest::TempDir m_base;
+    NorikTest::ErrorLogCapture m_log;
+    NorikTest::RecordingUserPort m_port;
+};
+
+TEST_F(FindDialogDamage, AnIndexThatCannotBeReadIsSaidSoNotNothingFound) {
+    const std::string folder = Build();
+    std::filesystem::remove(folder + "clasidx.ttx");
     ShowData::SearchRequest request;
     request.classId = 3;
-    {
-        CFindDialog dialog(request, nullptr, port);
-        dialog.show();
-        QTest::mouseClick(dialog.findChild<QPushButton*>(Q("find")), Qt::LeftButton);
-        ASSERT_EQ(port.messages.size(), 1u);
-        const std::string text = Norik::Cp1251ToUtf8(port.messages[0].text);
-        EXPECT_EQ(text.rfind("Не удаётся прочитать указатель базы данных", 0), 0u) << text;
-        // The user is told in Russian; the exact technical text is for the error log.
-        EXPECT_NE(text.find("clasidx.ttx: файл не удаётся открыть"), std::string::npos) << text;
-        EXPECT_EQ(text.find("cannot be opened"), std::string::npos) << text;
-        EXPECT_TRUE(port.resultWindows.empty());
-        EXPECT_TRUE(dialog.isVisible());
-    }
-    ShowData::ResetTablesForTests();
-    Norik::ConfigureFolders(Norik::FolderSettings{});
+    EXPECT_TRUE(Find(folder, request));
+    const std::string text = Said();
+    EXPECT_EQ(text.rfind("Не удаётся прочитать указатель базы данных", 0), 0u) << text;
+    // The user is told in Russian; the exact technical text is for the error log.
+    EXPECT_NE(text.find("clasidx.ttx: файл не удаётся открыть"), std::string::npos) << text;
+    EXPECT_EQ(text.find("cannot be opened"), std::string::npos) << text;
+    EXPECT_TRUE(m_port.resultWindows.empty());
 }
 
-TEST(FindDialogDamage, TheCountAnnouncedIsTheCountTheListShows) {
-    NorikTest::TempDir base;
-    Norik::BuildReport report;
-    std::vector<std::string> problems;
-    ASSERT_TRUE(Norik::BuildBase(DialogSource(), base.folder() + "base", Norik::BuildOptions{1}, report, problems));
+TEST_F(FindDialogDamage, TheCountAnnouncedIsTheCountTheListShows) {
+    const std::string folder = Build();
     // The table cut after its third row keeps documents 1 and 2; the indexes still name all six.
-    const std::string items = base.folder() + "base/Items.ttx";
-    std::string bytes = NorikTest::ReadFile(items);
+    std::string bytes = NorikTest::ReadFile(folder + "Items.ttx");
     std::size_t end = 0;
     for (int line = 0; line < 4; ++line) end = bytes.find('\n', end) + 1;
-    NorikTest::WriteFile(items, bytes.substr(0, end));
-    Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = base.folder() + "base/"});
-    ShowData::ResetTablesForTests();
-    NorikTest::ErrorLogCapture log;
-    NorikTest::RecordingUserPort port;
-    ASSERT_EQ(ShowData::CShowClass::Init(port), Norik::kOk);
+    NorikTest::WriteFile(folder + "Items.ttx", bytes.substr(0, end));
     ShowData::SearchRequest request;
     request.inForce = 1;
-    {
-        CFindDialog dialog(request, nullptr, port);
-        dialog.show();
-        QTest::mouseClick(dialog.findChild<QPushButton*>(Q("find")), Qt::LeftButton);
-        ASSERT_EQ(port.messages.size(), 1u);
-        EXPECT_NE(Norik::Cp1251ToUtf8(port.messages[0].text).find("найдено 1 документов"), std::string::npos)
-            << Norik::Cp1251ToUtf8(port.messages[0].text);
-        ASSERT_EQ(port.resultWindows.size(), 1u);
-        EXPECT_EQ(port.resultWindows[0].numbers, std::vector<std::int16_t>{1});
-    }
-    ShowData::ResetTablesForTests();
-    Norik::ConfigureFolders(Norik::FolderSettings{});
+    Find(folder, request);
+    EXPECT_NE(Said().find("найдено 1 документов"), std::string::npos) << Said();
+    ASSERT_EQ(m_port.resultWindows.size(), 1u);
+    EXPECT_EQ(m_port.resultWindows[0].numbers, std::vector<std::int16_t>{1});
 }
