@@ -1,0 +1,131 @@
+// The full-text index of a base: ranked search over every document's title, attributes and text
+// in any grammatical form, on Xapian (Russian stemming, BM25, phrases, passages, spelling).
+//
+// Where it lives. A base may carry its index in the folder "fulltext/" beside its tables, written
+// by norik-tool build (or norik-tool fulltext) and stamped with the base date. The viewer never
+// writes into a base: when the base's own index is absent, stamped with another base date or
+// damaged, it builds one in the background into the user's cache folder
+// ($XDG_CACHE_HOME/Norik/fulltext/<key of the base folder>-<base date>/). An index that cannot be
+// opened or does not match is set aside (logged) and rebuilt; it never gives an answer.
+//
+// What is indexed, per document (its number is the key): the title (weighted above the text),
+// the type name, the number text, the date of introduction, the status, and the plain text of its
+// RTF. Every text here is UTF-8.
+//
+// Threads: an index is built on a worker thread (plain data only); a Searcher belongs to the
+// thread that opened it. Nothing here throws: failures come back as values.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace Norik::FullText {
+
+// The attributes of one document as indexed; plain data copied from the tables (UTF-8).
+struct DocumentFields {
+    std::int16_t number = 0;
+    std::string title;
+    std::string type;        // type name without the stored leading blank
+    std::string numberText;  // e.g. "131-ФЗ"
+    std::int32_t date = 0;   // day code of the date of introduction; 0: none
+    bool inForce = false;
+};
+
+// The plain text of a document for the index; nullopt when its text cannot be read (the document
+// is then indexed by its attributes alone). Called on the building thread.
+using TextSource = std::function<std::optional<std::string>(std::int16_t number)>;
+
+// Called on the building thread after each document; returning false stops the build.
+using BuildProgress = std::function<bool(std::size_t done, std::size_t total)>;
+
+enum class IndexState { Current, Absent, Stale, Damaged };
+
+struct IndexCheck {
+    IndexState state = IndexState::Absent;
+    std::string why;  // for Stale and Damaged: what is wrong, for the log
+};
+
+// The folder of the index a base carries: <baseFolder>/fulltext.
+std::filesystem::path BaseIndexFolder(const std::filesystem::path& baseFolder);
+// The viewer's own index of a base in the user's cache folder, one per base folder and date.
+std::filesystem::path CacheIndexFolder(const std::filesystem::path& baseFolder,
+                                       std::int32_t baseDate);
+
+// Whether folder holds a whole index stamped with baseDate.
+IndexCheck CheckIndex(const std::filesystem::path& folder, std::int32_t baseDate);
+
+struct BuildResult {
+    bool ok = false;
+    bool cancelled = false;
+    std::string error;  // when !ok and !cancelled
+    std::size_t documents = 0;
+};
+
+// Builds the index of documents into folder: written into a new private folder beside it and
+// put in place only when whole, so a stopped or failed build leaves what was there. Anything the
+// build replaces is only an index folder it recognises as one.
+BuildResult BuildIndex(const std::filesystem::path& folder, const std::vector<DocumentFields>& documents,
+                       const TextSource& textOf, std::int32_t baseDate, const BuildProgress& progress);
+
+struct Hit {
+    std::int16_t number = 0;
+    double score = 0;
+    // Up to the requested number of passages of the text, the query's words in any form marked
+    // with "<b>" and "</b>" (the rest of the passage escaped as HTML).
+    std::vector<std::string> passages;
+};
+
+struct SearchResult {
+    std::vector<Hit> hits;             // best first
+    std::size_t estimatedMatches = 0;  // how many documents match in all
+    std::string suggestion;            // a corrected query when nothing matched, else empty
+    std::string error;                 // a query that cannot be understood, or a damaged index
+};
+
+class Searcher {
+public:
+    // Opens the index in folder; on failure error() says why and Search answers nothing.
+    explicit Searcher(const std::filesystem::path& folder);
+    ~Searcher();
+    Searcher(const Searcher&) = delete;
+    Searcher& operator=(const Searcher&) = delete;
+
+    bool ok() const;
+    const std::string& error() const;
+
+    // Runs query as a user typed it: words in any form, "phrases", a number as written
+    // ("131-ФЗ", "№ 131-ФЗ"), a type, a date "06.10.2003" or a year, -word to exclude. Ranking:
+    // title, number and type above text; equal scores put documents in force first, then the
+    // newest. passagesPerHit 0 gives no passages.
+    SearchResult Search(std::string_view query, std::size_t maxHits, std::size_t passagesPerHit) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+// Finds the words of a text that are forms of a query's words (same Russian or English stem),
+// for marking them in a document: plain data, any thread.
+class WordFormMatcher {
+public:
+    // The query as typed into the search line or the attribute search's word fields; operators,
+    // quotes, numbers and excluded words are ignored.
+    explicit WordFormMatcher(std::string_view query);
+    bool empty() const { return m_stems.empty(); }
+    // The [begin, end) offsets, in UTF-16 code units, of every matching word of text.
+    std::vector<std::pair<std::size_t, std::size_t>> FindAll(std::u16string_view text) const;
+
+private:
+    std::vector<std::string> m_stems;
+};
+
+}  // namespace Norik::FullText
