@@ -10,7 +10,7 @@
 //
 // What is indexed, per document (its number is the key): the title (weighted above the text),
 // the type name, the number text, the date of introduction, the status, and the plain text of its
-// RTF. Every text here is UTF-8.
+// RTF, and the documents it links to. Every text here is UTF-8.
 //
 // Threads: an index is built on a worker thread (plain data only); a Searcher belongs to the
 // thread that opened it. Nothing here throws: failures come back as values.
@@ -40,9 +40,16 @@ struct DocumentFields {
     bool inForce = false;
 };
 
-// The plain text of a document for the index; nullopt when its text cannot be read (the document
-// is then indexed by its attributes alone). Called on the building thread.
-using TextSource = std::function<std::optional<std::string>(std::int16_t number)>;
+// What the index takes from a document's RTF: its plain text and the numbers of the documents its
+// links lead to (LinkDocumentNumber, as the viewer follows them), which answer "who cites this".
+struct DocumentText {
+    std::string plain;
+    std::vector<std::int16_t> links;
+};
+
+// The text of a document for the index; nullopt when its text cannot be read (the document is
+// then indexed by its attributes alone). Called on the building thread.
+using TextSource = std::function<std::optional<DocumentText>(std::int16_t number)>;
 
 // Called on the building thread after each document; returning false stops the build.
 using BuildProgress = std::function<bool(std::size_t done, std::size_t total)>;
@@ -107,6 +114,9 @@ public:
     // title, number and type above text; equal scores put documents in force first, then the
     // newest. passagesPerHit 0 gives no passages.
     SearchResult Search(std::string_view query, std::size_t maxHits, std::size_t passagesPerHit) const;
+
+    // The documents whose texts link to number, ascending; error() set on a damaged index.
+    std::vector<std::int16_t> CitedBy(std::int16_t number) const;
 
 private:
     struct Impl;
