@@ -14,7 +14,7 @@
 #include <string_view>
 
 #include "Helpers/qt/CRtfFile.h"
-#include "diagnostics/CrashReport.h"
+#include "Helpers/qt/WorkerThread.h"
 #include "diagnostics/ErrorLog.h"
 #include "richtext/qt/RtfDocumentBuilder.h"
 
@@ -31,25 +31,11 @@ std::string_view View(const QByteArray& bytes, qint64 length) {
     return std::string_view(bytes.constData(), static_cast<std::size_t>(length));
 }
 
-// Every worker thread has its own signal stack, so that a crash there is reported too. The
-// threads are plain threads, joined by the standard library, which the thread checker follows.
-template <typename Work>
-std::thread StartWorker(Work&& work) {
-    return std::thread([work = std::forward<Work>(work)]() mutable {
-        const ThreadSignalStack signalStack;
-        work();
-    });
-}
-
-void JoinWorker(std::thread& worker) {
-    if (worker.joinable()) worker.join();
-}
-
 }  // namespace
 
 void RunWhileWaiting(const std::function<void()>& work, const WaitHooks& hooks) {
     QEventLoop loop;
-    std::thread worker = StartWorker([&] {
+    WorkerThread worker([&] {
         work();
         // Called by name, the queued call is made and freed inside Qt alone; the work's results
         // pass to this thread by the join below.
@@ -58,7 +44,7 @@ void RunWhileWaiting(const std::function<void()>& work, const WaitHooks& hooks) 
     if (hooks.begin) hooks.begin();
     // The quit may have been posted before the loop runs; it is delivered once it does.
     loop.exec(QEventLoop::ExcludeUserInputEvents);
-    JoinWorker(worker);
+    worker.Join();
     if (hooks.end) hooks.end();
 }
 
@@ -77,7 +63,7 @@ DocumentTextLoader::DocumentTextLoader(QObject* parent) : QObject(parent) {}
 
 DocumentTextLoader::~DocumentTextLoader() {
     if (m_shared) m_shared->cancelled = true;
-    JoinWorker(m_worker);
+    m_worker.Join();
 }
 
 DocumentTextLoader::StartResult DocumentTextLoader::Start(const std::string& entryName) {
@@ -93,7 +79,7 @@ DocumentTextLoader::StartResult DocumentTextLoader::Start(const std::string& ent
         return StartResult::Malformed;
     }
     m_shared = std::make_shared<Shared>();
-    m_worker = StartWorker([this, file = std::move(file), shared = m_shared, home = thread()]() mutable {
+    m_worker = WorkerThread([this, file = std::move(file), shared = m_shared, home = thread()]() mutable {
         Run(std::move(file), shared, home);
     });
     return StartResult::Started;
@@ -152,7 +138,7 @@ private:
 class Decoder {
 public:
     Decoder(CRtfFile& file, BlockQueue& queue) : m_queue(queue) {
-        m_thread = StartWorker([this, &file] {
+        m_thread = WorkerThread([this, &file] {
             try {
                 for (;;) {
                     QByteArray block(static_cast<qsizetype>(kBlockSize), Qt::Uninitialized);
@@ -169,15 +155,15 @@ public:
     }
     ~Decoder() { Join(); }
     void Join() {
-        if (!m_thread.joinable()) return;
+        if (!m_thread.running()) return;
         m_queue.Abandon();
-        JoinWorker(m_thread);
+        m_thread.Join();
     }
     bool outOfMemory() const { return m_outOfMemory; }
 
 private:
     BlockQueue& m_queue;
-    std::thread m_thread;
+    WorkerThread m_thread;
     std::atomic<bool> m_outOfMemory{false};
 };
 
@@ -242,7 +228,7 @@ void DocumentTextLoader::Run(std::unique_ptr<CRtfFile> file, const std::shared_p
             m_whole = isWhole;
             m_finished = true;
             // The worker has nothing left to do but return.
-            JoinWorker(m_worker);
+            m_worker.Join();
             emit finished();
         });
     } catch (const std::bad_alloc&) {
@@ -250,7 +236,7 @@ void DocumentTextLoader::Run(std::unique_ptr<CRtfFile> file, const std::shared_p
         post([this] {
             m_failed = true;
             m_finished = true;
-            JoinWorker(m_worker);
+            m_worker.Join();
             emit finished();
         });
     }

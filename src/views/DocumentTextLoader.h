@@ -36,7 +36,8 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
+
+#include "Helpers/qt/WorkerThread.h"
 
 class QTextDocument;
 class QThread;
@@ -104,7 +105,7 @@ private:
     void Run(std::unique_ptr<CRtfFile> file, const std::shared_ptr<Shared>& shared, QThread* home);
     bool WaitFor(const std::function<bool()>& ready, const WaitHooks& hooks);
 
-    std::thread m_worker;
+    WorkerThread m_worker;
     std::shared_ptr<Shared> m_shared;
     std::unique_ptr<QTextDocument> m_firstPart;
     std::unique_ptr<QTextDocument> m_document;
