@@ -31,15 +31,15 @@ public:
             {2, "О налоговом вычете", "Указ", "783", 40000, false},
             {-5, "Tariffs and fees", "Приказ", "N 7/2-а", 0, true},
         };
-        const BuildResult built = BuildIndex(
-            m_folder / "fulltext", documents,
-            [](std::int16_t number) -> std::optional<DocumentText> {
-                if (number == 2) return std::nullopt;
-                return DocumentText{"Предоставление налоговых вычетов \"на\" расходы обучения.\n"
-                                    "Закон от 06.10.2003 N 131-ФЗ; <тарифы> & fees 2003.",
-                                    {1, 2}};
-            },
-            1, {});
+        const BuildResult built = BuildIndex(m_folder / "fulltext", documents,
+                                             [](std::int16_t number) -> std::optional<DocumentText> {
+                                                 if (number == 2) return std::nullopt;
+                                                 return DocumentText{
+                                                     "Предоставление налоговых вычетов \"на\" расходы обучения.\n"
+                                                     "Закон от 06.10.2003 N 131-ФЗ; <тарифы> & fees 2003.",
+                                                     {1, 2}};
+                                             },
+                                             1, {});
         if (!built.ok) std::abort();
         searcher = std::make_unique<Searcher>(m_folder / "fulltext");
         if (!searcher->ok()) std::abort();

@@ -26,6 +26,9 @@ constexpr const char* kStampName = "norik-fulltext.stamp";
 constexpr const char* kStampMagic = "Norik full-text index";
 // Raised whenever what is indexed, or how, changes: an index of another format is rebuilt.
 constexpr int kFormatVersion = 1;
+// Xapian holds the postings of the documents added since the last commit in memory: committing
+// after about this many bytes of text bounds what a build holds, whatever the size of the texts.
+constexpr std::size_t kTextBytesPerCommit = std::size_t{24} << 20;
 
 struct Stamp {
     int format = 0;
@@ -53,8 +56,8 @@ std::optional<Stamp> ReadStamp(const fs::path& folder, std::string& why) {
     std::string magic, formatWord, dateWord, countWord;
     Stamp stamp;
     std::getline(file, magic);
-    if (magic != kStampMagic || !(file >> formatWord >> stamp.format >> dateWord >> stamp.baseDate >> countWord >>
-                                  stamp.documents) ||
+    if (magic != kStampMagic ||
+        !(file >> formatWord >> stamp.format >> dateWord >> stamp.baseDate >> countWord >> stamp.documents) ||
         formatWord != "format" || dateWord != "base-date" || countWord != "documents") {
         why = "the stamp " + std::string(kStampName) + " is not one this program writes";
         return std::nullopt;
@@ -69,8 +72,8 @@ bool WriteStamp(const fs::path& folder, const Stamp& stamp, std::string& error) 
     const std::string bytes = text.str();
     const fs::path path = folder / kStampName;
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    bool ok = fd >= 0 && ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
-              ::fsync(fd) == 0;
+    bool ok =
+        fd >= 0 && ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) && ::fsync(fd) == 0;
     if (fd >= 0) ok = ::close(fd) == 0 && ok;
     if (!ok) error = path.string() + ": cannot be written";
     return ok;
@@ -82,8 +85,7 @@ void RemoveIndexFolder(const fs::path& folder) {
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         std::error_code kind;
-        if (IsIndexFileName(it->path().filename().string()) && !it->is_directory(kind))
-            ::unlink(it->path().c_str());
+        if (IsIndexFileName(it->path().filename().string()) && !it->is_directory(kind)) ::unlink(it->path().c_str());
     }
     ::rmdir(folder.c_str());
 }
@@ -229,6 +231,7 @@ struct IndexWriter::Impl {
     std::optional<Xapian::WritableDatabase> database;
     Xapian::TermGenerator generator;
     std::size_t documents = 0;
+    std::size_t uncommittedBytes = 0;
     std::string error;
     bool finished = false;
 
@@ -317,6 +320,11 @@ void IndexWriter::Add(const DocumentFields& fields, const DocumentText* text) {
         if (text != nullptr) document.set_data(CutUtf8(text->plain, kStoredTextBytes));
         d.database->replace_document(DocumentIdOf(fields.number), document);
         ++d.documents;
+        d.uncommittedBytes += fields.title.size() + (text != nullptr ? text->plain.size() : 0);
+        if (d.uncommittedBytes > kTextBytesPerCommit) {
+            d.database->commit();
+            d.uncommittedBytes = 0;
+        }
     } catch (const Xapian::Error& e) {
         d.Fail(d.building.string() + ": " + e.get_description());
     }
@@ -353,8 +361,7 @@ BuildResult IndexWriter::Finish() {
         }
         if (::renameat2(AT_FDCWD, d.building.c_str(), AT_FDCWD, d.target.c_str(), RENAME_EXCHANGE) != 0) {
             const fs::path aside = d.building.string() + ".old";
-            if (::rename(d.target.c_str(), aside.c_str()) != 0 ||
-                ::rename(d.building.c_str(), d.target.c_str()) != 0) {
+            if (::rename(d.target.c_str(), aside.c_str()) != 0 || ::rename(d.building.c_str(), d.target.c_str()) != 0) {
                 ::rename(aside.c_str(), d.target.c_str());
                 result.error = d.target.string() + ": cannot be replaced";
                 return result;
@@ -374,8 +381,8 @@ BuildResult IndexWriter::Finish() {
     return result;
 }
 
-BuildResult BuildIndex(const fs::path& folder, const std::vector<DocumentFields>& documents,
-                       const TextSource& textOf, std::int32_t baseDate, const BuildProgress& progress) {
+BuildResult BuildIndex(const fs::path& folder, const std::vector<DocumentFields>& documents, const TextSource& textOf,
+                       std::int32_t baseDate, const BuildProgress& progress) {
     IndexWriter writer(folder, baseDate);
     for (std::size_t i = 0; i < documents.size() && writer.ok(); ++i) {
         std::optional<DocumentText> text = textOf ? textOf(documents[i].number) : std::nullopt;

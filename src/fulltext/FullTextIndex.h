@@ -64,8 +64,7 @@ struct IndexCheck {
 // The folder of the index a base carries: <baseFolder>/fulltext.
 std::filesystem::path BaseIndexFolder(const std::filesystem::path& baseFolder);
 // The viewer's own index of a base in the user's cache folder, one per base folder and date.
-std::filesystem::path CacheIndexFolder(const std::filesystem::path& baseFolder,
-                                       std::int32_t baseDate);
+std::filesystem::path CacheIndexFolder(const std::filesystem::path& baseFolder, std::int32_t baseDate);
 
 // Whether folder holds a whole index stamped with baseDate.
 IndexCheck CheckIndex(const std::filesystem::path& folder, std::int32_t baseDate);

@@ -21,8 +21,8 @@ constexpr std::size_t kPassageBytes = 240;
 constexpr std::size_t kPassageLinesScanned = 4000;
 
 // Short words that carry no meaning on their own; a query does not require them.
-const char* const kStopWords[] = {"в",  "во",  "на", "о",   "об",  "обо", "по", "с",  "со", "к",  "ко", "и",
-                                  "или", "для", "от", "до", "из", "за",  "при", "у",  "а",  "но", "не", "же"};
+const char* const kStopWords[] = {"в",   "во",  "на", "о",  "об", "обо", "по",  "с", "со", "к",  "ко", "и",
+                                  "или", "для", "от", "до", "из", "за",  "при", "у", "а",  "но", "не", "же"};
 
 // A number, date or year the user typed: the attribute term, and the same text among the words.
 class AttributeProcessor : public Xapian::FieldProcessor {
@@ -46,18 +46,19 @@ public:
         std::string term;
         const std::string& words = value;
         switch (m_kind) {
-        case Kind::Number:
-            term = kNumberPrefix + NumberKey(value);
-            break;
-        case Kind::Date:
-            term = kDatePrefix + DateKeyOfText(value).value_or(value);
-            break;
-        case Kind::Year:
-            term = kYearPrefix + value;
-            break;
+            case Kind::Number:
+                term = kNumberPrefix + NumberKey(value);
+                break;
+            case Kind::Date:
+                term = kDatePrefix + DateKeyOfText(value).value_or(value);
+                break;
+            case Kind::Year:
+                term = kYearPrefix + value;
+                break;
         }
         Xapian::Query attribute(term);
-        if (m_kind == Kind::Year) attribute = Xapian::Query(Xapian::Query::OP_OR, attribute, Xapian::Query(kNumberPrefix + value));
+        if (m_kind == Kind::Year)
+            attribute = Xapian::Query(Xapian::Query::OP_OR, attribute, Xapian::Query(kNumberPrefix + value));
         if (headingPass) return attribute;
         const Xapian::Query text = m_words.parse_query(words, Xapian::QueryParser::FLAG_PHRASE);
         return text.empty() ? attribute : Xapian::Query(Xapian::Query::OP_OR, attribute, text);
@@ -132,12 +133,12 @@ struct Searcher::Impl {
             std::size_t end = text.find('\n', begin);
             if (end == std::string::npos) end = text.size();
             if (end > begin) {
-                std::string passage =
-                    matches.snippet(text.substr(begin, end - begin), kPassageBytes, stemmer,
-                                    Xapian::MSet::SNIPPET_EMPTY_WITHOUT_MATCH, "<b>", "</b>", "…");
+                std::string passage = matches.snippet(text.substr(begin, end - begin), kPassageBytes, stemmer,
+                                                      Xapian::MSet::SNIPPET_EMPTY_WITHOUT_MATCH, "<b>", "</b>", "…");
                 if (!passage.empty()) {
                     std::set<std::string> distinct;
-                    for (std::size_t at = passage.find("<b>"); at != std::string::npos; at = passage.find("<b>", at + 3)) {
+                    for (std::size_t at = passage.find("<b>"); at != std::string::npos;
+                         at = passage.find("<b>", at + 3)) {
                         const std::size_t close = passage.find("</b>", at);
                         if (close == std::string::npos) break;
                         distinct.insert(LowerUtf8(passage.substr(at + 3, close - at - 3)));

@@ -58,8 +58,8 @@ WordFormMatcher::WordFormMatcher(std::string_view query) {
             excludeNext = true;
             continue;
         }
-        if (excluded || piece.find_first_of("0123456789") != std::string_view::npos ||
-            piece == "AND" || piece == "OR" || piece == "XOR" || piece.starts_with("NEAR") || piece.starts_with("ADJ"))
+        if (excluded || piece.find_first_of("0123456789") != std::string_view::npos || piece == "AND" ||
+            piece == "OR" || piece == "XOR" || piece.starts_with("NEAR") || piece.starts_with("ADJ"))
             continue;
         Xapian::Utf8Iterator it(piece.data(), piece.size()), stop;
         while (it != stop) {
@@ -113,8 +113,8 @@ std::vector<std::pair<std::size_t, std::size_t>> WordFormMatcher::FindAll(std::u
         at = wordEnd;
         const std::u32string head = Head(lower);
         bool candidate = false;
-        for (const std::u32string& h : heads) candidate = candidate || h.compare(0, head.size(), head) == 0 ||
-                                                             head.compare(0, h.size(), h) == 0;
+        for (const std::u32string& h : heads)
+            candidate = candidate || h.compare(0, head.size(), head) == 0 || head.compare(0, h.size(), h) == 0;
         if (!candidate) continue;
         std::string word;
         for (const char32_t u : lower) Xapian::Unicode::append_utf8(word, u);

@@ -525,9 +525,9 @@ int FullTextBuild(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
     std::vector<std::int16_t> unreadable;
     const std::filesystem::path folder = FullText::BaseIndexFolder(GetIndexFolder());
-    const FullText::BuildResult built = FullText::BuildIndex(
-        folder, documents, [&](std::int16_t number) { return ContainerText(number, unreadable); },
-        ShowData::BaseDate(), {});
+    const FullText::BuildResult built =
+        FullText::BuildIndex(folder, documents, [&](std::int16_t number) { return ContainerText(number, unreadable); },
+                             ShowData::BaseDate(), {});
     if (!built.ok) {
         err << "norik-tool: " << built.error << "\n";
         return kExitFailure;

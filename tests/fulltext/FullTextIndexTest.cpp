@@ -1,10 +1,9 @@
-#include "fulltext/FullTextIndex.h"
-
 #include <gtest/gtest.h>
 
 #include <map>
 
 #include "TestSupport.h"
+#include "fulltext/FullTextIndex.h"
 #include "fulltext/FullTextQuery.h"
 #include "showdata/DayCode.h"
 
@@ -38,9 +37,10 @@ protected:
         };
         texts[1] = {"Настоящий закон устанавливает общие принципы местного самоуправления.", {}};
         texts[2] = {"Вводится порядок.", {}};
-        texts[3] = {"Предоставление налоговых вычетов на расходы обучения.\nРазмер налоговых вычетов "
-                    "и иных вычетов определяется законом от 06.10.2003 N 131-ФЗ.",
-                    {1}};
+        texts[3] = {
+            "Предоставление налоговых вычетов на расходы обучения.\nРазмер налоговых вычетов "
+            "и иных вычетов определяется законом от 06.10.2003 N 131-ФЗ.",
+            {1}};
         for (std::int16_t n = 4; n <= 6; ++n) texts[n] = {twins, {}};
         Build(folder());
     }
@@ -48,13 +48,12 @@ protected:
     std::filesystem::path folder() const { return dir.path() / "fulltext"; }
 
     BuildResult Build(const std::filesystem::path& where, std::int32_t date = kBaseDate) {
-        return BuildIndex(
-            where, documents,
-            [&](std::int16_t number) -> std::optional<DocumentText> {
-                auto found = texts.find(number);
-                return found == texts.end() ? std::nullopt : std::optional<DocumentText>(found->second);
-            },
-            date, {});
+        return BuildIndex(where, documents,
+                          [&](std::int16_t number) -> std::optional<DocumentText> {
+                              auto found = texts.find(number);
+                              return found == texts.end() ? std::nullopt : std::optional<DocumentText>(found->second);
+                          },
+                          date, {});
     }
 
     std::vector<std::int16_t> Numbers(const std::string& query) const {
