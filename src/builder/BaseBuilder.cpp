@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -37,7 +38,7 @@ struct DocumentJob {
     std::size_t row = 0;                     // first row of the document in Items
     std::string entry;                       // compressed entry
     std::vector<IndexSpace::IndexKey> keys;  // text word keys, ascending, distinct
-    FullText::DocumentText text;             // for the full-text index
+    std::optional<FullText::PreparedDocument> fullText;
     std::uint64_t textBytes = 0;
     std::string problem;
     bool done = false;
@@ -294,13 +295,20 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
                     job.textBytes = rtf.size();
                     // One reading of the text serves both indexes: the word index takes its words
                     // in Windows-1251, as the tables hold them.
-                    job.text = FullText::ReadDocumentText(rtf);
-                    for (const std::string& word : IndexSpace::SplitWords(Utf8ToCp1251(job.text.plain)))
+                    const FullText::DocumentText text = FullText::ReadDocumentText(rtf);
+                    for (const std::string& word : IndexSpace::SplitWords(Utf8ToCp1251(text.plain)))
                         if (const IndexSpace::IndexKey key = IndexSpace::WordHash(word); key != 0)
                             job.keys.push_back(key);
                     std::sort(job.keys.begin(), job.keys.end());
                     job.keys.erase(std::unique(job.keys.begin(), job.keys.end()), job.keys.end());
                     job.entry = CompressEntry(rtf);
+                    const FullText::DocumentFields fields{item.number,
+                                                          Cp1251ToUtf8(item.title),
+                                                          Cp1251ToUtf8(TypeWithoutLeadingBlanks(item.type)),
+                                                          Cp1251ToUtf8(item.numberText),
+                                                          item.dateOfIntroduction,
+                                                          item.inForce};
+                    job.fullText.emplace(fields, &text);
                 }
             } catch (const std::exception& e) {
                 job.problem = source.Describe("texts/" + name) + ": " + e.what();
@@ -332,15 +340,9 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
             }
             for (const IndexSpace::IndexKey key : job.keys) textIndex.Add(key, item.number);
             report.textBytes += job.textBytes;
-            const FullText::DocumentFields fields{item.number,
-                                                  Cp1251ToUtf8(item.title),
-                                                  Cp1251ToUtf8(TypeWithoutLeadingBlanks(item.type)),
-                                                  Cp1251ToUtf8(item.numberText),
-                                                  item.dateOfIntroduction,
-                                                  item.inForce};
-            fullText.Add(fields, &job.text);
+            if (job.fullText) fullText.Add(std::move(*job.fullText));
         }
-        job.text = FullText::DocumentText{};
+        job.fullText.reset();
         std::string().swap(job.entry);
         std::vector<IndexSpace::IndexKey>().swap(job.keys);
         {

@@ -13,9 +13,10 @@
 // order on the calling thread. Everything is written into a temporary folder beside the output
 // folder and renamed into place at the end, so a failed build leaves no half base: the output
 // folder is either untouched or a complete new base. An existing output folder is replaced only
-// when it holds nothing but the files of a base and its full-text index; a source folder (BaseSource::Folder) that is the
-// output folder, lies inside it or holds it is refused before anything is touched. Temporary
-// folders that killed builds of the same output folder left behind are removed.
+// when it holds nothing but the files of a base and its full-text index; a source folder
+// (BaseSource::Folder) that is the output folder, lies inside it or holds it is refused before
+// anything is touched. Temporary folders that killed builds of the same output folder left behind
+// are removed.
 //
 // Threads: BuildBase runs on the calling thread and starts its own workers. Failures: false, with
 // every problem in problems ("file:line: text" where a line is known).

@@ -6,7 +6,11 @@
 #include <unistd.h>
 #include <xapian.h>
 
+#include <algorithm>
 #include <charconv>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -229,9 +233,9 @@ struct IndexWriter::Impl {
     fs::path building;  // the private folder the index is written into
     std::int32_t baseDate = 0;
     std::optional<Xapian::WritableDatabase> database;
-    Xapian::TermGenerator generator;
     std::size_t documents = 0;
     std::size_t uncommittedBytes = 0;
+    std::uint64_t textBytes = 0;
     std::string error;
     bool finished = false;
 
@@ -257,11 +261,10 @@ IndexWriter::IndexWriter(const fs::path& folder, std::int32_t baseDate) : m_impl
     }
     d.building = pattern;
     try {
-        d.database.emplace(d.building.string(), Xapian::DB_CREATE_OR_OVERWRITE | Xapian::DB_BACKEND_GLASS);
-        d.generator.set_stemmer(Xapian::Stem("russian"));
-        d.generator.set_stemming_strategy(Xapian::TermGenerator::STEM_SOME);
-        d.generator.set_database(*d.database);
-        d.generator.set_flags(Xapian::TermGenerator::FLAG_SPELLING);
+        // No term lists: nothing asks which words a document holds, and they would add a sixth
+        // to the index.
+        d.database.emplace(d.building.string(),
+                           Xapian::DB_CREATE_OR_OVERWRITE | Xapian::DB_BACKEND_GLASS | Xapian::DB_NO_TERMLIST);
     } catch (const Xapian::Error& e) {
         d.Fail(d.building.string() + ": " + e.get_description());
     }
@@ -275,52 +278,102 @@ IndexWriter::~IndexWriter() {
 bool IndexWriter::ok() const { return m_impl->error.empty(); }
 const std::string& IndexWriter::error() const { return m_impl->error; }
 
-void IndexWriter::Add(const DocumentFields& fields, const DocumentText* text) {
-    Impl& d = *m_impl;
-    if (!d.database) return;
-    try {
-        Xapian::Document document;
-        Xapian::TermGenerator& generator = d.generator;
-        generator.set_document(document);
-        // The heading, weighted above the text by the search.
-        for (const std::string* part : {&fields.type, &fields.numberText, &fields.title}) {
-            generator.index_text(*part, 1, kHeadingPrefix);
-            generator.increase_termpos();
-        }
-        // Every word once more as a word of the document, so that a query finds any of them.
-        for (const std::string* part : {&fields.type, &fields.numberText, &fields.title}) {
-            generator.index_text(*part);
-            generator.increase_termpos();
-        }
-        if (text != nullptr) generator.index_text(text->plain);
+namespace {
 
-        const std::string number = NumberKey(fields.numberText);
-        if (!number.empty()) AddAttributeTerm(document, kNumberPrefix + number);
-        // A number text naming several numbers ("131-ФЗ, 132-ФЗ") also names each.
-        std::string part;
-        for (std::size_t at = 0; at <= fields.numberText.size(); ++at) {
-            const char c = at < fields.numberText.size() ? fields.numberText[at] : ',';
-            if (c == ',' || c == ';' || c == ' ') {
-                if (const std::string key = NumberKey(part); !key.empty() && key != number)
-                    AddAttributeTerm(document, kNumberPrefix + key);
-                part.clear();
-            } else {
-                part.push_back(c);
-            }
+// The terms, values and data of one document.
+void Prepare(Xapian::TermGenerator& generator, Xapian::Document& document, const DocumentFields& fields,
+             const DocumentText* text) {
+    generator.set_document(document);
+    // The heading, weighted above the text by the search.
+    for (const std::string* part : {&fields.type, &fields.numberText, &fields.title}) {
+        generator.index_text(*part, 1, kHeadingPrefix);
+        generator.increase_termpos();
+    }
+    // Every word once more as a word of the document, so that a query finds any of them.
+    for (const std::string* part : {&fields.type, &fields.numberText, &fields.title}) {
+        generator.index_text(*part);
+        generator.increase_termpos();
+    }
+    if (text != nullptr) generator.index_text(text->plain);
+
+    const std::string number = NumberKey(fields.numberText);
+    if (!number.empty()) AddAttributeTerm(document, kNumberPrefix + number);
+    // A number text naming several numbers ("131-ФЗ, 132-ФЗ") also names each.
+    std::string part;
+    for (std::size_t at = 0; at <= fields.numberText.size(); ++at) {
+        const char c = at < fields.numberText.size() ? fields.numberText[at] : ',';
+        if (c == ',' || c == ';' || c == ' ') {
+            if (const std::string key = NumberKey(part); !key.empty() && key != number)
+                AddAttributeTerm(document, kNumberPrefix + key);
+            part.clear();
+        } else {
+            part.push_back(c);
         }
-        if (fields.date > 0) {
-            AddAttributeTerm(document, kDatePrefix + DateKey(fields.date));
-            AddAttributeTerm(document, kYearPrefix + YearKey(fields.date));
+    }
+    if (fields.date > 0) {
+        AddAttributeTerm(document, kDatePrefix + DateKey(fields.date));
+        AddAttributeTerm(document, kYearPrefix + YearKey(fields.date));
+    }
+    AddBooleanTerm(document, std::string(kStatusPrefix) + (fields.inForce ? "1" : "0"));
+    AddBooleanTerm(document, kKeyPrefix + std::to_string(fields.number));
+    if (text != nullptr)
+        for (const std::int16_t link : text->links) AddBooleanTerm(document, LinkTerm(link));
+    document.add_value(kSortValueSlot, SortValue(fields.inForce, fields.date));
+    if (text != nullptr) document.set_data(CutUtf8(text->plain, kStoredTextBytes));
+}
+
+}  // namespace
+
+struct PreparedDocument::Impl {
+    Xapian::Document document;
+    unsigned id = 0;
+    std::size_t textBytes = 0;
+};
+
+PreparedDocument::PreparedDocument(const DocumentFields& fields, const DocumentText* text)
+    : m_impl(std::make_unique<Impl>()) {
+    // One generator per thread: a stemmer is no object to share between threads.
+    thread_local Xapian::TermGenerator generator = [] {
+        Xapian::TermGenerator made;
+        made.set_stemmer(Xapian::Stem("russian"));
+        made.set_stemming_strategy(Xapian::TermGenerator::STEM_SOME);
+        return made;
+    }();
+    Xapian::Document& document = m_impl->document;
+    m_impl->id = DocumentIdOf(fields.number);
+    try {
+        Prepare(generator, document, fields, text);
+    } catch (const Xapian::Error&) {
+        // Nothing here reads outside data Xapian could refuse; a document it still refuses is
+        // indexed with what it took.
+    }
+    if (text != nullptr) m_impl->textBytes = text->plain.size();
+}
+
+
+PreparedDocument::~PreparedDocument() = default;
+PreparedDocument::PreparedDocument(PreparedDocument&&) noexcept = default;
+PreparedDocument& PreparedDocument::operator=(PreparedDocument&&) noexcept = default;
+
+void IndexWriter::Add(const DocumentFields& fields, const DocumentText* text) {
+    if (m_impl->database) Add(PreparedDocument(fields, text));
+}
+
+void IndexWriter::Add(PreparedDocument prepared) {
+    Impl& d = *m_impl;
+    if (!d.database || !prepared.m_impl) return;
+    try {
+        const Xapian::Document& document = prepared.m_impl->document;
+        // The words of the document, once each, are what spelling suggestions are made of; terms
+        // with a prefix (capital Latin letters) and stems are not words.
+        for (auto term = document.termlist_begin(); term != document.termlist_end(); ++term) {
+            const std::string& word = *term;
+            if (!word.empty() && (word[0] < 'A' || word[0] > 'Z')) d.database->add_spelling(word);
         }
-        AddBooleanTerm(document, std::string(kStatusPrefix) + (fields.inForce ? "1" : "0"));
-        AddBooleanTerm(document, kKeyPrefix + std::to_string(fields.number));
-        if (text != nullptr)
-            for (const std::int16_t link : text->links) AddBooleanTerm(document, LinkTerm(link));
-        document.add_value(kSortValueSlot, SortValue(fields.inForce, fields.date));
-        if (text != nullptr) document.set_data(CutUtf8(text->plain, kStoredTextBytes));
-        d.database->replace_document(DocumentIdOf(fields.number), document);
+        d.database->replace_document(prepared.m_impl->id, document);
         ++d.documents;
-        d.uncommittedBytes += fields.title.size() + (text != nullptr ? text->plain.size() : 0);
+        d.textBytes += prepared.m_impl->textBytes;
+        d.uncommittedBytes += prepared.m_impl->textBytes + 256;
         if (d.uncommittedBytes > kTextBytesPerCommit) {
             d.database->commit();
             d.uncommittedBytes = 0;
@@ -337,15 +390,28 @@ BuildResult IndexWriter::Finish() {
         result.error = d.error.empty() ? "the index was not written" : d.error;
         return result;
     }
+    // Written in many commits, the tables' blocks are partly empty: the index put in place is a
+    // compacted copy, in another private folder, about a third smaller.
+    std::string pattern = (d.target.parent_path() / ("." + d.target.filename().string() + ".compact-XXXXXX")).string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        d.Fail(d.target.parent_path().string() + ": a folder for the new index cannot be created");
+        result.error = d.error;
+        return result;
+    }
+    const fs::path written = d.building;
+    d.building = pattern;
     try {
         d.database->commit();
+        d.database->compact(d.building.string(), Xapian::DBCOMPACT_NO_RENUMBER);
         d.database->close();
     } catch (const Xapian::Error& e) {
         d.Fail(d.building.string() + ": " + e.get_description());
+        RemoveIndexFolder(written);
         result.error = d.error;
         return result;
     }
     d.database.reset();
+    RemoveIndexFolder(written);
     if (!WriteStamp(d.building, {kFormatVersion, d.baseDate, d.documents}, d.error)) {
         result.error = d.error;
         return result;
@@ -378,23 +444,85 @@ BuildResult IndexWriter::Finish() {
     }
     result.ok = true;
     result.documents = d.documents;
+    result.textBytes = d.textBytes;
     return result;
 }
 
-BuildResult BuildIndex(const fs::path& folder, const std::vector<DocumentFields>& documents, const TextSource& textOf,
-                       std::int32_t baseDate, const BuildProgress& progress) {
+BuildResult BuildIndex(const fs::path& folder, const std::vector<DocumentFields>& documents,
+                       const TextSource& textOf, std::int32_t baseDate, const BuildProgress& progress) {
     IndexWriter writer(folder, baseDate);
-    for (std::size_t i = 0; i < documents.size() && writer.ok(); ++i) {
-        std::optional<DocumentText> text = textOf ? textOf(documents[i].number) : std::nullopt;
-        writer.Add(documents[i], text ? &*text : nullptr);
-        if (progress && !progress(i + 1, documents.size())) {
-            BuildResult result;
+    BuildResult result;
+    if (!writer.ok()) {
+        result.error = writer.error();
+        return result;
+    }
+    // Texts are fetched here in order, their words found by the workers, and the documents added
+    // here in order again. The workers stay at most a few documents ahead of the writing, which
+    // bounds the texts held.
+    struct Job {
+        std::optional<DocumentText> text;
+        std::optional<PreparedDocument> prepared;
+        bool done = false;
+    };
+    const std::size_t total = documents.size();
+    const unsigned threadCount = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t window = std::size_t{threadCount} * 4;
+    std::vector<Job> jobs(total);
+    std::mutex mutex;
+    std::condition_variable workerWake, writerWake;
+    std::size_t fetched = 0, taken = 0;
+    bool stop = false;
+    const auto work = [&] {
+        for (;;) {
+            std::size_t i = 0;
+            {
+                std::unique_lock lock(mutex);
+                workerWake.wait(lock, [&] { return stop || taken < fetched || taken >= total; });
+                if (stop || taken >= total) return;
+                i = taken++;
+            }
+            Job& job = jobs[i];
+            job.prepared.emplace(documents[i], job.text ? &*job.text : nullptr);
+            job.text.reset();
+            std::lock_guard lock(mutex);
+            job.done = true;
+            writerWake.notify_all();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (unsigned k = 0; k < threadCount; ++k) workers.emplace_back(work);
+    const auto finishWorkers = [&] {
+        {
+            std::lock_guard lock(mutex);
+            stop = true;
+        }
+        workerWake.notify_all();
+        for (std::thread& worker : workers) worker.join();
+    };
+
+    for (std::size_t added = 0; added < total; ++added) {
+        while (fetched < total && fetched < added + window) {
+            std::optional<DocumentText> text = textOf ? textOf(documents[fetched].number) : std::nullopt;
+            std::lock_guard lock(mutex);
+            jobs[fetched].text = std::move(text);
+            ++fetched;
+            workerWake.notify_one();
+        }
+        {
+            std::unique_lock lock(mutex);
+            writerWake.wait(lock, [&] { return jobs[added].done; });
+        }
+        writer.Add(std::move(*jobs[added].prepared));
+        jobs[added].prepared.reset();
+        if (!writer.ok()) break;
+        if (progress && !progress(added + 1, total)) {
+            finishWorkers();
             result.cancelled = true;
             return result;
         }
     }
+    finishWorkers();
     if (!writer.ok()) {
-        BuildResult result;
         result.error = writer.error();
         return result;
     }

@@ -74,11 +74,13 @@ struct BuildResult {
     bool cancelled = false;
     std::string error;  // when !ok and !cancelled
     std::size_t documents = 0;
+    std::uint64_t textBytes = 0;  // plain text indexed, in bytes
 };
 
 // Builds the index of documents into folder: written into a new private folder beside it and
 // put in place only when whole, so a stopped or failed build leaves what was there. Anything the
-// build replaces is only an index folder it recognises as one.
+// build replaces is only an index folder it recognises as one. textOf and progress are called on
+// the calling thread, in document order; the words are found on worker threads of its own.
 BuildResult BuildIndex(const std::filesystem::path& folder, const std::vector<DocumentFields>& documents,
                        const TextSource& textOf, std::int32_t baseDate, const BuildProgress& progress);
 
@@ -88,6 +90,22 @@ bool IsIndexFolder(const std::filesystem::path& folder);
 
 // The plain text and the links of one RTF document, read in one pass (PlainText.h's text).
 DocumentText ReadDocumentText(std::string_view rtf);
+
+// One document made ready for the index - its words found, stemmed and placed - on any thread,
+// to be added by the thread that writes the index. Plain data; movable.
+class PreparedDocument {
+public:
+    // text null: the document is indexed by its attributes alone.
+    PreparedDocument(const DocumentFields& fields, const DocumentText* text);
+    ~PreparedDocument();
+    PreparedDocument(PreparedDocument&&) noexcept;
+    PreparedDocument& operator=(PreparedDocument&&) noexcept;
+
+private:
+    friend class IndexWriter;
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
 
 // Writes an index document by document, for a caller that has the texts at hand in order (the
 // base builder); BuildIndex runs one over a TextSource. The index is written into a new private
@@ -105,6 +123,7 @@ public:
     const std::string& error() const;
     // Adds one document; text null: indexed by its attributes alone.
     void Add(const DocumentFields& fields, const DocumentText* text);
+    void Add(PreparedDocument document);
     // Writes the stamp and puts the index in place.
     BuildResult Finish();
 

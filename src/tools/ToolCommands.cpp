@@ -16,6 +16,7 @@
 #include "builder/BaseBuilder.h"
 #include "builder/BaseVerifier.h"
 #include "diagnostics/ErrorLog.h"
+#include "fulltext/BaseDocuments.h"
 #include "fulltext/FullTextIndex.h"
 #include "index/IndexSpace.h"
 #include "platform/UserPort.h"
@@ -485,57 +486,37 @@ int CitedBy(const Arguments& args, std::ostream& out, std::ostream& err) {
     return Answered(err, DamageOf({ShowData::ModelTable::Descript, ShowData::ModelTable::Items}));
 }
 
-// The text of a document for the full-text index, from the container; nothing when its entry
-// cannot be read whole (the damaged entries are counted).
-std::optional<FullText::DocumentText> ContainerText(std::int16_t number, std::vector<std::int16_t>& unreadable) {
-    SUn7zFile reader;
-    std::string rtf;
-    try {
-        if (Failed(reader.Open(ShowData::DocFileName(number), kModeRead, true))) {
-            unreadable.push_back(number);
-            return std::nullopt;
-        }
-        std::vector<char> buffer(std::size_t{1} << 16);
-        for (int got; (got = reader.Read(buffer.data(), static_cast<int>(buffer.size()))) > 0;)
-            rtf.append(buffer.data(), static_cast<std::size_t>(got));
-    } catch (const std::exception&) {
-        unreadable.push_back(number);
-        return std::nullopt;
-    }
-    if (!reader.whole()) {
-        unreadable.push_back(number);
-        return std::nullopt;
-    }
-    return FullText::ReadDocumentText(rtf);
-}
-
 int FullTextBuild(const Arguments& args, std::ostream& out, std::ostream& err) {
     args.ExpectPositional(1, "DIR");
     FolderSettings settings;
     settings.baseOverride = args.positional()[0];
     ConfigureFolders(settings);
     if (const int failed = LoadDocuments(err)) return failed;
-    std::vector<FullText::DocumentFields> documents;
-    for (const ShowData::DocItem& row : ShowData::GetDocTable()) {
-        if (!documents.empty() && documents.back().number == row.number) continue;
-        std::string type(row.type);
-        type.erase(0, type.find_first_not_of(' '));
-        documents.push_back({row.number, Utf8(std::string(row.title)), Utf8(type), Utf8(std::string(row.numberText)),
-                             row.dateOfIntroduction, row.inForce});
-    }
+    const std::vector<FullText::DocumentFields> documents = FullText::DocumentsOfLoadedBase();
     std::vector<std::int16_t> unreadable;
+    std::string problem;
     const std::filesystem::path folder = FullText::BaseIndexFolder(GetIndexFolder());
-    const FullText::BuildResult built =
-        FullText::BuildIndex(folder, documents, [&](std::int16_t number) { return ContainerText(number, unreadable); },
-                             ShowData::BaseDate(), {});
+    const FullText::BuildResult built = FullText::BuildIndex(folder, documents,
+                                                             [&](std::int16_t number) {
+                                                                 std::string why;
+                                                                 std::optional<FullText::DocumentText> text =
+                                                                     FullText::ContainerDocumentText(number, why);
+                                                                 if (!text) {
+                                                                     unreadable.push_back(number);
+                                                                     if (problem.empty()) problem = why;
+                                                                 }
+                                                                 return text;
+                                                             },
+                                                             ShowData::BaseDate(), {});
     if (!built.ok) {
         err << "norik-tool: " << built.error << "\n";
         return kExitFailure;
     }
-    out << "indexed " << built.documents << " documents into " << folder.string() << "\n";
+    out << "indexed " << built.documents << " documents (" << built.textBytes << " bytes of plain text) into "
+        << folder.string() << "\n";
     if (!unreadable.empty()) {
         err << "norik-tool: the base is damaged: " << unreadable.size() << " texts of " << GetDataFolder()
-            << "Norik.sdb cannot be read (the first: document " << unreadable.front()
+            << "Norik.sdb cannot be read (the first, of document " << unreadable.front() << ": " << problem
             << "); they are indexed by their attributes alone\n";
         return kExitDamaged;
     }
@@ -562,8 +543,8 @@ int VerifyFullTextIndex(std::ostream& err) {
         why = check.why;
     } else {
         std::vector<std::int16_t> numbers;
-        for (const ShowData::DocItem& row : ShowData::GetDocTable())
-            if (numbers.empty() || numbers.back() != row.number) numbers.push_back(row.number);
+        for (const FullText::DocumentFields& document : FullText::DocumentsOfLoadedBase())
+            numbers.push_back(document.number);
         std::sort(numbers.begin(), numbers.end());
         const FullText::Searcher searcher(folder);
         const std::vector<std::int16_t> indexed = searcher.DocumentNumbers();
