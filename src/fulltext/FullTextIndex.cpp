@@ -9,12 +9,12 @@
 #include <algorithm>
 #include <charconv>
 #include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "fulltext/FullTextTerms.h"
 #include "richtext/PlainText.h"
@@ -350,7 +350,6 @@ PreparedDocument::PreparedDocument(const DocumentFields& fields, const DocumentT
     if (text != nullptr) m_impl->textBytes = text->plain.size();
 }
 
-
 PreparedDocument::~PreparedDocument() = default;
 PreparedDocument::PreparedDocument(PreparedDocument&&) noexcept = default;
 PreparedDocument& PreparedDocument::operator=(PreparedDocument&&) noexcept = default;
@@ -428,7 +427,7 @@ BuildResult IndexWriter::Finish() {
         if (::renameat2(AT_FDCWD, d.building.c_str(), AT_FDCWD, d.target.c_str(), RENAME_EXCHANGE) != 0) {
             const fs::path aside = d.building.string() + ".old";
             if (::rename(d.target.c_str(), aside.c_str()) != 0 || ::rename(d.building.c_str(), d.target.c_str()) != 0) {
-                ::rename(aside.c_str(), d.target.c_str());
+                (void)::rename(aside.c_str(), d.target.c_str());
                 result.error = d.target.string() + ": cannot be replaced";
                 return result;
             }
@@ -448,8 +447,8 @@ BuildResult IndexWriter::Finish() {
     return result;
 }
 
-BuildResult BuildIndex(const fs::path& folder, const std::vector<DocumentFields>& documents,
-                       const TextSource& textOf, std::int32_t baseDate, const BuildProgress& progress) {
+BuildResult BuildIndex(const fs::path& folder, const std::vector<DocumentFields>& documents, const TextSource& textOf,
+                       std::int32_t baseDate, const BuildProgress& progress) {
     IndexWriter writer(folder, baseDate);
     BuildResult result;
     if (!writer.ok()) {

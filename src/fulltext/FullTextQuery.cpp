@@ -61,7 +61,7 @@ std::string RewriteWord(const Token& token, bool number, std::vector<std::string
         out.append(name).append(":v").append(std::to_string(values.size()));
         values.emplace_back(value);
     };
-    if (core.find_first_of("\"():") != std::string_view::npos) {
+    if (core.find_first_of("\"():") != std::string_view::npos || IsOperator(core)) {
         out.append(core);
     } else if (!afterSign.empty()) {
         field(kQueryNumberField, afterSign);
@@ -71,8 +71,6 @@ std::string RewriteWord(const Token& token, bool number, std::vector<std::string
         field(kQueryYearField, core);
     } else if (number || (!core.empty() && IsDigit(core.front()))) {
         field(kQueryNumberField, core);
-    } else if (IsOperator(core)) {
-        out.append(core);
     } else {
         out.append(LowerUtf8(core));
     }

@@ -110,7 +110,7 @@ struct Searcher::Impl {
     Xapian::Query Parse(const RewrittenQuery& rewritten) {
         constexpr unsigned kFlags = Xapian::QueryParser::FLAG_PHRASE | Xapian::QueryParser::FLAG_BOOLEAN |
                                     Xapian::QueryParser::FLAG_LOVEHATE | Xapian::QueryParser::FLAG_PURE_NOT;
-        const Xapian::Query text = Parser(false, rewritten.values).parse_query(rewritten.text, kFlags);
+        Xapian::Query text = Parser(false, rewritten.values).parse_query(rewritten.text, kFlags);
         if (text.empty()) return text;
         const Xapian::Query heading =
             Parser(true, rewritten.values).parse_query(rewritten.text, kFlags, kHeadingPrefix);
@@ -123,8 +123,8 @@ struct Searcher::Impl {
     // them, each cut to about kPassageBytes around them.
     std::vector<std::string> Passages(const Xapian::MSet& matches, const std::string& text, std::size_t count) {
         struct Candidate {
-            std::size_t order;
-            std::size_t marks;
+            std::size_t order = 0;
+            std::size_t marks = 0;
             std::string passage;
         };
         std::vector<Candidate> found;
@@ -155,6 +155,7 @@ struct Searcher::Impl {
         if (found.size() > count) found.resize(count);
         std::sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) { return a.order < b.order; });
         std::vector<std::string> passages;
+        passages.reserve(found.size());
         for (Candidate& candidate : found) passages.push_back(std::move(candidate.passage));
         return passages;
     }

@@ -37,7 +37,7 @@ inline constexpr std::size_t kMaxTermBytes = 200;
 // Text kept per document for passages: the first this many bytes of its plain text (the whole
 // text of most documents; of a long one, its beginning, which keeps the index smaller than the
 // texts).
-inline constexpr std::size_t kStoredTextBytes = 32 * 1024;
+inline constexpr std::size_t kStoredTextBytes = std::size_t{32} * 1024;
 
 // Lower case of a UTF-8 text, character by character (malformed bytes are taken as Latin-1).
 std::string LowerUtf8(std::string_view text);
