@@ -50,9 +50,9 @@ void IIndexInt::Clear() {
 IndexImpl::Index* IIndexInt::GetImpl() {
     // Callers of the implementation get the entries themselves.
     if (m_view) {
-        std::istringstream bytes(std::string(reinterpret_cast<const char*>(m_view->bytes().data()),
-                                             m_view->bytes().size()),
-                                 std::ios::binary);
+        std::istringstream bytes(
+            std::string(reinterpret_cast<const char*>(m_view->bytes().data()), m_view->bytes().size()),
+            std::ios::binary);
         DropView();
         m_impl->LoadStream(bytes);
     }

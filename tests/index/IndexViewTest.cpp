@@ -55,7 +55,8 @@ TEST(IndexView, AnswersEveryLookupAsTheLoadedIndex) {
     for (int entry = 0; entry < 20 * static_cast<int>(IndexView::kStride); ++entry) {
         key += 1 + static_cast<IndexKey>(random() % 1000);
         std::vector<DocNumber> docs;
-        for (int doc = -200 + static_cast<int>(random() % 50); doc < 32000; doc += 1 + static_cast<int>(random() % 9000))
+        for (int doc = -200 + static_cast<int>(random() % 50); doc < 32000;
+             doc += 1 + static_cast<int>(random() % 9000))
             docs.push_back(static_cast<DocNumber>(doc));
         ASSERT_TRUE(built.Append(key, docs));
     }
@@ -109,7 +110,10 @@ TEST(IndexView, TakesExactlyTheFilesTheLoadReadsWhole) {
     } cases[] = {
         {"sound", sound},
         {"no entries", std::string("\0\0\0\0", 4)},
-        {"an empty first list", std::string("\1\0\0\0" "\5\0\0\0\0\0\0\0" "\0\0", 14)},
+        {"an empty first list", std::string("\1\0\0\0"
+                                            "\5\0\0\0\0\0\0\0"
+                                            "\0\0",
+                                            14)},
         {"cut inside the last list", sound.substr(0, sound.size() - 1)},
         {"cut inside the count", sound.substr(0, 3)},
         {"a byte after the entries", sound + '\0'},
@@ -119,7 +123,12 @@ TEST(IndexView, TakesExactlyTheFilesTheLoadReadsWhole) {
         {"a list out of order", withByte(14, '\3')},
         {"a number twice in a list", withByte(14, '\2')},
         {"a negative list length", withByte(13, '\x80')},
-        {"an empty list repeating a key", std::string("\2\0\0\0" "\5\0\0\0\0\0\0\0" "\0\0" "\5\0\0\0\0\0\0\0" "\0\0", 24)},
+        {"an empty list repeating a key", std::string("\2\0\0\0"
+                                                      "\5\0\0\0\0\0\0\0"
+                                                      "\0\0"
+                                                      "\5\0\0\0\0\0\0\0"
+                                                      "\0\0",
+                                                      24)},
     };
     for (const auto& c : cases) {
         std::istringstream in(c.bytes, std::ios::binary);
