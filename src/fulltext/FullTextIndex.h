@@ -64,8 +64,7 @@ struct IndexCheck {
 // The folder of the index a base carries: <baseFolder>/fulltext.
 std::filesystem::path BaseIndexFolder(const std::filesystem::path& baseFolder);
 // The viewer's own index of a base in the user's cache folder, one per base folder and date.
-std::filesystem::path CacheIndexFolder(const std::filesystem::path& baseFolder,
-                                       std::int32_t baseDate);
+std::filesystem::path CacheIndexFolder(const std::filesystem::path& baseFolder, std::int32_t baseDate);
 
 // Whether folder holds a whole index stamped with baseDate.
 IndexCheck CheckIndex(const std::filesystem::path& folder, std::int32_t baseDate);
@@ -75,13 +74,63 @@ struct BuildResult {
     bool cancelled = false;
     std::string error;  // when !ok and !cancelled
     std::size_t documents = 0;
+    std::uint64_t textBytes = 0;  // plain text indexed, in bytes
 };
 
 // Builds the index of documents into folder: written into a new private folder beside it and
 // put in place only when whole, so a stopped or failed build leaves what was there. Anything the
-// build replaces is only an index folder it recognises as one.
+// build replaces is only an index folder it recognises as one. textOf and progress are called on
+// the calling thread, in document order; the words are found on worker threads of its own.
 BuildResult BuildIndex(const std::filesystem::path& folder, const std::vector<DocumentFields>& documents,
                        const TextSource& textOf, std::int32_t baseDate, const BuildProgress& progress);
+
+// Whether folder is an index folder as this program writes one: a real folder (no link) holding
+// nothing but the files of an index. Only such a folder is ever replaced or removed.
+bool IsIndexFolder(const std::filesystem::path& folder);
+
+// The plain text and the links of one RTF document, read in one pass (PlainText.h's text).
+DocumentText ReadDocumentText(std::string_view rtf);
+
+// One document made ready for the index - its words found, stemmed and placed - on any thread,
+// to be added by the thread that writes the index. Plain data; movable.
+class PreparedDocument {
+public:
+    // text null: the document is indexed by its attributes alone.
+    PreparedDocument(const DocumentFields& fields, const DocumentText* text);
+    ~PreparedDocument();
+    PreparedDocument(PreparedDocument&&) noexcept;
+    PreparedDocument& operator=(PreparedDocument&&) noexcept;
+
+private:
+    friend class IndexWriter;
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+// Writes an index document by document, for a caller that has the texts at hand in order (the
+// base builder); BuildIndex runs one over a TextSource. The index is written into a new private
+// folder beside folder and put in place by Finish only, as BuildIndex does; an index never
+// finished is removed with the writer. One thread at a time.
+class IndexWriter {
+public:
+    IndexWriter(const std::filesystem::path& folder, std::int32_t baseDate);
+    ~IndexWriter();
+    IndexWriter(const IndexWriter&) = delete;
+    IndexWriter& operator=(const IndexWriter&) = delete;
+
+    // False when the index cannot be written (error() says why); Add and Finish then do nothing.
+    bool ok() const;
+    const std::string& error() const;
+    // Adds one document; text null: indexed by its attributes alone.
+    void Add(const DocumentFields& fields, const DocumentText* text);
+    void Add(PreparedDocument document);
+    // Writes the stamp and puts the index in place.
+    BuildResult Finish();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
 
 struct Hit {
     std::int16_t number = 0;
@@ -117,6 +166,9 @@ public:
 
     // The documents whose texts link to number, ascending; error() set on a damaged index.
     std::vector<std::int16_t> CitedBy(std::int16_t number) const;
+
+    // The numbers of every document indexed, ascending; error() set on a damaged index.
+    std::vector<std::int16_t> DocumentNumbers() const;
 
 private:
     struct Impl;

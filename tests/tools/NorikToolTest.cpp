@@ -576,4 +576,33 @@ TEST_F(NorikToolTest, VerifyNamesDamageAndFails) {
     EXPECT_EQ(OnBase({"verify"}).exit, 0);
 }
 
+TEST_F(NorikToolTest, QuickSearchAndCitedByAnswerFromTheFullTextIndexThatVerifyChecks) {
+    const Result found = OnBase({"search", "--quick", "№ 62-ФЗ", "--passages"});
+    ASSERT_EQ(found.exit, 0) << found.err;
+    const std::vector<std::string> lines = Lines(found.out);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_TRUE(lines[0].starts_with("28\t")) << lines[0];
+    EXPECT_NE(lines[0].find("\t Федеральный закон 62-ФЗ О внесении изменений"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1], "    от 14 мая 2025 г. N <b>62-ФЗ</b>");
+    const Result citing = OnBase({"cited-by", "7"});
+    ASSERT_EQ(citing.exit, 0) << citing.err;
+    ASSERT_EQ(Lines(citing.out).size(), 3u);
+    EXPECT_TRUE(Lines(citing.out)[0].starts_with("13\t Приказ 786н")) << citing.out;
+
+    // An index stamped with another base date is not this base's: verify names it as damage.
+    const std::string copy = s_dir->folder() + "stale-index";
+    fs::copy(Base(), copy, fs::copy_options::recursive);
+    const std::string stamp = copy + "/fulltext/norik-fulltext.stamp";
+    std::string text = NorikTest::ReadFile(stamp);
+    text.replace(text.find("base-date ") + 10, 1, "9");
+    NorikTest::WriteFile(stamp, text);
+    const Result verified = Run({"--base", copy, "verify"});
+    EXPECT_EQ(verified.exit, 3);
+    EXPECT_EQ(Lines(verified.err).size(), 1u);
+    EXPECT_NE(verified.err.find("fulltext"), std::string::npos) << verified.err;
+    EXPECT_EQ(Run({"--base", copy, "search", "--quick", "закон"}).exit, 1);
+    ASSERT_EQ(Run({"fulltext", copy}).exit, 0);
+    EXPECT_EQ(Run({"--base", copy, "verify"}).exit, 0);
+}
+
 }  // namespace

@@ -1,0 +1,49 @@
+#include "fulltext/BaseDocuments.h"
+
+#include <stdexcept>
+
+#include "Helpers/Cp1251.h"
+#include "Helpers/SUn7zFile.h"
+#include "showdata/ListDoc.h"
+
+namespace Norik::FullText {
+
+std::vector<DocumentFields> DocumentsOfLoadedBase() {
+    std::vector<DocumentFields> documents;
+    std::vector<bool> seen(0x10000, false);
+    for (const ShowData::DocItem& row : ShowData::GetDocTable()) {
+        const auto slot = static_cast<std::uint16_t>(row.number);
+        if (seen[slot]) continue;
+        seen[slot] = true;
+        std::string_view type = row.type;
+        while (!type.empty() && type.front() == ' ') type.remove_prefix(1);
+        documents.push_back({row.number, Cp1251ToUtf8(row.title), Cp1251ToUtf8(type), Cp1251ToUtf8(row.numberText),
+                             row.dateOfIntroduction, row.inForce});
+    }
+    return documents;
+}
+
+std::optional<DocumentText> ContainerDocumentText(std::int16_t number, std::string& problem) {
+    const std::string entry = ShowData::DocFileName(number);
+    SUn7zFile reader;
+    std::string rtf;
+    try {
+        if (Failed(reader.Open(entry, kModeRead, true))) {
+            problem = reader.damage().empty() ? "entry " + entry + ".t cannot be opened" : reader.damage();
+            return std::nullopt;
+        }
+        std::vector<char> buffer(std::size_t{1} << 16);
+        for (int got; (got = reader.Read(buffer.data(), static_cast<int>(buffer.size()))) > 0;)
+            rtf.append(buffer.data(), static_cast<std::size_t>(got));
+    } catch (const std::exception& e) {
+        problem = "entry " + entry + ".t has a malformed header: " + e.what();
+        return std::nullopt;
+    }
+    if (!reader.whole()) {
+        problem = reader.damage();
+        return std::nullopt;
+    }
+    return ReadDocumentText(rtf);
+}
+
+}  // namespace Norik::FullText

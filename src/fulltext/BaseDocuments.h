@@ -1,0 +1,26 @@
+// What the full-text index takes from the configured base: the attributes of its documents from
+// the model's document table, and the text of each from the container. The command line and the
+// viewer build their indexes from these, so both index a base alike.
+//
+// Threads: DocumentsOfLoadedBase reads the model's table, on the user-interface thread (the
+// result is plain data for a building thread); ContainerDocumentText opens a reader of its own
+// and may run on any one thread at a time after the folders are configured.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fulltext/FullTextIndex.h"
+
+namespace Norik::FullText {
+
+// One entry per document of the loaded document table, in table order: its first row's
+// attributes in UTF-8, the type without its leading blanks.
+std::vector<DocumentFields> DocumentsOfLoadedBase();
+
+// The plain text and links of document number, decoded from the container; nothing, with
+// problem set to what is wrong, when its entry cannot be read whole.
+std::optional<DocumentText> ContainerDocumentText(std::int16_t number, std::string& problem);
+
+}  // namespace Norik::FullText
