@@ -26,7 +26,7 @@ set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 work=${2:-/tmp/norik-fulltext-peers}
 tool=$build/norik-tool
-picker=$build/bench/WordFormQueries
+picker=$build/WordFormQueries
 runs=${NORIK_BENCH_RUNS:-20}
 count=${NORIK_BENCH_QUERIES:-200}
 
@@ -91,8 +91,9 @@ awk -v a="$norik_seconds" -v b="$fts_seconds" -v s="$norik_bytes" -v t="$text_by
 # --- Queries ----------------------------------------------------------------------------------
 queries=("договора" "земельного участка" "трудового договора работника" '"заработной платы"')
 names=(one-word two-words three-words phrase)
+# The query in the SQL, its quotes escaped for the double-quoted command line hyperfine runs.
 fts_sql() {
-    echo "SELECT rowid, bm25(words), snippet(words, 0, '<b>', '</b>', '…', 16) FROM words WHERE words MATCH '$1' ORDER BY bm25(words) LIMIT 20"
+    echo "SELECT rowid, bm25(words), snippet(words, 0, '<b>', '</b>', '…', 16) FROM words WHERE words MATCH '${1//\"/\\\"}' ORDER BY bm25(words) LIMIT 20"
 }
 commands=()
 for i in "${!queries[@]}"; do

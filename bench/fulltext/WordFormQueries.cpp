@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
         std::cerr << "usage: WordFormQueries COUNT [SEED] < texts.records\n";
         return 64;
     }
-    const int wanted = std::atoi(argv[1]);
+    const int wanted = static_cast<int>(std::strtol(argv[1], nullptr, 10));
     std::uint64_t seed = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1;
     Xapian::Stem stemmer("russian");
 
@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
     while (std::getline(std::cin, record, '\x1e')) {
         const std::size_t split = record.find('\x1f');
         if (split == std::string::npos) continue;
-        numbers.push_back(std::atoi(record.substr(0, split).c_str()));
+        numbers.push_back(static_cast<int>(std::strtol(record.substr(0, split).c_str(), nullptr, 10)));
         std::vector<int> ids;
         for (const std::string& word : CyrillicWords(record.substr(split + 1))) {
             if (word.size() < 8) continue;  // four letters at least: shorter words are too common

@@ -25,7 +25,8 @@ bool StrictlyAscending(std::span<const DocNumber> list) {
     std::size_t i = 1;
     for (; i + kLanes <= list.size(); i += kLanes)
         for (std::size_t lane = 0; lane < kLanes; ++lane)
-            unordered[lane] |= static_cast<std::int16_t>(list[i + lane - 1] >= list[i + lane] ? -1 : 0);
+            unordered[lane] =
+                static_cast<std::int16_t>(unordered[lane] | (list[i + lane - 1] >= list[i + lane] ? -1 : 0));
     int any = 0;
     for (const std::int16_t lane : unordered) any |= lane;
     for (; i < list.size(); ++i) any |= static_cast<int>(list[i - 1] >= list[i]);

@@ -252,7 +252,7 @@ std::string SampleBase::DocumentText(std::size_t i) const {
     if (m_options.inventedWords > 0) {
         // A stream of their own, so that the rest of the text is the same with or without them.
         SampleRandom pick(m_options.seed ^ 0x5EED7E57ull, static_cast<std::uint64_t>(i) + 1);
-        const int count = std::max(1, static_cast<int>(4ll * m_options.inventedWords / m_options.documents));
+        const int count = std::max(1, static_cast<int>(4LL * m_options.inventedWords / m_options.documents));
         for (int k = 0; k < count; ++k)
             terms.push_back(
                 InventedWord(static_cast<int>(pick.Below(static_cast<std::uint64_t>(m_options.inventedWords)))));
