@@ -2,15 +2,19 @@
 // seven process-wide handles.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "Helpers/BaseLimits.h"
+#include "Helpers/MappedFile.h"
 #include "Helpers/SFile.h"
 #include "diagnostics/ErrorLog.h"
 #include "index/DocBitmap.h"
 #include "index/IndexSpace.h"
+#include "index/IndexView.h"
 
 namespace IndexSpace {
 
@@ -18,18 +22,68 @@ IIndexInt::IIndexInt() : m_impl(std::make_unique<IndexImpl::IndexInt>()) {}
 
 IIndexInt::~IIndexInt() = default;
 
-void IIndexInt::Load(Norik::SFile& stream) { m_impl->Load(stream); }
+void IIndexInt::Load(Norik::SFile& stream) {
+    DropView();
+    m_impl->Load(stream);
+}
 
-void IIndexInt::LoadStream(std::istream& stream) { m_impl->LoadStream(stream); }
+void IIndexInt::LoadStream(std::istream& stream) {
+    DropView();
+    m_impl->LoadStream(stream);
+}
 
-void IIndexInt::Save(std::ostream& stream) { m_impl->Save(stream); }
+void IIndexInt::Save(std::ostream& stream) {
+    if (m_view) {
+        // A file read in place is sound: its bytes are what an encoding of its entries gives.
+        const std::span<const unsigned char> bytes = m_view->bytes();
+        stream.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return;
+    }
+    m_impl->Save(stream);
+}
 
-void IIndexInt::Clear() { m_impl->Clear(); }
+void IIndexInt::Clear() {
+    DropView();
+    m_impl->Clear();
+}
 
-IndexImpl::Index* IIndexInt::GetImpl() { return m_impl.get(); }
+IndexImpl::Index* IIndexInt::GetImpl() {
+    // Callers of the implementation get the entries themselves.
+    if (m_view) {
+        std::istringstream bytes(
+            std::string(reinterpret_cast<const char*>(m_view->bytes().data()), m_view->bytes().size()),
+            std::ios::binary);
+        DropView();
+        m_impl->LoadStream(bytes);
+    }
+    return m_impl.get();
+}
+
+void IIndexInt::DropView() {
+    m_view.reset();
+    m_mapping.reset();
+}
+
+bool IIndexInt::ReadInPlace() {
+    auto mapping = std::make_unique<Norik::MappedFile>();
+    // A file past the bound of its kind is left to the load, which refuses it and says so.
+    const std::uint64_t bound = Norik::MaxBaseFileBytes(std::filesystem::path(m_fileName).filename().string());
+    if (!mapping->Map(m_fileName, bound)) return false;
+    auto view = std::make_unique<IndexImpl::IndexView>();
+    if (!view->Attach(mapping->bytes())) return false;
+    *m_impl = IndexImpl::IndexInt{};
+    m_mapping = std::move(mapping);
+    m_view = std::move(view);
+    return true;
+}
 
 void IIndexInt::EnsureLoaded() {
     if (m_loaded) return;
+    if (ReadInPlace()) {
+        m_loaded = true;
+        m_damage.reset();
+        return;
+    }
     Norik::SFileStream stream;
     // A failed open is reported by the stream; the handle stays unloaded and tries again next time.
     if (const Norik::HResult code = stream.Open(m_fileName, Norik::kModeRead, true); Norik::Failed(code)) {
@@ -44,6 +98,7 @@ void IIndexInt::EnsureLoaded() {
     const std::uint64_t bound = Norik::MaxBaseFileBytes(std::filesystem::path(m_fileName).filename().string());
     if (bound > 0 && ::fstat(::fileno(stream.handle()), &info) == 0 &&
         static_cast<std::uint64_t>(info.st_size) > bound) {
+        DropView();
         *m_impl = IndexImpl::IndexInt{};
         const std::string problem = "is " + std::to_string(info.st_size) + " bytes, more than the " +
                                     std::to_string(bound) + " an index of its kind can hold";
@@ -62,22 +117,37 @@ void IIndexInt::EnsureLoaded() {
 
 DocNumberList IIndexInt::FindRange(IndexKey low, IndexKey high) {
     EnsureLoaded();
-    return m_impl->FindRange(low, high);
+    return m_view ? m_view->FindRange(low, high) : m_impl->FindRange(low, high);
 }
 
 DocNumberList IIndexInt::Find(IndexKey key) {
     EnsureLoaded();
-    return m_impl->Find(key);
+    return m_view ? m_view->Find(key) : m_impl->Find(key);
 }
 
 std::int32_t IIndexInt::Count() {
     EnsureLoaded();
-    return m_impl->Count();
+    return m_view ? m_view->Count() : m_impl->Count();
 }
 
 std::uint32_t IIndexInt::TotalRefs() {
     EnsureLoaded();
-    return m_impl->TotalRefs();
+    return m_view ? m_view->TotalRefs() : m_impl->TotalRefs();
+}
+
+bool IIndexInt::CollectRange(IndexKey low, IndexKey high, Norik::DocBitmap& bits) const {
+    return m_view ? m_view->CollectRange(low, high, bits) : m_impl->CollectRange(low, high, bits);
+}
+
+std::optional<bool> IIndexInt::HoldsDocument(DocNumber doc) {
+    EnsureLoaded();
+    if (!m_loaded || m_damage) return std::nullopt;
+    if (m_view) return m_view->HoldsDocument(doc);
+    for (std::size_t entry = 0; entry < m_impl->EntryCount(); ++entry) {
+        const std::span<const DocNumber> list = m_impl->ListAt(entry);
+        if (std::binary_search(list.begin(), list.end(), doc)) return true;
+    }
+    return false;
 }
 
 void IIndexInt::SetFile(const std::string& path) {
@@ -117,7 +187,7 @@ DocNumberList IIndexLongStr::FindWords(const std::vector<std::string>& words, bo
         EnsureLoaded();
         if (allWords) {
             docs.Reset();
-            if (!impl().CollectRange(low, high, docs)) throw Value_Not_Found{};
+            if (!CollectRange(low, high, docs)) throw Value_Not_Found{};
             if (resultEmpty) {
                 result = docs;
                 resultEmpty = !result.Any();
@@ -126,7 +196,7 @@ DocNumberList IIndexLongStr::FindWords(const std::vector<std::string>& words, bo
             }
         } else {
             // A word without an entry is only skipped.
-            if (impl().CollectRange(low, high, result)) resultEmpty = false;
+            if (CollectRange(low, high, result)) resultEmpty = false;
         }
     }
     if (resultEmpty || !result.Any()) throw Value_Not_Found{};

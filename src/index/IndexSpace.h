@@ -4,8 +4,10 @@
 // IndexImpl::IndexInt holds one index in memory and reads and writes the index file format:
 //     N (uint32 LE), then N entries { key (int64 LE), n (int16 LE), n document numbers (int16 LE) }.
 // The index handles IIndexInt, IIndexStr and IIndexLongStr bind an IndexInt to a file and read the
-// file on the first lookup; a handle whose file fails to open stays unloaded, answers from its
-// (empty) index and tries the file again at the next lookup. The seven process-wide handles are
+// file on the first lookup: a sound file is mapped and read in place (IndexView.h), which costs a
+// pass over its bytes instead of a copy of them; any other is loaded into the IndexInt, which
+// reads what it can and reports the damage. A handle whose file fails to open stays unloaded,
+// answers from its (empty) index and tries the file again at the next lookup. The seven process-wide handles are
 // reached by the accessors at the end of this header; the document table gives them their files.
 //
 // Keys: StrHash (number and type texts) and WordHash (the SplitWords of titles and texts) turn
@@ -44,6 +46,7 @@
 namespace Norik {
 class SFile;
 class DocBitmap;
+class MappedFile;
 }  // namespace Norik
 
 namespace IndexSpace {
@@ -181,6 +184,8 @@ private:
     Norik::DamageKind m_damageKind = Norik::DamageKind::Damaged;
 };
 
+class IndexView;
+
 }  // namespace IndexImpl
 
 // An index bound to its file, read on first use.
@@ -191,7 +196,8 @@ public:
     IIndexInt(const IIndexInt&) = delete;
     IIndexInt& operator=(const IIndexInt&) = delete;
 
-    // Forwarded at once; they neither test nor change the loaded state.
+    // Forwarded at once; they neither test nor change the loaded state (a file read in place is
+    // let go: what they load is what later lookups answer from).
     void Load(Norik::SFile& stream) override;
     void LoadStream(std::istream& stream) override;
     void Save(std::ostream& stream) override;
@@ -215,16 +221,29 @@ public:
     // found damage (IndexInt::damage). Null while the file read whole or was not tried.
     const Norik::DataDamage* damage() const { return m_damage ? &*m_damage : nullptr; }
 
+    // Whether a list of the file holds doc; nullopt when the file cannot be read whole (damage()
+    // says why), so that a caller can look elsewhere. Costs a pass over the lists.
+    std::optional<bool> HoldsDocument(DocNumber doc);
+
 protected:
     // Reads the file when it has not been read yet (see the header's contract).
     void EnsureLoaded();
-    IndexImpl::IndexInt& impl() { return *m_impl; }
+    // IndexInt::CollectRange on what was read.
+    bool CollectRange(IndexKey low, IndexKey high, Norik::DocBitmap& bits) const;
 
 private:
+    // Maps the file and takes it in place when it is sound; false (nothing reported) otherwise.
+    bool ReadInPlace();
+    // Lets a file read in place go.
+    void DropView();
+
     bool m_loaded = false;
     std::string m_fileName;
     std::unique_ptr<IndexImpl::IndexInt> m_impl;
     std::optional<Norik::DataDamage> m_damage;
+    // A sound file read in place: lookups answer from it while it is held, m_impl stays empty.
+    std::unique_ptr<Norik::MappedFile> m_mapping;
+    std::unique_ptr<IndexImpl::IndexView> m_view;
 };
 
 // An index keyed by StrHash.

@@ -786,7 +786,7 @@ std::string ComposeTitle(const Vocabulary& vocabulary, const DocumentType& type,
 }
 
 std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<SampleDocument>& documents,
-                               std::size_t index, SampleRandom& random) {
+                               std::size_t index, SampleRandom& random, const std::vector<std::string>& terms) {
     const SampleDocument& doc = documents[index];
     const DocumentType& type = vocabulary.types[static_cast<std::size_t>(doc.typeIndex)];
     const Kind kind = KindOf(type);
@@ -956,6 +956,11 @@ std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<S
             rtf.Run(k + 1 == count ? "." : ";");
             rtf.End();
         }
+    }
+    if (!terms.empty()) {
+        std::string list = W("Термины, используемые в настоящем документе: ");
+        for (std::size_t k = 0; k < terms.size(); ++k) list += (k ? ", " : "") + terms[k];
+        rtf.Paragraph(list + ".", 'j', false, 540);
     }
     const Signatory& signatory = SignatoryOf(vocabulary, type, random);
     rtf.Paragraph(signatory.position, 'r', false);

@@ -24,9 +24,10 @@ std::string ComposeNumberText(const std::string& form, SampleRandom& random);
 std::string ComposeTitle(const Vocabulary& vocabulary, const DocumentType& type, const Topic& topic,
                          SampleRandom& random, DocumentSubject* subject = nullptr);
 
-// The RTF text of documents[index], about its target size, with links to other documents.
+// The RTF text of documents[index], about its target size, with links to other documents; terms,
+// when given, are listed in a paragraph of their own before the signature.
 std::string ComposeDocumentRtf(const Vocabulary& vocabulary, const std::vector<SampleDocument>& documents,
-                               std::size_t index, SampleRandom& random);
+                               std::size_t index, SampleRandom& random, const std::vector<std::string>& terms = {});
 
 // Text as RTF: "\", "{" and "}" escaped, bytes from 0x80 on as \'hh (lower-case hex).
 std::string RtfEscape(std::string_view text);

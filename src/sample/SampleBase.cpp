@@ -228,9 +228,36 @@ bool SampleBase::ReadText(const std::string& fileName, std::string& bytes, std::
     return true;
 }
 
+std::string InventedWord(int i) {
+    // Letters of distinct key codes, none of them skipped or stripped by the key function: 108
+    // syllables give 22,674,816 words of three syllables and a closing consonant. The number is
+    // spread over them by a multiplier prime to their count, so neighbouring words start unalike.
+    static const std::string consonants = Utf8ToCp1251("бвгдзклмнпрстфхцчш");
+    static const std::string vowels = Utf8ToCp1251("аеиоуя");
+    const std::uint64_t syllables = consonants.size() * vowels.size();
+    const std::uint64_t count = syllables * syllables * syllables * consonants.size();
+    std::uint64_t code = (static_cast<std::uint64_t>(i) * 1000003u + 7919u) % count;
+    std::string word;
+    for (int s = 0; s < 3; ++s, code /= syllables) {
+        word += consonants[code % syllables / vowels.size()];
+        word += vowels[code % vowels.size()];
+    }
+    word += consonants[code % consonants.size()];
+    return word;
+}
+
 std::string SampleBase::DocumentText(std::size_t i) const {
     SampleRandom random(m_options.seed, static_cast<std::uint64_t>(i) + 1);
-    return ComposeDocumentRtf(m_vocabulary, m_documents, i, random);
+    std::vector<std::string> terms;
+    if (m_options.inventedWords > 0) {
+        // A stream of their own, so that the rest of the text is the same with or without them.
+        SampleRandom pick(m_options.seed ^ 0x5EED7E57ull, static_cast<std::uint64_t>(i) + 1);
+        const int count = std::max(1, static_cast<int>(4LL * m_options.inventedWords / m_options.documents));
+        for (int k = 0; k < count; ++k)
+            terms.push_back(
+                InventedWord(static_cast<int>(pick.Below(static_cast<std::uint64_t>(m_options.inventedWords)))));
+    }
+    return ComposeDocumentRtf(m_vocabulary, m_documents, i, random, terms);
 }
 
 bool SampleBase::WriteSourceFolder(const std::string& folder, std::string& message) const {

@@ -26,7 +26,17 @@ struct SampleOptions {
     int documents = 2000;
     std::uint64_t seed = 1;
     bool large = false;  // a few documents of 5 to 20 MB of RTF
+    // Words invented beyond the vocabulary, each named in the texts of about four documents: a
+    // base whose word index has as many keys as a real one of many subjects. 0 for none.
+    int inventedWords = 0;
 };
+
+// The most invented words a sample base can take: every one of them is distinct.
+inline constexpr int kMaxInventedWords = 1000000;
+
+// Invented word i (0 <= i < kMaxInventedWords): seven Windows-1251 letters, consonant and vowel
+// in turn and a consonant last, so that the word index keeps each of them apart from every other.
+std::string InventedWord(int i);
 
 // The largest number of documents a base can hold: file names keep the low 14 bits of a number.
 inline constexpr int kMaxSampleDocuments = 16383;

@@ -926,12 +926,20 @@ HResult CShowDoc::FindDocument(std::int16_t number, bool& found) {
     Norik::SFileStream items;
     std::int32_t count = 0;
     if (const HResult code = OpenDocumentTables(items, count); code != kOk) return code;
+    BindIndexFiles();
+    // The number index lists every document of the table under its number text: when it reads
+    // whole, one pass over its lists finds a document, where the rows before the document's own
+    // would be read one by one. A number it does not list, or an index that cannot be read whole,
+    // is looked for in the table, which tells the absence and any damage.
+    if (IndexSpace::NumberIndex().HoldsDocument(number) == true) {
+        found = true;
+        return kOk;
+    }
     // The rows Init would keep, read as it reads them until one of number is met.
     ReadDocRows(items, count, [&found, number](const DocItem& row, const char*) {
         found = row.number == number;
         return !found;
     });
-    BindIndexFiles();
     return kOk;
 }
 

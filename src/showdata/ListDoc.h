@@ -198,9 +198,10 @@ public:
     // Init fails before its first row, with the same damage noted.
     static Norik::HResult BindIndexes();
     // For a caller that needs to know only whether a document is in the table (the command line's
-    // cat): reads the rows as Init does, without keeping them, until one of number is met. found
-    // tells whether one was; when none was, the table's damage is noted as Init would note it
-    // (TableDamage). Fails, and binds the indexes, as BindIndexes does.
+    // cat): found when the number index, read whole, lists number; else reads the rows as Init
+    // does, without keeping them, until one of number is met. found tells whether one was; when
+    // none was, the table's damage is noted as Init would note it (TableDamage). Fails, and binds
+    // the indexes, as BindIndexes does.
     static Norik::HResult FindDocument(std::int16_t number, bool& found);
     // Reads one "Items" row: three numbers and the six fields of the rest of the line. Returns a
     // failure code for a number that does not parse, non-zero at the end of the file, else 0.

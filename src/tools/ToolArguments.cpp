@@ -21,7 +21,7 @@ std::optional<CommandOptions> OptionsOfCommand(const std::string& command) {
         {"card", {}},
         {"verify", {}},
         {"build", {}},
-        {"sample", {{"--large", "--source"}, {"--documents", "--seed"}}},
+        {"sample", {{"--large", "--source"}, {"--documents", "--seed", "--vocabulary"}}},
     };
     const auto found = commands.find(command);
     if (found == commands.end()) return std::nullopt;

@@ -46,7 +46,7 @@ const char* const kUsage =
     "  norik-tool [--base DIR] verify\n"
     "  norik-tool build SOURCE_DIR OUT_DIR\n"
     "  norik-tool fulltext DIR\n"
-    "  norik-tool sample OUT_DIR [--documents N] [--seed S] [--large] [--source]\n"
+    "  norik-tool sample OUT_DIR [--documents N] [--seed S] [--large] [--vocabulary N] [--source]\n"
     "exit status:\n"
     "  0   done\n"
     "  1   failed (search: nothing found); one line on stderr says why\n"
@@ -619,6 +619,8 @@ int Sample(const Arguments& args, std::ostream& out, std::ostream& err) {
     if (const auto v = args.Value("--seed"))
         options.seed = static_cast<std::uint64_t>(ParseInteger(*v, 0, 9223372036854775807LL, "--seed"));
     options.large = args.Has("--large");
+    if (const auto v = args.Value("--vocabulary"))
+        options.inventedWords = static_cast<int>(ParseInteger(*v, 0, kMaxInventedWords, "--vocabulary"));
     const std::string folder = FindVocabularyFolder();
     if (folder.empty()) {
         err << "norik-tool: the vocabulary files are not found (set NORIK_VOCABULARY_DIR)\n";

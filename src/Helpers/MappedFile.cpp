@@ -1,0 +1,57 @@
+#include "Helpers/MappedFile.h"
+
+#include <sys/mman.h>
+#include <sys/stat.h>
+
+#include <limits>
+#include <utility>
+
+#include "Helpers/DataFile.h"
+#include "Helpers/FileDescriptor.h"
+
+namespace Norik {
+
+MappedFile::~MappedFile() { Reset(); }
+
+MappedFile::MappedFile(MappedFile&& other) noexcept
+    : m_data(std::exchange(other.m_data, nullptr)),
+      m_size(std::exchange(other.m_size, 0)),
+      m_mapped(std::exchange(other.m_mapped, false)) {}
+
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
+    if (this != &other) {
+        Reset();
+        m_data = std::exchange(other.m_data, nullptr);
+        m_size = std::exchange(other.m_size, 0);
+        m_mapped = std::exchange(other.m_mapped, false);
+    }
+    return *this;
+}
+
+void MappedFile::Reset() {
+    if (m_data != nullptr) ::munmap(const_cast<unsigned char*>(m_data), m_size);
+    m_data = nullptr;
+    m_size = 0;
+    m_mapped = false;
+}
+
+bool MappedFile::Map(const std::string& path, std::uint64_t mostBytes) {
+    Reset();
+    int fd = -1;
+    if (OpenDataFile(path, fd) != kOk) return false;
+    const FileDescriptor file(fd);
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return false;
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if ((mostBytes > 0 && size > mostBytes) || size > std::numeric_limits<std::size_t>::max()) return false;
+    if (size > 0) {
+        void* data = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE, file.get(), 0);
+        if (data == MAP_FAILED) return false;
+        m_data = static_cast<const unsigned char*>(data);
+        m_size = static_cast<std::size_t>(size);
+    }
+    m_mapped = true;
+    return true;
+}
+
+}  // namespace Norik

@@ -1,0 +1,44 @@
+// A data file of the base mapped into memory read-only, for readers that look up a few places of
+// a large file and would waste their time reading all of it.
+//
+// MappedFile opens the file through OpenDataFile (regular files only, never blocking) and maps
+// its whole length privately and read-only; the mapping lives as long as the object and survives
+// the file's removal or replacement by rename. Nothing is reported: a file that cannot be mapped
+// leaves the object empty, for the caller to read the file its usual way, which tells why.
+// bytes() is all a reader may touch; every offset taken from the file must be checked against its
+// size. (A file cut short by another process while mapped would fault on the pages it lost; the
+// base's files are replaced whole, never rewritten in place.) Move-only; one thread at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace Norik {
+
+class MappedFile {
+public:
+    MappedFile() = default;
+    ~MappedFile();
+    MappedFile(MappedFile&& other) noexcept;
+    MappedFile& operator=(MappedFile&& other) noexcept;
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    // Maps path; false, with the object empty, when it is no regular file, is larger than
+    // mostBytes (0: any size) or cannot be opened or mapped. An empty file maps to no bytes.
+    bool Map(const std::string& path, std::uint64_t mostBytes = 0);
+    // Unmaps what is held.
+    void Reset();
+
+    std::span<const unsigned char> bytes() const { return {m_data, m_size}; }
+    bool isMapped() const { return m_mapped; }
+
+private:
+    const unsigned char* m_data = nullptr;
+    std::size_t m_size = 0;
+    bool m_mapped = false;
+};
+
+}  // namespace Norik
