@@ -21,6 +21,7 @@
 #include "showdata/ListDoc.h"
 #include "views/Cvelda1Doc.h"
 #include "views/FindTextDialog.h"
+#include "views/TextHighlights.h"
 #include "views/TextPage.h"
 #include "views/TextPrinting.h"
 #include "views/TextPrintout.h"
@@ -98,6 +99,19 @@ void Cvelda1View::ReplaceText(QTextDocument* whole) {
         moveCursor(QTextCursor::End, *m_endWhenWhole);
         m_endWhenWhole.reset();
     }
+    if (m_highlights) m_highlights->Apply();
+}
+
+void Cvelda1View::HighlightWords(const QString& query) {
+    delete m_highlights;
+    m_highlights = new TextHighlights(*this, query, this);
+    if (!m_highlights->hasWords()) {
+        delete m_highlights;
+        return;
+    }
+    m_keysStepMatches = true;
+    connect(m_highlights, &TextHighlights::changed, this, [this] { NotifyStateChanged(); });
+    m_highlights->Apply();
 }
 
 void Cvelda1View::keyPressEvent(QKeyEvent* event) {
@@ -111,7 +125,11 @@ void Cvelda1View::keyPressEvent(QKeyEvent* event) {
     QTextBrowser::keyPressEvent(event);
 }
 
-QString Cvelda1View::StatusMessage() const { return m_doc->LoadingMessage(); }
+QString Cvelda1View::StatusMessage() const {
+    const QString loading = m_doc->LoadingMessage();
+    if (!loading.isEmpty() || !m_highlights) return loading;
+    return m_highlights->StatusText();
+}
 
 int Cvelda1View::CharacterAt(const QPoint& viewportPosition) const {
     const QPoint inDocument = viewportPosition + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
@@ -151,6 +169,7 @@ void Cvelda1View::OnFind() {
         m_findDialog = new CFindTextDialog(this);
         connect(m_findDialog, &CFindTextDialog::findNext, this,
                 [this](const QString& text, bool matchCase, bool wholeWord, bool forward) {
+                    m_keysStepMatches = false;
                     m_findText = text;
                     m_findMatchCase = matchCase;
                     m_findWholeWord = wholeWord;
@@ -293,6 +312,10 @@ bool Cvelda1View::UpdateCommand(int id, CommandState& state) {
         case Command::kBack:
             state = CommandState{};
             return true;
+        case Command::kNextMatch:
+        case Command::kPreviousMatch:
+            state = CommandState{m_highlights && m_highlights->count() > 0, false};
+            return true;
         case Command::kSortByDate:
         case Command::kSortByTitle:
         case Command::kSortByType:
@@ -317,7 +340,15 @@ bool Cvelda1View::ExecuteCommand(int id) {
             return true;
         case Command::kEditFindNext:
         case Command::kEditFindPrevious:
-            OnFindAgain(id == Command::kEditFindNext);
+            if (m_keysStepMatches && m_highlights) {
+                m_highlights->Step(id == Command::kEditFindNext);
+            } else {
+                OnFindAgain(id == Command::kEditFindNext);
+            }
+            return true;
+        case Command::kNextMatch:
+        case Command::kPreviousMatch:
+            if (m_highlights) m_highlights->Step(id == Command::kNextMatch);
             return true;
         case Command::kFilePrint:
             OnFilePrint();
