@@ -15,14 +15,15 @@
 #include <set>
 #include <thread>
 
+#include "Helpers/Cp1251.h"
 #include "builder/ContainerWriter.h"
 #include "builder/DirectoryBalancer.h"
 #include "builder/SourceTables.h"
 #include "diagnostics/CrashReport.h"
 #include "diagnostics/ErrorLog.h"
+#include "fulltext/FullTextIndex.h"
 #include "index/IndexBuilder.h"
 #include "index/IndexSpace.h"
-#include "richtext/PlainText.h"
 #include "showdata/ListDoc.h"
 
 namespace Norik {
@@ -36,6 +37,7 @@ struct DocumentJob {
     std::size_t row = 0;                     // first row of the document in Items
     std::string entry;                       // compressed entry
     std::vector<IndexSpace::IndexKey> keys;  // text word keys, ascending, distinct
+    FullText::DocumentText text;             // for the full-text index
     std::uint64_t textBytes = 0;
     std::string problem;
     bool done = false;
@@ -95,14 +97,16 @@ bool IsBaseFileName(const std::string& name) {
     return false;
 }
 
-// The first entry of folder, in name order, that is not a plain file of a base; empty when there
-// is none. Replacing the folder removes whatever it holds, so anything else keeps it standing.
+// The first entry of folder, in name order, that is not a plain file of a base or its full-text
+// index; empty when there is none. Replacing the folder removes whatever it holds, so anything
+// else keeps it standing.
 std::string FirstForeignEntry(const fs::path& folder) {
     std::error_code error;
     std::vector<std::string> foreign;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         const std::string name = it->path().filename().string();
         std::error_code kind;
+        if (it->path() == FullText::BaseIndexFolder(folder) && FullText::IsIndexFolder(it->path())) continue;
         if (!IsBaseFileName(name) || it->is_symlink(kind) || !it->is_regular_file(kind)) foreign.push_back(name);
     }
     if (error) return "? (the folder cannot be listed: " + error.message() + ")";
@@ -248,6 +252,11 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
         problems.push_back(message);
         return false;
     }
+    FullText::IndexWriter fullText(FullText::BaseIndexFolder(temporary), tables.baseDate);
+    if (!fullText.ok()) {
+        problems.push_back(fullText.error());
+        return false;
+    }
     const std::size_t total = firstRows.size();
     std::vector<DocumentJob> jobs(total);
     for (std::size_t i = 0; i < total; ++i) jobs[i].row = firstRows[i];
@@ -283,8 +292,10 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
                         source.Describe("texts/" + name) + ": not an RTF text (it does not start with {\\rtf)";
                 } else {
                     job.textBytes = rtf.size();
-                    const std::string plain = RtfToPlainText(rtf, TextEncoding::Windows1251);
-                    for (const std::string& word : IndexSpace::SplitWords(plain))
+                    // One reading of the text serves both indexes: the word index takes its words
+                    // in Windows-1251, as the tables hold them.
+                    job.text = FullText::ReadDocumentText(rtf);
+                    for (const std::string& word : IndexSpace::SplitWords(Utf8ToCp1251(job.text.plain)))
                         if (const IndexSpace::IndexKey key = IndexSpace::WordHash(word); key != 0)
                             job.keys.push_back(key);
                     std::sort(job.keys.begin(), job.keys.end());
@@ -321,7 +332,15 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
             }
             for (const IndexSpace::IndexKey key : job.keys) textIndex.Add(key, item.number);
             report.textBytes += job.textBytes;
+            const FullText::DocumentFields fields{item.number,
+                                                  Cp1251ToUtf8(item.title),
+                                                  Cp1251ToUtf8(TypeWithoutLeadingBlanks(item.type)),
+                                                  Cp1251ToUtf8(item.numberText),
+                                                  item.dateOfIntroduction,
+                                                  item.inForce};
+            fullText.Add(fields, &job.text);
         }
+        job.text = FullText::DocumentText{};
         std::string().swap(job.entry);
         std::vector<IndexSpace::IndexKey>().swap(job.keys);
         {
@@ -367,6 +386,10 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
             problems.push_back(path + ": cannot be written (see the error log)");
             return false;
         }
+    }
+    if (const FullText::BuildResult built = fullText.Finish(); !built.ok) {
+        problems.push_back(built.error);
+        return false;
     }
     if (!SyncFile(folder + "Norik.sdb")) {
         problems.push_back(folder + "Norik.sdb: cannot be written");

@@ -1,5 +1,6 @@
 // The base builder: turns a source (the four text tables and one RTF text per document) into a
-// complete base: the tables, the seven index files and the container Norik.sdb.
+// complete base: the tables, the seven index files, the container Norik.sdb and the full-text
+// index in "fulltext/" (FullTextIndex.h), stamped with the base date.
 //
 // The keys of the indexes: clasidx the section id of every row; date_beg the date of
 // introduction; work_now 1 or 0; numbidx StrHash of the number text; typeidx StrHash of the type
@@ -12,7 +13,7 @@
 // order on the calling thread. Everything is written into a temporary folder beside the output
 // folder and renamed into place at the end, so a failed build leaves no half base: the output
 // folder is either untouched or a complete new base. An existing output folder is replaced only
-// when it holds nothing but the files of a base; a source folder (BaseSource::Folder) that is the
+// when it holds nothing but the files of a base and its full-text index; a source folder (BaseSource::Folder) that is the
 // output folder, lies inside it or holds it is refused before anything is touched. Temporary
 // folders that killed builds of the same output folder left behind are removed.
 //

@@ -83,6 +83,37 @@ struct BuildResult {
 BuildResult BuildIndex(const std::filesystem::path& folder, const std::vector<DocumentFields>& documents,
                        const TextSource& textOf, std::int32_t baseDate, const BuildProgress& progress);
 
+// Whether folder is an index folder as this program writes one: a real folder (no link) holding
+// nothing but the files of an index. Only such a folder is ever replaced or removed.
+bool IsIndexFolder(const std::filesystem::path& folder);
+
+// The plain text and the links of one RTF document, read in one pass (PlainText.h's text).
+DocumentText ReadDocumentText(std::string_view rtf);
+
+// Writes an index document by document, for a caller that has the texts at hand in order (the
+// base builder); BuildIndex runs one over a TextSource. The index is written into a new private
+// folder beside folder and put in place by Finish only, as BuildIndex does; an index never
+// finished is removed with the writer. One thread at a time.
+class IndexWriter {
+public:
+    IndexWriter(const std::filesystem::path& folder, std::int32_t baseDate);
+    ~IndexWriter();
+    IndexWriter(const IndexWriter&) = delete;
+    IndexWriter& operator=(const IndexWriter&) = delete;
+
+    // False when the index cannot be written (error() says why); Add and Finish then do nothing.
+    bool ok() const;
+    const std::string& error() const;
+    // Adds one document; text null: indexed by its attributes alone.
+    void Add(const DocumentFields& fields, const DocumentText* text);
+    // Writes the stamp and puts the index in place.
+    BuildResult Finish();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
 struct Hit {
     std::int16_t number = 0;
     double score = 0;
@@ -117,6 +148,9 @@ public:
 
     // The documents whose texts link to number, ascending; error() set on a damaged index.
     std::vector<std::int16_t> CitedBy(std::int16_t number) const;
+
+    // The numbers of every document indexed, ascending; error() set on a damaged index.
+    std::vector<std::int16_t> DocumentNumbers() const;
 
 private:
     struct Impl;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -15,6 +16,7 @@
 #include "builder/BaseBuilder.h"
 #include "builder/BaseVerifier.h"
 #include "diagnostics/ErrorLog.h"
+#include "fulltext/FullTextIndex.h"
 #include "index/IndexSpace.h"
 #include "platform/UserPort.h"
 #include "richtext/PlainText.h"
@@ -36,10 +38,13 @@ const char* const kUsage =
     "  norik-tool [--base DIR] list NODE_ID [--sort date|title|type|number] [--descending]\n"
     "  norik-tool [--base DIR] search [--section ID] [--type TEXT] [--number TEXT] [--title WORDS]\n"
     "             [--text WORDS] [--any] [--status any|in-force|not-in-force] [--within N,N,...]\n"
+    "  norik-tool [--base DIR] search --quick WORDS [--passages] [--limit N]\n"
+    "  norik-tool [--base DIR] cited-by NUMBER\n"
     "  norik-tool [--base DIR] cat NUMBER [--rtf | --text]\n"
     "  norik-tool [--base DIR] card NUMBER\n"
     "  norik-tool [--base DIR] verify\n"
     "  norik-tool build SOURCE_DIR OUT_DIR\n"
+    "  norik-tool fulltext DIR\n"
     "  norik-tool sample OUT_DIR [--documents N] [--seed S] [--large] [--source]\n"
     "exit status:\n"
     "  0   done\n"
@@ -266,8 +271,12 @@ int List(const Arguments& args, std::ostream& out, std::ostream& err) {
     return Answered(err, DamageOf({ShowData::ModelTable::Class, ShowData::ModelTable::Items}));
 }
 
+int QuickSearch(const Arguments& args, std::ostream& out, std::ostream& err);
+
 int Search(const Arguments& args, std::ostream& out, std::ostream& err) {
     args.ExpectPositional(0, "only options");
+    if (args.Has("--quick")) return QuickSearch(args, out, err);
+    if (args.Has("--passages") || args.Has("--limit")) throw UsageError{"--passages and --limit go with --quick"};
     ShowData::SearchRequest request;
     if (const auto v = args.Value("--section"))
         request.classId = static_cast<std::int16_t>(ParseInteger(*v, 0, 32767, "--section"));
@@ -378,11 +387,196 @@ int Card(const Arguments& args, std::ostream& out, std::ostream& err) {
     return Answered(err, DamageOf({ShowData::ModelTable::Class, ShowData::ModelTable::Items}));
 }
 
+// The full-text index of the configured base: its own "fulltext/" when that is current, else the
+// one the viewer keeps in the cache. 0 with the folder, or the exit status after the line on err.
+int CurrentFullTextIndex(std::ostream& err, std::filesystem::path& folder) {
+    const std::filesystem::path base = GetIndexFolder();
+    const std::int32_t date = ShowData::BaseDate();
+    const FullText::IndexCheck own = FullText::CheckIndex(FullText::BaseIndexFolder(base), date);
+    if (own.state == FullText::IndexState::Current) {
+        folder = FullText::BaseIndexFolder(base);
+        return 0;
+    }
+    if (own.state == FullText::IndexState::Damaged) {
+        ErrorLog().WriteEntry("the full-text index is damaged: " + own.why);
+        err << "norik-tool: the base is damaged: " << own.why << " (norik-tool fulltext rebuilds it)\n";
+        return kExitDamaged;
+    }
+    const std::filesystem::path cached = FullText::CacheIndexFolder(base, date);
+    if (FullText::CheckIndex(cached, date).state == FullText::IndexState::Current) {
+        folder = cached;
+        return 0;
+    }
+    err << "norik-tool: the base has no current full-text index"
+        << (own.state == FullText::IndexState::Stale ? " (" + own.why + ")" : std::string()) << "; norik-tool fulltext "
+        << base.string() << " builds it\n";
+    return kExitFailure;
+}
+
+// The list row texts of the given documents, by number.
+std::map<std::int16_t, std::string> RowTexts(const std::vector<std::int16_t>& numbers) {
+    ConsoleUserPort port;
+    ShowData::CShowDoc list(port);
+    list.FillFromNumbers(numbers);
+    std::map<std::int16_t, std::string> texts;
+    for (int i = 0; i < list.Count(); ++i) {
+        const auto row = static_cast<unsigned>(i);
+        texts[static_cast<std::int16_t>(list.GetNumber(row))] = Utf8(list.GetText(row));
+    }
+    return texts;
+}
+
+int QuickSearch(const Arguments& args, std::ostream& out, std::ostream& err) {
+    for (const char* other : {"--section", "--type", "--number", "--title", "--text", "--status", "--within", "--any"})
+        if (args.Has(other)) throw UsageError{std::string("--quick takes no ") + other};
+    const std::string query = *args.Value("--quick");
+    std::size_t limit = 20;
+    if (const auto v = args.Value("--limit")) limit = static_cast<std::size_t>(ParseInteger(*v, 1, 65536, "--limit"));
+    if (const int failed = LoadDocuments(err)) return failed;
+    std::filesystem::path folder;
+    if (const int failed = CurrentFullTextIndex(err, folder)) return failed;
+    const FullText::Searcher searcher(folder);
+    const FullText::SearchResult result = searcher.Search(query, limit, args.Has("--passages") ? 3 : 0);
+    if (!result.error.empty() && !searcher.ok()) {
+        ErrorLog().WriteEntry(folder.string() + ": " + result.error);
+        err << "norik-tool: the base is damaged: " << folder.string() << ": " << result.error << "\n";
+        return kExitDamaged;
+    }
+    if (!result.error.empty()) {
+        err << "norik-tool: " << result.error << "\n";
+        return kExitUsage;
+    }
+    if (result.hits.empty()) {
+        err << "По Вашему запросу ничего не найдено!\n";
+        if (!result.suggestion.empty()) err << "Возможно, вы имели в виду: " << result.suggestion << "\n";
+        return 1;
+    }
+    std::vector<std::int16_t> numbers;
+    for (const FullText::Hit& hit : result.hits) numbers.push_back(hit.number);
+    const std::map<std::int16_t, std::string> texts = RowTexts(numbers);
+    for (const FullText::Hit& hit : result.hits) {
+        char score[32];
+        std::snprintf(score, sizeof score, "%.3f", hit.score);
+        const auto text = texts.find(hit.number);
+        out << hit.number << "\t" << score << "\t" << (text == texts.end() ? std::string() : text->second) << "\n";
+        for (const std::string& passage : hit.passages) out << "    " << passage << "\n";
+    }
+    return Answered(err, DamageOf({ShowData::ModelTable::Descript, ShowData::ModelTable::Items}));
+}
+
+int CitedBy(const Arguments& args, std::ostream& out, std::ostream& err) {
+    args.ExpectPositional(1, "NUMBER");
+    if (const int failed = LoadDocuments(err)) return failed;
+    std::int16_t number = 0;
+    if (const int failed = KnownDocument(args.positional()[0], err, number)) return failed;
+    std::filesystem::path folder;
+    if (const int failed = CurrentFullTextIndex(err, folder)) return failed;
+    const FullText::Searcher searcher(folder);
+    const std::vector<std::int16_t> citing = searcher.CitedBy(number);
+    if (!searcher.ok()) {
+        err << "norik-tool: the base is damaged: " << folder.string() << ": " << searcher.error() << "\n";
+        return kExitDamaged;
+    }
+    const std::map<std::int16_t, std::string> texts = RowTexts(citing);
+    for (const std::int16_t n : citing) {
+        const auto text = texts.find(n);
+        out << n << "\t" << (text == texts.end() ? std::string() : text->second) << "\n";
+    }
+    return Answered(err, DamageOf({ShowData::ModelTable::Descript, ShowData::ModelTable::Items}));
+}
+
+// The text of a document for the full-text index, from the container; nothing when its entry
+// cannot be read whole (the damaged entries are counted).
+std::optional<FullText::DocumentText> ContainerText(std::int16_t number, std::vector<std::int16_t>& unreadable) {
+    SUn7zFile reader;
+    std::string rtf;
+    try {
+        if (Failed(reader.Open(ShowData::DocFileName(number), kModeRead, true))) {
+            unreadable.push_back(number);
+            return std::nullopt;
+        }
+        std::vector<char> buffer(std::size_t{1} << 16);
+        for (int got; (got = reader.Read(buffer.data(), static_cast<int>(buffer.size()))) > 0;)
+            rtf.append(buffer.data(), static_cast<std::size_t>(got));
+    } catch (const std::exception&) {
+        unreadable.push_back(number);
+        return std::nullopt;
+    }
+    if (!reader.whole()) {
+        unreadable.push_back(number);
+        return std::nullopt;
+    }
+    return FullText::ReadDocumentText(rtf);
+}
+
+int FullTextBuild(const Arguments& args, std::ostream& out, std::ostream& err) {
+    args.ExpectPositional(1, "DIR");
+    FolderSettings settings;
+    settings.baseOverride = args.positional()[0];
+    ConfigureFolders(settings);
+    if (const int failed = LoadDocuments(err)) return failed;
+    std::vector<FullText::DocumentFields> documents;
+    for (const ShowData::DocItem& row : ShowData::GetDocTable()) {
+        if (!documents.empty() && documents.back().number == row.number) continue;
+        std::string type(row.type);
+        type.erase(0, type.find_first_not_of(' '));
+        documents.push_back({row.number, Utf8(std::string(row.title)), Utf8(type), Utf8(std::string(row.numberText)),
+                             row.dateOfIntroduction, row.inForce});
+    }
+    std::vector<std::int16_t> unreadable;
+    const std::filesystem::path folder = FullText::BaseIndexFolder(GetIndexFolder());
+    const FullText::BuildResult built = FullText::BuildIndex(
+        folder, documents, [&](std::int16_t number) { return ContainerText(number, unreadable); },
+        ShowData::BaseDate(), {});
+    if (!built.ok) {
+        err << "norik-tool: " << built.error << "\n";
+        return kExitFailure;
+    }
+    out << "indexed " << built.documents << " documents into " << folder.string() << "\n";
+    if (!unreadable.empty()) {
+        err << "norik-tool: the base is damaged: " << unreadable.size() << " texts of " << GetDataFolder()
+            << "Norik.sdb cannot be read (the first: document " << unreadable.front()
+            << "); they are indexed by their attributes alone\n";
+        return kExitDamaged;
+    }
+    return Answered(err, DamageOf({ShowData::ModelTable::Descript, ShowData::ModelTable::Items}));
+}
+
 // Lines of one kind, the first few listed one a line and the rest counted.
 void PrintLimited(const std::vector<std::string>& lines, const std::string& prefix, std::ostream& stream) {
     const std::size_t listed = std::min(lines.size(), kListedProblems);
     for (std::size_t i = 0; i < listed; ++i) stream << prefix << lines[i] << "\n";
     if (lines.size() > listed) stream << prefix << "… and " << lines.size() - listed << " more\n";
+}
+
+// The base's own full-text index, when it has one, must be of this base: stamped with its date and
+// holding exactly its documents. 0, or the exit status after the line on err.
+int VerifyFullTextIndex(std::ostream& err) {
+    const std::filesystem::path folder = FullText::BaseIndexFolder(GetIndexFolder());
+    std::error_code error;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(folder, error))) return 0;
+    if (const int failed = LoadDocuments(err)) return failed;
+    std::string why;
+    if (const FullText::IndexCheck check = FullText::CheckIndex(folder, ShowData::BaseDate());
+        check.state != FullText::IndexState::Current) {
+        why = check.why;
+    } else {
+        std::vector<std::int16_t> numbers;
+        for (const ShowData::DocItem& row : ShowData::GetDocTable())
+            if (numbers.empty() || numbers.back() != row.number) numbers.push_back(row.number);
+        std::sort(numbers.begin(), numbers.end());
+        const FullText::Searcher searcher(folder);
+        const std::vector<std::int16_t> indexed = searcher.DocumentNumbers();
+        if (!searcher.ok())
+            why = folder.string() + ": " + searcher.error();
+        else if (indexed != numbers)
+            why = folder.string() + ": holds " + std::to_string(indexed.size()) + " documents that are not those of " +
+                  "the document table (" + std::to_string(numbers.size()) + ")";
+    }
+    if (why.empty()) return 0;
+    ErrorLog().WriteEntry("the full-text index does not match the base: " + why);
+    err << "norik-tool: the base is damaged: " << why << " (norik-tool fulltext rebuilds it)\n";
+    return kExitDamaged;
 }
 
 int Verify(const Arguments& args, std::ostream& out, std::ostream& err) {
@@ -397,6 +591,7 @@ int Verify(const Arguments& args, std::ostream& out, std::ostream& err) {
             << " in " << GetIndexFolder() << "\n";
         return kExitFailure;
     }
+    if (const int failed = VerifyFullTextIndex(err)) return failed;
     out << "OK: " << summary.documents << " documents, " << summary.rows << " rows, " << summary.entriesChecked
         << " entries decoded (" << summary.decodedBytes << " bytes)\n";
     return 0;
@@ -505,6 +700,8 @@ int RunTool(const std::vector<std::string>& arguments, std::ostream& out, std::o
         if (command == "card") return Card(args, out, err);
         if (command == "verify") return Verify(args, out, err);
         if (command == "build") return Build(args, out, err);
+        if (command == "fulltext") return FullTextBuild(args, out, err);
+        if (command == "cited-by") return CitedBy(args, out, err);
         return Sample(args, out, err);
     } catch (const UsageError& e) {
         err << "norik-tool: " << command << ": " << e.message << " (norik-tool --help lists the commands)\n";

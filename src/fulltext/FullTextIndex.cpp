@@ -1,0 +1,397 @@
+// Where an index lives, how it is stamped and checked, and how it is written.
+#include "fulltext/FullTextIndex.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <xapian.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "fulltext/FullTextTerms.h"
+#include "richtext/PlainText.h"
+#include "richtext/RtfLinks.h"
+
+namespace Norik::FullText {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kStampName = "norik-fulltext.stamp";
+constexpr const char* kStampMagic = "Norik full-text index";
+// Raised whenever what is indexed, or how, changes: an index of another format is rebuilt.
+constexpr int kFormatVersion = 1;
+
+struct Stamp {
+    int format = 0;
+    std::int32_t baseDate = 0;
+    std::size_t documents = 0;
+};
+
+// The names of the files an index folder holds: the stamp and Xapian's own (glass) files.
+bool IsIndexFileName(const std::string& name) {
+    if (name == kStampName || name == "iamglass" || name == "flintlock") return true;
+    for (const char* table : {"postlist", "termlist", "position", "docdata", "spelling", "synonym"}) {
+        const std::string stem = table;
+        if (name == stem + ".glass" || name == stem + ".tmp" || name == stem + ".baseA" || name == stem + ".baseB")
+            return true;
+    }
+    return false;
+}
+
+std::optional<Stamp> ReadStamp(const fs::path& folder, std::string& why) {
+    std::ifstream file(folder / kStampName);
+    if (!file) {
+        why = "no stamp " + std::string(kStampName);
+        return std::nullopt;
+    }
+    std::string magic, formatWord, dateWord, countWord;
+    Stamp stamp;
+    std::getline(file, magic);
+    if (magic != kStampMagic || !(file >> formatWord >> stamp.format >> dateWord >> stamp.baseDate >> countWord >>
+                                  stamp.documents) ||
+        formatWord != "format" || dateWord != "base-date" || countWord != "documents") {
+        why = "the stamp " + std::string(kStampName) + " is not one this program writes";
+        return std::nullopt;
+    }
+    return stamp;
+}
+
+bool WriteStamp(const fs::path& folder, const Stamp& stamp, std::string& error) {
+    std::ostringstream text;
+    text << kStampMagic << "\nformat " << stamp.format << "\nbase-date " << stamp.baseDate << "\ndocuments "
+         << stamp.documents << "\n";
+    const std::string bytes = text.str();
+    const fs::path path = folder / kStampName;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    bool ok = fd >= 0 && ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
+              ::fsync(fd) == 0;
+    if (fd >= 0) ok = ::close(fd) == 0 && ok;
+    if (!ok) error = path.string() + ": cannot be written";
+    return ok;
+}
+
+// Removes an index folder this program made: its known files, then the folder. Anything else
+// in it keeps the folder standing.
+void RemoveIndexFolder(const fs::path& folder) {
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        std::error_code kind;
+        if (IsIndexFileName(it->path().filename().string()) && !it->is_directory(kind))
+            ::unlink(it->path().c_str());
+    }
+    ::rmdir(folder.c_str());
+}
+
+// Creates the missing folders of path, each private to the user.
+bool MakeFolders(const fs::path& path, std::string& error) {
+    std::error_code code;
+    if (fs::is_directory(path, code)) return true;
+    if (path.has_parent_path() && path.parent_path() != path && !MakeFolders(path.parent_path(), error)) return false;
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+        error = path.string() + ": cannot be created";
+        return false;
+    }
+    return true;
+}
+
+std::uint64_t Fnv1a(std::string_view text) {
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ULL;
+    }
+    return hash;
+}
+
+// Gathers the plain text of a document and the numbers of the documents its links lead to.
+class IndexTextOutput : public PlainTextOutput {
+public:
+    IndexTextOutput() : PlainTextOutput(TextEncoding::Utf8) {}
+    void Text(std::string_view utf8, const CharFormat& format) override {
+        if (m_inLink) m_linkText.append(utf8);
+        PlainTextOutput::Text(utf8, format);
+    }
+    void LinkStart(std::string_view target) override {
+        m_inLink = true;
+        m_target.assign(target);
+        m_linkText.clear();
+    }
+    void LinkEnd() override {
+        if (!m_inLink) return;
+        m_inLink = false;
+        if (const std::optional<int> number = LinkDocumentNumber(m_target, m_linkText))
+            links.push_back(static_cast<std::int16_t>(static_cast<std::uint16_t>(*number)));
+    }
+    std::vector<std::int16_t> links;
+
+private:
+    bool m_inLink = false;
+    std::string m_target;
+    std::string m_linkText;
+};
+
+// Adds text to the document's data cut to at most limit bytes, at a character boundary.
+std::string CutUtf8(const std::string& text, std::size_t limit) {
+    if (text.size() <= limit) return text;
+    std::size_t at = limit;
+    while (at > 0 && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
+    return text.substr(0, at);
+}
+
+void AddAttributeTerm(Xapian::Document& document, const std::string& term, Xapian::termcount wdf = 1) {
+    if (term.size() <= kMaxTermBytes) document.add_term(term, wdf);
+}
+
+void AddBooleanTerm(Xapian::Document& document, const std::string& term) {
+    if (term.size() <= kMaxTermBytes) document.add_boolean_term(term);
+}
+
+}  // namespace
+
+fs::path BaseIndexFolder(const fs::path& baseFolder) { return baseFolder / "fulltext"; }
+
+fs::path CacheIndexFolder(const fs::path& baseFolder, std::int32_t baseDate) {
+    fs::path cache;
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg != nullptr && xdg[0] == '/') {
+        cache = xdg;
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != 0) {
+        cache = fs::path(home) / ".cache";
+    } else {
+        cache = fs::temp_directory_path() / ("norik-cache-" + std::to_string(::getuid()));
+    }
+    std::error_code error;
+    fs::path canonical = fs::weakly_canonical(fs::absolute(baseFolder, error), error);
+    std::string key = canonical.string();
+    while (key.size() > 1 && key.back() == '/') key.pop_back();
+    char name[64];
+    std::snprintf(name, sizeof name, "%016llx-%s", static_cast<unsigned long long>(Fnv1a(key)),
+                  baseDate > 0 ? DateKey(baseDate).c_str() : "0");
+    return cache / "Norik" / "fulltext" / name;
+}
+
+bool IsIndexFolder(const fs::path& folder) {
+    std::error_code error;
+    if (!fs::is_directory(fs::symlink_status(folder, error))) return false;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        std::error_code kind;
+        if (!IsIndexFileName(it->path().filename().string()) || it->is_symlink(kind) || !it->is_regular_file(kind))
+            return false;
+    }
+    return !error;
+}
+
+IndexCheck CheckIndex(const fs::path& folder, std::int32_t baseDate) {
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(folder, error);
+    if (!fs::exists(status)) return {IndexState::Absent, {}};
+    if (!fs::is_directory(status)) return {IndexState::Damaged, folder.string() + " is not a folder"};
+    if (!IsIndexFolder(folder)) return {IndexState::Damaged, folder.string() + " holds files an index does not"};
+    std::string why;
+    const std::optional<Stamp> stamp = ReadStamp(folder, why);
+    if (!stamp) return {IndexState::Damaged, folder.string() + ": " + why};
+    if (stamp->format != kFormatVersion)
+        return {IndexState::Stale, folder.string() + ": an index of format " + std::to_string(stamp->format) +
+                                       ", this program writes format " + std::to_string(kFormatVersion)};
+    if (stamp->baseDate != baseDate)
+        return {IndexState::Stale, folder.string() + ": an index of the base of day " +
+                                       std::to_string(stamp->baseDate) + ", the base is of day " +
+                                       std::to_string(baseDate)};
+    try {
+        const Xapian::Database database(folder.string());
+        if (database.get_doccount() != stamp->documents)
+            return {IndexState::Damaged, folder.string() + ": holds " + std::to_string(database.get_doccount()) +
+                                             " documents, its stamp says " + std::to_string(stamp->documents)};
+    } catch (const Xapian::Error& e) {
+        return {IndexState::Damaged, folder.string() + ": " + e.get_description()};
+    }
+    return {IndexState::Current, {}};
+}
+
+DocumentText ReadDocumentText(std::string_view rtf) {
+    IndexTextOutput output;
+    ReadRtf(rtf, output);
+    DocumentText text;
+    text.plain = output.TakeText();
+    text.links = std::move(output.links);
+    return text;
+}
+
+struct IndexWriter::Impl {
+    fs::path target;
+    fs::path building;  // the private folder the index is written into
+    std::int32_t baseDate = 0;
+    std::optional<Xapian::WritableDatabase> database;
+    Xapian::TermGenerator generator;
+    std::size_t documents = 0;
+    std::string error;
+    bool finished = false;
+
+    void Fail(const std::string& what) {
+        if (error.empty()) error = what;
+        database.reset();
+    }
+};
+
+IndexWriter::IndexWriter(const fs::path& folder, std::int32_t baseDate) : m_impl(std::make_unique<Impl>()) {
+    Impl& d = *m_impl;
+    std::error_code code;
+    d.target = fs::absolute(folder, code);
+    d.baseDate = baseDate;
+    const fs::path parent = d.target.parent_path();
+    if (!MakeFolders(parent, d.error)) return;
+    // A new private folder beside the target: nothing is written through a link or over a file
+    // someone else made.
+    std::string pattern = (parent / ("." + d.target.filename().string() + ".building-XXXXXX")).string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        d.error = parent.string() + ": a folder for the new index cannot be created";
+        return;
+    }
+    d.building = pattern;
+    try {
+        d.database.emplace(d.building.string(), Xapian::DB_CREATE_OR_OVERWRITE | Xapian::DB_BACKEND_GLASS);
+        d.generator.set_stemmer(Xapian::Stem("russian"));
+        d.generator.set_stemming_strategy(Xapian::TermGenerator::STEM_SOME);
+        d.generator.set_database(*d.database);
+        d.generator.set_flags(Xapian::TermGenerator::FLAG_SPELLING);
+    } catch (const Xapian::Error& e) {
+        d.Fail(d.building.string() + ": " + e.get_description());
+    }
+}
+
+IndexWriter::~IndexWriter() {
+    m_impl->database.reset();
+    if (!m_impl->building.empty() && !m_impl->finished) RemoveIndexFolder(m_impl->building);
+}
+
+bool IndexWriter::ok() const { return m_impl->error.empty(); }
+const std::string& IndexWriter::error() const { return m_impl->error; }
+
+void IndexWriter::Add(const DocumentFields& fields, const DocumentText* text) {
+    Impl& d = *m_impl;
+    if (!d.database) return;
+    try {
+        Xapian::Document document;
+        Xapian::TermGenerator& generator = d.generator;
+        generator.set_document(document);
+        // The heading, weighted above the text by the search.
+        for (const std::string* part : {&fields.type, &fields.numberText, &fields.title}) {
+            generator.index_text(*part, 1, kHeadingPrefix);
+            generator.increase_termpos();
+        }
+        // Every word once more as a word of the document, so that a query finds any of them.
+        for (const std::string* part : {&fields.type, &fields.numberText, &fields.title}) {
+            generator.index_text(*part);
+            generator.increase_termpos();
+        }
+        if (text != nullptr) generator.index_text(text->plain);
+
+        const std::string number = NumberKey(fields.numberText);
+        if (!number.empty()) AddAttributeTerm(document, kNumberPrefix + number);
+        // A number text naming several numbers ("131-ФЗ, 132-ФЗ") also names each.
+        std::string part;
+        for (std::size_t at = 0; at <= fields.numberText.size(); ++at) {
+            const char c = at < fields.numberText.size() ? fields.numberText[at] : ',';
+            if (c == ',' || c == ';' || c == ' ') {
+                if (const std::string key = NumberKey(part); !key.empty() && key != number)
+                    AddAttributeTerm(document, kNumberPrefix + key);
+                part.clear();
+            } else {
+                part.push_back(c);
+            }
+        }
+        if (fields.date > 0) {
+            AddAttributeTerm(document, kDatePrefix + DateKey(fields.date));
+            AddAttributeTerm(document, kYearPrefix + YearKey(fields.date));
+        }
+        AddBooleanTerm(document, std::string(kStatusPrefix) + (fields.inForce ? "1" : "0"));
+        AddBooleanTerm(document, kKeyPrefix + std::to_string(fields.number));
+        if (text != nullptr)
+            for (const std::int16_t link : text->links) AddBooleanTerm(document, LinkTerm(link));
+        document.add_value(kSortValueSlot, SortValue(fields.inForce, fields.date));
+        if (text != nullptr) document.set_data(CutUtf8(text->plain, kStoredTextBytes));
+        d.database->replace_document(DocumentIdOf(fields.number), document);
+        ++d.documents;
+    } catch (const Xapian::Error& e) {
+        d.Fail(d.building.string() + ": " + e.get_description());
+    }
+}
+
+BuildResult IndexWriter::Finish() {
+    Impl& d = *m_impl;
+    BuildResult result;
+    if (!d.database) {
+        result.error = d.error.empty() ? "the index was not written" : d.error;
+        return result;
+    }
+    try {
+        d.database->commit();
+        d.database->close();
+    } catch (const Xapian::Error& e) {
+        d.Fail(d.building.string() + ": " + e.get_description());
+        result.error = d.error;
+        return result;
+    }
+    d.database.reset();
+    if (!WriteStamp(d.building, {kFormatVersion, d.baseDate, d.documents}, d.error)) {
+        result.error = d.error;
+        return result;
+    }
+    // Into place: swapped with an old index in one step where the system can, else the old one
+    // steps aside first. Only a folder recognised as an index is ever replaced.
+    std::error_code code;
+    const fs::file_status old = fs::symlink_status(d.target, code);
+    if (fs::exists(old)) {
+        if (!IsIndexFolder(d.target)) {
+            result.error = d.target.string() + " exists and is not an index folder; not replacing it";
+            return result;
+        }
+        if (::renameat2(AT_FDCWD, d.building.c_str(), AT_FDCWD, d.target.c_str(), RENAME_EXCHANGE) != 0) {
+            const fs::path aside = d.building.string() + ".old";
+            if (::rename(d.target.c_str(), aside.c_str()) != 0 ||
+                ::rename(d.building.c_str(), d.target.c_str()) != 0) {
+                ::rename(aside.c_str(), d.target.c_str());
+                result.error = d.target.string() + ": cannot be replaced";
+                return result;
+            }
+            RemoveIndexFolder(aside);
+            d.finished = true;
+        }
+        // After an exchange the building folder holds the old index, which the writer removes.
+    } else if (::rename(d.building.c_str(), d.target.c_str()) != 0) {
+        result.error = d.target.string() + ": cannot be put in place";
+        return result;
+    } else {
+        d.finished = true;
+    }
+    result.ok = true;
+    result.documents = d.documents;
+    return result;
+}
+
+BuildResult BuildIndex(const fs::path& folder, const std::vector<DocumentFields>& documents,
+                       const TextSource& textOf, std::int32_t baseDate, const BuildProgress& progress) {
+    IndexWriter writer(folder, baseDate);
+    for (std::size_t i = 0; i < documents.size() && writer.ok(); ++i) {
+        std::optional<DocumentText> text = textOf ? textOf(documents[i].number) : std::nullopt;
+        writer.Add(documents[i], text ? &*text : nullptr);
+        if (progress && !progress(i + 1, documents.size())) {
+            BuildResult result;
+            result.cancelled = true;
+            return result;
+        }
+    }
+    if (!writer.ok()) {
+        BuildResult result;
+        result.error = writer.error();
+        return result;
+    }
+    return writer.Finish();
+}
+
+}  // namespace Norik::FullText

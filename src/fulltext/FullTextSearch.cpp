@@ -1,0 +1,280 @@
+// The search over an index: what a user types turned into a Xapian query, ranked, with passages.
+#include <xapian.h>
+
+#include <algorithm>
+#include <charconv>
+#include <set>
+
+#include "fulltext/FullTextIndex.h"
+#include "fulltext/FullTextQuery.h"
+#include "fulltext/FullTextTerms.h"
+
+namespace Norik::FullText {
+
+namespace {
+
+// Matches in the heading (title, type, number) weigh this many times a match in the text.
+constexpr double kHeadingBoost = 4.0;
+// A passage: about this many bytes of the text around the words found.
+constexpr std::size_t kPassageBytes = 240;
+// Lines of a text looked at for passages, at most; a long text with few matches is not read whole.
+constexpr std::size_t kPassageLinesScanned = 4000;
+
+// Short words that carry no meaning on their own; a query does not require them.
+const char* const kStopWords[] = {"в",  "во",  "на", "о",   "об",  "обо", "по", "с",  "со", "к",  "ко", "и",
+                                  "или", "для", "от", "до", "из", "за",  "при", "у",  "а",  "но", "не", "же"};
+
+// A number, date or year the user typed: the attribute term, and the same text among the words.
+class AttributeProcessor : public Xapian::FieldProcessor {
+public:
+    enum class Kind { Number, Date, Year };
+    AttributeProcessor(Kind kind, const Xapian::Stem& stemmer, const std::vector<std::string>& values)
+        : m_kind(kind), m_values(values) {
+        m_words.set_stemmer(stemmer);
+        m_words.set_stemming_strategy(Xapian::QueryParser::STEM_SOME);
+    }
+    // In the heading pass the attribute term alone counts; in the text pass, either.
+    bool headingPass = false;
+
+    Xapian::Query operator()(const std::string& name) override {
+        // "vK": the K-th value taken out of the query; anything else was typed as it stands.
+        std::size_t index = 0;
+        const char* const end = name.data() + name.size();
+        const auto [stop, failure] = std::from_chars(name.data() + (name.empty() ? 0 : 1), end, index);
+        const bool taken = name.starts_with("v") && failure == std::errc() && stop == end && index < m_values.size();
+        const std::string value = taken ? m_values[index] : name;
+        std::string term;
+        const std::string& words = value;
+        switch (m_kind) {
+        case Kind::Number:
+            term = kNumberPrefix + NumberKey(value);
+            break;
+        case Kind::Date:
+            term = kDatePrefix + DateKeyOfText(value).value_or(value);
+            break;
+        case Kind::Year:
+            term = kYearPrefix + value;
+            break;
+        }
+        Xapian::Query attribute(term);
+        if (m_kind == Kind::Year) attribute = Xapian::Query(Xapian::Query::OP_OR, attribute, Xapian::Query(kNumberPrefix + value));
+        if (headingPass) return attribute;
+        const Xapian::Query text = m_words.parse_query(words, Xapian::QueryParser::FLAG_PHRASE);
+        return text.empty() ? attribute : Xapian::Query(Xapian::Query::OP_OR, attribute, text);
+    }
+
+private:
+    Kind m_kind;
+    const std::vector<std::string>& m_values;
+    Xapian::QueryParser m_words;
+};
+
+}  // namespace
+
+struct Searcher::Impl {
+    std::string error;
+    std::optional<Xapian::Database> database;
+    Xapian::Stem stemmer{"russian"};
+    Xapian::SimpleStopper stopper;
+
+    Impl() {
+        for (const char* word : kStopWords) stopper.add(word);
+    }
+
+    void Damaged(const Xapian::Error& e) {
+        error = "the index cannot be read: " + e.get_description();
+        database.reset();
+    }
+
+    // A parser for one pass; processors hold the pass they serve.
+    Xapian::QueryParser Parser(bool headingPass, const std::vector<std::string>& values) {
+        Xapian::QueryParser parser;
+        parser.set_database(*database);
+        parser.set_stemmer(stemmer);
+        parser.set_stemming_strategy(Xapian::QueryParser::STEM_SOME);
+        parser.set_stopper(&stopper);
+        parser.set_default_op(headingPass ? Xapian::Query::OP_OR : Xapian::Query::OP_AND);
+        const std::pair<const char*, AttributeProcessor::Kind> fields[] = {
+            {kQueryNumberField, AttributeProcessor::Kind::Number},
+            {kQueryDateField, AttributeProcessor::Kind::Date},
+            {kQueryYearField, AttributeProcessor::Kind::Year}};
+        for (const auto& [field, kind] : fields) {
+            auto* processor = new AttributeProcessor(kind, stemmer, values);
+            processor->headingPass = headingPass;
+            parser.add_prefix(field, processor->release());
+        }
+        return parser;
+    }
+
+    Xapian::Query Parse(const RewrittenQuery& rewritten) {
+        constexpr unsigned kFlags = Xapian::QueryParser::FLAG_PHRASE | Xapian::QueryParser::FLAG_BOOLEAN |
+                                    Xapian::QueryParser::FLAG_LOVEHATE | Xapian::QueryParser::FLAG_PURE_NOT;
+        const Xapian::Query text = Parser(false, rewritten.values).parse_query(rewritten.text, kFlags);
+        if (text.empty()) return text;
+        const Xapian::Query heading =
+            Parser(true, rewritten.values).parse_query(rewritten.text, kFlags, kHeadingPrefix);
+        if (heading.empty()) return text;
+        return Xapian::Query(Xapian::Query::OP_AND_MAYBE, text,
+                             Xapian::Query(Xapian::Query::OP_SCALE_WEIGHT, heading, kHeadingBoost));
+    }
+
+    // Passages of text where the query's words are, in text order: the lines with the most of
+    // them, each cut to about kPassageBytes around them.
+    std::vector<std::string> Passages(const Xapian::MSet& matches, const std::string& text, std::size_t count) {
+        struct Candidate {
+            std::size_t order;
+            std::size_t marks;
+            std::string passage;
+        };
+        std::vector<Candidate> found;
+        std::size_t line = 0;
+        for (std::size_t begin = 0; begin < text.size() && line < kPassageLinesScanned; ++line) {
+            std::size_t end = text.find('\n', begin);
+            if (end == std::string::npos) end = text.size();
+            if (end > begin) {
+                std::string passage =
+                    matches.snippet(text.substr(begin, end - begin), kPassageBytes, stemmer,
+                                    Xapian::MSet::SNIPPET_EMPTY_WITHOUT_MATCH, "<b>", "</b>", "…");
+                if (!passage.empty()) {
+                    std::set<std::string> distinct;
+                    for (std::size_t at = passage.find("<b>"); at != std::string::npos; at = passage.find("<b>", at + 3)) {
+                        const std::size_t close = passage.find("</b>", at);
+                        if (close == std::string::npos) break;
+                        distinct.insert(LowerUtf8(passage.substr(at + 3, close - at - 3)));
+                    }
+                    found.push_back({found.size(), distinct.size(), std::move(passage)});
+                    // Enough lines seen once the first ones carry every word found so far.
+                    if (found.size() >= count * 8) break;
+                }
+            }
+            begin = end + 1;
+        }
+        std::stable_sort(found.begin(), found.end(),
+                         [](const Candidate& a, const Candidate& b) { return a.marks > b.marks; });
+        if (found.size() > count) found.resize(count);
+        std::sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) { return a.order < b.order; });
+        std::vector<std::string> passages;
+        for (Candidate& candidate : found) passages.push_back(std::move(candidate.passage));
+        return passages;
+    }
+
+    // The query with its words spelled as the nearest indexed words, when that finds something.
+    std::string Suggestion(std::string_view query) {
+        Xapian::QueryParser parser;
+        parser.set_database(*database);
+        parser.set_stemmer(stemmer);
+        parser.set_stemming_strategy(Xapian::QueryParser::STEM_SOME);
+        parser.parse_query(LowerUtf8(query),
+                           Xapian::QueryParser::FLAG_DEFAULT | Xapian::QueryParser::FLAG_SPELLING_CORRECTION);
+        std::string corrected = parser.get_corrected_query_string();
+        if (corrected.empty()) return {};
+        Xapian::Enquire enquire(*database);
+        enquire.set_query(Parse(RewriteQuery(corrected)));
+        return enquire.get_mset(0, 1).empty() ? std::string() : corrected;
+    }
+
+    std::vector<std::int16_t> NumbersOfTerm(const std::string& term) {
+        std::vector<std::int16_t> numbers;
+        for (auto it = database->postlist_begin(term); it != database->postlist_end(term); ++it) {
+            const std::optional<std::int16_t> number = NumberOfDocumentId(*it);
+            if (!number) throw Xapian::DatabaseCorruptError("a document id no document number has");
+            numbers.push_back(*number);
+        }
+        std::sort(numbers.begin(), numbers.end());
+        return numbers;
+    }
+};
+
+Searcher::Searcher(const std::filesystem::path& folder) : m_impl(std::make_unique<Impl>()) {
+    // The stamp must be there: a folder without it was never finished, or is no index of ours.
+    if (!IsIndexFolder(folder)) {
+        m_impl->error = folder.string() + " is not an index folder";
+        return;
+    }
+    std::error_code code;
+    if (!std::filesystem::exists(folder / "norik-fulltext.stamp", code)) {
+        m_impl->error = folder.string() + " holds no finished index";
+        return;
+    }
+    try {
+        m_impl->database.emplace(folder.string());
+    } catch (const Xapian::Error& e) {
+        m_impl->Damaged(e);
+    }
+}
+
+Searcher::~Searcher() = default;
+
+bool Searcher::ok() const { return m_impl->error.empty() && m_impl->database.has_value(); }
+const std::string& Searcher::error() const { return m_impl->error; }
+
+SearchResult Searcher::Search(std::string_view query, std::size_t maxHits, std::size_t passagesPerHit) const {
+    SearchResult result;
+    Impl& d = *m_impl;
+    if (!ok()) {
+        result.error = d.error;
+        return result;
+    }
+    const RewrittenQuery rewritten = RewriteQuery(query);
+    try {
+        Xapian::Query parsed;
+        try {
+            parsed = d.Parse(rewritten);
+        } catch (const Xapian::QueryParserError& e) {
+            result.error = "the query cannot be understood: " + e.get_msg();
+            return result;
+        }
+        if (parsed.empty()) return result;
+        Xapian::Enquire enquire(*d.database);
+        enquire.set_query(parsed);
+        // Equal scores: the higher sort value first (in force, then the newest).
+        enquire.set_sort_by_relevance_then_value(kSortValueSlot, true);
+        const auto wanted = static_cast<Xapian::doccount>(std::min<std::size_t>(maxHits, 100000));
+        const Xapian::MSet matches = enquire.get_mset(0, wanted);
+        result.estimatedMatches = matches.get_matches_estimated();
+        for (auto it = matches.begin(); it != matches.end(); ++it) {
+            const std::optional<std::int16_t> number = NumberOfDocumentId(*it);
+            if (!number) throw Xapian::DatabaseCorruptError("a document id no document number has");
+            Hit hit;
+            hit.number = *number;
+            hit.score = it.get_weight();
+            if (passagesPerHit > 0) hit.passages = d.Passages(matches, it.get_document().get_data(), passagesPerHit);
+            result.hits.push_back(std::move(hit));
+        }
+        if (result.hits.empty()) result.suggestion = d.Suggestion(query);
+    } catch (const Xapian::Error& e) {
+        d.Damaged(e);
+        result = SearchResult{};
+        result.error = d.error;
+    }
+    return result;
+}
+
+std::vector<std::int16_t> Searcher::CitedBy(std::int16_t number) const {
+    if (!ok()) return {};
+    try {
+        return m_impl->NumbersOfTerm(LinkTerm(number));
+    } catch (const Xapian::Error& e) {
+        m_impl->Damaged(e);
+        return {};
+    }
+}
+
+std::vector<std::int16_t> Searcher::DocumentNumbers() const {
+    if (!ok()) return {};
+    std::vector<std::int16_t> numbers;
+    try {
+        for (auto it = m_impl->database->postlist_begin(""); it != m_impl->database->postlist_end(""); ++it) {
+            const std::optional<std::int16_t> number = NumberOfDocumentId(*it);
+            if (!number) throw Xapian::DatabaseCorruptError("a document id no document number has");
+            numbers.push_back(*number);
+        }
+    } catch (const Xapian::Error& e) {
+        m_impl->Damaged(e);
+        return {};
+    }
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
+}
+
+}  // namespace Norik::FullText

@@ -1,0 +1,86 @@
+#include "fulltext/FullTextTerms.h"
+
+#include <xapian.h>
+
+#include <charconv>
+
+#include "showdata/DayCode.h"
+
+namespace Norik::FullText {
+
+std::string LowerUtf8(std::string_view text) {
+    std::string lower;
+    lower.reserve(text.size());
+    for (Xapian::Utf8Iterator it(text.data(), text.size()); it != Xapian::Utf8Iterator(); ++it)
+        Xapian::Unicode::append_utf8(lower, Xapian::Unicode::tolower(*it));
+    return lower;
+}
+
+std::string NumberKey(std::string_view numberText) {
+    std::string_view rest = numberText;
+    while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
+    // "№" (U+2116) or a Latin "N" written before the number itself.
+    if (rest.starts_with("\xE2\x84\x96")) {
+        rest.remove_prefix(3);
+    } else if (rest.size() > 1 && (rest.front() == 'N' || rest.front() == 'n')) {
+        std::size_t at = 1;
+        while (at < rest.size() && rest[at] == ' ') ++at;
+        if (at < rest.size() && rest[at] >= '0' && rest[at] <= '9') rest.remove_prefix(at);
+    }
+    std::string key;
+    for (const char c : LowerUtf8(rest))
+        if (c != ' ' && c != '\t') key.push_back(c);
+    return key;
+}
+
+std::string DateKey(std::int32_t dayCode) {
+    if (dayCode <= 0) return {};
+    char text[16];
+    const int year = ShowData::YearOfCode(dayCode);
+    const int month = ShowData::MonthOfCode(dayCode);
+    const int day = ShowData::DayOfCode(dayCode);
+    std::snprintf(text, sizeof text, "%04d%02d%02d", year, month, day);
+    return text;
+}
+
+std::string YearKey(std::int32_t dayCode) {
+    return dayCode <= 0 ? std::string() : std::to_string(ShowData::YearOfCode(dayCode));
+}
+
+std::optional<std::string> DateKeyOfText(std::string_view text) {
+    int parts[3] = {0, 0, 0};
+    const char* at = text.data();
+    const char* const end = text.data() + text.size();
+    for (int k = 0; k < 3; ++k) {
+        const char* const start = at;
+        const auto [next, failure] = std::from_chars(at, end, parts[k]);
+        if (failure != std::errc()) return std::nullopt;
+        const auto digits = next - start;
+        if (k < 2 ? (digits < 1 || digits > 2) : digits != 4) return std::nullopt;
+        at = next;
+        if (k < 2) {
+            if (at == end || *at != '.') return std::nullopt;
+            ++at;
+        }
+    }
+    if (at != end || parts[0] < 1 || parts[0] > 31 || parts[1] < 1 || parts[1] > 12 || parts[2] < 1900)
+        return std::nullopt;
+    return DateKey(ShowData::MakeDayCode(parts[2], parts[1], parts[0]));
+}
+
+unsigned DocumentIdOf(std::int16_t number) { return static_cast<unsigned>(static_cast<std::uint16_t>(number)) + 1; }
+
+std::optional<std::int16_t> NumberOfDocumentId(unsigned id) {
+    if (id < 1 || id > 0x10000) return std::nullopt;
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(id - 1));
+}
+
+std::string LinkTerm(int linkNumber) { return kLinkPrefix + std::to_string(linkNumber & 0x3FFF); }
+
+std::string SortValue(bool inForce, std::int32_t dayCode) {
+    // Day codes stay far below 10^7 for any real year; out-of-range codes are clamped.
+    const double date = dayCode < 0 ? 0.0 : dayCode > 9'999'999 ? 9'999'999.0 : dayCode;
+    return Xapian::sortable_serialise((inForce ? 1e7 : 0.0) + date);
+}
+
+}  // namespace Norik::FullText

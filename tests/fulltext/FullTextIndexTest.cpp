@@ -1,0 +1,146 @@
+#include "fulltext/FullTextIndex.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "TestSupport.h"
+#include "fulltext/FullTextQuery.h"
+#include "showdata/DayCode.h"
+
+namespace Norik::FullText {
+namespace {
+
+using NorikTest::TempDir;
+using ShowData::MakeDayCode;
+
+constexpr std::int32_t kBaseDate = MakeDayCode(2024, 3, 1);
+
+DocumentFields Fields(std::int16_t number, std::string type, std::string numberText, std::string title,
+                      std::int32_t date, bool inForce) {
+    return {number, std::move(title), std::move(type), std::move(numberText), date, inForce};
+}
+
+// A small base: a law known by its number and date, a decree with a word in its title that
+// another document has only in its text, and three documents alike but for status and date.
+class FullTextIndexTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string twins = "Тарифы на перевозки пассажиров.";
+        documents = {
+            Fields(1, "Федеральный закон", "131-ФЗ", "Об общих принципах организации местного самоуправления",
+                   MakeDayCode(2003, 10, 6), true),
+            Fields(2, "Указ", "783", "О налоговом вычете", MakeDayCode(2010, 5, 1), true),
+            Fields(3, "Постановление", "15", "О порядке учета расходов", MakeDayCode(2011, 1, 1), true),
+            Fields(4, "Приказ", "7", "О тарифах", MakeDayCode(2010, 1, 1), false),
+            Fields(5, "Приказ", "7", "О тарифах", MakeDayCode(2001, 1, 1), true),
+            Fields(6, "Приказ", "7", "О тарифах", MakeDayCode(2005, 1, 1), true),
+        };
+        texts[1] = {"Настоящий закон устанавливает общие принципы местного самоуправления.", {}};
+        texts[2] = {"Вводится порядок.", {}};
+        texts[3] = {"Предоставление налоговых вычетов на расходы обучения.\nРазмер налоговых вычетов "
+                    "и иных вычетов определяется законом от 06.10.2003 N 131-ФЗ.",
+                    {1}};
+        for (std::int16_t n = 4; n <= 6; ++n) texts[n] = {twins, {}};
+        Build(folder());
+    }
+
+    std::filesystem::path folder() const { return dir.path() / "fulltext"; }
+
+    BuildResult Build(const std::filesystem::path& where, std::int32_t date = kBaseDate) {
+        return BuildIndex(
+            where, documents,
+            [&](std::int16_t number) -> std::optional<DocumentText> {
+                auto found = texts.find(number);
+                return found == texts.end() ? std::nullopt : std::optional<DocumentText>(found->second);
+            },
+            date, {});
+    }
+
+    std::vector<std::int16_t> Numbers(const std::string& query) const {
+        const Searcher searcher(folder());
+        std::vector<std::int16_t> numbers;
+        for (const Hit& hit : searcher.Search(query, 20, 0).hits) numbers.push_back(hit.number);
+        return numbers;
+    }
+
+    TempDir dir;
+    std::vector<DocumentFields> documents;
+    std::map<std::int16_t, DocumentText> texts;
+};
+
+TEST_F(FullTextIndexTest, NumbersDatesAndYearsAsTypedAreOneTerm) {
+    const RewrittenQuery rewritten = RewriteQuery("Закон N 131-ФЗ от 06.10.2003 -№5 \"Указ 2003\" 2003");
+    EXPECT_EQ(rewritten.text, "закон nrknumber:v0 от nrkdate:v1 -nrknumber:v2 \"Указ 2003\" nrkyear:v3");
+    EXPECT_EQ(rewritten.values, (std::vector<std::string>{"131-ФЗ", "06.10.2003", "5", "2003"}));
+    for (const char* query : {"131-ФЗ", "№ 131-ФЗ", "N 131-ФЗ", "№131-ФЗ", "131-фз"}) {
+        const std::vector<std::int16_t> found = Numbers(query);
+        ASSERT_FALSE(found.empty()) << query;
+        // The document of that number first, then the one that cites it in its text.
+        EXPECT_EQ(found, (std::vector<std::int16_t>{1, 3})) << query;
+    }
+    EXPECT_EQ(Numbers("06.10.2003").front(), 1);
+    EXPECT_EQ(Numbers("2005 тарифы"), (std::vector<std::int16_t>{6}));
+    EXPECT_EQ(Numbers("указ"), (std::vector<std::int16_t>{2}));
+    EXPECT_EQ(Numbers("вычет -обучения"), (std::vector<std::int16_t>{2}));
+}
+
+TEST_F(FullTextIndexTest, HeadingAboveTextThenInForceThenNewest) {
+    EXPECT_EQ(Numbers("вычетов"), (std::vector<std::int16_t>{2, 3}));
+    EXPECT_EQ(Numbers("перевозки"), (std::vector<std::int16_t>{6, 5, 4}));
+}
+
+TEST_F(FullTextIndexTest, FindsOtherFormsWithMarkedPassages) {
+    const SearchResult result = Searcher(folder()).Search("Налоговый вычет обучение", 10, 3);
+    ASSERT_EQ(result.hits.size(), 1u);
+    EXPECT_EQ(result.hits[0].number, 3);
+    ASSERT_FALSE(result.hits[0].passages.empty());
+    EXPECT_NE(result.hits[0].passages[0].find("<b>налоговых</b> <b>вычетов</b>"), std::string::npos)
+        << result.hits[0].passages[0];
+    EXPECT_EQ(Numbers("\"налоговых вычетов на расходы\""), (std::vector<std::int16_t>{3}));
+}
+
+TEST_F(FullTextIndexTest, NothingFoundOffersTheNearestSpelling) {
+    const SearchResult result = Searcher(folder()).Search("самоупровления", 10, 0);
+    EXPECT_TRUE(result.hits.empty());
+    EXPECT_EQ(result.suggestion, "самоуправления");
+}
+
+TEST_F(FullTextIndexTest, CitedByListsTheDocumentsLinkingThere) {
+    const Searcher searcher(folder());
+    EXPECT_EQ(searcher.CitedBy(1), (std::vector<std::int16_t>{3}));
+    EXPECT_TRUE(searcher.CitedBy(2).empty());
+    EXPECT_EQ(searcher.DocumentNumbers(), (std::vector<std::int16_t>{1, 2, 3, 4, 5, 6}));
+}
+
+TEST_F(FullTextIndexTest, StaleAndDamagedIndexesAreToldAndNeverAnswer) {
+    EXPECT_EQ(CheckIndex(folder(), kBaseDate).state, IndexState::Current);
+    EXPECT_EQ(CheckIndex(folder(), kBaseDate + 1).state, IndexState::Stale);
+    EXPECT_EQ(CheckIndex(dir.path() / "none", kBaseDate).state, IndexState::Absent);
+
+    NorikTest::WriteFile((folder() / "postlist.glass").string(), std::string(8192, 'x'));
+    EXPECT_EQ(CheckIndex(folder(), kBaseDate).state, IndexState::Damaged);
+    const SearchResult result = Searcher(folder()).Search("перевозки", 10, 0);
+    EXPECT_TRUE(result.hits.empty());
+    EXPECT_FALSE(result.error.empty());
+
+    // A rebuild replaces the damaged index; a folder that is no index is never replaced.
+    ASSERT_TRUE(Build(folder()).ok);
+    EXPECT_EQ(CheckIndex(folder(), kBaseDate).state, IndexState::Current);
+    const std::filesystem::path foreign = dir.path() / "mine";
+    std::filesystem::create_directory(foreign);
+    NorikTest::WriteFile((foreign / "notes.txt").string(), "keep");
+    EXPECT_FALSE(Build(foreign).ok);
+    EXPECT_EQ(NorikTest::ReadFile((foreign / "notes.txt").string()), "keep");
+}
+
+TEST(WordFormMatcherTest, MarksEveryFormOfTheQueryWordsInUtf16Offsets) {
+    const WordFormMatcher matcher("\"Налоговый вычет\" 131-ФЗ -расходы NOT учета");
+    const std::u16string text = u"𝄞 Налоговых вычетов, расходы учета; вычеты.";
+    using Span = std::pair<std::size_t, std::size_t>;
+    EXPECT_EQ(matcher.FindAll(text), (std::vector<Span>{{3, 12}, {13, 20}, {37, 43}}));
+    EXPECT_TRUE(WordFormMatcher("131-ФЗ -вычет").empty());
+}
+
+}  // namespace
+}  // namespace Norik::FullText
