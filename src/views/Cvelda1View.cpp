@@ -84,6 +84,8 @@ void Cvelda1View::ReplaceText(QTextDocument* whole) {
     const int top = CharacterAt(QPoint(0, 0));
     const int scroll = verticalScrollBar()->value();
     const int horizontal = horizontalScrollBar()->value();
+    // Marks belong to the text going away; they go while it is still there.
+    setExtraSelections({});
     ShowText(whole);
     QTextCursor cursor(whole);
     cursor.setPosition(anchor);

@@ -39,12 +39,12 @@
 #include "app/Document.h"
 #include "views/Cvelda1Doc.h"
 #include "views/FindTextDialog.h"
+#include "views/TextHighlights.h"
 
 class QPrinter;
 
 namespace Norik {
 
-class TextHighlights;
 class TextPrintout;
 
 class Cvelda1View : public QTextBrowser, public CView {

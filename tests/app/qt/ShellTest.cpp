@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QMdiArea>
 #include <QPushButton>
@@ -610,7 +611,8 @@ TEST_F(ShellTest, TheSearchLineRunsAQueryIntoARankedListWithPassages) {
     EXPECT_EQ(quick.line().queries().value(0), QStringLiteral("налоги"));
 
     // The document opened from the list has the words marked.
-    OpenRow(0);
+    result->list().setCurrentIndex(result->list().model()->index(0, 0));
+    QTest::keyClick(&result->list(), Qt::Key_Return);
     Cvelda1View* text = textView();
     ASSERT_NE(text, nullptr);
     ASSERT_NE(text->highlights(), nullptr);
