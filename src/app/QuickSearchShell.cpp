@@ -29,7 +29,7 @@ QuickSearchShell::QuickSearchShell(CMainFrame& frame, IUserPort& userPort, std::
     m_progress->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_progress->setContentsMargins(3, 0, 3, 0);
     m_progress->hide();
-    frame.statusBar()->insertPermanentWidget(0, m_progress);
+    frame.statusBar()->addWidget(m_progress);
     connect(m_line, &QuickSearchLine::queryEntered, this, &QuickSearchShell::Run);
     connect(&m_service, &FullTextService::progressChanged, this, &QuickSearchShell::ShowProgress);
     connect(&m_service, &FullTextService::ready, this, [this] {
