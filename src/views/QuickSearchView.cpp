@@ -118,7 +118,7 @@ QString QuickSearchView::PreviewOf(int number) const {
     if (passages != m_passages.end()) {
         // The passages come escaped, with the words found between <b> and </b>.
         for (const std::string& passage : passages->second)
-            html += QStringLiteral("<p>… %1 …</p>").arg(FromUtf8(passage));
+            html += QStringLiteral("<p>%1</p>").arg(FromUtf8(passage));
     }
     return html;
 }
