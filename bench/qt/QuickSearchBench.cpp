@@ -120,10 +120,11 @@ void MeasureBuild(const std::string& baseFolder, const fs::path& work) {
     Norik::FullTextService service;
     service.Prepare(std::move(source));
     const double pause = RunUntil([&] { return service.state() != Norik::FullTextService::State::Building; });
-    std::printf("background build of %zu documents: %.1f s (attributes copied in %.3f s), %s; longest pause of the "
-                "window's thread %.3f s\n",
-                ShowData::GetDocTable().size(), Seconds(start), copied,
-                service.state() == Norik::FullTextService::State::Ready ? "ready" : "failed", pause);
+    std::printf(
+        "background build of %zu documents: %.1f s (attributes copied in %.3f s), %s; longest pause of the "
+        "window's thread %.3f s\n",
+        ShowData::GetDocTable().size(), Seconds(start), copied,
+        service.state() == Norik::FullTextService::State::Ready ? "ready" : "failed", pause);
 }
 
 }  // namespace

@@ -80,7 +80,8 @@ IndexSource OpenBaseIndexSource() {
         source.documents.push_back(std::move(fields));
     }
     // Resolved here, on this thread: the building thread reads the container by this path.
-    source.textOf = [container = GetDataFolder() + "Norik.sdb"](std::int16_t number) -> std::optional<FullText::DocumentText> {
+    source.textOf = [container =
+                         GetDataFolder() + "Norik.sdb"](std::int16_t number) -> std::optional<FullText::DocumentText> {
         const std::optional<std::string> stored = ReadStoredText(container, number);
         if (!stored) return std::nullopt;
         return FullText::ReadDocumentText(*stored);
@@ -177,7 +178,8 @@ void FullTextService::LookAtBuild() {
     m_build.reset();
     if (!result.ok) {
         ErrorLog().WriteEntry("Full-text index " + m_folder.string() + " could not be built: " + result.error);
-        Fail(QStringLiteral("Индекс быстрого поиска не удалось подготовить: %1").arg(QString::fromStdString(result.error)));
+        Fail(QStringLiteral("Индекс быстрого поиска не удалось подготовить: %1")
+                 .arg(QString::fromStdString(result.error)));
         return;
     }
     Finish(m_folder);

@@ -38,8 +38,7 @@ public:
 
     // frame, userPort and settings (may be null: the queries are not kept) must outlive the shell;
     // showCard shows a document's information card.
-    QuickSearchShell(CMainFrame& frame, IUserPort& userPort, std::function<void(int)> showCard,
-                     QSettings* settings);
+    QuickSearchShell(CMainFrame& frame, IUserPort& userPort, std::function<void(int)> showCard, QSettings* settings);
     ~QuickSearchShell() override;
 
     // Finds or builds the index of source's base.

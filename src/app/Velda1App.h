@@ -10,9 +10,9 @@
 //
 // The application ends the command route: it opens list windows (161, 135), the attribute search
 // when no list window is active (133), the quick-search line (400; QuickSearchShell.h, whose
-// index is prepared once the first list has loaded the tables), the base information (134), the about box (57664) and the
-// help (164). It also carries out what the data model asks of the windows: opening a document
-// text, the attribute search dialog and a new window with a search result.
+// index is prepared once the first list has loaded the tables), the base information (134), the about box (57664) and
+// the help (164). It also carries out what the data model asks of the windows: opening a document text, the attribute
+// search dialog and a new window with a search result.
 //
 // Text windows: the text template makes a Cvelda1Doc and its Cvelda1View. A list's Open asks the
 // template for a new window every time (OpenDocumentText); a link in a text goes through

@@ -55,9 +55,8 @@ void QuickSearchLine::Save() const {
 }
 
 void QuickSearchLine::SetPreparing(int percent) {
-    lineEdit()->setPlaceholderText(percent < 0
-                                       ? QStringLiteral("Быстрый поиск")
-                                       : QStringLiteral("Индекс быстрого поиска готовится: %1%").arg(percent));
+    lineEdit()->setPlaceholderText(percent < 0 ? QStringLiteral("Быстрый поиск")
+                                               : QStringLiteral("Индекс быстрого поиска готовится: %1%").arg(percent));
 }
 
 void QuickSearchLine::SetUnavailable(const QString& why) {

@@ -28,9 +28,8 @@ QString DateText(ShowData::DayCode code) {
 
 }  // namespace
 
-QuickSearchView::QuickSearchView(CListDocument& document, IUserPort& userPort,
-                                 CListDocView::ShowDocumentCard showCard, const QString& query,
-                                 const FullText::SearchResult& result, double seconds)
+QuickSearchView::QuickSearchView(CListDocument& document, IUserPort& userPort, CListDocView::ShowDocumentCard showCard,
+                                 const QString& query, const FullText::SearchResult& result, double seconds)
     : m_document(document), m_query(query) {
     std::vector<std::int16_t> numbers;
     numbers.reserve(result.hits.size());
@@ -73,9 +72,9 @@ QuickSearchView::QuickSearchView(CListDocument& document, IUserPort& userPort,
         m_nothingFound = QStringLiteral("<p>По запросу «%1» ничего не найдено.</p>").arg(query.toHtmlEscaped());
         if (!result.suggestion.empty()) {
             const QString suggestion = FromUtf8(result.suggestion);
-            m_nothingFound += QStringLiteral("<p>Возможно, вы имели в виду: <a href=\"%1\">%2</a></p>")
-                                  .arg(QString::fromLatin1(QUrl::toPercentEncoding(suggestion)),
-                                       suggestion.toHtmlEscaped());
+            m_nothingFound +=
+                QStringLiteral("<p>Возможно, вы имели в виду: <a href=\"%1\">%2</a></p>")
+                    .arg(QString::fromLatin1(QUrl::toPercentEncoding(suggestion)), suggestion.toHtmlEscaped());
         }
     }
     connect(m_preview, &QTextBrowser::anchorClicked, this, [this](const QUrl& link) {
@@ -117,8 +116,7 @@ QString QuickSearchView::PreviewOf(int number) const {
     const auto passages = m_passages.find(number);
     if (passages != m_passages.end()) {
         // The passages come escaped, with the words found between <b> and </b>.
-        for (const std::string& passage : passages->second)
-            html += QStringLiteral("<p>%1</p>").arg(FromUtf8(passage));
+        for (const std::string& passage : passages->second) html += QStringLiteral("<p>%1</p>").arg(FromUtf8(passage));
     }
     return html;
 }

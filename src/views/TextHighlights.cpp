@@ -148,15 +148,19 @@ bool TextHighlights::Step(bool forward) {
     std::size_t index = 0;
     if (forward) {
         // The first match that starts after the caret's selection begins.
-        const auto from = static_cast<std::size_t>(caret.hasSelection() ? caret.selectionStart() + 1 : caret.position());
-        const auto next = std::lower_bound(m_matches.begin(), m_matches.end(), from,
-                                           [](const auto& match, std::size_t position) { return match.first < position; });
+        const auto from =
+            static_cast<std::size_t>(caret.hasSelection() ? caret.selectionStart() + 1 : caret.position());
+        const auto next =
+            std::lower_bound(m_matches.begin(), m_matches.end(), from,
+                             [](const auto& match, std::size_t position) { return match.first < position; });
         index = next == m_matches.end() ? 0 : static_cast<std::size_t>(next - m_matches.begin());
     } else {
         const auto before = static_cast<std::size_t>(caret.selectionStart());
-        const auto next = std::lower_bound(m_matches.begin(), m_matches.end(), before,
-                                           [](const auto& match, std::size_t position) { return match.first < position; });
-        index = next == m_matches.begin() ? m_matches.size() - 1 : static_cast<std::size_t>(next - m_matches.begin()) - 1;
+        const auto next =
+            std::lower_bound(m_matches.begin(), m_matches.end(), before,
+                             [](const auto& match, std::size_t position) { return match.first < position; });
+        index =
+            next == m_matches.begin() ? m_matches.size() - 1 : static_cast<std::size_t>(next - m_matches.begin()) - 1;
     }
     SelectMatch(index);
     m_placed = true;

@@ -85,7 +85,8 @@ TEST_F(ViewsTest, MarksAreFoundAgainWhenTheWholeTextReplacesItsFirstPart) {
     ASSERT_TRUE(replaced.wait(20000));
     Norik::TextHighlights* marks = view->highlights();
     ASSERT_TRUE(QTest::qWaitFor([&] { return marks->isComplete(); }, 10000));
-    const std::vector<std::size_t> expected = Occurrences(*view, {QStringLiteral("федеральный"), QStringLiteral("закон")});
+    const std::vector<std::size_t> expected =
+        Occurrences(*view, {QStringLiteral("федеральный"), QStringLiteral("закон")});
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(MarkedStarts(*marks), expected);
     EXPECT_EQ(view->extraSelections().size(), static_cast<qsizetype>(expected.size()));
