@@ -27,7 +27,7 @@ void CReadBuffer::Release() {
 }
 
 HResult CReadBuffer::Open(const std::string& entryName) {
-    m_containerPath = GetDataFolder() + "Norik.sdb";
+    m_containerPath = m_fixedContainer.empty() ? GetDataFolder() + "Norik.sdb" : m_fixedContainer;
     const std::u16string streamName = EntryStreamName(entryName);
     Release();
     if (const HResult code = CompoundFile::Open(m_containerPath, m_storage); Failed(code)) return code;

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "Helpers/CompoundFile.h"
 #include "common/ResultCode.h"
@@ -31,6 +32,9 @@ public:
     static constexpr std::size_t kBufferSize = 65536;
 
     CReadBuffer() = default;
+    // A reader of the container at containerPath instead: the path is not looked up, so the
+    // reader may be used on any thread.
+    explicit CReadBuffer(std::string containerPath) : m_fixedContainer(std::move(containerPath)) {}
     ~CReadBuffer();
     CReadBuffer(const CReadBuffer&) = delete;
     CReadBuffer& operator=(const CReadBuffer&) = delete;
@@ -60,6 +64,7 @@ private:
     std::unique_ptr<CompoundStream> m_stream;
     std::shared_ptr<CompoundFile> m_storage;
     std::string m_containerPath;
+    std::string m_fixedContainer;
 };
 
 // The UTF-16 stream name of an entry: each Windows-1251 byte of entryName, then ".t".

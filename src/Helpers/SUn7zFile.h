@@ -46,6 +46,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "Helpers/CReadBuffer.h"
 #include "Helpers/SFile.h"
@@ -55,6 +56,8 @@ namespace Norik {
 class SUn7zFile : public SFile {
 public:
     SUn7zFile() = default;
+    // A reader of the container at containerPath (see CReadBuffer), for a thread of its own.
+    explicit SUn7zFile(std::string containerPath) : m_buffer(std::move(containerPath)) {}
     ~SUn7zFile() override;
     SUn7zFile(const SUn7zFile&) = delete;
     SUn7zFile& operator=(const SUn7zFile&) = delete;

@@ -36,6 +36,9 @@ inline constexpr int kAllDocuments = 135;
 inline constexpr int kFileNumber = 32797;
 inline constexpr int kNextPane = 57680;
 inline constexpr int kPreviousPane = 57681;
+inline constexpr int kQuickSearch = 400;
+inline constexpr int kNextMatch = 401;
+inline constexpr int kPreviousMatch = 402;
 
 // Status-bar indicator of the position pane.
 inline constexpr int kIndicatorPosition = 303;

@@ -5,7 +5,9 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QScreen>
+#include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include "Helpers/Cp1251.h"
 #include "Helpers/DataDamage.h"
@@ -16,6 +18,7 @@
 #include "app/DesktopLauncher.h"
 #include "app/HelpLauncher.h"
 #include "app/MainFrm.h"
+#include "app/QuickSearchShell.h"
 #include "app/Resources.h"
 #include "app/SplashWnd.h"
 #include "diagnostics/CrashReport.h"
@@ -54,6 +57,7 @@ Cvelda1App::~Cvelda1App() {
     if (QCoreApplication* application = QCoreApplication::instance())
         application->removeEventFilter(&m_dialogFocusReturn);
     m_userPort.SetDialogParent(nullptr);
+    m_quickSearch.reset();
     // The windows go before the templates and the port they use.
     m_mainFrame.reset();
     ConfigureFolders(FolderSettings{});
@@ -77,6 +81,8 @@ bool Cvelda1App::InitInstance(const Options& options) {
     m_mainFrame->setObjectName(QStringLiteral("mainFrame"));
     if (!m_mainFrame->Create(LoadTextResource(QStringLiteral("IDS_BASE_NAME")))) return false;
     m_userPort.SetDialogParent(m_mainFrame.get());
+    m_quickSearch = std::make_unique<QuickSearchShell>(
+        *m_mainFrame, m_userPort, [this](int number) { ShowDocumentCard(number); }, new QSettings(m_mainFrame.get()));
 
     // A named file opens through the templates; without one no empty document is made.
     CDocument* named = options.fileName.isEmpty() ? nullptr : OpenDocumentFile(options.fileName);
@@ -100,6 +106,8 @@ bool Cvelda1App::InitInstance(const Options& options) {
             if (&child->document() == named) m_mainFrame->ActivateChild(child);
     }
     ReportDamagedTables();
+    // The tables are loaded: the index is looked for, or its build started, once the window is up.
+    QTimer::singleShot(0, m_quickSearch.get(), [this] { m_quickSearch->Prepare(OpenBaseIndexSource()); });
     return true;
 }
 
@@ -235,7 +243,16 @@ CDocument* Cvelda1App::OpenOrActivateDocument(const QString& path) {
 }
 
 bool Cvelda1App::OpenDocumentText(const std::string& path) {
-    return m_textTemplate && OpenDocument(*m_textTemplate, ToQString(path)) != nullptr;
+    if (!m_textTemplate) return false;
+    const QString words = m_mainFrame ? QuickSearchShell::WordsToMark(m_mainFrame->activeChild()) : QString();
+    CDocument* opened = OpenDocument(*m_textTemplate, ToQString(path));
+    if (opened && !words.isEmpty()) {
+        for (CChildFrame* child : m_mainFrame->childFrames()) {
+            if (&child->document() != opened) continue;
+            if (auto* text = dynamic_cast<Cvelda1View*>(&child->view())) text->HighlightWords(words);
+        }
+    }
+    return opened != nullptr;
 }
 
 void Cvelda1App::RunAttributeSearch(ShowData::SearchRequest& request, const std::vector<std::int16_t>* listNumbers) {
@@ -257,6 +274,9 @@ bool Cvelda1App::UpdateCommand(int id, CommandState& state) {
         case Command::kHelp:
             state.enabled = true;
             return true;
+        case Command::kQuickSearch:
+            state.enabled = m_quickSearch != nullptr;
+            return true;
         default:
             return false;
     }
@@ -276,6 +296,9 @@ bool Cvelda1App::ExecuteCommand(int id) {
             return true;
         case Command::kAppAbout:
             ShowAboutBox();
+            return true;
+        case Command::kQuickSearch:
+            if (m_quickSearch) m_quickSearch->FocusLine();
             return true;
         case Command::kHelp:
             OpenHelp();

@@ -9,13 +9,15 @@
 // one list window at the classifier root.
 //
 // The application ends the command route: it opens list windows (161, 135), the attribute search
-// when no list window is active (133), the base information (134), the about box (57664) and the
-// help (164). It also carries out what the data model asks of the windows: opening a document
-// text, the attribute search dialog and a new window with a search result.
+// when no list window is active (133), the quick-search line (400; QuickSearchShell.h, whose
+// index is prepared once the first list has loaded the tables), the base information (134), the about box (57664) and
+// the help (164). It also carries out what the data model asks of the windows: opening a document text, the attribute
+// search dialog and a new window with a search result.
 //
 // Text windows: the text template makes a Cvelda1Doc and its Cvelda1View. A list's Open asks the
 // template for a new window every time (OpenDocumentText); a link in a text goes through
 // OpenOrActivateDocument, which brings the window already showing that document to the front.
+// A text opened from a search's list marks the words searched for (QuickSearchShell::WordsToMark).
 // Every wait of a text window is the user port's one wait window, and the copies handed to the word
 // processor are removed when the application object goes; those a run that was killed left behind
 // go at the next start.
@@ -41,6 +43,7 @@ namespace Norik {
 class CListDocument;
 class CMainFrame;
 class IProfile;
+class QuickSearchShell;
 
 class Cvelda1App : public QObject, public ICommandTarget, private IDocumentWindows {
     Q_OBJECT
@@ -75,6 +78,7 @@ public:
     ShowData::SearchRequest& searchRequest() { return m_searchRequest; }
     const std::vector<std::unique_ptr<CDocTemplate>>& templates() const { return m_templates; }
     CDocTemplate* textTemplate() const { return m_textTemplate; }
+    QuickSearchShell* quickSearch() const { return m_quickSearch.get(); }
 
     bool UpdateCommand(int id, CommandState& state) override;
     bool ExecuteCommand(int id) override;
@@ -107,6 +111,8 @@ private:
     std::vector<std::unique_ptr<CDocTemplate>> m_templates;
     CDocTemplate* m_textTemplate = nullptr;
     std::unique_ptr<CMainFrame> m_mainFrame;
+    // The search line and its index; goes before the main window that holds its widgets.
+    std::unique_ptr<QuickSearchShell> m_quickSearch;
     bool m_crashHandlerInstalled = false;
 };
 

@@ -86,7 +86,9 @@ std::vector<std::pair<std::size_t, std::size_t>> WordFormMatcher::FindAll(std::u
     std::vector<std::u32string> heads;
     for (const std::string& stem : m_stems) {
         std::u32string lower;
-        for (Xapian::Utf8Iterator it(stem.substr(1)); it != Xapian::Utf8Iterator(); ++it) lower.push_back(*it);
+        // The iterator reads the string in place: it must outlive the loop.
+        const std::string letters = stem.substr(1);
+        for (Xapian::Utf8Iterator it(letters); it != Xapian::Utf8Iterator(); ++it) lower.push_back(*it);
         heads.push_back(Head(lower));
     }
     std::unordered_map<std::string, bool> known;  // the verdict on each word already stemmed

@@ -944,11 +944,15 @@ HResult CShowDoc::FindDocument(std::int16_t number, bool& found) {
 }
 
 void CShowDoc::FillFromNumbers(const std::vector<std::int16_t>& numbers) {
+    FillInOrder(numbers);
+    SortNewestFirst(m_rows);
+}
+
+void CShowDoc::FillInOrder(const std::vector<std::int16_t>& numbers) {
     m_rows.reserve(m_rows.size() + numbers.size());
     for (const std::int16_t number : numbers) {
         if (const DocItem* row = FirstRowOfNumber(number)) m_rows.push_back(*row);
     }
-    SortNewestFirst(m_rows);
 }
 
 void CShowDoc::Sort(int key, bool descending) { SortDocRows(m_rows, key, descending); }

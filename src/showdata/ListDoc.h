@@ -211,6 +211,9 @@ public:
     // Appends the first table row of each number, in the order given (numbers without a row add
     // nothing), then puts the rows newest first.
     void FillFromNumbers(const std::vector<std::int16_t>& numbers);
+    // Appends the first table row of each number in the order given (a ranking, best first),
+    // which stays until the list is sorted.
+    void FillInOrder(const std::vector<std::int16_t>& numbers);
 
     void Sort(int key, bool descending) override;
     int Count() override;

@@ -45,6 +45,13 @@ void CListDocDoc::ShowSearchResult(const std::vector<std::int16_t>& numbers, con
     Refresh();
 }
 
+void CListDocDoc::ShowRankedResult(const std::vector<std::int16_t>& numbers) {
+    auto result = std::make_shared<CShowDoc>(m_userPort);
+    result->FillInOrder(numbers);
+    m_current = std::move(result);
+    Refresh();
+}
+
 void CListDocDoc::Back() {
     if (m_history.empty()) return;
     const HistoryEntry entry = std::move(m_history.back());

@@ -54,6 +54,9 @@ public:
     // Shows the documents numbers (ascending) as a new document list carrying request, newest
     // first, and refreshes. Title and history are left alone.
     void ShowSearchResult(const std::vector<std::int16_t>& numbers, const SearchRequest& request);
+    // Shows the documents numbers in the order given (a ranking, best first) as a new document
+    // list, and refreshes. Title and history are left alone.
+    void ShowRankedResult(const std::vector<std::int16_t>& numbers);
     // Goes back to the classifier level left last ("Назад"); nothing when the history is empty.
     void Back();
     // Whether "Назад" is enabled: exactly when the history is not empty.

@@ -21,6 +21,7 @@
 #include "showdata/ListDoc.h"
 #include "views/Cvelda1Doc.h"
 #include "views/FindTextDialog.h"
+#include "views/TextHighlights.h"
 #include "views/TextPage.h"
 #include "views/TextPrinting.h"
 #include "views/TextPrintout.h"
@@ -83,6 +84,8 @@ void Cvelda1View::ReplaceText(QTextDocument* whole) {
     const int top = CharacterAt(QPoint(0, 0));
     const int scroll = verticalScrollBar()->value();
     const int horizontal = horizontalScrollBar()->value();
+    // Marks belong to the text going away; they go while it is still there.
+    setExtraSelections({});
     ShowText(whole);
     QTextCursor cursor(whole);
     cursor.setPosition(anchor);
@@ -98,6 +101,19 @@ void Cvelda1View::ReplaceText(QTextDocument* whole) {
         moveCursor(QTextCursor::End, *m_endWhenWhole);
         m_endWhenWhole.reset();
     }
+    if (m_highlights) m_highlights->Apply();
+}
+
+void Cvelda1View::HighlightWords(const QString& query) {
+    delete m_highlights;
+    m_highlights = new TextHighlights(*this, query, this);
+    if (!m_highlights->hasWords()) {
+        delete m_highlights;
+        return;
+    }
+    m_keysStepMatches = true;
+    connect(m_highlights, &TextHighlights::changed, this, [this] { NotifyStateChanged(); });
+    m_highlights->Apply();
 }
 
 void Cvelda1View::keyPressEvent(QKeyEvent* event) {
@@ -111,7 +127,11 @@ void Cvelda1View::keyPressEvent(QKeyEvent* event) {
     QTextBrowser::keyPressEvent(event);
 }
 
-QString Cvelda1View::StatusMessage() const { return m_doc->LoadingMessage(); }
+QString Cvelda1View::StatusMessage() const {
+    const QString loading = m_doc->LoadingMessage();
+    if (!loading.isEmpty() || !m_highlights) return loading;
+    return m_highlights->StatusText();
+}
 
 int Cvelda1View::CharacterAt(const QPoint& viewportPosition) const {
     const QPoint inDocument = viewportPosition + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
@@ -151,6 +171,7 @@ void Cvelda1View::OnFind() {
         m_findDialog = new CFindTextDialog(this);
         connect(m_findDialog, &CFindTextDialog::findNext, this,
                 [this](const QString& text, bool matchCase, bool wholeWord, bool forward) {
+                    m_keysStepMatches = false;
                     m_findText = text;
                     m_findMatchCase = matchCase;
                     m_findWholeWord = wholeWord;
@@ -293,6 +314,10 @@ bool Cvelda1View::UpdateCommand(int id, CommandState& state) {
         case Command::kBack:
             state = CommandState{};
             return true;
+        case Command::kNextMatch:
+        case Command::kPreviousMatch:
+            state = CommandState{m_highlights && m_highlights->count() > 0, false};
+            return true;
         case Command::kSortByDate:
         case Command::kSortByTitle:
         case Command::kSortByType:
@@ -317,7 +342,15 @@ bool Cvelda1View::ExecuteCommand(int id) {
             return true;
         case Command::kEditFindNext:
         case Command::kEditFindPrevious:
-            OnFindAgain(id == Command::kEditFindNext);
+            if (m_keysStepMatches && m_highlights) {
+                m_highlights->Step(id == Command::kEditFindNext);
+            } else {
+                OnFindAgain(id == Command::kEditFindNext);
+            }
+            return true;
+        case Command::kNextMatch:
+        case Command::kPreviousMatch:
+            if (m_highlights) m_highlights->Step(id == Command::kNextMatch);
             return true;
         case Command::kFilePrint:
             OnFilePrint();

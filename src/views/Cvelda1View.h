@@ -20,6 +20,11 @@
 // shell to open through the application (activating a window that shows it already). Other
 // buttons and links without a number do nothing.
 //
+// The words of a search can be marked in the text (HighlightWords, TextHighlights.h): the first
+// is shown, "Следующее совпадение" and "Предыдущее совпадение" step through them, and F3 and
+// Shift+F3 do the same until the find dialog is used, which takes those keys back. The status bar
+// then says which match the caret is on.
+//
 // When the whole text of a long document replaces its first part, the view keeps its scroll
 // position and selection. Commands that need the whole text (find, select all, print) wait for it.
 // User-interface thread only.
@@ -34,6 +39,7 @@
 #include "app/Document.h"
 #include "views/Cvelda1Doc.h"
 #include "views/FindTextDialog.h"
+#include "views/TextHighlights.h"
 
 class QPrinter;
 
@@ -75,6 +81,10 @@ public:
 
     // Acts on a click on the link at a character position, as described above.
     void FollowLinkAt(int position);
+
+    // Marks every form of the words of query (as typed in a search) and shows the first.
+    void HighlightWords(const QString& query);
+    TextHighlights* highlights() const { return m_highlights; }
 
     QString StatusMessage() const override;
     bool UpdateCommand(int id, CommandState& state) override;
@@ -120,6 +130,9 @@ private:
     // Ctrl+End (with Shift: selecting) was pressed before the whole text came: carried out again
     // when it comes.
     std::optional<QTextCursor::MoveMode> m_endWhenWhole;
+    QPointer<TextHighlights> m_highlights;
+    // F3 and Shift+F3 step through the marked words (until the find dialog is used).
+    bool m_keysStepMatches = false;
 };
 
 // Opens the document text of path (a document file name) in a new document and a new view that

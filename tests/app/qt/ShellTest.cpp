@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QMdiArea>
 #include <QPushButton>
@@ -21,6 +22,7 @@
 #include "app/CommandLine.h"
 #include "app/DesktopLauncher.h"
 #include "app/MainFrm.h"
+#include "app/QuickSearchShell.h"
 #include "app/Velda1App.h"
 #include "app/WaitDialog.h"
 #include "platform/Profile.h"
@@ -29,6 +31,9 @@
 #include "views/InfoDoc.h"
 #include "views/ListDocView.h"
 #include "views/ListDocument.h"
+#include "views/QuickSearchLine.h"
+#include "views/QuickSearchView.h"
+#include "views/TextHighlights.h"
 
 namespace NorikTest {
 namespace {
@@ -569,6 +574,52 @@ TEST(DesktopLauncherTest, QuotesTheExecutableAsTheDesktopReadsIt) {
     EXPECT_EQ(DesktopExecValue("/home/u/My Apps/norik"), "\"/home/u/My Apps/norik\"");
     // Inside quotes $ and \ take a backslash; the value's own escaping doubles every backslash.
     EXPECT_EQ(DesktopExecValue("/a b/$x\\y%"), "\"/a b/\\\\$x\\\\\\\\y%%\"");
+}
+
+}  // namespace
+}  // namespace NorikTest
+
+namespace NorikTest {
+namespace {
+
+TEST_F(ShellTest, TheSearchLineRunsAQueryIntoARankedListWithPassages) {
+    ASSERT_TRUE(Start());
+    QuickSearchShell& quick = *m_app->quickSearch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return quick.service().state() == FullTextService::State::Ready; }, 20000));
+    // Ctrl+E reaches the line from a list window.
+    QTest::keyClick(listView(), Qt::Key_E, Qt::ControlModifier);
+    ASSERT_TRUE(HasKeyboard(&quick.line()));
+    quick.line().lineEdit()->setText(QStringLiteral("налоги OR налогоплательщики"));
+    QTest::keyClick(quick.line().lineEdit(), Qt::Key_Return);
+
+    auto* result = dynamic_cast<QuickSearchView*>(&frame().activeChild()->view());
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(frame().activeChild()->windowTitle(), QStringLiteral("Быстрый поиск: налоги OR налогоплательщики"));
+    // Document 1 ranks above document 2, the newer one.
+    const FullText::SearchResult ranked =
+        FullText::Searcher(quick.service().folder()).Search("налоги OR налогоплательщики", 200, 0);
+    ASSERT_GE(ranked.hits.size(), 2u);
+    std::vector<int> shown;
+    int count = 0;
+    int selected = 0;
+    ASSERT_TRUE(result->GetListPosition(count, selected));
+    for (int row = 0; row < count; ++row)
+        shown.push_back(static_cast<CListDocument*>(result->GetDocument())->model().GetNumber(row));
+    std::vector<int> expected;
+    for (const FullText::Hit& hit : ranked.hits) expected.push_back(hit.number);
+    EXPECT_EQ(shown, expected);
+    EXPECT_TRUE(result->preview().toHtml().contains(QStringLiteral("font-weight:700")));
+    EXPECT_TRUE(frame().statusPane(0)->text().startsWith(QStringLiteral("Найдено документов: %1").arg(count)));
+    EXPECT_EQ(quick.line().queries().value(0), QStringLiteral("налоги OR налогоплательщики"));
+
+    // The document opened from the list has the words marked.
+    result->list().setCurrentIndex(result->list().model()->index(0, 0));
+    QTest::keyClick(&result->list(), Qt::Key_Return);
+    Cvelda1View* text = textView();
+    ASSERT_NE(text, nullptr);
+    ASSERT_NE(text->highlights(), nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return text->highlights()->isComplete(); }, 5000));
+    EXPECT_GT(text->highlights()->count(), 0u);
 }
 
 }  // namespace

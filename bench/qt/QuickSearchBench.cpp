@@ -1,0 +1,155 @@
+// Quick search in the viewer: the time from the whole text in its window to every form of the
+// searched words marked, for the 17 MB code of the rich-text benchmarks (and the largest document
+// of a sample base); and the longest the window's thread goes without handling its events while
+// the index of a sample base is built in the background, with the build's time.
+//
+//   QT_QPA_PLATFORM=offscreen build/QuickSearchBench [sample base folder]
+//
+// The sample base is made by `norik-tool sample DIR --documents 16000 --large`; the index is built
+// into a temporary cache folder, whatever the base carries.
+#include <unistd.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "../../tests/support/BuilderTestSupport.h"
+#include "../RichTextCorpus.h"
+#include "Helpers/Folders.h"
+#include "Helpers/SUn7zFile.h"
+#include "app/FullTextService.h"
+#include "builder/BaseBuilder.h"
+#include "platform/UserPort.h"
+#include "showdata/ListDoc.h"
+#include "views/Cvelda1View.h"
+#include "views/TextHighlights.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using RichTextCorpus::Seconds;
+namespace fs = std::filesystem;
+
+class BenchPort : public Norik::IUserPort {
+public:
+    Norik::MessageAnswer MessageBox(const std::string& text, const std::string&, Norik::MessageButtons,
+                                    Norik::MessageIcon) override {
+        std::printf("  message: %s\n", text.c_str());
+        return Norik::MessageAnswer::Ok;
+    }
+    void BeginWait() override {}
+    void EndWait() override {}
+    bool OpenDocumentText(const std::string&) override { return false; }
+    void RunAttributeSearch(ShowData::SearchRequest&, const std::vector<std::int16_t>*) override {}
+    void OpenResultListWindow(const std::vector<std::int16_t>&, const ShowData::SearchRequest&) override {}
+};
+
+// Runs the events until done() holds; returns the longest the thread went without handling them.
+template <typename Done>
+double RunUntil(Done done) {
+    QEventLoop loop;
+    QTimer tick;
+    double longest = 0;
+    auto last = Clock::now();
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        longest = std::max(longest, Seconds(last));
+        last = Clock::now();
+        if (done()) loop.quit();
+    });
+    tick.start(1);
+    loop.exec();
+    return longest;
+}
+
+void MeasureMarks(const std::string& label, const std::string& baseFolder, const std::string& fileName) {
+    Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = baseFolder});
+    ShowData::ResetTablesForTests();
+    BenchPort port;
+    ShowData::CShowClass::Init(port);
+    Norik::TextWindowContext context;
+    context.userPort = &port;
+    for (int run = 0; run < 3; ++run) {
+        std::unique_ptr<Norik::Cvelda1View> view = Norik::OpenTextView(fileName, context);
+        if (!view) return;
+        view->resize(1200, 900);
+        view->show();
+        RunUntil([&] { return view->GetDocument()->isWhole(); });
+        const auto start = Clock::now();
+        view->HighlightWords(QStringLiteral("федеральными законами статьи"));
+        const double pause = RunUntil([&] { return view->highlights()->isComplete(); });
+        std::printf("%s %s: %zu words marked in %.3f s after the whole text; longest pause %.3f s\n", label.c_str(),
+                    fileName.c_str(), view->highlights()->count(), Seconds(start), pause);
+    }
+}
+
+std::string LargestDocument(const std::string& baseFolder) {
+    Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = baseFolder});
+    ShowData::ResetTablesForTests();
+    BenchPort port;
+    ShowData::CShowClass::Init(port);
+    std::string largest;
+    std::uint32_t largestLength = 0;
+    for (const ShowData::DocItem& row : ShowData::GetDocTable()) {
+        Norik::SUn7zFile entry;
+        const std::string name = ShowData::DocFileName(row);
+        if (Norik::Failed(entry.Open(name, Norik::kModeRead, true))) continue;
+        if (entry.length() > largestLength) {
+            largestLength = entry.length();
+            largest = name;
+        }
+    }
+    return largest;
+}
+
+void MeasureBuild(const std::string& baseFolder, const fs::path& work) {
+    Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = baseFolder});
+    ShowData::ResetTablesForTests();
+    BenchPort port;
+    ShowData::CShowClass::Init(port);
+    setenv("XDG_CACHE_HOME", (work / "cache").c_str(), 1);
+    const auto start = Clock::now();
+    Norik::IndexSource source = Norik::OpenBaseIndexSource();
+    const double copied = Seconds(start);
+    // Where the base's own index is not: the cache's is built whatever the base carries.
+    source.baseFolder = work / "elsewhere";
+    Norik::FullTextService service;
+    service.Prepare(std::move(source));
+    const double pause = RunUntil([&] { return service.state() != Norik::FullTextService::State::Building; });
+    std::printf(
+        "background build of %zu documents: %.1f s (attributes copied in %.3f s), %s; longest pause of the "
+        "window's thread %.3f s\n",
+        ShowData::GetDocTable().size(), Seconds(start), copied,
+        service.state() == Norik::FullTextService::State::Ready ? "ready" : "failed", pause);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    const fs::path work = fs::temp_directory_path() / ("norik-quick-search-bench-" + std::to_string(getpid()));
+    fs::create_directories(work);
+    NorikTest::MemorySource source = NorikTest::SmallSource();
+    source.texts["000001.rtf"] = RichTextCorpus::MakeCode(std::size_t{17} * 1024 * 1024, false);
+    const std::string codeBase = (work / "code-base").string();
+    Norik::BuildReport report;
+    std::vector<std::string> problems;
+    if (!Norik::BuildBase(source, codeBase, Norik::BuildOptions{}, report, problems)) {
+        std::printf("building the code's base failed: %s\n", problems.empty() ? "" : problems.front().c_str());
+        return 1;
+    }
+    MeasureMarks("17 MB code", codeBase, "000001");
+    if (argc > 1) {
+        const std::string largest = LargestDocument(argv[1]);
+        if (!largest.empty()) MeasureMarks("largest document of the sample base", argv[1], largest);
+        MeasureBuild(argv[1], work);
+    }
+    fs::remove_all(work);
+    return 0;
+}

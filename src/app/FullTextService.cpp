@@ -1,0 +1,218 @@
+#include "app/FullTextService.h"
+
+#include <algorithm>
+#include <exception>
+#include <set>
+#include <string>
+#include <system_error>
+#include <utility>
+
+#include "Helpers/Cp1251.h"
+#include "Helpers/Folders.h"
+#include "Helpers/SUn7zFile.h"
+#include "common/ResultCode.h"
+#include "diagnostics/ErrorLog.h"
+#include "showdata/ListDoc.h"
+
+namespace Norik {
+
+namespace {
+
+constexpr int kPollMilliseconds = 100;
+constexpr std::size_t kMaxReserve = std::size_t{64} << 20;
+
+// The stored bytes of a document's text, read from the container at containerPath; nullopt
+// when the entry cannot be opened or read whole.
+std::optional<std::string> ReadStoredText(const std::string& containerPath, std::int16_t number) {
+    try {
+        SUn7zFile reader(containerPath);
+        if (Failed(reader.Open(ShowData::DocFileName(number), kModeRead, true))) return std::nullopt;
+        std::string bytes;
+        // The stated length may lie: it is reserved only up to a bound, the bytes grow as they come.
+        bytes.reserve(std::min<std::size_t>(reader.length(), kMaxReserve));
+        std::string block(std::size_t{1} << 16, '\0');
+        for (int got; (got = reader.Read(block.data(), static_cast<int>(block.size()))) > 0;)
+            bytes.append(block.data(), static_cast<std::size_t>(got));
+        if (!reader.whole()) return std::nullopt;
+        return bytes;
+    } catch (const std::exception&) {
+        // A header the reader cannot take (it is logged by the reader): no text.
+        return std::nullopt;
+    }
+}
+
+std::string DamageText(const std::filesystem::path& folder, const std::string& why) {
+    return "Full-text index " + folder.string() + " cannot be used: " + why;
+}
+
+// Renames a damaged index folder of the cache out of the way; the new name, or empty when it
+// could not be moved.
+std::filesystem::path SetAside(const std::filesystem::path& folder) {
+    for (int attempt = 1; attempt <= 9; ++attempt) {
+        std::filesystem::path aside = folder;
+        aside += ".damaged" + (attempt == 1 ? std::string() : "-" + std::to_string(attempt));
+        std::error_code error;
+        if (std::filesystem::exists(std::filesystem::symlink_status(aside, error))) continue;
+        std::filesystem::rename(folder, aside, error);
+        if (!error) return aside;
+    }
+    return {};
+}
+
+}  // namespace
+
+IndexSource OpenBaseIndexSource() {
+    IndexSource source;
+    source.baseFolder = GetIndexFolder();
+    source.baseDate = ShowData::BaseDate();
+    std::set<std::int16_t> seen;
+    for (const ShowData::DocItem& row : ShowData::GetDocTable()) {
+        if (!seen.insert(row.number).second) continue;
+        FullText::DocumentFields fields;
+        fields.number = row.number;
+        fields.title = Cp1251ToUtf8(row.title);
+        std::string_view type = row.type;
+        if (!type.empty() && type.front() == ' ') type.remove_prefix(1);
+        fields.type = Cp1251ToUtf8(type);
+        fields.numberText = Cp1251ToUtf8(row.numberText);
+        fields.date = row.dateOfIntroduction;
+        fields.inForce = row.inForce;
+        source.documents.push_back(std::move(fields));
+    }
+    // Resolved here, on this thread: the building thread reads the container by this path.
+    source.textOf = [container =
+                         GetDataFolder() + "Norik.sdb"](std::int16_t number) -> std::optional<FullText::DocumentText> {
+        const std::optional<std::string> stored = ReadStoredText(container, number);
+        if (!stored) return std::nullopt;
+        return FullText::ReadDocumentText(*stored);
+    };
+    return source;
+}
+
+FullTextService::FullTextService(QObject* parent) : QObject(parent) {
+    m_poll.setInterval(kPollMilliseconds);
+    connect(&m_poll, &QTimer::timeout, this, &FullTextService::LookAtBuild);
+}
+
+FullTextService::~FullTextService() {
+    if (m_build) m_build->stop = true;
+    if (m_worker.joinable()) m_worker.join();
+}
+
+void FullTextService::Prepare(IndexSource source) {
+    if (m_state != State::Idle) return;
+    m_baseDate = source.baseDate;
+    const std::filesystem::path own = FullText::BaseIndexFolder(source.baseFolder);
+    const FullText::IndexCheck ownCheck = FullText::CheckIndex(own, source.baseDate);
+    if (ownCheck.state == FullText::IndexState::Current) {
+        Finish(own);
+        return;
+    }
+    // The base's own index is only read: a damaged one is told in the log and left where it is.
+    if (ownCheck.state == FullText::IndexState::Damaged) ErrorLog().WriteEntry(DamageText(own, ownCheck.why));
+    const std::filesystem::path cache = FullText::CacheIndexFolder(source.baseFolder, source.baseDate);
+    const FullText::IndexCheck cacheCheck = FullText::CheckIndex(cache, source.baseDate);
+    if (cacheCheck.state == FullText::IndexState::Current) {
+        Finish(cache);
+        return;
+    }
+    if (cacheCheck.state == FullText::IndexState::Damaged) {
+        const std::filesystem::path aside = SetAside(cache);
+        ErrorLog().WriteEntry(DamageText(cache, cacheCheck.why) +
+                              (aside.empty() ? "; it could not be moved aside" : "; moved to " + aside.string()));
+        if (aside.empty()) {
+            Fail(QStringLiteral("Индекс быстрого поиска повреждён и не может быть заменён."));
+            return;
+        }
+    }
+    StartBuild(std::move(source), cache);
+}
+
+void FullTextService::StartBuild(IndexSource source, const std::filesystem::path& folder) {
+    m_state = State::Building;
+    m_percent = 0;
+    m_folder = folder;
+    auto build = std::make_shared<Build>();
+    m_build = build;
+    build->total = source.documents.size();
+    m_worker = std::thread([build, folder, source = std::move(source)] {
+        FullText::BuildResult result;
+        try {
+            result = FullText::BuildIndex(folder, source.documents, source.textOf, source.baseDate,
+                                          [&build](std::size_t done, std::size_t total) {
+                                              build->done = done;
+                                              build->total = total;
+                                              return !build->stop.load();
+                                          });
+        } catch (const std::exception& error) {
+            // Out of memory, most likely: the build is given up like a failed one.
+            result.ok = false;
+            result.error = error.what();
+        }
+        {
+            const std::lock_guard lock(build->mutex);
+            build->result = std::move(result);
+        }
+        build->finished = true;
+    });
+    m_poll.start();
+    emit progressChanged(0);
+}
+
+void FullTextService::LookAtBuild() {
+    if (!m_build) return;
+    const std::size_t total = m_build->total;
+    const int percent = total == 0 ? 100 : static_cast<int>(m_build->done * 100 / total);
+    if (percent != m_percent) {
+        m_percent = percent;
+        emit progressChanged(percent);
+    }
+    if (!m_build->finished) return;
+    m_poll.stop();
+    if (m_worker.joinable()) m_worker.join();
+    FullText::BuildResult result;
+    {
+        const std::lock_guard lock(m_build->mutex);
+        result = std::move(m_build->result);
+    }
+    m_build.reset();
+    if (!result.ok) {
+        ErrorLog().WriteEntry("Full-text index " + m_folder.string() + " could not be built: " + result.error);
+        Fail(QStringLiteral("Индекс быстрого поиска не удалось подготовить: %1")
+                 .arg(QString::fromStdString(result.error)));
+        return;
+    }
+    Finish(m_folder);
+}
+
+void FullTextService::Finish(const std::filesystem::path& folder) {
+    m_folder = folder;
+    m_searcher = std::make_unique<FullText::Searcher>(folder);
+    if (!m_searcher->ok()) {
+        ErrorLog().WriteEntry(DamageText(folder, m_searcher->error()));
+        m_searcher.reset();
+        Fail(QStringLiteral("Индекс быстрого поиска не открывается."));
+        return;
+    }
+    m_state = State::Ready;
+    m_percent = 100;
+    emit ready();
+}
+
+void FullTextService::Fail(const QString& why) {
+    m_state = State::Failed;
+    m_failure = why;
+    emit failed(why);
+}
+
+FullText::SearchResult FullTextService::Search(std::string_view query, std::size_t maxHits,
+                                               std::size_t passagesPerHit) {
+    if (m_state != State::Ready || !m_searcher) {
+        FullText::SearchResult none;
+        none.error = "the index is not ready";
+        return none;
+    }
+    return m_searcher->Search(query, maxHits, passagesPerHit);
+}
+
+}  // namespace Norik

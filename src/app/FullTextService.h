@@ -1,0 +1,102 @@
+// The full-text index of the open base, found or built for the viewer's quick search.
+//
+// Prepare looks, in this order, for the index the base carries (its folder "fulltext/"), then for
+// the viewer's own one in the user's cache folder, and takes the first that is current. Without
+// one it builds the index into the cache folder on a worker thread, from plain data only: the
+// documents' attributes copied from the tables beforehand, and their texts read from the
+// container and decoded there. Meanwhile the window goes on: the progress is looked at a few
+// times a second (progressChanged) and ready() comes when the index can answer. An index found
+// damaged is written to the error log; one in the cache folder is moved aside (renamed, for the
+// log's reader) and built anew; the base's own is never touched.
+//
+// Searching runs on the user-interface thread over the index prepared. Destroying the service
+// stops a build within one document and waits for it.
+// User-interface thread only.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "fulltext/FullTextIndex.h"
+
+namespace Norik {
+
+// What an index is made from: plain data, handed whole to the building thread.
+struct IndexSource {
+    // The folder of the base's tables: its own index is "fulltext/" there; the cache keeps one
+    // index per base folder and base date.
+    std::filesystem::path baseFolder;
+    std::int32_t baseDate = 0;
+    std::vector<FullText::DocumentFields> documents;
+    // Called on the building thread.
+    FullText::TextSource textOf;
+};
+
+// The source of the base the viewer has open: the document table's rows (the first of each
+// number) and texts read from the container by number. The tables must be loaded.
+IndexSource OpenBaseIndexSource();
+
+class FullTextService : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Idle, Building, Ready, Failed };
+
+    explicit FullTextService(QObject* parent = nullptr);
+    ~FullTextService() override;
+
+    // Finds the index of source's base or starts building it (see above). A service prepares once.
+    void Prepare(IndexSource source);
+
+    State state() const { return m_state; }
+    // How far a build has got, 0 to 100.
+    int percent() const { return m_percent; }
+    // The index answering the searches, once Ready.
+    const std::filesystem::path& folder() const { return m_folder; }
+    // Why the index could not be prepared, once Failed.
+    const QString& failure() const { return m_failure; }
+
+    // Runs query over the index; an error when the index is not ready or cannot answer.
+    FullText::SearchResult Search(std::string_view query, std::size_t maxHits, std::size_t passagesPerHit);
+
+signals:
+    void progressChanged(int percent);
+    void ready();
+    void failed(const QString& why);
+
+private:
+    struct Build {
+        std::atomic<bool> stop{false};
+        std::atomic<std::size_t> done{0};
+        std::atomic<std::size_t> total{0};
+        std::atomic<bool> finished{false};
+        std::mutex mutex;
+        FullText::BuildResult result;
+    };
+
+    void StartBuild(IndexSource source, const std::filesystem::path& folder);
+    void LookAtBuild();
+    void Finish(const std::filesystem::path& folder);
+    void Fail(const QString& why);
+
+    State m_state = State::Idle;
+    int m_percent = 0;
+    std::filesystem::path m_folder;
+    std::int32_t m_baseDate = 0;
+    QString m_failure;
+    std::shared_ptr<Build> m_build;
+    std::thread m_worker;
+    QTimer m_poll;
+    std::unique_ptr<FullText::Searcher> m_searcher;
+};
+
+}  // namespace Norik

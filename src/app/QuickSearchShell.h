@@ -1,0 +1,75 @@
+// The quick search in the main window: the search line on the tool bar, the index behind it
+// (FullTextService), the result windows, and the words a text opened from a search marks.
+//
+// Prepare starts finding or building the index of the open base; until it is ready the line and
+// a pane of the status bar say how far it has got ("Подготовка индекса быстрого поиска: N%"),
+// and a query entered meanwhile runs when it is ready. A query opens a result window
+// ("Быстрый поиск: ..."), best first, the count and time in the status bar; a suggestion
+// clicked there runs as a query of its own.
+//
+// WordsToMark: a text opened from a quick-search window marks the words of its query; one opened
+// from a list found by the attribute search marks the title and text words of its request.
+// User-interface thread only.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "app/FullTextService.h"
+
+class QLabel;
+class QSettings;
+
+namespace Norik {
+
+class CChildFrame;
+class CMainFrame;
+class IUserPort;
+class QuickSearchLine;
+class QuickSearchView;
+
+class QuickSearchShell : public QObject {
+    Q_OBJECT
+public:
+    static constexpr std::size_t kMaxHits = 200;
+    static constexpr std::size_t kPassagesPerHit = 3;
+
+    // frame, userPort and settings (may be null: the queries are not kept) must outlive the shell;
+    // showCard shows a document's information card.
+    QuickSearchShell(CMainFrame& frame, IUserPort& userPort, std::function<void(int)> showCard, QSettings* settings);
+    ~QuickSearchShell() override;
+
+    // Finds or builds the index of source's base.
+    void Prepare(IndexSource source);
+    // Puts the keyboard focus into the search line, its text selected.
+    void FocusLine();
+    // Runs query now, or once the index is ready.
+    void Run(const QString& query);
+
+    QuickSearchLine& line() { return *m_line; }
+    FullTextService& service() { return m_service; }
+    QLabel& progressPane() { return *m_progress; }
+
+    // The words a text opened from child should mark (empty: none).
+    static QString WordsToMark(CChildFrame* child);
+
+signals:
+    // A result window was opened.
+    void resultShown(QuickSearchView* view);
+
+private:
+    void ShowResult(const QString& query);
+    void ShowProgress(int percent);
+
+    CMainFrame& m_frame;
+    IUserPort& m_userPort;
+    std::function<void(int)> m_showCard;
+    FullTextService m_service;
+    QuickSearchLine* m_line;
+    QLabel* m_progress;
+    QString m_pending;
+};
+
+}  // namespace Norik

@@ -1,0 +1,40 @@
+// The quick-search line of the tool bar: an editable combo box whose list holds the last 20
+// queries run (the newest first, each once), kept in the settings given. Enter runs the text
+// typed (queryEntered) and puts it at the head of the list. While the index is being prepared
+// the empty line says so with how far it has got (SetPreparing).
+// User-interface thread only.
+#pragma once
+
+#include <QComboBox>
+#include <QString>
+#include <QStringList>
+
+class QSettings;
+
+namespace Norik {
+
+class QuickSearchLine : public QComboBox {
+    Q_OBJECT
+public:
+    static constexpr int kKeptQueries = 20;
+
+    // settings (may be null: nothing kept) must outlive the line.
+    explicit QuickSearchLine(QSettings* settings, QWidget* parent = nullptr);
+
+    QStringList queries() const;
+    // Puts query at the head of the kept queries.
+    void Remember(const QString& query);
+    // The index is being prepared, percent done; negative: it is ready.
+    void SetPreparing(int percent);
+    void SetUnavailable(const QString& why);
+
+signals:
+    void queryEntered(const QString& query);
+
+private:
+    void Save() const;
+
+    QSettings* m_settings;
+};
+
+}  // namespace Norik
