@@ -12,7 +12,7 @@ std::optional<CommandOptions> OptionsOfCommand(const std::string& command) {
         {"info", {}},
         {"classifier", {}},
         {"list", {{"--descending"}, {"--sort"}}},
-        {"search", {{"--any"}, {"--section", "--type", "--number", "--title", "--text", "--status", "--within"}}},
+        {"search", {{"--any"}, {"--section", "--type", "--number", "--title", "--text", "--status", "--within", "--date-from", "--date-to"}}},
         {"cat", {{"--rtf", "--text"}, {}}},
         {"card", {}},
         {"verify", {}},
