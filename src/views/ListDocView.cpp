@@ -148,12 +148,14 @@ void CListDocView::ShowColumns() {
     const int indicator = style()->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, this) + 8;
     const auto widthOf = [&](const QString& widest, int column) {
         const QString title = m_rows.headerData(column, Qt::Horizontal).toString();
-        return std::max(metrics.horizontalAdvance(widest), columns->fontMetrics().horizontalAdvance(title) + indicator) +
+        return std::max(metrics.horizontalAdvance(widest),
+                        columns->fontMetrics().horizontalAdvance(title) + indicator) +
                padding;
     };
     columns->setSectionResizeMode(CListDocModel::kDateColumn, QHeaderView::Interactive);
     columns->setSectionResizeMode(CListDocModel::kStatusColumn, QHeaderView::Interactive);
-    columns->resizeSection(CListDocModel::kDateColumn, widthOf(QStringLiteral("00.00.0000"), CListDocModel::kDateColumn));
+    columns->resizeSection(CListDocModel::kDateColumn,
+                           widthOf(QStringLiteral("00.00.0000"), CListDocModel::kDateColumn));
     columns->resizeSection(CListDocModel::kStatusColumn,
                            widthOf(QString::fromUtf8("не действует"), CListDocModel::kStatusColumn));
 

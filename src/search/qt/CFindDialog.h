@@ -3,10 +3,11 @@
 // The user picks a section, a type and a number, types words of the title and of the text,
 // chooses whether every word or any one must occur, a range of dates of introduction (either end
 // may stay empty), a status and (from a document list) whether to search the whole base or only
-// that list. A date that cannot be read is said to the user before anything is searched. "Найти" writes the fields into the caller's request,
-// evaluates them against the base's indexes, reports the count and, when the user wants to see
-// the documents, has the user port open a result window and closes the dialog. Messages go
-// through the user port too, so the dialog holds no modal loop of its own besides exec().
+// that list. A date that cannot be read is said to the user before anything is searched.
+// "Найти" writes the fields into the caller's request, evaluates them against the base's indexes,
+// reports the count and, when the user wants to see the documents, has the user port open a result
+// window and closes the dialog. Messages go through the user port too, so the dialog holds no
+// modal loop of its own besides exec().
 //
 // The dialog reads the classifier, the type list and the document table as loaded by the lists
 // the search starts from; it changes nothing in them. The request and the user port belong to the

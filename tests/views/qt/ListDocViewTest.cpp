@@ -266,18 +266,18 @@ TEST(ListRowColoursTest, EveryRowIsReadableAndTheSelectedOneShowsAsSelected) {
             for (const bool selected : {false, true}) {
                 // Documents no longer in force are greyed but readable, also on the pale blue.
                 for (const bool outOfForce : {false, true}) {
-                const auto colours = CListRowDelegate::ColoursOf(folder, visited, selected, outOfForce);
-                // Invalid colours are the system's: black on white, or its own highlight.
-                const QColor text = colours.text.isValid() ? colours.text : QColor(Qt::black);
-                const QColor background = colours.background.isValid() ? colours.background : QColor(Qt::white);
-                if (selected && !folder) {
-                    EXPECT_FALSE(colours.text.isValid() || colours.background.isValid()) << visited;
-                    continue;
-                }
-                EXPECT_GE(Contrast(text, background), 4.5) << folder << visited << selected << outOfForce;
-                if (selected) {
-                    EXPECT_EQ(colours.background, blue) << visited;
-                }
+                    const auto colours = CListRowDelegate::ColoursOf(folder, visited, selected, outOfForce);
+                    // Invalid colours are the system's: black on white, or its own highlight.
+                    const QColor text = colours.text.isValid() ? colours.text : QColor(Qt::black);
+                    const QColor background = colours.background.isValid() ? colours.background : QColor(Qt::white);
+                    if (selected && !folder) {
+                        EXPECT_FALSE(colours.text.isValid() || colours.background.isValid()) << visited;
+                        continue;
+                    }
+                    EXPECT_GE(Contrast(text, background), 4.5) << folder << visited << selected << outOfForce;
+                    if (selected) {
+                        EXPECT_EQ(colours.background, blue) << visited;
+                    }
                 }
             }
         }
