@@ -8,6 +8,7 @@
 
 #include "Helpers/Cp1251.h"
 #include "Helpers/DecimalText.h"
+#include "showdata/DayCode.h"
 #include "showdata/ListDoc.h"
 
 namespace Norik {
@@ -170,10 +171,7 @@ bool ReadCount(const std::vector<Line>& lines, const std::string& where, Problem
 bool IsValidDayCode(std::int32_t code) {
     if (code == 0) return true;
     if (code < 0) return false;
-    const int day = code % 372 % 31 + 1, month = code % 372 / 31 + 1, year = code / 372 + 1900;
-    static const int days[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return day <= (month == 2 && !leap ? 28 : days[month - 1]);
+    return ShowData::IsCalendarDate(ShowData::YearOfCode(code), ShowData::MonthOfCode(code), ShowData::DayOfCode(code));
 }
 
 std::string TypeWithoutLeadingBlanks(const std::string& type) {

@@ -1,5 +1,8 @@
 #include "search/SearchEvaluation.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "Helpers/Cp1251.h"
 
 namespace ShowData {
@@ -10,7 +13,7 @@ bool HasCriterion(const SearchRequest& request) {
     // allWords and searchArea only qualify the criteria; they are not criteria themselves.
     return request.classId != -1 || !request.type.empty() || !request.numberText.empty() ||
            !request.titleWords.empty() || !request.textWords.empty() || request.dateOfIntroduction != -1 ||
-           request.inForce != -1;
+           request.inForce != -1 || request.introducedFrom != -1 || request.introducedTo != -1;
 }
 
 // One lookup in index, whose file stem is name. Whatever it found or did not find, an index that
@@ -56,6 +59,15 @@ std::vector<IndexSpace::DocNumberList> LookUpCriteria(const SearchRequest& reque
         LookUp(lists, indexes.dates, "date_beg", [&] { return indexes.dates.Find(request.dateOfIntroduction); });
     if (request.inForce != -1)
         LookUp(lists, indexes.inForce, "work_now", [&] { return indexes.inForce.Find(request.inForce); });
+    if (request.introducedFrom != -1 || request.introducedTo != -1) {
+        // Day codes grow with the date, so a range of days is a range of keys. The key 0 holds the
+        // documents without a date, which no range takes in; a range that ends before it starts
+        // holds no key and finds nothing.
+        const IndexSpace::IndexKey first = std::max(request.introducedFrom, 1);
+        const IndexSpace::IndexKey last =
+            request.introducedTo == -1 ? std::numeric_limits<std::int32_t>::max() : request.introducedTo;
+        LookUp(lists, indexes.dates, "date_beg", [&] { return indexes.dates.FindRange(first, last); });
+    }
     return lists;
 }
 

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace ShowData {
 
@@ -23,5 +25,21 @@ inline std::string DayCodeText(DayCode code) {
     return std::to_string(DayOfCode(code)) + "/" + std::to_string(MonthOfCode(code)) + "/" +
            std::to_string(YearOfCode(code));
 }
+
+// Whether day.month.year is a day of the Gregorian calendar.
+constexpr bool IsCalendarDate(int year, int month, int day) {
+    if (month < 1 || month > 12 || day < 1) return false;
+    constexpr int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= (month == 2 && !leap ? 28 : kDays[month - 1]);
+}
+
+// "DD.MM.YYYY" with leading zeros, e.g. 05.03.2007; empty for 0 (no date).
+std::string DottedDayCode(DayCode code);
+
+// The day code of a date typed as DD.MM.YYYY: day and month of one or two digits, a year of four
+// from 1900, blanks around the whole ignored. Nothing for any other text or a day the calendar
+// does not have (31.04.2005, 29.02.2005).
+std::optional<DayCode> ParseDottedDate(std::string_view text);
 
 }  // namespace ShowData

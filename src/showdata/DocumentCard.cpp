@@ -1,10 +1,10 @@
 #include "showdata/DocumentCard.h"
 
-#include <cstdio>
 #include <unordered_set>
 #include <vector>
 
 #include "Helpers/Cp1251.h"
+#include "showdata/DayCode.h"
 #include "showdata/ListDoc.h"
 
 namespace Norik {
@@ -43,10 +43,7 @@ std::string WrapCardText(std::string_view text, int indent) {
 
 std::string CardDate(std::int32_t dayCode) {
     if (dayCode == 0) return "-";
-    char text[64];
-    std::snprintf(text, sizeof text, " %02d.%02d.%02d", dayCode % 372 % 31 + 1, dayCode % 372 / 31 + 1,
-                  dayCode / 372 + 1900);
-    return text + Utf8ToCp1251(" г.");
+    return " " + ShowData::DottedDayCode(dayCode) + Utf8ToCp1251(" г.");
 }
 
 std::string ComposeDocumentCard(std::int16_t number) {

@@ -619,6 +619,8 @@ std::uint32_t AverageVocabulary() {
 // --- CShowData defaults ---
 
 int CShowData::GetNumber(unsigned) { return -1; }
+
+const DocItem* CShowData::GetDocRow(unsigned) { return nullptr; }
 void CShowData::SetParent(int, const std::string&) {}
 std::string CShowData::GetTitle() { return "*"; }
 
@@ -969,6 +971,8 @@ std::string CShowDoc::GetText(unsigned index) {
 }
 
 int CShowDoc::GetNumber(unsigned index) { return index < m_rows.size() ? m_rows[index].number : -1; }
+
+const DocItem* CShowDoc::GetDocRow(unsigned index) { return index < m_rows.size() ? &m_rows[index] : nullptr; }
 
 void CShowDoc::SetParent(int id, const std::string& name) {
     m_id = id;

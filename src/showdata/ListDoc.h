@@ -219,6 +219,7 @@ public:
     int Count() override;
     std::string GetText(unsigned index) override;
     int GetNumber(unsigned index) override;
+    const DocItem* GetDocRow(unsigned index) override;
     void SetParent(int id, const std::string& name) override;
     ShowDataPtr Open(unsigned index) override;
     std::string GetTitle() override;

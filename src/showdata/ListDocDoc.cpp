@@ -76,6 +76,8 @@ std::string CListDocDoc::GetText(unsigned index) { return m_current->GetText(ind
 
 int CListDocDoc::GetNumber(unsigned index) { return m_current->GetNumber(index); }
 
+const DocItem* CListDocDoc::GetDocRow(unsigned index) { return m_current->GetDocRow(index); }
+
 ShowDataPtr CListDocDoc::Open(unsigned index) {
     if (static_cast<int>(index) < 0 || static_cast<int>(index) >= m_current->Count()) return m_current;
     // Keep the list alive through its own Open, whatever the user does meanwhile.

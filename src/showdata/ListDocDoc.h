@@ -75,6 +75,7 @@ public:
     int Count() override;
     std::string GetText(unsigned index) override;
     int GetNumber(unsigned index) override;
+    const DocItem* GetDocRow(unsigned index) override;
     // Opens a row of the current list: a classifier node becomes the current list (the level
     // left goes onto the history), a document opens its text. The row is marked visited either
     // way. Returns the current list afterwards; an index out of range changes nothing.

@@ -20,6 +20,7 @@
 namespace ShowData {
 
 class CShowData;
+struct DocItem;
 using ShowDataPtr = std::shared_ptr<CShowData>;
 
 class CShowData {
@@ -35,6 +36,9 @@ public:
     virtual std::string GetText(unsigned index) = 0;
     // The row's document number (sign-extended), or -1.
     virtual int GetNumber(unsigned index);
+    // The document a row shows (its date and status), or null for a classifier row or an index out
+    // of range. Valid until the list changes.
+    virtual const DocItem* GetDocRow(unsigned index);
     // Loads the list for node id under the display name name.
     virtual void SetParent(int id, const std::string& name);
     // Opens a row: a new list, or null when opening shows something else (a document text).

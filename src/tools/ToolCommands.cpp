@@ -24,6 +24,7 @@
 #include "sample/SampleBase.h"
 #include "sample/Vocabulary.h"
 #include "search/SearchEvaluation.h"
+#include "showdata/DayCode.h"
 #include "showdata/DocumentCard.h"
 #include "showdata/ListDoc.h"
 #include "tools/ToolArguments.h"
@@ -39,6 +40,7 @@ const char* const kUsage =
     "  norik-tool [--base DIR] list NODE_ID [--sort date|title|type|number] [--descending]\n"
     "  norik-tool [--base DIR] search [--section ID] [--type TEXT] [--number TEXT] [--title WORDS]\n"
     "             [--text WORDS] [--any] [--status any|in-force|not-in-force] [--within N,N,...]\n"
+    "             [--date-from DD.MM.YYYY] [--date-to DD.MM.YYYY]\n"
     "  norik-tool [--base DIR] search --quick WORDS [--passages] [--limit N]\n"
     "  norik-tool [--base DIR] cited-by NUMBER\n"
     "  norik-tool [--base DIR] cat NUMBER [--rtf | --text]\n"
@@ -162,6 +164,13 @@ int KnownDocument(const std::string& text, std::ostream& err, std::int16_t& numb
     number = DocumentNumber(text);
     ShowData::DocItem row;
     return ShowData::DocByNumber(number, row) ? 0 : NoSuchDocument(number, err);
+}
+
+// The day code of a date option; a text that is no date is a command line not understood.
+ShowData::DayCode DateOption(const std::string& text, const char* option) {
+    const std::optional<ShowData::DayCode> code = ShowData::ParseDottedDate(text);
+    if (!code) throw UsageError{std::string(option) + " takes a date DD.MM.YYYY, not \"" + text + "\""};
+    return *code;
 }
 
 // What the search message calls each index.
@@ -294,6 +303,8 @@ int Search(const Arguments& args, std::ostream& out, std::ostream& err) {
         else if (*v != "any")
             throw UsageError{"--status takes any, in-force or not-in-force"};
     }
+    if (const auto v = args.Value("--date-from")) request.introducedFrom = DateOption(*v, "--date-from");
+    if (const auto v = args.Value("--date-to")) request.introducedTo = DateOption(*v, "--date-to");
     std::optional<std::vector<std::int16_t>> within;
     if (const auto v = args.Value("--within")) {
         within = ParseNumberList(*v, "--within");

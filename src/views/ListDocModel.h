@@ -1,13 +1,16 @@
-// The rows of a list window for Qt's item views: a list model that asks the list-window model for
+// The rows of a list window for Qt's item views: a table model that asks the list-window model for
 // each row when a view needs it and holds no row data. Reset() is called after every change of
-// the list (a refresh), which only resets the count.
+// the list (a refresh), which only resets the count and the columns.
 //
-// Roles: the row text (display and accessible text), the tool tip (the text broken into lines of
-// at most 100 characters), whether the row was visited and whether the rows are classifier nodes.
-// User-interface thread only.
+// Columns: a classifier level has one, the row text; a document list has three, the row text,
+// the date of introduction (DD.MM.YYYY) and the status ("действует", "не действует").
+// Roles: the cell text (display; the accessible text of the date and status cells says what they
+// are), the tool tip (the row text broken into lines of at most 100 characters), whether the row
+// was visited, whether the rows are classifier nodes and whether the document is no longer in
+// force. User-interface thread only.
 #pragma once
 
-#include <QAbstractListModel>
+#include <QAbstractTableModel>
 #include <QStyledItemDelegate>
 
 namespace ShowData {
@@ -16,21 +19,26 @@ class CShowData;
 
 namespace Norik {
 
-class CListDocModel : public QAbstractListModel {
+class CListDocModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Role { kVisitedRole = Qt::UserRole + 1, kFolderRole };
+    enum Role { kVisitedRole = Qt::UserRole + 1, kFolderRole, kOutOfForceRole };
+    enum Column { kTextColumn, kDateColumn, kStatusColumn };
 
     // list must outlive the model.
     explicit CListDocModel(ShowData::CShowData& list, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     // The list changed: views re-read the count and the rows they show.
     void Reset();
 
 private:
+    QVariant DateAndStatus(unsigned row, int column, int role) const;
+
     ShowData::CShowData& m_list;
 };
 
@@ -41,8 +49,8 @@ QString WrapTipText(QString text, int width = 100);
 
 // Paints a list row in the colours of its kind: classifier rows in blue (selected or focused:
 // white on dark blue), visited rows other than the selected or focused one on a pale blue
-// background, document rows in the system's
-// colours; a line under every row and a frame around the focused one.
+// background, documents no longer in force in grey unless selected or focused, other document rows
+// in the system's colours; a line under every row and a frame around the focused one.
 class CListRowDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
@@ -53,11 +61,9 @@ public:
         QColor text;
         QColor background;
     };
-    static RowColours ColoursOf(bool folder, bool visited, bool selectedOrFocused);
+    static RowColours ColoursOf(bool folder, bool visited, bool selectedOrFocused, bool outOfForce = false);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-    // As wide as the view: a long text is cut at the right edge, and its tool tip shows it whole.
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };
 
 }  // namespace Norik

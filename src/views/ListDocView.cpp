@@ -1,13 +1,17 @@
 #include "views/ListDocView.h"
 
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 #include <algorithm>
 
 #include "app/CommandIds.h"
 #include "platform/UserPort.h"
 #include "platform/qt/QtText.h"
+#include "showdata/DocSort.h"
 #include "views/ListDocument.h"
 
 namespace Norik {
@@ -25,11 +29,20 @@ CListDocView::CListDocView(CListDocument& document, IUserPort& userPort, ShowDoc
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A flat list: no branches to draw or expand.
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setExpandsOnDoubleClick(false);
     // Every row has the same height: the view lays out a list of any length without asking for it.
-    setUniformItemSizes(true);
+    setUniformRowHeights(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setResizeMode(QListView::Adjust);
     setTextElideMode(Qt::ElideRight);
+    // The view sorts through its commands, never through the model's sort: a click only asks.
+    header()->setSectionsClickable(true);
+    header()->setSortIndicatorShown(true);
+    header()->setSectionsMovable(false);
+    header()->setStretchLastSection(false);
+    connect(header(), &QHeaderView::sectionClicked, this, &CListDocView::OnHeaderClicked);
     setFrameShape(QFrame::Box);
     QFont rowFont;
     rowFont.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans")});
@@ -49,11 +62,12 @@ void CListDocView::OnInitialUpdate() { GeneralUpdate(); }
 
 void CListDocView::GeneralUpdate() {
     m_rows.Reset();
+    ShowColumns();
     const bool hasRows = m_rows.rowCount() > 0;
     const int wanted = std::clamp(m_rowAfterUpdate.value_or(0), 0, std::max(m_rows.rowCount() - 1, 0));
     m_rowAfterUpdate.reset();
     if (hasRows) {
-        const QModelIndex row = m_rows.index(wanted);
+        const QModelIndex row = m_rows.index(wanted, 0);
         selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
         scrollToTop();
         scrollTo(row);
@@ -105,6 +119,54 @@ void CListDocView::GoBack() {
 void CListDocView::Sort(int key) {
     m_sortKey = key;
     m_document.model().Sort(m_sortKey, m_descending);
+}
+
+void CListDocView::OnHeaderClicked(int column) {
+    const int key = column == CListDocModel::kTextColumn   ? ShowData::kSortByTitle
+                    : column == CListDocModel::kDateColumn ? ShowData::kSortByDate
+                                                           : -1;
+    if (key >= 0 && !m_document.model().IsFolder())
+        ExecuteCommand(key == m_sortKey ? Command::kSortDescending : Command::kSortByDate + key);
+    // The header has turned its indicator by itself: it goes back to the order the commands chose
+    // (a column no command stands for changes nothing).
+    ShowColumns();
+}
+
+// Every refresh resets the model, and with it the header's sections: they are set up again.
+void CListDocView::ShowColumns() {
+    QHeaderView* columns = header();
+    if (m_document.model().IsFolder()) {
+        columns->hide();
+        columns->setSectionResizeMode(0, QHeaderView::Stretch);
+        return;
+    }
+    columns->show();
+    columns->setSectionResizeMode(CListDocModel::kTextColumn, QHeaderView::Stretch);
+    // The date and status columns as wide as their widest text: measured once, never row by row.
+    const QFontMetrics metrics(font());
+    const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 12;
+    const int indicator = style()->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, this) + 8;
+    const auto widthOf = [&](const QString& widest, int column) {
+        const QString title = m_rows.headerData(column, Qt::Horizontal).toString();
+        return std::max(metrics.horizontalAdvance(widest),
+                        columns->fontMetrics().horizontalAdvance(title) + indicator) +
+               padding;
+    };
+    columns->setSectionResizeMode(CListDocModel::kDateColumn, QHeaderView::Interactive);
+    columns->setSectionResizeMode(CListDocModel::kStatusColumn, QHeaderView::Interactive);
+    columns->resizeSection(CListDocModel::kDateColumn,
+                           widthOf(QStringLiteral("00.00.0000"), CListDocModel::kDateColumn));
+    columns->resizeSection(CListDocModel::kStatusColumn,
+                           widthOf(QString::fromUtf8("не действует"), CListDocModel::kStatusColumn));
+
+    // Without the descending flag dates run newest first and texts from A to Я. Type and number
+    // have no column of their own: no indicator then.
+    if (m_sortKey == ShowData::kSortByDate)
+        columns->setSortIndicator(CListDocModel::kDateColumn, m_descending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    else if (m_sortKey == ShowData::kSortByTitle)
+        columns->setSortIndicator(CListDocModel::kTextColumn, m_descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    else
+        columns->setSortIndicator(-1, Qt::AscendingOrder);
 }
 
 bool CListDocView::UpdateCommand(int id, CommandState& state) {
@@ -173,7 +235,7 @@ bool CListDocView::ExecuteCommand(int id) {
 }
 
 void CListDocView::paintEvent(QPaintEvent* event) {
-    QListView::paintEvent(event);
+    QTreeView::paintEvent(event);
     if (m_rows.rowCount() > 0) return;
     QPainter painter(viewport());
     QRect area = viewport()->rect();
@@ -185,7 +247,7 @@ void CListDocView::paintEvent(QPaintEvent* event) {
 
 void CListDocView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
-        QListView::mouseDoubleClickEvent(event);
+        QTreeView::mouseDoubleClickEvent(event);
         return;
     }
     event->accept();
@@ -209,16 +271,22 @@ void CListDocView::keyPressEvent(QKeyEvent* event) {
         if (m_document.model().CanGoBack()) GoBack();
         return;
     }
-    QListView::keyPressEvent(event);
+    QTreeView::keyPressEvent(event);
 }
 
 void CListDocView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
-    QListView::selectionChanged(selected, deselected);
+    QTreeView::selectionChanged(selected, deselected);
     NotifyStateChanged();
 }
 
 void CListDocView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
-    QListView::currentChanged(current, previous);
+    QTreeView::currentChanged(current, previous);
+    // The focus frame spans the whole row: both rows are painted again, not only their first cells.
+    for (const QModelIndex& row : {previous, current}) {
+        if (!row.isValid()) continue;
+        const QRect cell = visualRect(row);
+        viewport()->update(QRect(0, cell.top(), viewport()->width(), cell.height()));
+    }
     NotifyStateChanged();
 }
 

@@ -1,15 +1,19 @@
-// CListDocView: the view of a list window. A single-column list over the rows of the window's
-// model, asked row by row as they are painted; classifier levels and visited rows in their own
-// colours; each row's full text as its tool tip; "Список пуст" in an empty list. Double-click or
-// Enter opens the first selected row. The view carries the sort commands (by date, title, type,
-// number, and the descending flag; their choice belongs to the view and survives navigation),
-// the document information of the selected row and the command that shows the selected row's
-// file name. After every change of the list it selects and shows the first row; after "Назад" (the
-// command, Ctrl+Backspace or Backspace), the row the user had opened the level from.
+// CListDocView: the view of a list window. The rows of the window's model, asked row by row as
+// they are painted: a classifier level in one column without a header, a document list with the
+// date and status of each document beside its row text, under a header. Classifier levels,
+// visited rows and documents no longer in force in their own colours; each row's full text as its
+// tool tip; "Список пуст" in an empty list. Double-click or Enter opens the first selected row.
+// The view carries the sort commands (by date, title, type, number, and the descending flag; their
+// choice belongs to the view and survives navigation); a click on the header of the row text or
+// the date sorts by title or date as those commands do, a second click on the same header as the
+// descending flag does, and the header's sort indicator shows the commands' choice. It also
+// carries the document information of the selected row and the command that shows the selected
+// row's file name. After every change of the list it selects and shows the first row; after
+// "Назад" (the command, Ctrl+Backspace or Backspace), the row the user had opened the level from.
 // User-interface thread only.
 #pragma once
 
-#include <QListView>
+#include <QTreeView>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -22,7 +26,7 @@ namespace Norik {
 class CListDocument;
 class IUserPort;
 
-class CListDocView : public QListView, public CView {
+class CListDocView : public QTreeView, public CView {
     Q_OBJECT
 public:
     // Shows the information card of a document number.
@@ -58,6 +62,10 @@ private:
     // After every change of the model: re-read the count, select and show the first row.
     void GeneralUpdate();
     void Sort(int key);
+    // A click on a column header: the sort command that column stands for.
+    void OnHeaderClicked(int column);
+    // The header as the list's kind wants it, its sort indicator on the column of the sort key.
+    void ShowColumns();
     // One level up, with the cursor on the row that level was left by.
     void GoBack();
 

@@ -172,6 +172,24 @@ TEST_F(SearchEvaluation, TypeIsAPrefix) {
     EXPECT_EQ(Evaluate(request), DocNumberList{});
 }
 
+// Dates of introduction from one day to another, both included; either end may stay open, a date
+// range alone is a search, and it narrows the other criteria. A document without a date (day 0) is
+// in no range.
+TEST_F(SearchEvaluation, DateRangeIncludesBothEndsAndCombinesWithTheOthers) {
+    EXPECT_EQ(Evaluate({.introducedFrom = 600, .introducedTo = 700}), (DocNumberList{3, 4, 5}));
+    EXPECT_EQ(Evaluate({.introducedFrom = 501, .introducedTo = 699}), (DocNumberList{3}));
+    EXPECT_EQ(Evaluate({.introducedFrom = 650}), (DocNumberList{4, 5}));
+    EXPECT_EQ(Evaluate({.introducedTo = 500}), (DocNumberList{-3, 1, 2}));
+    EXPECT_EQ(Evaluate({.type = W("Указ"), .introducedTo = 650}), (DocNumberList{3}));
+    EXPECT_EQ(Evaluate({.introducedFrom = 700, .introducedTo = 600}), DocNumberList{});
+
+    Norik::IndexBuilder dates;
+    dates.Add(0, 6);
+    dates.Add(500, 1);
+    Bind(m_dates, dates, "date_beg");
+    EXPECT_EQ(Evaluate({.introducedTo = 600}), (DocNumberList{1}));
+}
+
 TEST_F(SearchEvaluation, LookupsRunInOrderAndStopAtTheFirstMiss) {
     // Every criterion of this request matches document 1.
     SearchRequest hit;

@@ -138,6 +138,22 @@ TEST_F(NorikToolTest, SearchExitCodesAndRestriction) {
     EXPECT_EQ(Lines(within.out), (std::vector<std::string>{active.front(), active.back()}));
 }
 
+// A range of dates of introduction, the day on the card of a document at both ends; a date the
+// calendar lacks is a command line not understood.
+TEST_F(NorikToolTest, SearchByDatesOfIntroduction) {
+    const Result card = OnBase({"card", "1"});
+    ASSERT_EQ(card.exit, 0) << card.err;
+    const std::size_t at = card.out.find("Дата введения:");
+    ASSERT_NE(at, std::string::npos) << card.out;
+    const std::string date = card.out.substr(card.out.find_first_of("0123456789", at), 10);
+    const Result day = OnBase({"search", "--date-from", date, "--date-to", date});
+    ASSERT_EQ(day.exit, 0) << day.err;
+    const std::vector<std::string> found = Lines(day.out);
+    EXPECT_NE(std::find(found.begin(), found.end(), "1"), found.end()) << date;
+    EXPECT_LT(found.size(), 40u);
+    EXPECT_EQ(OnBase({"search", "--date-from", "29.02.2023"}).exit, 64);
+}
+
 TEST_F(NorikToolTest, CatAndCardShowTheDocument) {
     const Result rtf = OnBase({"cat", "7"});
     ASSERT_EQ(rtf.exit, 0) << rtf.err;

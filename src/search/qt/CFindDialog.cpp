@@ -11,12 +11,14 @@
 #include <QStyle>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "Helpers/Cp1251.h"
 #include "platform/UserPort.h"
 #include "platform/qt/QtText.h"
 #include "search/SearchEvaluation.h"
 #include "search/qt/CAutoComboBox.h"
+#include "showdata/DayCode.h"
 #include "showdata/ListDoc.h"
 
 namespace Norik {
@@ -61,6 +63,16 @@ QFont SectionFont(const QFont& dialogFont) {
 
 // Text without its mnemonic marker.
 QString Plain(QString text) { return text.remove(QLatin1Char('&')); }
+
+// A day code as a date field shows it; empty for an open end.
+QString DateText(std::int32_t dayCode) {
+    return dayCode == -1 ? QString() : QString::fromStdString(ShowData::DottedDayCode(dayCode));
+}
+
+// The day code in a date field; nothing when the field is empty or holds no date.
+std::optional<ShowData::DayCode> FieldDate(const QLineEdit* field) {
+    return ShowData::ParseDottedDate(FromQString(field->text()));
+}
 
 }  // namespace
 
@@ -110,6 +122,14 @@ void CFindDialog::CreateControls() {
     m_allWords->setObjectName(Q("allWords"));
     m_anyWord = new QRadioButton(Q("&Хотя бы одно слово"), this);
     m_anyWord->setObjectName(Q("anyWord"));
+    auto dateField = [this](const char* name) {
+        auto* field = new QLineEdit(this);
+        field->setObjectName(Q(name));
+        field->setPlaceholderText(Q("ДД.ММ.ГГГГ"));
+        return field;
+    };
+    m_dateFrom = dateField("dateFrom");
+    m_dateTo = dateField("dateTo");
     m_area = new QComboBox(this);
     m_area->setObjectName(Q("area"));
     m_area->addItems({Q("Все документы"), Q("В найденном")});
@@ -126,8 +146,8 @@ void CFindDialog::CreateControls() {
 
     // Places in dialog units; the frames and labels are not in the tab order, the rest are in it.
     m_places = {
-        {fieldsFrame, 2, 47, 205, 74},
-        {choicesFrame, 2, 128, 205, 64},
+        {fieldsFrame, 2, 47, 205, 92},
+        {choicesFrame, 2, 146, 205, 64},
         {label("&Раздел законодательства", m_section), 5, 2, 199, 8},
         {m_section, 5, 11, 199, 12},
         {label("&Тип", m_type), 5, 24, 199, 8},
@@ -140,16 +160,23 @@ void CFindDialog::CreateControls() {
         {m_text, 41, 89, 163, 12},
         {m_allWords, 41, 106, 70, 10},
         {m_anyWord, 117, 106, 79, 10},
-        {label("&Область поиска", m_area), 5, 139, 88, 8},
-        {m_area, 5, 148, 88, 12},
-        {label("&Статус", m_status), 113, 139, 88, 8},
-        {m_status, 113, 148, 88, 12},
-        {m_clear, 8, 173, 36, 13},
-        {m_find, 118, 173, 36, 13},
-        {m_cancel, 165, 173, 36, 13},
+        {label("&Дата принятия: с", m_dateFrom), 7, 124, 60, 8},
+        {m_dateFrom, 69, 122, 56, 12},
+        {label("&по", m_dateTo), 131, 124, 12, 8},
+        {m_dateTo, 145, 122, 56, 12},
+        {label("&Область поиска", m_area), 5, 157, 88, 8},
+        {m_area, 5, 166, 88, 12},
+        {label("&Статус", m_status), 113, 157, 88, 8},
+        {m_status, 113, 166, 88, 12},
+        {m_clear, 8, 191, 36, 13},
+        {m_find, 118, 191, 36, 13},
+        {m_cancel, 165, 191, 36, 13},
     };
-    QWidget* tabOrder[] = {m_section, m_type, m_number, m_title, m_text, m_allWords,
-                           m_anyWord, m_area, m_status, m_clear, m_find, m_cancel};
+    // "по" alone would tell a screen reader nothing.
+    m_dateFrom->setAccessibleName(Q("Дата принятия с"));
+    m_dateTo->setAccessibleName(Q("Дата принятия по"));
+    QWidget* tabOrder[] = {m_section,  m_type,   m_number, m_title,  m_text,  m_allWords, m_anyWord,
+                           m_dateFrom, m_dateTo, m_area,   m_status, m_clear, m_find,     m_cancel};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
     connect(m_find, &QPushButton::clicked, this, &CFindDialog::OnFind);
@@ -194,7 +221,7 @@ void CFindDialog::PlaceControls() {
             box.adjust(0, -(height - box.height()) / 2, 0, (height - box.height() + 1) / 2);
         place.widget->setGeometry(box);
     }
-    setFixedSize(along(209, scaleX), along(198, scaleY));
+    setFixedSize(along(209, scaleX), along(216, scaleY));
 }
 
 void CFindDialog::FillLists() {
@@ -234,6 +261,8 @@ void CFindDialog::ShowRequest(const ShowData::SearchRequest& request) {
     if (!request.numberText.empty()) m_number->SelectPrefix(request.numberText);
     m_number->SetText(request.numberText);
 
+    m_dateFrom->setText(DateText(request.introducedFrom));
+    m_dateTo->setText(DateText(request.introducedTo));
     m_status->setCurrentIndex(StatusIndex(request.inForce));
     (request.allWords != 0 ? m_allWords : m_anyWord)->setChecked(true);
     m_area->setCurrentIndex(request.searchArea >= 0 && request.searchArea < m_area->count() ? request.searchArea : -1);
@@ -251,10 +280,32 @@ ShowData::SearchRequest CFindDialog::ReadRequest() const {
     request.inForce = InForceOfStatus(m_status->currentIndex());
     request.allWords = m_allWords->isChecked() ? 1 : 0;
     request.searchArea = m_area->currentIndex();
+    request.introducedFrom = FieldDate(m_dateFrom).value_or(-1);
+    request.introducedTo = FieldDate(m_dateTo).value_or(-1);
     return request;
 }
 
+bool CFindDialog::DatesReadable() {
+    for (QLineEdit* field : {m_dateFrom, m_dateTo}) {
+        if (field->text().trimmed().isEmpty() || FieldDate(field)) continue;
+        Tell(Utf8ToCp1251("Дата «") + FromQString(field->text().trimmed()) +
+             Utf8ToCp1251("» не распознана.\nВведите дату в виде ДД.ММ.ГГГГ, например 01.07.2004."));
+        field->setFocus();
+        field->selectAll();
+        return false;
+    }
+    const auto from = FieldDate(m_dateFrom), to = FieldDate(m_dateTo);
+    if (from && to && *from > *to) {
+        Tell(Utf8ToCp1251("Начальная дата принятия позже конечной."));
+        m_dateFrom->setFocus();
+        m_dateFrom->selectAll();
+        return false;
+    }
+    return true;
+}
+
 void CFindDialog::OnFind() {
+    if (!DatesReadable()) return;
     const ShowData::SearchRequest request = ReadRequest();
     // The caller keeps what was asked for even when nothing is found.
     m_request = request;

@@ -1,11 +1,13 @@
 // CFindDialog: the attribute search "Поиск по реквизитам".
 //
 // The user picks a section, a type and a number, types words of the title and of the text,
-// chooses whether every word or any one must occur, a status and (from a document list) whether
-// to search the whole base or only that list. "Найти" writes the fields into the caller's request,
-// evaluates them against the base's indexes, reports the count and, when the user wants to see
-// the documents, has the user port open a result window and closes the dialog. Messages go
-// through the user port too, so the dialog holds no modal loop of its own besides exec().
+// chooses whether every word or any one must occur, a range of dates of introduction (either end
+// may stay empty), a status and (from a document list) whether to search the whole base or only
+// that list. A date that cannot be read is said to the user before anything is searched.
+// "Найти" writes the fields into the caller's request, evaluates them against the base's indexes,
+// reports the count and, when the user wants to see the documents, has the user port open a result
+// window and closes the dialog. Messages go through the user port too, so the dialog holds no
+// modal loop of its own besides exec().
 //
 // The dialog reads the classifier, the type list and the document table as loaded by the lists
 // the search starts from; it changes nothing in them. The request and the user port belong to the
@@ -46,6 +48,9 @@ private:
     void PlaceControls();
     void FillLists();
     void ShowRequest(const ShowData::SearchRequest& request);
+    // Whether both date fields are empty or hold a date, the first not after the second; when not,
+    // the user has been told and the field in question has the focus.
+    bool DatesReadable();
     ShowData::SearchRequest ReadRequest() const;
     void OnFind();
     void OnClear();
@@ -67,6 +72,8 @@ private:
     QLineEdit* m_text = nullptr;
     QRadioButton* m_allWords = nullptr;
     QRadioButton* m_anyWord = nullptr;
+    QLineEdit* m_dateFrom = nullptr;
+    QLineEdit* m_dateTo = nullptr;
     QComboBox* m_area = nullptr;
     QComboBox* m_status = nullptr;
     QPushButton* m_clear = nullptr;

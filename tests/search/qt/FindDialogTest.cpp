@@ -277,13 +277,30 @@ TEST_F(FindDialogTest, KeyboardAndScreenReaderReachEveryField) {
 
     Field<QComboBox>("section")->setFocus();
     std::vector<std::string> order;
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 12; ++i) {
         order.push_back(QApplication::focusWidget()->objectName().toStdString());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
     // The unchecked radio button and the disabled area list take no stop.
-    EXPECT_EQ(order, (std::vector<std::string>{"section", "type", "number", "title", "text", "allWords", "status",
-                                               "clear", "find", "cancel"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"section", "type", "number", "title", "text", "allWords", "dateFrom",
+                                               "dateTo", "status", "clear", "find", "cancel"}));
+}
+
+// A range of dates alone is a search; a date the calendar lacks is said, and nothing is searched.
+TEST_F(FindDialogTest, DatesOfIntroductionAreASearchAndAWrongDateIsSaid) {
+    Open();
+    auto* from = Field<QLineEdit>("dateFrom");
+    QTest::keyClicks(from, "31.02.2002");
+    Click("find");
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Дата «31.02.2002» не распознана.\nВведите дату в виде "
+                                                       "ДД.ММ.ГГГГ, например 01.07.2004."});
+    EXPECT_EQ(m_request, ShowData::SearchRequest{});
+    from->clear();
+    QTest::keyClicks(Field<QLineEdit>("dateTo"), "26.02.2002");  // the day of every document
+    m_port.answers = {Norik::MessageAnswer::No};
+    Click("find");
+    EXPECT_EQ(MessageTexts().back(), "По Вашему запросу найдено 6 документов!\nПоказать эти документы?");
+    EXPECT_EQ(m_request, (ShowData::SearchRequest{.introducedTo = 38000}));
 }
 
 }  // namespace

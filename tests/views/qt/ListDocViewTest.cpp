@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QTest>
@@ -13,6 +14,7 @@
 #include "QtTestSupport.h"
 #include "TestSupport.h"
 #include "app/CommandIds.h"
+#include "app/CommandTarget.h"
 #include "index/IndexSpace.h"
 #include "platform/qt/QtText.h"
 #include "showdata/ListDoc.h"
@@ -109,6 +111,85 @@ TEST_F(ListDocViewTest, BackspaceGoesUpToTheRowTheUserCameFrom) {
     EXPECT_EQ(m_view->model()->rowCount(), 1);
 }
 
+// A document list shows each document's date and status beside its row text, those no longer in
+// force in grey; a classifier level keeps one column without a header.
+TEST_F(ListDocViewTest, DocumentRowsShowTheirDateAndStatus) {
+    m_document->model().ShowNode(0, "");
+    EXPECT_EQ(m_view->model()->columnCount(), 1);
+    EXPECT_TRUE(m_view->header()->isHidden());
+    Open(0);
+    Open(1);  // Местные налоги: documents 2 (2 July 2004, not in force) and 5 (1 July 2004), newest first
+    ASSERT_EQ(m_view->model()->columnCount(), 3);
+    EXPECT_FALSE(m_view->header()->isHidden());
+    const auto cell = [&](int row, int column, int role = Qt::DisplayRole) {
+        return m_view->model()->index(row, column).data(role).toString();
+    };
+    EXPECT_EQ(cell(0, CListDocModel::kTextColumn), ToQString(m_document->model().GetText(0)));
+    EXPECT_EQ(cell(0, CListDocModel::kDateColumn), QStringLiteral("02.07.2004"));
+    EXPECT_EQ(cell(0, CListDocModel::kStatusColumn), QStringLiteral("не действует"));
+    EXPECT_EQ(cell(1, CListDocModel::kDateColumn), QStringLiteral("01.07.2004"));
+    EXPECT_EQ(cell(1, CListDocModel::kStatusColumn), QStringLiteral("действует"));
+    EXPECT_EQ(cell(1, CListDocModel::kDateColumn, Qt::AccessibleTextRole), QStringLiteral("дата 01.07.2004"));
+
+    // Neither row selected nor under the cursor: the darkest ink of each row's text is its colour.
+    m_view->selectionModel()->clear();
+    const QImage image = m_view->viewport()->grab().toImage();
+    const auto darkest = [&](int row) {
+        const QRect box = m_view->visualRect(m_view->model()->index(row, CListDocModel::kTextColumn));
+        int value = 255;
+        for (int y = box.top() + 1; y < box.bottom() - 1; ++y)
+            for (int x = box.left(); x < box.right(); ++x) value = std::min(value, qGray(image.pixel(x, y)));
+        return value;
+    };
+    EXPECT_NEAR(darkest(0), 96, 12);
+    EXPECT_LT(darkest(1), 40);
+}
+
+// A click on the date or the row text header sorts as the sort commands do, a second click on the
+// same header reverses the order, and the header and the commands show the same choice.
+TEST_F(ListDocViewTest, HeaderClicksSortAsTheSortCommands) {
+    m_document->model().ShowNode(0, "");
+    Open(0);
+    Open(0);  // Федеральные налоги: 2 "По вопросу…" of 2 July 2004, 1 "О налоге…" of 1 July 2004
+    QHeaderView* header = m_view->header();
+    const auto click = [&](int column) {
+        const QPoint inside(header->sectionViewportPosition(column) + 5, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, inside);
+    };
+    const auto numbers = [&] {
+        return std::vector<int>{m_document->model().GetNumber(0), m_document->model().GetNumber(1)};
+    };
+    const auto checked = [&](int command) {
+        CommandState state;
+        m_view->UpdateCommand(command, state);
+        return state.checked;
+    };
+    EXPECT_EQ(header->sortIndicatorSection(), CListDocModel::kDateColumn);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+
+    click(CListDocModel::kDateColumn);  // the date again: oldest first
+    EXPECT_EQ(numbers(), (std::vector<int>{1, 2}));
+    EXPECT_TRUE(checked(Command::kSortDescending));
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+
+    click(CListDocModel::kTextColumn);  // by title, the descending flag kept: Я to А
+    EXPECT_EQ(numbers(), (std::vector<int>{2, 1}));
+    EXPECT_TRUE(checked(Command::kSortByTitle));
+    EXPECT_FALSE(checked(Command::kSortByDate));
+    EXPECT_EQ(header->sortIndicatorSection(), CListDocModel::kTextColumn);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+
+    click(CListDocModel::kStatusColumn);  // no sort command stands for the status
+    EXPECT_EQ(numbers(), (std::vector<int>{2, 1}));
+    EXPECT_EQ(header->sortIndicatorSection(), CListDocModel::kTextColumn);
+
+    m_view->ExecuteCommand(Command::kSortDescending);
+    EXPECT_EQ(numbers(), (std::vector<int>{1, 2}));
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    m_view->ExecuteCommand(Command::kSortByNumber);  // no column of its own
+    EXPECT_EQ(header->sortIndicatorSection(), -1);
+}
+
 TEST_F(ListDocViewTest, InformationAndFileNameCommandsUseTheSelectedRow) {
     m_document->model().ShowNode(0, "");
     m_view->ExecuteCommand(Command::kFileNumber);
@@ -179,20 +260,24 @@ TEST(ListRowColoursTest, EveryRowIsReadableAndTheSelectedOneShowsAsSelected) {
     EXPECT_EQ(CListRowDelegate::ColoursOf(true, false, false).text, blue);
     EXPECT_EQ(CListRowDelegate::ColoursOf(false, true, false).background, pale);
     EXPECT_EQ(CListRowDelegate::ColoursOf(true, true, false).background, pale);
+    EXPECT_EQ(CListRowDelegate::ColoursOf(false, false, false, true).text, QColor(96, 96, 96));
     for (const bool folder : {false, true}) {
         for (const bool visited : {false, true}) {
             for (const bool selected : {false, true}) {
-                const auto colours = CListRowDelegate::ColoursOf(folder, visited, selected);
-                // Invalid colours are the system's: black on white, or its own highlight.
-                const QColor text = colours.text.isValid() ? colours.text : QColor(Qt::black);
-                const QColor background = colours.background.isValid() ? colours.background : QColor(Qt::white);
-                if (selected && !folder) {
-                    EXPECT_FALSE(colours.text.isValid() || colours.background.isValid()) << visited;
-                    continue;
-                }
-                EXPECT_GE(Contrast(text, background), 4.5) << folder << visited << selected;
-                if (selected) {
-                    EXPECT_EQ(colours.background, blue) << visited;
+                // Documents no longer in force are greyed but readable, also on the pale blue.
+                for (const bool outOfForce : {false, true}) {
+                    const auto colours = CListRowDelegate::ColoursOf(folder, visited, selected, outOfForce);
+                    // Invalid colours are the system's: black on white, or its own highlight.
+                    const QColor text = colours.text.isValid() ? colours.text : QColor(Qt::black);
+                    const QColor background = colours.background.isValid() ? colours.background : QColor(Qt::white);
+                    if (selected && !folder) {
+                        EXPECT_FALSE(colours.text.isValid() || colours.background.isValid()) << visited;
+                        continue;
+                    }
+                    EXPECT_GE(Contrast(text, background), 4.5) << folder << visited << selected << outOfForce;
+                    if (selected) {
+                        EXPECT_EQ(colours.background, blue) << visited;
+                    }
                 }
             }
         }
