@@ -1,6 +1,5 @@
 #include "app/NavigationCommands.h"
 
-#include <QInputDialog>
 #include <QMenu>
 
 #include "Helpers/Cp1251.h"
@@ -29,8 +28,6 @@ const char* const NavigationCommands::kNotCited = "На этот докумен�
 namespace {
 
 const char* const kCitingTitle = "Ссылки на документ: %1";
-const char* const kBookmarkCaption = "Закладка";
-const char* const kBookmarkPrompt = "Название закладки:";
 const char* const kBookmarkNotKept = "Закладку не удалось сохранить в настройках.";
 
 }  // namespace
@@ -59,6 +56,12 @@ void NavigationCommands::FillBookmarksMenu(QMenu* menu) {
         connect(item, &QAction::triggered, this, [this, i] { OpenBookmark(i); });
         m_bookmarkActions.push_back(item);
     }
+}
+
+void NavigationCommands::RecordStep(const TextPlace& from, const TextPlace& to) {
+    m_history.RecordStep(from, to);
+    // A step may come after the frame last looked at the commands (a link opens its window first).
+    m_frame.UpdateCommandStates();
 }
 
 Cvelda1View* NavigationCommands::ActiveText() const {
@@ -113,7 +116,7 @@ void NavigationCommands::OpenBookmark(std::size_t index) {
     if (index >= m_bookmarks.all().size()) return;
     const Bookmark bookmark = m_bookmarks.all()[index];
     const std::optional<TextPlace> here = Here();
-    if (GoTo(bookmark.place) && here) m_history.RecordStep(*here, bookmark.place);
+    if (GoTo(bookmark.place) && here) RecordStep(*here, bookmark.place);
 }
 
 void NavigationCommands::AddBookmark() {
@@ -121,12 +124,8 @@ void NavigationCommands::AddBookmark() {
     if (!view) return;
     const int position = ReadingPosition(*view);
     const QString offered = BookmarkName(view->GetDocument()->title(), HeadingAbove(*view->document(), position));
-    bool accepted = false;
-    const QString name =
-        QInputDialog::getText(&m_frame, QString::fromUtf8(kBookmarkCaption), QString::fromUtf8(kBookmarkPrompt),
-                              QLineEdit::Normal, offered, &accepted)
-            .simplified();
-    if (!accepted || name.isEmpty()) return;
+    const QString name = AskBookmarkName(&m_frame, offered);
+    if (name.isEmpty()) return;
     if (!m_bookmarks.Add(Bookmark{TextPlace{view->GetDocument()->number(), position}, name.toStdString()}))
         Tell(QString::fromUtf8(kBookmarkNotKept));
 }

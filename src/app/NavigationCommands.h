@@ -51,7 +51,7 @@ public:
     void AttachBookmarksMenu(QMenu* menu);
 
     // The user went from one place to another (a link, a jump inside a text).
-    void RecordStep(const TextPlace& from, const TextPlace& to) { m_history.RecordStep(from, to); }
+    void RecordStep(const TextPlace& from, const TextPlace& to);
     // Where the user is in the text window that shows document; none when no window shows it.
     std::optional<TextPlace> PlaceIn(const CDocument* document) const;
 

@@ -15,6 +15,16 @@
 
 namespace Norik {
 
+QString AskBookmarkName(QWidget* parent, const QString& offered) {
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(QStringLiteral("Закладка"));
+    dialog.setLabelText(QStringLiteral("Название закладки:"));
+    dialog.setTextValue(offered);
+    dialog.resize(dialog.fontMetrics().averageCharWidth() * 70, dialog.sizeHint().height());
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.textValue().simplified();
+}
+
 CBookmarksWindow::CBookmarksWindow(Bookmarks& bookmarks, QWidget* parent) : QDialog(parent), m_bookmarks(bookmarks) {
     setWindowTitle(QStringLiteral("Закладки"));
     m_list = new QListWidget(this);
@@ -69,11 +79,8 @@ int CBookmarksWindow::Selected() const { return m_list->currentRow(); }
 void CBookmarksWindow::RenameSelected() {
     const int row = Selected();
     if (row < 0) return;
-    bool accepted = false;
-    const QString name = QInputDialog::getText(this, QStringLiteral("Закладка"), QStringLiteral("Название закладки:"),
-                                               QLineEdit::Normal, m_list->item(row)->text(), &accepted)
-                             .simplified();
-    if (!accepted || name.isEmpty()) return;
+    const QString name = AskBookmarkName(this, m_list->item(row)->text());
+    if (name.isEmpty()) return;
     m_bookmarks.Rename(static_cast<std::size_t>(row), name.toStdString());
     Fill(row);
 }

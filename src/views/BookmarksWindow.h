@@ -9,12 +9,18 @@
 #include <cstddef>
 #include <optional>
 
+#include <QString>
+
 class QListWidget;
 class QPushButton;
 
 namespace Norik {
 
 class Bookmarks;
+
+// Asks for the name of a bookmark, offering offered, in a field wide enough for a document's
+// title; the name with its blanks tidied, empty when cancelled or left empty.
+QString AskBookmarkName(QWidget* parent, const QString& offered);
 
 class CBookmarksWindow : public QDialog {
     Q_OBJECT
