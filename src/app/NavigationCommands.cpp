@@ -32,8 +32,7 @@ const char* const kBookmarkNotKept = "Закладку не удалось со�
 
 }  // namespace
 
-NavigationCommands::NavigationCommands(CMainFrame& frame, IUserPort& userPort, IProfile& profile,
-                                       Services services)
+NavigationCommands::NavigationCommands(CMainFrame& frame, IUserPort& userPort, IProfile& profile, Services services)
     : m_frame(frame), m_userPort(userPort), m_services(std::move(services)), m_bookmarks(profile) {}
 
 void NavigationCommands::AttachBookmarksMenu(QMenu* menu) {

@@ -9,8 +9,8 @@
 // before its own. User-interface thread only; the frame, the port and the profile must outlive it.
 #pragma once
 
-#include <QObject>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <cstdint>
 #include <functional>

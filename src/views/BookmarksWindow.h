@@ -6,10 +6,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 #include <cstddef>
 #include <optional>
-
-#include <QString>
 
 class QListWidget;
 class QPushButton;

@@ -83,7 +83,8 @@ public:
     // A jump from one position of this text to another (the contents, an article) is a step of the
     // history of places.
     void RecordStep(int fromPosition, int toPosition) const {
-        if (m_context.recordStep) m_context.recordStep(TextPlace{m_number, fromPosition}, TextPlace{m_number, toPosition});
+        if (m_context.recordStep)
+            m_context.recordStep(TextPlace{m_number, fromPosition}, TextPlace{m_number, toPosition});
     }
 
     // The text shown now: the first part of a long text until the whole one replaces it.

@@ -13,11 +13,12 @@ using namespace Norik;
 
 TEST(TextPlaceTest, ABookmarkIsNamedByTheCodesInitialsAndTheArticleAbove) {
     QTextDocument text;
-    text.setPlainText(QStringLiteral("Глава 23. НАЛОГ НА ДОХОДЫ ФИЗИЧЕСКИХ ЛИЦ\n"
-                                     "Статья 220. Имущественные налоговые вычеты\n"
-                                     "1. При определении размера налоговой базы...\n"
-                                     "Статья 5 настоящего Кодекса применяется и здесь.\n"
-                                     "Статья\u00a0220.1. Инвестиционные налоговые вычеты\n"));
+    text.setPlainText(
+        QStringLiteral("Глава 23. НАЛОГ НА ДОХОДЫ ФИЗИЧЕСКИХ ЛИЦ\n"
+                       "Статья 220. Имущественные налоговые вычеты\n"
+                       "1. При определении размера налоговой базы...\n"
+                       "Статья 5 настоящего Кодекса применяется и здесь.\n"
+                       "Статья\u00a0220.1. Инвестиционные налоговые вычеты\n"));
     const int inArticle = static_cast<int>(text.toPlainText().indexOf(QStringLiteral("Кодекса")));
     EXPECT_EQ(HeadingAbove(text, inArticle), QStringLiteral("ст. 220"));
     EXPECT_EQ(HeadingAbove(text, text.characterCount() - 2), QStringLiteral("ст. 220.1"));
