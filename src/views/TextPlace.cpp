@@ -81,7 +81,7 @@ QString ShortTitle(const QString& title) {
     static const QRegularExpression code(
         QStringLiteral(R"(^((?:[А-Яа-яЁё-]+(?:ый|ий|ой)\s+){1,3})кодекс(?=[\s(]|$)(\s+Российской\s+Федерации)?)"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
-    const QString simplified = title.simplified();
+    QString simplified = title.simplified();
     const QRegularExpressionMatch match = code.match(simplified);
     if (match.hasMatch()) {
         QString initials;
@@ -96,7 +96,7 @@ QString ShortTitle(const QString& title) {
 }
 
 QString BookmarkName(const QString& title, const QString& heading) {
-    const QString shortTitle = ShortTitle(title);
+    QString shortTitle = ShortTitle(title);
     if (heading.isEmpty()) return shortTitle;
     if (shortTitle.isEmpty()) return heading;
     return shortTitle + QStringLiteral(", ") + heading;
