@@ -39,6 +39,11 @@ inline constexpr int kPreviousPane = 57681;
 inline constexpr int kQuickSearch = 400;
 inline constexpr int kNextMatch = 401;
 inline constexpr int kPreviousMatch = 402;
+inline constexpr int kHistoryBack = 450;
+inline constexpr int kHistoryForward = 451;
+inline constexpr int kAddBookmark = 452;
+inline constexpr int kBookmarksWindow = 453;
+inline constexpr int kCitedBy = 454;
 
 // Status-bar indicator of the position pane.
 inline constexpr int kIndicatorPosition = 303;

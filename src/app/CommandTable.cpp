@@ -14,6 +14,7 @@ constexpr std::string_view kFile = "&Файл";
 constexpr std::string_view kEdit = "&Редактирование";
 constexpr std::string_view kSearch = "&Поиск";
 constexpr std::string_view kSort = "&Поиск/Сортировать по...";
+constexpr std::string_view kBookmarksMenu = "&Закладки";
 constexpr std::string_view kWindows = "&Окна";
 constexpr std::string_view kHelpMenu = "&Справка";
 
@@ -62,6 +63,17 @@ const std::array kCommands = {
     CommandInfo{kSortDescending, kSort, "Убыванию", "", "", kPlaceMenus, "Сортировать по убыванию", "Убыванию", true},
     CommandInfo{kBack, kSearch, "Назад\tCtrl-BackSpc", "", "Ctrl+Backspace", kMT,
                 "Переместиться по классификатору на уровень вверх", "Назад", true, "go-up", "back"},
+    CommandInfo{kCitedBy, kSearch, "Ссылки на документ", "", "", kPlaceMenus,
+                "Показать документы, которые ссылаются на этот документ", "Ссылки на документ", true},
+    CommandInfo{kHistoryBack, kBookmarksMenu, "Назад\tAlt+Left", "", "Alt+Left", kMT,
+                "Вернуться к месту текста, откуда перешли", "Назад по истории", false, "go-previous", "history-back"},
+    CommandInfo{kHistoryForward, kBookmarksMenu, "Вперёд\tAlt+Right", "", "Alt+Right", kMT,
+                "Перейти к месту текста, от которого вернулись", "Вперёд по истории", false, "go-next",
+                "history-forward"},
+    CommandInfo{kAddBookmark, kBookmarksMenu, "Добавить закладку\tCtrl+D", "", "Ctrl+D", kPlaceMenus,
+                "Запомнить это место текста в закладках", "Добавить закладку", true},
+    CommandInfo{kBookmarksWindow, kBookmarksMenu, "Все закладки...", "", "", kPlaceMenus,
+                "Показать, переименовать и удалить закладки", "Закладки"},
     CommandInfo{kWindowCascade, kWindows, "Каскад", "", "", kPlaceMenus, "Расположить окна одно над другим со сдвигом",
                 "Каскад"},
     CommandInfo{kWindowTile, kWindows, "Черепица", "", "", kPlaceMenus, "Расположить окна рядом, не перекрывая",
@@ -88,6 +100,8 @@ constexpr std::array kToolBar = {kFileSave,
                                  kCopyToWord,
                                  0,
                                  kBack,
+                                 kHistoryBack,
+                                 kHistoryForward,
                                  0,
                                  kClassifier,
                                  kAttributeSearch,
@@ -101,7 +115,7 @@ constexpr std::array kToolBar = {kFileSave,
                                  kDocumentInformation,
                                  kHelp};
 
-constexpr std::array kMenus = {kFile, kEdit, kSearch, kWindows, kHelpMenu};
+constexpr std::array kMenus = {kFile, kEdit, kSearch, kBookmarksMenu, kWindows, kHelpMenu};
 
 }  // namespace
 

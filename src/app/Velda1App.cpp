@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
@@ -15,10 +16,13 @@
 #include "app/AboutDlg.h"
 #include "app/ChildFrm.h"
 #include "app/CommandIds.h"
+#include "app/CommandTable.h"
 #include "app/DesktopLauncher.h"
 #include "app/HelpLauncher.h"
+#include "app/IndexCitingDocuments.h"
 #include "app/MainFrm.h"
 #include "app/QuickSearchShell.h"
+#include "app/NavigationCommands.h"
 #include "app/Resources.h"
 #include "app/SplashWnd.h"
 #include "diagnostics/CrashReport.h"
@@ -59,6 +63,7 @@ Cvelda1App::~Cvelda1App() {
     m_userPort.SetDialogParent(nullptr);
     m_quickSearch.reset();
     // The windows go before the templates and the port they use.
+    m_navigation.reset();
     m_mainFrame.reset();
     ConfigureFolders(FolderSettings{});
     if (m_crashHandlerInstalled) CrashHandler::Remove();
@@ -83,6 +88,19 @@ bool Cvelda1App::InitInstance(const Options& options) {
     m_userPort.SetDialogParent(m_mainFrame.get());
     m_quickSearch = std::make_unique<QuickSearchShell>(
         *m_mainFrame, m_userPort, [this](int number) { ShowDocumentCard(number); }, new QSettings(m_mainFrame.get()));
+    m_navigation = std::make_unique<NavigationCommands>(
+        *m_mainFrame, m_userPort, m_profile,
+        NavigationCommands::Services{.openText = [this](std::int16_t number) { return OpenText(number); },
+                                     .openList = [this](const std::vector<std::int16_t>& numbers,
+                                                        const QString& title) { OpenCitingList(numbers, title); },
+                                     .citing = [index = std::make_shared<IndexCitingDocuments>(GetIndexFolder())](
+                                                   std::int16_t number) { return (*index)(number); }});
+    // The bookmarks are listed in the menu of the command that adds one.
+    const std::string_view bookmarksMenu = FindCommand(Command::kAddBookmark)->menu;
+    for (QAction* menu : m_mainFrame->menuBar()->actions()) {
+        if (menu->menu() && menu->text() == QString::fromUtf8(bookmarksMenu.data(), std::ssize(bookmarksMenu)))
+            m_navigation->AttachBookmarksMenu(menu->menu());
+    }
 
     // A named file opens through the templates; without one no empty document is made.
     CDocument* named = options.fileName.isEmpty() ? nullptr : OpenDocumentFile(options.fileName);
@@ -157,15 +175,27 @@ CDocTemplate* Cvelda1App::RegisterTextTemplate() {
             context.showInformation = [this](std::int16_t number, QWidget* parent) {
                 ShowDocumentCard(number, parent);
             };
+            context.recordStep = [this](const TextPlace& from, const TextPlace& to) {
+                if (m_navigation) m_navigation->RecordStep(from, to);
+            };
             return std::make_unique<Cvelda1Doc>(std::move(context));
         },
         [this](CDocument& document) -> CView* {
-            auto* view = new Cvelda1View(static_cast<Cvelda1Doc*>(&document));
+            auto* text = static_cast<Cvelda1Doc*>(&document);
+            auto* view = new Cvelda1View(text);
             // After the click that asked for it has been handled: the new window must not open
-            // from inside the view's mouse handling.
+            // from inside the view's mouse handling. The link is a step from its own position.
             connect(
                 view, &Cvelda1View::openDocumentRequested, this,
-                [this](const QString& fileName) { OpenOrActivateDocument(fileName); }, Qt::QueuedConnection);
+                [this, source = QPointer<Cvelda1Doc>(text)](const QString& fileName, int linkPosition) {
+                    const std::optional<TextPlace> from =
+                        source ? std::optional(TextPlace{source->number(), linkPosition}) : std::nullopt;
+                    const CDocument* opened = OpenOrActivateDocument(fileName);
+                    if (!from || !opened || !m_navigation) return;
+                    if (const std::optional<TextPlace> to = m_navigation->PlaceIn(opened))
+                        m_navigation->RecordStep(*from, *to);
+                },
+                Qt::QueuedConnection);
             return view;
         }));
     m_textTemplate = m_templates.back().get();
@@ -242,6 +272,21 @@ CDocument* Cvelda1App::OpenOrActivateDocument(const QString& path) {
     return OpenDocumentFile(path);
 }
 
+Cvelda1View* Cvelda1App::OpenText(std::int16_t number) {
+    const CDocument* opened = OpenOrActivateDocument(QString::fromStdString(ShowData::DocFileName(number)));
+    if (!opened || !m_mainFrame) return nullptr;
+    for (CChildFrame* child : m_mainFrame->childFrames())
+        if (&child->document() == opened) return dynamic_cast<Cvelda1View*>(&child->view());
+    return nullptr;
+}
+
+void Cvelda1App::OpenCitingList(const std::vector<std::int16_t>& numbers, const QString& title) {
+    CListDocument* list = NewListWindow();
+    if (!list) return;
+    list->model().ShowSearchResult(numbers, ShowData::SearchRequest{});
+    list->model().SetTitle(FromQString(title));
+}
+
 bool Cvelda1App::OpenDocumentText(const std::string& path) {
     if (!m_textTemplate) return false;
     const QString words = m_mainFrame ? QuickSearchShell::WordsToMark(m_mainFrame->activeChild()) : QString();
@@ -265,6 +310,7 @@ void Cvelda1App::OpenResultListWindow(const std::vector<std::int16_t>& numbers,
 }
 
 bool Cvelda1App::UpdateCommand(int id, CommandState& state) {
+    if (m_navigation && m_navigation->UpdateCommand(id, state)) return true;
     switch (id) {
         case Command::kClassifier:
         case Command::kAllDocuments:
@@ -283,6 +329,7 @@ bool Cvelda1App::UpdateCommand(int id, CommandState& state) {
 }
 
 bool Cvelda1App::ExecuteCommand(int id) {
+    if (m_navigation && m_navigation->ExecuteCommand(id)) return true;
     switch (id) {
         case Command::kClassifier:
         case Command::kAllDocuments:

@@ -18,6 +18,8 @@
 // template for a new window every time (OpenDocumentText); a link in a text goes through
 // OpenOrActivateDocument, which brings the window already showing that document to the front.
 // A text opened from a search's list marks the words searched for (QuickSearchShell::WordsToMark).
+// A link followed, a bookmark or a jump inside a text is a step of the history of places
+// (NavigationCommands), which also answers the commands of the bookmarks and of the citing documents.
 // Every wait of a text window is the user port's one wait window, and the copies handed to the word
 // processor are removed when the application object goes; those a run that was killed left behind
 // go at the next start.
@@ -42,8 +44,10 @@ namespace Norik {
 
 class CListDocument;
 class CMainFrame;
+class Cvelda1View;
 class IProfile;
 class QuickSearchShell;
+class NavigationCommands;
 
 class Cvelda1App : public QObject, public ICommandTarget, private IDocumentWindows {
     Q_OBJECT
@@ -74,6 +78,8 @@ public:
     CDocument* OpenOrActivateDocument(const QString& path);
 
     CMainFrame* mainFrame() const { return m_mainFrame.get(); }
+    // The history of places, the bookmarks and the citing documents.
+    NavigationCommands* navigation() const { return m_navigation.get(); }
     IUserPort& userPort() { return m_userPort; }
     ShowData::SearchRequest& searchRequest() { return m_searchRequest; }
     const std::vector<std::unique_ptr<CDocTemplate>>& templates() const { return m_templates; }
@@ -94,6 +100,9 @@ private:
     CDocTemplate* RegisterTextTemplate();
     CDocTemplate* RegisterListTemplate();
     CDocument* OpenDocument(CDocTemplate& docTemplate, const QString& path);
+    // Opens or activates the text of a document number; its view, or null.
+    Cvelda1View* OpenText(std::int16_t number);
+    void OpenCitingList(const std::vector<std::int16_t>& numbers, const QString& title);
 
     void ShowAboutBox();
     void OpenHelp();
@@ -113,6 +122,7 @@ private:
     std::unique_ptr<CMainFrame> m_mainFrame;
     // The search line and its index; goes before the main window that holds its widgets.
     std::unique_ptr<QuickSearchShell> m_quickSearch;
+    std::unique_ptr<NavigationCommands> m_navigation;
     bool m_crashHandlerInstalled = false;
 };
 

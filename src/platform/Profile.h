@@ -29,6 +29,8 @@ public:
     virtual int GetProfileInt(const std::string& section, const std::string& entry, int defaultValue) = 0;
     // Stores an integer; false when it could not be stored.
     virtual bool WriteProfileInt(const std::string& section, const std::string& entry, int value) = 0;
+    // Stores a string (UTF-8); false when it could not be stored.
+    virtual bool WriteProfileString(const std::string& section, const std::string& entry, const std::string& value) = 0;
 };
 
 // Settings held in memory: for tests and for runs that must not touch the user's settings.
@@ -52,8 +54,9 @@ public:
         m_values[{section, entry}] = std::to_string(value);
         return true;
     }
-    void WriteProfileString(const std::string& section, const std::string& entry, const std::string& value) {
+    bool WriteProfileString(const std::string& section, const std::string& entry, const std::string& value) override {
         m_values[{section, entry}] = value;
+        return true;
     }
 
 private:

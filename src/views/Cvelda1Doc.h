@@ -32,6 +32,7 @@
 #include <string>
 
 #include "app/Document.h"
+#include "app/NavigationHistory.h"
 #include "views/DocumentTextLoader.h"
 
 class QTextDocument;
@@ -58,6 +59,8 @@ struct TextWindowContext {
     std::function<QString(QWidget* parent, const QString& suggested, const QString& filter)> chooseSaveFile;
     // Shows the information card of a document (default: CInfoDoc, modal).
     std::function<void(std::int16_t number, QWidget* parent)> showInformation;
+    // Records a step of the history of places (default: none kept).
+    std::function<void(const TextPlace& from, const TextPlace& to)> recordStep;
 };
 
 class Cvelda1Doc : public CDocument {
@@ -77,6 +80,12 @@ public:
     void SetTitle(const QString& title) override;
 
     std::int16_t number() const { return m_number; }
+    // A jump from one position of this text to another (the contents, an article) is a step of the
+    // history of places.
+    void RecordStep(int fromPosition, int toPosition) const {
+        if (m_context.recordStep)
+            m_context.recordStep(TextPlace{m_number, fromPosition}, TextPlace{m_number, toPosition});
+    }
 
     // The text shown now: the first part of a long text until the whole one replaces it.
     QTextDocument* textDocument() const { return m_text.get(); }

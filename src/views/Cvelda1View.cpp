@@ -283,7 +283,7 @@ void Cvelda1View::FollowLinkAt(int position) {
         }
         return;
     }
-    emit openDocumentRequested(QString::fromStdString(ShowData::DocFileName(rows.front())));
+    emit openDocumentRequested(QString::fromStdString(ShowData::DocFileName(rows.front())), position);
 }
 
 void Cvelda1View::CloseWindow() {

@@ -16,8 +16,9 @@
 //
 // Links: a left click on a link whose document number the rich-text reader knows (its target,
 // else its visible text) looks the number up in the document table: a number with no row shows
-// "Неправильная ссылка!", otherwise openDocumentRequested gives that document's file name, for the
-// shell to open through the application (activating a window that shows it already). Other
+// "Неправильная ссылка!", otherwise openDocumentRequested gives that document's file name and the
+// link's position, for the shell to open through the application (activating a window that shows
+// it already) and to record the step. Other
 // buttons and links without a number do nothing.
 //
 // The words of a search can be marked in the text (HighlightWords, TextHighlights.h): the first
@@ -95,7 +96,7 @@ public:
     static const char* const kNotFound;
 
 signals:
-    void openDocumentRequested(const QString& fileName);
+    void openDocumentRequested(const QString& fileName, int linkPosition);
     // "Назад" in a view that sits neither in an MDI sub-window nor alone: its frame should close.
     void closeRequested();
 

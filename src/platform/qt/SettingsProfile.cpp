@@ -38,4 +38,11 @@ bool CSettingsProfile::WriteProfileInt(const std::string& section, const std::st
     return m_settings->status() == QSettings::NoError;
 }
 
+bool CSettingsProfile::WriteProfileString(const std::string& section, const std::string& entry,
+                                          const std::string& value) {
+    m_settings->setValue(Key(section, entry), QString::fromStdString(value));
+    m_settings->sync();
+    return m_settings->status() == QSettings::NoError;
+}
+
 }  // namespace Norik

@@ -25,6 +25,7 @@ public:
                                  const std::string& defaultValue) override;
     int GetProfileInt(const std::string& section, const std::string& entry, int defaultValue) override;
     bool WriteProfileInt(const std::string& section, const std::string& entry, int value) override;
+    bool WriteProfileString(const std::string& section, const std::string& entry, const std::string& value) override;
 
 private:
     std::unique_ptr<QSettings> m_settings;

@@ -17,12 +17,14 @@
 #include "Helpers/Folders.h"
 #include "QtTestSupport.h"
 #include "TestSupport.h"
+#include "app/Bookmarks.h"
 #include "app/ChildFrm.h"
 #include "app/CommandIds.h"
 #include "app/CommandLine.h"
 #include "app/DesktopLauncher.h"
 #include "app/MainFrm.h"
 #include "app/QuickSearchShell.h"
+#include "app/NavigationCommands.h"
 #include "app/Velda1App.h"
 #include "app/WaitDialog.h"
 #include "platform/Profile.h"
@@ -368,6 +370,57 @@ TEST_F(ShellTest, ALinkActivatesTheWindowOfItsDocumentOrOpensOneOrSaysTheLinkIsW
     ASSERT_EQ(ok.texts().size(), 1u);
     EXPECT_EQ(ok.texts()[0], QStringLiteral("Неправильная ссылка!"));
     EXPECT_EQ(frame().childFrames().size(), 3);
+}
+
+TEST_F(ShellTest, BackAfterALinkReopensTheClosedTextAtTheLinkAndForwardReturns) {
+    ASSERT_TRUE(Start());
+    OpenRow(0);
+    OpenRow(0);  // Федеральные налоги: documents 2 (newer) and 1
+    OpenRow(1);
+    ASSERT_NE(textView(), nullptr);
+    const int link = textView()->document()->find(QStringLiteral("закон о сборах")).selectionStart() + 1;
+    FollowLink(QStringLiteral("закон о сборах"));
+    ASSERT_EQ(frame().activeChild()->document().pathName(), QStringLiteral("000005"));
+    ASSERT_TRUE(HasKeyboard(textView()));
+    QTest::keyClick(textView(), Qt::Key_Left, Qt::AltModifier);
+    ASSERT_EQ(frame().activeChild()->document().pathName(), QStringLiteral("000001"));
+    QTest::keyClick(textView(), Qt::Key_Right, Qt::AltModifier);
+    ASSERT_EQ(frame().activeChild()->document().pathName(), QStringLiteral("000005"));
+
+    Activate(QStringLiteral("000001"));
+    frame().activeChild()->close();
+    QApplication::processEvents();
+    Activate(QStringLiteral("000005"));
+    QTest::keyClick(textView(), Qt::Key_Left, Qt::AltModifier);
+    QApplication::processEvents();
+    ASSERT_EQ(frame().activeChild()->document().pathName(), QStringLiteral("000001"));
+    EXPECT_EQ(textView()->textCursor().position(), link);
+    // The list's own "Назад" is another command, still on Ctrl+Backspace.
+    EXPECT_EQ(frame().action(Command::kBack)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Backspace));
+}
+
+TEST_F(ShellTest, ABookmarkOfADocumentTheBaseNoLongerHasSaysSo) {
+    Bookmarks(m_profile).Add(Bookmark{TextPlace{77, 3}, "Отменённый акт"});
+    ASSERT_TRUE(Start());
+    MessageBoxAnswerer ok(QStringLiteral("ОК"));
+    m_app->navigation()->OpenBookmark(0);
+    ASSERT_EQ(ok.texts().size(), 1u);
+    EXPECT_EQ(ok.texts()[0], QStringLiteral("Этого документа больше нет в базе."));
+    EXPECT_EQ(frame().childFrames().size(), 1);
+}
+
+TEST_F(ShellTest, TheDocumentsCitingTheSelectedRowOpenAsAList) {
+    ASSERT_TRUE(Start());
+    OpenRow(0);
+    OpenRow(1);  // Местные налоги: documents 2 (newer) and 5
+    listView()->setCurrentIndex(listView()->model()->index(1, 0));
+    MessageBoxAnswerer none(QStringLiteral("ОК"));  // a failure said instead of the list
+    frame().RouteCommand(Command::kCitedBy);
+    ASSERT_EQ(frame().childFrames().size(), 2);
+    EXPECT_EQ(frame().activeChild()->windowTitle(), QStringLiteral("Ссылки на документ: О местных сборах"));
+    ASSERT_EQ(listView()->model()->rowCount(), 1);
+    EXPECT_TRUE(listView()->model()->index(0, 0).data().toString().contains(QStringLiteral("О налоге на добавленную")));
+    EXPECT_EQ(position(), QStringLiteral("000001:000001"));
 }
 
 TEST_F(ShellTest, AMissingTextSaysSoThenAsksForTheDiskAndCancelLeavesNoWindow) {
