@@ -36,6 +36,12 @@ inline constexpr int kAllDocuments = 135;
 inline constexpr int kFileNumber = 32797;
 inline constexpr int kNextPane = 57680;
 inline constexpr int kPreviousPane = 57681;
+inline constexpr int kViewContents = 430;
+inline constexpr int kGoToArticle = 431;
+inline constexpr int kCopyWithCitation = 432;
+inline constexpr int kZoomIn = 433;
+inline constexpr int kZoomOut = 434;
+inline constexpr int kZoomReset = 435;
 
 // Status-bar indicator of the position pane.
 inline constexpr int kIndicatorPosition = 303;

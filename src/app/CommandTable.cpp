@@ -39,6 +39,11 @@ const std::array kCommands = {
     CommandInfo{kEditSelectAll, kEdit, "Выделить все", "Выделить вcё", "Ctrl+A", kPlaceMenus | kPlaceTextPopup,
                 "Выделить весь документ", "Выделить все"},
     CommandInfo{kEditFind, kEdit, "Найти", "", "Ctrl+F", kMT, "Найти текст", "Найти", true, "edit-find", "find"},
+    CommandInfo{kCopyWithCitation, kEdit, "Копировать со ссылкой\tCtrl+Shift+C", "Копировать со ссылкой",
+                "Ctrl+Shift+C", kPlaceMenus | kPlaceTextPopup,
+                "Копировать выделенный текст вместе со ссылкой на документ и статью", "Копировать со ссылкой"},
+    CommandInfo{kGoToArticle, kEdit, "Перейти к статье...\tCtrl+G", "", "Ctrl+G", kPlaceMenus,
+                "Перейти к статье, главе или разделу по номеру", "Перейти к статье", true},
     CommandInfo{kCopyToWord, kEdit, "Копировать в MS-Word", "", "", kMT, "Открыть документ в редакторе MS-Word",
                 "Копировать в MS-Word", true, "x-office-document", "copy-to-word"},
     CommandInfo{kClassifier, kSearch, "Классификатор документов\tCtrl-K", "", "Ctrl+K", kMT,
@@ -56,6 +61,13 @@ const std::array kCommands = {
     CommandInfo{kSortDescending, kSort, "Убыванию", "", "", kPlaceMenus, "Сортировать по убыванию", "Убыванию", true},
     CommandInfo{kBack, kSearch, "Назад\tCtrl-BackSpc", "", "Ctrl+Backspace", kMT,
                 "Переместиться по классификатору на уровень вверх", "Назад", true, "go-up", "back"},
+    CommandInfo{kViewContents, kWindows, "Содержание", "", "", kMT, "Показать или скрыть содержание документа",
+                "Содержание", false, "", "contents"},
+    CommandInfo{kZoomIn, kWindows, "Крупнее\tCtrl+=", "", "Ctrl+=;Ctrl++", kPlaceMenus, "Увеличить текст", "Крупнее",
+                true},
+    CommandInfo{kZoomOut, kWindows, "Мельче\tCtrl+-", "", "Ctrl+-", kPlaceMenus, "Уменьшить текст", "Мельче"},
+    CommandInfo{kZoomReset, kWindows, "Обычный размер\tCtrl+0", "", "Ctrl+0", kPlaceMenus,
+                "Показать текст в обычном размере", "Обычный размер"},
     CommandInfo{kWindowCascade, kWindows, "Каскад", "", "", kPlaceMenus, "Расположить окна одно над другим со сдвигом",
                 "Каскад"},
     CommandInfo{kWindowTile, kWindows, "Черепица", "", "", kPlaceMenus, "Расположить окна рядом, не перекрывая",
@@ -76,24 +88,10 @@ const std::array kCommands = {
     CommandInfo{kPreviousPane, "", "", "", "Shift+F6", 0, "", ""},
 };
 
-constexpr std::array kToolBar = {kFileSave,
-                                 kFilePrintPreview,
-                                 kFilePrint,
-                                 kCopyToWord,
-                                 0,
-                                 kBack,
-                                 0,
-                                 kClassifier,
-                                 kAttributeSearch,
-                                 kEditFind,
-                                 0,
-                                 kSortByDate,
-                                 kSortByTitle,
-                                 kSortByNumber,
-                                 kSortByType,
-                                 0,
-                                 kDocumentInformation,
-                                 kHelp};
+constexpr std::array kToolBar = {
+    kFileSave,     kFilePrintPreview, kFilePrint, kCopyToWord,          0,    kBack,       0,
+    kClassifier,   kAttributeSearch,  kEditFind,  kViewContents,        0,    kSortByDate, kSortByTitle,
+    kSortByNumber, kSortByType,       0,          kDocumentInformation, kHelp};
 
 constexpr std::array kMenus = {kFile, kEdit, kSearch, kWindows, kHelpMenu};
 

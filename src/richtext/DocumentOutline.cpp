@@ -155,7 +155,8 @@ std::optional<OutlineEntry> HeadingByWords(std::string_view text) {
         i = afterWord;
         if (word.kind == OutlineKind::Appendix) {
             // "Приложение N 1", "Приложение № 1".
-            if (text.substr(i, 1) == "N" || text.substr(i, 3) == "\xE2\x84\x96") i = SkipBlanks(text, i + (text[i] == 'N' ? 1 : 3));
+            if (text.substr(i, 1) == "N" || text.substr(i, 3) == "\xE2\x84\x96")
+                i = SkipBlanks(text, i + (text[i] == 'N' ? 1 : 3));
         }
         std::size_t end = i;
         std::string number = NumberAt(text, i, end);
@@ -174,8 +175,13 @@ std::optional<OutlineEntry> HeadingByWords(std::string_view text) {
         }
         return OutlineEntry{word.kind, 0, number, {}, 0};
     }
-    // "12. Текст": an item.
+    // "II. Сроки": a section numbered in Roman numerals, without the word.
     std::size_t end = 0;
+    while (end < text.size() && std::string_view("IVXLC").find(text[end]) != std::string_view::npos) ++end;
+    if (end > 0 && end + 1 < text.size() && text[end] == '.' && SkipBlanks(text, end + 1) > end + 1)
+        return OutlineEntry{OutlineKind::Section, 0, std::string(text.substr(0, end)), {}, 0};
+    // "12. Текст": an item.
+    end = 0;
     if (!text.empty() && IsDigit(text[0])) {
         std::string number = NumberAt(text, 0, end);
         if (number.find('.') == std::string::npos && end + 1 < text.size() && text[end] == '.' &&

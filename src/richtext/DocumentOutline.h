@@ -7,7 +7,8 @@
 // with outline levels (\outlinelevel, on the paragraph or by its style), those paragraphs are the
 // outline and their levels its depths; otherwise a paragraph outside tables that opens with one of
 // the words above and a number ("Статья 220.1. …", "ГЛАВА 23", "§ 2", "Приложение N 1") is a
-// heading, and a paragraph opening with "N." is an item when the text has no articles.
+// heading, so is a paragraph opening with a Roman numeral and a dot ("II. Сроки", a section), and a
+// paragraph opening with "N." is an item when the text has no articles.
 //
 // Offsets are what the next output reports as its position at the end of the heading's paragraph,
 // less the paragraph's length in UTF-16 units; without a next output, the finder counts them as a
@@ -71,9 +72,9 @@ private:
 
     IRtfOutput* m_next;
     std::function<int()> m_position;
-    std::string m_text;       // the paragraph's opening
-    int m_units = 0;          // UTF-16 units of the paragraph so far
-    int m_counted = 0;        // characters before the paragraph, without a next output
+    std::string m_text;  // the paragraph's opening
+    int m_units = 0;     // UTF-16 units of the paragraph so far
+    int m_counted = 0;   // characters before the paragraph, without a next output
     DocumentOutline m_byWords;
     DocumentOutline m_byLevels;
     std::vector<int> m_levels;  // the outline levels of m_byLevels

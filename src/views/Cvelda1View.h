@@ -28,6 +28,7 @@
 #include <QPointer>
 #include <QTextBrowser>
 #include <QTextDocument>
+#include <QTimer>
 #include <memory>
 #include <optional>
 
@@ -39,7 +40,9 @@ class QPrinter;
 
 namespace Norik {
 
+class ContentsPane;
 class TextPrintout;
+class TextZoom;
 
 class Cvelda1View : public QTextBrowser, public CView {
     Q_OBJECT
@@ -76,6 +79,25 @@ public:
     // Acts on a click on the link at a character position, as described above.
     void FollowLinkAt(int position);
 
+    // Reading a long text. The contents pane at the left shows the outline once the whole text has
+    // come (when the user keeps it shown); a jump puts the caret at a position and its line at the
+    // top of the window. "Перейти к статье…" asks for an article ("220", "220.1", "глава 23") and
+    // goes there, or says it is not in the text. Copy with citation puts the selection on the
+    // clipboard followed by the document's citation and the article the selection starts in, as
+    // plain text and as HTML.
+    void ShowContents(bool shown);
+    bool contentsShown() const { return m_contentsShown; }
+    ContentsPane* contentsPane() const { return m_contents; }
+    void JumpTo(int position);
+    bool GoToArticle(const QString& asked);
+    void OnGoToArticle();
+    // The plain text copy with citation puts on the clipboard; empty without a selection.
+    QString SelectionWithCitation() const;
+    void CopyWithCitation();
+    TextZoom& zoom() { return *m_zoom; }
+    // The first character on the screen.
+    int TopPosition() const;
+
     QString StatusMessage() const override;
     bool UpdateCommand(int id, CommandState& state) override;
     bool ExecuteCommand(int id) override;
@@ -83,6 +105,8 @@ public:
     static const char* const kBadLink;
     // "Текст «%1» не найден."
     static const char* const kNotFound;
+    // "Статья «%1» в тексте не найдена."
+    static const char* const kArticleNotFound;
 
 signals:
     void openDocumentRequested(const QString& fileName);
@@ -94,9 +118,13 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void ShowText(QTextDocument* text);
+    void PlaceContents();
+    void OutlineChanged();
+    void SetZoom(int percent);
     void ReplaceText(QTextDocument* whole);
     void OnAnchorClicked(const QUrl& link);
     int CharacterAt(const QPoint& viewportPosition) const;
@@ -120,6 +148,11 @@ private:
     // Ctrl+End (with Shift: selecting) was pressed before the whole text came: carried out again
     // when it comes.
     std::optional<QTextCursor::MoveMode> m_endWhenWhole;
+    ContentsPane* m_contents = nullptr;
+    bool m_contentsShown = true;
+    // Marks the contents' entry a moment after the text scrolled.
+    QTimer m_markTimer;
+    TextZoom* m_zoom = nullptr;
 };
 
 // Opens the document text of path (a document file name) in a new document and a new view that

@@ -38,6 +38,8 @@
 #include <string>
 #include <thread>
 
+#include "richtext/DocumentOutline.h"
+
 class QTextDocument;
 class QThread;
 
@@ -91,6 +93,8 @@ public:
     std::unique_ptr<QTextDocument> TakeFirstPart();
     std::unique_ptr<QTextDocument> TakeDocument();
     QByteArray TakeRtf();
+    // The headings of the whole document, found with it (plain data).
+    DocumentOutline TakeOutline() { return std::move(m_outline); }
 
 signals:
     void firstPartReady();
@@ -109,6 +113,7 @@ private:
     std::unique_ptr<QTextDocument> m_firstPart;
     std::unique_ptr<QTextDocument> m_document;
     QByteArray m_rtf;
+    DocumentOutline m_outline;
     bool m_firstPartSeen = false;
     bool m_finished = false;
     bool m_failed = false;

@@ -34,15 +34,15 @@ std::string Summary(const DocumentOutline& outline) {
 
 // Lines of plain text, each a paragraph: offsets count each line and its end.
 constexpr std::string_view kCode =
-    "ГЛАВА 1. ОБЩИЕ ПОЛОЖЕНИЯ\n"         // 0, 25 characters
-    "Статья 1. Сфера действия\n"         // 25
-    "1. Статья 5 настоящего закона.\n"   // 50: an item and prose, not headings
-    "Статья 220.1. Вычеты\n"             // 81
-    "Глава 2\n"                          // 102
-    "§ 3. Порядок\n"                     // 110
-    "Статья 221 (утратила силу)\n"       // 123: no title after the number
-    "Статья 222. Сроки\n"                // 150
-    "Приложение N 1\n";                  // 168
+    "ГЛАВА 1. ОБЩИЕ ПОЛОЖЕНИЯ\n"        // 0, 25 characters
+    "Статья 1. Сфера действия\n"        // 25
+    "1. Статья 5 настоящего закона.\n"  // 50: an item and prose, not headings
+    "Статья 220.1. Вычеты\n"            // 81
+    "Глава 2\n"                         // 102
+    "§ 3. Порядок\n"                    // 110
+    "Статья 221 (утратила силу)\n"      // 123: no title after the number
+    "Статья 222. Сроки\n"               // 150
+    "Приложение N 1\n";                 // 168
 
 }  // namespace
 
@@ -56,15 +56,16 @@ TEST(DocumentOutline, HeadingsByTheirWordsMakeATree) {
 }
 
 TEST(DocumentOutline, NumberedItemsAreTheOutlineOfATextWithoutArticles) {
-    const DocumentOutline outline = FindOutline("Приказываю:\n1. Утвердить.\n2. Признать.\n2.1. Подпункт.\n");
-    EXPECT_EQ(Summary(outline), "0:1@12 0:2@26 ");
+    const DocumentOutline outline =
+        FindOutline("Приказываю:\nI. Общие положения\n1. Утвердить.\n2. Признать.\n2.1. Подпункт.\n");
+    EXPECT_EQ(Summary(outline), "0:I@12 1:1@31 1:2@45 ");
 }
 
 TEST(DocumentOutline, OutlineLevelsTakePrecedenceOverWords) {
     // Style 1 is a heading of the top level; a paragraph may give its own level.
     const std::string rtf = "{\\rtf1{\\stylesheet{\\s1\\outlinelevel0 heading 1;}}" +
-                            Escaped("\\pard\\s1 Раздел I\\par\\pard Статья 1. Текст\\par") +
-                            "\\pard\\outlinelevel1 " + Escaped("Порядок\\par\\pard\\outlinelevel9 Глава 9\\par}");
+                            Escaped("\\pard\\s1 Раздел I\\par\\pard Статья 1. Текст\\par") + "\\pard\\outlinelevel1 " +
+                            Escaped("Порядок\\par\\pard\\outlinelevel9 Глава 9\\par}");
     const DocumentOutline outline = FindOutline(rtf);
     EXPECT_EQ(Summary(outline), "0:I@0 1:@25 ");
     ASSERT_EQ(outline.size(), 2u);
