@@ -107,6 +107,12 @@ int PreparedCharacters(const QTextDocument& text) {
     return layout && layout->preparing ? layout->preparedTo : std::max(text.characterCount() - 1, 0);
 }
 
+void AnnounceLaidOutSize(QTextDocument& text) {
+    // The laid-out size, without finishing the layout as documentSize would.
+    if (auto* layout = qobject_cast<QTextDocumentLayout*>(text.documentLayout()))
+        emit layout->documentSizeChanged(layout->dynamicDocumentSize());
+}
+
 void EndKeepingPreparedPage(QTextDocument& text) {
     if (auto* layout = dynamic_cast<PreparedLayout*>(text.documentLayout())) layout->StopKeeping();
 }

@@ -46,6 +46,10 @@ int PreparedCharacters(const QTextDocument& text);
 // How far text, begun with BeginTextPage, is laid out, in percent (100 when never begun).
 int PreparedPercent(const QTextDocument& text);
 
+// Tells the window showing text how far down it is laid out now, so that its scroll range reaches
+// there (the layout tells it only now and then while it is made a slice at a time).
+void AnnounceLaidOutSize(QTextDocument& text);
+
 // The window has taken the document: from now on it is laid out as usual.
 void EndKeepingPreparedPage(QTextDocument& text);
 

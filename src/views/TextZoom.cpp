@@ -51,6 +51,9 @@ void TextZoom::SetPercent(int percent) {
     // The place being read: the first character on the screen, kept through a zoom still settling.
     if (m_keptPosition < 0) m_keptPosition = std::max(m_view->cursorForPosition(QPoint(0, 0)).position(), 0);
     ShowPicture(scale);
+    // The scroll bar stays while the new layout is short: its going would change the width and
+    // start the layout again.
+    if (m_view->verticalScrollBar()->isVisible()) m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     SetDevice(percent);
     BeginTextPage(*m_view->document(), m_view->viewport()->width(), device());
     emit changed(percent);
@@ -93,6 +96,8 @@ void TextZoom::Continue() {
     if (done) {
         m_slices.stop();
         EndKeepingPreparedPage(text);
+        AnnounceLaidOutSize(text);
+        m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     }
 }
 
@@ -106,6 +111,7 @@ void TextZoom::Settle() {
         const QTextLine line = layout->lineForTextPosition(position - block.position());
         if (line.isValid()) top += line.y();
     }
+    AnnounceLaidOutSize(text);
     m_view->verticalScrollBar()->setValue(static_cast<int>(top));
     if (m_picture) m_picture->hide();
     emit settled();

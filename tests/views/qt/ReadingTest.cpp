@@ -27,7 +27,7 @@ protected:
     }
     // The first line of the text at the top of the window.
     static QString TopLine(const Cvelda1View& view) {
-        return view.document()->findBlock(view.TopPosition()).text().left(11);
+        return view.document()->findBlock(view.TopPosition()).text().left(16);
     }
 
     Norik::MemoryProfile m_profile;
@@ -41,7 +41,7 @@ TEST_F(ReadingTest, TheContentsAndGoToArticleLeadToTheArticle) {
     EXPECT_GT(view->viewport()->x(), view->contentsPane()->width() - 1);
 
     ASSERT_TRUE(view->GoToArticle(QStringLiteral("ст. 12")));
-    EXPECT_EQ(TopLine(*view), QStringLiteral("Статья 12. "));
+    EXPECT_TRUE(TopLine(*view).startsWith(QStringLiteral("Статья 12. ")));
     ASSERT_NE(view->contentsPane()->currentItem(), nullptr);
     EXPECT_TRUE(view->contentsPane()->currentItem()->text(0).startsWith(QStringLiteral("Статья 12. ")));
     EXPECT_FALSE(view->GoToArticle(QStringLiteral("9999")));
@@ -77,18 +77,26 @@ TEST_F(ReadingTest, CopyWithCitationNamesTheArticleOfTheSelection) {
 TEST_F(ReadingTest, ZoomKeepsThePlaceBeingReadAndIsKept) {
     Cvelda1View* view = Open("000007");
     ASSERT_NE(view, nullptr);
-    ASSERT_TRUE(view->GoToArticle(QStringLiteral("20")));
+    ASSERT_TRUE(view->GetDocument()->EnsureWhole());
+    // An article far in the text: the new layout takes several slices to get there.
+    std::vector<std::string> articles;
+    for (const Norik::OutlineEntry& entry : view->GetDocument()->outline())
+        if (entry.kind == Norik::OutlineKind::Article) articles.push_back(entry.number);
+    ASSERT_GT(articles.size(), 10u);
+    const std::string last = articles[articles.size() * 3 / 4];
+    const QString heading = QStringLiteral("Статья %1. ").arg(QString::fromStdString(last));
+    ASSERT_TRUE(view->GoToArticle(QString::fromStdString(last)));
     const QTextBlock block = view->document()->findBlock(view->TopPosition());
     const qreal height = view->document()->documentLayout()->blockBoundingRect(block).height();
     QSignalSpy settled(&view->zoom(), &Norik::TextZoom::settled);
     view->ExecuteCommand(Command::kZoomIn);
     ASSERT_TRUE(settled.wait(20000));
-    EXPECT_EQ(TopLine(*view), QStringLiteral("Статья 20. "));
+    EXPECT_TRUE(TopLine(*view).startsWith(heading)) << TopLine(*view).toStdString();
     EXPECT_GT(view->document()->documentLayout()->blockBoundingRect(block).height(), height);
     EXPECT_EQ(m_profile.GetProfileInt(Norik::kSectionReading, Norik::kValueTextZoom, 100), 110);
     view->ExecuteCommand(Command::kZoomReset);
     ASSERT_TRUE(settled.wait(20000));
-    EXPECT_EQ(TopLine(*view), QStringLiteral("Статья 20. "));
+    EXPECT_TRUE(TopLine(*view).startsWith(heading)) << TopLine(*view).toStdString();
     EXPECT_EQ(view->document()->documentLayout()->blockBoundingRect(block).height(), height);
 }
 
