@@ -380,9 +380,6 @@ QMenu* Cvelda1View::CreatePopupMenu() {
     auto* menu = new QMenu(this);
     QAction* copyAction = menu->addAction(QStringLiteral("Копировать"), this, &QTextEdit::copy);
     copyAction->setEnabled(textCursor().hasSelection());
-    QAction* citeAction =
-        menu->addAction(QStringLiteral("Копировать со ссылкой"), this, &Cvelda1View::CopyWithCitation);
-    citeAction->setEnabled(textCursor().hasSelection());
     menu->addAction(QStringLiteral("Выделить вcё"), this, [this] { ExecuteCommand(Command::kEditSelectAll); });
     menu->addSeparator();
     menu->addAction(QStringLiteral("Печатать"), this, &Cvelda1View::OnFilePrint);
