@@ -104,7 +104,9 @@ int PreparedPercent(const QTextDocument& text) {
 
 int PreparedCharacters(const QTextDocument& text) {
     const auto* layout = dynamic_cast<const PreparedLayout*>(text.documentLayout());
-    return layout && layout->preparing ? layout->preparedTo : std::max(text.characterCount() - 1, 0);
+    // Counted by the slices alone: a fresh layout the window asked for in between (another width)
+    // starts the count again rather than passing for a finished one.
+    return layout ? layout->preparedTo : std::max(text.characterCount() - 1, 0);
 }
 
 void AnnounceLaidOutSize(QTextDocument& text) {

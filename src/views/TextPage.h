@@ -40,7 +40,8 @@ inline constexpr int kTextPageStep = 16 * 1024;
 // begun).
 bool ContinueTextPage(QTextDocument& text, std::chrono::milliseconds budget, int step = kTextPageStep);
 
-// How far text, begun with BeginTextPage, is laid out, in characters (the length when never begun).
+// How far the slices of ContinueTextPage have laid text out since the layout last started afresh,
+// in characters (the length when never begun).
 int PreparedCharacters(const QTextDocument& text);
 
 // How far text, begun with BeginTextPage, is laid out, in percent (100 when never begun).
