@@ -452,8 +452,6 @@ bool Cvelda1View::UpdateCommand(int id, CommandState& state) {
         case Command::kZoomIn:
         case Command::kZoomOut:
         case Command::kZoomReset:
-            state = CommandState{};
-            return true;
         case Command::kEditSelectAll:
         case Command::kEditFind:
         case Command::kEditFindNext:

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cmath>
 
 #include "views/Cvelda1Doc.h"
 #include "views/TextPage.h"
@@ -65,7 +66,7 @@ void TextZoom::Restore(int percent) { SetDevice(std::clamp(percent, kMinPercent,
 void TextZoom::SetDevice(int percent) {
     m_percent = percent;
     const double dpi = m_view->logicalDpiY() * percent / 100.0;
-    const int dotsPerMeter = static_cast<int>(dpi * kInchesPerMeter + 0.5);
+    const int dotsPerMeter = static_cast<int>(std::lround(dpi * kInchesPerMeter));
     m_device.setDotsPerMeterX(dotsPerMeter);
     m_device.setDotsPerMeterY(dotsPerMeter);
     m_doc->SetPageDevice(device());
