@@ -1,11 +1,13 @@
 // libFuzzer target for the RTF reader: the input is read whole and again in small chunks, into
 // the plain-text output and into a recording output that asks for picture data; both must agree.
+// The outline found on the way has its entries in order, within the text, with bounded titles.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "richtext/DocumentOutline.h"
 #include "richtext/PlainText.h"
 #include "richtext/RtfReader.h"
 
@@ -41,7 +43,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (chunked != whole) std::abort();
 
     PictureSink sink;
-    Norik::ReadRtf(input, sink);
+    Norik::DocumentOutlineFinder finder(&sink, {});
+    Norik::ReadRtf(input, finder);
+    int previous = 0;
+    for (const Norik::OutlineEntry& entry : finder.Take()) {
+        if (entry.position < previous || entry.title.size() > Norik::kMaxOutlineTitleBytes || entry.depth < 0)
+            std::abort();
+        previous = entry.position;
+    }
     // Output stays within a small multiple of the input.
     if (whole.size() > size * 4 + 16 || sink.m_bytes > size * 4 + 16) std::abort();
     return 0;

@@ -16,6 +16,14 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/TextWindowBench --preview [sample base folder]
 //
+// Reading the same texts (with --reading): when the contents are ready, against the whole text read
+// and shown; what finding them costs the loader's worker (the outline found over the RTF alone);
+// "go to article" to the last article, to its first paint; and a zoom step in the middle of the
+// text, from the command to the place being read shown again, with the longest the window's events
+// waited meanwhile.
+//
+//   QT_QPA_PLATFORM=offscreen build/TextWindowBench --reading [sample base folder]
+//
 // Hostile texts: the longest time the window's thread goes without handling its events, from the
 // command until the whole text is laid out, and the peak memory, for entries of a few kilobytes
 // that hold a paragraph of 50 MB, a word of 20 MB, a row of 10,000 cells, and 40 rows of 256 cells
@@ -49,11 +57,15 @@
 #include "../RichTextCorpus.h"
 #include "Helpers/Folders.h"
 #include "Helpers/SUn7zFile.h"
+#include "app/CommandIds.h"
 #include "builder/BaseBuilder.h"
 #include "platform/UserPort.h"
+#include "richtext/DocumentOutline.h"
 #include "showdata/ListDoc.h"
 #include "views/Cvelda1View.h"
+#include "views/TextPage.h"
 #include "views/TextPrinting.h"
+#include "views/TextZoom.h"
 
 namespace {
 
@@ -289,6 +301,84 @@ void Measure(const std::string& label, const std::string& baseFolder, const std:
     (void)std::fflush(stdout);
 }
 
+// Runs events until done says so, ticking every millisecond; the longest gap between ticks.
+template <typename Done>
+double RunUntil(Done done) {
+    QEventLoop loop;
+    QTimer tick;
+    double longest = 0;
+    auto last = Clock::now();
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        longest = std::max(longest, Seconds(last));
+        last = Clock::now();
+        if (done()) loop.quit();
+    });
+    tick.start(1);
+    loop.exec();
+    return longest;
+}
+
+void MeasureReading(const std::string& label, const std::string& baseFolder, const std::string& fileName) {
+    Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = baseFolder});
+    ShowData::ResetTablesForTests();
+    BenchPort port;
+    ShowData::CShowClass::Init(port);
+    Norik::TextWindowContext context;
+    context.userPort = &port;
+    const std::string rtf = EntryBytes(fileName);
+    std::printf("%s: entry %s, %.1f MB of RTF\n", label.c_str(), fileName.c_str(), rtf.size() / 1048576.0);
+    auto start = Clock::now();
+    const Norik::DocumentOutline alone = Norik::FindOutline(rtf);
+    std::printf("  outline over the RTF alone %.3f s, %zu entries\n", Seconds(start), alone.size());
+
+    start = Clock::now();
+    std::unique_ptr<Norik::Cvelda1View> view = Norik::OpenTextView(fileName, context);
+    if (!view) return;
+    view->resize(1200, 900);
+    view->show();
+    Norik::Cvelda1Doc* doc = view->GetDocument();
+    double outlineAt = doc->outline().empty() ? -1 : Seconds(start);
+    double shownAt = doc->isWhole() ? Seconds(start) : -1;
+    QObject::connect(doc, &Norik::Cvelda1Doc::outlineChanged, [&] { outlineAt = Seconds(start); });
+    QObject::connect(doc, &Norik::Cvelda1Doc::textDocumentReplaced, [&] { shownAt = Seconds(start); });
+    const double pause = RunUntil([&] { return outlineAt >= 0 && shownAt >= 0; });
+    std::printf(
+        "  contents ready %.3f s, whole text shown %.3f s: contents %.3f s after the whole text "
+        "(negative: before); longest pause %.3f s\n",
+        outlineAt, shownAt, outlineAt - shownAt, pause);
+    if (doc->outline().empty()) return;
+
+    const Norik::OutlineEntry* last = nullptr;
+    for (const Norik::OutlineEntry& entry : doc->outline())
+        if (entry.kind == Norik::OutlineKind::Article) last = &entry;
+    if (last) {
+        start = Clock::now();
+        view->GoToArticle(QString::fromStdString(last->number));
+        QPixmap shot = view->viewport()->grab();
+        std::printf("  go to article %s, first paint %.3f s\n", last->number.c_str(), Seconds(start));
+    }
+    const Norik::OutlineEntry& middle = doc->outline()[doc->outline().size() / 2];
+    view->JumpTo(middle.position);
+    QCoreApplication::processEvents();
+    for (bool larger : {true, false}) {
+        start = Clock::now();
+        view->ExecuteCommand(larger ? Norik::Command::kZoomIn : Norik::Command::kZoomOut);
+        const double zoomPause = RunUntil([&] { return !view->zoom().isSettling(); });
+        const double settled = Seconds(start);
+        QPixmap shot = view->viewport()->grab();
+        std::printf(
+            "  zoom %s at %.0f%% of the text: place shown again %.3f s, paint %.3f s, longest pause %.3f s"
+            "%s\n",
+            larger ? "in " : "out", 100.0 * middle.position / view->document()->characterCount(), settled,
+            Seconds(start), zoomPause,
+            view->TopPosition() >= middle.position - 200 && view->TopPosition() <= middle.position + 200
+                ? ""
+                : "  (PLACE LOST)");
+        RunUntil([&] { return Norik::PreparedPercent(*view->document()) >= 100; });
+    }
+    (void)std::fflush(stdout);
+}
+
 // The hostile texts, by name.
 std::string HostileRtf(const std::string& name) {
     // For comparison: the 17 MB code, a sound document.
@@ -492,6 +582,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     const bool haveSoffice = std::system("command -v soffice > /dev/null 2>&1") == 0;
+    const bool reading = argc > 1 && std::string(argv[1]) == "--reading";
+    if (reading) {
+        --argc;
+        ++argv;
+    }
 
     // The code, as the only text of a small base.
     NorikTest::MemorySource source = NorikTest::SmallSource();
@@ -503,14 +598,22 @@ int main(int argc, char** argv) {
         std::printf("building the code's base failed: %s\n", problems.empty() ? "" : problems.front().c_str());
         return 1;
     }
-    Measure("17 MB code", codeBase, "000001", work, haveSoffice, previewOnly);
+    if (reading) {
+        MeasureReading("17 MB code", codeBase, "000001");
+    } else {
+        Measure("17 MB code", codeBase, "000001", work, haveSoffice, previewOnly);
+    }
 
     if (argc > 1) {
         const std::string largest = LargestDocument(argv[1]);
         if (largest.empty()) {
             std::printf("no document found in %s\n", argv[1]);
         } else {
-            Measure("largest document of the sample base", argv[1], largest, work, haveSoffice, previewOnly);
+            if (reading) {
+                MeasureReading("largest document of the sample base", argv[1], largest);
+            } else {
+                Measure("largest document of the sample base", argv[1], largest, work, haveSoffice, previewOnly);
+            }
         }
     }
     fs::remove_all(work);

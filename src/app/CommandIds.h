@@ -44,6 +44,12 @@ inline constexpr int kHistoryForward = 451;
 inline constexpr int kAddBookmark = 452;
 inline constexpr int kBookmarksWindow = 453;
 inline constexpr int kCitedBy = 454;
+inline constexpr int kViewContents = 430;
+inline constexpr int kGoToArticle = 431;
+inline constexpr int kCopyWithCitation = 432;
+inline constexpr int kZoomIn = 433;
+inline constexpr int kZoomOut = 434;
+inline constexpr int kZoomReset = 435;
 
 // Status-bar indicator of the position pane.
 inline constexpr int kIndicatorPosition = 303;

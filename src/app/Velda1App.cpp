@@ -168,6 +168,7 @@ CDocTemplate* Cvelda1App::RegisterTextTemplate() {
         [this] {
             TextWindowContext context;
             context.userPort = &m_userPort;
+            context.profile = &m_profile;
             context.temporaryCopies = &m_temporaryCopies;
             context.wait =
                 WaitHooks{[this] { m_userPort.BeginWait(); }, [this] { m_userPort.EndWait(); },
@@ -206,8 +207,10 @@ CDocTemplate* Cvelda1App::RegisterListTemplate() {
     m_templates.push_back(std::make_unique<CDocTemplate>(
         159, QStringLiteral("\nСписок\nСписок\n\n\n"), [this] { return std::make_unique<CListDocument>(m_userPort); },
         [this](CDocument& document) -> CView* {
-            return new CListDocView(static_cast<CListDocument&>(document), m_userPort,
-                                    [this](int number) { ShowDocumentCard(number); });
+            auto* view = new CListDocView(static_cast<CListDocument&>(document), m_userPort,
+                                          [this](int number) { ShowDocumentCard(number); });
+            view->SetProfile(&m_profile);
+            return view;
         }));
     return m_templates.back().get();
 }

@@ -18,6 +18,12 @@ inline constexpr const char* kValueIndex = "Index";
 inline constexpr const char* kValueLevelIndex = "LevelIndex";
 inline constexpr const char* kSectionDefault = "Default";
 inline constexpr const char* kValueInstall = "Install";
+// How texts are read: the contents pane shown (1) or not (0), the zoom of texts and of lists in
+// percent.
+inline constexpr const char* kSectionReading = "Reading";
+inline constexpr const char* kValueContents = "Contents";
+inline constexpr const char* kValueTextZoom = "TextZoom";
+inline constexpr const char* kValueListZoom = "ListZoom";
 
 class IProfile {
 public:

@@ -76,6 +76,8 @@ std::uint32_t StyleFieldsOf(Keyword keyword) {
             return kStyleKeepNext;
         case Keyword::Pagebb:
             return kStylePageBreak;
+        case Keyword::Outlinelevel:
+            return kStyleOutlineLevel;
         case Keyword::Brdrt:
         case Keyword::Brdrb:
         case Keyword::Brdrl:
@@ -596,6 +598,10 @@ void RtfReader::Impl::ControlWord() {
             break;
         case Keyword::Pagebb:
             pa.pageBreakBefore = on;
+            break;
+        case Keyword::Outlinelevel:
+            // Levels past the deepest heading level mean body text.
+            pa.outlineLevel = parameter >= 0 && parameter < kMaxOutlineLevel ? static_cast<int>(parameter) : -1;
             break;
         case Keyword::Intbl:
             pa.inTable = true;

@@ -64,6 +64,7 @@ void OverlayParagraph(ParagraphFormat& to, const ParagraphFormat& from, std::uin
     if (mask & kStyleKeep) to.keepTogether = from.keepTogether;
     if (mask & kStyleKeepNext) to.keepWithNext = from.keepWithNext;
     if (mask & kStylePageBreak) to.pageBreakBefore = from.pageBreakBefore;
+    if (mask & kStyleOutlineLevel) to.outlineLevel = from.outlineLevel;
     if (mask & kStyleBorders) {
         to.top = from.top;
         to.bottom = from.bottom;

@@ -61,6 +61,9 @@ struct TabStop {
     }
 };
 
+// Heading levels 0 .. kMaxOutlineLevel - 1; a writer marks body text with the level past them.
+inline constexpr int kMaxOutlineLevel = 9;
+
 // Writers put a handful of stops on a paragraph; more than this is hostile input and is dropped.
 inline constexpr std::size_t kMaxTabStops = 64;
 
@@ -78,6 +81,9 @@ struct ParagraphFormat {
     bool keepTogether = false;  // \keep
     bool keepWithNext = false;  // \keepn
     bool pageBreakBefore = false;
+    // \outlinelevel, given on the paragraph or by its style: 0 for the top heading level, -1 for
+    // body text.
+    int outlineLevel = -1;
     bool inTable = false;  // \intbl
     int nestingLevel = 0;  // \itap as given
     Border top, bottom, left, right;

@@ -135,6 +135,7 @@ const std::unordered_map<std::string_view, Keyword>& Keywords() {
         {"objclass", Keyword::SkipDestination},
         {"objdata", Keyword::SkipDestination},
         {"object", Keyword::BodyDestination},
+        {"outlinelevel", Keyword::Outlinelevel},
         {"objname", Keyword::SkipDestination},
         {"operator", Keyword::SkipDestination},
         {"page", Keyword::Page},

@@ -78,6 +78,7 @@ enum class Keyword : std::uint8_t {
     Nestrow,
     Nesttableprops,
     Nosupersub,
+    Outlinelevel,
     Page,
     Pagebb,
     Par,

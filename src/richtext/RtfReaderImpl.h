@@ -105,8 +105,9 @@ enum StyleField : std::uint32_t {
     kStyleBorders = 1u << 21,
     kStyleShading = 1u << 22,
     kStyleTabs = 1u << 23,
-    kStyleAllParagraph = ((1u << 24) - 1) & ~kStyleAllChars,
     kStyleFont = 1u << 24,
+    kStyleOutlineLevel = 1u << 25,
+    kStyleAllParagraph = (((1u << 24) - 1) & ~kStyleAllChars) | kStyleOutlineLevel,
 };
 
 constexpr int kNoBaseStyle = 0x7FFFFFFF;

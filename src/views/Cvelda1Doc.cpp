@@ -150,6 +150,8 @@ void Cvelda1Doc::TakeWholeText() {
     // The loader stays (it may be the one emitting); it holds nothing once emptied.
     std::unique_ptr<QTextDocument> whole = m_loader->TakeDocument();
     m_rtf = m_loader->TakeRtf();
+    m_outline = m_loader->TakeOutline();
+    if (!m_outline.empty()) emit outlineChanged();
     // Out of memory for the whole text: the first part stays, as much as could be shown.
     if (!whole) {
         m_whole = true;
@@ -164,14 +166,20 @@ void Cvelda1Doc::TakeWholeText() {
     }
     // The first part is on the screen: the whole text replaces it once laid out for the view.
     m_pending = std::move(whole);
-    if (m_pageWidth > 0) BeginTextPage(*m_pending, m_pageWidth);
+    if (m_pageWidth > 0) BeginTextPage(*m_pending, m_pageWidth, m_pageDevice);
     QTimer::singleShot(0, this, &Cvelda1Doc::PrepareWholeText);
 }
 
 void Cvelda1Doc::SetPageWidth(int width) {
     if (width <= 0 || width == m_pageWidth) return;
     m_pageWidth = width;
-    if (m_pending) BeginTextPage(*m_pending, width);
+    if (m_pending) BeginTextPage(*m_pending, width, m_pageDevice);
+}
+
+void Cvelda1Doc::SetPageDevice(QPaintDevice* device) {
+    if (device == m_pageDevice) return;
+    m_pageDevice = device;
+    if (m_pending && m_pageWidth > 0) BeginTextPage(*m_pending, m_pageWidth, device);
 }
 
 void Cvelda1Doc::PrepareWholeText() {

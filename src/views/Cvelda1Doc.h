@@ -33,13 +33,16 @@
 
 #include "app/Document.h"
 #include "app/NavigationHistory.h"
+#include "richtext/DocumentOutline.h"
 #include "views/DocumentTextLoader.h"
 
+class QPaintDevice;
 class QTextDocument;
 class QWidget;
 
 namespace Norik {
 
+class IProfile;
 class IUserPort;
 class TemporaryCopies;
 
@@ -47,6 +50,8 @@ class TemporaryCopies;
 // functions left empty take their desktop defaults.
 struct TextWindowContext {
     IUserPort* userPort = nullptr;
+    // The user's settings the window keeps (contents shown, zoom); none: the defaults, not kept.
+    IProfile* profile = nullptr;
     // Where the copies handed to the word processor are made, to be removed at the end of the run.
     TemporaryCopies* temporaryCopies = nullptr;
     // Shown while the user waits for a text still being read (the shell plugs in the wait dialog).
@@ -93,6 +98,11 @@ public:
     // The width of the view's page. A long text's whole document is laid out for it, a slice at a
     // time, before it replaces the first part, so that the view never waits for its layout.
     void SetPageWidth(int width);
+    // The device the view lays its text out for (its zoom); null for the screen.
+    void SetPageDevice(QPaintDevice* device);
+    // The headings of the text, with offsets into the whole text (which the first part shares);
+    // empty until the whole text has been read (outlineChanged).
+    const DocumentOutline& outline() const { return m_outline; }
     // While the first part of a long text is shown in place of the whole: a sentence saying the text
     // is still loading, with how far it has got; empty once the whole text is shown. A change of it
     // is reported by stateChanged, a few times a second at most.
@@ -107,6 +117,7 @@ public:
 
     const WaitHooks& waitHooks() const { return m_context.wait; }
     IUserPort* userPort() const { return m_context.userPort; }
+    IProfile* profile() const { return m_context.profile; }
 
     // The view asks before its commands; the document's dialogs open over it.
     void SetView(QWidget* view);
@@ -142,6 +153,7 @@ signals:
     void textDocumentReplaced(QTextDocument* whole);
     // The user gave the reading up while a command waited for the whole text.
     void abandoned();
+    void outlineChanged();
 
 private:
     void TakeWholeText();
@@ -159,6 +171,8 @@ private:
     // The whole text while it is laid out for the view, before it replaces the first part.
     std::unique_ptr<QTextDocument> m_pending;
     int m_pageWidth = 0;
+    QPaintDevice* m_pageDevice = nullptr;
+    DocumentOutline m_outline;
     // Looks at the loading's progress while the first part is shown.
     QTimer m_progressTimer;
     QString m_shownLoadingMessage;

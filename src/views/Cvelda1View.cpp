@@ -2,38 +2,71 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextDocumentFragment>
+#include <QWheelEvent>
 #include <algorithm>
 
 #include "Helpers/Cp1251.h"
 #include "app/CommandIds.h"
+#include "platform/Profile.h"
 #include "platform/UserPort.h"
 #include "platform/qt/QtText.h"
 #include "richtext/qt/RtfDocumentBuilder.h"
 #include "showdata/ListDoc.h"
+#include "views/ContentsPane.h"
 #include "views/Cvelda1Doc.h"
 #include "views/FindTextDialog.h"
 #include "views/TextHighlights.h"
 #include "views/TextPage.h"
 #include "views/TextPrinting.h"
 #include "views/TextPrintout.h"
+#include "views/TextZoom.h"
 
 namespace Norik {
 
 const char* const Cvelda1View::kBadLink = "Неправильная ссылка!";
 const char* const Cvelda1View::kNotFound = "Текст «%1» не найден.";
+const char* const Cvelda1View::kArticleNotFound = "Статья «%1» в тексте не найдена.";
 
 namespace {
 
 constexpr int kMaxFindLength = 512;
+// The contents pane takes a quarter of the window, within these bounds.
+constexpr int kMinContentsWidth = 160;
+constexpr int kMaxContentsWidth = 320;
+
+// The citation of the document number for a passage at position: "(type от date № number «title»,
+// ст. N)".
+QString Citation(std::int16_t number, const DocumentOutline& outline, int position) {
+    CitationSource source;
+    ShowData::DocItem row;
+    if (ShowData::DocByNumber(number, row)) {
+        std::string_view type = row.type;
+        while (!type.empty() && type.front() == ' ') type.remove_prefix(1);
+        while (!type.empty() && type.back() == ' ') type.remove_suffix(1);
+        source.type = Cp1251ToUtf8(type);
+        if (row.dateOfIntroduction != 0) {
+            source.day = ShowData::DayOfCode(row.dateOfIntroduction);
+            source.month = ShowData::MonthOfCode(row.dateOfIntroduction);
+            source.year = ShowData::YearOfCode(row.dateOfIntroduction);
+        }
+        source.number = Cp1251ToUtf8(row.numberText);
+        source.title = Cp1251ToUtf8(row.title);
+    }
+    return QString::fromStdString(CitationText(source, EnclosingArticle(outline, position)));
+}
 
 }  // namespace
 
@@ -45,7 +78,23 @@ Cvelda1View::Cvelda1View(Cvelda1Doc* doc, QWidget* parent) : QTextBrowser(parent
     setTextInteractionFlags(Qt::TextBrowserInteraction | Qt::TextSelectableByKeyboard);
     setUndoRedoEnabled(false);
     doc->SetView(this);
+    m_zoom = new TextZoom(this, doc);
+    if (IProfile* profile = doc->profile()) {
+        m_zoom->Restore(profile->GetProfileInt(kSectionReading, kValueTextZoom, 100));
+        m_contentsShown = profile->GetProfileInt(kSectionReading, kValueContents, 1) != 0;
+    }
     if (doc->textDocument()) ShowText(doc->textDocument());
+    m_contents = new ContentsPane(this);
+    m_contents->hide();
+    connect(m_contents, &ContentsPane::jumpRequested, this, &Cvelda1View::JumpTo);
+    connect(doc, &Cvelda1Doc::outlineChanged, this, &Cvelda1View::OutlineChanged);
+    OutlineChanged();
+    m_markTimer.setSingleShot(true);
+    m_markTimer.setInterval(100);
+    connect(&m_markTimer, &QTimer::timeout, this, [this] {
+        if (m_contents->isVisible()) m_contents->MarkPosition(TopPosition());
+    });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, &m_markTimer, qOverload<>(&QTimer::start));
     connect(doc, &Cvelda1Doc::textDocumentReplaced, this, &Cvelda1View::ReplaceText);
     // A text whose reading the user gave up closes its window, once the command that waited is over.
     connect(doc, &Cvelda1Doc::abandoned, this, &Cvelda1View::CloseWindow, Qt::QueuedConnection);
@@ -65,12 +114,16 @@ Cvelda1View::~Cvelda1View() = default;
 
 void Cvelda1View::ShowText(QTextDocument* text) {
     SetTextPageMargins(*text);
+    // A text laid out for the screen takes the zoom's device before its layout is made.
+    if (text->documentLayout()->paintDevice() != m_zoom->device())
+        text->documentLayout()->setPaintDevice(m_zoom->device());
     setDocument(text);
     EndKeepingPreparedPage(*text);
 }
 
 void Cvelda1View::resizeEvent(QResizeEvent* event) {
     QTextBrowser::resizeEvent(event);
+    PlaceContents();
     // A long text still to come is laid out for this width before it is shown.
     m_doc->SetPageWidth(viewport()->width());
 }
@@ -125,6 +178,113 @@ void Cvelda1View::keyPressEvent(QKeyEvent* event) {
     if (toEnd && !m_doc->isWhole())
         m_endWhenWhole = (modifiers & Qt::ShiftModifier) ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor;
     QTextBrowser::keyPressEvent(event);
+}
+
+void Cvelda1View::wheelEvent(QWheelEvent* event) {
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        QTextBrowser::wheelEvent(event);
+        return;
+    }
+    if (event->angleDelta().y() != 0) SetZoom(TextZoom::NextPercent(m_zoom->percent(), event->angleDelta().y() > 0));
+    event->accept();
+}
+
+void Cvelda1View::SetZoom(int percent) {
+    m_zoom->SetPercent(percent);
+    if (IProfile* profile = m_doc->profile())
+        profile->WriteProfileInt(kSectionReading, kValueTextZoom, m_zoom->percent());
+}
+
+void Cvelda1View::OutlineChanged() {
+    m_contents->SetOutline(m_doc->outline());
+    PlaceContents();
+}
+
+void Cvelda1View::PlaceContents() {
+    if (!m_contents) return;
+    const bool visible = m_contentsShown && !m_doc->outline().empty();
+    const int width = visible ? std::clamp(this->width() / 4, kMinContentsWidth, kMaxContentsWidth) : 0;
+    // A new margin lays the text out again for the new width: only when it changes.
+    if (viewportMargins().left() != width) setViewportMargins(width, 0, 0, 0);
+    if (!visible) {
+        m_contents->hide();
+        return;
+    }
+    const int frame = frameWidth();
+    m_contents->setGeometry(frame, frame, width, height() - 2 * frame);
+    if (m_contents->isHidden()) {
+        m_contents->show();
+        m_contents->MarkPosition(TopPosition());
+    }
+}
+
+void Cvelda1View::ShowContents(bool shown) {
+    m_contentsShown = shown;
+    if (IProfile* profile = m_doc->profile()) profile->WriteProfileInt(kSectionReading, kValueContents, shown ? 1 : 0);
+    PlaceContents();
+    NotifyStateChanged();
+}
+
+int Cvelda1View::TopPosition() const { return cursorForPosition(QPoint(0, 0)).position(); }
+
+void Cvelda1View::JumpTo(int position) {
+    // A place past the first part of a long text: the whole text is needed now.
+    if (position >= document()->characterCount() - 1 && !m_doc->EnsureWhole()) return;
+    QTextDocument* text = document();
+    position = std::clamp(position, 0, std::max(text->characterCount() - 1, 0));
+    QTextCursor cursor(text);
+    cursor.setPosition(position);
+    setTextCursor(cursor);
+    const QTextBlock block = text->findBlock(position);
+    verticalScrollBar()->setValue(static_cast<int>(text->documentLayout()->blockBoundingRect(block).top()));
+    if (m_contents->isVisible()) m_contents->MarkPosition(position);
+}
+
+bool Cvelda1View::GoToArticle(const QString& asked) {
+    // The outline comes with the whole text.
+    if (m_doc->outline().empty() && !m_doc->EnsureWhole()) return false;
+    const std::optional<OutlineTarget> target = ParseOutlineTarget(asked.toStdString());
+    const OutlineEntry* entry = target ? FindOutlineEntry(m_doc->outline(), *target) : nullptr;
+    if (!entry) {
+        QApplication::beep();
+        if (IUserPort* port = m_doc->userPort()) {
+            const QString message = QString::fromUtf8(kArticleNotFound).arg(asked.trimmed().left(kMaxFindLength));
+            port->MessageBox(FromQString(message), Utf8ToCp1251(Cvelda1Doc::kCaption), MessageButtons::Ok,
+                             MessageIcon::Information);
+        }
+        return false;
+    }
+    JumpTo(entry->position);
+    return true;
+}
+
+void Cvelda1View::OnGoToArticle() {
+    bool ok = false;
+    const QString asked = QInputDialog::getText(this, QStringLiteral("Перейти к статье"),
+                                                QStringLiteral("Статья (220, 220.1), глава (глава 23) или раздел:"),
+                                                QLineEdit::Normal, {}, &ok);
+    if (ok && !asked.trimmed().isEmpty()) GoToArticle(asked);
+}
+
+QString Cvelda1View::SelectionWithCitation() const {
+    const QTextCursor cursor = textCursor();
+    if (!cursor.hasSelection()) return {};
+    QString selected = cursor.selectedText();
+    selected.replace(QChar::ParagraphSeparator, QLatin1Char('\n')).replace(QChar::LineSeparator, QLatin1Char('\n'));
+    return selected + QLatin1Char('\n') + Citation(m_doc->number(), m_doc->outline(), cursor.selectionStart());
+}
+
+void Cvelda1View::CopyWithCitation() {
+    if (!textCursor().hasSelection() || !m_doc->EnsureWhole()) return;
+    const QTextCursor cursor = textCursor();
+    const QString citation = Citation(m_doc->number(), m_doc->outline(), cursor.selectionStart());
+    QString html = QTextDocumentFragment(cursor).toHtml();
+    const qsizetype end = html.lastIndexOf(QStringLiteral("</body>"));
+    html.insert(end < 0 ? html.size() : end, QStringLiteral("<p>") + citation.toHtmlEscaped() + QStringLiteral("</p>"));
+    auto* data = new QMimeData;
+    data->setText(SelectionWithCitation());
+    data->setHtml(html);
+    QApplication::clipboard()->setMimeData(data);
 }
 
 QString Cvelda1View::StatusMessage() const {
@@ -303,8 +463,16 @@ void Cvelda1View::CloseWindow() {
 bool Cvelda1View::UpdateCommand(int id, CommandState& state) {
     switch (id) {
         case Command::kEditCopy:
+        case Command::kCopyWithCitation:
             state = CommandState{textCursor().hasSelection(), false};
             return true;
+        case Command::kViewContents:
+            state = CommandState{true, m_contentsShown};
+            return true;
+        case Command::kGoToArticle:
+        case Command::kZoomIn:
+        case Command::kZoomOut:
+        case Command::kZoomReset:
         case Command::kEditSelectAll:
         case Command::kEditFind:
         case Command::kEditFindNext:
@@ -333,6 +501,22 @@ bool Cvelda1View::ExecuteCommand(int id) {
     switch (id) {
         case Command::kEditCopy:
             copy();
+            return true;
+        case Command::kCopyWithCitation:
+            CopyWithCitation();
+            return true;
+        case Command::kViewContents:
+            ShowContents(!m_contentsShown);
+            return true;
+        case Command::kGoToArticle:
+            OnGoToArticle();
+            return true;
+        case Command::kZoomIn:
+        case Command::kZoomOut:
+            SetZoom(TextZoom::NextPercent(m_zoom->percent(), id == Command::kZoomIn));
+            return true;
+        case Command::kZoomReset:
+            SetZoom(100);
             return true;
         case Command::kEditSelectAll:
             if (m_doc->EnsureWhole()) selectAll();

@@ -34,6 +34,7 @@
 #include <QPointer>
 #include <QTextBrowser>
 #include <QTextDocument>
+#include <QTimer>
 #include <memory>
 #include <optional>
 
@@ -46,7 +47,9 @@ class QPrinter;
 
 namespace Norik {
 
+class ContentsPane;
 class TextPrintout;
+class TextZoom;
 
 class Cvelda1View : public QTextBrowser, public CView {
     Q_OBJECT
@@ -86,6 +89,24 @@ public:
     // Marks every form of the words of query (as typed in a search) and shows the first.
     void HighlightWords(const QString& query);
     TextHighlights* highlights() const { return m_highlights; }
+    // Reading a long text. The contents pane at the left shows the outline once the whole text has
+    // come (when the user keeps it shown); a jump puts the caret at a position and its line at the
+    // top of the window. "Перейти к статье…" asks for an article ("220", "220.1", "глава 23") and
+    // goes there, or says it is not in the text. Copy with citation puts the selection on the
+    // clipboard followed by the document's citation and the article the selection starts in, as
+    // plain text and as HTML.
+    void ShowContents(bool shown);
+    bool contentsShown() const { return m_contentsShown; }
+    ContentsPane* contentsPane() const { return m_contents; }
+    void JumpTo(int position);
+    bool GoToArticle(const QString& asked);
+    void OnGoToArticle();
+    // The plain text copy with citation puts on the clipboard; empty without a selection.
+    QString SelectionWithCitation() const;
+    void CopyWithCitation();
+    TextZoom& zoom() { return *m_zoom; }
+    // The first character on the screen.
+    int TopPosition() const;
 
     QString StatusMessage() const override;
     bool UpdateCommand(int id, CommandState& state) override;
@@ -94,6 +115,8 @@ public:
     static const char* const kBadLink;
     // "Текст «%1» не найден."
     static const char* const kNotFound;
+    // "Статья «%1» в тексте не найдена."
+    static const char* const kArticleNotFound;
 
 signals:
     void openDocumentRequested(const QString& fileName, int linkPosition);
@@ -105,9 +128,13 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void ShowText(QTextDocument* text);
+    void PlaceContents();
+    void OutlineChanged();
+    void SetZoom(int percent);
     void ReplaceText(QTextDocument* whole);
     void OnAnchorClicked(const QUrl& link);
     int CharacterAt(const QPoint& viewportPosition) const;
@@ -134,6 +161,11 @@ private:
     QPointer<TextHighlights> m_highlights;
     // F3 and Shift+F3 step through the marked words (until the find dialog is used).
     bool m_keysStepMatches = false;
+    ContentsPane* m_contents = nullptr;
+    bool m_contentsShown = true;
+    // Marks the contents' entry a moment after the text scrolled.
+    QTimer m_markTimer;
+    TextZoom* m_zoom = nullptr;
 };
 
 // Opens the document text of path (a document file name) in a new document and a new view that

@@ -222,9 +222,11 @@ void DocumentTextLoader::Run(std::unique_ptr<CRtfFile> file, const std::shared_p
         file.reset();
         if (shared->cancelled) return;
         auto document = handOver(whole.TakeDocument());
-        post([this, document, rtf, isWhole] {
+        auto outline = std::make_shared<DocumentOutline>(whole.TakeOutline());
+        post([this, document, rtf, outline, isWhole] {
             m_document = std::move(*document);
             m_rtf = std::move(*rtf);
+            m_outline = std::move(*outline);
             m_whole = isWhole;
             m_finished = true;
             // The worker has nothing left to do but return.

@@ -39,6 +39,8 @@
 
 #include "Helpers/qt/WorkerThread.h"
 
+#include "richtext/DocumentOutline.h"
+
 class QTextDocument;
 class QThread;
 
@@ -92,6 +94,8 @@ public:
     std::unique_ptr<QTextDocument> TakeFirstPart();
     std::unique_ptr<QTextDocument> TakeDocument();
     QByteArray TakeRtf();
+    // The headings of the whole document, found with it (plain data).
+    DocumentOutline TakeOutline() { return std::move(m_outline); }
 
 signals:
     void firstPartReady();
@@ -110,6 +114,7 @@ private:
     std::unique_ptr<QTextDocument> m_firstPart;
     std::unique_ptr<QTextDocument> m_document;
     QByteArray m_rtf;
+    DocumentOutline m_outline;
     bool m_firstPartSeen = false;
     bool m_finished = false;
     bool m_failed = false;

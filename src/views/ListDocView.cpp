@@ -6,19 +6,24 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QWheelEvent>
 #include <algorithm>
 
 #include "app/CommandIds.h"
+#include "platform/Profile.h"
 #include "platform/UserPort.h"
 #include "platform/qt/QtText.h"
 #include "showdata/DocSort.h"
 #include "views/ListDocument.h"
+#include "views/TextZoom.h"
 
 namespace Norik {
 
 namespace {
 
 const char* const kEmptyList = "Список пуст";
+// The rows' text at the usual size.
+constexpr int kRowFontPixels = 14;
 
 }  // namespace
 
@@ -46,7 +51,7 @@ CListDocView::CListDocView(CListDocument& document, IUserPort& userPort, ShowDoc
     setFrameShape(QFrame::Box);
     QFont rowFont;
     rowFont.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans")});
-    rowFont.setPixelSize(14);
+    rowFont.setPixelSize(kRowFontPixels);
     rowFont.setBold(true);
     setFont(rowFont);
     setAccessibleName(document.title());
@@ -55,6 +60,28 @@ CListDocView::CListDocView(CListDocument& document, IUserPort& userPort, ShowDoc
 }
 
 CListDocView::~CListDocView() = default;
+
+void CListDocView::SetProfile(IProfile* profile) {
+    m_profile = profile;
+    if (profile) SetZoom(profile->GetProfileInt(kSectionReading, kValueListZoom, 100));
+}
+
+void CListDocView::SetZoom(int percent) {
+    m_zoom = std::clamp(percent, TextZoom::kMinPercent, TextZoom::kMaxPercent);
+    QFont rowFont = font();
+    rowFont.setPixelSize(kRowFontPixels * m_zoom / 100);
+    setFont(rowFont);
+    if (m_profile) m_profile->WriteProfileInt(kSectionReading, kValueListZoom, m_zoom);
+}
+
+void CListDocView::wheelEvent(QWheelEvent* event) {
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        QListView::wheelEvent(event);
+        return;
+    }
+    if (event->angleDelta().y() != 0) SetZoom(TextZoom::NextPercent(m_zoom, event->angleDelta().y() > 0));
+    event->accept();
+}
 
 CDocument* CListDocView::GetDocument() const { return &m_document; }
 
@@ -192,6 +219,11 @@ bool CListDocView::UpdateCommand(int id, CommandState& state) {
         case Command::kFileSave:
             state.enabled = false;
             return true;
+        case Command::kZoomIn:
+        case Command::kZoomOut:
+        case Command::kZoomReset:
+            state.enabled = true;
+            return true;
         default:
             return false;
     }
@@ -224,6 +256,13 @@ bool CListDocView::ExecuteCommand(int id) {
             return true;
         }
         case Command::kFileSave:
+            return true;
+        case Command::kZoomIn:
+        case Command::kZoomOut:
+            SetZoom(TextZoom::NextPercent(m_zoom, id == Command::kZoomIn));
+            return true;
+        case Command::kZoomReset:
+            SetZoom(100);
             return true;
         case Command::kBack:
             // Whether it is enabled is the document's to say.

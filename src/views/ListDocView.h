@@ -24,6 +24,7 @@
 namespace Norik {
 
 class CListDocument;
+class IProfile;
 class IUserPort;
 
 class CListDocView : public QTreeView, public CView {
@@ -43,6 +44,12 @@ public:
     bool UpdateCommand(int id, CommandState& state) override;
     bool ExecuteCommand(int id) override;
 
+    // The user's settings: the zoom of lists is read from them now and kept in them.
+    void SetProfile(IProfile* profile);
+    // The rows' text at percent of its size (Ctrl+wheel, Ctrl+=, Ctrl+-, Ctrl+0).
+    void SetZoom(int percent);
+    int zoom() const { return m_zoom; }
+
     CListDocModel& rowModel() { return m_rows; }
     // The first selected row, or -1.
     int SelectedRow() const;
@@ -55,6 +62,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
@@ -80,6 +88,8 @@ private:
     std::vector<int> m_rowsLeft;
     // The row to select at the next update instead of the first.
     std::optional<int> m_rowAfterUpdate;
+    IProfile* m_profile = nullptr;
+    int m_zoom = 100;
 };
 
 }  // namespace Norik

@@ -12,10 +12,6 @@ namespace Norik {
 
 namespace {
 
-// Characters laid out between two looks at the clock: a few milliseconds of work at most, apart
-// from a table, which is laid out at once.
-constexpr int kLayoutStep = 16 * 1024;
-
 // The standard layout, which remembers how far it was laid out ahead, and passes over exactly one
 // request to lay the whole document out again at the page size it was prepared for, once it is
 // told to keep.
@@ -72,24 +68,25 @@ void SetTextPageMargins(QTextDocument& text) {
     text.rootFrame()->setFrameFormat(format);
 }
 
-void BeginTextPage(QTextDocument& text, int width) {
+void BeginTextPage(QTextDocument& text, int width, QPaintDevice* device) {
     SetTextPageMargins(text);
     // What a text edit sets for a page as wide as its viewport: no page breaks. Set before the
     // layout comes, each change costs one pass over the blocks less.
     text.setPageSize(QSizeF(width, -1));
     auto* layout = new PreparedLayout(&text);
+    layout->setPaintDevice(device);
     text.setDocumentLayout(layout);  // the document owns it; the layout starts afresh
     layout->preparing = true;
 }
 
-bool ContinueTextPage(QTextDocument& text, std::chrono::milliseconds budget) {
+bool ContinueTextPage(QTextDocument& text, std::chrono::milliseconds budget, int step) {
     auto* layout = dynamic_cast<PreparedLayout*>(text.documentLayout());
     if (!layout) return true;  // never begun: nothing to wait for
     const auto start = std::chrono::steady_clock::now();
     const int end = std::max(text.characterCount() - 1, 0);
     // Laying out down to a block lays out everything before it, and nothing twice.
     do {
-        layout->preparedTo = std::min(layout->preparedTo + kLayoutStep, end);
+        layout->preparedTo = std::min(layout->preparedTo + std::max(step, 1), end);
         layout->blockBoundingRect(text.findBlock(layout->preparedTo));
     } while (layout->preparedTo < end && std::chrono::steady_clock::now() - start < budget);
     if (layout->preparedTo < end) return false;
@@ -103,6 +100,19 @@ int PreparedPercent(const QTextDocument& text) {
     const int end = std::max(text.characterCount() - 1, 0);
     if (!layout || end == 0) return 100;
     return static_cast<int>(std::int64_t{layout->preparedTo} * 100 / end);
+}
+
+int PreparedCharacters(const QTextDocument& text) {
+    const auto* layout = dynamic_cast<const PreparedLayout*>(text.documentLayout());
+    // Counted by the slices alone: a fresh layout the window asked for in between (another width)
+    // starts the count again rather than passing for a finished one.
+    return layout ? layout->preparedTo : std::max(text.characterCount() - 1, 0);
+}
+
+void AnnounceLaidOutSize(QTextDocument& text) {
+    // The laid-out size, without finishing the layout as documentSize would.
+    if (auto* layout = qobject_cast<QTextDocumentLayout*>(text.documentLayout()))
+        emit layout->documentSizeChanged(layout->dynamicDocumentSize());
 }
 
 void EndKeepingPreparedPage(QTextDocument& text) {

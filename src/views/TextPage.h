@@ -15,6 +15,7 @@
 
 #include <chrono>
 
+class QPaintDevice;
 class QTextDocument;
 
 namespace Norik {
@@ -26,16 +27,29 @@ inline constexpr int kTextPageMargin = 30;
 // would lay the whole text out again).
 void SetTextPageMargins(QTextDocument& text);
 
-// Starts laying text, shown nowhere yet, out for a page width pixels wide, from the beginning
-// (again, when it was begun for another width).
-void BeginTextPage(QTextDocument& text, int width);
+// Starts laying text out for a page width pixels wide, from the beginning (again, when it was
+// begun for another width), for device when given (its resolution scales the text: a zoom), else
+// for the screen. A text already shown keeps showing what is laid out so far.
+void BeginTextPage(QTextDocument& text, int width, QPaintDevice* device = nullptr);
 
-// Lays text out further for about budget (at least one step); true once it is laid out to the end,
-// ready for a window of the width it was begun for (at once when it was never begun).
-bool ContinueTextPage(QTextDocument& text, std::chrono::milliseconds budget);
+// Characters laid out between two looks at the clock: a few milliseconds of work at most.
+inline constexpr int kTextPageStep = 16 * 1024;
+
+// Lays text out further for about budget (at least one step of step characters); true once it is
+// laid out to the end, ready for a window of the width it was begun for (at once when it was never
+// begun).
+bool ContinueTextPage(QTextDocument& text, std::chrono::milliseconds budget, int step = kTextPageStep);
+
+// How far the slices of ContinueTextPage have laid text out since the layout last started afresh,
+// in characters (the length when never begun).
+int PreparedCharacters(const QTextDocument& text);
 
 // How far text, begun with BeginTextPage, is laid out, in percent (100 when never begun).
 int PreparedPercent(const QTextDocument& text);
+
+// Tells the window showing text how far down it is laid out now, so that its scroll range reaches
+// there (the layout tells it only now and then while it is made a slice at a time).
+void AnnounceLaidOutSize(QTextDocument& text);
 
 // The window has taken the document: from now on it is laid out as usual.
 void EndKeepingPreparedPage(QTextDocument& text);

@@ -642,7 +642,8 @@ std::unique_ptr<QTextDocument> BuildTextDocument(std::string_view rtf) {
 RtfDocumentLoader::RtfDocumentLoader()
     : m_document(std::make_unique<QTextDocument>()),
       m_builder(std::make_unique<RtfDocumentBuilder>(m_document.get())),
-      m_reader(std::make_unique<RtfReader>(*m_builder)) {}
+      m_outline(std::make_unique<DocumentOutlineFinder>(m_builder.get(), [this] { return m_builder->position(); })),
+      m_reader(std::make_unique<RtfReader>(*m_outline)) {}
 
 RtfDocumentLoader::~RtfDocumentLoader() = default;
 
@@ -655,10 +656,14 @@ std::unique_ptr<QTextDocument> RtfDocumentLoader::TakeDocument() {
         m_reader->Finish();
         m_builder->Close();
         m_reader.reset();
+        m_found = m_outline->Take();
+        m_outline.reset();
         m_builder.reset();
     }
     return std::move(m_document);
 }
+
+DocumentOutline RtfDocumentLoader::TakeOutline() { return std::move(m_found); }
 
 std::optional<LinkInfo> LinkAt(const QTextDocument& document, int position) {
     QTextBlock block = document.findBlock(position);

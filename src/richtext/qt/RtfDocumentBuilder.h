@@ -34,6 +34,7 @@
 #include <string_view>
 #include <vector>
 
+#include "richtext/DocumentOutline.h"
 #include "richtext/RtfReader.h"
 
 class QTextDocument;
@@ -52,6 +53,8 @@ public:
 
     // Call once after the reader's Finish (closes the edit block).
     void Close();
+    // Where the text written so far ends, in characters of the document.
+    int position() const { return m_cursor.position(); }
 
     void Text(std::string_view utf8, const CharFormat& format) override;
     void ParagraphEnd(const ParagraphFormat& format) override;
@@ -110,7 +113,8 @@ private:
 // Reads a whole RTF document into a new detached document (parentless, owned by the caller).
 std::unique_ptr<QTextDocument> BuildTextDocument(std::string_view rtf);
 
-// Streaming form: feed decompressed blocks as they come, then take the document.
+// Streaming form: feed decompressed blocks as they come, then take the document, and with it the
+// document's outline (its offsets are the document's positions).
 class RtfDocumentLoader {
 public:
     RtfDocumentLoader();
@@ -118,11 +122,15 @@ public:
     void Feed(std::string_view chunk);
     // Finishes reading and hands the document over; the loader is spent afterwards.
     std::unique_ptr<QTextDocument> TakeDocument();
+    // After TakeDocument: the headings found.
+    DocumentOutline TakeOutline();
 
 private:
     std::unique_ptr<QTextDocument> m_document;
     std::unique_ptr<RtfDocumentBuilder> m_builder;
+    std::unique_ptr<DocumentOutlineFinder> m_outline;
     std::unique_ptr<RtfReader> m_reader;
+    DocumentOutline m_found;
 };
 
 // What the link at a character position is: its target, its whole visible text and the document

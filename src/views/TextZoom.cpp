@@ -1,0 +1,121 @@
+#include "views/TextZoom.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTextLayout>
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+
+#include "views/Cvelda1Doc.h"
+#include "views/TextPage.h"
+
+namespace Norik {
+
+namespace {
+
+constexpr std::array kSteps = {50, 67, 75, 80, 90, 100, 110, 125, 150, 175, 200, 250, 300};
+// A slice: about a screen of text, and a few milliseconds.
+constexpr int kSliceCharacters = 4096;
+constexpr std::chrono::milliseconds kSliceBudget{8};
+constexpr double kInchesPerMeter = 39.3700787;
+
+}  // namespace
+
+TextZoom::TextZoom(QTextEdit* view, Cvelda1Doc* doc)
+    : QObject(view), m_view(view), m_doc(doc), m_device(1, 1, QImage::Format_RGB32) {
+    m_slices.setInterval(0);
+    connect(&m_slices, &QTimer::timeout, this, &TextZoom::Continue);
+}
+
+int TextZoom::NextPercent(int percent, bool larger) {
+    if (larger) {
+        for (int step : kSteps)
+            if (step > percent) return step;
+        return kMaxPercent;
+    }
+    for (auto it = kSteps.rbegin(); it != kSteps.rend(); ++it)
+        if (*it < percent) return *it;
+    return kMinPercent;
+}
+
+void TextZoom::SetPercent(int percent) {
+    percent = std::clamp(percent, kMinPercent, kMaxPercent);
+    if (percent == m_percent) return;
+    const double scale = static_cast<double>(percent) / m_percent;
+    // The place being read: the first character on the screen, kept through a zoom still settling.
+    if (m_keptPosition < 0) m_keptPosition = std::max(m_view->cursorForPosition(QPoint(0, 0)).position(), 0);
+    ShowPicture(scale);
+    // The scroll bar stays while the new layout is short: its going would change the width and
+    // start the layout again.
+    if (m_view->verticalScrollBar()->isVisible()) m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    SetDevice(percent);
+    BeginTextPage(*m_view->document(), m_view->viewport()->width(), device());
+    emit changed(percent);
+    m_slices.start();
+}
+
+void TextZoom::Restore(int percent) { SetDevice(std::clamp(percent, kMinPercent, kMaxPercent)); }
+
+void TextZoom::SetDevice(int percent) {
+    m_percent = percent;
+    const double dpi = m_view->logicalDpiY() * percent / 100.0;
+    const int dotsPerMeter = static_cast<int>(std::lround(dpi * kInchesPerMeter));
+    m_device.setDotsPerMeterX(dotsPerMeter);
+    m_device.setDotsPerMeterY(dotsPerMeter);
+    m_doc->SetPageDevice(device());
+}
+
+void TextZoom::ShowPicture(double scale) {
+    QWidget* viewport = m_view->viewport();
+    if (!m_picture) {
+        m_picture = new QLabel(viewport);
+        m_picture->setAutoFillBackground(true);
+        m_picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    } else {
+        m_picture->hide();
+    }
+    const QPixmap shot = viewport->grab();
+    m_picture->setPixmap(shot.scaled(shot.size() * scale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                             .copy(QRect(QPoint(0, 0), viewport->size())));
+    m_picture->setGeometry(viewport->rect());
+    m_picture->show();
+    m_picture->raise();
+}
+
+void TextZoom::Continue() {
+    QTextDocument& text = *m_view->document();
+    const bool done = ContinueTextPage(text, kSliceBudget, kSliceCharacters);
+    // Laid out a screen past the place being read: it can be shown.
+    if (m_keptPosition >= 0 && (done || PreparedCharacters(text) >= m_keptPosition + kSliceCharacters)) Settle();
+    if (done) {
+        m_slices.stop();
+        EndKeepingPreparedPage(text);
+        AnnounceLaidOutSize(text);
+        m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    }
+}
+
+void TextZoom::Settle() {
+    QTextDocument& text = *m_view->document();
+    const int position = std::min(m_keptPosition, std::max(text.characterCount() - 1, 0));
+    m_keptPosition = -1;
+    const QTextBlock block = text.findBlock(position);
+    double top = text.documentLayout()->blockBoundingRect(block).top();
+    if (const QTextLayout* layout = block.layout()) {
+        const QTextLine line = layout->lineForTextPosition(position - block.position());
+        if (line.isValid()) top += line.y();
+    }
+    AnnounceLaidOutSize(text);
+    m_view->verticalScrollBar()->setValue(static_cast<int>(top));
+    if (m_picture) m_picture->hide();
+    emit settled();
+}
+
+}  // namespace Norik

@@ -1,0 +1,104 @@
+// Reading a long text: the contents pane and "go to article", copy with citation, zoom.
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTextBlock>
+#include <QTreeWidgetItem>
+
+#include "ViewsFixture.h"
+#include "app/CommandIds.h"
+#include "platform/Profile.h"
+#include "views/ContentsPane.h"
+#include "views/TextZoom.h"
+
+namespace NorikTest {
+namespace {
+
+using Norik::Cvelda1View;
+namespace Command = Norik::Command;
+
+class ReadingTest : public ViewsTest {
+protected:
+    void SetUp() override {
+        ViewsTest::SetUp();
+        m_port.context.profile = &m_profile;
+    }
+    // The first line of the text at the top of the window.
+    static QString TopLine(const Cvelda1View& view) {
+        return view.document()->findBlock(view.TopPosition()).text().left(16);
+    }
+
+    Norik::MemoryProfile m_profile;
+};
+
+TEST_F(ReadingTest, TheContentsAndGoToArticleLeadToTheArticle) {
+    Cvelda1View* view = Open("000007");
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(view->GetDocument()->EnsureWhole());
+    ASSERT_TRUE(view->contentsPane()->isVisible());
+    EXPECT_GT(view->viewport()->x(), view->contentsPane()->width() - 1);
+
+    ASSERT_TRUE(view->GoToArticle(QStringLiteral("ст. 12")));
+    EXPECT_TRUE(TopLine(*view).startsWith(QStringLiteral("Статья 12. ")));
+    ASSERT_NE(view->contentsPane()->currentItem(), nullptr);
+    EXPECT_TRUE(view->contentsPane()->currentItem()->text(0).startsWith(QStringLiteral("Статья 12. ")));
+    EXPECT_FALSE(view->GoToArticle(QStringLiteral("9999")));
+    ASSERT_EQ(m_port.messages.size(), 1u);
+    EXPECT_EQ(Norik::Cp1251ToUtf8(m_port.messages[0].text), "Статья «9999» в тексте не найдена.");
+
+    // An entry chosen in the pane; the pane hidden stays hidden for the next window.
+    QTreeWidgetItem* first = view->contentsPane()->topLevelItem(0);
+    emit view->contentsPane()->itemClicked(first, 0);
+    EXPECT_EQ(view->document()->findBlock(view->TopPosition()).text(), first->text(0));
+    view->ExecuteCommand(Command::kViewContents);
+    EXPECT_FALSE(view->contentsPane()->isVisible());
+    EXPECT_EQ(view->viewport()->x(), view->frameWidth());
+    EXPECT_EQ(m_profile.GetProfileInt(Norik::kSectionReading, Norik::kValueContents, 1), 0);
+}
+
+TEST_F(ReadingTest, CopyWithCitationNamesTheArticleOfTheSelection) {
+    Cvelda1View* view = Open("000001");
+    ASSERT_NE(view, nullptr);
+    QTextCursor cursor(view->document());
+    cursor.setPosition(10);
+    cursor.setPosition(27, QTextCursor::KeepAnchor);
+    view->setTextCursor(cursor);
+    view->ExecuteCommand(Command::kCopyWithCitation);
+    const QMimeData* copied = QApplication::clipboard()->mimeData();
+    ASSERT_NE(copied, nullptr);
+    const QString text = copied->text();
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Налогоплательщики\n("))) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(QStringLiteral(", ст. 1)"))) << text.toStdString();
+    EXPECT_TRUE(copied->html().contains(QStringLiteral(", ст. 1)")));
+}
+
+TEST_F(ReadingTest, ZoomKeepsThePlaceBeingReadAndIsKept) {
+    Cvelda1View* view = Open("000007");
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(view->GetDocument()->EnsureWhole());
+    // An article far in the text: the new layout takes several slices to get there.
+    std::vector<std::string> articles;
+    for (const Norik::OutlineEntry& entry : view->GetDocument()->outline())
+        if (entry.kind == Norik::OutlineKind::Article) articles.push_back(entry.number);
+    ASSERT_GT(articles.size(), 10u);
+    const std::string last = articles[articles.size() * 3 / 4];
+    const QString heading = QStringLiteral("Статья %1. ").arg(QString::fromStdString(last));
+    ASSERT_TRUE(view->GoToArticle(QString::fromStdString(last)));
+    const QTextBlock block = view->document()->findBlock(view->TopPosition());
+    const qreal height = view->document()->documentLayout()->blockBoundingRect(block).height();
+    QSignalSpy settled(&view->zoom(), &Norik::TextZoom::settled);
+    view->ExecuteCommand(Command::kZoomIn);
+    ASSERT_TRUE(settled.wait(20000));
+    EXPECT_TRUE(TopLine(*view).startsWith(heading)) << TopLine(*view).toStdString();
+    EXPECT_GT(view->document()->documentLayout()->blockBoundingRect(block).height(), height);
+    EXPECT_EQ(m_profile.GetProfileInt(Norik::kSectionReading, Norik::kValueTextZoom, 100), 110);
+    view->ExecuteCommand(Command::kZoomReset);
+    ASSERT_TRUE(settled.wait(20000));
+    EXPECT_TRUE(TopLine(*view).startsWith(heading)) << TopLine(*view).toStdString();
+    EXPECT_EQ(view->document()->documentLayout()->blockBoundingRect(block).height(), height);
+}
+
+}  // namespace
+}  // namespace NorikTest
