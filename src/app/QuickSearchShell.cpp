@@ -20,10 +20,13 @@ QuickSearchShell::QuickSearchShell(CMainFrame& frame, IUserPort& userPort, std::
                                    QSettings* settings)
     : m_frame(frame), m_userPort(userPort), m_showCard(std::move(showCard)) {
     m_line = new QuickSearchLine(settings, &frame);
-    if (QToolBar* bar = frame.toolBar()) {
-        bar->addSeparator();
-        bar->addWidget(m_line);
-    }
+    // A tool bar of its own on a row of its own, so that the line is never pushed out of sight
+    // into the overflow of the command buttons by a narrow window.
+    m_bar = new QToolBar(QStringLiteral("Быстрый поиск"), &frame);
+    m_bar->setObjectName(QStringLiteral("quickSearchBar"));
+    m_bar->addWidget(m_line);
+    frame.addToolBarBreak(Qt::TopToolBarArea);
+    frame.addToolBar(Qt::TopToolBarArea, m_bar);
     m_progress = new QLabel(&frame);
     m_progress->setObjectName(QStringLiteral("quickSearchProgress"));
     m_progress->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -50,6 +53,7 @@ QuickSearchShell::~QuickSearchShell() = default;
 void QuickSearchShell::Prepare(IndexSource source) { m_service.Prepare(std::move(source)); }
 
 void QuickSearchShell::FocusLine() {
+    m_bar->show();
     m_line->setFocus(Qt::ShortcutFocusReason);
     m_line->lineEdit()->selectAll();
 }

@@ -20,6 +20,7 @@
 #include "app/FullTextService.h"
 
 class QLabel;
+class QToolBar;
 class QSettings;
 
 namespace Norik {
@@ -67,6 +68,7 @@ private:
     IUserPort& m_userPort;
     std::function<void(int)> m_showCard;
     FullTextService m_service;
+    QToolBar* m_bar = nullptr;
     QuickSearchLine* m_line;
     QLabel* m_progress;
     QString m_pending;

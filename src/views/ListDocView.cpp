@@ -76,7 +76,7 @@ void CListDocView::SetZoom(int percent) {
 
 void CListDocView::wheelEvent(QWheelEvent* event) {
     if (!(event->modifiers() & Qt::ControlModifier)) {
-        QListView::wheelEvent(event);
+        QTreeView::wheelEvent(event);
         return;
     }
     if (event->angleDelta().y() != 0) SetZoom(TextZoom::NextPercent(m_zoom, event->angleDelta().y() > 0));
@@ -95,7 +95,7 @@ void CListDocView::GeneralUpdate() {
     m_rowAfterUpdate.reset();
     if (hasRows) {
         const QModelIndex row = m_rows.index(wanted, 0);
-        selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
+        selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         scrollToTop();
         scrollTo(row);
     }
@@ -300,7 +300,7 @@ void CListDocView::keyPressEvent(QKeyEvent* event) {
         // Back from a text opened from a later row, nothing is selected and the view puts its cursor
         // on a row when it takes the keyboard: Enter opens the row the cursor is on.
         if (SelectedRow() < 0 && currentIndex().isValid())
-            selectionModel()->select(currentIndex(), QItemSelectionModel::ClearAndSelect);
+            selectionModel()->select(currentIndex(), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         OpenSelectedRow();
         return;
     }

@@ -1,6 +1,8 @@
 #include "views/TextHighlights.h"
 
 #include <QColor>
+#include <QRect>
+#include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -16,6 +18,10 @@ namespace {
 // The worker looks at this many characters at a time, cut after a line end or a blank so that no
 // word is split; a stop is seen between slices.
 constexpr std::size_t kSlice = std::size_t{1} << 20;
+
+// The view carries marks for the matches this many characters around the part on screen, so that
+// a long text with tens of thousands of matches never makes the view work out every one of them.
+constexpr std::size_t kMarkedMargin = 20000;
 
 std::size_t SliceEnd(const std::u16string& text, std::size_t start) {
     std::size_t end = std::min(text.size(), start + kSlice);
@@ -35,6 +41,15 @@ struct TextHighlights::Search {
 
 TextHighlights::TextHighlights(QTextEdit& view, const QString& query, QObject* parent)
     : QObject(parent), m_view(view), m_matcher(query.toStdString()) {
+    // The marks follow the part of the text on screen: moved once the scrolling settles.
+    m_remark.setSingleShot(true);
+    m_remark.setInterval(0);
+    connect(&m_remark, &QTimer::timeout, this, &TextHighlights::MarkVisible);
+    const auto remark = [this] {
+        if (m_complete) m_remark.start();
+    };
+    connect(m_view.verticalScrollBar(), &QScrollBar::valueChanged, this, remark);
+    connect(m_view.verticalScrollBar(), &QScrollBar::rangeChanged, this, remark);
     // A caret moved by hand onto a match or off it changes the current one.
     connect(&m_view, &QTextEdit::cursorPositionChanged, this, [this] {
         const int was = m_current;
@@ -104,21 +119,7 @@ void TextHighlights::Deliver() {
     }
     if (m_worker.joinable()) m_worker.join();
     m_search.reset();
-    QTextDocument* text = m_view.document();
-    const int length = text->characterCount();
-    QList<QTextEdit::ExtraSelection> marks;
-    marks.reserve(static_cast<qsizetype>(m_matches.size()));
-    QTextCharFormat format;
-    format.setBackground(QColor(255, 232, 64));
-    format.setForeground(QColor(Qt::black));
-    for (const auto& [begin, end] : m_matches) {
-        if (end >= static_cast<std::size_t>(length)) break;
-        QTextCursor cursor(text);
-        cursor.setPosition(static_cast<int>(begin));
-        cursor.setPosition(static_cast<int>(end), QTextCursor::KeepAnchor);
-        marks.push_back(QTextEdit::ExtraSelection{cursor, format});
-    }
-    m_view.setExtraSelections(marks);
+    MarkVisible();
     m_complete = true;
     m_current = -1;
     const QTextCursor caret = m_view.textCursor();
@@ -131,6 +132,29 @@ void TextHighlights::Deliver() {
         m_current = MatchAtCaret();
     }
     emit changed();
+}
+
+void TextHighlights::MarkVisible() {
+    QTextDocument* text = m_view.document();
+    const auto length = static_cast<std::size_t>(text->characterCount());
+    const QRect screen = m_view.viewport()->rect();
+    const auto top = static_cast<std::size_t>(m_view.cursorForPosition(screen.topLeft()).position());
+    const auto bottom = static_cast<std::size_t>(m_view.cursorForPosition(screen.bottomRight()).position());
+    const std::size_t from = top > kMarkedMargin ? top - kMarkedMargin : 0;
+    const std::size_t to = std::min(length, bottom + kMarkedMargin);
+    const auto first = std::lower_bound(m_matches.begin(), m_matches.end(), from,
+                                        [](const auto& match, std::size_t position) { return match.first < position; });
+    QList<QTextEdit::ExtraSelection> marks;
+    QTextCharFormat format;
+    format.setBackground(QColor(255, 232, 64));
+    format.setForeground(QColor(Qt::black));
+    for (auto match = first; match != m_matches.end() && match->second < to; ++match) {
+        QTextCursor cursor(text);
+        cursor.setPosition(static_cast<int>(match->first));
+        cursor.setPosition(static_cast<int>(match->second), QTextCursor::KeepAnchor);
+        marks.push_back(QTextEdit::ExtraSelection{cursor, format});
+    }
+    m_view.setExtraSelections(marks);
 }
 
 void TextHighlights::SelectMatch(std::size_t index) {

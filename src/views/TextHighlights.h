@@ -5,8 +5,10 @@
 // view shows (plain UTF-16 data) to a worker thread, which looks for them in slices of about a
 // million characters, so a new Apply or the object's end stops it within a slice. The marks are
 // put on the view as extra selections, which leave the text itself (its copy, print and save)
-// untouched. Apply is called again when the view's text is replaced (the whole text after its
-// first part): the marks are found anew, the match the caret is on stays the current one.
+// untouched; only the matches on screen and some way around it carry one, moved as the text
+// scrolls, since the view works out a rectangle for every mark it holds. Apply is called again when the view's text is
+// replaced (the whole text after its first part): the marks are found anew, the match the caret is on stays the current
+// one.
 //
 // The first time matches are there, the first one is selected and scrolled into view, unless the
 // user has moved the caret meanwhile. Step selects the next (or previous) match from the caret,
@@ -16,6 +18,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <cstddef>
 #include <memory>
 #include <thread>
@@ -64,6 +67,8 @@ private:
     Q_INVOKABLE void Deliver();
     void StopSearch();
     void SelectMatch(std::size_t index);
+    // Puts marks on the matches on screen and around it.
+    Q_INVOKABLE void MarkVisible();
     int MatchAtCaret() const;
 
     QTextEdit& m_view;
@@ -76,6 +81,7 @@ private:
     // The first match has been shown (or the user has moved away): later Applies keep the place.
     bool m_placed = false;
     int m_caretAtApply = 0;
+    QTimer m_remark;
 };
 
 }  // namespace Norik

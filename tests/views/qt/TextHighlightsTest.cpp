@@ -1,6 +1,7 @@
 // The words of a search marked in a text window: every form of them, stepped through with F3.
 #include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
 
 #include "ViewsFixture.h"
 #include "app/CommandIds.h"
@@ -35,6 +36,22 @@ std::vector<std::size_t> MarkedStarts(const Norik::TextHighlights& marks) {
     return starts;
 }
 
+// Whether the view marks the match that starts at start (the view marks those around the screen).
+bool Marked(Cvelda1View& view, std::size_t start) {
+    const auto marks = view.extraSelections();
+    return std::any_of(marks.begin(), marks.end(), [start](const QTextEdit::ExtraSelection& mark) {
+        return static_cast<std::size_t>(mark.cursor.selectionStart()) == start;
+    });
+}
+
+// Every mark on the view is one of the matches.
+void ExpectMarksAreMatches(Cvelda1View& view, const std::vector<std::size_t>& matches) {
+    const auto marks = view.extraSelections();
+    EXPECT_FALSE(marks.isEmpty());
+    for (const QTextEdit::ExtraSelection& mark : marks)
+        EXPECT_TRUE(std::binary_search(matches.begin(), matches.end(), mark.cursor.selectionStart()));
+}
+
 TEST_F(ViewsTest, TheSearchedWordsAreMarkedInEveryFormAndF3StepsThroughThemUntilAFind) {
     Cvelda1View* view = Open("000001");
     ASSERT_NE(view, nullptr);
@@ -46,7 +63,8 @@ TEST_F(ViewsTest, TheSearchedWordsAreMarkedInEveryFormAndF3StepsThroughThemUntil
     const std::vector<std::size_t> expected = Occurrences(*view, {QStringLiteral("налог")});
     ASSERT_GT(expected.size(), 3u);
     EXPECT_EQ(MarkedStarts(*marks), expected);
-    EXPECT_EQ(view->extraSelections().size(), static_cast<qsizetype>(expected.size()));
+    ExpectMarksAreMatches(*view, expected);
+    EXPECT_TRUE(Marked(*view, expected[0]));
     // The first is selected and shown.
     EXPECT_EQ(static_cast<std::size_t>(view->textCursor().selectionStart()), expected[0]);
     const QString total = QString::number(expected.size());
@@ -89,8 +107,13 @@ TEST_F(ViewsTest, MarksAreFoundAgainWhenTheWholeTextReplacesItsFirstPart) {
         Occurrences(*view, {QStringLiteral("федеральный"), QStringLiteral("закон")});
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(MarkedStarts(*marks), expected);
-    EXPECT_EQ(view->extraSelections().size(), static_cast<qsizetype>(expected.size()));
+    ExpectMarksAreMatches(*view, expected);
     EXPECT_EQ(view->extraSelections().back().cursor.document(), view->document());
+    // Only the matches around the screen carry marks, and they follow the text as it scrolls.
+    EXPECT_FALSE(Marked(*view, expected.back()));
+    view->ExecuteCommand(Command::kPreviousMatch);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Marked(*view, expected.back()); }, 5000));
+    ExpectMarksAreMatches(*view, expected);
 }
 
 }  // namespace
