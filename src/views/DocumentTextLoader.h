@@ -38,7 +38,6 @@
 #include <string>
 
 #include "Helpers/qt/WorkerThread.h"
-
 #include "richtext/DocumentOutline.h"
 
 class QTextDocument;
