@@ -288,7 +288,7 @@ void Cvelda1View::CopyWithCitation() {
 }
 
 QString Cvelda1View::StatusMessage() const {
-    const QString loading = m_doc->LoadingMessage();
+    QString loading = m_doc->LoadingMessage();
     if (!loading.isEmpty() || !m_highlights) return loading;
     return m_highlights->StatusText();
 }
