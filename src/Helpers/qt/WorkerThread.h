@@ -14,6 +14,7 @@
 #include <QThread>
 #include <latch>
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 #include "diagnostics/CrashReport.h"
@@ -24,7 +25,8 @@ class WorkerThread {
 public:
     WorkerThread() = default;
 
-    template <typename Work>
+    // Not a copy or move of another worker: those take the constructors below.
+    template <typename Work, std::enable_if_t<!std::is_same_v<std::decay_t<Work>, WorkerThread>, int> = 0>
     explicit WorkerThread(Work&& work) : m_done(std::make_shared<std::latch>(1)) {
         m_thread.reset(QThread::create([work = std::forward<Work>(work), done = m_done]() mutable {
             {
