@@ -347,6 +347,9 @@ PreparedDocument::PreparedDocument(const DocumentFields& fields, const DocumentT
         // Nothing here reads outside data Xapian could refuse; a document it still refuses is
         // indexed with what it took.
     }
+    // The generator holds the document it filled, and Xapian counts its holders without atomics:
+    // the document goes to the writing thread, so this thread lets go of it here.
+    generator.set_document(Xapian::Document());
     if (text != nullptr) m_impl->textBytes = text->plain.size();
 }
 
