@@ -12,18 +12,14 @@ IndexCitingDocuments::~IndexCitingDocuments() = default;
 
 CitingAnswer IndexCitingDocuments::operator()(std::int16_t number) {
     if (!m_searcher) {
-        const std::int32_t date = ShowData::BaseDate();
-        std::filesystem::path folder = FullText::BaseIndexFolder(m_baseFolder);
-        const FullText::IndexCheck own = FullText::CheckIndex(folder, date);
-        if (own.state == FullText::IndexState::Damaged) {
-            ErrorLog().WriteEntry("the full-text index is damaged: " + own.why);
-            return CitingAnswer{CitingAnswer::State::Failed, {}, own.why};
+        // The same index the search line reads: the base's own, else the one built in the cache
+        // (a damaged own index is told in the log where the cache's is built).
+        const FullText::IndexChoice index = FullText::ChooseIndex(m_baseFolder, ShowData::BaseDate());
+        if (index.folder.empty()) {
+            if (index.own.state != FullText::IndexState::Damaged) return CitingAnswer{};
+            return CitingAnswer{CitingAnswer::State::Failed, {}, index.own.why};
         }
-        if (own.state != FullText::IndexState::Current) {
-            folder = FullText::CacheIndexFolder(m_baseFolder, date);
-            if (FullText::CheckIndex(folder, date).state != FullText::IndexState::Current) return CitingAnswer{};
-        }
-        m_searcher = std::make_shared<FullText::Searcher>(folder);
+        m_searcher = std::make_shared<FullText::Searcher>(index.folder);
     }
     std::vector<std::int16_t> numbers = m_searcher->CitedBy(number);
     if (!m_searcher->ok()) {

@@ -219,6 +219,20 @@ IndexCheck CheckIndex(const fs::path& folder, std::int32_t baseDate) {
     return {IndexState::Current, {}};
 }
 
+IndexChoice ChooseIndex(const fs::path& baseFolder, std::int32_t baseDate) {
+    IndexChoice choice;
+    const fs::path own = BaseIndexFolder(baseFolder);
+    choice.own = CheckIndex(own, baseDate);
+    if (choice.own.state == IndexState::Current) {
+        choice.folder = own;
+        return choice;
+    }
+    const fs::path cache = CacheIndexFolder(baseFolder, baseDate);
+    choice.cache = CheckIndex(cache, baseDate);
+    if (choice.cache.state == IndexState::Current) choice.folder = cache;
+    return choice;
+}
+
 DocumentText ReadDocumentText(std::string_view rtf) {
     IndexTextOutput output;
     ReadRtf(rtf, output);

@@ -69,6 +69,15 @@ std::filesystem::path CacheIndexFolder(const std::filesystem::path& baseFolder, 
 // Whether folder holds a whole index stamped with baseDate.
 IndexCheck CheckIndex(const std::filesystem::path& folder, std::int32_t baseDate);
 
+// Which index of a base answers: the base's own when current, else the viewer's own in the cache
+// when that is current, else none (folder empty). Both checks are kept for what is told of them.
+struct IndexChoice {
+    std::filesystem::path folder;
+    IndexCheck own;
+    IndexCheck cache;  // Absent when the base's own is current (the cache is not looked at then)
+};
+IndexChoice ChooseIndex(const std::filesystem::path& baseFolder, std::int32_t baseDate);
+
 struct BuildResult {
     bool ok = false;
     bool cancelled = false;

@@ -403,25 +403,19 @@ int Card(const Arguments& args, std::ostream& out, std::ostream& err) {
 // one the viewer keeps in the cache. 0 with the folder, or the exit status after the line on err.
 int CurrentFullTextIndex(std::ostream& err, std::filesystem::path& folder) {
     const std::filesystem::path base = GetIndexFolder();
-    const std::int32_t date = ShowData::BaseDate();
-    const FullText::IndexCheck own = FullText::CheckIndex(FullText::BaseIndexFolder(base), date);
-    if (own.state == FullText::IndexState::Current) {
-        folder = FullText::BaseIndexFolder(base);
-        return 0;
-    }
-    if (own.state == FullText::IndexState::Damaged) {
-        ErrorLog().WriteEntry("the full-text index is damaged: " + own.why);
-        err << "norik-tool: the base is damaged: " << own.why << " (norik-tool fulltext rebuilds it)\n";
+    const FullText::IndexChoice index = FullText::ChooseIndex(base, ShowData::BaseDate());
+    if (index.own.state == FullText::IndexState::Damaged) {
+        ErrorLog().WriteEntry("the full-text index is damaged: " + index.own.why);
+        err << "norik-tool: the base is damaged: " << index.own.why << " (norik-tool fulltext rebuilds it)\n";
         return kExitDamaged;
     }
-    const std::filesystem::path cached = FullText::CacheIndexFolder(base, date);
-    if (FullText::CheckIndex(cached, date).state == FullText::IndexState::Current) {
-        folder = cached;
+    if (!index.folder.empty()) {
+        folder = index.folder;
         return 0;
     }
     err << "norik-tool: the base has no current full-text index"
-        << (own.state == FullText::IndexState::Stale ? " (" + own.why + ")" : std::string()) << "; norik-tool fulltext "
-        << base.string() << " builds it\n";
+        << (index.own.state == FullText::IndexState::Stale ? " (" + index.own.why + ")" : std::string())
+        << "; norik-tool fulltext " << base.string() << " builds it\n";
     return kExitFailure;
 }
 
