@@ -84,9 +84,14 @@ bool ContinueTextPage(QTextDocument& text, std::chrono::milliseconds budget, int
     if (!layout) return true;  // never begun: nothing to wait for
     const auto start = std::chrono::steady_clock::now();
     const int end = std::max(text.characterCount() - 1, 0);
-    // Laying out down to a block lays out everything before it, and nothing twice.
+    // Laying out down to a block lays out everything before it, and nothing twice. A step ends after
+    // step characters or kTextPageStepBlocks blocks, whichever comes first: each cell of a table is a
+    // block, and a table costs far more to lay out than plain text of its length.
     do {
-        layout->preparedTo = std::min(layout->preparedTo + std::max(step, 1), end);
+        QTextBlock target = text.findBlock(layout->preparedTo);
+        for (int i = 0; i < kTextPageStepBlocks && target.next().isValid(); ++i) target = target.next();
+        const int byBlocks = std::max(target.position(), layout->preparedTo + 1);
+        layout->preparedTo = std::min({layout->preparedTo + std::max(step, 1), byBlocks, end});
         layout->blockBoundingRect(text.findBlock(layout->preparedTo));
     } while (layout->preparedTo < end && std::chrono::steady_clock::now() - start < budget);
     if (layout->preparedTo < end) return false;

@@ -34,6 +34,8 @@ void BeginTextPage(QTextDocument& text, int width, QPaintDevice* device = nullpt
 
 // Characters laid out between two looks at the clock: a few milliseconds of work at most.
 inline constexpr int kTextPageStep = 16 * 1024;
+// Blocks laid out between two looks at the clock at most (each cell of a table is one).
+inline constexpr int kTextPageStepBlocks = 128;
 
 // Lays text out further for about budget (at least one step of step characters); true once it is
 // laid out to the end, ready for a window of the width it was begun for (at once when it was never

@@ -41,6 +41,11 @@ constexpr int kImageAllocationLimitMegabytes = static_cast<int>(kMaxPicturePixel
 constexpr qsizetype kMaxBlockLength = qsizetype{16} * 1024;
 constexpr qsizetype kMaxWordLength = 512;
 constexpr int kMaxTableColumns = 64;
+// A table is laid out whole in one step on the window's thread, a few tenths of a millisecond a
+// cell; a long table therefore goes on in a new table of its own columns once the one it is in holds
+// kTableCellsPerPiece cells. The cut waits for a row that continues no cell merged from above, unless
+// the piece has grown to four times that.
+constexpr int kTableCellsPerPiece = 96;
 const QChar kZeroWidthSpace(0x200B);
 
 // The characters after which a line may break in a long paragraph (a zero-width space, too).
@@ -129,6 +134,16 @@ qreal BorderWidth(const Border& b) { return b.present ? std::max<qreal>(1.0, std
 
 QTextFrameFormat::BorderStyle BorderStyleOf(const Border& b) {
     return b.present ? QTextFrameFormat::BorderStyle_Solid : QTextFrameFormat::BorderStyle_None;
+}
+
+// Whether a top-level table has cells enough that the row starts a new piece of it.
+bool PieceIsFull(const QTextTable& table, const RowFormat& row) {
+    const int cells = table.rows() * table.columns();
+    if (cells < kTableCellsPerPiece) return false;
+    const bool continuesMerge = std::any_of(row.cells.begin(), row.cells.end(), [](const CellFormat& c) {
+        return c.verticalMerge == VerticalMerge::Continue;
+    });
+    return !continuesMerge || cells >= 4 * kTableCellsPerPiece;
 }
 
 }  // namespace
@@ -374,6 +389,7 @@ void RtfDocumentBuilder::TableRowStart(int level, const RowFormat& row) {
     m_blockPending = false;
     // A row of a level with no table yet starts one; levels deeper than that are closed already.
     while (static_cast<int>(m_tables.size()) >= level + 1) TableEnd(static_cast<int>(m_tables.size()));
+    if (level == 1 && m_tables.size() == 1 && PieceIsFull(*m_tables.front().table, row)) TableEnd(1);
 
     // Cells past the most a table has join the last one, which reaches to the row's right edge.
     std::vector<CellFormat> cells(

@@ -429,16 +429,43 @@ TEST(DocumentBuilder, LongParagraphsWordsAndRowsAreCutForLayoutKeepingTheirText)
         row += "\\row";
     }
     auto table = BuildTextDocument(row + "}");
-    ASSERT_EQ(Tables(*table).size(), 1u);
-    QTextTable* t = Tables(*table).front();
-    EXPECT_EQ(t->columns(), 64);
-    EXPECT_EQ(t->rows(), 6);
+    // So many cells go on in pieces of two rows.
+    const auto pieces = Tables(*table);
+    ASSERT_EQ(pieces.size(), 3u);
+    for (QTextTable* piece : pieces) {
+        EXPECT_EQ(piece->columns(), 64);
+        EXPECT_EQ(piece->rows(), 2);
+    }
+    QTextTable* t = pieces.front();
     QTextTableCell last = t->cellAt(0, 63);
     QTextCursor c = last.firstCursorPosition();
     c.setPosition(last.lastCursorPosition().position(), QTextCursor::KeepAnchor);
     QString expected;
     for (int i = 64; i <= 1000; ++i) expected += (i > 64 ? " " : "") + QString::number(i);
     EXPECT_TRUE(c.selectedText() == expected);
+}
+
+TEST(DocumentBuilder, ALongTableGoesOnInPiecesCutBetweenMergedCells) {
+    // 60 rows of 4 cells; the first cell of rows 24 to 26 is one merged cell.
+    std::string rtf = "{\\rtf1";
+    for (int r = 1; r <= 60; ++r) {
+        rtf += "\\trowd";
+        if (r == 24) rtf += "\\clvmgf";
+        if (r == 25 || r == 26) rtf += "\\clvmrg";
+        rtf += "\\cellx1000\\cellx2000\\cellx3000\\cellx4000";
+        for (int c = 1; c <= 4; ++c) rtf += "\\intbl r" + std::to_string(r) + "c" + std::to_string(c) + "\\cell";
+        rtf += "\\row";
+    }
+    auto doc = BuildTextDocument(rtf + "}");
+    const auto pieces = Tables(*doc);
+    ASSERT_EQ(pieces.size(), 3u);
+    // The first piece would end after row 24, but rows 25 and 26 continue its merged cell.
+    EXPECT_EQ(pieces[0]->rows(), 26);
+    EXPECT_EQ(pieces[0]->cellAt(23, 0).rowSpan(), 3);
+    EXPECT_EQ(pieces[1]->rows(), 24);
+    EXPECT_EQ(pieces[2]->rows(), 10);
+    EXPECT_EQ(pieces[1]->cellAt(0, 0).firstCursorPosition().block().text(), QStringLiteral("r27c1"));
+    EXPECT_EQ(pieces[2]->cellAt(9, 3).firstCursorPosition().block().text(), QStringLiteral("r60c4"));
 }
 
 TEST(DocumentBuilder, BuildsOnAWorkerThreadAndMovesToTheUiThread) {
