@@ -41,6 +41,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool inPlace = view.Attach({reinterpret_cast<const unsigned char*>(aligned.data()), size});
     if (inPlace != index.damage().empty()) std::abort();
     if (inPlace && (view.Count() != index.Count() || view.TotalRefs() != index.TotalRefs())) std::abort();
+    // What the check found takes the same bytes again as they are.
+    if (inPlace) {
+        IndexSpace::IndexImpl::IndexView again;
+        if (!again.AttachChecked({reinterpret_cast<const unsigned char*>(aligned.data()), size}, view.Checked()) ||
+            again.Count() != view.Count() || again.TotalRefs() != view.TotalRefs())
+            std::abort();
+    }
     const auto findOrNone = [](auto&& find) -> std::optional<IndexSpace::DocNumberList> {
         try {
             return find();

@@ -16,7 +16,8 @@ MappedFile::~MappedFile() { Reset(); }
 MappedFile::MappedFile(MappedFile&& other) noexcept
     : m_data(std::exchange(other.m_data, nullptr)),
       m_size(std::exchange(other.m_size, 0)),
-      m_mapped(std::exchange(other.m_mapped, false)) {}
+      m_mapped(std::exchange(other.m_mapped, false)),
+      m_stamp(std::exchange(other.m_stamp, {})) {}
 
 MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
     if (this != &other) {
@@ -24,6 +25,7 @@ MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
         m_data = std::exchange(other.m_data, nullptr);
         m_size = std::exchange(other.m_size, 0);
         m_mapped = std::exchange(other.m_mapped, false);
+        m_stamp = std::exchange(other.m_stamp, {});
     }
     return *this;
 }
@@ -33,6 +35,7 @@ void MappedFile::Reset() {
     m_data = nullptr;
     m_size = 0;
     m_mapped = false;
+    m_stamp = {};
 }
 
 bool MappedFile::Map(const std::string& path, std::uint64_t mostBytes) {
@@ -51,6 +54,10 @@ bool MappedFile::Map(const std::string& path, std::uint64_t mostBytes) {
         m_size = static_cast<std::size_t>(size);
     }
     m_mapped = true;
+    constexpr std::int64_t kNs = 1000 * 1000 * 1000;
+    m_stamp = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), size,
+               static_cast<std::int64_t>(info.st_mtim.tv_sec) * kNs + info.st_mtim.tv_nsec,
+               static_cast<std::int64_t>(info.st_ctim.tv_sec) * kNs + info.st_ctim.tv_nsec};
     return true;
 }
 

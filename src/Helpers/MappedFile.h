@@ -17,6 +17,17 @@
 
 namespace Norik {
 
+// Which file, in which state, a mapping was made of: any write to the file changes its status-change
+// time, which no user can set back, and replacing it changes its inode.
+struct FileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    std::int64_t changedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
 class MappedFile {
 public:
     MappedFile() = default;
@@ -34,11 +45,14 @@ public:
 
     std::span<const unsigned char> bytes() const { return {m_data, m_size}; }
     bool isMapped() const { return m_mapped; }
+    // The file as it was when mapped.
+    const FileStamp& stamp() const { return m_stamp; }
 
 private:
     const unsigned char* m_data = nullptr;
     std::size_t m_size = 0;
     bool m_mapped = false;
+    FileStamp m_stamp;
 };
 
 }  // namespace Norik

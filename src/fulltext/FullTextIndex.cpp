@@ -16,6 +16,7 @@
 #include <sstream>
 #include <thread>
 
+#include "Helpers/UserCache.h"
 #include "fulltext/FullTextTerms.h"
 #include "richtext/PlainText.h"
 #include "richtext/RtfLinks.h"
@@ -94,27 +95,6 @@ void RemoveIndexFolder(const fs::path& folder) {
     ::rmdir(folder.c_str());
 }
 
-// Creates the missing folders of path, each private to the user.
-bool MakeFolders(const fs::path& path, std::string& error) {
-    std::error_code code;
-    if (fs::is_directory(path, code)) return true;
-    if (path.has_parent_path() && path.parent_path() != path && !MakeFolders(path.parent_path(), error)) return false;
-    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
-        error = path.string() + ": cannot be created";
-        return false;
-    }
-    return true;
-}
-
-std::uint64_t Fnv1a(std::string_view text) {
-    std::uint64_t hash = 14695981039346656037ULL;
-    for (const char c : text) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ULL;
-    }
-    return hash;
-}
-
 // Gathers the plain text of a document and the numbers of the documents its links lead to.
 class IndexTextOutput : public PlainTextOutput {
 public:
@@ -163,22 +143,10 @@ void AddBooleanTerm(Xapian::Document& document, const std::string& term) {
 fs::path BaseIndexFolder(const fs::path& baseFolder) { return baseFolder / "fulltext"; }
 
 fs::path CacheIndexFolder(const fs::path& baseFolder, std::int32_t baseDate) {
-    fs::path cache;
-    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg != nullptr && xdg[0] == '/') {
-        cache = xdg;
-    } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != 0) {
-        cache = fs::path(home) / ".cache";
-    } else {
-        cache = fs::temp_directory_path() / ("norik-cache-" + std::to_string(::getuid()));
-    }
-    std::error_code error;
-    fs::path canonical = fs::weakly_canonical(fs::absolute(baseFolder, error), error);
-    std::string key = canonical.string();
-    while (key.size() > 1 && key.back() == '/') key.pop_back();
-    char name[64];
-    std::snprintf(name, sizeof name, "%016llx-%s", static_cast<unsigned long long>(Fnv1a(key)),
-                  baseDate > 0 ? DateKey(baseDate).c_str() : "0");
-    return cache / "Norik" / "fulltext" / name;
+    std::string name = PathKey(baseFolder);
+    name += '-';
+    name += baseDate > 0 ? DateKey(baseDate) : std::string("0");
+    return UserCacheFolder() / "fulltext" / name;
 }
 
 bool IsIndexFolder(const fs::path& folder) {
@@ -265,7 +233,7 @@ IndexWriter::IndexWriter(const fs::path& folder, std::int32_t baseDate) : m_impl
     d.target = fs::absolute(folder, code);
     d.baseDate = baseDate;
     const fs::path parent = d.target.parent_path();
-    if (!MakeFolders(parent, d.error)) return;
+    if (!MakePrivateFolders(parent, d.error)) return;
     // A new private folder beside the target: nothing is written through a link or over a file
     // someone else made.
     std::string pattern = (parent / ("." + d.target.filename().string() + ".building-XXXXXX")).string();

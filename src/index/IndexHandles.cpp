@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "Helpers/BaseLimits.h"
@@ -13,6 +14,7 @@
 #include "Helpers/SFile.h"
 #include "diagnostics/ErrorLog.h"
 #include "index/DocBitmap.h"
+#include "index/IndexCheckMemo.h"
 #include "index/IndexSpace.h"
 #include "index/IndexView.h"
 
@@ -69,8 +71,13 @@ bool IIndexInt::ReadInPlace() {
     // A file past the bound of its kind is left to the load, which refuses it and says so.
     const std::uint64_t bound = Norik::MaxBaseFileBytes(std::filesystem::path(m_fileName).filename().string());
     if (!mapping->Map(m_fileName, bound)) return false;
+    // A file checked once before, and unchanged since, is taken with what that check found.
     auto view = std::make_unique<IndexImpl::IndexView>();
-    if (!view->Attach(mapping->bytes())) return false;
+    std::optional<IndexImpl::IndexView::CheckResult> recalled = IndexImpl::RecallCheck(m_fileName, mapping->stamp());
+    if (!recalled || !view->AttachChecked(mapping->bytes(), std::move(*recalled))) {
+        if (!view->Attach(mapping->bytes())) return false;
+        IndexImpl::RememberCheck(m_fileName, mapping->stamp(), view->Checked());
+    }
     *m_impl = IndexImpl::IndexInt{};
     m_mapping = std::move(mapping);
     m_view = std::move(view);

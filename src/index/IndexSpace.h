@@ -5,7 +5,8 @@
 //     N (uint32 LE), then N entries { key (int64 LE), n (int16 LE), n document numbers (int16 LE) }.
 // The index handles IIndexInt, IIndexStr and IIndexLongStr bind an IndexInt to a file and read the
 // file on the first lookup: a sound file is mapped and read in place (IndexView.h), which costs a
-// pass over its bytes instead of a copy of them; any other is loaded into the IndexInt, which
+// pass over its bytes instead of a copy of them, and no pass at all while it is the file an earlier
+// process checked (IndexCheckMemo.h); any other is loaded into the IndexInt, which
 // reads what it can and reports the damage. A handle whose file fails to open stays unloaded,
 // answers from its (empty) index and tries the file again at the next lookup. The seven process-wide handles are
 // reached by the accessors at the end of this header; the document table gives them their files.

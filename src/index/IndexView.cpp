@@ -90,6 +90,39 @@ bool IndexView::Attach(std::span<const unsigned char> bytes) {
     return true;
 }
 
+IndexView::CheckResult IndexView::Checked() const {
+    return {m_markKeys, {m_markPlaces.begin(), m_markPlaces.end()}, m_count, m_total};
+}
+
+bool IndexView::AttachChecked(std::span<const unsigned char> bytes, CheckResult checked) {
+    *this = IndexView{};
+    if constexpr (std::endian::native != std::endian::little) return false;
+    if (bytes.size() < kHeaderBytes || reinterpret_cast<std::uintptr_t>(bytes.data()) % alignof(DocNumber) != 0)
+        return false;
+    std::uint32_t declared = 0;
+    std::memcpy(&declared, bytes.data(), sizeof declared);
+    const std::size_t marks = declared == 0 ? 0 : (std::size_t{declared} - 1) / kStride + 1;
+    if (checked.count != declared || checked.markKeys.size() != marks || checked.markPlaces.size() != marks ||
+        checked.total < 0 || checked.total > std::numeric_limits<std::uint32_t>::max())
+        return false;
+    m_bytes = bytes;
+    Entry entry;
+    for (std::size_t i = 0; i < marks; ++i) {
+        std::size_t offset = checked.markPlaces[i];
+        const bool inOrder = i == 0 ? offset == kHeaderBytes
+                                    : offset > checked.markPlaces[i - 1] && checked.markKeys[i] > checked.markKeys[i - 1];
+        if (!inOrder || !Next(offset, entry) || entry.key != checked.markKeys[i]) {
+            *this = IndexView{};
+            return false;
+        }
+    }
+    m_markKeys = std::move(checked.markKeys);
+    m_markPlaces.assign(checked.markPlaces.begin(), checked.markPlaces.end());
+    m_count = declared;
+    m_total = checked.total;
+    return true;
+}
+
 std::size_t IndexView::StartFor(IndexKey low) const {
     // The last kept entry whose key is below low: every entry before it is below low as well.
     const auto after = std::lower_bound(m_markKeys.begin(), m_markKeys.end(), low);

@@ -1,7 +1,7 @@
 // An index file read in place: the lookups of IndexInt answered from the file's bytes (a mapped
 // file, see Helpers/MappedFile.h) without copying its entries into memory.
 //
-// Attach checks the bytes once, whole: the declared number of entries, each inside the data, keys
+// Attach checks the bytes once, whole (AttachChecked takes them again with what a check found): the declared number of entries, each inside the data, keys
 // strictly ascending, every list strictly ascending, nothing after the last entry. A file that
 // passes is one IndexInt's load reads without finding any damage, and then both answer every
 // lookup alike; any other file is refused, for the caller to load it into an IndexInt, which
@@ -34,6 +34,20 @@ public:
     // Takes bytes in the index file format; false, with the view left empty, unless they are a
     // sound index file starting at an address aligned for document numbers.
     bool Attach(std::span<const unsigned char> bytes);
+
+    // What Attach's check of a file found: the kept keys and places, the count and the total.
+    // Remembered (IndexCheckMemo.h), it lets the same unchanged bytes be taken again unchecked.
+    struct CheckResult {
+        std::vector<IndexKey> markKeys;
+        std::vector<std::uint64_t> markPlaces;
+        std::uint64_t count = 0;
+        std::int64_t total = 0;
+    };
+    CheckResult Checked() const;
+    // Takes bytes Attach found sound before, with what it found then, checking only that the result
+    // fits them: the count the bytes declare, one kept place per kStride entries, in order, inside
+    // the bytes, each the start of an entry of its key. false, with the view left empty, otherwise.
+    bool AttachChecked(std::span<const unsigned char> bytes, CheckResult checked);
 
     // As IndexInt's.
     DocNumberList Find(IndexKey key) const;

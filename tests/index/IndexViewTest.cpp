@@ -67,6 +67,25 @@ TEST(IndexView, AnswersEveryLookupAsTheLoadedIndex) {
     EXPECT_EQ(view.Count(), built.Count());
     EXPECT_EQ(view.TotalRefs(), built.TotalRefs());
 
+    // What the check found takes the same bytes again; a result that does not fit them is refused.
+    IndexView again;
+    ASSERT_TRUE(again.AttachChecked(aligned.span(), view.Checked()));
+    EXPECT_EQ(again.Find(built.KeyAt(700)), built.Find(built.KeyAt(700)));
+    EXPECT_EQ(again.FindRange(built.KeyAt(3), built.KeyAt(900)), built.FindRange(built.KeyAt(3), built.KeyAt(900)));
+    const auto refused = [&](const std::function<void(IndexView::CheckResult&)>& change) {
+        IndexView::CheckResult checked = view.Checked();
+        change(checked);
+        IndexView other;
+        return !other.AttachChecked(aligned.span(), checked) && other.Count() == 0;
+    };
+    EXPECT_TRUE(refused([](auto& c) { ++c.count; }));
+    EXPECT_TRUE(refused([](auto& c) { c.markKeys.pop_back(); }));
+    EXPECT_TRUE(refused([](auto& c) { c.markPlaces[5] += 2; }));
+    EXPECT_TRUE(refused([&](auto& c) { c.markPlaces[5] = aligned.size + 100; }));
+    EXPECT_TRUE(refused([](auto& c) { ++c.markKeys[3]; }));
+    EXPECT_TRUE(refused([](auto& c) { std::swap(c.markPlaces[1], c.markPlaces[2]); }));
+    EXPECT_FALSE(again.AttachChecked(aligned.span(1), view.Checked()));
+
     std::vector<IndexKey> probes{INT64_MIN, INT64_MAX, built.KeyAt(0) - 1, key + 1};
     for (std::size_t entry = 0; entry < built.EntryCount(); entry += 1 + random() % 5) {
         probes.push_back(built.KeyAt(entry));

@@ -1,0 +1,74 @@
+// What the check of an index file found, remembered in the user's cache for the same file only.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "Helpers/UserCache.h"
+#include "TestSupport.h"
+#include "index/IndexCheckMemo.h"
+
+namespace {
+
+using IndexSpace::IndexImpl::IndexView;
+using IndexSpace::IndexImpl::RecallCheck;
+using IndexSpace::IndexImpl::RememberCheck;
+
+TEST(IndexCheckMemo, RecallsForTheSameFileStateOnlyAndNeverThroughALink) {
+    const NorikTest::TempDir folder;
+    const char* before = std::getenv("XDG_CACHE_HOME");
+    const std::string previous = before != nullptr ? before : "";
+    ::setenv("XDG_CACHE_HOME", folder.file("cache").c_str(), 1);
+    const std::string file = folder.file("index.ttx");
+    constexpr std::int64_t kHourAgo = (std::int64_t{1'700'000'000}) * 1'000'000'000;
+    const Norik::FileStamp stamp{1, 2, 1000, kHourAgo, kHourAgo};
+    IndexView::CheckResult checked{{-5, 70, 9000}, {4, 700, 900}, 130, 4000};
+
+    RememberCheck(file, stamp, checked);
+    const auto recalled = RecallCheck(file, stamp);
+    ASSERT_TRUE(recalled.has_value());
+    EXPECT_EQ(recalled->markKeys, checked.markKeys);
+    EXPECT_EQ(recalled->markPlaces, checked.markPlaces);
+    EXPECT_EQ(recalled->count, 130u);
+    EXPECT_EQ(recalled->total, 4000);
+    // Any change of the file's state, or another file, finds nothing.
+    Norik::FileStamp written = stamp;
+    written.changedNs += 1;
+    EXPECT_FALSE(RecallCheck(file, written).has_value());
+    EXPECT_FALSE(RecallCheck(folder.file("other.ttx"), stamp).has_value());
+
+    // A file changed a moment ago may change again within the clock's step: it is not remembered.
+    const std::string fresh = folder.file("fresh.ttx");
+    const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    const Norik::FileStamp moment{1, 3, 1000, now, now};
+    RememberCheck(fresh, moment, checked);
+    EXPECT_FALSE(RecallCheck(fresh, moment).has_value());
+
+    // A link planted where the record goes is not read, and its target is never written.
+    const std::filesystem::path record =
+        Norik::UserCacheFolder() / "index-checks" / (Norik::PathKey(file) + ".check");
+    const std::string victim = folder.file("victim.txt");
+    std::ofstream(victim) << "keep";
+    std::filesystem::remove(record);
+    std::filesystem::create_symlink(victim, record);
+    EXPECT_FALSE(RecallCheck(file, stamp).has_value());
+    RememberCheck(file, stamp, checked);
+    std::ifstream in(victim);
+    std::string kept;
+    in >> kept;
+    EXPECT_EQ(kept, "keep");
+    EXPECT_FALSE(std::filesystem::is_symlink(record));
+    EXPECT_TRUE(RecallCheck(file, stamp).has_value());
+    if (before != nullptr) {
+        ::setenv("XDG_CACHE_HOME", previous.c_str(), 1);
+    } else {
+        ::unsetenv("XDG_CACHE_HOME");
+    }
+}
+
+}  // namespace
