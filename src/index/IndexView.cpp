@@ -106,12 +106,17 @@ bool IndexView::AttachChecked(std::span<const unsigned char> bytes, CheckResult 
         checked.total < 0 || checked.total > std::numeric_limits<std::uint32_t>::max())
         return false;
     m_bytes = bytes;
+    // Every kept place in order and inside the bytes; the entries at the first and the last are
+    // read, the rest only by the lookups that start there (reading them all would bring every page
+    // of the file in, which is what remembering the check saves).
     Entry entry;
     for (std::size_t i = 0; i < marks; ++i) {
         std::size_t offset = checked.markPlaces[i];
         const bool inOrder = i == 0 ? offset == kHeaderBytes
                                     : offset > checked.markPlaces[i - 1] && checked.markKeys[i] > checked.markKeys[i - 1];
-        if (!inOrder || !Next(offset, entry) || entry.key != checked.markKeys[i]) {
+        const bool read = i == 0 || i + 1 == marks;
+        if (!inOrder || bytes.size() < kEntryHeadBytes || offset > bytes.size() - kEntryHeadBytes ||
+            (read && (!Next(offset, entry) || entry.key != checked.markKeys[i]))) {
             *this = IndexView{};
             return false;
         }

@@ -46,7 +46,8 @@ public:
     CheckResult Checked() const;
     // Takes bytes Attach found sound before, with what it found then, checking only that the result
     // fits them: the count the bytes declare, one kept place per kStride entries, in order, inside
-    // the bytes, each the start of an entry of its key. false, with the view left empty, otherwise.
+    // the bytes, the first and the last the start of an entry of its key. false, with the view left
+    // empty, otherwise. Lookups read every place bounds-checked all the same.
     bool AttachChecked(std::span<const unsigned char> bytes, CheckResult checked);
 
     // As IndexInt's.

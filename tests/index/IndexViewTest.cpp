@@ -80,9 +80,10 @@ TEST(IndexView, AnswersEveryLookupAsTheLoadedIndex) {
     };
     EXPECT_TRUE(refused([](auto& c) { ++c.count; }));
     EXPECT_TRUE(refused([](auto& c) { c.markKeys.pop_back(); }));
-    EXPECT_TRUE(refused([](auto& c) { c.markPlaces[5] += 2; }));
+    EXPECT_TRUE(refused([](auto& c) { c.markPlaces.back() += 2; }));
     EXPECT_TRUE(refused([&](auto& c) { c.markPlaces[5] = aligned.size + 100; }));
-    EXPECT_TRUE(refused([](auto& c) { ++c.markKeys[3]; }));
+    EXPECT_TRUE(refused([](auto& c) { ++c.markKeys.back(); }));
+    EXPECT_TRUE(refused([](auto& c) { c.markKeys[3] = c.markKeys[4]; }));
     EXPECT_TRUE(refused([](auto& c) { std::swap(c.markPlaces[1], c.markPlaces[2]); }));
     EXPECT_FALSE(again.AttachChecked(aligned.span(1), view.Checked()));
 
