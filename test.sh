@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs the tests.
 #
-#   ./test.sh          the quick run a contributor makes many times a day: the layout and static
+#   ./test.sh          the quick run a contributor makes many times a day: the one-way order of
+#                      the source folders' includes (tools/check-layers.sh), the layout and static
 #                      checks of the files changed since the base commit (below), the core's tests
 #                      in a sanitizer build (address, undefined behaviour), then the whole suite
 #                      in build/
@@ -28,6 +29,7 @@ esac
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 
+./tools/check-layers.sh
 if [ "$full" -eq 1 ]; then
     ./tools/check-style.sh "${NORIK_BASE_COMMIT:-}"
 else

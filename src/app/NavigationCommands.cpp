@@ -3,11 +3,11 @@
 #include <QMenu>
 
 #include "Helpers/Cp1251.h"
-#include "app/ChildFrm.h"
-#include "app/CommandIds.h"
-#include "app/MainFrm.h"
+#include "Helpers/qt/QtText.h"
+#include "frame/CommandIds.h"
+#include "frame/qt/ChildFrm.h"
+#include "frame/qt/MainFrm.h"
 #include "platform/UserPort.h"
-#include "platform/qt/QtText.h"
 #include "showdata/ListDoc.h"
 #include "views/BookmarksWindow.h"
 #include "views/Cvelda1Doc.h"

@@ -17,10 +17,10 @@
 #include <optional>
 #include <vector>
 
-#include "app/Bookmarks.h"
 #include "app/CitingDocuments.h"
-#include "app/CommandTarget.h"
-#include "app/NavigationHistory.h"
+#include "frame/Bookmarks.h"
+#include "frame/CommandTarget.h"
+#include "frame/NavigationHistory.h"
 
 class QAction;
 class QMenu;

@@ -6,9 +6,9 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include "app/ChildFrm.h"
-#include "app/MainFrm.h"
-#include "platform/qt/QtText.h"
+#include "Helpers/qt/QtText.h"
+#include "frame/qt/ChildFrm.h"
+#include "frame/qt/MainFrm.h"
 #include "showdata/ListDoc.h"
 #include "views/ListDocument.h"
 #include "views/QuickSearchLine.h"

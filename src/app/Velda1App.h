@@ -34,10 +34,10 @@
 #include <vector>
 
 #include "Helpers/DocumentCopy.h"
-#include "app/CommandTarget.h"
 #include "app/DialogFocusReturn.h"
-#include "app/Document.h"
-#include "platform/qt/QtUserPort.h"
+#include "frame/CommandTarget.h"
+#include "frame/qt/Document.h"
+#include "frame/qt/QtUserPort.h"
 #include "showdata/SearchRequest.h"
 
 namespace Norik {

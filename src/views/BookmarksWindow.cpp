@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Bookmarks.h"
-#include "platform/qt/QtText.h"
+#include "Helpers/qt/QtText.h"
+#include "frame/Bookmarks.h"
 #include "showdata/ListDoc.h"
 
 namespace Norik {

@@ -31,8 +31,8 @@
 #include <memory>
 #include <string>
 
-#include "app/Document.h"
-#include "app/NavigationHistory.h"
+#include "frame/NavigationHistory.h"
+#include "frame/qt/Document.h"
 #include "richtext/DocumentOutline.h"
 #include "views/DocumentTextLoader.h"
 

@@ -19,10 +19,10 @@
 #include <algorithm>
 
 #include "Helpers/Cp1251.h"
-#include "app/CommandIds.h"
+#include "Helpers/qt/QtText.h"
+#include "frame/CommandIds.h"
 #include "platform/Profile.h"
 #include "platform/UserPort.h"
-#include "platform/qt/QtText.h"
 #include "richtext/qt/RtfDocumentBuilder.h"
 #include "showdata/ListDoc.h"
 #include "views/ContentsPane.h"

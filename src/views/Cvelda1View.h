@@ -38,7 +38,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/Document.h"
+#include "frame/qt/Document.h"
 #include "views/Cvelda1Doc.h"
 #include "views/FindTextDialog.h"
 #include "views/TextHighlights.h"

@@ -4,7 +4,7 @@
 #include <QApplication>
 #include <QPainter>
 
-#include "platform/qt/QtText.h"
+#include "Helpers/qt/QtText.h"
 #include "showdata/DayCode.h"
 #include "showdata/ListDoc.h"
 #include "showdata/ShowData.h"

@@ -9,10 +9,10 @@
 #include <QWheelEvent>
 #include <algorithm>
 
-#include "app/CommandIds.h"
+#include "Helpers/qt/QtText.h"
+#include "frame/CommandIds.h"
 #include "platform/Profile.h"
 #include "platform/UserPort.h"
-#include "platform/qt/QtText.h"
 #include "showdata/DocSort.h"
 #include "views/ListDocument.h"
 #include "views/TextZoom.h"

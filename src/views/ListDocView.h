@@ -18,7 +18,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/Document.h"
+#include "frame/qt/Document.h"
 #include "views/ListDocModel.h"
 
 namespace Norik {

@@ -1,7 +1,7 @@
 #include "views/ListDocument.h"
 
-#include "app/CommandIds.h"
-#include "platform/qt/QtText.h"
+#include "Helpers/qt/QtText.h"
+#include "frame/CommandIds.h"
 
 namespace Norik {
 

@@ -5,7 +5,7 @@
 // User-interface thread only.
 #pragma once
 
-#include "app/Document.h"
+#include "frame/qt/Document.h"
 #include "showdata/ListDocDoc.h"
 
 namespace Norik {

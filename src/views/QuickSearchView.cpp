@@ -6,7 +6,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "platform/qt/QtText.h"
+#include "Helpers/qt/QtText.h"
 #include "showdata/ListDoc.h"
 #include "views/ListDocument.h"
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Document.h"
+#include "frame/qt/Document.h"
 #include "fulltext/FullTextIndex.h"
 #include "views/ListDocView.h"
 

@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "Helpers/Cp1251.h"
-#include "platform/qt/QtText.h"
+#include "Helpers/qt/QtText.h"
 
 namespace Norik {
 

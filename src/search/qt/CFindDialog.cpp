@@ -14,8 +14,8 @@
 #include <optional>
 
 #include "Helpers/Cp1251.h"
+#include "Helpers/qt/QtText.h"
 #include "platform/UserPort.h"
-#include "platform/qt/QtText.h"
 #include "search/SearchEvaluation.h"
 #include "search/qt/CAutoComboBox.h"
 #include "showdata/DayCode.h"

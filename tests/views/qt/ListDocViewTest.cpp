@@ -11,12 +11,12 @@
 #include <filesystem>
 
 #include "Helpers/Folders.h"
+#include "Helpers/qt/QtText.h"
 #include "QtTestSupport.h"
 #include "TestSupport.h"
-#include "app/CommandIds.h"
-#include "app/CommandTarget.h"
+#include "frame/CommandIds.h"
+#include "frame/CommandTarget.h"
 #include "index/IndexSpace.h"
-#include "platform/qt/QtText.h"
 #include "showdata/ListDoc.h"
 #include "views/BaseInfo.h"
 #include "views/ListDocView.h"

@@ -8,7 +8,7 @@
 #include <QTreeWidgetItem>
 
 #include "ViewsFixture.h"
-#include "app/CommandIds.h"
+#include "frame/CommandIds.h"
 #include "platform/Profile.h"
 #include "views/ContentsPane.h"
 #include "views/TextZoom.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "ViewsFixture.h"
-#include "app/CommandIds.h"
+#include "frame/CommandIds.h"
 #include "views/TextHighlights.h"
 
 namespace NorikTest {

@@ -11,7 +11,7 @@
 #include <functional>
 
 #include "ViewsFixture.h"
-#include "app/CommandIds.h"
+#include "frame/CommandIds.h"
 #include "views/TextPrinting.h"
 
 namespace NorikTest {

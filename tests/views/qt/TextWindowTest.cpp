@@ -25,7 +25,7 @@
 #include "../../Helpers/CompoundFileTestWriter.h"
 #include "Helpers/BaseLimits.h"
 #include "ViewsFixture.h"
-#include "app/CommandIds.h"
+#include "frame/CommandIds.h"
 #include "richtext/qt/RtfDocumentBuilder.h"
 #include "views/FindTextDialog.h"
 #include "views/TextPage.h"

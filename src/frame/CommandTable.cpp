@@ -1,8 +1,8 @@
-#include "app/CommandTable.h"
+#include "frame/CommandTable.h"
 
 #include <array>
 
-#include "app/CommandIds.h"
+#include "frame/CommandIds.h"
 
 namespace Norik {
 

@@ -1,4 +1,4 @@
-#include "app/Bookmarks.h"
+#include "frame/Bookmarks.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "app/WaitDialog.h"
+#include "frame/qt/WaitDialog.h"
 
 #include <qpa/qwindowsysteminterface.h>
 
@@ -11,7 +11,7 @@
 #include <QScreen>
 #include <QWindow>
 
-#include "app/PictureEx.h"
+#include "frame/qt/PictureEx.h"
 
 namespace Norik {
 

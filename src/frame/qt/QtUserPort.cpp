@@ -1,10 +1,10 @@
-#include "platform/qt/QtUserPort.h"
+#include "frame/qt/QtUserPort.h"
 
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "app/WaitDialog.h"
-#include "platform/qt/QtText.h"
+#include "Helpers/qt/QtText.h"
+#include "frame/qt/WaitDialog.h"
 
 namespace Norik {
 

@@ -1,4 +1,4 @@
-#include "app/PictureEx.h"
+#include "frame/qt/PictureEx.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -22,8 +22,8 @@
 #include <map>
 #include <memory>
 
-#include "app/CommandTarget.h"
-#include "app/Document.h"
+#include "frame/CommandTarget.h"
+#include "frame/qt/Document.h"
 
 class QLabel;
 class QMdiArea;

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/NavigationHistory.h"
+#include "frame/NavigationHistory.h"
 
 namespace Norik {
 

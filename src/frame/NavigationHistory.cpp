@@ -1,4 +1,4 @@
-#include "app/NavigationHistory.h"
+#include "frame/NavigationHistory.h"
 
 namespace Norik {
 

@@ -21,7 +21,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/CommandTarget.h"
+#include "frame/CommandTarget.h"
 
 class QWidget;
 

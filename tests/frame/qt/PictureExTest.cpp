@@ -3,7 +3,7 @@
 #include <QTimer>
 
 #include "GifTestWriter.h"
-#include "app/PictureEx.h"
+#include "frame/qt/PictureEx.h"
 
 using namespace Norik;
 using NorikTest::WriteTestGif;

@@ -4,7 +4,7 @@
 #include <QMainWindow>
 #include <QTest>
 
-#include "app/SplashWnd.h"
+#include "frame/qt/SplashWnd.h"
 
 using namespace Norik;
 

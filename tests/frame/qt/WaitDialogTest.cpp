@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/PictureEx.h"
-#include "app/WaitDialog.h"
+#include "frame/qt/PictureEx.h"
+#include "frame/qt/WaitDialog.h"
 
 using namespace Norik;
 

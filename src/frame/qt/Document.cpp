@@ -1,4 +1,4 @@
-#include "app/Document.h"
+#include "frame/qt/Document.h"
 
 namespace Norik {
 

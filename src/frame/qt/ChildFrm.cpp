@@ -1,11 +1,11 @@
-#include "app/ChildFrm.h"
+#include "frame/qt/ChildFrm.h"
 
 #include <QCloseEvent>
 #include <QMdiArea>
 #include <QMenu>
 #include <QWidget>
 
-#include "app/CommandIds.h"
+#include "frame/CommandIds.h"
 
 namespace Norik {
 

@@ -11,8 +11,8 @@
 #include <QPointer>
 #include <memory>
 
-#include "app/CommandTarget.h"
-#include "app/Document.h"
+#include "frame/CommandTarget.h"
+#include "frame/qt/Document.h"
 
 namespace Norik {
 

@@ -1,4 +1,4 @@
-#include "app/MainFrm.h"
+#include "frame/qt/MainFrm.h"
 
 #include <QCloseEvent>
 #include <QIcon>
@@ -12,12 +12,12 @@
 #include <QToolBar>
 #include <algorithm>
 
-#include "app/ChildFrm.h"
-#include "app/CommandIds.h"
-#include "app/CommandTable.h"
-#include "app/SplashWnd.h"
+#include "Helpers/qt/QtText.h"
+#include "frame/CommandIds.h"
+#include "frame/CommandTable.h"
+#include "frame/qt/ChildFrm.h"
+#include "frame/qt/SplashWnd.h"
 #include "platform/UserPort.h"
-#include "platform/qt/QtText.h"
 
 namespace Norik {
 

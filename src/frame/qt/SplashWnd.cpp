@@ -1,4 +1,4 @@
-#include "app/SplashWnd.h"
+#include "frame/qt/SplashWnd.h"
 
 #include <QGuiApplication>
 #include <QPainter>
