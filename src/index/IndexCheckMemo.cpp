@@ -53,7 +53,8 @@ std::optional<IndexView::CheckResult> RecallCheck(const std::string& file, const
     if (!record || ::fstat(record.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::getuid())
         return std::nullopt;
     Head head;
-    if (!ReadAll(record.get(), &head, sizeof head) || head.magic != kMagic || !(head.stamp == stamp)) return std::nullopt;
+    if (!ReadAll(record.get(), &head, sizeof head) || head.magic != kMagic || !(head.stamp == stamp))
+        return std::nullopt;
     // As many marks as the record holds bytes for, and no more than the file could have entries.
     const auto size = static_cast<std::uint64_t>(info.st_size);
     if (head.marks != (size - sizeof head) / kMarkBytes || (size - sizeof head) % kMarkBytes != 0 ||
@@ -74,9 +75,9 @@ std::optional<IndexView::CheckResult> RecallCheck(const std::string& file, const
 }
 
 void RememberCheck(const std::string& file, const Norik::FileStamp& stamp, const IndexView::CheckResult& checked) {
-    const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                         std::chrono::system_clock::now().time_since_epoch())
-                         .count();
+    const auto now =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     constexpr std::int64_t kNs = 1000 * 1000 * 1000;
     if (now - stamp.changedNs < std::int64_t{kSettleSeconds} * kNs || now - stamp.modifiedNs < kSettleSeconds * kNs)
         return;
@@ -99,8 +100,7 @@ void RememberCheck(const std::string& file, const Norik::FileStamp& stamp, const
     // Written whole under a name nobody else could have taken, then put in place at once.
     const std::string temporary =
         path.string() + "." + std::to_string(::getpid()) + "." + std::to_string(std::random_device{}());
-    Norik::FileDescriptor out(
-        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    Norik::FileDescriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!out) return;
     if (!Norik::WriteAll(out.get(), bytes.data(), bytes.size()) || !out.Close() ||
         ::rename(temporary.c_str(), path.c_str()) != 0)

@@ -112,8 +112,9 @@ bool IndexView::AttachChecked(std::span<const unsigned char> bytes, CheckResult 
     Entry entry;
     for (std::size_t i = 0; i < marks; ++i) {
         std::size_t offset = checked.markPlaces[i];
-        const bool inOrder = i == 0 ? offset == kHeaderBytes
-                                    : offset > checked.markPlaces[i - 1] && checked.markKeys[i] > checked.markKeys[i - 1];
+        const bool inOrder = i == 0
+                                 ? offset == kHeaderBytes
+                                 : offset > checked.markPlaces[i - 1] && checked.markKeys[i] > checked.markKeys[i - 1];
         const bool read = i == 0 || i + 1 == marks;
         if (!inOrder || bytes.size() < kEntryHeadBytes || offset > bytes.size() - kEntryHeadBytes ||
             (read && (!Next(offset, entry) || entry.key != checked.markKeys[i]))) {

@@ -1,13 +1,14 @@
 // An index file read in place: the lookups of IndexInt answered from the file's bytes (a mapped
 // file, see Helpers/MappedFile.h) without copying its entries into memory.
 //
-// Attach checks the bytes once, whole (AttachChecked takes them again with what a check found): the declared number of entries, each inside the data, keys
+// Attach checks the bytes once, whole: the declared number of entries, each inside the data, keys
 // strictly ascending, every list strictly ascending, nothing after the last entry. A file that
 // passes is one IndexInt's load reads without finding any damage, and then both answer every
 // lookup alike; any other file is refused, for the caller to load it into an IndexInt, which
 // reads what it can and reports the damage. Attach keeps the key and place of one entry in every
 // kStride, so that a lookup walks at most that many entries; every place read is checked against
-// the size of the bytes all the same.
+// the size of the bytes all the same. AttachChecked takes the same bytes again with what a check
+// of them found, without the pass.
 //
 // Ownership: the view does not own its bytes; they must outlive it. Threads: const lookups may
 // run on several threads at once. Failures: Attach's false; Find and FindRange throw

@@ -42,16 +42,15 @@ TEST(IndexCheckMemo, RecallsForTheSameFileStateOnlyAndNeverThroughALink) {
 
     // A file changed a moment ago may change again within the clock's step: it is not remembered.
     const std::string fresh = folder.file("fresh.ttx");
-    const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                         std::chrono::system_clock::now().time_since_epoch())
-                         .count();
+    const auto now =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     const Norik::FileStamp moment{1, 3, 1000, now, now};
     RememberCheck(fresh, moment, checked);
     EXPECT_FALSE(RecallCheck(fresh, moment).has_value());
 
     // A link planted where the record goes is not read, and its target is never written.
-    const std::filesystem::path record =
-        Norik::UserCacheFolder() / "index-checks" / (Norik::PathKey(file) + ".check");
+    const std::filesystem::path record = Norik::UserCacheFolder() / "index-checks" / (Norik::PathKey(file) + ".check");
     const std::string victim = folder.file("victim.txt");
     std::ofstream(victim) << "keep";
     std::filesystem::remove(record);
