@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
@@ -124,8 +125,6 @@ void Cvelda1View::ShowText(QTextDocument* text) {
 void Cvelda1View::resizeEvent(QResizeEvent* event) {
     QTextBrowser::resizeEvent(event);
     PlaceContents();
-    // A long text still to come is laid out for this width before it is shown.
-    m_doc->SetPageWidth(viewport()->width());
 }
 
 void Cvelda1View::ReplaceText(QTextDocument* whole) {
@@ -206,6 +205,15 @@ void Cvelda1View::PlaceContents() {
     const int width = visible ? std::clamp(this->width() / 4, kMinContentsWidth, kMaxContentsWidth) : 0;
     // A new margin lays the text out again for the new width: only when it changes.
     if (viewportMargins().left() != width) setViewportMargins(width, 0, 0, 0);
+    // The text edit lays its text out for a new width only when it is told of a resize that changed
+    // the width, and a viewport resized while hidden (a window being shown, whose own resize placed
+    // the pane) tells it nothing: the text would keep the width it had without the pane.
+    if (document()->pageSize().width() != viewport()->width()) {
+        QResizeEvent resized(viewport()->size(), QSize(-1, -1));
+        QTextBrowser::resizeEvent(&resized);
+    }
+    // A long text still to come is laid out for this width before it is shown.
+    m_doc->SetPageWidth(viewport()->width());
     if (!visible) {
         m_contents->hide();
         return;

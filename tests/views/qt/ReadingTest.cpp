@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTextBlock>
 #include <QTreeWidgetItem>
@@ -56,6 +57,26 @@ TEST_F(ReadingTest, TheContentsAndGoToArticleLeadToTheArticle) {
     EXPECT_FALSE(view->contentsPane()->isVisible());
     EXPECT_EQ(view->viewport()->x(), view->frameWidth());
     EXPECT_EQ(m_profile.GetProfileInt(Norik::kSectionReading, Norik::kValueContents, 1), 0);
+}
+
+TEST_F(ReadingTest, TheTextWrapsToTheWidthLeftBesideTheContentsPane) {
+    // A short text: shown at once, with the pane placed as the window first takes its size.
+    Cvelda1View* view = Open("000001");
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(view->contentsPane()->isVisible());
+    const auto wrapsToTheViewport = [view] {
+        QApplication::processEvents();
+        const qreal laidOut = view->document()->documentLayout()->documentSize().width();
+        return view->document()->pageSize().width() == view->viewport()->width() &&
+               laidOut <= view->viewport()->width() && view->horizontalScrollBar()->maximum() == 0;
+    };
+    EXPECT_TRUE(wrapsToTheViewport());
+    view->ExecuteCommand(Command::kViewContents);
+    ASSERT_FALSE(view->contentsPane()->isVisible());
+    EXPECT_TRUE(wrapsToTheViewport());
+    view->ExecuteCommand(Command::kViewContents);
+    ASSERT_TRUE(view->contentsPane()->isVisible());
+    EXPECT_TRUE(wrapsToTheViewport());
 }
 
 TEST_F(ReadingTest, CopyWithCitationNamesTheArticleOfTheSelection) {
