@@ -31,6 +31,7 @@
 #include "views/FindTextDialog.h"
 #include "views/TextHighlights.h"
 #include "views/TextPage.h"
+#include "views/TextPlace.h"
 #include "views/TextPrinting.h"
 #include "views/TextPrintout.h"
 #include "views/TextZoom.h"
@@ -240,6 +241,8 @@ void Cvelda1View::JumpTo(int position) {
     if (position >= document()->characterCount() - 1 && !m_doc->EnsureWhole()) return;
     QTextDocument* text = document();
     position = std::clamp(position, 0, std::max(text->characterCount() - 1, 0));
+    // The place left is where "Назад" returns.
+    m_doc->RecordStep(ReadingPosition(*this), position);
     QTextCursor cursor(text);
     cursor.setPosition(position);
     setTextCursor(cursor);

@@ -93,8 +93,8 @@ public:
     // Reading a long text. The contents pane at the left shows the outline once the whole text has
     // come (when the user keeps it shown); a jump puts the caret at a position and its line at the
     // top of the window. "Перейти к статье…" asks for an article ("220", "220.1", "глава 23") and
-    // goes there, or says it is not in the text. Copy with citation puts the selection on the
-    // clipboard followed by the document's citation and the article the selection starts in, as
+    // goes there, or says it is not in the text. Each jump is a step of the history of places. Copy with citation puts
+    // the selection on the clipboard followed by the document's citation and the article the selection starts in, as
     // plain text and as HTML.
     void ShowContents(bool shown);
     bool contentsShown() const { return m_contentsShown; }

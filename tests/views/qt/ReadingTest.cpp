@@ -12,6 +12,7 @@
 #include "app/CommandIds.h"
 #include "platform/Profile.h"
 #include "views/ContentsPane.h"
+#include "views/TextPlace.h"
 #include "views/TextZoom.h"
 
 namespace NorikTest {
@@ -77,6 +78,27 @@ TEST_F(ReadingTest, TheTextWrapsToTheWidthLeftBesideTheContentsPane) {
     view->ExecuteCommand(Command::kViewContents);
     ASSERT_TRUE(view->contentsPane()->isVisible());
     EXPECT_TRUE(wrapsToTheViewport());
+}
+
+TEST_F(ReadingTest, AJumpFromTheContentsOrToAnArticleIsAStepFromThePlaceLeft) {
+    std::vector<std::pair<Norik::TextPlace, Norik::TextPlace>> steps;
+    m_port.context.recordStep = [&steps](const Norik::TextPlace& from, const Norik::TextPlace& to) {
+        steps.emplace_back(from, to);
+    };
+    Cvelda1View* view = Open("000007");
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(view->GetDocument()->EnsureWhole());
+    const int start = Norik::ReadingPosition(*view);
+    ASSERT_TRUE(view->GoToArticle(QStringLiteral("12")));
+    const int article = view->textCursor().position();
+    EXPECT_FALSE(view->GoToArticle(QStringLiteral("9999")));
+    emit view->contentsPane()->itemClicked(view->contentsPane()->topLevelItem(0), 0);
+    ASSERT_EQ(steps.size(), 2u);
+    EXPECT_EQ(steps[0].first, (Norik::TextPlace{7, start}));
+    EXPECT_EQ(steps[0].second, (Norik::TextPlace{7, article}));
+    EXPECT_EQ(steps[1].first, (Norik::TextPlace{7, article}));
+    EXPECT_EQ(steps[1].second, (Norik::TextPlace{7, view->textCursor().position()}));
+    EXPECT_NE(article, start);
 }
 
 TEST_F(ReadingTest, CopyWithCitationNamesTheArticleOfTheSelection) {
