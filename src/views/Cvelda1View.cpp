@@ -16,6 +16,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
+#include <QTextLayout>
 #include <QWheelEvent>
 #include <algorithm>
 
@@ -234,7 +235,24 @@ void Cvelda1View::ShowContents(bool shown) {
     NotifyStateChanged();
 }
 
-int Cvelda1View::TopPosition() const { return cursorForPosition(QPoint(0, 0)).position(); }
+int Cvelda1View::TopPosition() const {
+    if (m_zoom->isSettling()) return m_zoom->keptPosition();
+    // A point between two paragraphs hits no line, and in a text laid out only in part the search
+    // then runs on over the paragraphs not laid out yet and ends anywhere up to the end of the text.
+    // A hit counts only when the paragraph found lies on the screen; else a point a little lower is
+    // tried. (A paragraph in a table lies in its cell's place, not the page's: the plain answer.)
+    constexpr int kStep = 2;
+    const int top = verticalScrollBar()->value();
+    const int height = viewport()->height();
+    for (int y = 0; y < height; y += kStep) {
+        const int position = cursorForPosition(QPoint(0, y)).position();
+        const QTextLayout* layout = document()->findBlock(position).layout();
+        if (!layout || layout->lineCount() == 0) continue;
+        const QRectF bounds = layout->boundingRect().translated(layout->position());
+        if (bounds.bottom() >= top && bounds.top() <= top + height) return position;
+    }
+    return cursorForPosition(QPoint(0, 0)).position();
+}
 
 void Cvelda1View::JumpTo(int position) {
     // A place past the first part of a long text: the whole text is needed now.

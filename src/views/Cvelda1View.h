@@ -106,7 +106,9 @@ public:
     QString SelectionWithCitation() const;
     void CopyWithCitation();
     TextZoom& zoom() { return *m_zoom; }
-    // The first character on the screen.
+    const TextZoom& zoom() const { return *m_zoom; }
+    // The first character on the screen; while a new zoom is still on its way there, the one it
+    // keeps (finding the character at a point lays the text out down to it, at once).
     int TopPosition() const;
 
     QString StatusMessage() const override;

@@ -1,4 +1,6 @@
 // Reading a long text: the contents pane and "go to article", copy with citation, zoom.
+#include <private/qtextdocumentlayout_p.h>
+
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QClipboard>
@@ -132,7 +134,17 @@ TEST_F(ReadingTest, ZoomKeepsThePlaceBeingReadAndIsKept) {
     const QTextBlock block = view->document()->findBlock(view->TopPosition());
     const qreal height = view->document()->documentLayout()->blockBoundingRect(block).height();
     QSignalSpy settled(&view->zoom(), &Norik::TextZoom::settled);
+    const int top = view->TopPosition();
     view->ExecuteCommand(Command::kZoomIn);
+    // Asking where the reader is while the new layout is on its way there (the contents pane does as
+    // the window scrolls) lays nothing out at once.
+    ASSERT_TRUE(view->zoom().isSettling());
+    const auto* layout = qobject_cast<QTextDocumentLayout*>(view->document()->documentLayout());
+    ASSERT_NE(layout, nullptr);
+    const int laidOut = layout->layoutStatus();
+    EXPECT_EQ(view->TopPosition(), top);
+    EXPECT_EQ(Norik::ReadingPosition(*view), top);
+    EXPECT_EQ(layout->layoutStatus(), laidOut);
     ASSERT_TRUE(settled.wait(20000));
     EXPECT_TRUE(TopLine(*view).startsWith(heading)) << TopLine(*view).toStdString();
     EXPECT_GT(view->document()->documentLayout()->blockBoundingRect(block).height(), height);
