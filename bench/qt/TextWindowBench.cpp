@@ -19,8 +19,10 @@
 // Reading the same texts (with --reading): when the contents are ready, against the whole text read
 // and shown; what finding them costs the loader's worker (the outline found over the RTF alone);
 // "go to article" to the last article, to its first paint; and a zoom step in the middle of the
-// text, from the command to the place being read shown again, with the longest the window's events
-// waited meanwhile.
+// text (the contents pane shown, marking its entry as the window scrolls): the time the command
+// itself holds the window, from the command to the place being read shown again, with the longest
+// the window's events waited meanwhile, and until the rest of the text is laid out at the new size,
+// with the longest wait meanwhile.
 //
 //   QT_QPA_PLATFORM=offscreen build/TextWindowBench --reading [sample base folder]
 //
@@ -363,18 +365,19 @@ void MeasureReading(const std::string& label, const std::string& baseFolder, con
     for (bool larger : {true, false}) {
         start = Clock::now();
         view->ExecuteCommand(larger ? Norik::Command::kZoomIn : Norik::Command::kZoomOut);
-        const double zoomPause = RunUntil([&] { return !view->zoom().isSettling(); });
+        const double command = Seconds(start);
+        const double zoomPause = std::max(command, RunUntil([&] { return !view->zoom().isSettling(); }));
         const double settled = Seconds(start);
         QPixmap shot = view->viewport()->grab();
+        const double painted = Seconds(start);
+        const int top = view->TopPosition();
+        const double restPause = RunUntil([&] { return Norik::PreparedPercent(*view->document()) >= 100; });
         std::printf(
-            "  zoom %s at %.0f%% of the text: place shown again %.3f s, paint %.3f s, longest pause %.3f s"
-            "%s\n",
-            larger ? "in " : "out", 100.0 * middle.position / view->document()->characterCount(), settled,
-            Seconds(start), zoomPause,
-            view->TopPosition() >= middle.position - 200 && view->TopPosition() <= middle.position + 200
-                ? ""
-                : "  (PLACE LOST)");
-        RunUntil([&] { return Norik::PreparedPercent(*view->document()) >= 100; });
+            "  zoom %s at %.0f%% of the text: the command %.3f s, place shown again %.3f s, paint %.3f s, "
+            "longest pause %.3f s; rest laid out %.3f s, longest pause meanwhile %.3f s%s\n",
+            larger ? "in " : "out", 100.0 * middle.position / view->document()->characterCount(), command, settled,
+            painted, zoomPause, Seconds(start), restPause,
+            top >= middle.position - 200 && top <= middle.position + 200 ? "" : "  (PLACE LOST)");
     }
     (void)std::fflush(stdout);
 }

@@ -12,9 +12,11 @@
 #include <QMouseEvent>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
+#include <QTextLayout>
 #include <QWheelEvent>
 #include <algorithm>
 
@@ -30,6 +32,7 @@
 #include "views/FindTextDialog.h"
 #include "views/TextHighlights.h"
 #include "views/TextPage.h"
+#include "views/TextPlace.h"
 #include "views/TextPrinting.h"
 #include "views/TextPrintout.h"
 #include "views/TextZoom.h"
@@ -124,8 +127,6 @@ void Cvelda1View::ShowText(QTextDocument* text) {
 void Cvelda1View::resizeEvent(QResizeEvent* event) {
     QTextBrowser::resizeEvent(event);
     PlaceContents();
-    // A long text still to come is laid out for this width before it is shown.
-    m_doc->SetPageWidth(viewport()->width());
 }
 
 void Cvelda1View::ReplaceText(QTextDocument* whole) {
@@ -206,6 +207,15 @@ void Cvelda1View::PlaceContents() {
     const int width = visible ? std::clamp(this->width() / 4, kMinContentsWidth, kMaxContentsWidth) : 0;
     // A new margin lays the text out again for the new width: only when it changes.
     if (viewportMargins().left() != width) setViewportMargins(width, 0, 0, 0);
+    // The text edit lays its text out for a new width only when it is told of a resize that changed
+    // the width, and a viewport resized while hidden (a window being shown, whose own resize placed
+    // the pane) tells it nothing: the text would keep the width it had without the pane.
+    if (document()->pageSize().width() != viewport()->width()) {
+        QResizeEvent resized(viewport()->size(), QSize(-1, -1));
+        QTextBrowser::resizeEvent(&resized);
+    }
+    // A long text still to come is laid out for this width before it is shown.
+    m_doc->SetPageWidth(viewport()->width());
     if (!visible) {
         m_contents->hide();
         return;
@@ -225,13 +235,32 @@ void Cvelda1View::ShowContents(bool shown) {
     NotifyStateChanged();
 }
 
-int Cvelda1View::TopPosition() const { return cursorForPosition(QPoint(0, 0)).position(); }
+int Cvelda1View::TopPosition() const {
+    if (m_zoom->isSettling()) return m_zoom->keptPosition();
+    // A point between two paragraphs hits no line, and in a text laid out only in part the search
+    // then runs on over the paragraphs not laid out yet and ends anywhere up to the end of the text.
+    // A hit counts only when the paragraph found lies on the screen; else a point a little lower is
+    // tried. (A paragraph in a table lies in its cell's place, not the page's: the plain answer.)
+    constexpr int kStep = 2;
+    const int top = verticalScrollBar()->value();
+    const int height = viewport()->height();
+    for (int y = 0; y < height; y += kStep) {
+        const int position = cursorForPosition(QPoint(0, y)).position();
+        const QTextLayout* layout = document()->findBlock(position).layout();
+        if (!layout || layout->lineCount() == 0) continue;
+        const QRectF bounds = layout->boundingRect().translated(layout->position());
+        if (bounds.bottom() >= top && bounds.top() <= top + height) return position;
+    }
+    return cursorForPosition(QPoint(0, 0)).position();
+}
 
 void Cvelda1View::JumpTo(int position) {
     // A place past the first part of a long text: the whole text is needed now.
     if (position >= document()->characterCount() - 1 && !m_doc->EnsureWhole()) return;
     QTextDocument* text = document();
     position = std::clamp(position, 0, std::max(text->characterCount() - 1, 0));
+    // The place left is where "Назад" returns.
+    m_doc->RecordStep(ReadingPosition(*this), position);
     QTextCursor cursor(text);
     cursor.setPosition(position);
     setTextCursor(cursor);
@@ -404,6 +433,7 @@ QMenu* Cvelda1View::CreatePopupMenu() {
     menu->addAction(QStringLiteral("Выделить вcё"), this, [this] { ExecuteCommand(Command::kEditSelectAll); });
     menu->addSeparator();
     menu->addAction(QStringLiteral("Печатать"), this, &Cvelda1View::OnFilePrint);
+    AppendPopupCommands(*menu);
     return menu;
 }
 

@@ -12,7 +12,8 @@
 // message), print and print preview (page
 // margins of 720 twips), "Назад" (closes the QMdiSubWindow around the view, or the view when it is
 // a window of its own, else emits closeRequested), and the sort commands, which are always
-// disabled here. Its pop-up menu offers "Копировать", "Выделить вcё" and "Печатать".
+// disabled here. Its pop-up menu offers "Копировать", "Выделить вcё" and "Печатать", then the
+// shell's commands given to it (AddPopupCommand).
 //
 // Links: a left click on a link whose document number the rich-text reader knows (its target,
 // else its visible text) looks the number up in the document table: a number with no row shows
@@ -92,8 +93,8 @@ public:
     // Reading a long text. The contents pane at the left shows the outline once the whole text has
     // come (when the user keeps it shown); a jump puts the caret at a position and its line at the
     // top of the window. "Перейти к статье…" asks for an article ("220", "220.1", "глава 23") and
-    // goes there, or says it is not in the text. Copy with citation puts the selection on the
-    // clipboard followed by the document's citation and the article the selection starts in, as
+    // goes there, or says it is not in the text. Each jump is a step of the history of places. Copy with citation puts
+    // the selection on the clipboard followed by the document's citation and the article the selection starts in, as
     // plain text and as HTML.
     void ShowContents(bool shown);
     bool contentsShown() const { return m_contentsShown; }
@@ -105,7 +106,9 @@ public:
     QString SelectionWithCitation() const;
     void CopyWithCitation();
     TextZoom& zoom() { return *m_zoom; }
-    // The first character on the screen.
+    const TextZoom& zoom() const { return *m_zoom; }
+    // The first character on the screen; while a new zoom is still on its way there, the one it
+    // keeps (finding the character at a point lays the text out down to it, at once).
     int TopPosition() const;
 
     QString StatusMessage() const override;

@@ -71,8 +71,10 @@ void SetTextPageMargins(QTextDocument& text) {
 void BeginTextPage(QTextDocument& text, int width, QPaintDevice* device) {
     SetTextPageMargins(text);
     // What a text edit sets for a page as wide as its viewport: no page breaks. Set before the
-    // layout comes, each change costs one pass over the blocks less.
-    text.setPageSize(QSizeF(width, -1));
+    // layout comes, each change costs one pass over the blocks less; a size the text has already
+    // (a new zoom) is not set again, which would cost a pass over every block of the old layout.
+    const QSizeF page(width, -1);
+    if (text.pageSize() != page) text.setPageSize(page);
     auto* layout = new PreparedLayout(&text);
     layout->setPaintDevice(device);
     text.setDocumentLayout(layout);  // the document owns it; the layout starts afresh

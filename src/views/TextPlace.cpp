@@ -11,6 +11,7 @@
 
 #include "views/Cvelda1Doc.h"
 #include "views/Cvelda1View.h"
+#include "views/TextZoom.h"
 
 namespace Norik {
 
@@ -43,8 +44,10 @@ void ScrollTo(Cvelda1View& view, int position) {
 int ReadingPosition(const Cvelda1View& view) {
     const QTextCursor caret = view.textCursor();
     if (caret.hasSelection()) return caret.selectionStart();
-    if (view.viewport()->rect().intersects(view.cursorRect(caret))) return caret.position();
-    return view.cursorForPosition(QPoint(0, 0)).position();
+    // Where the caret is would be known only by laying a text still taking a new zoom out down to it.
+    if (!view.zoom().isSettling() && view.viewport()->rect().intersects(view.cursorRect(caret)))
+        return caret.position();
+    return view.TopPosition();
 }
 
 void ShowPosition(Cvelda1View& view, int position) {

@@ -11,7 +11,7 @@ namespace Norik {
 class Cvelda1View;
 
 // The character the user is at: the start of the selection, else the caret while it is on screen,
-// else the first character on screen.
+// else the first character on screen (Cvelda1View::TopPosition).
 int ReadingPosition(const Cvelda1View& view);
 
 // Puts the caret at position and scrolls its line to the top of the view. A position past the

@@ -75,16 +75,18 @@ void TextZoom::SetDevice(int percent) {
 void TextZoom::ShowPicture(double scale) {
     QWidget* viewport = m_view->viewport();
     if (!m_picture) {
-        m_picture = new QLabel(viewport);
+        // Over the viewport rather than on it: the viewport's children move with its scrolling, and
+        // the scroll range shrinks to the little laid out while the new layout starts.
+        m_picture = new QLabel(m_view);
         m_picture->setAutoFillBackground(true);
         m_picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    } else {
-        m_picture->hide();
     }
-    const QPixmap shot = viewport->grab();
+    // A zoom changed again before the last one settled scales the picture still shown: the text
+    // under it is not at the place being read yet.
+    const QPixmap shot = m_picture->isVisible() ? m_picture->pixmap() : viewport->grab();
     m_picture->setPixmap(shot.scaled(shot.size() * scale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                              .copy(QRect(QPoint(0, 0), viewport->size())));
-    m_picture->setGeometry(viewport->rect());
+    m_picture->setGeometry(viewport->geometry());
     m_picture->show();
     m_picture->raise();
 }

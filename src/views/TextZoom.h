@@ -43,6 +43,8 @@ public:
     void Step(bool larger) { SetPercent(NextPercent(m_percent, larger)); }
     // A layout for a new zoom is still on its way to the place being read.
     bool isSettling() const { return m_keptPosition >= 0; }
+    // The character that was at the top when the zoom changed, shown there again once settled.
+    int keptPosition() const { return m_keptPosition; }
     // The device the text is laid out for; null at 100 percent (the screen).
     QPaintDevice* device() { return m_percent == 100 ? nullptr : &m_device; }
 

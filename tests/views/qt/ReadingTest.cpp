@@ -1,8 +1,11 @@
 // Reading a long text: the contents pane and "go to article", copy with citation, zoom.
+#include <private/qtextdocumentlayout_p.h>
+
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTextBlock>
 #include <QTreeWidgetItem>
@@ -11,6 +14,7 @@
 #include "frame/CommandIds.h"
 #include "platform/Profile.h"
 #include "views/ContentsPane.h"
+#include "views/TextPlace.h"
 #include "views/TextZoom.h"
 
 namespace NorikTest {
@@ -58,6 +62,47 @@ TEST_F(ReadingTest, TheContentsAndGoToArticleLeadToTheArticle) {
     EXPECT_EQ(m_profile.GetProfileInt(Norik::kSectionReading, Norik::kValueContents, 1), 0);
 }
 
+TEST_F(ReadingTest, TheTextWrapsToTheWidthLeftBesideTheContentsPane) {
+    // A short text: shown at once, with the pane placed as the window first takes its size.
+    Cvelda1View* view = Open("000001");
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(view->contentsPane()->isVisible());
+    const auto wrapsToTheViewport = [view] {
+        QApplication::processEvents();
+        const qreal laidOut = view->document()->documentLayout()->documentSize().width();
+        return view->document()->pageSize().width() == view->viewport()->width() &&
+               laidOut <= view->viewport()->width() && view->horizontalScrollBar()->maximum() == 0;
+    };
+    EXPECT_TRUE(wrapsToTheViewport());
+    view->ExecuteCommand(Command::kViewContents);
+    ASSERT_FALSE(view->contentsPane()->isVisible());
+    EXPECT_TRUE(wrapsToTheViewport());
+    view->ExecuteCommand(Command::kViewContents);
+    ASSERT_TRUE(view->contentsPane()->isVisible());
+    EXPECT_TRUE(wrapsToTheViewport());
+}
+
+TEST_F(ReadingTest, AJumpFromTheContentsOrToAnArticleIsAStepFromThePlaceLeft) {
+    std::vector<std::pair<Norik::TextPlace, Norik::TextPlace>> steps;
+    m_port.context.recordStep = [&steps](const Norik::TextPlace& from, const Norik::TextPlace& to) {
+        steps.emplace_back(from, to);
+    };
+    Cvelda1View* view = Open("000007");
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(view->GetDocument()->EnsureWhole());
+    const int start = Norik::ReadingPosition(*view);
+    ASSERT_TRUE(view->GoToArticle(QStringLiteral("12")));
+    const int article = view->textCursor().position();
+    EXPECT_FALSE(view->GoToArticle(QStringLiteral("9999")));
+    emit view->contentsPane()->itemClicked(view->contentsPane()->topLevelItem(0), 0);
+    ASSERT_EQ(steps.size(), 2u);
+    EXPECT_EQ(steps[0].first, (Norik::TextPlace{7, start}));
+    EXPECT_EQ(steps[0].second, (Norik::TextPlace{7, article}));
+    EXPECT_EQ(steps[1].first, (Norik::TextPlace{7, article}));
+    EXPECT_EQ(steps[1].second, (Norik::TextPlace{7, view->textCursor().position()}));
+    EXPECT_NE(article, start);
+}
+
 TEST_F(ReadingTest, CopyWithCitationNamesTheArticleOfTheSelection) {
     Cvelda1View* view = Open("000001");
     ASSERT_NE(view, nullptr);
@@ -89,7 +134,17 @@ TEST_F(ReadingTest, ZoomKeepsThePlaceBeingReadAndIsKept) {
     const QTextBlock block = view->document()->findBlock(view->TopPosition());
     const qreal height = view->document()->documentLayout()->blockBoundingRect(block).height();
     QSignalSpy settled(&view->zoom(), &Norik::TextZoom::settled);
+    const int top = view->TopPosition();
     view->ExecuteCommand(Command::kZoomIn);
+    // Asking where the reader is while the new layout is on its way there (the contents pane does as
+    // the window scrolls) lays nothing out at once.
+    ASSERT_TRUE(view->zoom().isSettling());
+    const auto* layout = qobject_cast<QTextDocumentLayout*>(view->document()->documentLayout());
+    ASSERT_NE(layout, nullptr);
+    const int laidOut = layout->layoutStatus();
+    EXPECT_EQ(view->TopPosition(), top);
+    EXPECT_EQ(Norik::ReadingPosition(*view), top);
+    EXPECT_EQ(layout->layoutStatus(), laidOut);
     ASSERT_TRUE(settled.wait(20000));
     EXPECT_TRUE(TopLine(*view).startsWith(heading)) << TopLine(*view).toStdString();
     EXPECT_GT(view->document()->documentLayout()->blockBoundingRect(block).height(), height);
