@@ -67,7 +67,7 @@ const std::array kCommands = {
     CommandInfo{kSortDescending, kSort, "Убыванию", "", "", kPlaceMenus, "Сортировать по убыванию", "Убыванию", true},
     CommandInfo{kBack, kSearch, "Назад\tCtrl-BackSpc", "", "Ctrl+Backspace", kMT,
                 "Переместиться по классификатору на уровень вверх", "Назад", true, "go-up", "back"},
-    CommandInfo{kCitedBy, kSearch, "Ссылки на документ", "", "", kPlaceMenus | kPlaceViewPopups,
+    CommandInfo{kCitedBy, kSearch, "Ссылки на документ", "", "", kPlaceMenus,
                 "Показать документы, которые ссылаются на этот документ", "Ссылки на документ", true},
     CommandInfo{kHistoryBack, kBookmarksMenu, "Назад\tAlt+Left", "", "Alt+Left", kMT,
                 "Вернуться к месту текста, откуда перешли", "Назад по истории", false, "go-previous", "history-back"},

@@ -16,9 +16,6 @@ enum CommandPlace : unsigned {
     kPlaceToolBar = 1u << 2,
     kPlaceTextPopup = 1u << 3,   // the pop-up menu of a document text
     kPlaceWindowMenu = 1u << 4,  // also at the head of the windows menu
-    // The pop-up menus of a document text and of a document list's row, after the view's own
-    // items: the frame's action itself, under its menu text.
-    kPlaceViewPopups = 1u << 5,
 };
 
 struct CommandInfo {

@@ -433,7 +433,6 @@ QMenu* Cvelda1View::CreatePopupMenu() {
     menu->addAction(QStringLiteral("Выделить вcё"), this, [this] { ExecuteCommand(Command::kEditSelectAll); });
     menu->addSeparator();
     menu->addAction(QStringLiteral("Печатать"), this, &Cvelda1View::OnFilePrint);
-    AppendPopupCommands(*menu);
     return menu;
 }
 

@@ -12,8 +12,7 @@
 // message), print and print preview (page
 // margins of 720 twips), "Назад" (closes the QMdiSubWindow around the view, or the view when it is
 // a window of its own, else emits closeRequested), and the sort commands, which are always
-// disabled here. Its pop-up menu offers "Копировать", "Выделить вcё" and "Печатать", then the
-// shell's commands given to it (AddPopupCommand).
+// disabled here. Its pop-up menu offers "Копировать", "Выделить вcё" and "Печатать".
 //
 // Links: a left click on a link whose document number the rich-text reader knows (its target,
 // else its visible text) looks the number up in the document table: a number with no row shows

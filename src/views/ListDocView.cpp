@@ -1,16 +1,13 @@
 #include "views/ListDocView.h"
 
-#include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QWheelEvent>
 #include <algorithm>
-#include <memory>
 
 #include "Helpers/qt/QtText.h"
 #include "frame/CommandIds.h"
@@ -294,29 +291,6 @@ void CListDocView::mouseDoubleClickEvent(QMouseEvent* event) {
     }
     event->accept();
     OpenSelectedRow();
-}
-
-QMenu* CListDocView::CreatePopupMenu() {
-    if (m_document.model().IsFolder() || SelectedRow() < 0) return nullptr;
-    auto* menu = new QMenu(this);
-    AppendPopupCommands(*menu);
-    if (menu->actions().isEmpty()) {
-        delete menu;
-        return nullptr;
-    }
-    return menu;
-}
-
-void CListDocView::contextMenuEvent(QContextMenuEvent* event) {
-    // From the keyboard the menu opens at the selected row, else where the mouse is (the press has
-    // selected the row under it).
-    QPoint position = event->globalPos();
-    if (event->reason() == QContextMenuEvent::Keyboard && currentIndex().isValid())
-        position = viewport()->mapToGlobal(visualRect(currentIndex()).bottomLeft());
-    else if (event->reason() == QContextMenuEvent::Mouse && !indexAt(viewport()->mapFromGlobal(position)).isValid())
-        return;
-    std::unique_ptr<QMenu> menu(CreatePopupMenu());
-    if (menu) menu->exec(position);
 }
 
 void CListDocView::keyPressEvent(QKeyEvent* event) {

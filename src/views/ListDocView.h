@@ -10,8 +10,6 @@
 // carries the document information of the selected row and the command that shows the selected
 // row's file name. After every change of the list it selects and shows the first row; after
 // "Назад" (the command, Ctrl+Backspace or Backspace), the row the user had opened the level from.
-// On a row of a document list (not a classifier level) the pop-up menu (right button, the menu key,
-// Shift+F10) offers the shell's commands given to the view (AddPopupCommand), for the selected row.
 // User-interface thread only.
 #pragma once
 
@@ -57,15 +55,12 @@ public:
     int SelectedRow() const;
     // Opens the first selected row (double-click, Enter).
     void OpenSelectedRow();
-    // The pop-up menu of the selected row (the caller owns it); null when there is none to offer.
-    QMenu* CreatePopupMenu();
     int sortKey() const { return m_sortKey; }
     bool descending() const { return m_descending; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;

@@ -1,7 +1,5 @@
 #include "frame/qt/Document.h"
 
-#include <QMenu>
-
 namespace Norik {
 
 void CDocument::SetTitle(const QString& title) {
@@ -11,18 +9,6 @@ void CDocument::SetTitle(const QString& title) {
 }
 
 bool CDocument::OnOpenDocument(const QString&) { return false; }
-
-void CView::AddPopupCommand(QAction* action) {
-    if (action) m_popupCommands.push_back(action);
-}
-
-void CView::AppendPopupCommands(QMenu& menu) {
-    if (m_popupCommands.isEmpty()) return;
-    NotifyStateChanged();
-    menu.addSeparator();
-    for (const QPointer<QAction>& action : m_popupCommands)
-        if (action) menu.addAction(action);
-}
 
 CDocTemplate::CDocTemplate(int resourceId, const QString& docString, DocumentFactory documents, ViewFactory views)
     : m_resourceId(resourceId),

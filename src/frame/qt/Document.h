@@ -15,10 +15,7 @@
 // templates. User-interface thread only.
 #pragma once
 
-#include <QAction>
-#include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -26,7 +23,6 @@
 
 #include "frame/CommandTarget.h"
 
-class QMenu;
 class QWidget;
 
 namespace Norik {
@@ -97,21 +93,13 @@ public:
     // Called by the child frame: how the view reports that its command states may have changed.
     void SetStateChangedHandler(std::function<void()> handler) { m_stateChanged = std::move(handler); }
 
-    // A command of the shell (the main frame's action, which routes it) offered at the end of the
-    // view's pop-up menu, after the view's own items.
-    void AddPopupCommand(QAction* action);
-
 protected:
     void NotifyStateChanged() {
         if (m_stateChanged) m_stateChanged();
     }
-    // Appends the shell's commands to a pop-up menu of the view, after a separator, their states
-    // brought up to date first (the click that opened the menu may have just changed the selection).
-    void AppendPopupCommands(QMenu& menu);
 
 private:
     std::function<void()> m_stateChanged;
-    QList<QPointer<QAction>> m_popupCommands;
 };
 
 class CDocTemplate {

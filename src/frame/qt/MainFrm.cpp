@@ -229,8 +229,6 @@ QAction* CMainFrame::action(int id) const {
 }
 
 CChildFrame* CMainFrame::CreateChildFrame(std::unique_ptr<CDocument> document, CView* view) {
-    for (const CommandInfo& command : CommandTable())
-        if (command.places & kPlaceViewPopups) view->AddPopupCommand(action(command.id));
     auto* child = new CChildFrame(std::move(document), view);
     child->setWindowIcon(windowIcon());
     connect(child, &CChildFrame::stateChanged, this, [this, child] {

