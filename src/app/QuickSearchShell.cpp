@@ -25,6 +25,10 @@ QuickSearchShell::QuickSearchShell(CMainFrame& frame, IUserPort& userPort, std::
     m_bar = new QToolBar(QStringLiteral("Быстрый поиск"), &frame);
     m_bar->setObjectName(QStringLiteral("quickSearchBar"));
     m_bar->addWidget(m_line);
+    // An empty stretch beside the line: the line grows with the window, to half its width.
+    auto* rest = new QWidget(m_bar);
+    rest->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_bar->addWidget(rest);
     frame.addToolBarBreak(Qt::TopToolBarArea);
     frame.addToolBar(Qt::TopToolBarArea, m_bar);
     m_progress = new QLabel(&frame);

@@ -42,6 +42,7 @@ QuickSearchView::QuickSearchView(CListDocument& document, IUserPort& userPort, C
 
     auto* splitter = new QSplitter(Qt::Vertical, this);
     m_list = new CListDocView(document, userPort, std::move(showCard));
+    m_list->KeepRankOrder();
     m_preview = new QTextBrowser;
     m_preview->setObjectName(QStringLiteral("quickSearchPreview"));
     m_preview->setAccessibleName(QStringLiteral("Просмотр найденного"));
