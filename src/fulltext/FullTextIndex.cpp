@@ -1,6 +1,7 @@
 // Where an index lives, how it is stamped and checked, and how it is written.
 #include "fulltext/FullTextIndex.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,6 +28,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kStampName = "norik-fulltext.stamp";
+// What the name of a cache index folder set aside as damaged ends with (and a number after it).
+constexpr const char* kDamagedMark = ".damaged";
 constexpr const char* kStampMagic = "Norik full-text index";
 // Raised whenever what is indexed, or how, changes: an index of another format is rebuilt.
 constexpr int kFormatVersion = 1;
@@ -83,15 +86,67 @@ bool WriteStamp(const fs::path& folder, const Stamp& stamp, std::string& error) 
     return ok;
 }
 
-// Removes an index folder this program made: its known files, then the folder. Anything else
-// in it keeps the folder standing.
-void RemoveIndexFolder(const fs::path& folder) {
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        std::error_code kind;
-        if (IsIndexFileName(it->path().filename().string()) && !it->is_directory(kind)) ::unlink(it->path().c_str());
+// Removes an index folder this program made: its known files, then the folder. The folder is
+// opened without following a link and its files are removed through it, so nothing outside it
+// is ever touched; anything else in it keeps the folder standing. ownerOnly: only a folder of
+// the user's own. Whether the folder is gone.
+bool RemoveIndexFolder(const fs::path& folder, bool ownerOnly = false) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || (ownerOnly && info.st_uid != ::getuid())) {
+        ::close(fd);
+        return false;
     }
-    ::rmdir(folder.c_str());
+    const int listFd = ::dup(fd);
+    if (DIR* list = listFd < 0 ? nullptr : ::fdopendir(listFd)) {
+        std::vector<std::string> names;
+        while (const dirent* entry = ::readdir(list))
+            if (IsIndexFileName(entry->d_name)) names.emplace_back(entry->d_name);
+        ::closedir(list);
+        for (const std::string& name : names) {
+            struct stat file {};
+            if (::fstatat(fd, name.c_str(), &file, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(file.st_mode))
+                ::unlinkat(fd, name.c_str(), 0);
+        }
+    } else if (listFd >= 0) {
+        ::close(listFd);
+    }
+    ::close(fd);
+    return ::rmdir(folder.c_str()) == 0;
+}
+
+// The parts of a cache index folder's name "<key>-<base date>[.damaged[-N]]"; nothing for a
+// name of another form.
+struct CacheName {
+    std::string key;
+    std::string date;
+    bool damaged = false;
+};
+
+std::optional<CacheName> ParseCacheName(const std::string& name) {
+    constexpr std::size_t kKeyDigits = 16;
+    const auto allOf = [](std::string_view text, auto test) {
+        return !text.empty() && std::all_of(text.begin(), text.end(), [&](char c) { return test(c); });
+    };
+    const auto isHex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    if (name.size() < kKeyDigits + 2 || name[kKeyDigits] != '-' || !allOf(name.substr(0, kKeyDigits), isHex))
+        return std::nullopt;
+    CacheName parts;
+    parts.key = name.substr(0, kKeyDigits);
+    std::string_view rest = std::string_view(name).substr(kKeyDigits + 1);
+    if (const std::size_t dot = rest.find('.'); dot != std::string_view::npos) {
+        std::string_view mark = rest.substr(dot);
+        rest = rest.substr(0, dot);
+        if (!mark.starts_with(kDamagedMark)) return std::nullopt;
+        mark.remove_prefix(std::string_view(kDamagedMark).size());
+        if (!mark.empty() && !(mark.front() == '-' && allOf(mark.substr(1), isDigit))) return std::nullopt;
+        parts.damaged = true;
+    }
+    if (!allOf(rest, isDigit)) return std::nullopt;
+    parts.date = rest;
+    return parts;
 }
 
 // Creates the missing folders of path, each private to the user.
@@ -190,6 +245,32 @@ bool IsIndexFolder(const fs::path& folder) {
             return false;
     }
     return !error;
+}
+
+fs::path SetIndexAside(const fs::path& folder) {
+    for (int attempt = 1; attempt <= 9; ++attempt) {
+        fs::path aside = folder;
+        aside += kDamagedMark + (attempt == 1 ? std::string() : "-" + std::to_string(attempt));
+        std::error_code error;
+        if (fs::exists(fs::symlink_status(aside, error))) continue;
+        fs::rename(folder, aside, error);
+        if (!error) return aside;
+    }
+    return {};
+}
+
+std::size_t RemoveSupersededIndexes(const fs::path& current) {
+    const std::optional<CacheName> own = ParseCacheName(current.filename().string());
+    if (!own || own->damaged) return 0;
+    std::size_t removed = 0;
+    std::error_code error;
+    for (fs::directory_iterator it(current.parent_path(), error), end; !error && it != end; it.increment(error)) {
+        const std::optional<CacheName> other = ParseCacheName(it->path().filename().string());
+        if (!other || other->key != own->key || (other->date == own->date && !other->damaged)) continue;
+        // A folder holding anything but an index's files is left whole.
+        if (IsIndexFolder(it->path()) && RemoveIndexFolder(it->path(), true)) ++removed;
+    }
+    return removed;
 }
 
 IndexCheck CheckIndex(const fs::path& folder, std::int32_t baseDate) {

@@ -133,6 +133,37 @@ TEST_F(FullTextIndexTest, StaleAndDamagedIndexesAreToldAndNeverAnswer) {
     EXPECT_EQ(NorikTest::ReadFile((foreign / "notes.txt").string()), "keep");
 }
 
+TEST_F(FullTextIndexTest, AnIndexInPlaceRemovesTheCachesSupersededOnesOfItsBaseOnly) {
+    namespace fs = std::filesystem;
+    const fs::path cache = dir.path() / "cache";
+    const std::string key = "0123456789abcdef-";
+    const fs::path current = cache / (key + "20240301");
+    ASSERT_TRUE(Build(current).ok);
+    // Removed: another date of the same base folder, and indexes set aside as damaged.
+    const std::vector<fs::path> superseded = {cache / (key + "20240201"), cache / (key + "20240301.damaged"),
+                                              cache / (key + "20231201.damaged-2")};
+    for (const fs::path& folder : superseded) ASSERT_TRUE(Build(folder, kBaseDate - 30).ok);
+    // Kept: another base folder's, a name of another form, a folder holding a file of someone
+    // else's, and a link to an index (the index it leads to stays whole).
+    const std::vector<fs::path> kept = {cache / "fedcba9876543210-20240201", cache / (key + "20240201.old"),
+                                        cache / (key + "20240101"), dir.path() / "elsewhere"};
+    for (const fs::path& folder : kept) ASSERT_TRUE(Build(folder, kBaseDate - 30).ok);
+    NorikTest::WriteFile((kept[2] / "notes.txt").string(), "keep");
+    fs::create_directory_symlink(kept[3], cache / (key + "20230101"));
+
+    EXPECT_EQ(RemoveSupersededIndexes(current), superseded.size());
+    for (const fs::path& folder : superseded) EXPECT_FALSE(fs::exists(folder)) << folder;
+    EXPECT_EQ(CheckIndex(current, kBaseDate).state, IndexState::Current);
+    for (const fs::path& folder : kept) EXPECT_TRUE(fs::exists(folder / "postlist.glass")) << folder;
+    EXPECT_TRUE(fs::is_symlink(cache / (key + "20230101")));
+    EXPECT_EQ(CheckIndex(kept[3], kBaseDate - 30).state, IndexState::Current);
+
+    // A damaged index set aside takes the next free name.
+    EXPECT_EQ(SetIndexAside(kept[2]).filename(), key + "20240101.damaged");
+    ASSERT_TRUE(Build(kept[2], kBaseDate - 30).ok);
+    EXPECT_EQ(SetIndexAside(kept[2]).filename(), key + "20240101.damaged-2");
+}
+
 TEST(WordFormMatcherTest, MarksEveryFormOfTheQueryWordsInUtf16Offsets) {
     const WordFormMatcher matcher("\"Налоговый вычет\" 131-ФЗ -расходы NOT учета");
     const std::u16string text = u"𝄞 Налоговых вычетов, расходы учета; вычеты.";
