@@ -17,6 +17,8 @@ namespace {
 constexpr double kHeadingBoost = 4.0;
 // A passage: about this many bytes of the text around the words found.
 constexpr std::size_t kPassageBytes = 240;
+// A word of at least this many letters may be respelled from three letters off.
+constexpr std::size_t kLongWordLetters = 8;
 // Lines of a text looked at for passages, at most; a long text with few matches is not read whole.
 constexpr std::size_t kPassageLinesScanned = 4000;
 
@@ -160,18 +162,53 @@ struct Searcher::Impl {
         return passages;
     }
 
-    // The query with its words spelled as the nearest indexed words, when that finds something.
+    // The nearest indexed word to word when neither it nor another form of it is indexed; empty
+    // when it is (or holds a digit, or is an operator, or nothing is near enough).
+    std::string Respelled(const std::string& word) {
+        if (std::any_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; })) return {};
+        for (const char* op : {"AND", "OR", "NOT", "XOR", "NEAR", "ADJ"})
+            if (word == op) return {};
+        const std::string lower = LowerUtf8(word);
+        if (database->term_exists(lower) || database->term_exists("Z" + stemmer(lower))) return {};
+        std::string nearest = database->get_spelling_suggestion(lower, 2);
+        // A long word may be two letters off its nearest indexed form and one off another form.
+        std::size_t letters = 0;
+        for (Xapian::Utf8Iterator it(lower); it != Xapian::Utf8Iterator(); ++it) ++letters;
+        if (nearest.empty() && letters >= kLongWordLetters) nearest = database->get_spelling_suggestion(lower, 3);
+        return nearest;
+    }
+
+    // The query as typed with each word that no form of is indexed spelled as the nearest
+    // indexed word - quotes, numbers, operators and words found kept as they stand - when that
+    // finds something; else empty.
     std::string Suggestion(std::string_view query) {
-        Xapian::QueryParser parser;
-        parser.set_database(*database);
-        parser.set_stemmer(stemmer);
-        parser.set_stemming_strategy(Xapian::QueryParser::STEM_SOME);
-        parser.parse_query(LowerUtf8(query),
-                           Xapian::QueryParser::FLAG_DEFAULT | Xapian::QueryParser::FLAG_SPELLING_CORRECTION);
-        std::string corrected = parser.get_corrected_query_string();
-        if (corrected.empty()) return {};
+        const std::string text(query);
+        std::string corrected;
+        std::size_t copied = 0;
+        bool changed = false;
+        for (Xapian::Utf8Iterator it(text), end; it != end;) {
+            if (!Xapian::Unicode::is_wordchar(*it)) {
+                ++it;
+                continue;
+            }
+            const std::size_t begin = static_cast<std::size_t>(it.raw() - text.data());
+            while (it != end && Xapian::Unicode::is_wordchar(*it)) ++it;
+            const std::size_t stop = it == end ? text.size() : static_cast<std::size_t>(it.raw() - text.data());
+            const std::string better = Respelled(text.substr(begin, stop - begin));
+            if (better.empty()) continue;
+            corrected.append(text, copied, begin - copied);
+            corrected += better;
+            copied = stop;
+            changed = true;
+        }
+        if (!changed) return {};
+        corrected.append(text, copied);
         Xapian::Enquire enquire(*database);
-        enquire.set_query(Parse(RewriteQuery(corrected)));
+        try {
+            enquire.set_query(Parse(RewriteQuery(corrected)));
+        } catch (const Xapian::QueryParserError&) {
+            return {};
+        }
         return enquire.get_mset(0, 1).empty() ? std::string() : corrected;
     }
 

@@ -100,9 +100,16 @@ TEST_F(FullTextIndexTest, FindsOtherFormsWithMarkedPassages) {
 }
 
 TEST_F(FullTextIndexTest, NothingFoundOffersTheNearestSpelling) {
-    const SearchResult result = Searcher(folder()).Search("самоупровления", 10, 0);
+    const Searcher searcher(folder());
+    const SearchResult result = searcher.Search("самоупровления", 10, 0);
     EXPECT_TRUE(result.hits.empty());
     EXPECT_EQ(result.suggestion, "самоуправления");
+    // Only the word no form of which is indexed is respelled; words in other forms, numbers,
+    // operators and exclusions stay as typed.
+    EXPECT_EQ(searcher.Search("Местный самоупровления 131-ФЗ -указ", 10, 0).suggestion,
+              "Местный самоуправления 131-ФЗ -указ");
+    // No suggestion that would find nothing either.
+    EXPECT_EQ(searcher.Search("самоупровления тарифы", 10, 0).suggestion, "");
 }
 
 TEST_F(FullTextIndexTest, CitedByListsTheDocumentsLinkingThere) {
