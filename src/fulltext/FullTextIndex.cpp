@@ -32,7 +32,7 @@ constexpr const char* kStampName = "norik-fulltext.stamp";
 constexpr const char* kDamagedMark = ".damaged";
 constexpr const char* kStampMagic = "Norik full-text index";
 // Raised whenever what is indexed, or how, changes: an index of another format is rebuilt.
-constexpr int kFormatVersion = 1;
+constexpr int kFormatVersion = 2;
 // Xapian holds the postings of the documents added since the last commit in memory: committing
 // after about this many bytes of text bounds what a build holds, whatever the size of the texts.
 constexpr std::size_t kTextBytesPerCommit = std::size_t{24} << 20;
@@ -197,14 +197,6 @@ private:
     std::string m_linkText;
 };
 
-// Adds text to the document's data cut to at most limit bytes, at a character boundary.
-std::string CutUtf8(const std::string& text, std::size_t limit) {
-    if (text.size() <= limit) return text;
-    std::size_t at = limit;
-    while (at > 0 && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
-    return text.substr(0, at);
-}
-
 void AddAttributeTerm(Xapian::Document& document, const std::string& term, Xapian::termcount wdf = 1) {
     if (term.size() <= kMaxTermBytes) document.add_term(term, wdf);
 }
@@ -361,9 +353,9 @@ const std::string& IndexWriter::error() const { return m_impl->error; }
 
 namespace {
 
-// The terms, values and data of one document.
+// The terms, values and data of one document, and its text's pieces after the first, packed.
 void Prepare(Xapian::TermGenerator& generator, Xapian::Document& document, const DocumentFields& fields,
-             const DocumentText* text) {
+             const DocumentText* text, std::vector<std::string>& packedPieces) {
     generator.set_document(document);
     // The heading, weighted above the text by the search.
     for (const std::string* part : {&fields.type, &fields.numberText, &fields.title}) {
@@ -375,7 +367,15 @@ void Prepare(Xapian::TermGenerator& generator, Xapian::Document& document, const
         generator.index_text(*part);
         generator.increase_termpos();
     }
-    if (text != nullptr) generator.index_text(text->plain);
+    // The text piece by piece, each piece's words after the position noted for it; the pieces are
+    // cut at blanks, so the words and their positions are those of the whole text.
+    std::vector<std::uint32_t> starts;
+    const std::vector<std::string_view> pieces =
+        text != nullptr ? SplitPieces(text->plain) : std::vector<std::string_view>();
+    for (const std::string_view piece : pieces) {
+        starts.push_back(generator.get_termpos());
+        generator.index_text(std::string(piece));
+    }
 
     const std::string number = NumberKey(fields.numberText);
     if (!number.empty()) AddAttributeTerm(document, kNumberPrefix + number);
@@ -400,13 +400,18 @@ void Prepare(Xapian::TermGenerator& generator, Xapian::Document& document, const
     if (text != nullptr)
         for (const std::int16_t link : text->links) AddBooleanTerm(document, LinkTerm(link));
     document.add_value(kSortValueSlot, SortValue(fields.inForce, fields.date));
-    if (text != nullptr) document.set_data(CutUtf8(text->plain, kStoredTextBytes));
+    if (!pieces.empty()) document.set_data(std::string(pieces.front()));
+    if (pieces.size() > 1) {
+        document.add_value(kPieceValueSlot, PackPositions(starts));
+        for (std::size_t k = 1; k < pieces.size(); ++k) packedPieces.push_back(PackPiece(pieces[k]));
+    }
 }
 
 }  // namespace
 
 struct PreparedDocument::Impl {
     Xapian::Document document;
+    std::vector<std::string> pieces;  // the text's pieces after the first, packed
     unsigned id = 0;
     std::size_t textBytes = 0;
 };
@@ -423,7 +428,7 @@ PreparedDocument::PreparedDocument(const DocumentFields& fields, const DocumentT
     Xapian::Document& document = m_impl->document;
     m_impl->id = DocumentIdOf(fields.number);
     try {
-        Prepare(generator, document, fields, text);
+        Prepare(generator, document, fields, text, m_impl->pieces);
     } catch (const Xapian::Error&) {
         // Nothing here reads outside data Xapian could refuse; a document it still refuses is
         // indexed with what it took.
@@ -454,6 +459,8 @@ void IndexWriter::Add(PreparedDocument prepared) {
             if (!word.empty() && (word[0] < 'A' || word[0] > 'Z')) d.database->add_spelling(word);
         }
         d.database->replace_document(prepared.m_impl->id, document);
+        for (std::size_t k = 0; k < prepared.m_impl->pieces.size(); ++k)
+            d.database->set_metadata(PieceKey(prepared.m_impl->id, k + 1), prepared.m_impl->pieces[k]);
         ++d.documents;
         d.textBytes += prepared.m_impl->textBytes;
         d.uncommittedBytes += prepared.m_impl->textBytes + 256;

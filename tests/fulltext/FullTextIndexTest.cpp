@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "fulltext/FullTextIndex.h"
 #include "fulltext/FullTextQuery.h"
+#include "fulltext/FullTextTerms.h"
 #include "showdata/DayCode.h"
 
 namespace Norik::FullText {
@@ -97,6 +98,33 @@ TEST_F(FullTextIndexTest, FindsOtherFormsWithMarkedPassages) {
     EXPECT_NE(result.hits[0].passages[0].find("<b>налоговых</b> <b>вычетов</b>"), std::string::npos)
         << result.hits[0].passages[0];
     EXPECT_EQ(Numbers("\"налоговых вычетов на расходы\""), (std::vector<std::int16_t>{3}));
+}
+
+TEST_F(FullTextIndexTest, PassagesComeFromWhereTheWordsAreInALongText) {
+    // A phrase across the cut between the first two pieces (a long line is cut at a blank),
+    // lines of filler far beyond a piece, a line without a blank longer than a piece, and the
+    // words sought in one line deep inside.
+    std::string text = "Начало.\n";
+    while (text.size() < kPieceBytes - 20) text += "п ";
+    text += "трудовой договор п п\n";
+    ASSERT_TRUE(SplitPieces(text).front().ends_with("трудовой "));
+    for (int line = 0; text.size() < 5 * kPieceBytes; ++line)
+        text += "Строка " + std::to_string(line) + " обычного текста о порядке работы.\n";
+    text += std::string(kPieceBytes + 100, 'x') + "\n";
+    text += "Здесь говорится о земельных участках сельскохозяйственного назначения.\n";
+    for (int line = 0; line < 300; ++line) text += "Продолжение текста.\n";
+    documents.push_back(Fields(7, "Закон", "8", "О работе", MakeDayCode(2012, 1, 1), true));
+    texts[7] = {text, {}};
+    ASSERT_TRUE(Build(folder()).ok);
+    const Searcher searcher(folder());
+    const SearchResult deep = searcher.Search("земельного участка", 10, 3);
+    ASSERT_EQ(deep.hits.size(), 1u);
+    ASSERT_EQ(deep.hits[0].passages.size(), 1u);
+    EXPECT_NE(deep.hits[0].passages[0].find("<b>земельных</b> <b>участках</b>"), std::string::npos)
+        << deep.hits[0].passages[0];
+    const SearchResult phrase = searcher.Search("\"трудовой договор\"", 10, 3);
+    ASSERT_EQ(phrase.hits.size(), 1u);
+    EXPECT_EQ(phrase.hits[0].number, 7);
 }
 
 TEST_F(FullTextIndexTest, NothingFoundOffersTheNearestSpelling) {
