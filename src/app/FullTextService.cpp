@@ -218,4 +218,9 @@ FullText::SearchResult FullTextService::Search(std::string_view query, std::size
     return m_searcher->Search(query, maxHits, passagesPerHit);
 }
 
+std::vector<std::string> FullTextService::Passages(std::string_view query, std::int16_t number, std::size_t count) {
+    if (m_state != State::Ready || !m_searcher) return {};
+    return m_searcher->Passages(query, number, count);
+}
+
 }  // namespace Norik

@@ -68,6 +68,8 @@ public:
 
     // Runs query over the index; an error when the index is not ready or cannot answer.
     FullText::SearchResult Search(std::string_view query, std::size_t maxHits, std::size_t passagesPerHit);
+    // The passages of one document found by query (Searcher::Passages); none when not ready.
+    std::vector<std::string> Passages(std::string_view query, std::int16_t number, std::size_t count);
 
 signals:
     void progressChanged(int percent);

@@ -175,6 +175,11 @@ public:
     // newest. passagesPerHit 0 gives no passages.
     SearchResult Search(std::string_view query, std::size_t maxHits, std::size_t passagesPerHit) const;
 
+    // Up to count passages of document number's text for query, as Search gives them; for a
+    // window that shows the passages of one document at a time. Empty when the document does not
+    // match or the index cannot answer.
+    std::vector<std::string> Passages(std::string_view query, std::int16_t number, std::size_t count) const;
+
     // The documents whose texts link to number, ascending; error() set on a damaged index.
     std::vector<std::int16_t> CitedBy(std::int16_t number) const;
 

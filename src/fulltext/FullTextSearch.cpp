@@ -361,6 +361,32 @@ SearchResult Searcher::Search(std::string_view query, std::size_t maxHits, std::
     return result;
 }
 
+std::vector<std::string> Searcher::Passages(std::string_view query, std::int16_t number, std::size_t count) const {
+    Impl& d = *m_impl;
+    if (!ok() || count == 0) return {};
+    try {
+        Xapian::Query parsed;
+        try {
+            parsed = d.Parse(RewriteQuery(query));
+        } catch (const Xapian::QueryParserError&) {
+            return {};
+        }
+        if (parsed.empty()) return {};
+        // The query over this document alone: its match gives the passages their marks.
+        Xapian::Enquire enquire(*d.database);
+        enquire.set_query(
+            Xapian::Query(Xapian::Query::OP_FILTER, parsed, Xapian::Query(kKeyPrefix + std::to_string(number))));
+        const Xapian::MSet matches = enquire.get_mset(0, 1);
+        if (matches.empty()) return {};
+        return d.Passages(matches, d.PassageText(*matches.begin(), matches.begin().get_document(),
+                                                 d.PositionedTerms(parsed), count),
+                          count);
+    } catch (const Xapian::Error& e) {
+        d.Damaged(e);
+        return {};
+    }
+}
+
 std::vector<std::int16_t> Searcher::CitedBy(std::int16_t number) const {
     if (!ok()) return {};
     try {

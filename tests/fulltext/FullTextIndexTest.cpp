@@ -122,6 +122,9 @@ TEST_F(FullTextIndexTest, PassagesComeFromWhereTheWordsAreInALongText) {
     ASSERT_EQ(deep.hits[0].passages.size(), 1u);
     EXPECT_NE(deep.hits[0].passages[0].find("<b>земельных</b> <b>участках</b>"), std::string::npos)
         << deep.hits[0].passages[0];
+    // The passages of one document asked for alone are the same; a document not found has none.
+    EXPECT_EQ(searcher.Passages("земельного участка", 7, 3), deep.hits[0].passages);
+    EXPECT_TRUE(searcher.Passages("земельного участка", 1, 3).empty());
     const SearchResult phrase = searcher.Search("\"трудовой договор\"", 10, 3);
     ASSERT_EQ(phrase.hits.size(), 1u);
     EXPECT_EQ(phrase.hits[0].number, 7);
