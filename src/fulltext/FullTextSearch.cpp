@@ -378,9 +378,9 @@ std::vector<std::string> Searcher::Passages(std::string_view query, std::int16_t
             Xapian::Query(Xapian::Query::OP_FILTER, parsed, Xapian::Query(kKeyPrefix + std::to_string(number))));
         const Xapian::MSet matches = enquire.get_mset(0, 1);
         if (matches.empty()) return {};
-        return d.Passages(matches, d.PassageText(*matches.begin(), matches.begin().get_document(),
-                                                 d.PositionedTerms(parsed), count),
-                          count);
+        return d.Passages(
+            matches, d.PassageText(*matches.begin(), matches.begin().get_document(), d.PositionedTerms(parsed), count),
+            count);
     } catch (const Xapian::Error& e) {
         d.Damaged(e);
         return {};

@@ -2,8 +2,8 @@
 // result, best first (the ranking stays until the user sorts), with a preview pane under it that
 // shows the selected row's type, number, date and status and the passages of its text with the
 // query's words in bold, asked for when the row is first selected (passages are the costly part
-// of a search, and only the selected row's are seen). The list does what every document list does (open, sort, card); this
-// view passes the commands and the list position on to it.
+// of a search, and only the selected row's are seen). The list does what every document list does (open, sort, card);
+// this view passes the commands and the list position on to it.
 //
 // Nothing found: the pane says so and offers the spelling the index suggests as a link, which
 // asks for that query to be run (queryRequested). The status bar says how many documents were
