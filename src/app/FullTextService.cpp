@@ -1,8 +1,5 @@
 #include "app/FullTextService.h"
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <exception>
 #include <set>
@@ -22,8 +19,6 @@ namespace Norik {
 namespace {
 
 constexpr int kPollMilliseconds = 100;
-// The niceness of the threads building an index (0 normal, 19 lowest).
-constexpr int kBuildNiceness = 10;
 constexpr std::size_t kMaxReserve = std::size_t{64} << 20;
 
 // The stored bytes of a document's text, read from the container at containerPath; nullopt
@@ -129,9 +124,6 @@ void FullTextService::StartBuild(IndexSource source, const std::filesystem::path
     m_build = build;
     build->total = source.documents.size();
     m_worker = std::thread([build, folder, source = std::move(source)] {
-        // The build yields the processor to the window's thread whenever that has work: this
-        // thread, and the workers it starts (which inherit it), run at a lower priority.
-        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kBuildNiceness);
         FullText::BuildResult result;
         try {
             result = FullText::BuildIndex(folder, source.documents, source.textOf, source.baseDate,
