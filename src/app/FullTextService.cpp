@@ -45,20 +45,6 @@ std::string DamageText(const std::filesystem::path& folder, const std::string& w
     return "Full-text index " + folder.string() + " cannot be used: " + why;
 }
 
-// Renames a damaged index folder of the cache out of the way; the new name, or empty when it
-// could not be moved.
-std::filesystem::path SetAside(const std::filesystem::path& folder) {
-    for (int attempt = 1; attempt <= 9; ++attempt) {
-        std::filesystem::path aside = folder;
-        aside += ".damaged" + (attempt == 1 ? std::string() : "-" + std::to_string(attempt));
-        std::error_code error;
-        if (std::filesystem::exists(std::filesystem::symlink_status(aside, error))) continue;
-        std::filesystem::rename(folder, aside, error);
-        if (!error) return aside;
-    }
-    return {};
-}
-
 }  // namespace
 
 IndexSource OpenBaseIndexSource() {
@@ -104,20 +90,22 @@ void FullTextService::Prepare(IndexSource source) {
     m_baseDate = source.baseDate;
     const std::filesystem::path own = FullText::BaseIndexFolder(source.baseFolder);
     const FullText::IndexCheck ownCheck = FullText::CheckIndex(own, source.baseDate);
+    const std::filesystem::path cache = FullText::CacheIndexFolder(source.baseFolder, source.baseDate);
     if (ownCheck.state == FullText::IndexState::Current) {
+        StartCleanup(cache);
         Finish(own);
         return;
     }
     // The base's own index is only read: a damaged one is told in the log and left where it is.
     if (ownCheck.state == FullText::IndexState::Damaged) ErrorLog().WriteEntry(DamageText(own, ownCheck.why));
-    const std::filesystem::path cache = FullText::CacheIndexFolder(source.baseFolder, source.baseDate);
     const FullText::IndexCheck cacheCheck = FullText::CheckIndex(cache, source.baseDate);
     if (cacheCheck.state == FullText::IndexState::Current) {
+        StartCleanup(cache);
         Finish(cache);
         return;
     }
     if (cacheCheck.state == FullText::IndexState::Damaged) {
-        const std::filesystem::path aside = SetAside(cache);
+        const std::filesystem::path aside = FullText::SetIndexAside(cache);
         ErrorLog().WriteEntry(DamageText(cache, cacheCheck.why) +
                               (aside.empty() ? "; it could not be moved aside" : "; moved to " + aside.string()));
         if (aside.empty()) {
@@ -144,6 +132,8 @@ void FullTextService::StartBuild(IndexSource source, const std::filesystem::path
                                               build->total = total;
                                               return !build->stop.load();
                                           });
+            // The index in place supersedes the cache's others of this base folder.
+            if (result.ok) FullText::RemoveSupersededIndexes(folder);
         } catch (const std::exception& error) {
             // Out of memory, most likely: the build is given up like a failed one.
             result.ok = false;
@@ -157,6 +147,11 @@ void FullTextService::StartBuild(IndexSource source, const std::filesystem::path
     });
     m_poll.start();
     emit progressChanged(0);
+}
+
+void FullTextService::StartCleanup(const std::filesystem::path& cache) {
+    // Removing whole indexes may take a while: off this thread.
+    if (!m_worker.joinable()) m_worker = std::thread([cache] { FullText::RemoveSupersededIndexes(cache); });
 }
 
 void FullTextService::LookAtBuild() {
@@ -213,6 +208,11 @@ FullText::SearchResult FullTextService::Search(std::string_view query, std::size
         return none;
     }
     return m_searcher->Search(query, maxHits, passagesPerHit);
+}
+
+std::vector<std::string> FullTextService::Passages(std::string_view query, std::int16_t number, std::size_t count) {
+    if (m_state != State::Ready || !m_searcher) return {};
+    return m_searcher->Passages(query, number, count);
 }
 
 }  // namespace Norik

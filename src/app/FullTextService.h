@@ -6,8 +6,9 @@
 // documents' attributes copied from the tables beforehand, and their texts read from the
 // container and decoded there. Meanwhile the window goes on: the progress is looked at a few
 // times a second (progressChanged) and ready() comes when the index can answer. An index found
-// damaged is written to the error log; one in the cache folder is moved aside (renamed, for the
-// log's reader) and built anew; the base's own is never touched.
+// damaged is written to the error log; one in the cache folder is moved aside (renamed) and built
+// anew; the base's own is never touched. Once an index is in place, or found current, the cache's
+// indexes of other dates of the same base folder and those set aside are removed.
 //
 // Searching runs on the user-interface thread over the index prepared. Destroying the service
 // stops a build within one document and waits for it.
@@ -67,6 +68,8 @@ public:
 
     // Runs query over the index; an error when the index is not ready or cannot answer.
     FullText::SearchResult Search(std::string_view query, std::size_t maxHits, std::size_t passagesPerHit);
+    // The passages of one document found by query (Searcher::Passages); none when not ready.
+    std::vector<std::string> Passages(std::string_view query, std::int16_t number, std::size_t count);
 
 signals:
     void progressChanged(int percent);
@@ -84,6 +87,8 @@ private:
     };
 
     void StartBuild(IndexSource source, const std::filesystem::path& folder);
+    // Removes the indexes the cache keeps for this base folder that cache supersedes.
+    void StartCleanup(const std::filesystem::path& cache);
     void LookAtBuild();
     void Finish(const std::filesystem::path& folder);
     void Fail(const QString& why);

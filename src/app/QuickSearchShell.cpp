@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -25,6 +26,10 @@ QuickSearchShell::QuickSearchShell(CMainFrame& frame, IUserPort& userPort, std::
     m_bar = new QToolBar(QStringLiteral("Быстрый поиск"), &frame);
     m_bar->setObjectName(QStringLiteral("quickSearchBar"));
     m_bar->addWidget(m_line);
+    // An empty stretch beside the line: the line grows with the window, to half its width.
+    auto* rest = new QWidget(m_bar);
+    rest->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_bar->addWidget(rest);
     frame.addToolBarBreak(Qt::TopToolBarArea);
     frame.addToolBar(Qt::TopToolBarArea, m_bar);
     m_progress = new QLabel(&frame);
@@ -87,10 +92,16 @@ void QuickSearchShell::Run(const QString& query) {
 void QuickSearchShell::ShowResult(const QString& query) {
     QElapsedTimer timer;
     timer.start();
-    const FullText::SearchResult result = m_service.Search(query.toStdString(), kMaxHits, kPassagesPerHit);
+    const std::string words = query.toStdString();
+    // The passages of the selected row alone are looked for, when it is selected.
+    const FullText::SearchResult result = m_service.Search(words, kMaxHits, 0);
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     auto document = std::make_unique<CListDocument>(m_userPort);
-    auto* view = new QuickSearchView(*document, m_userPort, m_showCard, query, result, seconds);
+    auto* view = new QuickSearchView(*document, m_userPort, m_showCard, query, result, seconds,
+                                     [shell = QPointer<QuickSearchShell>(this), words](std::int16_t number) {
+                                         return shell ? shell->m_service.Passages(words, number, kPassagesPerHit)
+                                                      : std::vector<std::string>();
+                                     });
     connect(view, &QuickSearchView::queryRequested, this, [this](const QString& suggestion) {
         m_line->Remember(suggestion);
         Run(suggestion);

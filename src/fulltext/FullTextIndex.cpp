@@ -1,6 +1,7 @@
 // Where an index lives, how it is stamped and checked, and how it is written.
 #include "fulltext/FullTextIndex.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,9 +29,11 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kStampName = "norik-fulltext.stamp";
+// What the name of a cache index folder set aside as damaged ends with (and a number after it).
+constexpr const char* kDamagedMark = ".damaged";
 constexpr const char* kStampMagic = "Norik full-text index";
 // Raised whenever what is indexed, or how, changes: an index of another format is rebuilt.
-constexpr int kFormatVersion = 1;
+constexpr int kFormatVersion = 2;
 // Xapian holds the postings of the documents added since the last commit in memory: committing
 // after about this many bytes of text bounds what a build holds, whatever the size of the texts.
 constexpr std::size_t kTextBytesPerCommit = std::size_t{24} << 20;
@@ -84,15 +87,67 @@ bool WriteStamp(const fs::path& folder, const Stamp& stamp, std::string& error) 
     return ok;
 }
 
-// Removes an index folder this program made: its known files, then the folder. Anything else
-// in it keeps the folder standing.
-void RemoveIndexFolder(const fs::path& folder) {
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        std::error_code kind;
-        if (IsIndexFileName(it->path().filename().string()) && !it->is_directory(kind)) ::unlink(it->path().c_str());
+// Removes an index folder this program made: its known files, then the folder. The folder is
+// opened without following a link and its files are removed through it, so nothing outside it
+// is ever touched; anything else in it keeps the folder standing. ownerOnly: only a folder of
+// the user's own. Whether the folder is gone.
+bool RemoveIndexFolder(const fs::path& folder, bool ownerOnly = false) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || (ownerOnly && info.st_uid != ::getuid())) {
+        ::close(fd);
+        return false;
     }
-    ::rmdir(folder.c_str());
+    const int listFd = ::dup(fd);
+    if (DIR* list = listFd < 0 ? nullptr : ::fdopendir(listFd)) {
+        std::vector<std::string> names;
+        while (const dirent* entry = ::readdir(list))
+            if (IsIndexFileName(entry->d_name)) names.emplace_back(entry->d_name);
+        ::closedir(list);
+        for (const std::string& name : names) {
+            struct stat file {};
+            if (::fstatat(fd, name.c_str(), &file, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(file.st_mode))
+                ::unlinkat(fd, name.c_str(), 0);
+        }
+    } else if (listFd >= 0) {
+        ::close(listFd);
+    }
+    ::close(fd);
+    return ::rmdir(folder.c_str()) == 0;
+}
+
+// The parts of a cache index folder's name "<key>-<base date>[.damaged[-N]]"; nothing for a
+// name of another form.
+struct CacheName {
+    std::string key;
+    std::string date;
+    bool damaged = false;
+};
+
+std::optional<CacheName> ParseCacheName(const std::string& name) {
+    constexpr std::size_t kKeyDigits = 16;
+    const auto allOf = [](std::string_view text, auto test) {
+        return !text.empty() && std::all_of(text.begin(), text.end(), [&](char c) { return test(c); });
+    };
+    const auto isHex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    if (name.size() < kKeyDigits + 2 || name[kKeyDigits] != '-' || !allOf(name.substr(0, kKeyDigits), isHex))
+        return std::nullopt;
+    CacheName parts;
+    parts.key = name.substr(0, kKeyDigits);
+    std::string_view rest = std::string_view(name).substr(kKeyDigits + 1);
+    if (const std::size_t dot = rest.find('.'); dot != std::string_view::npos) {
+        std::string_view mark = rest.substr(dot);
+        rest = rest.substr(0, dot);
+        if (!mark.starts_with(kDamagedMark)) return std::nullopt;
+        mark.remove_prefix(std::string_view(kDamagedMark).size());
+        if (!mark.empty() && !(mark.front() == '-' && allOf(mark.substr(1), isDigit))) return std::nullopt;
+        parts.damaged = true;
+    }
+    if (!allOf(rest, isDigit)) return std::nullopt;
+    parts.date = rest;
+    return parts;
 }
 
 // Gathers the plain text of a document and the numbers of the documents its links lead to.
@@ -122,14 +177,6 @@ private:
     std::string m_linkText;
 };
 
-// Adds text to the document's data cut to at most limit bytes, at a character boundary.
-std::string CutUtf8(const std::string& text, std::size_t limit) {
-    if (text.size() <= limit) return text;
-    std::size_t at = limit;
-    while (at > 0 && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
-    return text.substr(0, at);
-}
-
 void AddAttributeTerm(Xapian::Document& document, const std::string& term, Xapian::termcount wdf = 1) {
     if (term.size() <= kMaxTermBytes) document.add_term(term, wdf);
 }
@@ -158,6 +205,32 @@ bool IsIndexFolder(const fs::path& folder) {
             return false;
     }
     return !error;
+}
+
+fs::path SetIndexAside(const fs::path& folder) {
+    for (int attempt = 1; attempt <= 9; ++attempt) {
+        fs::path aside = folder;
+        aside += kDamagedMark + (attempt == 1 ? std::string() : "-" + std::to_string(attempt));
+        std::error_code error;
+        if (fs::exists(fs::symlink_status(aside, error))) continue;
+        fs::rename(folder, aside, error);
+        if (!error) return aside;
+    }
+    return {};
+}
+
+std::size_t RemoveSupersededIndexes(const fs::path& current) {
+    const std::optional<CacheName> own = ParseCacheName(current.filename().string());
+    if (!own || own->damaged) return 0;
+    std::size_t removed = 0;
+    std::error_code error;
+    for (fs::directory_iterator it(current.parent_path(), error), end; !error && it != end; it.increment(error)) {
+        const std::optional<CacheName> other = ParseCacheName(it->path().filename().string());
+        if (!other || other->key != own->key || (other->date == own->date && !other->damaged)) continue;
+        // A folder holding anything but an index's files is left whole.
+        if (IsIndexFolder(it->path()) && RemoveIndexFolder(it->path(), true)) ++removed;
+    }
+    return removed;
 }
 
 IndexCheck CheckIndex(const fs::path& folder, std::int32_t baseDate) {
@@ -262,9 +335,9 @@ const std::string& IndexWriter::error() const { return m_impl->error; }
 
 namespace {
 
-// The terms, values and data of one document.
+// The terms, values and data of one document, and its text's pieces after the first, packed.
 void Prepare(Xapian::TermGenerator& generator, Xapian::Document& document, const DocumentFields& fields,
-             const DocumentText* text) {
+             const DocumentText* text, std::vector<std::string>& packedPieces) {
     generator.set_document(document);
     // The heading, weighted above the text by the search.
     for (const std::string* part : {&fields.type, &fields.numberText, &fields.title}) {
@@ -276,7 +349,15 @@ void Prepare(Xapian::TermGenerator& generator, Xapian::Document& document, const
         generator.index_text(*part);
         generator.increase_termpos();
     }
-    if (text != nullptr) generator.index_text(text->plain);
+    // The text piece by piece, each piece's words after the position noted for it; the pieces are
+    // cut at blanks, so the words and their positions are those of the whole text.
+    std::vector<std::uint32_t> starts;
+    const std::vector<std::string_view> pieces =
+        text != nullptr ? SplitPieces(text->plain) : std::vector<std::string_view>();
+    for (const std::string_view piece : pieces) {
+        starts.push_back(generator.get_termpos());
+        generator.index_text(std::string(piece));
+    }
 
     const std::string number = NumberKey(fields.numberText);
     if (!number.empty()) AddAttributeTerm(document, kNumberPrefix + number);
@@ -301,13 +382,18 @@ void Prepare(Xapian::TermGenerator& generator, Xapian::Document& document, const
     if (text != nullptr)
         for (const std::int16_t link : text->links) AddBooleanTerm(document, LinkTerm(link));
     document.add_value(kSortValueSlot, SortValue(fields.inForce, fields.date));
-    if (text != nullptr) document.set_data(CutUtf8(text->plain, kStoredTextBytes));
+    if (!pieces.empty()) document.set_data(std::string(pieces.front()));
+    if (pieces.size() > 1) {
+        document.add_value(kPieceValueSlot, PackPositions(starts));
+        for (std::size_t k = 1; k < pieces.size(); ++k) packedPieces.push_back(PackPiece(pieces[k]));
+    }
 }
 
 }  // namespace
 
 struct PreparedDocument::Impl {
     Xapian::Document document;
+    std::vector<std::string> pieces;  // the text's pieces after the first, packed
     unsigned id = 0;
     std::size_t textBytes = 0;
 };
@@ -324,7 +410,7 @@ PreparedDocument::PreparedDocument(const DocumentFields& fields, const DocumentT
     Xapian::Document& document = m_impl->document;
     m_impl->id = DocumentIdOf(fields.number);
     try {
-        Prepare(generator, document, fields, text);
+        Prepare(generator, document, fields, text, m_impl->pieces);
     } catch (const Xapian::Error&) {
         // Nothing here reads outside data Xapian could refuse; a document it still refuses is
         // indexed with what it took.
@@ -355,6 +441,8 @@ void IndexWriter::Add(PreparedDocument prepared) {
             if (!word.empty() && (word[0] < 'A' || word[0] > 'Z')) d.database->add_spelling(word);
         }
         d.database->replace_document(prepared.m_impl->id, document);
+        for (std::size_t k = 0; k < prepared.m_impl->pieces.size(); ++k)
+            d.database->set_metadata(PieceKey(prepared.m_impl->id, k + 1), prepared.m_impl->pieces[k]);
         ++d.documents;
         d.textBytes += prepared.m_impl->textBytes;
         d.uncommittedBytes += prepared.m_impl->textBytes + 256;

@@ -66,6 +66,17 @@ std::filesystem::path BaseIndexFolder(const std::filesystem::path& baseFolder);
 // The viewer's own index of a base in the user's cache folder, one per base folder and date.
 std::filesystem::path CacheIndexFolder(const std::filesystem::path& baseFolder, std::int32_t baseDate);
 
+// Renames a damaged index folder of the cache out of the way, to "<folder>.damaged" (or
+// ".damaged-2" and on when that is taken); the new name, or empty when it could not be moved.
+std::filesystem::path SetIndexAside(const std::filesystem::path& folder);
+
+// Removes the cache folder's index folders of the same base folder as current (a folder
+// CacheIndexFolder names) that current supersedes: those of other base dates and those set
+// aside as damaged. Only folders named so, real folders (never through a link) of the user's
+// own holding nothing but the files of an index, are removed.
+// How many were removed.
+std::size_t RemoveSupersededIndexes(const std::filesystem::path& current);
+
 // Whether folder holds a whole index stamped with baseDate.
 IndexCheck CheckIndex(const std::filesystem::path& folder, std::int32_t baseDate);
 
@@ -172,6 +183,11 @@ public:
     // title, number and type above text; equal scores put documents in force first, then the
     // newest. passagesPerHit 0 gives no passages.
     SearchResult Search(std::string_view query, std::size_t maxHits, std::size_t passagesPerHit) const;
+
+    // Up to count passages of document number's text for query, as Search gives them; for a
+    // window that shows the passages of one document at a time. Empty when the document does not
+    // match or the index cannot answer.
+    std::vector<std::string> Passages(std::string_view query, std::int16_t number, std::size_t count) const;
 
     // The documents whose texts link to number, ascending; error() set on a damaged index.
     std::vector<std::int16_t> CitedBy(std::int16_t number) const;

@@ -17,6 +17,10 @@ namespace {
 constexpr double kHeadingBoost = 4.0;
 // A passage: about this many bytes of the text around the words found.
 constexpr std::size_t kPassageBytes = 240;
+// A word of at least this many letters may be respelled from three letters off.
+constexpr std::size_t kLongWordLetters = 8;
+// Indexed words of one stem looked at for where a query's word is in a long text, at most.
+constexpr std::size_t kMaxFormsOfStem = 64;
 // Lines of a text looked at for passages, at most; a long text with few matches is not read whole.
 constexpr std::size_t kPassageLinesScanned = 4000;
 
@@ -160,18 +164,119 @@ struct Searcher::Impl {
         return passages;
     }
 
-    // The query with its words spelled as the nearest indexed words, when that finds something.
+    // For each of a query's words, the words of the index it stands for that the text has
+    // positions for: an unprefixed term itself, and for a stem ("Z" term, kept without
+    // positions) the indexed words of that stem.
+    std::vector<std::vector<std::string>> PositionedTerms(const Xapian::Query& query) {
+        std::vector<std::vector<std::string>> words;
+        for (auto it = query.get_unique_terms_begin(); it != query.get_unique_terms_end(); ++it) {
+            const std::string& term = *it;
+            if (term.empty()) continue;
+            if (!(term[0] >= 'A' && term[0] <= 'Z')) {
+                words.push_back({term});
+                continue;
+            }
+            if (term[0] != 'Z' || term.size() < 2 || (term[1] >= 'A' && term[1] <= 'Z')) continue;
+            const std::string stem = term.substr(1);
+            std::vector<std::string> forms;
+            for (auto word = database->allterms_begin(stem);
+                 word != database->allterms_end(stem) && forms.size() < kMaxFormsOfStem; ++word)
+                if (stemmer(*word) == stem) forms.push_back(*word);
+            if (!forms.empty()) words.push_back(std::move(forms));
+        }
+        return words;
+    }
+
+    // The text passages of document id are looked for in: its first piece for a text of one
+    // piece; else the pieces holding the most of the query's words (up to count, the first
+    // piece when none does), in text order, a line end between them.
+    std::string PassageText(Xapian::docid id, const Xapian::Document& document,
+                            const std::vector<std::vector<std::string>>& words, std::size_t count) {
+        std::string first = document.get_data();
+        const std::vector<std::uint32_t> starts = UnpackPositions(document.get_value(kPieceValueSlot));
+        if (starts.size() < 2) return first;
+        // How many of the words each piece holds in some form: a word at position p is in the
+        // last piece starting before p.
+        std::vector<std::size_t> held(starts.size(), 0);
+        std::vector<bool> seen(starts.size());
+        for (const std::vector<std::string>& forms : words) {
+            std::fill(seen.begin(), seen.end(), false);
+            for (const std::string& form : forms) {
+                for (auto it = database->positionlist_begin(id, form); it != database->positionlist_end(id, form);
+                     ++it) {
+                    const auto after = std::lower_bound(starts.begin(), starts.end(), *it);
+                    if (after != starts.begin()) seen[static_cast<std::size_t>(after - starts.begin()) - 1] = true;
+                }
+            }
+            for (std::size_t k = 0; k < starts.size(); ++k) held[k] += seen[k] ? 1 : 0;
+        }
+        std::vector<std::size_t> order(starts.size());
+        for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return held[a] > held[b]; });
+        std::vector<std::size_t> chosen;
+        for (const std::size_t k : order)
+            if (held[k] > 0 && chosen.size() < count) chosen.push_back(k);
+        if (chosen.empty()) return first;
+        std::sort(chosen.begin(), chosen.end());
+        std::string text;
+        for (const std::size_t k : chosen) {
+            if (!text.empty()) text.push_back('\n');
+            if (k == 0) {
+                text += first;
+            } else if (const std::optional<std::string> piece = UnpackPiece(database->get_metadata(PieceKey(id, k)))) {
+                text += *piece;
+            }
+        }
+        return text;
+    }
+
+    // The nearest indexed word to word when neither it nor another form of it is indexed; empty
+    // when it is (or holds a digit, or is an operator, or nothing is near enough).
+    std::string Respelled(const std::string& word) {
+        if (std::any_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; })) return {};
+        for (const char* op : {"AND", "OR", "NOT", "XOR", "NEAR", "ADJ"})
+            if (word == op) return {};
+        const std::string lower = LowerUtf8(word);
+        if (database->term_exists(lower) || database->term_exists("Z" + stemmer(lower))) return {};
+        std::string nearest = database->get_spelling_suggestion(lower, 2);
+        // A long word may be two letters off its nearest indexed form and one off another form.
+        std::size_t letters = 0;
+        for (Xapian::Utf8Iterator it(lower); it != Xapian::Utf8Iterator(); ++it) ++letters;
+        if (nearest.empty() && letters >= kLongWordLetters) nearest = database->get_spelling_suggestion(lower, 3);
+        return nearest;
+    }
+
+    // The query as typed with each word that no form of is indexed spelled as the nearest
+    // indexed word - quotes, numbers, operators and words found kept as they stand - when that
+    // finds something; else empty.
     std::string Suggestion(std::string_view query) {
-        Xapian::QueryParser parser;
-        parser.set_database(*database);
-        parser.set_stemmer(stemmer);
-        parser.set_stemming_strategy(Xapian::QueryParser::STEM_SOME);
-        parser.parse_query(LowerUtf8(query),
-                           Xapian::QueryParser::FLAG_DEFAULT | Xapian::QueryParser::FLAG_SPELLING_CORRECTION);
-        std::string corrected = parser.get_corrected_query_string();
-        if (corrected.empty()) return {};
+        const std::string text(query);
+        std::string corrected;
+        std::size_t copied = 0;
+        bool changed = false;
+        for (Xapian::Utf8Iterator it(text), end; it != end;) {
+            if (!Xapian::Unicode::is_wordchar(*it)) {
+                ++it;
+                continue;
+            }
+            const std::size_t begin = static_cast<std::size_t>(it.raw() - text.data());
+            while (it != end && Xapian::Unicode::is_wordchar(*it)) ++it;
+            const std::size_t stop = it == end ? text.size() : static_cast<std::size_t>(it.raw() - text.data());
+            const std::string better = Respelled(text.substr(begin, stop - begin));
+            if (better.empty()) continue;
+            corrected.append(text, copied, begin - copied);
+            corrected += better;
+            copied = stop;
+            changed = true;
+        }
+        if (!changed) return {};
+        corrected.append(text, copied);
         Xapian::Enquire enquire(*database);
-        enquire.set_query(Parse(RewriteQuery(corrected)));
+        try {
+            enquire.set_query(Parse(RewriteQuery(corrected)));
+        } catch (const Xapian::QueryParserError&) {
+            return {};
+        }
         return enquire.get_mset(0, 1).empty() ? std::string() : corrected;
     }
 
@@ -233,6 +338,8 @@ SearchResult Searcher::Search(std::string_view query, std::size_t maxHits, std::
         enquire.set_sort_by_relevance_then_value(kSortValueSlot, true);
         const auto wanted = static_cast<Xapian::doccount>(std::min<std::size_t>(maxHits, 100000));
         const Xapian::MSet matches = enquire.get_mset(0, wanted);
+        const std::vector<std::vector<std::string>> words =
+            passagesPerHit > 0 ? d.PositionedTerms(parsed) : std::vector<std::vector<std::string>>();
         result.estimatedMatches = matches.get_matches_estimated();
         for (auto it = matches.begin(); it != matches.end(); ++it) {
             const std::optional<std::int16_t> number = NumberOfDocumentId(*it);
@@ -240,7 +347,9 @@ SearchResult Searcher::Search(std::string_view query, std::size_t maxHits, std::
             Hit hit;
             hit.number = *number;
             hit.score = it.get_weight();
-            if (passagesPerHit > 0) hit.passages = d.Passages(matches, it.get_document().get_data(), passagesPerHit);
+            if (passagesPerHit > 0)
+                hit.passages =
+                    d.Passages(matches, d.PassageText(*it, it.get_document(), words, passagesPerHit), passagesPerHit);
             result.hits.push_back(std::move(hit));
         }
         if (result.hits.empty()) result.suggestion = d.Suggestion(query);
@@ -250,6 +359,32 @@ SearchResult Searcher::Search(std::string_view query, std::size_t maxHits, std::
         result.error = d.error;
     }
     return result;
+}
+
+std::vector<std::string> Searcher::Passages(std::string_view query, std::int16_t number, std::size_t count) const {
+    Impl& d = *m_impl;
+    if (!ok() || count == 0) return {};
+    try {
+        Xapian::Query parsed;
+        try {
+            parsed = d.Parse(RewriteQuery(query));
+        } catch (const Xapian::QueryParserError&) {
+            return {};
+        }
+        if (parsed.empty()) return {};
+        // The query over this document alone: its match gives the passages their marks.
+        Xapian::Enquire enquire(*d.database);
+        enquire.set_query(
+            Xapian::Query(Xapian::Query::OP_FILTER, parsed, Xapian::Query(kKeyPrefix + std::to_string(number))));
+        const Xapian::MSet matches = enquire.get_mset(0, 1);
+        if (matches.empty()) return {};
+        return d.Passages(
+            matches, d.PassageText(*matches.begin(), matches.begin().get_document(), d.PositionedTerms(parsed), count),
+            count);
+    } catch (const Xapian::Error& e) {
+        d.Damaged(e);
+        return {};
+    }
 }
 
 std::vector<std::int16_t> Searcher::CitedBy(std::int16_t number) const {

@@ -1,5 +1,6 @@
 #include "fulltext/FullTextTerms.h"
 
+#include <lzma.h>
 #include <xapian.h>
 
 #include <charconv>
@@ -81,6 +82,83 @@ std::string SortValue(bool inForce, std::int32_t dayCode) {
     // Day codes stay far below 10^7 for any real year; out-of-range codes are clamped.
     const double date = dayCode < 0 ? 0.0 : dayCode > 9'999'999 ? 9'999'999.0 : dayCode;
     return Xapian::sortable_serialise((inForce ? 1e7 : 0.0) + date);
+}
+
+std::vector<std::string_view> SplitPieces(std::string_view text) {
+    std::vector<std::string_view> pieces;
+    while (!text.empty()) {
+        std::size_t cut = text.size();
+        if (cut > kPieceBytes) {
+            // After the last line end of the window, else its last blank, else at a character.
+            const std::string_view window = text.substr(0, kPieceBytes);
+            cut = window.rfind('\n');
+            if (cut == std::string_view::npos || cut < kPieceBytes / 2) {
+                const std::size_t blank = window.find_last_of(" \t");
+                if (blank != std::string_view::npos && (cut == std::string_view::npos || blank > cut)) cut = blank;
+            }
+            if (cut == std::string_view::npos) {
+                cut = kPieceBytes;
+                while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+                if (cut == 0) cut = kPieceBytes;
+            } else {
+                ++cut;
+            }
+        }
+        pieces.push_back(text.substr(0, cut));
+        text.remove_prefix(cut);
+    }
+    return pieces;
+}
+
+std::string PieceKey(unsigned documentId, std::size_t piece) {
+    return "piece:" + std::to_string(documentId) + ":" + std::to_string(piece);
+}
+
+std::string PackPositions(const std::vector<std::uint32_t>& positions) {
+    std::string bytes;
+    bytes.reserve(positions.size() * 4);
+    for (const std::uint32_t position : positions)
+        for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<char>((position >> shift) & 0xFF));
+    return bytes;
+}
+
+std::vector<std::uint32_t> UnpackPositions(std::string_view bytes) {
+    if (bytes.size() % 4 != 0) return {};
+    std::vector<std::uint32_t> positions;
+    positions.reserve(bytes.size() / 4);
+    for (std::size_t at = 0; at < bytes.size(); at += 4) {
+        std::uint32_t position = 0;
+        for (int k = 0; k < 4; ++k)
+            position |= std::uint32_t{static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(k)])} << (8 * k);
+        if (!positions.empty() && position < positions.back()) return {};
+        positions.push_back(position);
+    }
+    return positions;
+}
+
+std::string PackPiece(std::string_view text) {
+    std::string packed(lzma_stream_buffer_bound(text.size()), '\0');
+    std::size_t size = 0;
+    // The fastest preset: pieces are small, and packing runs on every document of a build.
+    if (lzma_easy_buffer_encode(0, LZMA_CHECK_CRC32, nullptr, reinterpret_cast<const std::uint8_t*>(text.data()),
+                                text.size(), reinterpret_cast<std::uint8_t*>(packed.data()), &size,
+                                packed.size()) != LZMA_OK)
+        return {};
+    packed.resize(size);
+    return packed;
+}
+
+std::optional<std::string> UnpackPiece(std::string_view packed) {
+    std::string text(kPieceBytes, '\0');
+    std::uint64_t memoryLimit = std::uint64_t{16} << 20;
+    std::size_t in = 0, out = 0;
+    if (lzma_stream_buffer_decode(&memoryLimit, 0, nullptr, reinterpret_cast<const std::uint8_t*>(packed.data()), &in,
+                                  packed.size(), reinterpret_cast<std::uint8_t*>(text.data()), &out,
+                                  text.size()) != LZMA_OK ||
+        in != packed.size())
+        return std::nullopt;
+    text.resize(out);
+    return text;
 }
 
 }  // namespace Norik::FullText

@@ -11,7 +11,8 @@
 //   "XD" the date as YYYYMMDD, "XY" its year; "XS1" in force, "XS0" not;
 //   "Q" the document number (the key); "XL" the file number of each document it links to.
 // Value kSortValueSlot orders equal scores: in force first, then the newest.
-// The document data is the beginning of the plain text, for passages.
+// Value kPieceValueSlot and the document data and metadata keep the plain text for passages
+// (below).
 #pragma once
 
 #include <cstddef>
@@ -19,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Norik::FullText {
 
@@ -34,10 +36,22 @@ inline constexpr unsigned kSortValueSlot = 0;
 // Xapian refuses terms longer than about 245 bytes; longer attribute terms are not indexed.
 inline constexpr std::size_t kMaxTermBytes = 200;
 
-// Text kept per document for passages: the first this many bytes of its plain text (the whole
-// text of most documents; of a long one, its beginning, which keeps the index smaller than the
-// texts).
-inline constexpr std::size_t kStoredTextBytes = std::size_t{32} * 1024;
+// The plain text of a document is kept for passages in pieces of at most kPieceBytes, each cut
+// after a blank or a line end (SplitPieces): the first is the document data, the others are
+// LZMA-packed (PackPiece) in the index's metadata under PieceKey. For a text of more than one
+// piece, value kPieceValueSlot holds the term position each piece starts after (PackPositions),
+// so that a search takes its passages from the pieces where the words found are.
+inline constexpr std::size_t kPieceBytes = std::size_t{16} * 1024;
+inline constexpr unsigned kPieceValueSlot = 1;
+
+std::vector<std::string_view> SplitPieces(std::string_view text);
+std::string PieceKey(unsigned documentId, std::size_t piece);
+std::string PackPositions(const std::vector<std::uint32_t>& positions);
+// The positions of a value as PackPositions writes them, rising; empty for any other bytes.
+std::vector<std::uint32_t> UnpackPositions(std::string_view bytes);
+std::string PackPiece(std::string_view text);
+// A piece as PackPiece packed it; nothing for bytes that do not unpack to at most kPieceBytes.
+std::optional<std::string> UnpackPiece(std::string_view packed);
 
 // Lower case of a UTF-8 text, character by character (malformed bytes are taken as Latin-1).
 std::string LowerUtf8(std::string_view text);

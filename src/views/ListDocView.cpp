@@ -143,6 +143,12 @@ void CListDocView::GoBack() {
     m_document.model().Back();
 }
 
+void CListDocView::KeepRankOrder() {
+    m_sortKey = kRankOrder;
+    m_descending = false;
+    ShowColumns();
+}
+
 void CListDocView::Sort(int key) {
     m_sortKey = key;
     m_document.model().Sort(m_sortKey, m_descending);
@@ -187,7 +193,7 @@ void CListDocView::ShowColumns() {
                            widthOf(QString::fromUtf8("не действует"), CListDocModel::kStatusColumn));
 
     // Without the descending flag dates run newest first and texts from A to Я. Type and number
-    // have no column of their own: no indicator then.
+    // have no column of their own, and a list in rank order no sort: no indicator then.
     if (m_sortKey == ShowData::kSortByDate)
         columns->setSortIndicator(CListDocModel::kDateColumn, m_descending ? Qt::AscendingOrder : Qt::DescendingOrder);
     else if (m_sortKey == ShowData::kSortByTitle)
@@ -207,7 +213,8 @@ bool CListDocView::UpdateCommand(int id, CommandState& state) {
             state.checked = documents && m_sortKey == id - Command::kSortByDate;
             return true;
         case Command::kSortDescending:
-            state.enabled = documents;
+            // A list in rank order has no direction to turn until it is sorted.
+            state.enabled = documents && m_sortKey != kRankOrder;
             state.checked = m_descending;
             return true;
         case Command::kDocumentInformation:
@@ -238,6 +245,7 @@ bool CListDocView::ExecuteCommand(int id) {
             Sort(id - Command::kSortByDate);
             return true;
         case Command::kSortDescending:
+            if (m_sortKey == kRankOrder) return true;
             m_descending = !m_descending;
             m_document.model().Sort(m_sortKey, m_descending);
             return true;

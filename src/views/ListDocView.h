@@ -55,8 +55,13 @@ public:
     int SelectedRow() const;
     // Opens the first selected row (double-click, Enter).
     void OpenSelectedRow();
+    // The sort key of the rows (ShowData::SortKey), or kRankOrder.
     int sortKey() const { return m_sortKey; }
     bool descending() const { return m_descending; }
+    // The rows stand in the order they were given (best first): no sort command is checked and no
+    // column shows a sort indicator until the user sorts.
+    static constexpr int kRankOrder = -1;
+    void KeepRankOrder();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,13 +1,20 @@
 #include "views/QuickSearchLine.h"
 
+#include <QEvent>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QSettings>
+#include <algorithm>
 
 namespace Norik {
 
 namespace {
 
 const char* const kQueriesKey = "QuickSearch/Queries";
+
+QString PlaceholderText() { return QStringLiteral("Быстрый поиск"); }
+QString PreparingText(int percent) { return QStringLiteral("Индекс быстрого поиска готовится: %1%").arg(percent); }
+QString UnavailableText() { return QStringLiteral("Быстрый поиск недоступен"); }
 
 }  // namespace
 
@@ -16,8 +23,10 @@ QuickSearchLine::QuickSearchLine(QSettings* settings, QWidget* parent) : QComboB
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
     setMaxCount(kKeptQueries);
-    setMinimumContentsLength(28);
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    // At least as wide as its longest placeholder; wider as the window grows.
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    FitPlaceholders();
     setAccessibleName(QStringLiteral("Быстрый поиск"));
     setToolTip(QStringLiteral("Быстрый поиск (Ctrl+E): слова в любой форме, \"фраза\", номер, дата, -слово"));
     if (m_settings) {
@@ -50,17 +59,31 @@ void QuickSearchLine::Remember(const QString& query) {
     Save();
 }
 
+void QuickSearchLine::FitPlaceholders() {
+    // The combo box measures its least width in letters 'x'.
+    const QFontMetrics metrics(font());
+    int widest = 0;
+    for (const QString& text : {PlaceholderText(), PreparingText(100), UnavailableText()})
+        widest = std::max(widest, metrics.horizontalAdvance(text));
+    const int letter = std::max(1, metrics.horizontalAdvance(QLatin1Char('x')));
+    setMinimumContentsLength((widest + letter - 1) / letter + 2);
+}
+
+void QuickSearchLine::changeEvent(QEvent* event) {
+    QComboBox::changeEvent(event);
+    if (event->type() == QEvent::FontChange) FitPlaceholders();
+}
+
 void QuickSearchLine::Save() const {
     if (m_settings) m_settings->setValue(QString::fromUtf8(kQueriesKey), queries());
 }
 
 void QuickSearchLine::SetPreparing(int percent) {
-    lineEdit()->setPlaceholderText(percent < 0 ? QStringLiteral("Быстрый поиск")
-                                               : QStringLiteral("Индекс быстрого поиска готовится: %1%").arg(percent));
+    lineEdit()->setPlaceholderText(percent < 0 ? PlaceholderText() : PreparingText(percent));
 }
 
 void QuickSearchLine::SetUnavailable(const QString& why) {
-    lineEdit()->setPlaceholderText(QStringLiteral("Быстрый поиск недоступен"));
+    lineEdit()->setPlaceholderText(UnavailableText());
     setToolTip(why);
 }
 

@@ -1,7 +1,8 @@
 // The quick-search line of the tool bar: an editable combo box whose list holds the last 20
 // queries run (the newest first, each once), kept in the settings given. Enter runs the text
 // typed (queryEntered) and puts it at the head of the list. While the index is being prepared
-// the empty line says so with how far it has got (SetPreparing).
+// the empty line says so with how far it has got (SetPreparing). The line is at least as wide as
+// its placeholders and takes its share of a wider tool bar.
 // User-interface thread only.
 #pragma once
 
@@ -31,7 +32,12 @@ public:
 signals:
     void queryEntered(const QString& query);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    // The least width that shows every placeholder whole, in the line's font.
+    void FitPlaceholders();
     void Save() const;
 
     QSettings* m_settings;

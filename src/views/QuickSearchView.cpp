@@ -29,19 +29,21 @@ QString DateText(ShowData::DayCode code) {
 }  // namespace
 
 QuickSearchView::QuickSearchView(CListDocument& document, IUserPort& userPort, CListDocView::ShowDocumentCard showCard,
-                                 const QString& query, const FullText::SearchResult& result, double seconds)
-    : m_document(document), m_query(query) {
+                                 const QString& query, const FullText::SearchResult& result, double seconds,
+                                 PassagesOf passagesOf)
+    : m_document(document), m_query(query), m_passagesOf(std::move(passagesOf)) {
     std::vector<std::int16_t> numbers;
     numbers.reserve(result.hits.size());
     for (const FullText::Hit& hit : result.hits) {
         numbers.push_back(hit.number);
-        m_passages[hit.number] = hit.passages;
+        if (!hit.passages.empty() || !m_passagesOf) m_passages[hit.number] = hit.passages;
     }
     document.model().SetTitle(FromQString(QStringLiteral("Быстрый поиск: ") + query));
     document.model().ShowRankedResult(numbers);
 
     auto* splitter = new QSplitter(Qt::Vertical, this);
     m_list = new CListDocView(document, userPort, std::move(showCard));
+    m_list->KeepRankOrder();
     m_preview = new QTextBrowser;
     m_preview->setObjectName(QStringLiteral("quickSearchPreview"));
     m_preview->setAccessibleName(QStringLiteral("Просмотр найденного"));
@@ -104,7 +106,7 @@ bool QuickSearchView::UpdateCommand(int id, CommandState& state) { return m_list
 
 bool QuickSearchView::ExecuteCommand(int id) { return m_list->ExecuteCommand(id); }
 
-QString QuickSearchView::PreviewOf(int number) const {
+QString QuickSearchView::PreviewOf(int number) {
     const std::vector<ShowData::DocItem> rows = ShowData::DocRowsByNumber(static_cast<std::int16_t>(number));
     if (rows.empty()) return {};
     const ShowData::DocItem& row = rows.front();
@@ -113,7 +115,9 @@ QString QuickSearchView::PreviewOf(int number) const {
                             DateText(row.dateOfIntroduction),
                             row.inForce ? QStringLiteral("действует") : QStringLiteral("не действует"),
                             ToQString(row.title).toHtmlEscaped());
-    const auto passages = m_passages.find(number);
+    auto passages = m_passages.find(number);
+    if (passages == m_passages.end() && m_passagesOf)
+        passages = m_passages.emplace(number, m_passagesOf(static_cast<std::int16_t>(number))).first;
     if (passages != m_passages.end()) {
         // The passages come escaped, with the words found between <b> and </b>.
         for (const std::string& passage : passages->second) html += QStringLiteral("<p>%1</p>").arg(FromUtf8(passage));

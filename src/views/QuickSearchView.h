@@ -1,8 +1,9 @@
 // The view of a quick-search result window ("Быстрый поиск: ..."): the document list of the
 // result, best first (the ranking stays until the user sorts), with a preview pane under it that
 // shows the selected row's type, number, date and status and the passages of its text with the
-// query's words in bold. The list does what every document list does (open, sort, card); this
-// view passes the commands and the list position on to it.
+// query's words in bold, asked for when the row is first selected (passages are the costly part
+// of a search, and only the selected row's are seen). The list does what every document list does (open, sort, card);
+// this view passes the commands and the list position on to it.
 //
 // Nothing found: the pane says so and offers the spelling the index suggests as a link, which
 // asks for that query to be run (queryRequested). The status bar says how many documents were
@@ -12,6 +13,8 @@
 
 #include <QString>
 #include <QWidget>
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -29,10 +32,15 @@ class CListDocument;
 class QuickSearchView : public QWidget, public CView {
     Q_OBJECT
 public:
+    // The passages of a document's text for the query; called on this thread.
+    using PassagesOf = std::function<std::vector<std::string>(std::int16_t number)>;
+
     // Shows result (of query, found in seconds) in document; document and userPort must outlive
-    // the view.
+    // the view. Passages a hit of result carries are shown as they are; others are asked of
+    // passagesOf.
     QuickSearchView(CListDocument& document, IUserPort& userPort, CListDocView::ShowDocumentCard showCard,
-                    const QString& query, const FullText::SearchResult& result, double seconds);
+                    const QString& query, const FullText::SearchResult& result, double seconds,
+                    PassagesOf passagesOf = {});
     ~QuickSearchView() override;
 
     QWidget* widget() override { return this; }
@@ -48,7 +56,7 @@ public:
     QTextBrowser& preview() { return *m_preview; }
 
     // The pane's text for the document number (type, number, date, status, passages).
-    QString PreviewOf(int number) const;
+    QString PreviewOf(int number);
 
 signals:
     void queryRequested(const QString& query);
@@ -60,7 +68,8 @@ private:
     QString m_query;
     CListDocView* m_list;
     QTextBrowser* m_preview;
-    std::map<int, std::vector<std::string>> m_passages;
+    PassagesOf m_passagesOf;
+    std::map<int, std::vector<std::string>> m_passages;  // by number, once known
     QString m_message;
     QString m_nothingFound;
 };

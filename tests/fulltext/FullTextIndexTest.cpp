@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "fulltext/FullTextIndex.h"
 #include "fulltext/FullTextQuery.h"
+#include "fulltext/FullTextTerms.h"
 #include "showdata/DayCode.h"
 
 namespace Norik::FullText {
@@ -99,10 +100,47 @@ TEST_F(FullTextIndexTest, FindsOtherFormsWithMarkedPassages) {
     EXPECT_EQ(Numbers("\"налоговых вычетов на расходы\""), (std::vector<std::int16_t>{3}));
 }
 
+TEST_F(FullTextIndexTest, PassagesComeFromWhereTheWordsAreInALongText) {
+    // A phrase across the cut between the first two pieces (a long line is cut at a blank),
+    // lines of filler far beyond a piece, a line without a blank longer than a piece, and the
+    // words sought in one line deep inside.
+    std::string text = "Начало.\n";
+    while (text.size() < kPieceBytes - 20) text += "п ";
+    text += "трудовой договор п п\n";
+    ASSERT_TRUE(SplitPieces(text).front().ends_with("трудовой "));
+    for (int line = 0; text.size() < 5 * kPieceBytes; ++line)
+        text += "Строка " + std::to_string(line) + " обычного текста о порядке работы.\n";
+    text += std::string(kPieceBytes + 100, 'x') + "\n";
+    text += "Здесь говорится о земельных участках сельскохозяйственного назначения.\n";
+    for (int line = 0; line < 300; ++line) text += "Продолжение текста.\n";
+    documents.push_back(Fields(7, "Закон", "8", "О работе", MakeDayCode(2012, 1, 1), true));
+    texts[7] = {text, {}};
+    ASSERT_TRUE(Build(folder()).ok);
+    const Searcher searcher(folder());
+    const SearchResult deep = searcher.Search("земельного участка", 10, 3);
+    ASSERT_EQ(deep.hits.size(), 1u);
+    ASSERT_EQ(deep.hits[0].passages.size(), 1u);
+    EXPECT_NE(deep.hits[0].passages[0].find("<b>земельных</b> <b>участках</b>"), std::string::npos)
+        << deep.hits[0].passages[0];
+    // The passages of one document asked for alone are the same; a document not found has none.
+    EXPECT_EQ(searcher.Passages("земельного участка", 7, 3), deep.hits[0].passages);
+    EXPECT_TRUE(searcher.Passages("земельного участка", 1, 3).empty());
+    const SearchResult phrase = searcher.Search("\"трудовой договор\"", 10, 3);
+    ASSERT_EQ(phrase.hits.size(), 1u);
+    EXPECT_EQ(phrase.hits[0].number, 7);
+}
+
 TEST_F(FullTextIndexTest, NothingFoundOffersTheNearestSpelling) {
-    const SearchResult result = Searcher(folder()).Search("самоупровления", 10, 0);
+    const Searcher searcher(folder());
+    const SearchResult result = searcher.Search("самоупровления", 10, 0);
     EXPECT_TRUE(result.hits.empty());
     EXPECT_EQ(result.suggestion, "самоуправления");
+    // Only the word no form of which is indexed is respelled; words in other forms, numbers,
+    // operators and exclusions stay as typed.
+    EXPECT_EQ(searcher.Search("Местный самоупровления 131-ФЗ -указ", 10, 0).suggestion,
+              "Местный самоуправления 131-ФЗ -указ");
+    // No suggestion that would find nothing either.
+    EXPECT_EQ(searcher.Search("самоупровления тарифы", 10, 0).suggestion, "");
 }
 
 TEST_F(FullTextIndexTest, CitedByListsTheDocumentsLinkingThere) {
@@ -131,6 +169,37 @@ TEST_F(FullTextIndexTest, StaleAndDamagedIndexesAreToldAndNeverAnswer) {
     NorikTest::WriteFile((foreign / "notes.txt").string(), "keep");
     EXPECT_FALSE(Build(foreign).ok);
     EXPECT_EQ(NorikTest::ReadFile((foreign / "notes.txt").string()), "keep");
+}
+
+TEST_F(FullTextIndexTest, AnIndexInPlaceRemovesTheCachesSupersededOnesOfItsBaseOnly) {
+    namespace fs = std::filesystem;
+    const fs::path cache = dir.path() / "cache";
+    const std::string key = "0123456789abcdef-";
+    const fs::path current = cache / (key + "20240301");
+    ASSERT_TRUE(Build(current).ok);
+    // Removed: another date of the same base folder, and indexes set aside as damaged.
+    const std::vector<fs::path> superseded = {cache / (key + "20240201"), cache / (key + "20240301.damaged"),
+                                              cache / (key + "20231201.damaged-2")};
+    for (const fs::path& folder : superseded) ASSERT_TRUE(Build(folder, kBaseDate - 30).ok);
+    // Kept: another base folder's, a name of another form, a folder holding a file of someone
+    // else's, and a link to an index (the index it leads to stays whole).
+    const std::vector<fs::path> kept = {cache / "fedcba9876543210-20240201", cache / (key + "20240201.old"),
+                                        cache / (key + "20240101"), dir.path() / "elsewhere"};
+    for (const fs::path& folder : kept) ASSERT_TRUE(Build(folder, kBaseDate - 30).ok);
+    NorikTest::WriteFile((kept[2] / "notes.txt").string(), "keep");
+    fs::create_directory_symlink(kept[3], cache / (key + "20230101"));
+
+    EXPECT_EQ(RemoveSupersededIndexes(current), superseded.size());
+    for (const fs::path& folder : superseded) EXPECT_FALSE(fs::exists(folder)) << folder;
+    EXPECT_EQ(CheckIndex(current, kBaseDate).state, IndexState::Current);
+    for (const fs::path& folder : kept) EXPECT_TRUE(fs::exists(folder / "postlist.glass")) << folder;
+    EXPECT_TRUE(fs::is_symlink(cache / (key + "20230101")));
+    EXPECT_EQ(CheckIndex(kept[3], kBaseDate - 30).state, IndexState::Current);
+
+    // A damaged index set aside takes the next free name.
+    EXPECT_EQ(SetIndexAside(kept[2]).filename(), key + "20240101.damaged");
+    ASSERT_TRUE(Build(kept[2], kBaseDate - 30).ok);
+    EXPECT_EQ(SetIndexAside(kept[2]).filename(), key + "20240101.damaged-2");
 }
 
 TEST(WordFormMatcherTest, MarksEveryFormOfTheQueryWordsInUtf16Offsets) {

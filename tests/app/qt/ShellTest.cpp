@@ -5,6 +5,7 @@
 #include <qpa/qwindowsysteminterface.h>
 
 #include <QAction>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -661,6 +662,10 @@ TEST_F(ShellTest, TheSearchLineRunsAQueryIntoARankedListWithPassages) {
     std::vector<int> expected;
     for (const FullText::Hit& hit : ranked.hits) expected.push_back(hit.number);
     EXPECT_EQ(shown, expected);
+    // Ranked: no column says it is sorted, no sort command is checked, until the user sorts.
+    EXPECT_EQ(result->list().header()->sortIndicatorSection(), -1);
+    EXPECT_FALSE(checked(Command::kSortByDate));
+    EXPECT_FALSE(enabled(Command::kSortDescending));
     EXPECT_TRUE(result->preview().toHtml().contains(QStringLiteral("font-weight:700")));
     EXPECT_TRUE(frame().statusPane(0)->text().startsWith(QStringLiteral("Найдено документов: %1").arg(count)));
     EXPECT_EQ(quick.line().queries().value(0), QStringLiteral("налоги OR налогоплательщики"));
