@@ -88,22 +88,17 @@ FullTextService::~FullTextService() {
 void FullTextService::Prepare(IndexSource source) {
     if (m_state != State::Idle) return;
     m_baseDate = source.baseDate;
-    const std::filesystem::path own = FullText::BaseIndexFolder(source.baseFolder);
-    const FullText::IndexCheck ownCheck = FullText::CheckIndex(own, source.baseDate);
+    const FullText::IndexChoice index = FullText::ChooseIndex(source.baseFolder, source.baseDate);
     const std::filesystem::path cache = FullText::CacheIndexFolder(source.baseFolder, source.baseDate);
-    if (ownCheck.state == FullText::IndexState::Current) {
-        StartCleanup(cache);
-        Finish(own);
-        return;
-    }
     // The base's own index is only read: a damaged one is told in the log and left where it is.
-    if (ownCheck.state == FullText::IndexState::Damaged) ErrorLog().WriteEntry(DamageText(own, ownCheck.why));
-    const FullText::IndexCheck cacheCheck = FullText::CheckIndex(cache, source.baseDate);
-    if (cacheCheck.state == FullText::IndexState::Current) {
+    if (index.own.state == FullText::IndexState::Damaged)
+        ErrorLog().WriteEntry(DamageText(FullText::BaseIndexFolder(source.baseFolder), index.own.why));
+    if (!index.folder.empty()) {
         StartCleanup(cache);
-        Finish(cache);
+        Finish(index.folder);
         return;
     }
+    const FullText::IndexCheck& cacheCheck = index.cache;
     if (cacheCheck.state == FullText::IndexState::Damaged) {
         const std::filesystem::path aside = FullText::SetIndexAside(cache);
         ErrorLog().WriteEntry(DamageText(cache, cacheCheck.why) +
