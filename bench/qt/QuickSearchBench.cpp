@@ -21,6 +21,7 @@
 
 #include "../../tests/support/BuilderTestSupport.h"
 #include "../RichTextCorpus.h"
+#include "WindowBench.h"
 #include "Helpers/Folders.h"
 #include "Helpers/SUn7zFile.h"
 #include "app/FullTextService.h"
@@ -35,40 +36,11 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using RichTextCorpus::Seconds;
+using WindowBench::BenchPort;
+using WindowBench::Clock;
+using WindowBench::RunUntil;
+using WindowBench::Seconds;
 namespace fs = std::filesystem;
-
-class BenchPort : public Norik::IUserPort {
-public:
-    Norik::MessageAnswer MessageBox(const std::string& text, const std::string&, Norik::MessageButtons,
-                                    Norik::MessageIcon) override {
-        std::printf("  message: %s\n", text.c_str());
-        return Norik::MessageAnswer::Ok;
-    }
-    void BeginWait() override {}
-    void EndWait() override {}
-    bool OpenDocumentText(const std::string&) override { return false; }
-    void RunAttributeSearch(ShowData::SearchRequest&, const std::vector<std::int16_t>*) override {}
-    void OpenResultListWindow(const std::vector<std::int16_t>&, const ShowData::SearchRequest&) override {}
-};
-
-// Runs the events until done() holds; returns the longest the thread went without handling them.
-template <typename Done>
-double RunUntil(Done done) {
-    QEventLoop loop;
-    QTimer tick;
-    double longest = 0;
-    auto last = Clock::now();
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        longest = std::max(longest, Seconds(last));
-        last = Clock::now();
-        if (done()) loop.quit();
-    });
-    tick.start(1);
-    loop.exec();
-    return longest;
-}
 
 void MeasureMarks(const std::string& label, const std::string& baseFolder, const std::string& fileName) {
     Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = baseFolder});

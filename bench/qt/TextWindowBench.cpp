@@ -57,6 +57,7 @@
 
 #include "../../tests/support/BuilderTestSupport.h"
 #include "../RichTextCorpus.h"
+#include "WindowBench.h"
 #include "Helpers/Folders.h"
 #include "Helpers/SUn7zFile.h"
 #include "builder/BaseBuilder.h"
@@ -71,24 +72,11 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using RichTextCorpus::Seconds;
+using WindowBench::BenchPort;
+using WindowBench::Clock;
+using WindowBench::RunUntil;
+using WindowBench::Seconds;
 namespace fs = std::filesystem;
-
-// Answers every question with OK and prints the messages; nothing else is asked here.
-class BenchPort : public Norik::IUserPort {
-public:
-    Norik::MessageAnswer MessageBox(const std::string& text, const std::string&, Norik::MessageButtons,
-                                    Norik::MessageIcon) override {
-        std::printf("  message: %s\n", text.c_str());
-        return Norik::MessageAnswer::Ok;
-    }
-    void BeginWait() override {}
-    void EndWait() override {}
-    bool OpenDocumentText(const std::string&) override { return false; }
-    void RunAttributeSearch(ShowData::SearchRequest&, const std::vector<std::int16_t>*) override {}
-    void OpenResultListWindow(const std::vector<std::int16_t>&, const ShowData::SearchRequest&) override {}
-};
 
 double ResidentMegabytes() {
     long pages = 0, resident = 0;
@@ -146,18 +134,7 @@ OpenTimes OpenOnce(const std::string& fileName, const Norik::TextWindowContext& 
     t.firstPaint = Seconds(start);
     Norik::Cvelda1Doc* doc = view->GetDocument();
     t.showedFirstPart = !doc->isWhole();
-    if (!doc->isWhole()) {
-        QEventLoop loop;
-        QObject::connect(doc, &Norik::Cvelda1Doc::textDocumentReplaced, &loop, &QEventLoop::quit);
-        QTimer tick;
-        auto last = Clock::now();
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            t.longestPause = std::max(t.longestPause, Seconds(last));
-            last = Clock::now();
-        });
-        tick.start(1);
-        loop.exec();
-    }
+    if (!doc->isWhole()) t.longestPause = RunUntil([&] { return doc->isWhole(); });
     QCoreApplication::processEvents();
     t.whole = Seconds(start);
     if (jump) {
@@ -301,23 +278,6 @@ void Measure(const std::string& label, const std::string& baseFolder, const std:
     }
     std::printf("\n");
     (void)std::fflush(stdout);
-}
-
-// Runs events until done says so, ticking every millisecond; the longest gap between ticks.
-template <typename Done>
-double RunUntil(Done done) {
-    QEventLoop loop;
-    QTimer tick;
-    double longest = 0;
-    auto last = Clock::now();
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        longest = std::max(longest, Seconds(last));
-        last = Clock::now();
-        if (done()) loop.quit();
-    });
-    tick.start(1);
-    loop.exec();
-    return longest;
 }
 
 void MeasureReading(const std::string& label, const std::string& baseFolder, const std::string& fileName) {
