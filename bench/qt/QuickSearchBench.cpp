@@ -21,9 +21,9 @@
 
 #include "../../tests/support/BuilderTestSupport.h"
 #include "../RichTextCorpus.h"
-#include "WindowBench.h"
 #include "Helpers/Folders.h"
 #include "Helpers/SUn7zFile.h"
+#include "WindowBench.h"
 #include "app/FullTextService.h"
 #include "app/QuickSearchShell.h"
 #include "app/Velda1App.h"

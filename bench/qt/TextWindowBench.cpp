@@ -57,9 +57,9 @@
 
 #include "../../tests/support/BuilderTestSupport.h"
 #include "../RichTextCorpus.h"
-#include "WindowBench.h"
 #include "Helpers/Folders.h"
 #include "Helpers/SUn7zFile.h"
+#include "WindowBench.h"
 #include "builder/BaseBuilder.h"
 #include "frame/CommandIds.h"
 #include "platform/UserPort.h"
