@@ -28,6 +28,7 @@ done
 [ -x "$tool" ] || { echo "cli-peers: no norik-tool in $build (build it first)" >&2; exit 1; }
 mkdir -p "$work"
 base=$work/base
+. "$(dirname "$0")/text-records.sh"
 
 if [ ! -f "$base/Norik.sdb" ]; then
     echo "Making the base of 16,000 documents in $base ..."
@@ -44,16 +45,10 @@ fi
 
 # make_fts BASE DATABASE: an FTS5 table of the plain texts of every document of BASE.
 make_fts() {
-    local base=$1 database=$2 numbers n
+    local base=$1 database=$2
     [ -f "$database" ] && return
     echo "Making the FTS5 table of the documents' plain texts of $base (norik-tool cat --text) ..."
-    numbers=$( { "$tool" --base "$base" search --status in-force; "$tool" --base "$base" search --status not-in-force; } | sort -n)
-    # One record a document, fields and records split by the ASCII unit and record separators.
-    for n in $numbers; do
-        printf '%s\037' "$n"
-        "$tool" --base "$base" cat "$n" --text | tr '\036\037' '  '
-        printf '\036'
-    done > "$database.records"
+    text_records "$tool" "$base" > "$database.records"
     sqlite3 "$database.part" <<SQL
 CREATE TABLE staging(id INTEGER, body TEXT);
 .mode ascii

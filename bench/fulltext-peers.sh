@@ -36,6 +36,7 @@ done
 [ -x "$tool" ] || { echo "fulltext-peers: no norik-tool in $build (build it first)" >&2; exit 1; }
 [ -x "$picker" ] || { echo "fulltext-peers: no $picker (configure with -DNORIK_BENCH=ON)" >&2; exit 1; }
 mkdir -p "$work"
+. "$(dirname "$0")/text-records.sh"
 base=${NORIK_BENCH_BASE:-$work/base}
 
 if [ ! -f "$base/Norik.sdb" ]; then
@@ -47,12 +48,7 @@ fi
 texts=$work/texts.records
 if [ ! -f "$texts" ]; then
     echo "Writing the plain texts of the documents (norik-tool cat --text) ..."
-    numbers=$( { "$tool" --base "$base" search --status in-force; "$tool" --base "$base" search --status not-in-force; } | sort -n)
-    for n in $numbers; do
-        printf '%s\037' "$n"
-        "$tool" --base "$base" cat "$n" --text | tr '\036\037' '  '
-        printf '\036'
-    done > "$texts.part"
+    text_records "$tool" "$base" > "$texts.part"
     mv "$texts.part" "$texts"
 fi
 
