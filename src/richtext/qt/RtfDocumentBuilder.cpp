@@ -389,7 +389,13 @@ void RtfDocumentBuilder::TableRowStart(int level, const RowFormat& row) {
     m_blockPending = false;
     // A row of a level with no table yet starts one; levels deeper than that are closed already.
     while (static_cast<int>(m_tables.size()) >= level + 1) TableEnd(static_cast<int>(m_tables.size()));
-    if (level == 1 && m_tables.size() == 1 && PieceIsFull(*m_tables.front().table, row)) TableEnd(1);
+    // A new piece of a long table overlaps the one before by the lines they both draw at the cut,
+    // so that the cut shows as the one line a single table would draw.
+    bool continuesTable = false;
+    if (level == 1 && m_tables.size() == 1 && PieceIsFull(*m_tables.front().table, row)) {
+        TableEnd(1);
+        continuesTable = true;
+    }
 
     // Cells past the most a table has join the last one, which reaches to the row's right edge.
     std::vector<CellFormat> cells(
@@ -416,6 +422,11 @@ void RtfDocumentBuilder::TableRowStart(int level, const RowFormat& row) {
         });
         tf.setBorder(borders ? 1 : 0);
         tf.setBorderStyle(borders ? QTextFrameFormat::BorderStyle_Solid : QTextFrameFormat::BorderStyle_None);
+        if (continuesTable && borders) {
+            qreal top = 0;
+            for (const CellFormat& c : cells) top = std::max(top, BorderWidth(c.top));
+            tf.setTopMargin(-2 * (tf.border() + top));
+        }
         tf.setAlignment(QtAlignment(row.alignment));
         if (row.left > 0) tf.setLeftMargin(Pixels(row.left));
         if (!t.edges.empty()) {
