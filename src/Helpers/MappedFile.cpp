@@ -54,7 +54,7 @@ bool MappedFile::Map(const std::string& path, std::uint64_t mostBytes) {
         m_size = static_cast<std::size_t>(size);
     }
     m_mapped = true;
-    constexpr std::int64_t kNs = 1000 * 1000 * 1000;
+    constexpr std::int64_t kNs = std::int64_t{1000} * 1000 * 1000;
     m_stamp = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), size,
                static_cast<std::int64_t>(info.st_mtim.tv_sec) * kNs + info.st_mtim.tv_nsec,
                static_cast<std::int64_t>(info.st_ctim.tv_sec) * kNs + info.st_ctim.tv_nsec};

@@ -78,7 +78,7 @@ void RememberCheck(const std::string& file, const Norik::FileStamp& stamp, const
     const auto now =
         std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
             .count();
-    constexpr std::int64_t kNs = 1000 * 1000 * 1000;
+    constexpr std::int64_t kNs = std::int64_t{1000} * 1000 * 1000;
     if (now - stamp.changedNs < std::int64_t{kSettleSeconds} * kNs || now - stamp.modifiedNs < kSettleSeconds * kNs)
         return;
     const std::filesystem::path path = RecordPath(file);
