@@ -24,7 +24,7 @@ add_custom_target(sample_base ALL
   VERBATIM)
 add_dependencies(sample_base norik-tool)
 
-install(TARGETS norik norik-tool RUNTIME DESTINATION ${NORIK_INSTALL_DIR})
+install(TARGETS norik norik-tool norik-tool-full RUNTIME DESTINATION ${NORIK_INSTALL_DIR})
 install(DIRECTORY ${CMAKE_BINARY_DIR}/data/ DESTINATION ${NORIK_INSTALL_DIR}/data)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/res/vocabulary/ DESTINATION ${NORIK_INSTALL_DIR}/vocabulary)
 install(CODE "

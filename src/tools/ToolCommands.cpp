@@ -1,10 +1,8 @@
 #include "tools/ToolCommands.h"
 
-#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
-#include <map>
 #include <memory>
 #include <optional>
 
@@ -13,21 +11,17 @@
 #include "Helpers/Folders.h"
 #include "Helpers/SFile.h"
 #include "Helpers/SUn7zFile.h"
-#include "builder/BaseBuilder.h"
-#include "builder/BaseVerifier.h"
 #include "diagnostics/ErrorLog.h"
-#include "fulltext/BaseDocuments.h"
-#include "fulltext/FullTextIndex.h"
 #include "index/IndexSpace.h"
 #include "platform/UserPort.h"
 #include "richtext/PlainText.h"
-#include "sample/SampleBase.h"
-#include "sample/Vocabulary.h"
 #include "search/SearchEvaluation.h"
 #include "showdata/DayCode.h"
 #include "showdata/DocumentCard.h"
 #include "showdata/ListDoc.h"
+#include "tools/FullTextCommands.h"
 #include "tools/ToolArguments.h"
+#include "tools/ToolCommon.h"
 
 namespace Norik {
 
@@ -57,113 +51,11 @@ const char* const kUsage =
     "      (what could be read is still printed; the error log has the details)\n"
     "  64  a command line that cannot be understood\n";
 
-constexpr int kExitFailure = 1;
-// The answer rests on damaged data of the base.
-constexpr int kExitDamaged = 3;
-// A mistyped command line; kept apart from search's 1 (nothing found) and 2 (no criterion).
-constexpr int kExitUsage = 64;
-// Problems of a failed build, or warnings, listed one a line before the rest are counted.
-constexpr std::size_t kListedProblems = 20;
-
-// The model's message boxes are not printed: every failure is told in one line of the tool's own,
-// which names the damaged file and what is wrong with it. Nothing here is interactive.
-class ConsoleUserPort : public IUserPort {
-public:
-    MessageAnswer MessageBox(const std::string&, const std::string&, MessageButtons buttons, MessageIcon) override {
-        return buttons == MessageButtons::YesNo ? MessageAnswer::No
-               : buttons == MessageButtons::Ok  ? MessageAnswer::Ok
-                                                : MessageAnswer::Cancel;
-    }
-    void BeginWait() override {}
-    void EndWait() override {}
-    bool OpenDocumentText(const std::string&) override { return false; }
-    void RunAttributeSearch(ShowData::SearchRequest&, const std::vector<std::int16_t>*) override {}
-    void OpenResultListWindow(const std::vector<std::int16_t>&, const ShowData::SearchRequest&) override {}
-};
-
-std::string Utf8(const std::string& cp1251) { return Cp1251ToUtf8(cp1251); }
-
-// One line naming every damaged file an answer rests on; the exit status of such an answer.
-int DamagedAnswer(std::ostream& err, const std::vector<DataDamage>& damage) {
-    err << "norik-tool: the base is damaged: ";
-    if (damage.empty()) err << GetIndexFolder() << " cannot be read";
-    for (std::size_t i = 0; i < damage.size(); ++i) err << (i > 0 ? "; " : "") << damage[i].Text();
-    err << " (details in " << ErrorLog::path() << ")\n";
-    return kExitDamaged;
-}
-
-// What kept the given tables and indexes from being read whole.
-std::vector<DataDamage> DamageOf(std::initializer_list<ShowData::ModelTable> tables,
-                                 std::initializer_list<const IndexSpace::IIndexInt*> indexes = {}) {
-    std::vector<DataDamage> damage;
-    for (const ShowData::ModelTable table : tables)
-        if (const DataDamage* found = ShowData::TableDamage(table)) damage.push_back(*found);
-    for (const IndexSpace::IIndexInt* index : indexes)
-        if (const DataDamage* found = index->damage()) damage.push_back(*found);
-    return damage;
-}
-
-int Answered(std::ostream& err, const std::vector<DataDamage>& damage) {
-    return damage.empty() ? 0 : DamagedAnswer(err, damage);
-}
-
-// A folder without any of the tables a base begins with is no base at all, rather than a
-// damaged one.
-bool NoBaseThere() {
-    std::error_code error;
-    for (const char* table : {"descript", "Items", "class"})
-        if (std::filesystem::exists(GetTablePath(table), error)) return false;
-    return true;
-}
-
-int NoBase(std::ostream& err) {
-    err << "norik-tool: no base in " << GetIndexFolder() << " (none of descript.ttx, Items.ttx, class.ttx is there)\n";
-    return kExitFailure;
-}
-
-// Loads the document table and binds the indexes (load is CShowDoc::Init), or only binds them
-// (CShowDoc::BindIndexes) for a command that reads no row: 0, or the exit status after the one
-// line telling why the tables cannot be read. Both fail alike. A base without documents is no
-// failure: its figures are 0 and its searches find nothing.
-int LoadDocuments(std::ostream& err, HResult (*load)() = ShowData::CShowDoc::Init) {
-    if (Succeeded(load())) return 0;
-    if (NoBaseThere()) return NoBase(err);
-    return DamagedAnswer(err, DamageOf({ShowData::ModelTable::Descript, ShowData::ModelTable::Items}));
-}
-
-// Loads the classifier: 0, or the exit status after the one line telling why it cannot be read.
-int LoadClassifier(IUserPort& port, std::ostream& err) {
-    ShowData::CShowClass::Init(port);
-    if (!ShowData::GetClassTable().empty()) return 0;
-    if (NoBaseThere()) return NoBase(err);
-    if (const DataDamage* damage = ShowData::TableDamage(ShowData::ModelTable::Class))
-        return DamagedAnswer(err, {*damage});
-    err << "norik-tool: the classifier in " << GetTablePath("class") << " has no records\n";
-    return kExitFailure;
-}
-
-std::int16_t DocumentNumber(const std::string& text) {
-    return static_cast<std::int16_t>(ParseInteger(text, -32768, 32767, "NUMBER"));
-}
-
-// The exit status after the one line saying there is no document number in the base (an answer
-// that rests on the document table, if that is damaged).
-int NoSuchDocument(std::int16_t number, std::ostream& err) {
-    if (const DataDamage* damage = ShowData::TableDamage(ShowData::ModelTable::Items)) {
-        err << "norik-tool: no document " << number
-            << " in the base, whose document table is damaged: " << damage->Text() << " (details in "
-            << ErrorLog::path() << ")\n";
-        return kExitDamaged;
-    }
-    err << "norik-tool: no document " << number << " in the base\n";
-    return kExitFailure;
-}
-
-// The number of a document of the loaded table: 0, or the exit status of NoSuchDocument.
-int KnownDocument(const std::string& text, std::ostream& err, std::int16_t& number) {
-    number = DocumentNumber(text);
-    ShowData::DocItem row;
-    return ShowData::DocByNumber(number, row) ? 0 : NoSuchDocument(number, err);
+// Whether the command reads or writes the full-text index (FullTextCommands.h).
+bool IsFullTextCommand(const std::string& command, const Arguments& args) {
+    for (const char* name : {"verify", "build", "fulltext", "cited-by", "sample"})
+        if (command == name) return true;
+    return command == "search" && args.Has("--quick");
 }
 
 // The day code of a date option; a text that is no date is a command line not understood.
@@ -281,11 +173,8 @@ int List(const Arguments& args, std::ostream& out, std::ostream& err) {
     return Answered(err, DamageOf({ShowData::ModelTable::Class, ShowData::ModelTable::Items}));
 }
 
-int QuickSearch(const Arguments& args, std::ostream& out, std::ostream& err);
-
 int Search(const Arguments& args, std::ostream& out, std::ostream& err) {
     args.ExpectPositional(0, "only options");
-    if (args.Has("--quick")) return QuickSearch(args, out, err);
     if (args.Has("--passages") || args.Has("--limit")) throw UsageError{"--passages and --limit go with --quick"};
     ShowData::SearchRequest request;
     if (const auto v = args.Value("--section"))
@@ -399,261 +288,6 @@ int Card(const Arguments& args, std::ostream& out, std::ostream& err) {
     return Answered(err, DamageOf({ShowData::ModelTable::Class, ShowData::ModelTable::Items}));
 }
 
-// The full-text index of the configured base: its own "fulltext/" when that is current, else the
-// one the viewer keeps in the cache. 0 with the folder, or the exit status after the line on err.
-int CurrentFullTextIndex(std::ostream& err, std::filesystem::path& folder) {
-    const std::filesystem::path base = GetIndexFolder();
-    const FullText::IndexChoice index = FullText::ChooseIndex(base, ShowData::BaseDate());
-    if (index.own.state == FullText::IndexState::Damaged) {
-        ErrorLog().WriteEntry("the full-text index is damaged: " + index.own.why);
-        err << "norik-tool: the base is damaged: " << index.own.why << " (norik-tool fulltext rebuilds it)\n";
-        return kExitDamaged;
-    }
-    if (!index.folder.empty()) {
-        folder = index.folder;
-        return 0;
-    }
-    err << "norik-tool: the base has no current full-text index"
-        << (index.own.state == FullText::IndexState::Stale ? " (" + index.own.why + ")" : std::string())
-        << "; norik-tool fulltext " << base.string() << " builds it\n";
-    return kExitFailure;
-}
-
-// The list row texts of the given documents, by number.
-std::map<std::int16_t, std::string> RowTexts(const std::vector<std::int16_t>& numbers) {
-    ConsoleUserPort port;
-    ShowData::CShowDoc list(port);
-    list.FillFromNumbers(numbers);
-    std::map<std::int16_t, std::string> texts;
-    for (int i = 0; i < list.Count(); ++i) {
-        const auto row = static_cast<unsigned>(i);
-        texts[static_cast<std::int16_t>(list.GetNumber(row))] = Utf8(list.GetText(row));
-    }
-    return texts;
-}
-
-int QuickSearch(const Arguments& args, std::ostream& out, std::ostream& err) {
-    for (const char* other : {"--section", "--type", "--number", "--title", "--text", "--status", "--within", "--any"})
-        if (args.Has(other)) throw UsageError{std::string("--quick takes no ") + other};
-    const std::string query = *args.Value("--quick");
-    std::size_t limit = 20;
-    if (const auto v = args.Value("--limit")) limit = static_cast<std::size_t>(ParseInteger(*v, 1, 65536, "--limit"));
-    if (const int failed = LoadDocuments(err)) return failed;
-    std::filesystem::path folder;
-    if (const int failed = CurrentFullTextIndex(err, folder)) return failed;
-    const FullText::Searcher searcher(folder);
-    const FullText::SearchResult result = searcher.Search(query, limit, args.Has("--passages") ? 3 : 0);
-    if (!result.error.empty() && !searcher.ok()) {
-        ErrorLog().WriteEntry(folder.string() + ": " + result.error);
-        err << "norik-tool: the base is damaged: " << folder.string() << ": " << result.error << "\n";
-        return kExitDamaged;
-    }
-    if (!result.error.empty()) {
-        err << "norik-tool: " << result.error << "\n";
-        return kExitUsage;
-    }
-    if (result.hits.empty()) {
-        err << "По Вашему запросу ничего не найдено!\n";
-        if (!result.suggestion.empty()) err << "Возможно, вы имели в виду: " << result.suggestion << "\n";
-        return 1;
-    }
-    std::vector<std::int16_t> numbers;
-    for (const FullText::Hit& hit : result.hits) numbers.push_back(hit.number);
-    const std::map<std::int16_t, std::string> texts = RowTexts(numbers);
-    for (const FullText::Hit& hit : result.hits) {
-        char score[32];
-        std::snprintf(score, sizeof score, "%.3f", hit.score);
-        const auto text = texts.find(hit.number);
-        out << hit.number << "\t" << score << "\t" << (text == texts.end() ? std::string() : text->second) << "\n";
-        for (const std::string& passage : hit.passages) out << "    " << passage << "\n";
-    }
-    return Answered(err, DamageOf({ShowData::ModelTable::Descript, ShowData::ModelTable::Items}));
-}
-
-int CitedBy(const Arguments& args, std::ostream& out, std::ostream& err) {
-    args.ExpectPositional(1, "NUMBER");
-    if (const int failed = LoadDocuments(err)) return failed;
-    std::int16_t number = 0;
-    if (const int failed = KnownDocument(args.positional()[0], err, number)) return failed;
-    std::filesystem::path folder;
-    if (const int failed = CurrentFullTextIndex(err, folder)) return failed;
-    const FullText::Searcher searcher(folder);
-    const std::vector<std::int16_t> citing = searcher.CitedBy(number);
-    if (!searcher.ok()) {
-        err << "norik-tool: the base is damaged: " << folder.string() << ": " << searcher.error() << "\n";
-        return kExitDamaged;
-    }
-    const std::map<std::int16_t, std::string> texts = RowTexts(citing);
-    for (const std::int16_t n : citing) {
-        const auto text = texts.find(n);
-        out << n << "\t" << (text == texts.end() ? std::string() : text->second) << "\n";
-    }
-    return Answered(err, DamageOf({ShowData::ModelTable::Descript, ShowData::ModelTable::Items}));
-}
-
-int FullTextBuild(const Arguments& args, std::ostream& out, std::ostream& err) {
-    args.ExpectPositional(1, "DIR");
-    FolderSettings settings;
-    settings.baseOverride = args.positional()[0];
-    ConfigureFolders(settings);
-    if (const int failed = LoadDocuments(err)) return failed;
-    const std::vector<FullText::DocumentFields> documents = FullText::DocumentsOfLoadedBase();
-    std::vector<std::int16_t> unreadable;
-    std::string problem;
-    const std::filesystem::path folder = FullText::BaseIndexFolder(GetIndexFolder());
-    const FullText::BuildResult built = FullText::BuildIndex(folder, documents,
-                                                             [&](std::int16_t number) {
-                                                                 std::string why;
-                                                                 std::optional<FullText::DocumentText> text =
-                                                                     FullText::ContainerDocumentText(number, why);
-                                                                 if (!text) {
-                                                                     unreadable.push_back(number);
-                                                                     if (problem.empty()) problem = why;
-                                                                 }
-                                                                 return text;
-                                                             },
-                                                             ShowData::BaseDate(), {});
-    if (!built.ok) {
-        err << "norik-tool: " << built.error << "\n";
-        return kExitFailure;
-    }
-    out << "indexed " << built.documents << " documents (" << built.textBytes << " bytes of plain text) into "
-        << folder.string() << "\n";
-    if (!unreadable.empty()) {
-        err << "norik-tool: the base is damaged: " << unreadable.size() << " texts of " << GetDataFolder()
-            << "Norik.sdb cannot be read (the first, of document " << unreadable.front() << ": " << problem
-            << "); they are indexed by their attributes alone\n";
-        return kExitDamaged;
-    }
-    return Answered(err, DamageOf({ShowData::ModelTable::Descript, ShowData::ModelTable::Items}));
-}
-
-// Lines of one kind, the first few listed one a line and the rest counted.
-void PrintLimited(const std::vector<std::string>& lines, const std::string& prefix, std::ostream& stream) {
-    const std::size_t listed = std::min(lines.size(), kListedProblems);
-    for (std::size_t i = 0; i < listed; ++i) stream << prefix << lines[i] << "\n";
-    if (lines.size() > listed) stream << prefix << "… and " << lines.size() - listed << " more\n";
-}
-
-// The base's own full-text index, when it has one, must be of this base: stamped with its date and
-// holding exactly its documents. 0, or the exit status after the line on err.
-int VerifyFullTextIndex(std::ostream& err) {
-    const std::filesystem::path folder = FullText::BaseIndexFolder(GetIndexFolder());
-    std::error_code error;
-    if (!std::filesystem::exists(std::filesystem::symlink_status(folder, error))) return 0;
-    if (const int failed = LoadDocuments(err)) return failed;
-    std::string why;
-    if (const FullText::IndexCheck check = FullText::CheckIndex(folder, ShowData::BaseDate());
-        check.state != FullText::IndexState::Current) {
-        why = check.why;
-    } else {
-        std::vector<std::int16_t> numbers;
-        for (const FullText::DocumentFields& document : FullText::DocumentsOfLoadedBase())
-            numbers.push_back(document.number);
-        std::sort(numbers.begin(), numbers.end());
-        const FullText::Searcher searcher(folder);
-        const std::vector<std::int16_t> indexed = searcher.DocumentNumbers();
-        if (!searcher.ok())
-            why = folder.string() + ": " + searcher.error();
-        else if (indexed != numbers)
-            why = folder.string() + ": holds " + std::to_string(indexed.size()) + " documents that are not those of " +
-                  "the document table (" + std::to_string(numbers.size()) + ")";
-    }
-    if (why.empty()) return 0;
-    ErrorLog().WriteEntry("the full-text index does not match the base: " + why);
-    err << "norik-tool: the base is damaged: " << why << " (norik-tool fulltext rebuilds it)\n";
-    return kExitDamaged;
-}
-
-int Verify(const Arguments& args, std::ostream& out, std::ostream& err) {
-    args.ExpectPositional(0, "no arguments");
-    std::vector<std::string> problems;
-    VerifySummary summary;
-    const bool ok = VerifyBase(problems, summary);
-    for (const std::string& problem : problems) out << problem << "\n";
-    PrintLimited(summary.warnings, "warning: ", out);
-    if (!ok) {
-        err << "norik-tool: verify found " << problems.size() << " problem" << (problems.size() == 1 ? "" : "s")
-            << " in " << GetIndexFolder() << "\n";
-        return kExitFailure;
-    }
-    if (const int failed = VerifyFullTextIndex(err)) return failed;
-    out << "OK: " << summary.documents << " documents, " << summary.rows << " rows, " << summary.entriesChecked
-        << " entries decoded (" << summary.decodedBytes << " bytes)\n";
-    return 0;
-}
-
-void PrintBuildReport(const BuildReport& report, const std::string& folder, std::ostream& out) {
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.1f", report.seconds);
-    out << "built " << folder << ": " << report.documents << " documents, " << report.rows << " rows, "
-        << report.textBytes << " bytes of RTF, Norik.sdb " << report.containerBytes << " bytes, base "
-        << report.baseBytes << " bytes, " << report.textWordKeys << " text word keys, " << seconds << " s\n";
-}
-
-int FailBuild(const std::vector<std::string>& problems, const std::string& folder, std::ostream& err) {
-    // The builder's problems are UTF-8 already (file names as the file system gives them). One
-    // problem is the one line; more are listed, the first few one a line, before a summing line.
-    if (problems.size() <= 1) {
-        err << "norik-tool: " << (problems.empty() ? std::string("build failed") : problems.front()) << "\n";
-        return kExitFailure;
-    }
-    PrintLimited(problems, "", err);
-    err << "norik-tool: " << folder << " was not built: " << problems.size() << " problems\n";
-    return kExitFailure;
-}
-
-int Build(const Arguments& args, std::ostream& out, std::ostream& err) {
-    args.ExpectPositional(2, "SOURCE_DIR OUT_DIR");
-    FolderSource source(args.positional()[0]);
-    std::vector<std::string> problems;
-    BuildReport report;
-    const bool built = BuildBase(source, args.positional()[1], BuildOptions{}, report, problems);
-    // Warnings go first: the last line on stderr of a failed build is the failure.
-    PrintLimited(report.warnings, "warning: ", err);
-    if (!built) return FailBuild(problems, args.positional()[1], err);
-    PrintBuildReport(report, args.positional()[1], out);
-    return 0;
-}
-
-int Sample(const Arguments& args, std::ostream& out, std::ostream& err) {
-    args.ExpectPositional(1, "OUT_DIR");
-    SampleOptions options;
-    if (const auto v = args.Value("--documents"))
-        options.documents = static_cast<int>(ParseInteger(*v, 1, kMaxSampleDocuments, "--documents"));
-    if (const auto v = args.Value("--seed"))
-        options.seed = static_cast<std::uint64_t>(ParseInteger(*v, 0, 9223372036854775807LL, "--seed"));
-    options.large = args.Has("--large");
-    if (const auto v = args.Value("--vocabulary"))
-        options.inventedWords = static_cast<int>(ParseInteger(*v, 0, kMaxInventedWords, "--vocabulary"));
-    const std::string folder = FindVocabularyFolder();
-    if (folder.empty()) {
-        err << "norik-tool: the vocabulary files are not found (set NORIK_VOCABULARY_DIR)\n";
-        return kExitFailure;
-    }
-    Vocabulary vocabulary;
-    std::string message;
-    if (!LoadVocabulary(folder, vocabulary, message)) {
-        err << "norik-tool: " << message << "\n";
-        return kExitFailure;
-    }
-    const SampleBase sample(vocabulary, options);
-    if (args.Has("--source")) {
-        if (!sample.WriteSourceFolder(args.positional()[0], message)) {
-            err << "norik-tool: " << message << "\n";
-            return kExitFailure;
-        }
-        out << "source of " << sample.documents().size() << " documents written to " << args.positional()[0] << "\n";
-        return 0;
-    }
-    std::vector<std::string> problems;
-    BuildReport report;
-    if (!BuildBase(sample, args.positional()[0], BuildOptions{}, report, problems))
-        return FailBuild(problems, args.positional()[0], err);
-    PrintBuildReport(report, args.positional()[0], out);
-    return 0;
-}
-
 }  // namespace
 
 int RunTool(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
@@ -680,17 +314,13 @@ int RunTool(const std::vector<std::string>& arguments, std::ostream& out, std::o
 
     try {
         const Arguments args(line.rest, *options);
+        if (IsFullTextCommand(command, args)) return RunFullTextCommand(command, args, arguments, out, err);
         if (command == "info") return Info(args, out, err);
         if (command == "classifier") return Classifier(args, out, err);
         if (command == "list") return List(args, out, err);
         if (command == "search") return Search(args, out, err);
         if (command == "cat") return Cat(args, out, err);
-        if (command == "card") return Card(args, out, err);
-        if (command == "verify") return Verify(args, out, err);
-        if (command == "build") return Build(args, out, err);
-        if (command == "fulltext") return FullTextBuild(args, out, err);
-        if (command == "cited-by") return CitedBy(args, out, err);
-        return Sample(args, out, err);
+        return Card(args, out, err);
     } catch (const UsageError& e) {
         err << "norik-tool: " << command << ": " << e.message << " (norik-tool --help lists the commands)\n";
         return kExitUsage;

@@ -1,0 +1,93 @@
+#include "tools/ToolCommon.h"
+
+#include <filesystem>
+#include <ostream>
+
+#include "Helpers/Cp1251.h"
+#include "Helpers/Folders.h"
+#include "Helpers/SFile.h"
+#include "diagnostics/ErrorLog.h"
+#include "tools/ToolArguments.h"
+
+namespace Norik {
+
+namespace {
+
+// A folder without any of the tables a base begins with is no base at all, rather than a
+// damaged one.
+bool NoBaseThere() {
+    std::error_code error;
+    for (const char* table : {"descript", "Items", "class"})
+        if (std::filesystem::exists(GetTablePath(table), error)) return false;
+    return true;
+}
+
+int NoBase(std::ostream& err) {
+    err << "norik-tool: no base in " << GetIndexFolder() << " (none of descript.ttx, Items.ttx, class.ttx is there)\n";
+    return kExitFailure;
+}
+
+}  // namespace
+
+std::string Utf8(const std::string& cp1251) { return Cp1251ToUtf8(cp1251); }
+
+int DamagedAnswer(std::ostream& err, const std::vector<DataDamage>& damage) {
+    err << "norik-tool: the base is damaged: ";
+    if (damage.empty()) err << GetIndexFolder() << " cannot be read";
+    for (std::size_t i = 0; i < damage.size(); ++i) err << (i > 0 ? "; " : "") << damage[i].Text();
+    err << " (details in " << ErrorLog::path() << ")\n";
+    return kExitDamaged;
+}
+
+std::vector<DataDamage> DamageOf(std::initializer_list<ShowData::ModelTable> tables,
+                                 std::initializer_list<const IndexSpace::IIndexInt*> indexes) {
+    std::vector<DataDamage> damage;
+    for (const ShowData::ModelTable table : tables)
+        if (const DataDamage* found = ShowData::TableDamage(table)) damage.push_back(*found);
+    for (const IndexSpace::IIndexInt* index : indexes)
+        if (const DataDamage* found = index->damage()) damage.push_back(*found);
+    return damage;
+}
+
+int Answered(std::ostream& err, const std::vector<DataDamage>& damage) {
+    return damage.empty() ? 0 : DamagedAnswer(err, damage);
+}
+
+int LoadDocuments(std::ostream& err, HResult (*load)()) {
+    if (Succeeded(load())) return 0;
+    if (NoBaseThere()) return NoBase(err);
+    return DamagedAnswer(err, DamageOf({ShowData::ModelTable::Descript, ShowData::ModelTable::Items}));
+}
+
+int LoadClassifier(IUserPort& port, std::ostream& err) {
+    ShowData::CShowClass::Init(port);
+    if (!ShowData::GetClassTable().empty()) return 0;
+    if (NoBaseThere()) return NoBase(err);
+    if (const DataDamage* damage = ShowData::TableDamage(ShowData::ModelTable::Class))
+        return DamagedAnswer(err, {*damage});
+    err << "norik-tool: the classifier in " << GetTablePath("class") << " has no records\n";
+    return kExitFailure;
+}
+
+std::int16_t DocumentNumber(const std::string& text) {
+    return static_cast<std::int16_t>(ParseInteger(text, -32768, 32767, "NUMBER"));
+}
+
+int NoSuchDocument(std::int16_t number, std::ostream& err) {
+    if (const DataDamage* damage = ShowData::TableDamage(ShowData::ModelTable::Items)) {
+        err << "norik-tool: no document " << number
+            << " in the base, whose document table is damaged: " << damage->Text() << " (details in "
+            << ErrorLog::path() << ")\n";
+        return kExitDamaged;
+    }
+    err << "norik-tool: no document " << number << " in the base\n";
+    return kExitFailure;
+}
+
+int KnownDocument(const std::string& text, std::ostream& err, std::int16_t& number) {
+    number = DocumentNumber(text);
+    ShowData::DocItem row;
+    return ShowData::DocByNumber(number, row) ? 0 : NoSuchDocument(number, err);
+}
+
+}  // namespace Norik
