@@ -12,6 +12,7 @@
 #include "Helpers/SUn7zFile.h"
 #include "common/ResultCode.h"
 #include "diagnostics/ErrorLog.h"
+#include "fulltext/BaseDocuments.h"
 #include "showdata/ListDoc.h"
 
 namespace Norik {
@@ -19,27 +20,6 @@ namespace Norik {
 namespace {
 
 constexpr int kPollMilliseconds = 100;
-constexpr std::size_t kMaxReserve = std::size_t{64} << 20;
-
-// The stored bytes of a document's text, read from the container at containerPath; nullopt
-// when the entry cannot be opened or read whole.
-std::optional<std::string> ReadStoredText(const std::string& containerPath, std::int16_t number) {
-    try {
-        SUn7zFile reader(containerPath);
-        if (Failed(reader.Open(ShowData::DocFileName(number), kModeRead, true))) return std::nullopt;
-        std::string bytes;
-        // The stated length may lie: it is reserved only up to a bound, the bytes grow as they come.
-        bytes.reserve(std::min<std::size_t>(reader.length(), kMaxReserve));
-        std::string block(std::size_t{1} << 16, '\0');
-        for (int got; (got = reader.Read(block.data(), static_cast<int>(block.size()))) > 0;)
-            bytes.append(block.data(), static_cast<std::size_t>(got));
-        if (!reader.whole()) return std::nullopt;
-        return bytes;
-    } catch (const std::exception&) {
-        // A header the reader cannot take (it is logged by the reader): no text.
-        return std::nullopt;
-    }
-}
 
 std::string DamageText(const std::filesystem::path& folder, const std::string& why) {
     return "Full-text index " + folder.string() + " cannot be used: " + why;
@@ -68,9 +48,8 @@ IndexSource OpenBaseIndexSource() {
     // Resolved here, on this thread: the building thread reads the container by this path.
     source.textOf = [container =
                          GetDataFolder() + "Norik.sdb"](std::int16_t number) -> std::optional<FullText::DocumentText> {
-        const std::optional<std::string> stored = ReadStoredText(container, number);
-        if (!stored) return std::nullopt;
-        return FullText::ReadDocumentText(*stored);
+        std::string problem;
+        return FullText::ContainerDocumentText(container, number, problem);
     };
     return source;
 }

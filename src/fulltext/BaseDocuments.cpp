@@ -1,5 +1,6 @@
 #include "fulltext/BaseDocuments.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "Helpers/Cp1251.h"
@@ -7,6 +8,13 @@
 #include "showdata/ListDoc.h"
 
 namespace Norik::FullText {
+
+namespace {
+
+// What is reserved at most for a text ahead of its bytes.
+constexpr std::size_t kMaxReserve = std::size_t{64} << 20;
+
+}  // namespace
 
 std::vector<DocumentFields> DocumentsOfLoadedBase() {
     std::vector<DocumentFields> documents;
@@ -23,15 +31,18 @@ std::vector<DocumentFields> DocumentsOfLoadedBase() {
     return documents;
 }
 
-std::optional<DocumentText> ContainerDocumentText(std::int16_t number, std::string& problem) {
+std::optional<DocumentText> ContainerDocumentText(const std::string& containerPath, std::int16_t number,
+                                                  std::string& problem) {
     const std::string entry = ShowData::DocFileName(number);
-    SUn7zFile reader;
+    SUn7zFile reader(containerPath);
     std::string rtf;
     try {
         if (Failed(reader.Open(entry, kModeRead, true))) {
             problem = reader.damage().empty() ? "entry " + entry + ".t cannot be opened" : reader.damage();
             return std::nullopt;
         }
+        // The stated length may lie: it is reserved only up to a bound, the bytes grow as they come.
+        rtf.reserve(std::min<std::size_t>(reader.length(), kMaxReserve));
         std::vector<char> buffer(std::size_t{1} << 16);
         for (int got; (got = reader.Read(buffer.data(), static_cast<int>(buffer.size()))) > 0;)
             rtf.append(buffer.data(), static_cast<std::size_t>(got));

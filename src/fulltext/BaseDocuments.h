@@ -4,7 +4,7 @@
 //
 // Threads: DocumentsOfLoadedBase reads the model's table, on the user-interface thread (the
 // result is plain data for a building thread); ContainerDocumentText opens a reader of its own
-// and may run on any one thread at a time after the folders are configured.
+// on the container it is given and may run on several threads at once.
 #pragma once
 
 #include <optional>
@@ -19,8 +19,10 @@ namespace Norik::FullText {
 // attributes in UTF-8, the type without its leading blanks.
 std::vector<DocumentFields> DocumentsOfLoadedBase();
 
-// The plain text and links of document number, decoded from the container; nothing, with
-// problem set to what is wrong, when its entry cannot be read whole.
-std::optional<DocumentText> ContainerDocumentText(std::int16_t number, std::string& problem);
+// The plain text and links of document number, decoded from the container at containerPath
+// (GetDataFolder() + "Norik.sdb" of the base); nothing, with problem set to what is wrong, when
+// its entry cannot be read whole.
+std::optional<DocumentText> ContainerDocumentText(const std::string& containerPath, std::int16_t number,
+                                                  std::string& problem);
 
 }  // namespace Norik::FullText

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <sstream>
 #include <thread>
+#include <unordered_map>
 
 #include "Helpers/UserCache.h"
 #include "fulltext/FullTextTerms.h"
@@ -291,6 +292,10 @@ struct IndexWriter::Impl {
     std::size_t documents = 0;
     std::size_t uncommittedBytes = 0;
     std::uint64_t textBytes = 0;
+    // How many documents hold each word, written to the spelling table once at the end: Xapian
+    // rewrites the table's entries of every word a commit touches, so words added document by
+    // document cost a rewrite per commit.
+    std::unordered_map<std::string, Xapian::termcount> spelling;
     std::string error;
     bool finished = false;
 
@@ -394,6 +399,9 @@ void Prepare(Xapian::TermGenerator& generator, Xapian::Document& document, const
 struct PreparedDocument::Impl {
     Xapian::Document document;
     std::vector<std::string> pieces;  // the text's pieces after the first, packed
+    // The words of the document, once each, that spelling suggestions are made of; terms with a
+    // prefix (capital Latin letters) and stems are not words.
+    std::vector<std::string> words;
     unsigned id = 0;
     std::size_t textBytes = 0;
 };
@@ -411,6 +419,10 @@ PreparedDocument::PreparedDocument(const DocumentFields& fields, const DocumentT
     m_impl->id = DocumentIdOf(fields.number);
     try {
         Prepare(generator, document, fields, text, m_impl->pieces);
+        for (auto term = document.termlist_begin(); term != document.termlist_end(); ++term) {
+            const std::string& word = *term;
+            if (!word.empty() && (word[0] < 'A' || word[0] > 'Z')) m_impl->words.push_back(word);
+        }
     } catch (const Xapian::Error&) {
         // Nothing here reads outside data Xapian could refuse; a document it still refuses is
         // indexed with what it took.
@@ -433,14 +445,8 @@ void IndexWriter::Add(PreparedDocument prepared) {
     Impl& d = *m_impl;
     if (!d.database || !prepared.m_impl) return;
     try {
-        const Xapian::Document& document = prepared.m_impl->document;
-        // The words of the document, once each, are what spelling suggestions are made of; terms
-        // with a prefix (capital Latin letters) and stems are not words.
-        for (auto term = document.termlist_begin(); term != document.termlist_end(); ++term) {
-            const std::string& word = *term;
-            if (!word.empty() && (word[0] < 'A' || word[0] > 'Z')) d.database->add_spelling(word);
-        }
-        d.database->replace_document(prepared.m_impl->id, document);
+        for (std::string& word : prepared.m_impl->words) ++d.spelling[std::move(word)];
+        d.database->replace_document(prepared.m_impl->id, prepared.m_impl->document);
         for (std::size_t k = 0; k < prepared.m_impl->pieces.size(); ++k)
             d.database->set_metadata(PieceKey(prepared.m_impl->id, k + 1), prepared.m_impl->pieces[k]);
         ++d.documents;
@@ -473,6 +479,8 @@ BuildResult IndexWriter::Finish() {
     const fs::path written = d.building;
     d.building = pattern;
     try {
+        for (const auto& [word, count] : d.spelling) d.database->add_spelling(word, count);
+        d.spelling.clear();
         d.database->commit();
         d.database->compact(d.building.string(), Xapian::DBCOMPACT_NO_RENUMBER);
         d.database->close();
@@ -528,11 +536,10 @@ BuildResult BuildIndex(const fs::path& folder, const std::vector<DocumentFields>
         result.error = writer.error();
         return result;
     }
-    // Texts are fetched here in order, their words found by the workers, and the documents added
-    // here in order again. The workers stay at most a few documents ahead of the writing, which
-    // bounds the texts held.
+    // The workers read each text and find its words, taking the documents in order; the documents
+    // are added here in order again. The workers stay at most a few documents ahead of the
+    // writing, which bounds the texts held.
     struct Job {
-        std::optional<DocumentText> text;
         std::optional<PreparedDocument> prepared;
         bool done = false;
     };
@@ -542,22 +549,32 @@ BuildResult BuildIndex(const fs::path& folder, const std::vector<DocumentFields>
     std::vector<Job> jobs(total);
     std::mutex mutex;
     std::condition_variable workerWake, writerWake;
-    std::size_t fetched = 0, taken = 0;
+    std::size_t taken = 0, added = 0;
     bool stop = false;
+    std::string failure;  // why a worker gave up
     const auto work = [&] {
         for (;;) {
             std::size_t i = 0;
             {
                 std::unique_lock lock(mutex);
-                workerWake.wait(lock, [&] { return stop || taken < fetched || taken >= total; });
+                workerWake.wait(lock, [&] { return stop || taken >= total || taken < added + window; });
                 if (stop || taken >= total) return;
                 i = taken++;
             }
-            Job& job = jobs[i];
-            job.prepared.emplace(documents[i], job.text ? &*job.text : nullptr);
-            job.text.reset();
+            std::optional<PreparedDocument> prepared;
+            std::string failed;
+            try {
+                const std::optional<DocumentText> text = textOf ? textOf(documents[i].number) : std::nullopt;
+                prepared.emplace(documents[i], text ? &*text : nullptr);
+            } catch (const std::exception& error) {
+                // Out of memory, most likely: the build is given up.
+                failed = std::string("cannot be indexed: ") + error.what();
+            }
             std::lock_guard lock(mutex);
-            job.done = true;
+            if (!failed.empty() && failure.empty())
+                failure = "the text of document " + std::to_string(documents[i].number) + ": " + failed;
+            jobs[i].prepared = std::move(prepared);
+            jobs[i].done = true;
             writerWake.notify_all();
         }
     };
@@ -572,28 +589,30 @@ BuildResult BuildIndex(const fs::path& folder, const std::vector<DocumentFields>
         for (std::thread& worker : workers) worker.join();
     };
 
-    for (std::size_t added = 0; added < total; ++added) {
-        while (fetched < total && fetched < added + window) {
-            std::optional<DocumentText> text = textOf ? textOf(documents[fetched].number) : std::nullopt;
-            std::lock_guard lock(mutex);
-            jobs[fetched].text = std::move(text);
-            ++fetched;
-            workerWake.notify_one();
-        }
+    while (added < total) {
+        std::optional<PreparedDocument> prepared;
         {
             std::unique_lock lock(mutex);
-            writerWake.wait(lock, [&] { return jobs[added].done; });
+            writerWake.wait(lock, [&] { return jobs[added].done || !failure.empty(); });
+            if (!failure.empty()) break;
+            prepared = std::move(jobs[added].prepared);
+            jobs[added].prepared.reset();
+            ++added;
         }
-        writer.Add(std::move(*jobs[added].prepared));
-        jobs[added].prepared.reset();
+        workerWake.notify_all();
+        writer.Add(std::move(*prepared));
         if (!writer.ok()) break;
-        if (progress && !progress(added + 1, total)) {
+        if (progress && !progress(added, total)) {
             finishWorkers();
             result.cancelled = true;
             return result;
         }
     }
     finishWorkers();
+    if (!failure.empty()) {
+        result.error = failure;
+        return result;
+    }
     if (!writer.ok()) {
         result.error = writer.error();
         return result;

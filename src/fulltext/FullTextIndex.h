@@ -48,7 +48,7 @@ struct DocumentText {
 };
 
 // The text of a document for the index; nullopt when its text cannot be read (the document is
-// then indexed by its attributes alone). Called on the building thread.
+// then indexed by its attributes alone). Called on the build's worker threads, several at once.
 using TextSource = std::function<std::optional<DocumentText>(std::int16_t number)>;
 
 // Called on the building thread after each document; returning false stops the build.
@@ -99,8 +99,9 @@ struct BuildResult {
 
 // Builds the index of documents into folder: written into a new private folder beside it and
 // put in place only when whole, so a stopped or failed build leaves what was there. Anything the
-// build replaces is only an index folder it recognises as one. textOf and progress are called on
-// the calling thread, in document order; the words are found on worker threads of its own.
+// build replaces is only an index folder it recognises as one. Worker threads of its own read
+// the texts (textOf) and find their words; progress is called on the calling thread, in document
+// order.
 BuildResult BuildIndex(const std::filesystem::path& folder, const std::vector<DocumentFields>& documents,
                        const TextSource& textOf, std::int32_t baseDate, const BuildProgress& progress);
 

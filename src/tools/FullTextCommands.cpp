@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <ostream>
 
@@ -126,21 +127,21 @@ int FullTextBuild(const Arguments& args, std::ostream& out, std::ostream& err) {
     ConfigureFolders(settings);
     if (const int failed = LoadDocuments(err)) return failed;
     const std::vector<FullText::DocumentFields> documents = FullText::DocumentsOfLoadedBase();
-    std::vector<std::int16_t> unreadable;
-    std::string problem;
+    // What is wrong with each text that cannot be read; the texts are read on several threads.
+    std::map<std::int16_t, std::string> unreadable;
+    std::mutex unreadableMutex;
+    const std::string container = GetDataFolder() + "Norik.sdb";
     const std::filesystem::path folder = FullText::BaseIndexFolder(GetIndexFolder());
-    const FullText::BuildResult built = FullText::BuildIndex(folder, documents,
-                                                             [&](std::int16_t number) {
-                                                                 std::string why;
-                                                                 std::optional<FullText::DocumentText> text =
-                                                                     FullText::ContainerDocumentText(number, why);
-                                                                 if (!text) {
-                                                                     unreadable.push_back(number);
-                                                                     if (problem.empty()) problem = why;
-                                                                 }
-                                                                 return text;
-                                                             },
-                                                             ShowData::BaseDate(), {});
+    const auto textOf = [&](std::int16_t number) {
+        std::string why;
+        std::optional<FullText::DocumentText> text = FullText::ContainerDocumentText(container, number, why);
+        if (!text) {
+            const std::lock_guard lock(unreadableMutex);
+            unreadable.emplace(number, std::move(why));
+        }
+        return text;
+    };
+    const FullText::BuildResult built = FullText::BuildIndex(folder, documents, textOf, ShowData::BaseDate(), {});
     if (!built.ok) {
         err << "norik-tool: " << built.error << "\n";
         return kExitFailure;
@@ -149,8 +150,8 @@ int FullTextBuild(const Arguments& args, std::ostream& out, std::ostream& err) {
         << folder.string() << "\n";
     if (!unreadable.empty()) {
         err << "norik-tool: the base is damaged: " << unreadable.size() << " texts of " << GetDataFolder()
-            << "Norik.sdb cannot be read (the first, of document " << unreadable.front() << ": " << problem
-            << "); they are indexed by their attributes alone\n";
+            << "Norik.sdb cannot be read (the first, of document " << unreadable.begin()->first << ": "
+            << unreadable.begin()->second << "); they are indexed by their attributes alone\n";
         return kExitDamaged;
     }
     return Answered(err, DamageOf({ShowData::ModelTable::Descript, ShowData::ModelTable::Items}));
