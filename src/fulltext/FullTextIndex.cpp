@@ -38,6 +38,13 @@ constexpr int kFormatVersion = 2;
 // Xapian holds the postings of the documents added since the last commit in memory: committing
 // after about this many bytes of text bounds what a build holds, whatever the size of the texts.
 constexpr std::size_t kTextBytesPerCommit = std::size_t{24} << 20;
+// A build writes its index in parts of at least this many documents (a small base in one), and
+// up to this many parts per thread.
+constexpr std::size_t kMinDocumentsPerPart = 256;
+constexpr std::size_t kPartsPerThread = 4;
+
+// How many threads a build reads, indexes and writes documents on.
+std::size_t MaxWritingThreads() { return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8); }
 
 struct Stamp {
     int format = 0;
@@ -284,60 +291,6 @@ DocumentText ReadDocumentText(std::string_view rtf) {
     return text;
 }
 
-struct IndexWriter::Impl {
-    fs::path target;
-    fs::path building;  // the private folder the index is written into
-    std::int32_t baseDate = 0;
-    std::optional<Xapian::WritableDatabase> database;
-    std::size_t documents = 0;
-    std::size_t uncommittedBytes = 0;
-    std::uint64_t textBytes = 0;
-    // How many documents hold each word, written to the spelling table once at the end: Xapian
-    // rewrites the table's entries of every word a commit touches, so words added document by
-    // document cost a rewrite per commit.
-    std::unordered_map<std::string, Xapian::termcount> spelling;
-    std::string error;
-    bool finished = false;
-
-    void Fail(const std::string& what) {
-        if (error.empty()) error = what;
-        database.reset();
-    }
-};
-
-IndexWriter::IndexWriter(const fs::path& folder, std::int32_t baseDate) : m_impl(std::make_unique<Impl>()) {
-    Impl& d = *m_impl;
-    std::error_code code;
-    d.target = fs::absolute(folder, code);
-    d.baseDate = baseDate;
-    const fs::path parent = d.target.parent_path();
-    if (!MakePrivateFolders(parent, d.error)) return;
-    // A new private folder beside the target: nothing is written through a link or over a file
-    // someone else made.
-    std::string pattern = (parent / ("." + d.target.filename().string() + ".building-XXXXXX")).string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        d.error = parent.string() + ": a folder for the new index cannot be created";
-        return;
-    }
-    d.building = pattern;
-    try {
-        // No term lists: nothing asks which words a document holds, and they would add a sixth
-        // to the index.
-        d.database.emplace(d.building.string(),
-                           Xapian::DB_CREATE_OR_OVERWRITE | Xapian::DB_BACKEND_GLASS | Xapian::DB_NO_TERMLIST);
-    } catch (const Xapian::Error& e) {
-        d.Fail(d.building.string() + ": " + e.get_description());
-    }
-}
-
-IndexWriter::~IndexWriter() {
-    m_impl->database.reset();
-    if (!m_impl->building.empty() && !m_impl->finished) RemoveIndexFolder(m_impl->building);
-}
-
-bool IndexWriter::ok() const { return m_impl->error.empty(); }
-const std::string& IndexWriter::error() const { return m_impl->error; }
-
 namespace {
 
 // The terms, values and data of one document, and its text's pieces after the first, packed.
@@ -437,178 +390,322 @@ PreparedDocument::~PreparedDocument() = default;
 PreparedDocument::PreparedDocument(PreparedDocument&&) noexcept = default;
 PreparedDocument& PreparedDocument::operator=(PreparedDocument&&) noexcept = default;
 
-void IndexWriter::Add(const DocumentFields& fields, const DocumentText* text) {
-    if (m_impl->database) Add(PreparedDocument(fields, text));
+namespace {
+
+// A new private folder beside target, for an index being written (kind "building") or merged
+// ("compact"): nothing is written through a link or over a file someone else made. Empty, with
+// error set, when none can be made.
+fs::path MakeWorkFolder(const fs::path& target, const char* kind, std::string& error) {
+    std::string pattern = (target.parent_path() / ("." + target.filename().string() + "." + kind + "-XXXXXX")).string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        error = target.parent_path().string() + ": a folder for the new index cannot be created";
+        return {};
+    }
+    return pattern;
 }
 
-void IndexWriter::Add(PreparedDocument prepared) {
-    Impl& d = *m_impl;
-    if (!d.database || !prepared.m_impl) return;
-    try {
-        for (std::string& word : prepared.m_impl->words) ++d.spelling[std::move(word)];
-        d.database->replace_document(prepared.m_impl->id, prepared.m_impl->document);
-        for (std::size_t k = 0; k < prepared.m_impl->pieces.size(); ++k)
-            d.database->set_metadata(PieceKey(prepared.m_impl->id, k + 1), prepared.m_impl->pieces[k]);
-        ++d.documents;
-        d.textBytes += prepared.m_impl->textBytes;
-        d.uncommittedBytes += prepared.m_impl->textBytes + 256;
-        if (d.uncommittedBytes > kTextBytesPerCommit) {
-            d.database->commit();
-            d.uncommittedBytes = 0;
+// Puts the finished index in folder (stamped) at target: swapped with an old index in one step
+// where the system can, else the old one steps aside first. Only a folder recognised as an index
+// is ever replaced. Whatever is left of folder and of the old index is removed.
+bool PutInPlace(const fs::path& folder, const fs::path& target, std::string& error) {
+    std::error_code code;
+    const fs::file_status old = fs::symlink_status(target, code);
+    if (!fs::exists(old)) {
+        if (::rename(folder.c_str(), target.c_str()) == 0) return true;
+        error = target.string() + ": cannot be put in place";
+    } else if (!IsIndexFolder(target)) {
+        error = target.string() + " exists and is not an index folder; not replacing it";
+    } else if (::renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+        // folder now holds the old index.
+        RemoveIndexFolder(folder);
+        return true;
+    } else {
+        const fs::path aside = folder.string() + ".old";
+        if (::rename(target.c_str(), aside.c_str()) == 0 && ::rename(folder.c_str(), target.c_str()) == 0) {
+            RemoveIndexFolder(aside);
+            return true;
         }
-    } catch (const Xapian::Error& e) {
-        d.Fail(d.building.string() + ": " + e.get_description());
+        (void)::rename(aside.c_str(), target.c_str());
+        error = target.string() + ": cannot be replaced";
     }
+    RemoveIndexFolder(folder);
+    return false;
+}
+
+// One Xapian database written by one thread at a time: the whole index, or the part of it that
+// holds the documents of one range of ids, merged with the others when the index is finished.
+// Its private folder goes with it.
+class IndexPart {
+public:
+    IndexPart(const fs::path& target, std::size_t bytesPerCommit) : m_bytesPerCommit(bytesPerCommit) {
+        m_folder = MakeWorkFolder(target, "building", m_error);
+        if (m_folder.empty()) return;
+        try {
+            // No term lists: nothing asks which words a document holds, and they would add a sixth
+            // to the index.
+            m_database.emplace(m_folder.string(),
+                               Xapian::DB_CREATE_OR_OVERWRITE | Xapian::DB_BACKEND_GLASS | Xapian::DB_NO_TERMLIST);
+        } catch (const Xapian::Error& e) {
+            Fail(e);
+        }
+    }
+    ~IndexPart() {
+        m_database.reset();
+        if (!m_folder.empty()) RemoveIndexFolder(m_folder);
+    }
+    IndexPart(const IndexPart&) = delete;
+    IndexPart& operator=(const IndexPart&) = delete;
+
+    bool ok() const { return m_database.has_value(); }
+    const std::string& error() const { return m_error; }
+    Xapian::WritableDatabase& database() { return *m_database; }
+    std::size_t documents() const { return m_documents; }
+    std::uint64_t textBytes() const { return m_textBytes; }
+    // How many documents of this part hold each word, for the spelling table: written once, when
+    // the index is finished, since Xapian rewrites the table's entries of every word a commit
+    // touches and words added document by document would cost a rewrite per commit.
+    std::unordered_map<std::string, Xapian::termcount>& spelling() { return m_spelling; }
+
+    void Add(Xapian::Document& document, unsigned id, std::vector<std::string>& words,
+             const std::vector<std::string>& pieces, std::size_t textBytes) {
+        if (!m_database) return;
+        try {
+            for (std::string& word : words) ++m_spelling[std::move(word)];
+            m_database->replace_document(id, document);
+            for (std::size_t k = 0; k < pieces.size(); ++k) m_database->set_metadata(PieceKey(id, k + 1), pieces[k]);
+            ++m_documents;
+            m_textBytes += textBytes;
+            m_uncommittedBytes += textBytes + 256;
+            if (m_uncommittedBytes > m_bytesPerCommit) Commit();
+        } catch (const Xapian::Error& e) {
+            Fail(e);
+        }
+    }
+
+    // Writes what Xapian holds of this part in memory.
+    void Commit() {
+        if (!m_database) return;
+        try {
+            m_database->commit();
+            m_uncommittedBytes = 0;
+        } catch (const Xapian::Error& e) {
+            Fail(e);
+        }
+    }
+
+private:
+    void Fail(const Xapian::Error& e) {
+        if (m_error.empty()) m_error = m_folder.string() + ": " + e.get_description();
+        m_database.reset();
+    }
+
+    fs::path m_folder;
+    std::string m_error;
+    std::optional<Xapian::WritableDatabase> m_database;
+    std::size_t m_bytesPerCommit;
+    std::size_t m_uncommittedBytes = 0;
+    std::size_t m_documents = 0;
+    std::uint64_t m_textBytes = 0;
+    std::unordered_map<std::string, Xapian::termcount> m_spelling;
+};
+
+}  // namespace
+
+struct IndexWriter::Impl {
+    fs::path target;
+    std::int32_t baseDate = 0;
+    std::vector<std::unique_ptr<IndexPart>> parts;
+    std::string error;  // a part's or the finish's
+    // The spelling counts of the parts ended so far (EndPart runs on the parts' threads).
+    std::mutex spellingMutex;
+    std::unordered_map<std::string, Xapian::termcount> spelling;
+
+    // Takes a part's spelling counts into the index's.
+    void TakeSpelling(IndexPart& part) {
+        const std::lock_guard lock(spellingMutex);
+        if (spelling.empty()) {
+            spelling.swap(part.spelling());
+        } else {
+            for (auto& [word, count] : part.spelling()) spelling[word] += count;
+        }
+        part.spelling().clear();
+    }
+
+    // Read only when no part is being written.
+    const std::string& Error() {
+        if (error.empty())
+            for (const auto& part : parts)
+                if (!part->ok()) error = part->error().empty() ? "the index was not written" : part->error();
+        return error;
+    }
+};
+
+IndexWriter::IndexWriter(const fs::path& folder, std::int32_t baseDate, std::size_t parts)
+    : m_impl(std::make_unique<Impl>()) {
+    Impl& d = *m_impl;
+    std::error_code code;
+    d.target = fs::absolute(folder, code);
+    d.baseDate = baseDate;
+    if (!MakePrivateFolders(d.target.parent_path(), d.error)) return;
+    // Each part commits after its share of the text: what all the parts hold at once stays
+    // within one commit's worth, as many threads as there are writing at once.
+    const std::size_t writing = std::min<std::size_t>(std::max<std::size_t>(parts, 1), MaxWritingThreads());
+    for (std::size_t k = 0; k < std::max<std::size_t>(parts, 1) && d.error.empty(); ++k) {
+        d.parts.push_back(std::make_unique<IndexPart>(d.target, kTextBytesPerCommit / writing));
+        if (!d.parts.back()->ok()) d.error = d.parts.back()->error();
+    }
+}
+
+IndexWriter::~IndexWriter() = default;
+
+bool IndexWriter::ok() const { return m_impl->Error().empty(); }
+const std::string& IndexWriter::error() const { return m_impl->Error(); }
+
+void IndexWriter::Add(const DocumentFields& fields, const DocumentText* text) {
+    if (ok()) Add(PreparedDocument(fields, text));
+}
+
+void IndexWriter::Add(PreparedDocument prepared, std::size_t part) {
+    Impl& d = *m_impl;
+    if (!prepared.m_impl || part >= d.parts.size()) return;
+    PreparedDocument::Impl& p = *prepared.m_impl;
+    d.parts[part]->Add(p.document, p.id, p.words, p.pieces, p.textBytes);
+}
+
+void IndexWriter::EndPart(std::size_t part) {
+    if (part >= m_impl->parts.size()) return;
+    m_impl->parts[part]->Commit();
+    m_impl->TakeSpelling(*m_impl->parts[part]);
 }
 
 BuildResult IndexWriter::Finish() {
     Impl& d = *m_impl;
     BuildResult result;
-    if (!d.database) {
-        result.error = d.error.empty() ? "the index was not written" : d.error;
+    if (d.parts.empty() || !d.Error().empty()) {
+        result.error = d.parts.empty() && d.error.empty() ? "the index was not written" : d.Error();
         return result;
     }
-    // Written in many commits, the tables' blocks are partly empty: the index put in place is a
-    // compacted copy, in another private folder, about a third smaller.
-    std::string pattern = (d.target.parent_path() / ("." + d.target.filename().string() + ".compact-XXXXXX")).string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        d.Fail(d.target.parent_path().string() + ": a folder for the new index cannot be created");
+    // The spelling counts of all parts go into the first; the parts are merged into one compacted
+    // index in another private folder (written in many commits, a part's blocks are partly empty,
+    // and the merged index is about a third smaller).
+    for (const auto& part : d.parts) d.TakeSpelling(*part);
+    const fs::path compact = MakeWorkFolder(d.target, "compact", d.error);
+    if (compact.empty()) {
         result.error = d.error;
         return result;
     }
-    const fs::path written = d.building;
-    d.building = pattern;
     try {
-        for (const auto& [word, count] : d.spelling) d.database->add_spelling(word, count);
+        for (const auto& [word, count] : d.spelling) d.parts.front()->database().add_spelling(word, count);
         d.spelling.clear();
-        d.database->commit();
-        d.database->compact(d.building.string(), Xapian::DBCOMPACT_NO_RENUMBER);
-        d.database->close();
+        Xapian::Database all;
+        for (const auto& part : d.parts) {
+            part->database().commit();
+            all.add_database(part->database());
+        }
+        all.compact(compact.string(), Xapian::DBCOMPACT_NO_RENUMBER);
+        for (const auto& part : d.parts) part->database().close();
     } catch (const Xapian::Error& e) {
-        d.Fail(d.building.string() + ": " + e.get_description());
-        RemoveIndexFolder(written);
+        d.error = compact.string() + ": " + e.get_description();
+        RemoveIndexFolder(compact);
         result.error = d.error;
         return result;
     }
-    d.database.reset();
-    RemoveIndexFolder(written);
-    if (!WriteStamp(d.building, {kFormatVersion, d.baseDate, d.documents}, d.error)) {
+    for (const auto& part : d.parts) {
+        result.documents += part->documents();
+        result.textBytes += part->textBytes();
+    }
+    d.parts.clear();
+    if (!WriteStamp(compact, {kFormatVersion, d.baseDate, result.documents}, d.error) ||
+        !PutInPlace(compact, d.target, d.error)) {
+        RemoveIndexFolder(compact);
         result.error = d.error;
         return result;
-    }
-    // Into place: swapped with an old index in one step where the system can, else the old one
-    // steps aside first. Only a folder recognised as an index is ever replaced.
-    std::error_code code;
-    const fs::file_status old = fs::symlink_status(d.target, code);
-    if (fs::exists(old)) {
-        if (!IsIndexFolder(d.target)) {
-            result.error = d.target.string() + " exists and is not an index folder; not replacing it";
-            return result;
-        }
-        if (::renameat2(AT_FDCWD, d.building.c_str(), AT_FDCWD, d.target.c_str(), RENAME_EXCHANGE) != 0) {
-            const fs::path aside = d.building.string() + ".old";
-            if (::rename(d.target.c_str(), aside.c_str()) != 0 || ::rename(d.building.c_str(), d.target.c_str()) != 0) {
-                (void)::rename(aside.c_str(), d.target.c_str());
-                result.error = d.target.string() + ": cannot be replaced";
-                return result;
-            }
-            RemoveIndexFolder(aside);
-            d.finished = true;
-        }
-        // After an exchange the building folder holds the old index, which the writer removes.
-    } else if (::rename(d.building.c_str(), d.target.c_str()) != 0) {
-        result.error = d.target.string() + ": cannot be put in place";
-        return result;
-    } else {
-        d.finished = true;
     }
     result.ok = true;
-    result.documents = d.documents;
-    result.textBytes = d.textBytes;
     return result;
 }
 
 BuildResult BuildIndex(const fs::path& folder, const std::vector<DocumentFields>& documents, const TextSource& textOf,
                        std::int32_t baseDate, const BuildProgress& progress) {
-    IndexWriter writer(folder, baseDate);
+    // The documents in the order of their ids, cut into ranges: each range is a part of the index
+    // that one thread reads, indexes and writes whole, and the parts are merged at the end. There
+    // are more ranges than threads, so that a thread that meets the few long texts of a base does
+    // not hold up the end alone.
+    std::vector<std::size_t> order(documents.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return DocumentIdOf(documents[a].number) < DocumentIdOf(documents[b].number);
+    });
+    const std::size_t threadCount = MaxWritingThreads();
+    const std::size_t rangeCount =
+        std::clamp<std::size_t>(documents.size() / kMinDocumentsPerPart, 1, threadCount * kPartsPerThread);
+    IndexWriter writer(folder, baseDate, rangeCount);
     BuildResult result;
     if (!writer.ok()) {
         result.error = writer.error();
         return result;
     }
-    // The workers read each text and find its words, taking the documents in order; the documents
-    // are added here in order again. The workers stay at most a few documents ahead of the
-    // writing, which bounds the texts held.
-    struct Job {
-        std::optional<PreparedDocument> prepared;
-        bool done = false;
-    };
-    const std::size_t total = documents.size();
-    const unsigned threadCount = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t window = std::size_t{threadCount} * 4;
-    std::vector<Job> jobs(total);
     std::mutex mutex;
-    std::condition_variable workerWake, writerWake;
-    std::size_t taken = 0, added = 0;
+    std::condition_variable wake;
+    std::size_t nextRange = 0, done = 0, running = threadCount;
     bool stop = false;
-    std::string failure;  // why a worker gave up
+    std::string failure;  // why a thread gave up
     const auto work = [&] {
         for (;;) {
-            std::size_t i = 0;
+            std::size_t range = 0;
             {
-                std::unique_lock lock(mutex);
-                workerWake.wait(lock, [&] { return stop || taken >= total || taken < added + window; });
-                if (stop || taken >= total) return;
-                i = taken++;
+                const std::lock_guard lock(mutex);
+                if (stop || nextRange >= rangeCount) break;
+                range = nextRange++;
             }
-            std::optional<PreparedDocument> prepared;
-            std::string failed;
-            try {
-                const std::optional<DocumentText> text = textOf ? textOf(documents[i].number) : std::nullopt;
-                prepared.emplace(documents[i], text ? &*text : nullptr);
-            } catch (const std::exception& error) {
-                // Out of memory, most likely: the build is given up.
-                failed = std::string("cannot be indexed: ") + error.what();
+            const std::size_t begin = order.size() * range / rangeCount;
+            const std::size_t end = order.size() * (range + 1) / rangeCount;
+            for (std::size_t k = begin; k < end; ++k) {
+                const DocumentFields& fields = documents[order[k]];
+                std::string failed;
+                try {
+                    const std::optional<DocumentText> text = textOf ? textOf(fields.number) : std::nullopt;
+                    writer.Add(PreparedDocument(fields, text ? &*text : nullptr), range);
+                } catch (const std::exception& error) {
+                    // Out of memory, most likely: the build is given up.
+                    failed =
+                        "the text of document " + std::to_string(fields.number) + " cannot be indexed: " + error.what();
+                }
+                const std::lock_guard lock(mutex);
+                if (!failed.empty() && failure.empty()) failure = failed;
+                if (!failed.empty()) stop = true;
+                ++done;
+                wake.notify_all();
+                if (stop) break;
             }
-            std::lock_guard lock(mutex);
-            if (!failed.empty() && failure.empty())
-                failure = "the text of document " + std::to_string(documents[i].number) + ": " + failed;
-            jobs[i].prepared = std::move(prepared);
-            jobs[i].done = true;
-            writerWake.notify_all();
+            writer.EndPart(range);
         }
+        const std::lock_guard lock(mutex);
+        --running;
+        wake.notify_all();
     };
-    std::vector<std::thread> workers;
-    for (unsigned k = 0; k < threadCount; ++k) workers.emplace_back(work);
-    const auto finishWorkers = [&] {
-        {
-            std::lock_guard lock(mutex);
-            stop = true;
-        }
-        workerWake.notify_all();
-        for (std::thread& worker : workers) worker.join();
-    };
-
-    while (added < total) {
-        std::optional<PreparedDocument> prepared;
+    std::vector<std::thread> threads;
+    for (std::size_t k = 0; k < threadCount; ++k) threads.emplace_back(work);
+    // Progress is told from here, as documents are done.
+    for (std::size_t told = 0;;) {
+        std::size_t now = 0;
+        bool finished = false;
         {
             std::unique_lock lock(mutex);
-            writerWake.wait(lock, [&] { return jobs[added].done || !failure.empty(); });
-            if (!failure.empty()) break;
-            prepared = std::move(jobs[added].prepared);
-            jobs[added].prepared.reset();
-            ++added;
+            wake.wait(lock, [&] { return running == 0 || done != told; });
+            now = done;
+            finished = running == 0;
         }
-        workerWake.notify_all();
-        writer.Add(std::move(*prepared));
-        if (!writer.ok()) break;
-        if (progress && !progress(added, total)) {
-            finishWorkers();
+        if (now != told && progress && !progress(now, documents.size())) {
+            const std::lock_guard lock(mutex);
+            stop = true;
             result.cancelled = true;
-            return result;
         }
+        told = now;
+        if (finished) break;
     }
-    finishWorkers();
+    for (std::thread& thread : threads) thread.join();
+    if (result.cancelled) return result;
     if (!failure.empty()) {
         result.error = failure;
         return result;

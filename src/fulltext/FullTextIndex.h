@@ -51,7 +51,7 @@ struct DocumentText {
 // then indexed by its attributes alone). Called on the build's worker threads, several at once.
 using TextSource = std::function<std::optional<DocumentText>(std::int16_t number)>;
 
-// Called on the building thread after each document; returning false stops the build.
+// Called on the building thread as documents are done; returning false stops the build.
 using BuildProgress = std::function<bool(std::size_t done, std::size_t total)>;
 
 enum class IndexState { Current, Absent, Stale, Damaged };
@@ -99,9 +99,9 @@ struct BuildResult {
 
 // Builds the index of documents into folder: written into a new private folder beside it and
 // put in place only when whole, so a stopped or failed build leaves what was there. Anything the
-// build replaces is only an index folder it recognises as one. Worker threads of its own read
-// the texts (textOf) and find their words; progress is called on the calling thread, in document
-// order.
+// build replaces is only an index folder it recognises as one. Threads of its own read the texts
+// (textOf), find their words and write them; progress is called on the calling thread with the
+// count of documents done, as they are done.
 BuildResult BuildIndex(const std::filesystem::path& folder, const std::vector<DocumentFields>& documents,
                        const TextSource& textOf, std::int32_t baseDate, const BuildProgress& progress);
 
@@ -128,13 +128,16 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
-// Writes an index document by document, for a caller that has the texts at hand in order (the
-// base builder); BuildIndex runs one over a TextSource. The index is written into a new private
-// folder beside folder and put in place by Finish only, as BuildIndex does; an index never
-// finished is removed with the writer. One thread at a time.
+// Writes an index document by document, for a caller that has the texts at hand (the base
+// builder); BuildIndex runs one over a TextSource. The index may be written in parts, each by one
+// thread at a time and several at once; the parts are merged by Finish, and every document of a
+// part must have a higher id (DocumentIdOf, FullTextTerms.h) than those of the parts before it
+// (else Finish fails). The index is written into new private folders beside folder and put in
+// place by Finish only, as BuildIndex does; an index never finished is removed with the writer.
+// Construction, ok, error and Finish on one thread, with no part being written.
 class IndexWriter {
 public:
-    IndexWriter(const std::filesystem::path& folder, std::int32_t baseDate);
+    IndexWriter(const std::filesystem::path& folder, std::int32_t baseDate, std::size_t parts = 1);
     ~IndexWriter();
     IndexWriter(const IndexWriter&) = delete;
     IndexWriter& operator=(const IndexWriter&) = delete;
@@ -142,9 +145,11 @@ public:
     // False when the index cannot be written (error() says why); Add and Finish then do nothing.
     bool ok() const;
     const std::string& error() const;
-    // Adds one document; text null: indexed by its attributes alone.
+    // Adds one document to the first part; text null: indexed by its attributes alone.
     void Add(const DocumentFields& fields, const DocumentText* text);
-    void Add(PreparedDocument document);
+    void Add(PreparedDocument document, std::size_t part = 0);
+    // Ends the writing of a part: what it holds in memory is written and let go.
+    void EndPart(std::size_t part);
     // Writes the stamp and puts the index in place.
     BuildResult Finish();
 

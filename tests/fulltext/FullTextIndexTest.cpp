@@ -171,6 +171,50 @@ TEST_F(FullTextIndexTest, StaleAndDamagedIndexesAreToldAndNeverAnswer) {
     EXPECT_EQ(NorikTest::ReadFile((foreign / "notes.txt").string()), "keep");
 }
 
+// A base large enough to be written in several parts, merged at the end: every document, its
+// passages, its links and its words' spellings are found whichever part held it; a build stopped
+// midway leaves nothing behind.
+TEST(FullTextPartsTest, AnIndexWrittenInPartsAnswersAsOneAndAStoppedBuildLeavesNothing) {
+    TempDir dir;
+    std::vector<DocumentFields> documents;
+    // Table order is not number order; negative numbers have the highest ids.
+    for (int k = 0; k < 1500; ++k) {
+        const auto number = static_cast<std::int16_t>((k * 7919) % 1500 - 300);
+        documents.push_back(Fields(number, "Приказ", std::to_string(k), "О порядке номер " + std::to_string(k),
+                                   MakeDayCode(2001, 1, 1), true));
+    }
+    const std::string longText = std::string(40000, ' ') + "Особый регламент переправы.";
+    const TextSource textOf = [&](std::int16_t number) -> std::optional<DocumentText> {
+        if (number == -300) return DocumentText{"Единственный документ о переправах.", {1199}};
+        if (number == 1199) return DocumentText{longText, {-300}};
+        return DocumentText{"Обычный текст приказа.", {}};
+    };
+    const std::filesystem::path folder = dir.path() / "fulltext";
+    std::size_t seen = 0;
+    const BuildResult stopped = BuildIndex(folder, documents, textOf, kBaseDate, [&](std::size_t done, std::size_t) {
+        seen = done;
+        return done < 300;
+    });
+    EXPECT_TRUE(stopped.cancelled);
+    EXPECT_GE(seen, 300u);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+
+    ASSERT_TRUE(BuildIndex(folder, documents, textOf, kBaseDate, {}).ok);
+    const Searcher searcher(folder);
+    EXPECT_EQ(searcher.DocumentNumbers().size(), 1500u);
+    const SearchResult found = searcher.Search("переправа", 10, 1);
+    ASSERT_EQ(found.hits.size(), 2u);
+    for (const Hit& hit : found.hits) {
+        ASSERT_EQ(hit.passages.size(), 1u) << hit.number;
+        EXPECT_NE(hit.passages[0].find("<b>"), std::string::npos) << hit.passages[0];
+    }
+    EXPECT_EQ(searcher.CitedBy(-300), (std::vector<std::int16_t>{1199}));
+    EXPECT_EQ(searcher.CitedBy(1199), (std::vector<std::int16_t>{-300}));
+    EXPECT_EQ(searcher.Search("регламинт", 10, 0).suggestion, "регламент");
+    EXPECT_EQ(searcher.Search("единствинный", 10, 0).suggestion, "единственный");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
 TEST_F(FullTextIndexTest, AnIndexInPlaceRemovesTheCachesSupersededOnesOfItsBaseOnly) {
     namespace fs = std::filesystem;
     const fs::path cache = dir.path() / "cache";
