@@ -186,6 +186,15 @@ void Cvelda1Doc::PrepareWholeText() {
     if (!m_pending) return;
     // Slices short enough for the window to stay smooth meanwhile.
     constexpr std::chrono::milliseconds kSlice{12};
+    // A text that came before its view told the page width (one of many table cells comes at
+    // once) waits a moment for it, to be laid out in slices rather than all at once when shown.
+    constexpr int kPageWidthWaits = 20;
+    constexpr std::chrono::milliseconds kPageWidthWait{10};
+    if (m_pageWidth <= 0 && m_pageWidthWaits < kPageWidthWaits) {
+        ++m_pageWidthWaits;
+        QTimer::singleShot(kPageWidthWait, this, &Cvelda1Doc::PrepareWholeText);
+        return;
+    }
     if (m_pageWidth > 0 && !ContinueTextPage(*m_pending, kSlice)) {
         QTimer::singleShot(0, this, &Cvelda1Doc::PrepareWholeText);
         return;

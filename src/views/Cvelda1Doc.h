@@ -171,6 +171,8 @@ private:
     // The whole text while it is laid out for the view, before it replaces the first part.
     std::unique_ptr<QTextDocument> m_pending;
     int m_pageWidth = 0;
+    // Times the whole text waited for a view to tell the page width it is to be laid out for.
+    int m_pageWidthWaits = 0;
     QPaintDevice* m_pageDevice = nullptr;
     DocumentOutline m_outline;
     // Looks at the loading's progress while the first part is shown.

@@ -75,6 +75,9 @@ QString Citation(std::int16_t number, const DocumentOutline& outline, int positi
 
 Cvelda1View::Cvelda1View(Cvelda1Doc* doc, QWidget* parent) : QTextBrowser(parent), m_doc(doc) {
     setReadOnly(true);
+    // The page keeps its width whether the text fits the window or not: a text that replaces its
+    // first part, laid out ahead for the page, is laid out again when the page narrows.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setOpenLinks(false);
     setOpenExternalLinks(false);
     // A caret the keyboard moves and selects with, besides the mouse and the links.

@@ -2,7 +2,11 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
+#include <QTextFrame>
+#include <QTextTable>
 #include <QThread>
 #include <algorithm>
 #include <condition_variable>
@@ -29,6 +33,37 @@ constexpr qint64 kMaxReserve = qint64{64} * 1024 * 1024;
 
 std::string_view View(const QByteArray& bytes, qint64 length) {
     return std::string_view(bytes.constData(), static_cast<std::size_t>(length));
+}
+
+// A table costs the window far more to lay out than text of its length, and the window lays out
+// its first screen at once: a text whose tables hold more than kDenseTextCells cells shows first
+// its beginning up to the table that would pass kFirstPartCells cells.
+constexpr int kDenseTextCells = 512;
+constexpr int kFirstPartCells = 256;
+
+// The first part of a text of many table cells, copied from whole on the thread that built it;
+// nothing for a text of few.
+std::unique_ptr<QTextDocument> TableHeavyTextHead(QTextDocument& whole) {
+    int cells = 0;
+    int headEnd = -1;
+    for (QTextFrame* frame : whole.rootFrame()->childFrames()) {
+        const auto* table = qobject_cast<QTextTable*>(frame);
+        if (table == nullptr) continue;
+        const int count = table->rows() * table->columns();
+        if (headEnd < 0 && cells + count > kFirstPartCells) headEnd = std::max(frame->firstPosition() - 1, 0);
+        cells += count;
+    }
+    if (cells <= kDenseTextCells) return nullptr;
+    auto head = std::make_unique<QTextDocument>();
+    head->setUndoRedoEnabled(false);
+    head->setDefaultFont(whole.defaultFont());
+    head->setDocumentMargin(whole.documentMargin());
+    if (headEnd > 0) {
+        QTextCursor selection(&whole);
+        selection.setPosition(headEnd, QTextCursor::KeepAnchor);
+        QTextCursor(head.get()).insertFragment(QTextDocumentFragment(selection));
+    }
+    return head;
 }
 
 }  // namespace
@@ -221,7 +256,17 @@ void DocumentTextLoader::Run(std::unique_ptr<CRtfFile> file, const std::shared_p
         // The container is released before the document is handed over.
         file.reset();
         if (shared->cancelled) return;
-        auto document = handOver(whole.TakeDocument());
+        std::unique_ptr<QTextDocument> built = whole.TakeDocument();
+        if (!firstPartSent) {
+            if (std::unique_ptr<QTextDocument> head = TableHeavyTextHead(*built)) {
+                auto part = handOver(std::move(head));
+                post([this, part] {
+                    m_firstPart = std::move(*part);
+                    emit firstPartReady();
+                });
+            }
+        }
+        auto document = handOver(std::move(built));
         auto outline = std::make_shared<DocumentOutline>(whole.TakeOutline());
         post([this, document, rtf, outline, isWhole] {
             m_document = std::move(*document);

@@ -11,7 +11,10 @@
 // worker first builds a separate document from the first kFirstPartLength bytes (firstPartReady)
 // and then the whole one from the start (finished). The first part is the whole document's
 // beginning, laid out the same up to its last paragraph, so a view can show it and take the whole
-// one in its place without moving the text under the reader. A short text gives finished only.
+// one in its place without moving the text under the reader. A text of many table cells, which
+// the window could not lay out in one step, shows early too: its first part is the beginning of
+// the whole document up to its tables' first few hundred cells, given just before finished.
+// Another short text gives finished only.
 //
 // Waiting: WaitForFirstPart and WaitForWhole run the calling thread's events (repaints, timers,
 // the wait indicator's animation; user input is held back until the wait ends) until the part

@@ -33,10 +33,24 @@ protected:
                              NorikTest::BuildCompoundFile({{u"000001.t", entry},
                                                            {u"000002.t", entry.substr(0, entry.size() / 2)},
                                                            {u"000003.t", malformed},
-                                                           {u"000005.t", tooLarge}}));
+                                                           {u"000005.t", tooLarge},
+                                                           {u"000006.t", NorikTest::XzEntry(Table(40, 64), "", m_dir)},
+                                                           {u"000007.t", NorikTest::XzEntry(Table(8, 8), "", m_dir)}}));
         Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = m_dir.folder()});
     }
     void TearDown() override { Norik::ConfigureFolders(Norik::FolderSettings{}); }
+
+    // A short text: a heading and a table of rows by columns.
+    static std::string Table(int rows, int columns) {
+        std::string rtf = "{\\rtf1\\ansi Heading\\par ";
+        for (int row = 0; row < rows; ++row) {
+            rtf += "\\trowd";
+            for (int i = 1; i <= columns; ++i) rtf += "\\cellx" + std::to_string(i * 100);
+            for (int i = 1; i <= columns; ++i) rtf += "\\intbl " + std::to_string(row * columns + i) + "\\cell";
+            rtf += "\\row";
+        }
+        return rtf + "\\par}";
+    }
 
     NorikTest::TempDir m_dir;
     NorikTest::ErrorLogCapture m_log;
@@ -88,3 +102,24 @@ TEST_F(DocumentTextLoaderTest, ALoaderDestroyedWhileReadingStopsItsWorkers) {
 }
 
 }  // namespace
+
+// A short text of many table cells, which the window could not lay out in one step, shows early
+// like a long one: its first part is the beginning of the whole, up to a few hundred cells.
+TEST_F(DocumentTextLoaderTest, AShortTextOfManyTableCellsGivesItsBeginningFirst) {
+    DocumentTextLoader dense;
+    ASSERT_EQ(dense.Start("000006"), DocumentTextLoader::StartResult::Started);
+    dense.WaitForWhole();
+    ASSERT_TRUE(dense.hasFirstPart());
+    const QString head = dense.TakeFirstPart()->toPlainText();
+    const QString whole = dense.TakeDocument()->toPlainText();
+    EXPECT_TRUE(head.startsWith(QStringLiteral("Heading")));
+    EXPECT_TRUE(head.contains(QStringLiteral("256")));
+    EXPECT_FALSE(head.contains(QStringLiteral("257")));
+    EXPECT_TRUE(whole.startsWith(head.trimmed())) << head.toStdString();
+    EXPECT_TRUE(whole.contains(QStringLiteral("2560")));
+
+    DocumentTextLoader light;
+    ASSERT_EQ(light.Start("000007"), DocumentTextLoader::StartResult::Started);
+    light.WaitForWhole();
+    EXPECT_FALSE(light.hasFirstPart());
+}
