@@ -293,6 +293,23 @@ DocumentText ReadDocumentText(std::string_view rtf) {
 
 namespace {
 
+// The Russian stemmer, remembering the stems of the words it met: a text repeats its words, and
+// the stemmer costs more than a look-up. Belongs to one thread; forgets all when it holds many.
+class RememberingStemmer : public Xapian::StemImplementation {
+public:
+    std::string operator()(const std::string& word) override {
+        if (const auto found = m_stems.find(word); found != m_stems.end()) return found->second;
+        if (m_stems.size() >= kMaxRemembered) m_stems.clear();
+        return m_stems.emplace(word, m_stemmer(word)).first->second;
+    }
+    std::string get_description() const override { return m_stemmer.get_description(); }
+
+private:
+    static constexpr std::size_t kMaxRemembered = 200000;
+    Xapian::Stem m_stemmer{"russian"};
+    std::unordered_map<std::string, std::string> m_stems;
+};
+
 // The terms, values and data of one document, and its text's pieces after the first, packed.
 void Prepare(Xapian::TermGenerator& generator, Xapian::Document& document, const DocumentFields& fields,
              const DocumentText* text, std::vector<std::string>& packedPieces) {
@@ -364,7 +381,7 @@ PreparedDocument::PreparedDocument(const DocumentFields& fields, const DocumentT
     // One generator per thread: a stemmer is no object to share between threads.
     thread_local Xapian::TermGenerator generator = [] {
         Xapian::TermGenerator made;
-        made.set_stemmer(Xapian::Stem("russian"));
+        made.set_stemmer(Xapian::Stem(new RememberingStemmer()));
         made.set_stemming_strategy(Xapian::TermGenerator::STEM_SOME);
         return made;
     }();
