@@ -125,6 +125,9 @@ void Cvelda1View::ShowText(QTextDocument* text) {
         text->documentLayout()->setPaintDevice(m_zoom->device());
     setDocument(text);
     EndKeepingPreparedPage(*text);
+    // A text laid out ahead takes over the layout made for it, which tells the window of no
+    // change: what it shows is painted afresh here.
+    viewport()->update();
 }
 
 void Cvelda1View::resizeEvent(QResizeEvent* event) {

@@ -4,7 +4,6 @@
 #include <QEventLoop>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QTextDocumentFragment>
 #include <QTextFrame>
 #include <QTextTable>
 #include <QThread>
@@ -54,15 +53,13 @@ std::unique_ptr<QTextDocument> TableHeavyTextHead(QTextDocument& whole) {
         cells += count;
     }
     if (cells <= kDenseTextCells) return nullptr;
-    auto head = std::make_unique<QTextDocument>();
+    // A copy cut short, so that it is laid out as the whole up to its end, pictures and all.
+    std::unique_ptr<QTextDocument> head(whole.clone());
     head->setUndoRedoEnabled(false);
-    head->setDefaultFont(whole.defaultFont());
-    head->setDocumentMargin(whole.documentMargin());
-    if (headEnd > 0) {
-        QTextCursor selection(&whole);
-        selection.setPosition(headEnd, QTextCursor::KeepAnchor);
-        QTextCursor(head.get()).insertFragment(QTextDocumentFragment(selection));
-    }
+    QTextCursor rest(head.get());
+    rest.setPosition(std::max(headEnd, 0));
+    rest.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    rest.removeSelectedText();
     return head;
 }
 
