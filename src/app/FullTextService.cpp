@@ -9,8 +9,6 @@
 
 #include "Helpers/Cp1251.h"
 #include "Helpers/Folders.h"
-#include "Helpers/SUn7zFile.h"
-#include "common/ResultCode.h"
 #include "diagnostics/ErrorLog.h"
 #include "fulltext/BaseDocuments.h"
 #include "showdata/ListDoc.h"

@@ -44,7 +44,7 @@ constexpr int kFirstPartCells = 256;
 // nothing for a text of few.
 std::unique_ptr<QTextDocument> TableHeavyTextHead(QTextDocument& whole) {
     int cells = 0;
-    int headEnd = -1;
+    int headEnd = -1;  // before the table that passes kFirstPartCells
     for (QTextFrame* frame : whole.rootFrame()->childFrames()) {
         const auto* table = qobject_cast<QTextTable*>(frame);
         if (table == nullptr) continue;
@@ -57,7 +57,7 @@ std::unique_ptr<QTextDocument> TableHeavyTextHead(QTextDocument& whole) {
     std::unique_ptr<QTextDocument> head(whole.clone());
     head->setUndoRedoEnabled(false);
     QTextCursor rest(head.get());
-    rest.setPosition(std::max(headEnd, 0));
+    rest.setPosition(headEnd);
     rest.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
     rest.removeSelectedText();
     return head;
