@@ -34,14 +34,17 @@ constexpr const char* kStampName = "norik-fulltext.stamp";
 constexpr const char* kDamagedMark = ".damaged";
 constexpr const char* kStampMagic = "Norik full-text index";
 // Raised whenever what is indexed, or how, changes: an index of another format is rebuilt.
-constexpr int kFormatVersion = 2;
-// Xapian holds the postings of the documents added since the last commit in memory: committing
-// after about this many bytes of text bounds what a build holds, whatever the size of the texts.
-constexpr std::size_t kTextBytesPerCommit = std::size_t{24} << 20;
+constexpr int kFormatVersion = 3;
+// Xapian holds the postings of the documents added since the last commit in memory, in ordered
+// maps every word of every document is looked up in: committing after about this many bytes of
+// text bounds what a build holds, whatever the size of the texts, and keeps those look-ups short
+// (at 24 MB a build took a sixth longer).
+constexpr std::size_t kTextBytesPerCommit = std::size_t{8} << 20;
 // A build writes its index in parts of at least this many documents (a small base in one), and
 // up to this many parts per thread.
 constexpr std::size_t kMinDocumentsPerPart = 256;
 constexpr std::size_t kPartsPerThread = 4;
+constexpr std::size_t kDocumentsPerProgress = 16;
 
 // How many threads a build reads, indexes and writes documents on.
 std::size_t MaxWritingThreads() { return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8); }
@@ -310,7 +313,7 @@ private:
     std::unordered_map<std::string, std::string> m_stems;
 };
 
-// The terms, values and data of one document, and its text's pieces after the first, packed.
+// The terms and values of one document, and its text's pieces, packed.
 void Prepare(Xapian::TermGenerator& generator, Xapian::Document& document, const DocumentFields& fields,
              const DocumentText* text, std::vector<std::string>& packedPieces) {
     generator.set_document(document);
@@ -357,21 +360,15 @@ void Prepare(Xapian::TermGenerator& generator, Xapian::Document& document, const
     if (text != nullptr)
         for (const std::int16_t link : text->links) AddBooleanTerm(document, LinkTerm(link));
     document.add_value(kSortValueSlot, SortValue(fields.inForce, fields.date));
-    if (!pieces.empty()) document.set_data(std::string(pieces.front()));
-    if (pieces.size() > 1) {
-        document.add_value(kPieceValueSlot, PackPositions(starts));
-        for (std::size_t k = 1; k < pieces.size(); ++k) packedPieces.push_back(PackPiece(pieces[k]));
-    }
+    if (pieces.size() > 1) document.add_value(kPieceValueSlot, PackPositions(starts));
+    for (const std::string_view piece : pieces) packedPieces.push_back(PackPiece(piece));
 }
 
 }  // namespace
 
 struct PreparedDocument::Impl {
     Xapian::Document document;
-    std::vector<std::string> pieces;  // the text's pieces after the first, packed
-    // The words of the document, once each, that spelling suggestions are made of; terms with a
-    // prefix (capital Latin letters) and stems are not words.
-    std::vector<std::string> words;
+    std::vector<std::string> pieces;  // the text's pieces, packed
     unsigned id = 0;
     std::size_t textBytes = 0;
 };
@@ -389,10 +386,6 @@ PreparedDocument::PreparedDocument(const DocumentFields& fields, const DocumentT
     m_impl->id = DocumentIdOf(fields.number);
     try {
         Prepare(generator, document, fields, text, m_impl->pieces);
-        for (auto term = document.termlist_begin(); term != document.termlist_end(); ++term) {
-            const std::string& word = *term;
-            if (!word.empty() && (word[0] < 'A' || word[0] > 'Z')) m_impl->words.push_back(word);
-        }
     } catch (const Xapian::Error&) {
         // Nothing here reads outside data Xapian could refuse; a document it still refuses is
         // indexed with what it took.
@@ -459,9 +452,10 @@ public:
         if (m_folder.empty()) return;
         try {
             // No term lists: nothing asks which words a document holds, and they would add a sixth
-            // to the index.
-            m_database.emplace(m_folder.string(),
-                               Xapian::DB_CREATE_OR_OVERWRITE | Xapian::DB_BACKEND_GLASS | Xapian::DB_NO_TERMLIST);
+            // to the index. Not flushed to disk at each commit: a part is thrown away with its
+            // folder unless the whole build finishes, and the merged index is written whole.
+            m_database.emplace(m_folder.string(), Xapian::DB_CREATE_OR_OVERWRITE | Xapian::DB_BACKEND_GLASS |
+                                                      Xapian::DB_NO_TERMLIST | Xapian::DB_NO_SYNC);
         } catch (const Xapian::Error& e) {
             Fail(e);
         }
@@ -478,18 +472,12 @@ public:
     Xapian::WritableDatabase& database() { return *m_database; }
     std::size_t documents() const { return m_documents; }
     std::uint64_t textBytes() const { return m_textBytes; }
-    // How many documents of this part hold each word, for the spelling table: written once, when
-    // the index is finished, since Xapian rewrites the table's entries of every word a commit
-    // touches and words added document by document would cost a rewrite per commit.
-    std::unordered_map<std::string, Xapian::termcount>& spelling() { return m_spelling; }
 
-    void Add(Xapian::Document& document, unsigned id, std::vector<std::string>& words,
-             const std::vector<std::string>& pieces, std::size_t textBytes) {
+    void Add(Xapian::Document& document, unsigned id, const std::vector<std::string>& pieces, std::size_t textBytes) {
         if (!m_database) return;
         try {
-            for (std::string& word : words) ++m_spelling[std::move(word)];
             m_database->replace_document(id, document);
-            for (std::size_t k = 0; k < pieces.size(); ++k) m_database->set_metadata(PieceKey(id, k + 1), pieces[k]);
+            for (std::size_t k = 0; k < pieces.size(); ++k) m_database->set_metadata(PieceKey(id, k), pieces[k]);
             ++m_documents;
             m_textBytes += textBytes;
             m_uncommittedBytes += textBytes + 256;
@@ -523,8 +511,33 @@ private:
     std::size_t m_uncommittedBytes = 0;
     std::size_t m_documents = 0;
     std::uint64_t m_textBytes = 0;
-    std::unordered_map<std::string, Xapian::termcount> m_spelling;
 };
+
+// The words of the index (its terms without a prefix of capital Latin letters: stems and attributes
+// are not words), each with the number of documents holding it, go into the first part's spelling
+// table that suggestions are made of. Counted from the parts once they are written: Xapian
+// rewrites a word's spelling entries on every commit that touches it, and the parts' own term
+// counts cost nothing more to read.
+void AddSpelling(const std::vector<std::unique_ptr<IndexPart>>& parts) {
+    Xapian::Database all;
+    for (const auto& part : parts) {
+        part->database().commit();
+        all.add_database(part->database());
+    }
+    std::vector<std::pair<std::string, Xapian::doccount>> words;
+    const Xapian::TermIterator end = all.allterms_end();
+    for (Xapian::TermIterator term = all.allterms_begin(); term != end;) {
+        std::string word = *term;
+        if (!word.empty() && word.front() >= 'A' && word.front() <= 'Z') {
+            term.skip_to("[");  // past every prefixed term
+            continue;
+        }
+        words.emplace_back(std::move(word), term.get_termfreq());
+        ++term;
+    }
+    Xapian::WritableDatabase& first = parts.front()->database();
+    for (const auto& [word, count] : words) first.add_spelling(word, count);
+}
 
 }  // namespace
 
@@ -533,20 +546,6 @@ struct IndexWriter::Impl {
     std::int32_t baseDate = 0;
     std::vector<std::unique_ptr<IndexPart>> parts;
     std::string error;  // a part's or the finish's
-    // The spelling counts of the parts ended so far (EndPart runs on the parts' threads).
-    std::mutex spellingMutex;
-    std::unordered_map<std::string, Xapian::termcount> spelling;
-
-    // Takes a part's spelling counts into the index's.
-    void TakeSpelling(IndexPart& part) {
-        const std::lock_guard lock(spellingMutex);
-        if (spelling.empty()) {
-            spelling.swap(part.spelling());
-        } else {
-            for (auto& [word, count] : part.spelling()) spelling[word] += count;
-        }
-        part.spelling().clear();
-    }
 
     // Read only when no part is being written.
     const std::string& Error() {
@@ -586,13 +585,12 @@ void IndexWriter::Add(PreparedDocument prepared, std::size_t part) {
     Impl& d = *m_impl;
     if (!prepared.m_impl || part >= d.parts.size()) return;
     PreparedDocument::Impl& p = *prepared.m_impl;
-    d.parts[part]->Add(p.document, p.id, p.words, p.pieces, p.textBytes);
+    d.parts[part]->Add(p.document, p.id, p.pieces, p.textBytes);
 }
 
 void IndexWriter::EndPart(std::size_t part) {
     if (part >= m_impl->parts.size()) return;
     m_impl->parts[part]->Commit();
-    m_impl->TakeSpelling(*m_impl->parts[part]);
 }
 
 BuildResult IndexWriter::Finish() {
@@ -602,18 +600,16 @@ BuildResult IndexWriter::Finish() {
         result.error = d.parts.empty() && d.error.empty() ? "the index was not written" : d.Error();
         return result;
     }
-    // The spelling counts of all parts go into the first; the parts are merged into one compacted
-    // index in another private folder (written in many commits, a part's blocks are partly empty,
-    // and the merged index is about a third smaller).
-    for (const auto& part : d.parts) d.TakeSpelling(*part);
+    // The spelling counts go into the first part; the parts are merged into one compacted index in
+    // another private folder (written in many commits, a part's blocks are partly empty, and the
+    // merged index is about a third smaller).
     const fs::path compact = MakeWorkFolder(d.target, "compact", d.error);
     if (compact.empty()) {
         result.error = d.error;
         return result;
     }
     try {
-        for (const auto& [word, count] : d.spelling) d.parts.front()->database().add_spelling(word, count);
-        d.spelling.clear();
+        AddSpelling(d.parts);
         Xapian::Database all;
         for (const auto& part : d.parts) {
             part->database().commit();
@@ -691,8 +687,9 @@ BuildResult BuildIndex(const fs::path& folder, const std::vector<DocumentFields>
                 const std::lock_guard lock(mutex);
                 if (!failed.empty() && failure.empty()) failure = failed;
                 if (!failed.empty()) stop = true;
-                ++done;
-                wake.notify_all();
+                // The progress is told every few documents: waking the telling thread for each
+                // would take a core from the build thousands of times.
+                if (++done % kDocumentsPerProgress == 0 || stop) wake.notify_all();
                 if (stop) break;
             }
             writer.EndPart(range);

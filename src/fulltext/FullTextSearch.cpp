@@ -192,7 +192,7 @@ struct Searcher::Impl {
     // piece when none does), in text order, a line end between them.
     std::string PassageText(Xapian::docid id, const Xapian::Document& document,
                             const std::vector<std::vector<std::string>>& words, std::size_t count) {
-        std::string first = document.get_data();
+        std::string first = UnpackPiece(database->get_metadata(PieceKey(id, 0))).value_or(std::string());
         const std::vector<std::uint32_t> starts = UnpackPositions(document.get_value(kPieceValueSlot));
         if (starts.size() < 2) return first;
         // How many of the words each piece holds in some form: a word at position p is in the

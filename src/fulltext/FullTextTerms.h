@@ -11,7 +11,7 @@
 //   "XD" the date as YYYYMMDD, "XY" its year; "XS1" in force, "XS0" not;
 //   "Q" the document number (the key); "XL" the file number of each document it links to.
 // Value kSortValueSlot orders equal scores: in force first, then the newest.
-// Value kPieceValueSlot and the document data and metadata keep the plain text for passages
+// Value kPieceValueSlot and the metadata keep the plain text for passages
 // (below).
 #pragma once
 
@@ -37,8 +37,8 @@ inline constexpr unsigned kSortValueSlot = 0;
 inline constexpr std::size_t kMaxTermBytes = 200;
 
 // The plain text of a document is kept for passages in pieces of at most kPieceBytes, each cut
-// after a blank or a line end (SplitPieces): the first is the document data, the others are
-// LZMA-packed (PackPiece) in the index's metadata under PieceKey. For a text of more than one
+// after a blank or a line end (SplitPieces), packed (PackPiece, Zstandard: quick both ways) in the
+// index's metadata under PieceKey, the first as piece 0. For a text of more than one
 // piece, value kPieceValueSlot holds the term position each piece starts after (PackPositions),
 // so that a search takes its passages from the pieces where the words found are.
 inline constexpr std::size_t kPieceBytes = std::size_t{16} * 1024;
