@@ -342,6 +342,7 @@ void Prepare(Xapian::TermGenerator& generator, TextWords& words, Xapian::Documen
         else
             generator.index_text(Xapian::Utf8Iterator(piece.data(), piece.size()));
     }
+    words.AddStems(document);
 
     const std::string number = NumberKey(fields.numberText);
     if (!number.empty()) AddAttributeTerm(document, kNumberPrefix + number);
@@ -395,7 +396,9 @@ PreparedDocument::PreparedDocument(const DocumentFields& fields, const DocumentT
         Prepare(generator, words, document, fields, text, m_impl->pieces);
     } catch (const Xapian::Error&) {
         // Nothing here reads outside data Xapian could refuse; a document it still refuses is
-        // indexed with what it took.
+        // indexed with what it took, the stems of the words taken too (none are left counted for
+        // the next document).
+        words.AddStems(document);
     }
     // The generator holds the document it filled, and Xapian counts its holders without atomics:
     // the document goes to the writing thread, so this thread lets go of it here.

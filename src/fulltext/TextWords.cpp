@@ -83,28 +83,35 @@ bool Decode(std::string_view text, std::vector<char32_t>& chars) {
 
 }  // namespace
 
-const std::string& TextWords::StemTerm(const std::string& word, char32_t first) {
-    if (const auto found = m_stemTerms.find(std::string_view(word)); found != m_stemTerms.end()) return found->second;
-    std::string term;
+TextWords::Stem& TextWords::StemOf(const std::string& word, char32_t first) {
+    if (const auto found = m_stems.find(std::string_view(word)); found != m_stems.end()) return found->second;
+    Stem stem;
     if (IsLowerLetter(first)) {
-        const std::string stem = m_stemmer(word);
-        if (!stem.empty()) term = "Z" + stem;
+        const std::string made = m_stemmer(word);
+        if (!made.empty()) stem.term = "Z" + made;
     }
-    return m_stemTerms.emplace(word, std::move(term)).first->second;
+    return m_stems.emplace(word, std::move(stem)).first->second;
+}
+
+void TextWords::AddStems(Xapian::Document& document) {
+    for (Stem* stem : m_counted) {
+        document.add_term(stem->term, stem->count);
+        stem->count = 0;
+    }
+    m_counted.clear();
 }
 
 bool TextWords::Index(std::string_view text, Xapian::Document& document, Xapian::termpos& position) {
     std::vector<char32_t>& c = m_chars;
     if (!Decode(text, c)) return false;
-    // The stem terms live in m_stemTerms while they are counted: it is emptied only between texts.
-    if (m_stemTerms.size() >= kMaxRemembered) m_stemTerms.clear();
-    m_stemCounts.clear();
+    // The stems are counted where they are remembered: they are forgotten only when none is counted.
+    if (m_stems.size() >= kMaxRemembered && m_counted.empty()) m_stems.clear();
     const std::size_t n = c.size();
     const auto add = [&](const std::string& word, char32_t first) {
         if (word.size() > kMaxWordBytes) return;
         document.add_posting(word, ++position);
-        const std::string& stem = StemTerm(word, first);
-        if (!stem.empty()) ++m_stemCounts[&stem];
+        Stem& stem = StemOf(word, first);
+        if (!stem.term.empty() && stem.count++ == 0) m_counted.push_back(&stem);
     };
     std::string& word = m_word;
     for (std::size_t at = 0;;) {
@@ -160,7 +167,6 @@ bool TextWords::Index(std::string_view text, Xapian::Document& document, Xapian:
         }
         add(word, first);
     }
-    for (const auto& [stem, count] : m_stemCounts) document.add_term(*stem, count);
     return true;
 }
 

@@ -38,6 +38,7 @@ std::tuple<bool, Terms, Xapian::termpos> Indexed(TextWords& words, const std::st
     Xapian::Document document;
     Xapian::termpos position = 7;
     const bool taken = words.Index(text, document, position);
+    words.AddStems(document);
     return {taken, TermsOf(document), position};
 }
 
