@@ -30,7 +30,11 @@ HResult CReadBuffer::Open(const std::string& entryName) {
     m_containerPath = m_fixedContainer.empty() ? GetDataFolder() + "Norik.sdb" : m_fixedContainer;
     const std::u16string streamName = EntryStreamName(entryName);
     Release();
-    if (const HResult code = CompoundFile::Open(m_containerPath, m_storage); Failed(code)) return code;
+    if (m_openContainer) {
+        m_storage = m_openContainer;
+    } else if (const HResult code = CompoundFile::Open(m_containerPath, m_storage); Failed(code)) {
+        return code;
+    }
     if (const HResult code = m_storage->OpenStream(streamName, m_stream); Failed(code)) return code;
     return kOk;
 }

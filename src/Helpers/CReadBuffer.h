@@ -35,6 +35,10 @@ public:
     // A reader of the container at containerPath instead: the path is not looked up, so the
     // reader may be used on any thread.
     explicit CReadBuffer(std::string containerPath) : m_fixedContainer(std::move(containerPath)) {}
+    // A reader of container, already open, at containerPath (for messages): one that reads many
+    // entries reads the container's tables once. The container is not to be shared between threads.
+    CReadBuffer(std::string containerPath, std::shared_ptr<CompoundFile> container)
+        : m_fixedContainer(std::move(containerPath)), m_openContainer(std::move(container)) {}
     ~CReadBuffer();
     CReadBuffer(const CReadBuffer&) = delete;
     CReadBuffer& operator=(const CReadBuffer&) = delete;
@@ -65,6 +69,7 @@ private:
     std::shared_ptr<CompoundFile> m_storage;
     std::string m_containerPath;
     std::string m_fixedContainer;
+    std::shared_ptr<CompoundFile> m_openContainer;
 };
 
 // The UTF-16 stream name of an entry: each Windows-1251 byte of entryName, then ".t".

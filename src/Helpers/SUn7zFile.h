@@ -58,6 +58,9 @@ public:
     SUn7zFile() = default;
     // A reader of the container at containerPath (see CReadBuffer), for a thread of its own.
     explicit SUn7zFile(std::string containerPath) : m_buffer(std::move(containerPath)) {}
+    // A reader of container, already open (see CReadBuffer).
+    SUn7zFile(std::string containerPath, std::shared_ptr<CompoundFile> container)
+        : m_buffer(std::move(containerPath), std::move(container)) {}
     ~SUn7zFile() override;
     SUn7zFile(const SUn7zFile&) = delete;
     SUn7zFile& operator=(const SUn7zFile&) = delete;

@@ -1,5 +1,7 @@
 #include "fulltext/BaseDocuments.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -13,6 +15,30 @@ namespace {
 
 // What is reserved at most for a text ahead of its bytes.
 constexpr std::size_t kMaxReserve = std::size_t{64} << 20;
+
+// The container at path, kept open by the calling thread while the file there stays the same
+// (device, inode, size, modification time), so that a thread reading many texts reads the
+// container's tables once; nothing when it cannot be opened (the caller opens it itself and says
+// why). A build's threads end with the build, and their containers with them.
+std::shared_ptr<CompoundFile> KeptContainer(const std::string& path) {
+    struct Kept {
+        std::string path;
+        struct stat status {};
+        std::shared_ptr<CompoundFile> file;
+    };
+    thread_local Kept kept;
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return nullptr;
+    if (kept.file && kept.path == path && kept.status.st_dev == status.st_dev && kept.status.st_ino == status.st_ino &&
+        kept.status.st_size == status.st_size && kept.status.st_mtim.tv_sec == status.st_mtim.tv_sec &&
+        kept.status.st_mtim.tv_nsec == status.st_mtim.tv_nsec)
+        return kept.file;
+    kept = {};
+    std::shared_ptr<CompoundFile> file;
+    if (Failed(CompoundFile::Open(path, file))) return nullptr;
+    kept = {path, status, file};
+    return file;
+}
 
 }  // namespace
 
@@ -34,7 +60,8 @@ std::vector<DocumentFields> DocumentsOfLoadedBase() {
 std::optional<DocumentText> ContainerDocumentText(const std::string& containerPath, std::int16_t number,
                                                   std::string& problem) {
     const std::string entry = ShowData::DocFileName(number);
-    SUn7zFile reader(containerPath);
+    std::shared_ptr<CompoundFile> container = KeptContainer(containerPath);
+    SUn7zFile reader = container ? SUn7zFile(containerPath, std::move(container)) : SUn7zFile(containerPath);
     std::string rtf;
     try {
         if (Failed(reader.Open(entry, kModeRead, true))) {

@@ -3,8 +3,8 @@
 // viewer build their indexes from these, so both index a base alike.
 //
 // Threads: DocumentsOfLoadedBase reads the model's table, on the user-interface thread (the
-// result is plain data for a building thread); ContainerDocumentText opens a reader of its own
-// on the container it is given and may run on several threads at once.
+// result is plain data for a building thread); ContainerDocumentText reads with a reader of its
+// own, each thread keeping the container it reads open, and may run on several threads at once.
 #pragma once
 
 #include <optional>
