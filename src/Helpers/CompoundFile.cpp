@@ -59,10 +59,19 @@ std::uint32_t CountAdjacent(const std::uint32_t* entries, std::uint32_t sector, 
 // container opened there. Every entry opens the container afresh, and arrays of a few hundred KiB
 // taken from the system each time (then faulted in page by page and given back when freed) cost
 // more than the reads into them. At most kSpareCount arrays of kSpareBytes together are kept.
+// A container another thread-local object holds may be released after this thread's spares are
+// gone, as the thread ends: its arrays are then simply freed.
+thread_local bool t_sparesGone = false;
+
 class SpareArrays {
 public:
     static constexpr std::size_t kSpareCount = 64;
     static constexpr std::size_t kSpareBytes = 16u << 20;
+
+    SpareArrays() = default;
+    SpareArrays(const SpareArrays&) = delete;
+    SpareArrays& operator=(const SpareArrays&) = delete;
+    ~SpareArrays() { t_sparesGone = true; }
 
     std::unique_ptr<std::uint32_t[]> Take(std::size_t count, std::size_t& capacity) {
         std::size_t best = m_spares.size();
@@ -253,12 +262,19 @@ HResult SectorChain::Locate(std::uint32_t position, std::uint32_t& sector, std::
 CompoundFile::~CompoundFile() = default;
 
 void CompoundFile::RecycledArray::Allocate(std::size_t count) {
+    if (t_sparesGone) {
+        m_words.reset(new std::uint32_t[count]);
+        m_capacity = count;
+        return;
+    }
     t_spareArrays.Give(std::move(m_words), m_capacity);
     m_capacity = 0;
     m_words = t_spareArrays.Take(count, m_capacity);
 }
 
-CompoundFile::RecycledArray::~RecycledArray() { t_spareArrays.Give(std::move(m_words), m_capacity); }
+CompoundFile::RecycledArray::~RecycledArray() {
+    if (!t_sparesGone) t_spareArrays.Give(std::move(m_words), m_capacity);
+}
 
 HResult CompoundFile::Open(const std::string& path, std::shared_ptr<CompoundFile>& file) {
     file.reset();
