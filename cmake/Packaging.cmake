@@ -15,12 +15,11 @@ endif()
 set(NORIK_INSTALL_DIR lib/norik)
 
 # The sample base beside the built viewer, made once: build/data is where the viewer started from
-# the build folder looks first. Its full-text index is made again when it no longer checks out
-# against the base (one of an older format, most often), so that an installed base carries a
-# current one.
+# the build folder looks first. Its full-text index is made again when it is not current (of an
+# older format, most often), so that an installed base carries a current one.
 add_custom_target(sample_base ALL
   COMMAND ${CMAKE_COMMAND} -E env NORIK_VOCABULARY_DIR=${CMAKE_SOURCE_DIR}/res/vocabulary
-          sh -c "test -f data/Norik.sdb || '$<TARGET_FILE:norik-tool>' sample data; '$<TARGET_FILE:norik-tool>' --base data verify >/dev/null 2>&1 || '$<TARGET_FILE:norik-tool>' fulltext data"
+          sh -c "test -f data/Norik.sdb || '$<TARGET_FILE:norik-tool>' sample data; '$<TARGET_FILE:norik-tool>' fulltext data --if-stale >/dev/null"
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
   COMMENT "Sample base in ${CMAKE_BINARY_DIR}/data"
   VERBATIM)

@@ -126,12 +126,19 @@ int FullTextBuild(const Arguments& args, std::ostream& out, std::ostream& err) {
     settings.baseOverride = args.positional()[0];
     ConfigureFolders(settings);
     if (const int failed = LoadDocuments(err)) return failed;
+    const std::filesystem::path folder = FullText::BaseIndexFolder(GetIndexFolder());
+    // With --if-stale a current index is left as it is: a build step can keep a base's index
+    // up to date without making it again each time.
+    if (args.Has("--if-stale") &&
+        FullText::CheckIndex(folder, ShowData::BaseDate()).state == FullText::IndexState::Current) {
+        out << folder.string() << " is current\n";
+        return 0;
+    }
     const std::vector<FullText::DocumentFields> documents = FullText::DocumentsOfLoadedBase();
     // What is wrong with each text that cannot be read; the texts are read on several threads.
     std::map<std::int16_t, std::string> unreadable;
     std::mutex unreadableMutex;
     const std::string container = GetDataFolder() + "Norik.sdb";
-    const std::filesystem::path folder = FullText::BaseIndexFolder(GetIndexFolder());
     const auto textOf = [&](std::int16_t number) {
         std::string why;
         std::optional<FullText::DocumentText> text = FullText::ContainerDocumentText(container, number, why);

@@ -17,7 +17,7 @@ std::optional<CommandOptions> OptionsOfCommand(const std::string& command) {
           {"--section", "--type", "--number", "--title", "--text", "--status", "--within", "--date-from", "--date-to",
            "--quick", "--limit"}}},
         {"cited-by", {}},
-        {"fulltext", {}},
+        {"fulltext", {{"--if-stale"}, {}}},
         {"cat", {{"--rtf", "--text"}, {}}},
         {"card", {}},
         {"verify", {}},

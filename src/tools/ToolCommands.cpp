@@ -41,7 +41,7 @@ const char* const kUsage =
     "  norik-tool [--base DIR] card NUMBER\n"
     "  norik-tool [--base DIR] verify\n"
     "  norik-tool build SOURCE_DIR OUT_DIR\n"
-    "  norik-tool fulltext DIR\n"
+    "  norik-tool fulltext DIR [--if-stale]\n"
     "  norik-tool sample OUT_DIR [--documents N] [--seed S] [--large] [--vocabulary N] [--source]\n"
     "exit status:\n"
     "  0   done\n"

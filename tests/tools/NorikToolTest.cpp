@@ -617,8 +617,12 @@ TEST_F(NorikToolTest, QuickSearchAndCitedByAnswerFromTheFullTextIndexThatVerifyC
     EXPECT_EQ(Lines(verified.err).size(), 1u);
     EXPECT_NE(verified.err.find("fulltext"), std::string::npos) << verified.err;
     EXPECT_EQ(Run({"--base", copy, "search", "--quick", "закон"}).exit, 1);
-    ASSERT_EQ(Run({"fulltext", copy}).exit, 0);
+    ASSERT_EQ(Run({"fulltext", copy, "--if-stale"}).exit, 0);
     EXPECT_EQ(Run({"--base", copy, "verify"}).exit, 0);
+    // A current index is left as it is.
+    const Result again = Run({"fulltext", copy, "--if-stale"});
+    EXPECT_EQ(again.exit, 0);
+    EXPECT_NE(again.out.find("is current"), std::string::npos) << again.out;
 }
 
 }  // namespace
