@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -27,6 +28,9 @@ struct FileStamp {
     std::int64_t changedNs = 0;
     bool operator==(const FileStamp&) const = default;
 };
+
+// The stamp of the file at path as it is now; nothing when it cannot be looked at.
+std::optional<FileStamp> FileStampOf(const std::string& path);
 
 class MappedFile {
 public:

@@ -1,11 +1,10 @@
 #include "fulltext/BaseDocuments.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <stdexcept>
 
 #include "Helpers/Cp1251.h"
+#include "Helpers/MappedFile.h"
 #include "Helpers/SUn7zFile.h"
 #include "showdata/ListDoc.h"
 
@@ -17,26 +16,23 @@ namespace {
 constexpr std::size_t kMaxReserve = std::size_t{64} << 20;
 
 // The container at path, kept open by the calling thread while the file there stays the same
-// (device, inode, size, modification time), so that a thread reading many texts reads the
+// (its FileStamp), so that a thread reading many texts reads the
 // container's tables once; nothing when it cannot be opened (the caller opens it itself and says
 // why). A build's threads end with the build, and their containers with them.
 std::shared_ptr<CompoundFile> KeptContainer(const std::string& path) {
     struct Kept {
         std::string path;
-        struct stat status {};
+        FileStamp stamp;
         std::shared_ptr<CompoundFile> file;
     };
     thread_local Kept kept;
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) return nullptr;
-    if (kept.file && kept.path == path && kept.status.st_dev == status.st_dev && kept.status.st_ino == status.st_ino &&
-        kept.status.st_size == status.st_size && kept.status.st_mtim.tv_sec == status.st_mtim.tv_sec &&
-        kept.status.st_mtim.tv_nsec == status.st_mtim.tv_nsec)
-        return kept.file;
+    const std::optional<FileStamp> stamp = FileStampOf(path);
+    if (!stamp) return nullptr;
+    if (kept.file && kept.path == path && kept.stamp == *stamp) return kept.file;
     kept = {};
     std::shared_ptr<CompoundFile> file;
     if (Failed(CompoundFile::Open(path, file))) return nullptr;
-    kept = {path, status, file};
+    kept = {path, *stamp, file};
     return file;
 }
 

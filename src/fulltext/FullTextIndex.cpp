@@ -524,16 +524,11 @@ private:
 };
 
 // The words of the index (its terms without a prefix of capital Latin letters: stems and attributes
-// are not words), each with the number of documents holding it, go into the first part's spelling
-// table that suggestions are made of. Counted from the parts once they are written: Xapian
-// rewrites a word's spelling entries on every commit that touches it, and the parts' own term
-// counts cost nothing more to read.
-void AddSpelling(const std::vector<std::unique_ptr<IndexPart>>& parts) {
-    Xapian::Database all;
-    for (const auto& part : parts) {
-        part->database().commit();
-        all.add_database(part->database());
-    }
+// are not words), each with the number of documents holding it, go into first's spelling table,
+// which suggestions are made of. Counted from the parts (all, of which first is one) once they are
+// written: Xapian rewrites a word's spelling entries on every commit that touches it, and the
+// parts' own term counts cost nothing more to read.
+void AddSpelling(const Xapian::Database& all, Xapian::WritableDatabase& first) {
     std::vector<std::pair<std::string, Xapian::doccount>> words;
     const Xapian::TermIterator end = all.allterms_end();
     for (Xapian::TermIterator term = all.allterms_begin(); term != end;) {
@@ -545,7 +540,6 @@ void AddSpelling(const std::vector<std::unique_ptr<IndexPart>>& parts) {
         words.emplace_back(std::move(word), term.get_termfreq());
         ++term;
     }
-    Xapian::WritableDatabase& first = parts.front()->database();
     for (const auto& [word, count] : words) first.add_spelling(word, count);
 }
 
@@ -619,12 +613,14 @@ BuildResult IndexWriter::Finish() {
         return result;
     }
     try {
-        AddSpelling(d.parts);
         Xapian::Database all;
         for (const auto& part : d.parts) {
             part->database().commit();
             all.add_database(part->database());
         }
+        Xapian::WritableDatabase& first = d.parts.front()->database();
+        AddSpelling(all, first);
+        first.commit();
         all.compact(compact.string(), Xapian::DBCOMPACT_NO_RENUMBER);
         for (const auto& part : d.parts) part->database().close();
     } catch (const Xapian::Error& e) {
