@@ -3,7 +3,7 @@
 # all present already.
 set -euo pipefail
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   liblzma-dev xz-utils libgsf-1-dev libgsf-bin libxapian-dev libzstd-dev libjemalloc-dev
   qt6-base-dev qt6-base-private-dev qt6-base-dev-tools libqt6printsupport6 qt6-translations-l10n
   desktop-file-utils imagemagick xauth
