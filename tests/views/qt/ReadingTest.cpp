@@ -153,6 +153,30 @@ TEST_F(ReadingTest, ZoomKeepsThePlaceBeingReadAndIsKept) {
     ASSERT_TRUE(settled.wait(20000));
     EXPECT_TRUE(TopLine(*view).startsWith(heading)) << TopLine(*view).toStdString();
     EXPECT_EQ(view->document()->documentLayout()->blockBoundingRect(block).height(), height);
+    view->ExecuteCommand(Command::kZoomOut);
+    EXPECT_EQ(view->zoom().percent(), 90);
+}
+
+TEST(ContentsPaneTest, EntriesNestUnderTheLastEntryLessDeep) {
+    using Norik::OutlineEntry;
+    using Norik::OutlineKind;
+    const Norik::DocumentOutline outline = {
+        {OutlineKind::Section, 0, "I", "Раздел I", 0},    {OutlineKind::Chapter, 1, "1", "Глава 1", 10},
+        {OutlineKind::Article, 2, "1", "Статья 1", 20},   {OutlineKind::Article, 2, "2", "Статья 2", 30},
+        {OutlineKind::Chapter, 1, "2", "Глава 2", 40},    {OutlineKind::Article, 2, "3", "Статья 3", 50},
+        {OutlineKind::Section, 0, "II", "Раздел II", 60},
+    };
+    Norik::ContentsPane pane;
+    pane.SetOutline(outline);
+    ASSERT_EQ(pane.topLevelItemCount(), 2);
+    QTreeWidgetItem* part = pane.topLevelItem(0);
+    ASSERT_EQ(part->childCount(), 2);
+    EXPECT_EQ(part->child(0)->text(0), QStringLiteral("Глава 1"));
+    ASSERT_EQ(part->child(0)->childCount(), 2);
+    EXPECT_EQ(part->child(0)->child(1)->text(0), QStringLiteral("Статья 2"));
+    ASSERT_EQ(part->child(1)->childCount(), 1);
+    EXPECT_EQ(part->child(1)->child(0)->text(0), QStringLiteral("Статья 3"));
+    EXPECT_EQ(pane.topLevelItem(1)->childCount(), 0);
 }
 
 }  // namespace
