@@ -117,6 +117,18 @@ TEST_F(ReadingTest, CopyWithCitationNamesTheArticleOfTheSelection) {
     EXPECT_TRUE(text.startsWith(QStringLiteral("Налогоплательщики\n("))) << text.toStdString();
     EXPECT_TRUE(text.endsWith(QStringLiteral(", ст. 1)"))) << text.toStdString();
     EXPECT_TRUE(copied->html().contains(QStringLiteral(", ст. 1)")));
+
+    // In the second part of an article of a letter no longer in force, issued by the body its
+    // heading names.
+    Cvelda1View* letter = Open("000002");
+    ASSERT_NE(letter, nullptr);
+    const QTextCursor words = letter->document()->find(QStringLiteral("Земельный налог"));
+    ASSERT_FALSE(words.isNull());
+    letter->setTextCursor(words);
+    letter->ExecuteCommand(Command::kCopyWithCitation);
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              QStringLiteral("Земельный налог\n(Письмо Министерства финансов Российской Федерации от 02.07.2004 № "
+                             "03-05/12 «По вопросу уплаты земельного налога», ч. 2 ст. 3; не действует)"));
 }
 
 TEST_F(ReadingTest, ZoomKeepsThePlaceBeingReadAndIsKept) {
