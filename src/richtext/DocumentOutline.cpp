@@ -459,8 +459,11 @@ std::string IssuerInHeading(std::string_view type, std::string_view paragraph) {
     const std::string_view words = paragraph.substr(from, to - from);
     // A heading is written in capitals; a paragraph with small letters is prose.
     if (HasSmallLetter(paragraph)) return {};
-    // In capitals: each word in lower case but an abbreviation, the country's name and the first.
-    static constexpr std::string_view kCapitalWords[] = {"российской", "федерации", "россии", "рф"};
+    // In capitals: each word in lower case but the first, an abbreviation, and the words written
+    // with a capital in the names of the country and of its highest bodies.
+    static constexpr std::string_view kCapitalWords[] = {"российской",       "федерации",  "россии",  "президента",
+                                                         "правительства",    "верховного", "высшего", "арбитражного",
+                                                         "конституционного", "суда"};
     static constexpr std::string_view kVowels[] = {"а", "е", "ё", "и", "о", "у", "ы", "э", "ю", "я"};
     std::string out;
     for (std::size_t at = 0; at < words.size();) {

@@ -124,8 +124,9 @@ std::string PartNumber(std::string_view paragraph);
 
 // The issuer a document's heading paragraph names after its type ("ПИСЬМО МИНИСТЕРСТВА ФИНАНСОВ
 // РОССИЙСКОЙ ФЕДЕРАЦИИ" for the type "Письмо" gives "Министерства финансов Российской Федерации"),
-// put in ordinary case: the first word and the words of the country's name capitalised,
-// abbreviations (capitals without vowels, "ФНС") kept. Empty when the paragraph is not in capitals
+// put in ordinary case: the first word and the words of the names of the country and of its
+// highest bodies capitalised ("Президиума Высшего Арбитражного Суда"), abbreviations (capitals
+// without vowels, "ФНС") kept. Empty when the paragraph is not in capitals
 // or does not open with the type and more words.
 std::string IssuerInHeading(std::string_view type, std::string_view paragraph);
 

@@ -117,6 +117,9 @@ TEST(DocumentOutline, CitationNamesThePartTheIssuerAndAStatusAndNeverTheTypeTwic
     const std::string issuer = IssuerInHeading("Письмо", "ПИСЬМО МИНИСТЕРСТВА ФИНАНСОВ РОССИЙСКОЙ ФЕДЕРАЦИИ");
     EXPECT_EQ(issuer, "Министерства финансов Российской Федерации");
     EXPECT_EQ(IssuerInHeading("Письмо", "ПИСЬМО ФНС РОССИИ"), "ФНС России");
+    EXPECT_EQ(IssuerInHeading("Информационное письмо",
+                              "ИНФОРМАЦИОННОЕ ПИСЬМО ПРЕЗИДИУМА ВЫСШЕГО АРБИТРАЖНОГО СУДА РОССИЙСКОЙ ФЕДЕРАЦИИ"),
+              "Президиума Высшего Арбитражного Суда Российской Федерации");
     for (const char* none : {"ПИСЬМО", "Письмо направляется в срок", "ПРИКАЗ МИНИСТЕРСТВА", "ПИСЬМОНОСЕЦ ФНС"})
         EXPECT_EQ(IssuerInHeading("Письмо", none), "") << none;
     CitationSource letter{"Письмо", issuer, 14, 5, 2025, "03-04-05/1", "О налоге", false};
