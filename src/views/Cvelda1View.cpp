@@ -457,11 +457,12 @@ void Cvelda1View::OnFilePrintPreview() {
 QMenu* Cvelda1View::CreatePopupMenu() {
     auto* menu = new QMenu(this);
     for (const int id : TextPopupLayout()) {
-        const CommandInfo* command = FindCommand(id);
-        if (!command) {
+        if (id == 0) {
             menu->addSeparator();
             continue;
         }
+        const CommandInfo* command = FindCommand(id);
+        if (!command) continue;
         const std::string_view text = command->popupText;
         QAction* action = menu->addAction(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), this,
                                           [this, id] { ExecuteCommand(id); });
