@@ -20,25 +20,25 @@ constexpr std::string_view kHelpMenu = "&Справка";
 
 constexpr unsigned kMT = kPlaceMenus | kPlaceToolBar;
 
-// Texts are the program's own, as the user sees them (some carry a Latin "c" or a Cyrillic "С"
-// where the other alphabet would be expected; they are kept as they have always been shown).
+// Texts are the program's own, as the user sees them; the older ones keep their forms ("Ctrl-K"
+// beside "Ctrl+S", a Latin "c" in the pop-up menu's "Выделить вcё") as they have always been shown.
 const std::array kCommands = {
     CommandInfo{kFileSave, kFile, "Сохранить\tCtrl+S", "", "Ctrl+S", kMT, "Сохранить активный документ под именем",
                 "Сохранить как", false, "document-save", "save"},
     CommandInfo{kFilePrintPreview, kFile, "Предварительный просмотр", "", "", kMT, "Показать печатные страница",
                 "Предварительный просмотр", false, "document-print-preview", "print-preview"},
-    CommandInfo{kFilePrint, kFile, "Печать\tCtrl-P", "Печатать", "Ctrl+P", kMT | kPlaceTextPopup,
-                "Печатать активный документ", "Печать", false, "document-print", "print"},
+    CommandInfo{kFilePrint, kFile, "Печать\tCtrl-P", "Печатать", "Ctrl+P", kMT, "Печатать активный документ", "Печать",
+                false, "document-print", "print"},
     CommandInfo{kDocumentInformation, kFile, "Информация\tCtrl-I", "", "Ctrl+I", kMT, "Показать информацию о документе",
                 "", true, "dialog-information", "information"},
     CommandInfo{kFileClose, kFile, "Закрыть\tCtrl+F4", "", "Ctrl+F4;Ctrl+W", kPlaceMenus | kPlaceWindowMenu,
                 "Закрыть активное окно", "Закрыть", true},
     CommandInfo{kAppExit, kFile, "Выход", "", "", kPlaceMenus,
                 "Выход из приложения;предупреждение для сохранения документов", "Выход", true},
-    CommandInfo{kEditCopy, kEdit, "Копировать", "Копировать", "Ctrl+C", kPlaceMenus | kPlaceTextPopup,
+    CommandInfo{kEditCopy, kEdit, "Копировать", "Копировать", "Ctrl+C", kPlaceMenus,
                 "Копировать выделенный текст в буффер обмена", "Копировать"},
-    CommandInfo{kEditSelectAll, kEdit, "Выделить все", "Выделить вcё", "Ctrl+A", kPlaceMenus | kPlaceTextPopup,
-                "Выделить весь документ", "Выделить все"},
+    CommandInfo{kEditSelectAll, kEdit, "Выделить все", "Выделить вcё", "Ctrl+A", kPlaceMenus, "Выделить весь документ",
+                "Выделить все"},
     CommandInfo{kEditFind, kEdit, "Найти", "", "Ctrl+F", kMT, "Найти текст", "Найти", true, "edit-find", "find"},
     CommandInfo{kCopyWithCitation, kEdit, "Копировать со ссылкой\tCtrl+Shift+C", "", "Ctrl+Shift+C", kPlaceMenus,
                 "Копировать выделенный текст вместе со ссылкой на документ и статью", "Копировать со ссылкой"},
@@ -48,7 +48,7 @@ const std::array kCommands = {
                 "Копировать в MS-Word", true, "x-office-document", "copy-to-word"},
     CommandInfo{kClassifier, kSearch, "Классификатор документов\tCtrl-K", "", "Ctrl+K", kMT,
                 "Показать окно классификатора документов", "Классификатор документов", false, "", "classifier"},
-    CommandInfo{kAttributeSearch, kSearch, "Поиск по реквизитам\tСtrl-H", "", "Ctrl+H", kMT, "Поиск по реквизитам",
+    CommandInfo{kAttributeSearch, kSearch, "Поиск по реквизитам\tCtrl-H", "", "Ctrl+H", kMT, "Поиск по реквизитам",
                 "Поиск по реквизитам", false, "system-search", "attribute-search"},
     CommandInfo{kQuickSearch, kSearch, "Быстрый поиск\tCtrl+E", "", "Ctrl+E", kPlaceMenus,
                 "Найти документы по словам в любой форме", "Быстрый поиск", true},
@@ -127,6 +127,8 @@ constexpr std::array kToolBar = {kFileSave,
                                  kDocumentInformation,
                                  kHelp};
 
+constexpr std::array kTextPopup = {kEditCopy, kEditSelectAll, 0, kFilePrint};
+
 constexpr std::array kMenus = {kFile, kEdit, kSearch, kBookmarksMenu, kWindows, kHelpMenu};
 
 }  // namespace
@@ -140,6 +142,8 @@ const CommandInfo* FindCommand(int id) {
 }
 
 std::span<const int> ToolBarLayout() { return kToolBar; }
+
+std::span<const int> TextPopupLayout() { return kTextPopup; }
 
 std::span<const std::string_view> TopLevelMenus() { return kMenus; }
 

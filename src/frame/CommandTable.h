@@ -9,12 +9,11 @@
 
 namespace Norik {
 
-// Where a command is offered.
+// Where a command is offered (the pop-up menu of a document text: TextPopupLayout).
 enum CommandPlace : unsigned {
     kPlaceMenus = 1u << 0,     // the menus of every window state
     kPlaceListMenu = 1u << 1,  // only the menu shown while a list window is active
     kPlaceToolBar = 1u << 2,
-    kPlaceTextPopup = 1u << 3,   // the pop-up menu of a document text
     kPlaceWindowMenu = 1u << 4,  // also at the head of the windows menu
 };
 
@@ -25,7 +24,7 @@ struct CommandInfo {
     std::string_view menu;
     // The item's text as shown, with the shortcut's text after a tab where it has one.
     std::string_view menuText;
-    // The pop-up menu text of a document text; empty when the item is not there.
+    // The item's text in the pop-up menu of a document text; empty when the item is not there.
     std::string_view popupText;
     // Key sequences in Qt's portable form, separated by ";" (e.g. "Ctrl+Alt+I;Ctrl+F12").
     std::string_view shortcuts;
@@ -46,6 +45,8 @@ std::span<const CommandInfo> CommandTable();
 const CommandInfo* FindCommand(int id);
 // The tool bar from left to right; 0 stands for a gap between groups.
 std::span<const int> ToolBarLayout();
+// The pop-up menu of a document text from top to bottom; 0 stands for a separator.
+std::span<const int> TextPopupLayout();
 // The top-level menus in their order.
 std::span<const std::string_view> TopLevelMenus();
 // The tip of a command: its tip, or its prompt where it has none.

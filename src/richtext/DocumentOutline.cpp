@@ -390,20 +390,104 @@ const OutlineEntry* EnclosingArticle(const DocumentOutline& outline, int positio
     return nullptr;
 }
 
-std::string CitationText(const CitationSource& source, const OutlineEntry* article) {
-    std::string text = "(" + source.type;
+std::string CitationText(const CitationSource& source, const OutlineEntry* article, std::string_view part) {
+    // A title that names the type ("Градостроительный кодекс …" of a "Кодекс") leads, unquoted.
+    const bool titleNamesType = !source.type.empty() && !source.title.empty() &&
+                                Lower(source.title).find(Lower(source.type)) != std::string::npos;
+    std::string text = "(" + (titleNamesType ? source.title : source.type);
+    if (!titleNamesType && !source.issuer.empty()) text += " " + source.issuer;
     if (source.year > 0 && source.month > 0 && source.day > 0) {
         std::array<char, 32> date{};
         std::snprintf(date.data(), date.size(), "%02d.%02d.%04d", source.day, source.month, source.year);
         text += std::string(" от ") + date.data();
     }
     if (!source.number.empty()) text += " № " + source.number;
-    if (!source.title.empty()) text += " «" + source.title + "»";
-    if (article && !article->number.empty())
-        text += (article->kind == OutlineKind::Article ? ", ст. " : ", п. ") + article->number;
+    if (!titleNamesType && !source.title.empty()) text += " «" + source.title + "»";
+    if (article && !article->number.empty()) {
+        if (article->kind == OutlineKind::Article) {
+            text += ", ";
+            if (!part.empty()) text += "ч. " + std::string(part) + " ";
+            text += "ст. " + article->number;
+        } else {
+            text += ", п. " + article->number;
+        }
+    }
+    if (!source.inForce) text += "; не действует";
     // Nothing before the first part: no leading blank.
     if (text.size() > 1 && text[1] == ' ') text.erase(1, 1);
     return text + ")";
+}
+
+std::string PartNumber(std::string_view paragraph) {
+    const std::size_t begin = SkipBlanks(paragraph, 0);
+    std::size_t end = begin;
+    while (end < paragraph.size() && end - begin < 3 && IsDigit(paragraph[end])) ++end;
+    std::size_t width = 0;
+    if (end == begin || end + 1 >= paragraph.size() || paragraph[end] != '.' || !IsBlankAt(paragraph, end + 1, width))
+        return {};
+    return std::string(paragraph.substr(begin, end - begin));
+}
+
+namespace {
+
+bool HasSmallLetter(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if ((c >= 'a' && c <= 'z') || (c == 0xD0 && next >= 0xB0 && next <= 0xBF) ||
+            (c == 0xD1 && ((next >= 0x80 && next <= 0x8F) || next == 0x91)))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string IssuerInHeading(std::string_view type, std::string_view paragraph) {
+    const std::string lowerType = Lower(type);
+    const std::string lower = Lower(paragraph);
+    const std::size_t begin = SkipBlanks(lower, 0);
+    std::size_t width = 0;
+    if (lowerType.empty() || lower.compare(begin, lowerType.size(), lowerType) != 0 ||
+        !IsBlankAt(lower, begin + lowerType.size(), width))
+        return {};
+    std::size_t from = SkipBlanks(lower, begin + lowerType.size());
+    std::size_t to = paragraph.size();
+    while (to > from && (paragraph[to - 1] == ' ' || paragraph[to - 1] == '.')) --to;
+    // An issuer's name is a few words: a longer paragraph is no heading of that kind.
+    if (from >= to || to - from > kMaxOutlineTitleBytes) return {};
+    const std::string_view words = paragraph.substr(from, to - from);
+    // A heading is written in capitals; a paragraph with small letters is prose.
+    if (HasSmallLetter(paragraph)) return {};
+    // In capitals: each word in lower case but the first, an abbreviation, and the words written
+    // with a capital in the names of the country and of its highest bodies.
+    static constexpr std::string_view kCapitalWords[] = {"российской",       "федерации",  "россии",  "президента",
+                                                         "правительства",    "верховного", "высшего", "арбитражного",
+                                                         "конституционного", "суда"};
+    static constexpr std::string_view kVowels[] = {"а", "е", "ё", "и", "о", "у", "ы", "э", "ю", "я"};
+    std::string out;
+    for (std::size_t at = 0; at < words.size();) {
+        std::size_t stop = words.find(' ', at);
+        if (stop == std::string_view::npos) stop = words.size();
+        const std::string_view word = words.substr(at, stop - at);
+        std::string lowerWord = Lower(word);
+        bool abbreviation = true;
+        for (const std::string_view vowel : kVowels)
+            if (lowerWord.find(vowel) != std::string::npos) abbreviation = false;
+        const bool capital = out.empty() || std::find(std::begin(kCapitalWords), std::end(kCapitalWords), lowerWord) !=
+                                                std::end(kCapitalWords);
+        if (abbreviation) {
+            lowerWord = word;
+        } else if (capital && lowerWord.size() >= 2) {
+            // The first letter as it was written: a capital.
+            lowerWord.replace(0, static_cast<unsigned char>(word[0]) < 0x80 ? 1 : 2,
+                              word.substr(0, static_cast<unsigned char>(word[0]) < 0x80 ? 1 : 2));
+        }
+        if (!out.empty()) out += ' ';
+        out += lowerWord;
+        at = SkipBlanks(words, stop);
+    }
+    return out;
 }
 
 }  // namespace Norik

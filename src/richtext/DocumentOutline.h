@@ -102,14 +102,32 @@ int OutlineEntryAt(const DocumentOutline& outline, int position);
 // example in a chapter's heading or before the first article.
 const OutlineEntry* EnclosingArticle(const DocumentOutline& outline, int position);
 
-// How a lawyer cites a passage: "(Федеральный закон от 06.10.2003 № 131-ФЗ «Title», ст. 5)". All
-// UTF-8; a part left empty (or a date of 0) is left out with its words.
+// How a lawyer cites a passage: "(Федеральный закон от 06.10.2003 № 131-ФЗ «Title», ч. 2 ст. 5)".
+// A title that names the type itself stands for both, unquoted ("(Градостроительный кодекс
+// Российской Федерации от 29.12.2004 № 190-ФЗ, ст. 5)"); the issuer follows the type ("Письмо
+// Министерства финансов Российской Федерации"); a document no longer in force says so at the end
+// ("…; не действует)"). All UTF-8; a part left empty (or a date of 0) is left out with its words.
 struct CitationSource {
     std::string type;
+    std::string issuer;  // the body that issued it, when the type does not name it
     int day = 0, month = 0, year = 0;
     std::string number;
     std::string title;
+    bool inForce = true;
 };
-std::string CitationText(const CitationSource& source, const OutlineEntry* article);
+// part: the number of the part of the article the passage lies in, empty for none.
+std::string CitationText(const CitationSource& source, const OutlineEntry* article, std::string_view part = {});
+
+// The number of the part of an article that a paragraph opens ("2. Налоговый агент…" gives "2");
+// empty when it opens none ("2.1. …", "Статья 2.", prose).
+std::string PartNumber(std::string_view paragraph);
+
+// The issuer a document's heading paragraph names after its type ("ПИСЬМО МИНИСТЕРСТВА ФИНАНСОВ
+// РОССИЙСКОЙ ФЕДЕРАЦИИ" for the type "Письмо" gives "Министерства финансов Российской Федерации"),
+// put in ordinary case: the first word and the words of the names of the country and of its
+// highest bodies capitalised ("Президиума Высшего Арбитражного Суда"), abbreviations (capitals
+// without vowels, "ФНС") kept. Empty when the paragraph is not in capitals
+// or does not open with the type and more words.
+std::string IssuerInHeading(std::string_view type, std::string_view paragraph);
 
 }  // namespace Norik

@@ -23,6 +23,7 @@
 #include "Helpers/Cp1251.h"
 #include "Helpers/qt/QtText.h"
 #include "frame/CommandIds.h"
+#include "frame/CommandTable.h"
 #include "platform/Profile.h"
 #include "platform/UserPort.h"
 #include "richtext/qt/RtfDocumentBuilder.h"
@@ -50,9 +51,15 @@ constexpr int kMaxFindLength = 512;
 constexpr int kMinContentsWidth = 160;
 constexpr int kMaxContentsWidth = 320;
 
-// The citation of the document number for a passage at position: "(type от date № number «title»,
-// ст. N)".
-QString Citation(std::int16_t number, const DocumentOutline& outline, int position) {
+// The paragraphs of a text's heading looked at for the name of its issuer.
+constexpr int kHeadingParagraphs = 8;
+
+std::string Utf8Of(const QTextBlock& block) { return block.text().toStdString(); }
+
+// The citation of the document number for a passage of text at position: "(type issuer от date
+// № number «title», ч. N ст. M)", the issuer as the heading names it, the part as the last
+// paragraph of the article before position that opens one.
+QString Citation(std::int16_t number, const DocumentOutline& outline, const QTextDocument& text, int position) {
     CitationSource source;
     ShowData::DocItem row;
     if (ShowData::DocByNumber(number, row)) {
@@ -67,8 +74,21 @@ QString Citation(std::int16_t number, const DocumentOutline& outline, int positi
         }
         source.number = Cp1251ToUtf8(row.numberText);
         source.title = Cp1251ToUtf8(row.title);
+        source.inForce = row.inForce;
+        QTextBlock block = text.begin();
+        for (int k = 0; k < kHeadingParagraphs && block.isValid() && source.issuer.empty(); ++k, block = block.next())
+            source.issuer = IssuerInHeading(source.type, Utf8Of(block));
     }
-    return QString::fromStdString(CitationText(source, EnclosingArticle(outline, position)));
+    const OutlineEntry* article = EnclosingArticle(outline, position);
+    std::string part;
+    if (article && article->kind == OutlineKind::Article) {
+        for (QTextBlock block = text.findBlock(position); block.isValid() && block.position() > article->position;
+             block = block.previous()) {
+            part = PartNumber(Utf8Of(block));
+            if (!part.empty()) break;
+        }
+    }
+    return QString::fromStdString(CitationText(source, article, part));
 }
 
 }  // namespace
@@ -306,13 +326,14 @@ QString Cvelda1View::SelectionWithCitation() const {
     if (!cursor.hasSelection()) return {};
     QString selected = cursor.selectedText();
     selected.replace(QChar::ParagraphSeparator, QLatin1Char('\n')).replace(QChar::LineSeparator, QLatin1Char('\n'));
-    return selected + QLatin1Char('\n') + Citation(m_doc->number(), m_doc->outline(), cursor.selectionStart());
+    return selected + QLatin1Char('\n') +
+           Citation(m_doc->number(), m_doc->outline(), *document(), cursor.selectionStart());
 }
 
 void Cvelda1View::CopyWithCitation() {
     if (!textCursor().hasSelection() || !m_doc->EnsureWhole()) return;
     const QTextCursor cursor = textCursor();
-    const QString citation = Citation(m_doc->number(), m_doc->outline(), cursor.selectionStart());
+    const QString citation = Citation(m_doc->number(), m_doc->outline(), *document(), cursor.selectionStart());
     QString html = QTextDocumentFragment(cursor).toHtml();
     const qsizetype end = html.lastIndexOf(QStringLiteral("</body>"));
     html.insert(end < 0 ? html.size() : end, QStringLiteral("<p>") + citation.toHtmlEscaped() + QStringLiteral("</p>"));
@@ -390,7 +411,8 @@ void Cvelda1View::OnFindAgain(bool forward) {
 std::unique_ptr<TextPrintout> Cvelda1View::MakePrintout() {
     // A load given up while waiting for the whole text leaves nothing to print.
     if (!m_doc->EnsureWhole()) return nullptr;
-    return std::make_unique<TextPrintout>(*document(), m_doc->title(), ToQString(ShowData::BaseDateText()));
+    return std::make_unique<TextPrintout>(*document(), m_doc->title(),
+                                          QString::fromStdString(ShowData::DottedDayCode(ShowData::BaseDate())));
 }
 
 QPrinter& Cvelda1View::Printer() {
@@ -434,11 +456,19 @@ void Cvelda1View::OnFilePrintPreview() {
 
 QMenu* Cvelda1View::CreatePopupMenu() {
     auto* menu = new QMenu(this);
-    QAction* copyAction = menu->addAction(QStringLiteral("Копировать"), this, &QTextEdit::copy);
-    copyAction->setEnabled(textCursor().hasSelection());
-    menu->addAction(QStringLiteral("Выделить вcё"), this, [this] { ExecuteCommand(Command::kEditSelectAll); });
-    menu->addSeparator();
-    menu->addAction(QStringLiteral("Печатать"), this, &Cvelda1View::OnFilePrint);
+    for (const int id : TextPopupLayout()) {
+        if (id == 0) {
+            menu->addSeparator();
+            continue;
+        }
+        const CommandInfo* command = FindCommand(id);
+        if (!command) continue;
+        const std::string_view text = command->popupText;
+        QAction* action = menu->addAction(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), this,
+                                          [this, id] { ExecuteCommand(id); });
+        CommandState state;
+        if (UpdateCommand(id, state)) action->setEnabled(state.enabled);
+    }
     return menu;
 }
 

@@ -19,11 +19,7 @@ QString FromUtf8(const std::string& text) {
 }
 
 QString DateText(ShowData::DayCode code) {
-    if (code == 0) return QStringLiteral("без даты");
-    return QStringLiteral("%1.%2.%3")
-        .arg(ShowData::DayOfCode(code), 2, 10, QLatin1Char('0'))
-        .arg(ShowData::MonthOfCode(code), 2, 10, QLatin1Char('0'))
-        .arg(ShowData::YearOfCode(code));
+    return code == 0 ? QStringLiteral("без даты") : QString::fromStdString(ShowData::DottedDayCode(code));
 }
 
 }  // namespace

@@ -85,6 +85,13 @@ TEST_F(FullTextIndexTest, NumbersDatesAndYearsAsTypedAreOneTerm) {
     EXPECT_EQ(Numbers("вычет -обучения"), (std::vector<std::int16_t>{2}));
 }
 
+TEST_F(FullTextIndexTest, AWordBeginningWithADigitIsSoughtAsANumber) {
+    // "131ФЗ" typed without its blank finds the number written "131 ФЗ".
+    documents.push_back(Fields(7, "Письмо", "131 ФЗ", "О разъяснении", MakeDayCode(2012, 1, 1), true));
+    ASSERT_TRUE(Build(folder()).ok);
+    EXPECT_EQ(Numbers("131ФЗ"), (std::vector<std::int16_t>{7}));
+}
+
 TEST_F(FullTextIndexTest, HeadingAboveTextThenInForceThenNewest) {
     EXPECT_EQ(Numbers("вычетов"), (std::vector<std::int16_t>{2, 3}));
     EXPECT_EQ(Numbers("перевозки"), (std::vector<std::int16_t>{6, 5, 4}));
@@ -128,6 +135,11 @@ TEST_F(FullTextIndexTest, PassagesComeFromWhereTheWordsAreInALongText) {
     const SearchResult phrase = searcher.Search("\"трудовой договор\"", 10, 3);
     ASSERT_EQ(phrase.hits.size(), 1u);
     EXPECT_EQ(phrase.hits[0].number, 7);
+    // The last word of the first piece is found in that piece.
+    const SearchResult edge = searcher.Search("трудовой", 10, 3);
+    ASSERT_EQ(edge.hits.size(), 1u);
+    ASSERT_EQ(edge.hits[0].passages.size(), 1u);
+    EXPECT_NE(edge.hits[0].passages[0].find("<b>трудовой</b>"), std::string::npos) << edge.hits[0].passages[0];
 }
 
 TEST_F(FullTextIndexTest, NothingFoundOffersTheNearestSpelling) {
@@ -141,6 +153,10 @@ TEST_F(FullTextIndexTest, NothingFoundOffersTheNearestSpelling) {
               "Местный самоуправления 131-ФЗ -указ");
     // No suggestion that would find nothing either.
     EXPECT_EQ(searcher.Search("самоупровления тарифы", 10, 0).suggestion, "");
+    // A word of eight letters may be three letters off.
+    texts[2].plain += " Документ вводится с опубликования.";
+    ASSERT_TRUE(Build(folder()).ok);
+    EXPECT_EQ(Searcher(folder()).Search("дакимант", 10, 0).suggestion, "документ");
 }
 
 TEST_F(FullTextIndexTest, CitedByListsTheDocumentsLinkingThere) {

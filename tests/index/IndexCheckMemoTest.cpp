@@ -1,11 +1,14 @@
 // What the check of an index file found, remembered in the user's cache for the same file only.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "Helpers/UserCache.h"
 #include "TestSupport.h"
@@ -48,9 +51,22 @@ TEST(IndexCheckMemo, RecallsForTheSameFileStateOnlyAndNeverThroughALink) {
     const Norik::FileStamp moment{1, 3, 1000, now, now};
     RememberCheck(fresh, moment, checked);
     EXPECT_FALSE(RecallCheck(fresh, moment).has_value());
+    // Nor is one changed now whose modification time says an hour ago.
+    const Norik::FileStamp setBack{1, 3, 1000, kHourAgo, now};
+    RememberCheck(fresh, setBack, checked);
+    EXPECT_FALSE(RecallCheck(fresh, setBack).has_value());
+    // The folders made for the records are the user's alone.
+    for (const std::filesystem::path& made :
+         {Norik::UserCacheFolder().parent_path(), Norik::UserCacheFolder(), Norik::UserCacheFolder() / "index-checks"})
+        EXPECT_EQ(std::filesystem::status(made).permissions(), std::filesystem::perms::owner_all) << made;
 
-    // A link planted where the record goes is not read, and its target is never written.
+    // A link planted where the record goes is not read, even to a sound record, and its target is
+    // never written.
     const std::filesystem::path record = Norik::UserCacheFolder() / "index-checks" / (Norik::PathKey(file) + ".check");
+    const std::string planted = folder.file("planted.check");
+    std::filesystem::rename(record, planted);
+    std::filesystem::create_symlink(planted, record);
+    EXPECT_FALSE(RecallCheck(file, stamp).has_value());
     const std::string victim = folder.file("victim.txt");
     std::ofstream(victim) << "keep";
     std::filesystem::remove(record);
@@ -68,6 +84,25 @@ TEST(IndexCheckMemo, RecallsForTheSameFileStateOnlyAndNeverThroughALink) {
     } else {
         ::unsetenv("XDG_CACHE_HOME");
     }
+}
+
+TEST(IndexCheckMemo, AFileRewrittenWithItsModificationTimeSetBackHasAnotherStamp) {
+    const NorikTest::TempDir folder;
+    const std::string file = folder.file("index.ttx");
+    const timespec hourAgo{::time(nullptr) - 3600, 0};
+    const timespec times[2] = {hourAgo, hourAgo};
+    NorikTest::WriteFile(file, "first");
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    const auto before = Norik::FileStampOf(file);
+    // The kernel's clock for file times moves in steps of a few milliseconds.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    NorikTest::WriteFile(file, "other");
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    const auto after = Norik::FileStampOf(file);
+    ASSERT_TRUE(before && after);
+    EXPECT_EQ(before->inode, after->inode);
+    EXPECT_EQ(before->modifiedNs, after->modifiedNs);
+    EXPECT_FALSE(*before == *after);
 }
 
 }  // namespace

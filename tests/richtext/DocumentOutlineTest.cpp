@@ -92,12 +92,38 @@ TEST(DocumentOutline, GoToArticleOrChapter) {
 
 TEST(DocumentOutline, CitationNamesTheArticleTheSelectionLiesIn) {
     const DocumentOutline outline = FindOutline(kCode);
-    const CitationSource source{"Федеральный закон", 6, 10, 2003, "131-ФЗ", "Об общих принципах"};
+    const CitationSource source{"Федеральный закон", "", 6, 10, 2003, "131-ФЗ", "Об общих принципах"};
     EXPECT_EQ(CitationText(source, EnclosingArticle(outline, 90)),
               "(Федеральный закон от 06.10.2003 № 131-ФЗ «Об общих принципах», ст. 220.1)");
     // In a chapter's heading, and before anything: no article.
     EXPECT_EQ(CitationText(source, EnclosingArticle(outline, 105)),
               "(Федеральный закон от 06.10.2003 № 131-ФЗ «Об общих принципах»)");
-    EXPECT_EQ(CitationText(CitationSource{"Письмо", 0, 0, 0, "", "О сроках"}, EnclosingArticle(outline, -1)),
+    EXPECT_EQ(CitationText(CitationSource{"Письмо", "", 0, 0, 0, "", "О сроках"}, EnclosingArticle(outline, -1)),
               "(Письмо «О сроках»)");
+}
+
+TEST(DocumentOutline, CitationNamesThePartTheIssuerAndAStatusAndNeverTheTypeTwice) {
+    const DocumentOutline outline = FindOutline(kCode);
+    const CitationSource code{"Кодекс", "", 29, 12, 2004, "190-ФЗ", "Градостроительный кодекс Российской Федерации"};
+    EXPECT_EQ(CitationText(code, EnclosingArticle(outline, 90), "2"),
+              "(Градостроительный кодекс Российской Федерации от 29.12.2004 № 190-ФЗ, ч. 2 ст. 220.1)");
+    EXPECT_EQ(PartNumber("2. Налоговый агент обязан"), "2");
+    EXPECT_EQ(PartNumber("\xC2\xA0"
+                         "12.\xC2\xA0Текст"),
+              "12");
+    for (const char* none : {"2.1. Подпункт", "Статья 2. Сфера", "2 января", "1234. Текст", "2.", ""})
+        EXPECT_EQ(PartNumber(none), "") << none;
+
+    const std::string issuer = IssuerInHeading("Письмо", "ПИСЬМО МИНИСТЕРСТВА ФИНАНСОВ РОССИЙСКОЙ ФЕДЕРАЦИИ");
+    EXPECT_EQ(issuer, "Министерства финансов Российской Федерации");
+    EXPECT_EQ(IssuerInHeading("Письмо", "ПИСЬМО ФНС РОССИИ"), "ФНС России");
+    EXPECT_EQ(IssuerInHeading("Информационное письмо",
+                              "ИНФОРМАЦИОННОЕ ПИСЬМО ПРЕЗИДИУМА ВЫСШЕГО АРБИТРАЖНОГО СУДА РОССИЙСКОЙ ФЕДЕРАЦИИ"),
+              "Президиума Высшего Арбитражного Суда Российской Федерации");
+    for (const char* none : {"ПИСЬМО", "Письмо направляется в срок", "ПРИКАЗ МИНИСТЕРСТВА", "ПИСЬМОНОСЕЦ ФНС"})
+        EXPECT_EQ(IssuerInHeading("Письмо", none), "") << none;
+    CitationSource letter{"Письмо", issuer, 14, 5, 2025, "03-04-05/1", "О налоге", false};
+    EXPECT_EQ(CitationText(letter, nullptr),
+              "(Письмо Министерства финансов Российской Федерации от 14.05.2025 № 03-04-05/1 «О налоге»; не "
+              "действует)");
 }

@@ -600,6 +600,8 @@ TEST_F(NorikToolTest, QuickSearchAndCitedByAnswerFromTheFullTextIndexThatVerifyC
     EXPECT_TRUE(lines[0].starts_with("28\t")) << lines[0];
     EXPECT_NE(lines[0].find("\t Федеральный закон 62-ФЗ О внесении изменений"), std::string::npos) << lines[0];
     EXPECT_EQ(lines[1], "    от 14 мая 2025 г. N <b>62-ФЗ</b>");
+    // A query that cannot be understood is the user's mistake, not damage.
+    EXPECT_EQ(OnBase({"search", "--quick", "AND"}).exit, 64);
     const Result citing = OnBase({"cited-by", "7"});
     ASSERT_EQ(citing.exit, 0) << citing.err;
     ASSERT_EQ(Lines(citing.out).size(), 3u);

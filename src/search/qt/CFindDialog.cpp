@@ -160,7 +160,7 @@ void CFindDialog::CreateControls() {
         {m_text, 41, 89, 163, 12},
         {m_allWords, 41, 106, 70, 10},
         {m_anyWord, 117, 106, 79, 10},
-        {label("&Дата принятия: с", m_dateFrom), 7, 124, 60, 8},
+        {label("&Дата введения: с", m_dateFrom), 7, 124, 60, 8},
         {m_dateFrom, 69, 122, 56, 12},
         {label("&по", m_dateTo), 131, 124, 12, 8},
         {m_dateTo, 145, 122, 56, 12},
@@ -173,8 +173,8 @@ void CFindDialog::CreateControls() {
         {m_cancel, 165, 191, 36, 13},
     };
     // "по" alone would tell a screen reader nothing.
-    m_dateFrom->setAccessibleName(Q("Дата принятия с"));
-    m_dateTo->setAccessibleName(Q("Дата принятия по"));
+    m_dateFrom->setAccessibleName(Q("Дата введения с"));
+    m_dateTo->setAccessibleName(Q("Дата введения по"));
     QWidget* tabOrder[] = {m_section,  m_type,   m_number, m_title,  m_text,  m_allWords, m_anyWord,
                            m_dateFrom, m_dateTo, m_area,   m_status, m_clear, m_find,     m_cancel};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
@@ -296,7 +296,7 @@ bool CFindDialog::DatesReadable() {
     }
     const auto from = FieldDate(m_dateFrom), to = FieldDate(m_dateTo);
     if (from && to && *from > *to) {
-        Tell(Utf8ToCp1251("Начальная дата принятия позже конечной."));
+        Tell(Utf8ToCp1251("Начальная дата введения позже конечной."));
         m_dateFrom->setFocus();
         m_dateFrom->selectAll();
         return false;

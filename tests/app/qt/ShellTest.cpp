@@ -12,6 +12,7 @@
 #include <QMdiArea>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextBrowser>
 
@@ -410,6 +411,21 @@ TEST_F(ShellTest, ABookmarkOfADocumentTheBaseNoLongerHasSaysSo) {
     EXPECT_EQ(frame().childFrames().size(), 1);
 }
 
+TEST_F(ShellTest, OpeningABookmarkIsAStepBackFromThePlaceLeft) {
+    Bookmarks(m_profile).Add(Bookmark{TextPlace{5, 3}, "О местных сборах"});
+    ASSERT_TRUE(Start());
+    OpenRow(0);
+    OpenRow(0);
+    OpenRow(1);  // document 1
+    ASSERT_NE(textView(), nullptr);
+    m_app->navigation()->OpenBookmark(0);
+    ASSERT_EQ(frame().activeChild()->document().pathName(), QStringLiteral("000005"));
+    ASSERT_TRUE(HasKeyboard(textView()));
+    QTest::keyClick(textView(), Qt::Key_Left, Qt::AltModifier);
+    QApplication::processEvents();
+    EXPECT_EQ(frame().activeChild()->document().pathName(), QStringLiteral("000001"));
+}
+
 TEST_F(ShellTest, TheDocumentsCitingTheSelectedRowOpenAsAList) {
     ASSERT_TRUE(Start());
     OpenRow(0);
@@ -667,7 +683,9 @@ TEST_F(ShellTest, TheSearchLineRunsAQueryIntoARankedListWithPassages) {
     EXPECT_FALSE(checked(Command::kSortByDate));
     EXPECT_FALSE(enabled(Command::kSortDescending));
     EXPECT_TRUE(result->preview().toHtml().contains(QStringLiteral("font-weight:700")));
-    EXPECT_TRUE(frame().statusPane(0)->text().startsWith(QStringLiteral("Найдено документов: %1").arg(count)));
+    // Every hit is shown: the count and the time, nothing more.
+    const QRegularExpression status(QStringLiteral("^Найдено документов: %1 \\(\\d+,\\d\\d с\\)$").arg(count));
+    EXPECT_TRUE(status.match(frame().statusPane(0)->text()).hasMatch()) << frame().statusPane(0)->text().toStdString();
     EXPECT_EQ(quick.line().queries().value(0), QStringLiteral("налоги OR налогоплательщики"));
 
     // The document opened from the list has the words marked.
@@ -678,6 +696,18 @@ TEST_F(ShellTest, TheSearchLineRunsAQueryIntoARankedListWithPassages) {
     ASSERT_NE(text->highlights(), nullptr);
     ASSERT_TRUE(QTest::qWaitFor([&] { return text->highlights()->isComplete(); }, 5000));
     EXPECT_GT(text->highlights()->count(), 0u);
+}
+
+TEST_F(ShellTest, AQueryEnteredBeforeTheIndexIsReadyRunsOnceItIs) {
+    m_app = std::make_unique<Cvelda1App>(m_profile);
+    ASSERT_TRUE(m_app->InitInstance(Cvelda1App::Options{.baseFolder = s_base->file("base")}));
+    QuickSearchShell& quick = *m_app->quickSearch();
+    ASSERT_NE(quick.service().state(), FullTextService::State::Ready);
+    QSignalSpy shown(&quick, &QuickSearchShell::resultShown);
+    quick.Run(QStringLiteral("налоги"));
+    EXPECT_EQ(shown.count(), 0);
+    ASSERT_TRUE(shown.wait(20000));
+    EXPECT_EQ(frame().activeChild()->windowTitle(), QStringLiteral("Быстрый поиск: налоги"));
 }
 
 }  // namespace

@@ -117,6 +117,18 @@ TEST_F(ReadingTest, CopyWithCitationNamesTheArticleOfTheSelection) {
     EXPECT_TRUE(text.startsWith(QStringLiteral("Налогоплательщики\n("))) << text.toStdString();
     EXPECT_TRUE(text.endsWith(QStringLiteral(", ст. 1)"))) << text.toStdString();
     EXPECT_TRUE(copied->html().contains(QStringLiteral(", ст. 1)")));
+
+    // In the second part of an article of a letter no longer in force, issued by the body its
+    // heading names.
+    Cvelda1View* letter = Open("000002");
+    ASSERT_NE(letter, nullptr);
+    const QTextCursor words = letter->document()->find(QStringLiteral("Земельный налог"));
+    ASSERT_FALSE(words.isNull());
+    letter->setTextCursor(words);
+    letter->ExecuteCommand(Command::kCopyWithCitation);
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              QStringLiteral("Земельный налог\n(Письмо Министерства финансов Российской Федерации от 02.07.2004 № "
+                             "03-05/12 «По вопросу уплаты земельного налога», ч. 2 ст. 3; не действует)"));
 }
 
 TEST_F(ReadingTest, ZoomKeepsThePlaceBeingReadAndIsKept) {
@@ -153,6 +165,30 @@ TEST_F(ReadingTest, ZoomKeepsThePlaceBeingReadAndIsKept) {
     ASSERT_TRUE(settled.wait(20000));
     EXPECT_TRUE(TopLine(*view).startsWith(heading)) << TopLine(*view).toStdString();
     EXPECT_EQ(view->document()->documentLayout()->blockBoundingRect(block).height(), height);
+    view->ExecuteCommand(Command::kZoomOut);
+    EXPECT_EQ(view->zoom().percent(), 90);
+}
+
+TEST(ContentsPaneTest, EntriesNestUnderTheLastEntryLessDeep) {
+    using Norik::OutlineEntry;
+    using Norik::OutlineKind;
+    const Norik::DocumentOutline outline = {
+        {OutlineKind::Section, 0, "I", "Раздел I", 0},    {OutlineKind::Chapter, 1, "1", "Глава 1", 10},
+        {OutlineKind::Article, 2, "1", "Статья 1", 20},   {OutlineKind::Article, 2, "2", "Статья 2", 30},
+        {OutlineKind::Chapter, 1, "2", "Глава 2", 40},    {OutlineKind::Article, 2, "3", "Статья 3", 50},
+        {OutlineKind::Section, 0, "II", "Раздел II", 60},
+    };
+    Norik::ContentsPane pane;
+    pane.SetOutline(outline);
+    ASSERT_EQ(pane.topLevelItemCount(), 2);
+    QTreeWidgetItem* part = pane.topLevelItem(0);
+    ASSERT_EQ(part->childCount(), 2);
+    EXPECT_EQ(part->child(0)->text(0), QStringLiteral("Глава 1"));
+    ASSERT_EQ(part->child(0)->childCount(), 2);
+    EXPECT_EQ(part->child(0)->child(1)->text(0), QStringLiteral("Статья 2"));
+    ASSERT_EQ(part->child(1)->childCount(), 1);
+    EXPECT_EQ(part->child(1)->child(0)->text(0), QStringLiteral("Статья 3"));
+    EXPECT_EQ(pane.topLevelItem(1)->childCount(), 0);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // A small base for the text-window and card tests, built once per program through the builder:
-// three short documents, one filed under two sections, one with links, and a long generated code
-// with tables and links whose title holds "/" and "..".
+// three short documents, one filed under two sections (a letter with an article in parts), one with links, and a long
+// generated code with tables and links whose title holds "/" and "..".
 #pragma once
 
 #include <gtest/gtest.h>
@@ -50,6 +50,10 @@ struct ViewsBase {
             Rtf("Статья 1. " + LongSentence() + "\\par См. " + LinkField("5", "закон о сборах") + ", " +
                 LinkField("77", "неизвестный акт") + " и " + LinkField("http://example.org/", "сайт") + ".");
         source.texts["000007.rtf"] = RichTextCorpus::MakeCode(std::size_t{1200} * 1024, false);
+        // A letter no longer in force whose heading names its issuer, with an article in parts.
+        source.texts["000002.rtf"] =
+            Rtf("ПИСЬМО МИНИСТЕРСТВА ФИНАНСОВ РОССИЙСКОЙ ФЕДЕРАЦИИ\\par Статья 3. Сроки\\par 1. Налог уплачивается "
+                "ежегодно.\\par 2. Земельный налог уплачивается по месту нахождения участка.");
         folder = dir.folder() + "base";
         Norik::BuildReport report;
         std::vector<std::string> problems;
