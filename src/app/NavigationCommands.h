@@ -40,8 +40,9 @@ public:
         // Opens the text of a document number, or activates the window showing it; its view, or
         // null when it could not be opened (the user has been told).
         std::function<Cvelda1View*(std::int16_t number)> openText;
-        // Opens a list window of the documents numbers, titled title.
-        std::function<void(const std::vector<std::int16_t>& numbers, const QString& title)> openList;
+        // Opens a list window of the documents numbers that cite cited, titled title.
+        std::function<void(std::int16_t cited, const std::vector<std::int16_t>& numbers, const QString& title)>
+            openList;
         CitingDocuments citing;
     };
 
