@@ -390,14 +390,20 @@ const OutlineEntry* EnclosingArticle(const DocumentOutline& outline, int positio
     return nullptr;
 }
 
-std::string CitationText(const CitationSource& source, const OutlineEntry* article) {
-    std::string text = "(" + source.type;
+std::string DocumentDesignation(const CitationSource& source) {
+    std::string text = source.type;
     if (source.year > 0 && source.month > 0 && source.day > 0) {
         std::array<char, 32> date{};
         std::snprintf(date.data(), date.size(), "%02d.%02d.%04d", source.day, source.month, source.year);
         text += std::string(" от ") + date.data();
     }
     if (!source.number.empty()) text += " № " + source.number;
+    if (!text.empty() && text.front() == ' ') text.erase(0, 1);
+    return text;
+}
+
+std::string CitationText(const CitationSource& source, const OutlineEntry* article) {
+    std::string text = "(" + DocumentDesignation(source);
     if (!source.title.empty()) text += " «" + source.title + "»";
     if (article && !article->number.empty())
         text += (article->kind == OutlineKind::Article ? ", ст. " : ", п. ") + article->number;

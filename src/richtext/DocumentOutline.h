@@ -112,4 +112,8 @@ struct CitationSource {
 };
 std::string CitationText(const CitationSource& source, const OutlineEntry* article);
 
+// How a document is named by its kind, date and number: "Письмо от 06.11.2010 № 25-50/0310"; the
+// parts left empty are left out with their words, without a leading blank.
+std::string DocumentDesignation(const CitationSource& source);
+
 }  // namespace Norik
