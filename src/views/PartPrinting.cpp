@@ -55,7 +55,12 @@ bool PrintRange(Cvelda1View& view, QPrinter& printer, std::pair<int, int> range)
     QTextDocument copy;
     copy.setDefaultFont(text->defaultFont());
     copy.setDocumentMargin(text->documentMargin());
-    QTextCursor(&copy).insertFragment(QTextDocumentFragment(part));
+    QTextCursor start(&copy);
+    start.insertFragment(QTextDocumentFragment(part));
+    // The fragment's first paragraph joins the copy's empty first block, which keeps its own format:
+    // it takes the indents and alignment of the paragraph it comes from.
+    start.setPosition(0);
+    start.setBlockFormat(text->findBlock(part.selectionStart()).blockFormat());
     TextPrintout printout(copy, view.GetDocument()->title(), ToQString(ShowData::BaseDateText()));
     return PrintPages(printout, printer, &view);
 }
