@@ -63,6 +63,9 @@ public:
     Bookmarks& bookmarks() { return m_bookmarks; }
     const NavigationHistory& history() const { return m_history; }
 
+    // The document of the active text window or of the list's selected document row.
+    std::optional<std::int16_t> CommandDocument() const;
+
     bool UpdateCommand(int id, CommandState& state) override;
     bool ExecuteCommand(int id) override;
 
@@ -76,8 +79,6 @@ public:
 private:
     Cvelda1View* ActiveText() const;
     std::optional<TextPlace> Here() const;
-    // The document of the active text window or of the list's selected document row.
-    std::optional<std::int16_t> CommandDocument() const;
     void AddBookmark();
     void ShowBookmarksWindow();
     void ShowCitingDocuments(std::int16_t number);

@@ -103,7 +103,8 @@ bool Cvelda1App::InitInstance(const Options& options) {
                           std::int16_t number) { return (*index)(number); }});
     m_desk = std::make_unique<DeskCommands>(
         *m_mainFrame, m_userPort,
-        [this](const std::vector<std::int16_t>& numbers, const QString& title) { OpenOrderedList(numbers, title); });
+        [this](const std::vector<std::int16_t>& numbers, const QString& title) { OpenOrderedList(numbers, title); },
+        [this] { return m_navigation->CommandDocument(); }, TextWaitHooks());
     m_recent = std::make_unique<RecentCommands>(*m_mainFrame, m_profile, *m_navigation);
     // The bookmarks are listed in the menu of the command that adds one.
     const std::string_view bookmarksMenu = FindCommand(Command::kAddBookmark)->menu;
@@ -180,9 +181,7 @@ CDocTemplate* Cvelda1App::RegisterTextTemplate() {
             context.userPort = &m_userPort;
             context.profile = &m_profile;
             context.temporaryCopies = &m_temporaryCopies;
-            context.wait =
-                WaitHooks{[this] { m_userPort.BeginWait(); }, [this] { m_userPort.EndWait(); },
-                          [this](std::function<void()> cancel) { m_userPort.OfferCancel(std::move(cancel)); }};
+            context.wait = TextWaitHooks();
             context.showInformation = [this](std::int16_t number, QWidget* parent) {
                 ShowDocumentCard(number, parent);
             };
@@ -217,6 +216,12 @@ CDocTemplate* Cvelda1App::RegisterTextTemplate() {
         }));
     m_textTemplate = m_templates.back().get();
     return m_textTemplate;
+}
+
+// A text is waited for in the user port's one wait window, which offers to give the wait up.
+WaitHooks Cvelda1App::TextWaitHooks() {
+    return WaitHooks{[this] { m_userPort.BeginWait(); }, [this] { m_userPort.EndWait(); },
+                     [this](std::function<void()> cancel) { m_userPort.OfferCancel(std::move(cancel)); }};
 }
 
 CDocTemplate* Cvelda1App::RegisterListTemplate() {

@@ -39,6 +39,7 @@
 #include "frame/qt/Document.h"
 #include "frame/qt/QtUserPort.h"
 #include "showdata/SearchRequest.h"
+#include "views/DocumentTextLoader.h"
 
 namespace Norik {
 
@@ -105,6 +106,7 @@ private:
     void ReportDamagedTables();
     CDocTemplate* RegisterTextTemplate();
     CDocTemplate* RegisterListTemplate();
+    WaitHooks TextWaitHooks();
     CDocument* OpenDocument(CDocTemplate& docTemplate, const QString& path);
     // Opens or activates the text of a document number; its view, or null.
     Cvelda1View* OpenText(std::int16_t number);

@@ -136,6 +136,14 @@ TEST_F(DeskShellTest, ACitingDocumentOpensAtItsCitingLinkMarked) {
 }
 
 TEST_F(DeskShellTest, TheDocumentsLinkedToAreListedInTheOrderOfTheirFirstLinks) {
+    // From the list's row, and from the text's window.
+    OpenRow(0);
+    OpenRow(0);  // Федеральные налоги: documents 2 (newer) and 1
+    listView()->setCurrentIndex(listView()->model()->index(1, 0));
+    ASSERT_TRUE(frame().action(Command::kLinksFrom)->isEnabled());
+    frame().RouteCommand(Command::kLinksFrom);
+    const QStringList fromRow = Rows();
+    m_app->OpenListWindow();
     OpenText(QStringLiteral("О налоге на добавленную"));
     ASSERT_NE(textView(), nullptr);
     ASSERT_TRUE(frame().action(Command::kLinksFrom)->isEnabled());
@@ -147,6 +155,7 @@ TEST_F(DeskShellTest, TheDocumentsLinkedToAreListedInTheOrderOfTheirFirstLinks) 
     ASSERT_EQ(rows.size(), 2);
     EXPECT_TRUE(rows[0].contains(QStringLiteral("О местных сборах"))) << rows[0].toStdString();
     EXPECT_TRUE(rows[1].contains(QStringLiteral("земельного налога"))) << rows[1].toStdString();
+    EXPECT_EQ(fromRow, rows);
     OpenRow(1);
     ASSERT_NE(textView(), nullptr);
     EXPECT_EQ(textView()->textCursor().position(), 0);
