@@ -32,7 +32,9 @@ void RecentCommands::NoteWindow(CChildFrame* child) {
     auto* view = dynamic_cast<Cvelda1View*>(&child->view());
     // A text given up while loading was never read.
     if (!view || view->GetDocument()->isAbandoned()) return;
-    m_recent.Note(TextPlace{view->GetDocument()->number(), ReadingPosition(*view)});
+    const int position = ReadingPosition(*view);
+    m_recent.Note(TextPlace{view->GetDocument()->number(), position},
+                  HeadingAbove(*view->document(), position).toStdString());
 }
 
 void RecentCommands::Activated(QMdiSubWindow* window) {
@@ -55,16 +57,7 @@ void RecentCommands::ShowRecentWindow() {
     // The window shown now is read now: its place is the newest.
     NoteWindow(m_frame.activeChild());
     std::vector<QString> headings;
-    for (const TextPlace& place : m_recent.all()) {
-        QString heading;
-        // The part of the text is known for the documents open in a window.
-        for (CChildFrame* child : m_frame.childFrames()) {
-            auto* view = dynamic_cast<Cvelda1View*>(&child->view());
-            if (view && view->GetDocument()->number() == place.number)
-                heading = HeadingAbove(*view->document(), place.position);
-        }
-        headings.push_back(heading);
-    }
+    for (const std::string& part : m_recent.parts()) headings.push_back(QString::fromStdString(part));
     CRecentWindow window(m_recent.all(), headings, &m_frame);
     if (window.exec() != QDialog::Accepted || !window.chosen()) return;
     const std::optional<TextPlace> here =

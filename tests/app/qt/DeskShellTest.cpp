@@ -219,7 +219,7 @@ TEST_F(DeskShellTest, TheDocumentsReadLatelyAreKeptWithTheirPlacesForTheNextSess
     QTest::keyClick(&frame(), Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
     answer.stop();
     ASSERT_EQ(shown.size(), 2u);
-    EXPECT_EQ(shown[0], QStringLiteral("О налоге на добавленную стоимость"));
+    EXPECT_EQ(shown[0], QStringLiteral("О налоге на добавленную стоимость — ст. 2"));
     EXPECT_EQ(shown[1], QStringLiteral("О местных сборах"));
     ASSERT_NE(textView(), nullptr);
     QApplication::processEvents();
