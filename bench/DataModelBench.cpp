@@ -1,5 +1,6 @@
 // Data model: loading the four text tables of a base of 16,000 documents filed about 100,000 times,
-// filling the list of the largest classifier node, and the four sorts of a 20,000-row list.
+// filling the list of the largest classifier node, counting the documents of every section, and the
+// four sorts of a 20,000-row list.
 //
 //   build-x/DataModelBench [--benchmark_filter=...]
 //
@@ -21,6 +22,7 @@
 #include "platform/UserPort.h"
 #include "showdata/DocSort.h"
 #include "showdata/ListDoc.h"
+#include "showdata/SectionCounts.h"
 
 namespace {
 
@@ -181,6 +183,20 @@ void BM_FillLargestNode(benchmark::State& state) {
     state.counters["rows"] = rows;
 }
 BENCHMARK(BM_FillLargestNode)->Unit(benchmark::kMicrosecond);
+
+// Counting the documents of every section, as the first paint of the classifier's root does.
+void BM_CountSections(benchmark::State& state) {
+    int count = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        LoadTables();
+        state.ResumeTiming();
+        count = ShowData::SectionDocumentCount(1);
+        benchmark::DoNotOptimize(count);
+    }
+    state.counters["first section"] = count;
+}
+BENCHMARK(BM_CountSections)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 std::vector<ShowData::DocItem> SortInput() {
     if (ShowData::GetDocTable().empty()) LoadTables();

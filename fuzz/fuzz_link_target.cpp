@@ -1,8 +1,9 @@
 // libFuzzer target: the link-target parser of the rich-text reader. The input is a field
 // instruction and a link's visible text, separated by the first byte 0x1E. The instruction's
-// target, and the document number a link leads to, are checked against a plain reading of the
-// rules: a number is ASCII digits within the range of int, with blanks (space, tab, CR, LF and
-// the UTF-8 no-break space) around it and nowhere else.
+// target, and the document number a link leads to (from the target's address, the part before a
+// "#", else from the visible text), are checked against a plain reading of the rules: a number is
+// ASCII digits within the range of int, with blanks (space, tab, CR, LF and the UTF-8 no-break
+// space) around it and nowhere else. The place after the "#" is what follows it.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -57,9 +58,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string target;
     if (Norik::RtfReaderDetail::HyperlinkTarget(instruction, target)) {
         if (target.size() > instruction.size()) __builtin_trap();
+        // The address is the target up to a "#"; what follows names a place in the document.
+        const std::string_view address = std::string_view(target).substr(0, target.find('#'));
         if (Norik::LinkDocumentNumber(target, visible) !=
-            (PlainNumber(target) ? PlainNumber(target) : PlainNumber(visible)))
+            (PlainNumber(address) ? PlainNumber(address) : PlainNumber(visible)))
             __builtin_trap();
+        const std::string_view place = Norik::LinkPlace(target);
+        if (address.size() < target.size() && place != std::string_view(target).substr(address.size() + 1))
+            __builtin_trap();
+        if (address.size() == target.size() && !place.empty()) __builtin_trap();
     }
     if (Norik::ParseDecimalNumber(visible) != PlainNumber(visible)) __builtin_trap();
 

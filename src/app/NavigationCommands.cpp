@@ -122,7 +122,7 @@ void NavigationCommands::AddBookmark() {
     Cvelda1View* view = ActiveText();
     if (!view) return;
     const int position = ReadingPosition(*view);
-    const QString offered = BookmarkName(view->GetDocument()->title(), HeadingAbove(*view->document(), position));
+    const QString offered = BookmarkName(view->GetDocument()->number(), HeadingAbove(*view->document(), position));
     const QString name = AskBookmarkName(&m_frame, offered);
     if (name.isEmpty()) return;
     if (!m_bookmarks.Add(Bookmark{TextPlace{view->GetDocument()->number(), position}, name.toStdString()}))
@@ -153,7 +153,7 @@ void NavigationCommands::ShowCitingDocuments(std::int16_t number) {
         return;
     }
     if (m_services.openList)
-        m_services.openList(numbers,
+        m_services.openList(number, numbers,
                             QString::fromUtf8(kCitingTitle).arg(ToQString(ShowData::DocTitleByNumber(number))));
 }
 

@@ -40,8 +40,9 @@ public:
         // Opens the text of a document number, or activates the window showing it; its view, or
         // null when it could not be opened (the user has been told).
         std::function<Cvelda1View*(std::int16_t number)> openText;
-        // Opens a list window of the documents numbers, titled title.
-        std::function<void(const std::vector<std::int16_t>& numbers, const QString& title)> openList;
+        // Opens a list window of the documents numbers that cite cited, titled title.
+        std::function<void(std::int16_t cited, const std::vector<std::int16_t>& numbers, const QString& title)>
+            openList;
         CitingDocuments citing;
     };
 
@@ -62,6 +63,9 @@ public:
     Bookmarks& bookmarks() { return m_bookmarks; }
     const NavigationHistory& history() const { return m_history; }
 
+    // The document of the active text window or of the list's selected document row.
+    std::optional<std::int16_t> CommandDocument() const;
+
     bool UpdateCommand(int id, CommandState& state) override;
     bool ExecuteCommand(int id) override;
 
@@ -75,8 +79,6 @@ public:
 private:
     Cvelda1View* ActiveText() const;
     std::optional<TextPlace> Here() const;
-    // The document of the active text window or of the list's selected document row.
-    std::optional<std::int16_t> CommandDocument() const;
     void AddBookmark();
     void ShowBookmarksWindow();
     void ShowCitingDocuments(std::int16_t number);

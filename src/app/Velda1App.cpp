@@ -15,11 +15,13 @@
 #include "Helpers/Folders.h"
 #include "Helpers/qt/QtText.h"
 #include "app/AboutDlg.h"
+#include "app/DeskCommands.h"
 #include "app/DesktopLauncher.h"
 #include "app/HelpLauncher.h"
 #include "app/IndexCitingDocuments.h"
 #include "app/NavigationCommands.h"
 #include "app/QuickSearchShell.h"
+#include "app/RecentCommands.h"
 #include "app/Resources.h"
 #include "diagnostics/CrashReport.h"
 #include "frame/CommandIds.h"
@@ -35,6 +37,7 @@
 #include "views/Cvelda1Doc.h"
 #include "views/Cvelda1View.h"
 #include "views/InfoDoc.h"
+#include "views/LinkPlaces.h"
 #include "views/ListDocView.h"
 #include "views/ListDocument.h"
 
@@ -63,6 +66,8 @@ Cvelda1App::~Cvelda1App() {
     m_userPort.SetDialogParent(nullptr);
     m_quickSearch.reset();
     // The windows go before the templates and the port they use.
+    m_recent.reset();
+    m_desk.reset();
     m_navigation.reset();
     m_mainFrame.reset();
     ConfigureFolders(FolderSettings{});
@@ -90,11 +95,17 @@ bool Cvelda1App::InitInstance(const Options& options) {
         *m_mainFrame, m_userPort, [this](int number) { ShowDocumentCard(number); }, new QSettings(m_mainFrame.get()));
     m_navigation = std::make_unique<NavigationCommands>(
         *m_mainFrame, m_userPort, m_profile,
-        NavigationCommands::Services{.openText = [this](std::int16_t number) { return OpenText(number); },
-                                     .openList = [this](const std::vector<std::int16_t>& numbers,
-                                                        const QString& title) { OpenCitingList(numbers, title); },
-                                     .citing = [index = std::make_shared<IndexCitingDocuments>(GetIndexFolder())](
-                                                   std::int16_t number) { return (*index)(number); }});
+        NavigationCommands::Services{
+            .openText = [this](std::int16_t number) { return OpenText(number); },
+            .openList = [this](std::int16_t cited, const std::vector<std::int16_t>& numbers,
+                               const QString& title) { OpenCitingList(cited, numbers, title); },
+            .citing = [index = std::make_shared<IndexCitingDocuments>(GetIndexFolder())](
+                          std::int16_t number) { return (*index)(number); }});
+    m_desk = std::make_unique<DeskCommands>(
+        *m_mainFrame, m_userPort,
+        [this](const std::vector<std::int16_t>& numbers, const QString& title) { OpenOrderedList(numbers, title); },
+        [this] { return m_navigation->CommandDocument(); }, TextWaitHooks());
+    m_recent = std::make_unique<RecentCommands>(*m_mainFrame, m_profile, *m_navigation);
     // The bookmarks are listed in the menu of the command that adds one.
     const std::string_view bookmarksMenu = FindCommand(Command::kAddBookmark)->menu;
     for (QAction* menu : m_mainFrame->menuBar()->actions()) {
@@ -170,9 +181,7 @@ CDocTemplate* Cvelda1App::RegisterTextTemplate() {
             context.userPort = &m_userPort;
             context.profile = &m_profile;
             context.temporaryCopies = &m_temporaryCopies;
-            context.wait =
-                WaitHooks{[this] { m_userPort.BeginWait(); }, [this] { m_userPort.EndWait(); },
-                          [this](std::function<void()> cancel) { m_userPort.OfferCancel(std::move(cancel)); }};
+            context.wait = TextWaitHooks();
             context.showInformation = [this](std::int16_t number, QWidget* parent) {
                 ShowDocumentCard(number, parent);
             };
@@ -191,7 +200,13 @@ CDocTemplate* Cvelda1App::RegisterTextTemplate() {
                 [this, source = QPointer<Cvelda1Doc>(text)](const QString& fileName, int linkPosition) {
                     const std::optional<TextPlace> from =
                         source ? std::optional(TextPlace{source->number(), linkPosition}) : std::nullopt;
+                    // A link into an article of the document leads to the article.
+                    const QString place = source && source->textDocument()
+                                              ? LinkPlaceAt(*source->textDocument(), linkPosition)
+                                              : QString();
                     const CDocument* opened = OpenOrActivateDocument(fileName);
+                    if (Cvelda1View* view = opened && !place.isEmpty() ? TextViewOf(opened) : nullptr)
+                        ShowNamedPlace(*view, place);
                     if (!from || !opened || !m_navigation) return;
                     if (const std::optional<TextPlace> to = m_navigation->PlaceIn(opened))
                         m_navigation->RecordStep(*from, *to);
@@ -201,6 +216,12 @@ CDocTemplate* Cvelda1App::RegisterTextTemplate() {
         }));
     m_textTemplate = m_templates.back().get();
     return m_textTemplate;
+}
+
+// A text is waited for in the user port's one wait window, which offers to give the wait up.
+WaitHooks Cvelda1App::TextWaitHooks() {
+    return WaitHooks{[this] { m_userPort.BeginWait(); }, [this] { m_userPort.EndWait(); },
+                     [this](std::function<void()> cancel) { m_userPort.OfferCancel(std::move(cancel)); }};
 }
 
 CDocTemplate* Cvelda1App::RegisterListTemplate() {
@@ -276,29 +297,42 @@ CDocument* Cvelda1App::OpenOrActivateDocument(const QString& path) {
 }
 
 Cvelda1View* Cvelda1App::OpenText(std::int16_t number) {
-    const CDocument* opened = OpenOrActivateDocument(QString::fromStdString(ShowData::DocFileName(number)));
-    if (!opened || !m_mainFrame) return nullptr;
+    return TextViewOf(OpenOrActivateDocument(QString::fromStdString(ShowData::DocFileName(number))));
+}
+
+Cvelda1View* Cvelda1App::TextViewOf(const CDocument* document) const {
+    if (!document || !m_mainFrame) return nullptr;
     for (CChildFrame* child : m_mainFrame->childFrames())
-        if (&child->document() == opened) return dynamic_cast<Cvelda1View*>(&child->view());
+        if (&child->document() == document) return dynamic_cast<Cvelda1View*>(&child->view());
     return nullptr;
 }
 
-void Cvelda1App::OpenCitingList(const std::vector<std::int16_t>& numbers, const QString& title) {
+void Cvelda1App::OpenCitingList(std::int16_t cited, const std::vector<std::int16_t>& numbers, const QString& title) {
     CListDocument* list = NewListWindow();
     if (!list) return;
     list->model().ShowSearchResult(numbers, ShowData::SearchRequest{});
+    list->model().SetTitle(FromQString(title));
+    // Its documents open at their link to cited.
+    if (m_desk) m_desk->NoteCitingList(list, cited);
+}
+
+void Cvelda1App::OpenOrderedList(const std::vector<std::int16_t>& numbers, const QString& title) {
+    CListDocument* list = NewListWindow();
+    if (!list) return;
+    list->model().ShowRankedResult(numbers);
     list->model().SetTitle(FromQString(title));
 }
 
 bool Cvelda1App::OpenDocumentText(const std::string& path) {
     if (!m_textTemplate) return false;
     const QString words = m_mainFrame ? QuickSearchShell::WordsToMark(m_mainFrame->activeChild()) : QString();
+    const std::optional<std::int16_t> cited =
+        m_mainFrame && m_desk ? m_desk->CitedThrough(m_mainFrame->activeChild()) : std::nullopt;
     CDocument* opened = OpenDocument(*m_textTemplate, ToQString(path));
-    if (opened && !words.isEmpty()) {
-        for (CChildFrame* child : m_mainFrame->childFrames()) {
-            if (&child->document() != opened) continue;
-            if (auto* text = dynamic_cast<Cvelda1View*>(&child->view())) text->HighlightWords(words);
-        }
+    if (Cvelda1View* text = TextViewOf(opened)) {
+        if (!words.isEmpty()) text->HighlightWords(words);
+        // A document from the list of those citing another opens at its citing link.
+        if (cited) ShowLinkTo(*text, *cited);
     }
     return opened != nullptr;
 }
@@ -314,6 +348,8 @@ void Cvelda1App::OpenResultListWindow(const std::vector<std::int16_t>& numbers,
 
 bool Cvelda1App::UpdateCommand(int id, CommandState& state) {
     if (m_navigation && m_navigation->UpdateCommand(id, state)) return true;
+    if (m_desk && m_desk->UpdateCommand(id, state)) return true;
+    if (m_recent && m_recent->UpdateCommand(id, state)) return true;
     switch (id) {
         case Command::kClassifier:
         case Command::kAllDocuments:
@@ -333,6 +369,8 @@ bool Cvelda1App::UpdateCommand(int id, CommandState& state) {
 
 bool Cvelda1App::ExecuteCommand(int id) {
     if (m_navigation && m_navigation->ExecuteCommand(id)) return true;
+    if (m_desk && m_desk->ExecuteCommand(id)) return true;
+    if (m_recent && m_recent->ExecuteCommand(id)) return true;
     switch (id) {
         case Command::kClassifier:
         case Command::kAllDocuments:

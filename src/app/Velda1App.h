@@ -39,6 +39,7 @@
 #include "frame/qt/Document.h"
 #include "frame/qt/QtUserPort.h"
 #include "showdata/SearchRequest.h"
+#include "views/DocumentTextLoader.h"
 
 namespace Norik {
 
@@ -48,6 +49,8 @@ class Cvelda1View;
 class IProfile;
 class QuickSearchShell;
 class NavigationCommands;
+class DeskCommands;
+class RecentCommands;
 
 class Cvelda1App : public QObject, public ICommandTarget, private IDocumentWindows {
     Q_OBJECT
@@ -80,6 +83,10 @@ public:
     CMainFrame* mainFrame() const { return m_mainFrame.get(); }
     // The history of places, the bookmarks and the citing documents.
     NavigationCommands* navigation() const { return m_navigation.get(); }
+    // "Документ ссылается на…" and the citing link a citing document opens at.
+    DeskCommands* desk() const { return m_desk.get(); }
+    // The documents read lately.
+    RecentCommands* recent() const { return m_recent.get(); }
     IUserPort& userPort() { return m_userPort; }
     ShowData::SearchRequest& searchRequest() { return m_searchRequest; }
     const std::vector<std::unique_ptr<CDocTemplate>>& templates() const { return m_templates; }
@@ -99,10 +106,14 @@ private:
     void ReportDamagedTables();
     CDocTemplate* RegisterTextTemplate();
     CDocTemplate* RegisterListTemplate();
+    WaitHooks TextWaitHooks();
     CDocument* OpenDocument(CDocTemplate& docTemplate, const QString& path);
     // Opens or activates the text of a document number; its view, or null.
     Cvelda1View* OpenText(std::int16_t number);
-    void OpenCitingList(const std::vector<std::int16_t>& numbers, const QString& title);
+    // The view of the text window of document; null for none or another kind of window.
+    Cvelda1View* TextViewOf(const CDocument* document) const;
+    void OpenCitingList(std::int16_t cited, const std::vector<std::int16_t>& numbers, const QString& title);
+    void OpenOrderedList(const std::vector<std::int16_t>& numbers, const QString& title);
 
     void ShowAboutBox();
     void OpenHelp();
@@ -123,6 +134,8 @@ private:
     // The search line and its index; goes before the main window that holds its widgets.
     std::unique_ptr<QuickSearchShell> m_quickSearch;
     std::unique_ptr<NavigationCommands> m_navigation;
+    std::unique_ptr<DeskCommands> m_desk;
+    std::unique_ptr<RecentCommands> m_recent;
     bool m_crashHandlerInstalled = false;
 };
 

@@ -24,6 +24,15 @@ std::optional<long long> Whole(const std::string& text) {
     return value;
 }
 
+// text cut at kMaxTextBytes, at the start of a UTF-8 character.
+std::string Bounded(std::string text) {
+    if (text.size() <= Bookmarks::kMaxTextBytes) return text;
+    std::size_t end = Bookmarks::kMaxTextBytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    text.resize(end);
+    return text;
+}
+
 }  // namespace
 
 Bookmarks::Bookmarks(IProfile& profile) : m_profile(profile) {
@@ -36,7 +45,9 @@ Bookmarks::Bookmarks(IProfile& profile) : m_profile(profile) {
             continue;
         if (*position < 0 || *position > std::numeric_limits<int>::max()) continue;
         m_bookmarks.push_back(Bookmark{TextPlace{static_cast<std::int16_t>(*number), static_cast<int>(*position)},
-                                       m_profile.GetProfileString(kSection, Key("Name", i), "")});
+                                       m_profile.GetProfileString(kSection, Key("Name", i), ""),
+                                       Bounded(m_profile.GetProfileString(kSection, Key("Folder", i), "")),
+                                       Bounded(m_profile.GetProfileString(kSection, Key("Note", i), ""))});
     }
 }
 
@@ -50,6 +61,27 @@ bool Bookmarks::Rename(std::size_t index, const std::string& name) {
     if (index >= m_bookmarks.size()) return false;
     m_bookmarks[index].name = name;
     return m_profile.WriteProfileString(kSection, Key("Name", index), name);
+}
+
+bool Bookmarks::Move(std::size_t index, const std::string& folder) {
+    if (index >= m_bookmarks.size()) return false;
+    m_bookmarks[index].folder = Bounded(folder);
+    return m_profile.WriteProfileString(kSection, Key("Folder", index), m_bookmarks[index].folder);
+}
+
+bool Bookmarks::SetNote(std::size_t index, const std::string& note) {
+    if (index >= m_bookmarks.size()) return false;
+    m_bookmarks[index].note = Bounded(note);
+    return m_profile.WriteProfileString(kSection, Key("Note", index), m_bookmarks[index].note);
+}
+
+std::vector<std::string> Bookmarks::Folders() const {
+    std::vector<std::string> folders;
+    for (const Bookmark& bookmark : m_bookmarks)
+        if (!bookmark.folder.empty()) folders.push_back(bookmark.folder);
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    return folders;
 }
 
 bool Bookmarks::Remove(std::size_t index) {
@@ -66,6 +98,8 @@ bool Bookmarks::Write(std::size_t first) {
         written &= m_profile.WriteProfileString(kSection, Key("Number", i), std::to_string(bookmark.place.number));
         written &= m_profile.WriteProfileString(kSection, Key("Position", i), std::to_string(bookmark.place.position));
         written &= m_profile.WriteProfileString(kSection, Key("Name", i), bookmark.name);
+        written &= m_profile.WriteProfileString(kSection, Key("Folder", i), bookmark.folder);
+        written &= m_profile.WriteProfileString(kSection, Key("Note", i), bookmark.note);
     }
     // The count last: entries past it are never read.
     written &= m_profile.WriteProfileInt(kSection, kCount, static_cast<int>(m_bookmarks.size()));

@@ -390,18 +390,35 @@ const OutlineEntry* EnclosingArticle(const DocumentOutline& outline, int positio
     return nullptr;
 }
 
-std::string CitationText(const CitationSource& source, const OutlineEntry* article, std::string_view part) {
-    // A title that names the type ("Градостроительный кодекс …" of a "Кодекс") leads, unquoted.
-    const bool titleNamesType = !source.type.empty() && !source.title.empty() &&
-                                Lower(source.title).find(Lower(source.type)) != std::string::npos;
-    std::string text = "(" + (titleNamesType ? source.title : source.type);
-    if (!titleNamesType && !source.issuer.empty()) text += " " + source.issuer;
+namespace {
+
+// " от DD.MM.YYYY № N" of a document, empty parts left out.
+std::string DateAndNumber(const CitationSource& source) {
+    std::string text;
     if (source.year > 0 && source.month > 0 && source.day > 0) {
         std::array<char, 32> date{};
         std::snprintf(date.data(), date.size(), "%02d.%02d.%04d", source.day, source.month, source.year);
         text += std::string(" от ") + date.data();
     }
     if (!source.number.empty()) text += " № " + source.number;
+    return text;
+}
+
+}  // namespace
+
+std::string DocumentDesignation(const CitationSource& source) {
+    std::string text = source.type + DateAndNumber(source);
+    if (!text.empty() && text.front() == ' ') text.erase(0, 1);
+    return text;
+}
+
+std::string CitationText(const CitationSource& source, const OutlineEntry* article, std::string_view part) {
+    // A title that names the type ("Градостроительный кодекс …" of a "Кодекс") leads, unquoted.
+    const bool titleNamesType = !source.type.empty() && !source.title.empty() &&
+                                Lower(source.title).find(Lower(source.type)) != std::string::npos;
+    std::string text = "(" + (titleNamesType ? source.title : source.type);
+    if (!titleNamesType && !source.issuer.empty()) text += " " + source.issuer;
+    text += DateAndNumber(source);
     if (!titleNamesType && !source.title.empty()) text += " «" + source.title + "»";
     if (article && !article->number.empty()) {
         if (article->kind == OutlineKind::Article) {

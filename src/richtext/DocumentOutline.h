@@ -130,4 +130,8 @@ std::string PartNumber(std::string_view paragraph);
 // or does not open with the type and more words.
 std::string IssuerInHeading(std::string_view type, std::string_view paragraph);
 
+// How a document is named by its kind, date and number: "Письмо от 06.11.2010 № 25-50/0310"; the
+// parts left empty are left out with their words, without a leading blank.
+std::string DocumentDesignation(const CitationSource& source);
+
 }  // namespace Norik

@@ -37,8 +37,13 @@ std::optional<int> ParseDecimalNumber(std::string_view text) {
 }
 
 std::optional<int> LinkDocumentNumber(std::string_view target, std::string_view visibleText) {
-    if (auto number = ParseDecimalNumber(target)) return number;
+    if (auto number = ParseDecimalNumber(target.substr(0, target.find('#')))) return number;
     return ParseDecimalNumber(visibleText);
+}
+
+std::string_view LinkPlace(std::string_view target) {
+    const std::size_t hash = target.find('#');
+    return hash == std::string_view::npos ? std::string_view() : target.substr(hash + 1);
 }
 
 }  // namespace Norik

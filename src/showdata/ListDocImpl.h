@@ -41,6 +41,10 @@ struct ModelTables {
     std::vector<std::uint32_t> rowsByNumber;
     DayCode baseDate = 0;
     int documentCount = 0;
+    // The documents of each section with those below it (SectionCounts.h), counted at the first
+    // question after a load; the sizes of the tables they were counted from.
+    std::unordered_map<std::int32_t, int> sectionCounts;
+    std::size_t sectionsCountedFrom[2] = {0, 0};
 
     // What kept each table (by ModelTable) from loading whole at its last reading, and the damage
     // last reported for it: a table that stays empty is read again at every use, and the same
@@ -56,6 +60,7 @@ struct ModelTables {
         classTable.clear();
         classRowById.clear();
         typeList.clear();
+        sectionCounts.clear();
         ResetDamage(ModelTable::Class);
         ResetDamage(ModelTable::TypeList);
     }
@@ -69,6 +74,7 @@ struct ModelTables {
         rowsByNumber.clear();
         baseDate = 0;
         documentCount = 0;
+        sectionCounts.clear();
     }
 };
 

@@ -20,6 +20,7 @@ std::optional<CommandOptions> OptionsOfCommand(const std::string& command) {
         {"fulltext", {{"--if-stale"}, {}}},
         {"cat", {{"--rtf", "--text"}, {}}},
         {"card", {}},
+        {"links", {}},
         {"verify", {}},
         {"build", {}},
         {"sample", {{"--large", "--source"}, {"--documents", "--seed", "--vocabulary"}}},

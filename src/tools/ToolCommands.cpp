@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -18,6 +19,7 @@
 #include "search/SearchEvaluation.h"
 #include "showdata/DayCode.h"
 #include "showdata/DocumentCard.h"
+#include "showdata/DocumentLinks.h"
 #include "showdata/ListDoc.h"
 #include "tools/FullTextCommands.h"
 #include "tools/ToolArguments.h"
@@ -38,6 +40,7 @@ const char* const kUsage =
     "  norik-tool [--base DIR] search --quick WORDS [--passages] [--limit N]\n"
     "  norik-tool [--base DIR] cited-by NUMBER\n"
     "  norik-tool [--base DIR] cat NUMBER [--rtf | --text]\n"
+    "  norik-tool [--base DIR] links NUMBER\n"
     "  norik-tool [--base DIR] card NUMBER\n"
     "  norik-tool [--base DIR] verify\n"
     "  norik-tool build SOURCE_DIR OUT_DIR\n"
@@ -220,27 +223,15 @@ int Search(const Arguments& args, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
-int Cat(const Arguments& args, std::ostream& out, std::ostream& err) {
-    args.ExpectPositional(1, "NUMBER");
-    if (args.Has("--rtf") && args.Has("--text")) throw UsageError{"--rtf and --text exclude each other"};
-    // Only whether the document is in the table matters: its rows are read up to its own, none
-    // is kept. The heads of the tables are read first, so that a base that cannot be read is
-    // told before a number that cannot be understood, as for every other command.
-    if (const int failed = LoadDocuments(err, ShowData::CShowDoc::BindIndexes)) return failed;
-    const std::int16_t number = DocumentNumber(args.positional()[0]);
-    bool found = false;
-    if (Failed(ShowData::CShowDoc::FindDocument(number, found)))
-        return DamagedAnswer(err, DamageOf({ShowData::ModelTable::Descript, ShowData::ModelTable::Items}));
-    if (!found) return NoSuchDocument(number, err);
+// Streams the stored text of document number (a document of the table) to piece as it is
+// decoded: what could be read of a damaged entry goes out too, and the exit status and the line
+// on err, which come after it, say whether it is whole.
+int StreamDocumentText(std::int16_t number, const std::function<void(std::string_view)>& piece, std::ostream& err) {
     const std::string entry = ShowData::DocFileName(number);
     const std::string container = GetDataFolder() + "Norik.sdb";
     const std::string ofDocument = " (the text of document " + std::to_string(number) + ")";
-    // The text goes out as it is decoded, and what could be read of a damaged entry is shown:
-    // the exit status and the line on stderr, which come after it, say whether it is whole.
     SUn7zFile reader;
     RtfStart start;
-    std::optional<PlainTextExtractor> plain;
-    if (args.Has("--text")) plain.emplace(TextEncoding::Utf8);
     try {
         if (const HResult code = reader.Open(entry, kModeRead, true); Failed(code)) {
             std::error_code error;
@@ -253,8 +244,37 @@ int Cat(const Arguments& args, std::ostream& out, std::ostream& err) {
         }
         std::vector<char> buffer(std::size_t{1} << 16);
         for (int got; (got = reader.Read(buffer.data(), static_cast<int>(buffer.size()))) > 0;) {
-            const std::string_view piece(buffer.data(), static_cast<std::size_t>(got));
-            start.Feed(piece);
+            const std::string_view bytes(buffer.data(), static_cast<std::size_t>(got));
+            start.Feed(bytes);
+            piece(bytes);
+        }
+    } catch (const std::exception& e) {
+        return DamagedAnswer(
+            err, {{container, "entry " + entry + ".t has a malformed header: " + Utf8(e.what()) + ofDocument}});
+    }
+    if (!reader.whole()) return DamagedAnswer(err, {{container, reader.damage() + ofDocument}});
+    if (!start.IsRtf())
+        return DamagedAnswer(err, {{container, "entry " + entry + ".t does not decode to an RTF text"}});
+    return 0;
+}
+
+int Cat(const Arguments& args, std::ostream& out, std::ostream& err) {
+    args.ExpectPositional(1, "NUMBER");
+    if (args.Has("--rtf") && args.Has("--text")) throw UsageError{"--rtf and --text exclude each other"};
+    // Only whether the document is in the table matters: its rows are read up to its own, none
+    // is kept. The heads of the tables are read first, so that a base that cannot be read is
+    // told before a number that cannot be understood, as for every other command.
+    if (const int failed = LoadDocuments(err, ShowData::CShowDoc::BindIndexes)) return failed;
+    const std::int16_t number = DocumentNumber(args.positional()[0]);
+    bool found = false;
+    if (Failed(ShowData::CShowDoc::FindDocument(number, found)))
+        return DamagedAnswer(err, DamageOf({ShowData::ModelTable::Descript, ShowData::ModelTable::Items}));
+    if (!found) return NoSuchDocument(number, err);
+    std::optional<PlainTextExtractor> plain;
+    if (args.Has("--text")) plain.emplace(TextEncoding::Utf8);
+    const int status = StreamDocumentText(
+        number,
+        [&](std::string_view piece) {
             if (plain) {
                 plain->Feed(piece);
                 const std::string text = plain->TakeText();
@@ -262,19 +282,30 @@ int Cat(const Arguments& args, std::ostream& out, std::ostream& err) {
             } else {
                 out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
             }
-        }
-    } catch (const std::exception& e) {
-        return DamagedAnswer(
-            err, {{container, "entry " + entry + ".t has a malformed header: " + Utf8(e.what()) + ofDocument}});
-    }
+        },
+        err);
     if (plain) {
         plain->Finish();
         out << plain->TakeText();
     }
-    if (!reader.whole()) return DamagedAnswer(err, {{container, reader.damage() + ofDocument}});
-    if (!start.IsRtf())
-        return DamagedAnswer(err, {{container, "entry " + entry + ".t does not decode to an RTF text"}});
-    return 0;
+    return status;
+}
+
+// The documents the text of a document links to, in the order their first links appear, one
+// number a line.
+int Links(const Arguments& args, std::ostream& out, std::ostream& err) {
+    args.ExpectPositional(1, "NUMBER");
+    // The links are checked against the rows of the table: it is read whole.
+    if (const int failed = LoadDocuments(err)) return failed;
+    std::int16_t number = 0;
+    if (const int failed = KnownDocument(args.positional()[0], err, number)) return failed;
+    std::string rtf;
+    const int status = StreamDocumentText(
+        number, [&rtf](std::string_view piece) { rtf.append(piece); }, err);
+    if (status != 0) return status;
+    for (const std::int16_t linked : ShowData::LinkedDocuments(rtf))
+        if (linked != number) out << linked << "\n";
+    return Answered(err, DamageOf({ShowData::ModelTable::Items}));
 }
 
 int Card(const Arguments& args, std::ostream& out, std::ostream& err) {
@@ -320,6 +351,7 @@ int RunTool(const std::vector<std::string>& arguments, std::ostream& out, std::o
         if (command == "list") return List(args, out, err);
         if (command == "search") return Search(args, out, err);
         if (command == "cat") return Cat(args, out, err);
+        if (command == "links") return Links(args, out, err);
         return Card(args, out, err);
     } catch (const UsageError& e) {
         err << "norik-tool: " << command << ": " << e.message << " (norik-tool --help lists the commands)\n";

@@ -21,6 +21,7 @@
 #include "platform/UserPort.h"
 #include "showdata/ListDoc.h"
 #include "views/InfoDoc.h"
+#include "views/LapsedDocument.h"
 #include "views/TextPage.h"
 
 namespace Norik {
@@ -118,6 +119,7 @@ bool Cvelda1Doc::OnOpenDocument(const QString& path) {
         Abandon();
     } else if (loader->hasFirstPart()) {
         m_text = loader->TakeFirstPart();
+        if (m_text) MarkLapsedLinks(*m_text);
         m_loader = std::move(loader);
         connect(m_loader.get(), &DocumentTextLoader::finished, this, &Cvelda1Doc::TakeWholeText);
         // The whole text may have come during the wait already; it replaces the first part once
@@ -159,6 +161,7 @@ void Cvelda1Doc::TakeWholeText() {
         emit stateChanged();
         return;
     }
+    MarkLapsedLinks(*whole);
     if (!m_text) {
         m_text = std::move(whole);
         m_whole = true;

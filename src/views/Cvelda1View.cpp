@@ -6,6 +6,7 @@
 #include <QContextMenuEvent>
 #include <QInputDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMimeData>
@@ -31,6 +32,8 @@
 #include "views/ContentsPane.h"
 #include "views/Cvelda1Doc.h"
 #include "views/FindTextDialog.h"
+#include "views/LapsedDocument.h"
+#include "views/PartPrinting.h"
 #include "views/TextHighlights.h"
 #include "views/TextPage.h"
 #include "views/TextPlace.h"
@@ -110,6 +113,7 @@ Cvelda1View::Cvelda1View(Cvelda1Doc* doc, QWidget* parent) : QTextBrowser(parent
         m_contentsShown = profile->GetProfileInt(kSectionReading, kValueContents, 1) != 0;
     }
     if (doc->textDocument()) ShowText(doc->textDocument());
+    m_lapsedBand = MakeLapsedBand(doc->number(), this);
     m_contents = new ContentsPane(this);
     m_contents->hide();
     connect(m_contents, &ContentsPane::jumpRequested, this, &Cvelda1View::JumpTo);
@@ -231,8 +235,12 @@ void Cvelda1View::PlaceContents() {
     if (!m_contents) return;
     const bool visible = m_contentsShown && !m_doc->outline().empty();
     const int width = visible ? std::clamp(this->width() / 4, kMinContentsWidth, kMaxContentsWidth) : 0;
+    const int frame = frameWidth();
+    // The band of a lapsed document stands above the text and the contents, across the window.
+    const int band = m_lapsedBand ? m_lapsedBand->heightForWidth(this->width() - 2 * frame) : 0;
+    if (m_lapsedBand) m_lapsedBand->setGeometry(frame, frame, this->width() - 2 * frame, band);
     // A new margin lays the text out again for the new width: only when it changes.
-    if (viewportMargins().left() != width) setViewportMargins(width, 0, 0, 0);
+    if (viewportMargins().left() != width || viewportMargins().top() != band) setViewportMargins(width, band, 0, 0);
     // The text edit lays its text out for a new width only when it is told of a resize that changed
     // the width, and a viewport resized while hidden (a window being shown, whose own resize placed
     // the pane) tells it nothing: the text would keep the width it had without the pane.
@@ -246,8 +254,7 @@ void Cvelda1View::PlaceContents() {
         m_contents->hide();
         return;
     }
-    const int frame = frameWidth();
-    m_contents->setGeometry(frame, frame, width, height() - 2 * frame);
+    m_contents->setGeometry(frame, frame + band, width, height() - 2 * frame - band);
     if (m_contents->isHidden()) {
         m_contents->show();
         m_contents->MarkPosition(TopPosition());
@@ -434,8 +441,14 @@ void Cvelda1View::PrintWithDialog(TextPrintout* prepared) {
     QPrinter& printer = Printer();
     QPrintDialog dialog(&printer, this);
     OfferPdfFileName(dialog, m_doc->OfferedFileName());
+    // "Выделенный фрагмент" prints the selection alone.
+    const QTextCursor selection = textCursor();
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, selection.hasSelection());
     if (dialog.exec() != QDialog::Accepted) return;
-    if (prepared) {
+    if (printer.printRange() == QPrinter::Selection && selection.hasSelection()) {
+        PrintRange(*this, printer, {selection.selectionStart(), selection.selectionEnd()});
+        printer.setPrintRange(QPrinter::AllPages);
+    } else if (prepared) {
         PrintPages(*prepared, printer, this);
     } else {
         PrintTo(&printer);

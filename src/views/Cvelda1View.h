@@ -43,6 +43,7 @@
 #include "views/FindTextDialog.h"
 #include "views/TextHighlights.h"
 
+class QLabel;
 class QPrinter;
 
 namespace Norik {
@@ -164,6 +165,8 @@ private:
     // F3 and Shift+F3 step through the marked words (until the find dialog is used).
     bool m_keysStepMatches = false;
     ContentsPane* m_contents = nullptr;
+    // "Документ утратил силу" above the text of a lapsed document; null for one in force.
+    QLabel* m_lapsedBand = nullptr;
     bool m_contentsShown = true;
     // Marks the contents' entry a moment after the text scrolled.
     QTimer m_markTimer;

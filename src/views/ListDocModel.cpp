@@ -2,11 +2,13 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QLocale>
 #include <QPainter>
 
 #include "Helpers/qt/QtText.h"
 #include "showdata/DayCode.h"
 #include "showdata/ListDoc.h"
+#include "showdata/SectionCounts.h"
 #include "showdata/ShowData.h"
 
 namespace Norik {
@@ -60,6 +62,10 @@ QVariant CListDocModel::data(const QModelIndex& index, int role) const {
             return m_list.GetMark(row);
         case kFolderRole:
             return m_list.IsFolder();
+        case kDocumentCountRole: {
+            const std::optional<int> count = ShowData::SectionDocumentCountOfRow(m_list, row);
+            return count ? QVariant(*count) : QVariant();
+        }
         case kOutOfForceRole: {
             const ShowData::DocItem* document = m_list.GetDocRow(row);
             return document != nullptr && !document->inForce;
@@ -70,8 +76,12 @@ QVariant CListDocModel::data(const QModelIndex& index, int role) const {
     if (index.column() != kTextColumn && role != Qt::ToolTipRole) return DateAndStatus(row, index.column(), role);
     switch (role) {
         case Qt::DisplayRole:
-        case Qt::AccessibleTextRole:
             return ToQString(m_list.GetText(row));
+        case Qt::AccessibleTextRole: {
+            // The count a sighted reader sees at the row's end is read out too.
+            const std::optional<int> count = ShowData::SectionDocumentCountOfRow(m_list, row);
+            return ToQString(m_list.GetText(row)) + (count ? Q(", документов: ") + QString::number(*count) : QString());
+        }
         case Qt::ToolTipRole: {
             // Plain text kept as it is broken: a title holding "<" must not turn into markup.
             const QString lines = WrapTipText(ToQString(m_list.GetText(row)));
@@ -146,6 +156,15 @@ void CListRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     item.state &= ~QStyle::State_HasFocus;
     const QStyle* style = option.widget ? option.widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &item, painter, option.widget);
+    // A section's count of documents at the row's right end, in the row's colour.
+    if (const QVariant count = index.data(CListDocModel::kDocumentCountRole); count.isValid()) {
+        painter->save();
+        painter->setPen(
+            item.palette.color((item.state & QStyle::State_Selected) ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(option.rect.adjusted(0, 0, -8, 0), Qt::AlignRight | Qt::AlignVCenter,
+                          QLocale().toString(count.toInt()));
+        painter->restore();
+    }
 
     painter->save();
     painter->setPen(option.palette.color(QPalette::Midlight));

@@ -22,7 +22,8 @@ namespace Norik {
 class CListDocModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Role { kVisitedRole = Qt::UserRole + 1, kFolderRole, kOutOfForceRole };
+    // kDocumentCountRole: how many documents a classifier row's section holds (none for documents).
+    enum Role { kVisitedRole = Qt::UserRole + 1, kFolderRole, kOutOfForceRole, kDocumentCountRole };
     enum Column { kTextColumn, kDateColumn, kStatusColumn };
 
     // list must outlive the model.

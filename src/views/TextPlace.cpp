@@ -9,6 +9,11 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "Helpers/Cp1251.h"
+#include "Helpers/qt/QtText.h"
+#include "richtext/DocumentOutline.h"
+#include "showdata/DayCode.h"
+#include "showdata/ListDoc.h"
 #include "views/Cvelda1Doc.h"
 #include "views/Cvelda1View.h"
 #include "views/TextZoom.h"
@@ -98,11 +103,27 @@ QString ShortTitle(const QString& title) {
     return simplified.left(cut > 0 ? cut : kShortTitleLength) + QStringLiteral("…");
 }
 
-QString BookmarkName(const QString& title, const QString& heading) {
-    QString shortTitle = ShortTitle(title);
-    if (heading.isEmpty()) return shortTitle;
-    if (shortTitle.isEmpty()) return heading;
-    return shortTitle + QStringLiteral(", ") + heading;
+QString BookmarkName(std::int16_t number, const QString& heading) {
+    ShowData::DocItem row;
+    QString name;
+    if (ShowData::DocByNumber(number, row)) {
+        CitationSource source;
+        source.type = Cp1251ToUtf8(row.type);
+        while (!source.type.empty() && source.type.front() == ' ') source.type.erase(0, 1);
+        while (!source.type.empty() && source.type.back() == ' ') source.type.pop_back();
+        if (row.dateOfIntroduction != 0) {
+            source.day = ShowData::DayOfCode(row.dateOfIntroduction);
+            source.month = ShowData::MonthOfCode(row.dateOfIntroduction);
+            source.year = ShowData::YearOfCode(row.dateOfIntroduction);
+        }
+        source.number = Cp1251ToUtf8(row.numberText);
+        name = QString::fromStdString(DocumentDesignation(source));
+        // A row without a type, date or number is known by its title.
+        if (name.isEmpty()) name = ShortTitle(ToQString(row.title));
+    }
+    if (heading.isEmpty()) return name;
+    if (name.isEmpty()) return heading;
+    return name + QStringLiteral(", ") + heading;
 }
 
 }  // namespace Norik

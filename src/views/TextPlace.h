@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 
 class QTextDocument;
 
@@ -27,7 +28,8 @@ QString HeadingAbove(const QTextDocument& text, int position);
 // initials ("НК РФ"), any other title cut at a word to about 60 characters.
 QString ShortTitle(const QString& title);
 
-// The name offered for a bookmark: the short title and the heading, "НК РФ, ст. 220".
-QString BookmarkName(const QString& title, const QString& heading);
+// The name offered for a bookmark of document number: its type, date and number and the heading,
+// "Письмо от 06.11.2010 № 25-50/0310, ст. 2" (the short title for a row without them).
+QString BookmarkName(std::int16_t number, const QString& heading);
 
 }  // namespace Norik

@@ -17,6 +17,8 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QTemporaryFile>
 #include <QTimer>
 #include <QToolBar>
@@ -247,6 +249,26 @@ TextPrintPreview::TextPrintPreview(TextPrintout& printout, const QPrinter& print
     larger->setShortcuts({QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)});
     QAction* smaller = tools->addAction(QStringLiteral("Мельче"), this, [this] { ZoomBy(0.8); });
     smaller->setShortcut(QKeySequence::ZoomOut);
+    tools->addSeparator();
+    auto* pageLabel = new QLabel(QStringLiteral(" &Страница: "), this);
+    m_pageField = new QSpinBox(this);
+    m_pageField->setObjectName(QStringLiteral("pageField"));
+    m_pageField->setAccessibleName(QStringLiteral("Страница"));
+    m_pageField->setRange(1, 1);
+    m_pageField->setKeyboardTracking(false);
+    m_pageField->setMinimumWidth(m_pageField->fontMetrics().horizontalAdvance(QStringLiteral("00000 из 00000")) + 30);
+    pageLabel->setBuddy(m_pageField);
+    tools->addWidget(pageLabel);
+    tools->addWidget(m_pageField);
+    connect(m_pageField, &QSpinBox::valueChanged, this, &TextPrintPreview::GoToPage);
+    auto* goToPage = new QAction(this);
+    goToPage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    connect(goToPage, &QAction::triggered, this, [this] {
+        m_pageField->setFocus();
+        m_pageField->selectAll();
+    });
+    addAction(goToPage);
+    tools->addSeparator();
     tools->addAction(QStringLiteral("Закрыть"), this, &QDialog::reject);
 
     m_pages = new PreviewPages(printout, printer, this);
@@ -307,9 +329,21 @@ void TextPrintPreview::LayOutMore() {
 
 QString TextPrintPreview::statusText() const { return m_status->text(); }
 
+void TextPrintPreview::GoToPage(int page) {
+    page = std::clamp(page, 1, std::max(1, m_pages->pages()));
+    m_scroll->verticalScrollBar()->setValue((page - 1) * m_pages->PageStep());
+    UpdateStatus();
+}
+
 void TextPrintPreview::UpdateStatus() {
     const int step = std::max(1, m_pages->PageStep());
     const int current = std::clamp(m_scroll->verticalScrollBar()->value() / step + 1, 1, std::max(1, m_pages->pages()));
+    // The field follows the page at the top, without going there again.
+    const QSignalBlocker quiet(m_pageField);
+    m_pageField->setRange(1, std::max(1, m_pages->pages()));
+    m_pageField->setSuffix(m_printout.isComplete() ? QStringLiteral(" из %1").arg(m_printout.pageCount())
+                                                   : QStringLiteral(" из %1…").arg(m_pages->pages()));
+    if (!m_pageField->hasFocus()) m_pageField->setValue(current);
     m_status->setText(m_printout.isComplete()
                           ? QStringLiteral("Страница %1 из %2").arg(current).arg(m_printout.pageCount())
                           : QStringLiteral("Страница %1; подготовлено страниц: %2, идёт подготовка остальных")

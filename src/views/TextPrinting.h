@@ -19,6 +19,7 @@ class QLabel;
 class QPrintDialog;
 class QPrinter;
 class QScrollArea;
+class QSpinBox;
 class QTimer;
 
 namespace Norik {
@@ -58,6 +59,10 @@ public:
     bool layoutComplete() const;
     QString statusText() const;
     void ZoomBy(qreal factor);
+    // Scrolls page (from 1) to the top; the page field ("Страница", Ctrl+G) shows "N из M" and does
+    // it for the number typed.
+    void GoToPage(int page);
+    QSpinBox* pageField() const { return m_pageField; }
 
 private:
     void LayOutMore();
@@ -67,6 +72,7 @@ private:
     PreviewPages* m_pages;
     QScrollArea* m_scroll;
     QLabel* m_status;
+    QSpinBox* m_pageField;
     QTimer* m_layoutTimer;
 };
 

@@ -181,6 +181,24 @@ TEST_F(NorikToolTest, CatAndCardShowTheDocument) {
     EXPECT_EQ(Lines(unknown.err).size(), 1u);
 }
 
+TEST_F(NorikToolTest, LinksListsTheDocumentsLinkedToInTheOrderOfTheirFirstLinks) {
+    // Worked out from the stored text: the targets of its links, each at its first appearance.
+    const std::string rtf = OnBase({"cat", "13"}).out;
+    std::vector<std::string> expected;
+    const std::string field = "HYPERLINK \"";
+    for (std::size_t at = 0; (at = rtf.find(field, at)) != std::string::npos;) {
+        at += field.size();
+        const std::string target = rtf.substr(at, rtf.find('"', at) - at);
+        if (std::find(expected.begin(), expected.end(), target) == expected.end() && target != "13")
+            expected.push_back(target);
+    }
+    ASSERT_GE(expected.size(), 2u) << "document 13 should link to several documents";
+    const Result links = OnBase({"links", "13"});
+    ASSERT_EQ(links.exit, 0) << links.err;
+    EXPECT_EQ(Lines(links.out), expected);
+    EXPECT_NE(OnBase({"links", "4000"}).exit, 0);
+}
+
 TEST_F(NorikToolTest, BuildFromASourceFolderGivesTheSameBase) {
     const std::string source = s_dir->folder() + "source2";
     ASSERT_EQ(Run({"sample", source, "--documents", "40", "--seed", "3", "--source"}).exit, 0);
