@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "Helpers/Cp1251.h"
-#include "Helpers/MappedFile.h"
+#include "Helpers/FileBytes.h"
 #include "Helpers/SUn7zFile.h"
 #include "showdata/ListDoc.h"
 

@@ -14,7 +14,7 @@
 #include <optional>
 #include <string>
 
-#include "Helpers/MappedFile.h"
+#include "Helpers/FileBytes.h"
 #include "index/IndexView.h"
 
 namespace IndexSpace::IndexImpl {
