@@ -74,10 +74,11 @@ bool IIndexInt::ReadInPlace() {
     if (!read) return false;
     // A file checked once before, and unchanged since, is taken with what that check found.
     auto view = std::make_unique<IndexImpl::IndexView>();
-    std::optional<IndexImpl::IndexView::CheckResult> recalled = IndexImpl::RecallCheck(m_fileName, read->stamp);
+    const std::uint64_t digest = IndexImpl::ContentDigest(read->bytes);
+    std::optional<IndexImpl::IndexView::CheckResult> recalled = IndexImpl::RecallCheck(m_fileName, read->stamp, digest);
     if (!recalled || !view->AttachChecked(read->bytes, std::move(*recalled))) {
         if (!view->Attach(read->bytes)) return false;
-        IndexImpl::RememberCheck(m_fileName, read->stamp, view->Checked());
+        IndexImpl::RememberCheck(m_fileName, read->stamp, digest, view->Checked());
     }
     *m_impl = IndexImpl::IndexInt{};
     // Moving the vector keeps its buffer, so the view's bytes stay where they are.
