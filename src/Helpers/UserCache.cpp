@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "diagnostics/ErrorLog.h"
+
 namespace Norik {
 
 namespace fs = std::filesystem;
@@ -42,14 +44,9 @@ CachePlace CacheRoot() {
 // Creates the missing folders of path, following whatever links it holds: for the cache's own
 // location, which the user chose.
 bool MakeFolders(const fs::path& path, std::string& error) {
-    std::error_code code;
-    if (fs::is_directory(path, code)) return true;
-    if (path.has_parent_path() && path.parent_path() != path && !MakeFolders(path.parent_path(), error)) return false;
-    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
-        error = path.string() + ": cannot be created";
-        return false;
-    }
-    return true;
+    if (MakeFoldersPrivate(path.string())) return true;
+    error = path.string() + ": cannot be created";
+    return false;
 }
 
 // Opens the folder name inside the open folder parent without following a link, creating it with
