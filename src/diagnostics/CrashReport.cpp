@@ -816,6 +816,8 @@ void* MapSignalStack(std::size_t& mappedSize, stack_t& stack) {
 
 }  // namespace
 
+void ThreadSignalStack::KeepForThread() { thread_local const ThreadSignalStack kept; }
+
 ThreadSignalStack::ThreadSignalStack() {
     stack_t current{};
     if (sigaltstack(nullptr, &current) != 0 || !(current.ss_flags & SS_DISABLE)) return;
