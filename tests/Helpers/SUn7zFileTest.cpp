@@ -1,8 +1,8 @@
 // SUn7zFile: entries compressed by xz --format=lzma, decoded byte for byte; header checks,
 // refusals, truncated and damaged data.
 #include <dirent.h>
-#include <unistd.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
