@@ -19,8 +19,9 @@ namespace Norik {
 inline constexpr std::size_t kMaxTableLineBytes = std::size_t{64} * 1024;
 
 // The longest decoded document text (its RTF). The longest real codes decode to a few tens of
-// megabytes.
-inline constexpr std::uint32_t kMaxDocumentTextBytes = std::uint32_t{256} << 20;
+// megabytes (about 20 for the longest code with its tables); a text is held whole and laid out
+// at several times its size, so the bound stays at about three times that.
+inline constexpr std::uint32_t kMaxDocumentTextBytes = std::uint32_t{64} << 20;
 
 // The most rows of one document in the document table: one a classifier node it is filed under.
 // Real documents are filed under a handful.

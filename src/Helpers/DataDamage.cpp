@@ -14,6 +14,8 @@ std::string DamageKindText(DamageKind kind) {
             return "файл или его запись больше, чем бывает в базе";
         case DamageKind::WrongEncoding:
             return "файл записан в кодировке UTF-8 вместо Windows-1251";
+        case DamageKind::Changed:
+            return "база данных изменилась во время работы, откройте её заново";
         case DamageKind::Damaged:
             break;
     }

@@ -19,6 +19,7 @@ enum class DamageKind {
     Cut,            // ends before what it announces: the records after the cut are missing
     TooLarge,       // a size or a record past the bounds of a base (BaseLimits.h)
     WrongEncoding,  // texts in UTF-8 rather than Windows-1251
+    Changed,        // rewritten or replaced while the program had it open: the base must be opened again
 };
 
 struct DataDamage {

@@ -61,14 +61,20 @@ std::string WithTrailingSlash(std::string folder) {
     return folder;
 }
 
-std::string ExecutableFolder() {
+std::string ExecutablePath() {
     std::error_code error;
     const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return {};
-    const std::string path = executable.string();
-    if (path.size() >= kMaxPath) return {};
+    return error ? std::string{} : executable.string();
+}
+
+std::string FolderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     return slash == std::string::npos ? std::string{} : path.substr(0, slash + 1);
+}
+
+std::string ExecutableFolder() {
+    const std::string path = ExecutablePath();
+    return path.size() >= kMaxPath ? std::string{} : FolderOf(path);
 }
 
 std::string GetProgramFolder() {

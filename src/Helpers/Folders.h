@@ -36,7 +36,12 @@ std::string GetTempFolder();
 std::string GetDataFolder();
 std::string GetIndexFolder();
 
-// The folder of the running executable, ending with "/"; empty when it cannot be found.
+// The full path of the running executable, however long; empty when it cannot be found.
+std::string ExecutablePath();
+// The folder of path (everything up to its last "/", which stays); empty when it has none.
+std::string FolderOf(const std::string& path);
+// The folder of the running executable, ending with "/"; empty when it cannot be found or its
+// path has 260 characters or more (the program folder the data folder is built from).
 std::string ExecutableFolder();
 
 // folder with exactly one "/" appended when it does not already end with one.

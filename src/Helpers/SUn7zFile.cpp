@@ -19,12 +19,18 @@ constexpr unsigned kPropertiesLimit = 225;  // 9 * 5 * 5
 constexpr std::uint32_t kLengthLimit = 0x80000000u;
 constexpr std::uint64_t kMaxExpansion = 16384;
 
+// The most of a block backed at once: the dictionary of a real entry (a text of up to a few
+// megabytes) whole. A header may state a text and a dictionary of tens of megabytes over a few
+// kilobytes that decode to nothing: the rest is backed only as the decoder writes to it.
+constexpr std::size_t kMaxPrefault = std::size_t{8} << 20;
+
 // liblzma's memory, with the pages of a large block - the dictionary, as large as the text up to
-// the size the entry names - backed at once rather than one fault at a time as the text grows.
+// the size the entry names - backed at once, up to kMaxPrefault, rather than one fault at a time
+// as the text grows.
 void* Allocate(void*, std::size_t count, std::size_t size) {
     if (size != 0 && count > SIZE_MAX / size) return nullptr;
     void* block = std::malloc(count * size);
-    PrefaultPages(block, count * size);
+    PrefaultPages(block, std::min(count * size, kMaxPrefault));
     return block;
 }
 

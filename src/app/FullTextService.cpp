@@ -9,6 +9,7 @@
 
 #include "Helpers/Cp1251.h"
 #include "Helpers/Folders.h"
+#include "diagnostics/CrashReport.h"
 #include "diagnostics/ErrorLog.h"
 #include "fulltext/BaseDocuments.h"
 #include "showdata/ListDoc.h"
@@ -96,6 +97,7 @@ void FullTextService::StartBuild(IndexSource source, const std::filesystem::path
     m_build = build;
     build->total = source.documents.size();
     m_worker = std::thread([build, folder, source = std::move(source)] {
+        const ThreadSignalStack signalStack;
         FullText::BuildResult result;
         try {
             result = FullText::BuildIndex(folder, source.documents, source.textOf, source.baseDate,
@@ -123,7 +125,11 @@ void FullTextService::StartBuild(IndexSource source, const std::filesystem::path
 
 void FullTextService::StartCleanup(const std::filesystem::path& cache) {
     // Removing whole indexes may take a while: off this thread.
-    if (!m_worker.joinable()) m_worker = std::thread([cache] { FullText::RemoveSupersededIndexes(cache); });
+    if (!m_worker.joinable())
+        m_worker = std::thread([cache] {
+            const ThreadSignalStack signalStack;
+            FullText::RemoveSupersededIndexes(cache);
+        });
 }
 
 void FullTextService::LookAtBuild() {

@@ -14,6 +14,7 @@
 #include "Helpers/DataDamage.h"
 #include "Helpers/Folders.h"
 #include "Helpers/qt/QtText.h"
+#include "Helpers/qt/WorkerThread.h"
 #include "app/AboutDlg.h"
 #include "app/DeskCommands.h"
 #include "app/DesktopLauncher.h"
@@ -55,6 +56,7 @@ Cvelda1App::Cvelda1App(IProfile& profile, const std::string& crashMessageHelper)
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     // A crash from here on leaves its report in the error log and tells the user where it is.
     m_crashHandlerInstalled = CrashHandler::Install(crashMessageHelper);
+    GiveSignalStacks(*QThreadPool::globalInstance());
     InitResources();
     if (QCoreApplication* application = QCoreApplication::instance())
         application->installEventFilter(&m_dialogFocusReturn);

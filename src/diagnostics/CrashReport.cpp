@@ -180,16 +180,16 @@ void WriteBlock(int fd, std::string_view block) {
 // install.
 int OpenLog() {
     constexpr int kFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC;
-    int fd = open(g_state.logPath, kFlags, 0666);
+    int fd = open(g_state.logPath, kFlags, 0600);
     if (fd >= 0 || errno != ENOENT) return fd;
     char folder[kPathCapacity];
     std::memcpy(folder, g_state.logPath, sizeof folder);
     for (char* slash = std::strchr(folder + 1, '/'); slash; slash = std::strchr(slash + 1, '/')) {
         *slash = '\0';
-        mkdir(folder, 0777);
+        mkdir(folder, 0700);
         *slash = '/';
     }
-    return open(g_state.logPath, kFlags, 0666);
+    return open(g_state.logPath, kFlags, 0600);
 }
 
 // Checks that memory can be read without touching it: write(2) from it into a pipe fails with
@@ -816,6 +816,8 @@ void* MapSignalStack(std::size_t& mappedSize, stack_t& stack) {
 
 }  // namespace
 
+void ThreadSignalStack::KeepForThread() { thread_local const ThreadSignalStack kept; }
+
 ThreadSignalStack::ThreadSignalStack() {
     stack_t current{};
     if (sigaltstack(nullptr, &current) != 0 || !(current.ss_flags & SS_DISABLE)) return;
@@ -843,9 +845,8 @@ bool CrashHandler::Install(const std::string& helperExecutable) {
     ReadOwnExecutablePath(ownPath, sizeof ownPath);
     const std::string helperName = helperExecutable == "/proc/self/exe" && ownPath[0] ? ownPath : helperExecutable;
     if (logPath.size() >= kPathCapacity || helperExecutable.size() >= kPathCapacity) return false;
-    std::error_code ignored;
     const auto folder = std::filesystem::path(logPath).parent_path();
-    if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
+    if (!folder.empty()) MakeFoldersPrivate(folder.string());
 
     std::memcpy(g_state.logPath, logPath.c_str(), logPath.size() + 1);
     std::memcpy(g_state.helperPath, helperExecutable.c_str(), helperExecutable.size() + 1);

@@ -105,6 +105,10 @@ void WriteCrashReport(int signal, siginfo_t* info, void* context);
 // has an alternate stack already or no memory is left for one (the thread then runs as before).
 class ThreadSignalStack {
 public:
+    // Gives the calling thread an alternate stack until it ends, for code that runs on a thread it
+    // did not start (a pool's): the first call on a thread makes it, later ones do nothing.
+    static void KeepForThread();
+
     ThreadSignalStack();
     ~ThreadSignalStack();
     ThreadSignalStack(const ThreadSignalStack&) = delete;

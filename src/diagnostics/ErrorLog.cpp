@@ -1,5 +1,10 @@
 #include "diagnostics/ErrorLog.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -59,10 +64,21 @@ const char* OwnCodeText(HResult code) {
 
 ErrorLog::ErrorLog() {
     const std::string logPath = path();
-    std::error_code ignored;
     const auto folder = std::filesystem::path(logPath).parent_path();
-    if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
-    m_file = std::fopen(logPath.c_str(), "a");
+    if (!folder.empty()) MakeFoldersPrivate(folder.string());
+    // The log tells what the user's bases hold: it is the user's alone.
+    const int fd = ::open(logPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return;
+    m_file = ::fdopen(fd, "a");
+    if (!m_file) ::close(fd);
+}
+
+bool MakeFoldersPrivate(const std::string& path) {
+    std::error_code code;
+    if (path.empty() || std::filesystem::is_directory(path, code)) return true;
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    if (!parent.empty() && parent != path && !MakeFoldersPrivate(parent.string())) return false;
+    return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
 ErrorLog::~ErrorLog() {

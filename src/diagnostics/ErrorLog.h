@@ -20,7 +20,8 @@ namespace Norik {
 
 class ErrorLog {
 public:
-    // Opens the log for appending, creating the file and its folder when missing.
+    // Opens the log for appending, creating the file (mode 0600) and its folders (mode 0700) when
+    // missing.
     ErrorLog();
     ~ErrorLog();
     ErrorLog(const ErrorLog&) = delete;
@@ -68,6 +69,10 @@ HResult ReportError(HResult code, int line, std::string_view sourcePath, std::st
 // The same for a failure that concerns a data file: the entry names the file and the problem.
 HResult ReportDamage(HResult code, int line, std::string_view sourcePath, std::string_view functionName,
                      std::string_view dataFile, std::string_view problem);
+
+// Creates the missing folders of path, each with mode 0700 whatever the process's umask (which
+// can only take bits from it); false when one cannot be made. Links on the way are followed.
+bool MakeFoldersPrivate(const std::string& path);
 
 }  // namespace Norik
 

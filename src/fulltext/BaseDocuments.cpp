@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "Helpers/Cp1251.h"
-#include "Helpers/MappedFile.h"
+#include "Helpers/FileBytes.h"
 #include "Helpers/SUn7zFile.h"
 #include "showdata/ListDoc.h"
 
@@ -70,7 +70,7 @@ std::optional<DocumentText> ContainerDocumentText(const std::string& containerPa
         for (int got; (got = reader.Read(buffer.data(), static_cast<int>(buffer.size()))) > 0;)
             rtf.append(buffer.data(), static_cast<std::size_t>(got));
     } catch (const std::exception& e) {
-        problem = "entry " + entry + ".t has a malformed header: " + e.what();
+        problem = "entry " + entry + ".t has a malformed header: " + Cp1251ToUtf8(e.what());
         return std::nullopt;
     }
     if (!reader.whole()) {

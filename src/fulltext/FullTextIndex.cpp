@@ -19,6 +19,7 @@
 #include <unordered_map>
 
 #include "Helpers/UserCache.h"
+#include "diagnostics/CrashReport.h"
 #include "fulltext/FullTextTerms.h"
 #include "fulltext/TextWords.h"
 #include "richtext/PlainText.h"
@@ -670,6 +671,7 @@ BuildResult BuildIndex(const fs::path& folder, const std::vector<DocumentFields>
     bool stop = false;
     std::string failure;  // why a thread gave up
     const auto work = [&] {
+        const ThreadSignalStack signalStack;
         for (;;) {
             std::size_t range = 0;
             {

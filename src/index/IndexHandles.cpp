@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "Helpers/BaseLimits.h"
-#include "Helpers/MappedFile.h"
+#include "Helpers/FileBytes.h"
 #include "Helpers/SFile.h"
 #include "diagnostics/ErrorLog.h"
 #include "index/DocBitmap.h"
@@ -63,29 +63,50 @@ IndexImpl::Index* IIndexInt::GetImpl() {
 
 void IIndexInt::DropView() {
     m_view.reset();
-    m_mapping.reset();
+    m_bytes = {};
+    m_stamp = {};
 }
 
 bool IIndexInt::ReadInPlace() {
-    auto mapping = std::make_unique<Norik::MappedFile>();
     // A file past the bound of its kind is left to the load, which refuses it and says so.
     const std::uint64_t bound = Norik::MaxBaseFileBytes(std::filesystem::path(m_fileName).filename().string());
-    if (!mapping->Map(m_fileName, bound)) return false;
+    std::optional<Norik::FileBytes> read = Norik::ReadFileBytes(m_fileName, bound);
+    if (!read) return false;
     // A file checked once before, and unchanged since, is taken with what that check found.
     auto view = std::make_unique<IndexImpl::IndexView>();
-    std::optional<IndexImpl::IndexView::CheckResult> recalled = IndexImpl::RecallCheck(m_fileName, mapping->stamp());
-    if (!recalled || !view->AttachChecked(mapping->bytes(), std::move(*recalled))) {
-        if (!view->Attach(mapping->bytes())) return false;
-        IndexImpl::RememberCheck(m_fileName, mapping->stamp(), view->Checked());
+    const std::uint64_t digest = IndexImpl::ContentDigest(read->bytes);
+    std::optional<IndexImpl::IndexView::CheckResult> recalled = IndexImpl::RecallCheck(m_fileName, read->stamp, digest);
+    if (!recalled || !view->AttachChecked(read->bytes, std::move(*recalled))) {
+        if (!view->Attach(read->bytes)) return false;
+        IndexImpl::RememberCheck(m_fileName, read->stamp, digest, view->Checked());
     }
     *m_impl = IndexImpl::IndexInt{};
-    m_mapping = std::move(mapping);
+    // Moving the vector keeps its buffer, so the view's bytes stay where they are.
+    m_bytes = std::move(read->bytes);
+    m_stamp = read->stamp;
     m_view = std::move(view);
     return true;
 }
 
+bool IIndexInt::FileChanged() {
+    if (!m_view) return false;
+    if (const std::optional<Norik::FileStamp> now = Norik::FileStampOf(m_fileName); now && *now == m_stamp)
+        return false;
+    DropView();
+    *m_impl = IndexImpl::IndexInt{};
+    const std::string problem = "changed while the base was open (rewritten or replaced); the base must be reopened";
+    NORIK_REPORT_DAMAGE(Norik::kDataDamaged, "IndexSpace::IIndexInt::Load", m_fileName, problem);
+    m_damage = Norik::DataDamage{m_fileName, problem, Norik::DamageKind::Changed};
+    return true;
+}
+
 void IIndexInt::EnsureLoaded() {
-    if (m_loaded) return;
+    // Lookups answer from the bytes read, which cannot change; a file that changed since is told
+    // as such rather than answered from its old state next to tables of the new one.
+    if (m_loaded) {
+        FileChanged();
+        return;
+    }
     if (ReadInPlace()) {
         m_loaded = true;
         m_damage.reset();

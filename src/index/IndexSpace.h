@@ -4,12 +4,15 @@
 // IndexImpl::IndexInt holds one index in memory and reads and writes the index file format:
 //     N (uint32 LE), then N entries { key (int64 LE), n (int16 LE), n document numbers (int16 LE) }.
 // The index handles IIndexInt, IIndexStr and IIndexLongStr bind an IndexInt to a file and read the
-// file on the first lookup: a sound file is mapped and read in place (IndexView.h), which costs a
-// pass over its bytes instead of a copy of them, and no pass at all while it is the file an earlier
-// process checked (IndexCheckMemo.h); any other is loaded into the IndexInt, which
-// reads what it can and reports the damage. A handle whose file fails to open stays unloaded,
-// answers from its (empty) index and tries the file again at the next lookup. The seven process-wide handles are
-// reached by the accessors at the end of this header; the document table gives them their files.
+// file on the first lookup: a sound file is read whole and looked up in place (IndexView.h), which
+// costs a pass over its bytes instead of decoding them, and no pass at all while it is the file an
+// earlier process checked (IndexCheckMemo.h); any other is loaded into the IndexInt, which
+// reads what it can and reports the damage. A file read in place is compared with the state it was
+// read in at every lookup: once it changed (a newer base copied over the open one) the handle
+// answers nothing and its damage says the base changed, until it is bound to its file again. A handle whose file fails
+// to open stays unloaded, answers from its (empty) index and tries the file again at the next lookup. The seven
+// process-wide handles are reached by the accessors at the end of this header; the document table gives them their
+// files.
 //
 // Keys: StrHash (number and type texts) and WordHash (the SplitWords of titles and texts) turn
 // Windows-1251 text into keys; the text's first character fills the top five bits, so the keys
@@ -42,12 +45,12 @@
 #include <vector>
 
 #include "Helpers/DataDamage.h"
+#include "Helpers/FileBytes.h"
 #include "common/ResultCode.h"
 
 namespace Norik {
 class SFile;
 class DocBitmap;
-class MappedFile;
 }  // namespace Norik
 
 namespace IndexSpace {
@@ -233,17 +236,21 @@ protected:
     bool CollectRange(IndexKey low, IndexKey high, Norik::DocBitmap& bits) const;
 
 private:
-    // Maps the file and takes it in place when it is sound; false (nothing reported) otherwise.
+    // Reads the file and takes it in place when it is sound; false (nothing reported) otherwise.
     bool ReadInPlace();
     // Lets a file read in place go.
     void DropView();
+    // Whether the file read in place is no longer the one read; then the handle is emptied and
+    // damage() says the base changed.
+    bool FileChanged();
 
     bool m_loaded = false;
     std::string m_fileName;
     std::unique_ptr<IndexImpl::IndexInt> m_impl;
     std::optional<Norik::DataDamage> m_damage;
     // A sound file read in place: lookups answer from it while it is held, m_impl stays empty.
-    std::unique_ptr<Norik::MappedFile> m_mapping;
+    std::vector<unsigned char> m_bytes;
+    Norik::FileStamp m_stamp;
     std::unique_ptr<IndexImpl::IndexView> m_view;
 };
 

@@ -1,5 +1,5 @@
-// An index file read in place: the lookups of IndexInt answered from the file's bytes (a mapped
-// file, see Helpers/MappedFile.h) without copying its entries into memory.
+// An index file read in place: the lookups of IndexInt answered from the file's bytes (read whole,
+// see Helpers/FileBytes.h) without decoding its entries.
 //
 // Attach checks the bytes once, whole: the declared number of entries, each inside the data, keys
 // strictly ascending, every list strictly ascending, nothing after the last entry. A file that

@@ -15,7 +15,8 @@ namespace Norik {
 
 int RunFullTextCommand(const std::string&, const Arguments&, const std::vector<std::string>& arguments,
                        std::ostream& out, std::ostream& err) {
-    const std::string folder = ExecutableFolder();
+    // The program beside this one wherever it is installed, however long the path.
+    const std::string folder = FolderOf(ExecutablePath());
     std::string program = folder + kFullTextToolName;
     std::vector<std::string> items(arguments);
     std::vector<char*> argv{program.data()};

@@ -31,6 +31,45 @@ int NoBase(std::ostream& err) {
 
 std::string Utf8(const std::string& cp1251) { return Cp1251ToUtf8(cp1251); }
 
+TerminalEscapes::~TerminalEscapes() { sync(); }
+
+void TerminalEscapes::Escape(unsigned char byte) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    const char text[4] = {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 15]};
+    m_target->sputn(text, sizeof text);
+}
+
+TerminalEscapes::int_type TerminalEscapes::overflow(int_type c) {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    const auto byte = static_cast<unsigned char>(traits_type::to_char_type(c));
+    if (m_lead) {
+        m_lead = false;
+        if (byte >= 0x80 && byte <= 0x9F) {
+            Escape(0xC2);
+            Escape(byte);
+            return c;
+        }
+        m_target->sputc(static_cast<char>(0xC2));
+    }
+    if (byte == 0xC2) {
+        m_lead = true;
+    } else if ((byte < 0x20 && byte != '\n' && byte != '\t') || byte == 0x7F) {
+        Escape(byte);
+    } else {
+        m_target->sputc(static_cast<char>(byte));
+    }
+    return c;
+}
+
+int TerminalEscapes::sync() {
+    // A lead byte at the very end of what was written cannot start a control any more.
+    if (m_lead) {
+        m_lead = false;
+        m_target->sputc(static_cast<char>(0xC2));
+    }
+    return m_target->pubsync();
+}
+
 int DamagedAnswer(std::ostream& err, const std::vector<DataDamage>& damage) {
     err << "norik-tool: the base is damaged: ";
     if (damage.empty()) err << GetIndexFolder() << " cannot be read";

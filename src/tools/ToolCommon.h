@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <iosfwd>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,26 @@ public:
 };
 
 std::string Utf8(const std::string& cp1251);
+
+// Output for a terminal: the texts of a base may hold control characters (an escape sequence that
+// recolours or clears the screen, a bell), which are written as \xHH, as ls shows them - the C0
+// controls but line feed and tab, DEL, and the C1 controls (U+0080-U+009F, as UTF-8). Everything
+// else passes unchanged to the buffer given, which must outlive this one. Output that is no
+// terminal is given the buffer itself, unchanged.
+class TerminalEscapes : public std::streambuf {
+public:
+    explicit TerminalEscapes(std::streambuf* target) : m_target(target) {}
+    ~TerminalEscapes() override;
+
+protected:
+    int_type overflow(int_type c) override;
+    int sync() override;
+
+private:
+    void Escape(unsigned char byte);
+    std::streambuf* m_target;
+    bool m_lead = false;  // a 0xC2 byte held back: a C1 control may follow it
+};
 
 // One line naming every damaged file an answer rests on; the exit status of such an answer.
 int DamagedAnswer(std::ostream& err, const std::vector<DataDamage>& damage);

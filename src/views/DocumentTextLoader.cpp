@@ -16,6 +16,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "Helpers/Cp1251.h"
 #include "Helpers/qt/CRtfFile.h"
 #include "Helpers/qt/WorkerThread.h"
 #include "diagnostics/ErrorLog.h"
@@ -107,7 +108,8 @@ DocumentTextLoader::StartResult DocumentTextLoader::Start(const std::string& ent
         }
     } catch (const std::exception& error) {
         // A header the entry reader cannot take: the text cannot be shown.
-        ErrorLog().WriteEntry(std::string("DocumentTextLoader::Start: ") + entryName + ": " + error.what());
+        ErrorLog().WriteEntry(std::string("DocumentTextLoader::Start: ") + entryName + ": " +
+                              Cp1251ToUtf8(error.what()));
         return StartResult::Malformed;
     }
     m_shared = std::make_shared<Shared>();

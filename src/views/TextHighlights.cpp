@@ -11,6 +11,8 @@
 #include <mutex>
 #include <string>
 
+#include "diagnostics/CrashReport.h"
+
 namespace Norik {
 
 namespace {
@@ -91,6 +93,7 @@ void TextHighlights::Apply() {
     auto search = std::make_shared<Search>();
     m_search = search;
     m_worker = std::thread([this, search, text = std::move(text), matcher = m_matcher] {
+        const ThreadSignalStack signalStack;
         std::vector<std::pair<std::size_t, std::size_t>> found;
         for (std::size_t start = 0; start < text.size() && !search->stopped;) {
             const std::size_t end = SliceEnd(text, start);

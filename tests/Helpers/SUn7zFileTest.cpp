@@ -2,6 +2,7 @@
 // refusals, truncated and damaged data.
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -92,7 +93,8 @@ TEST_F(SUn7zFileTest, HeaderEdgeCases) {
     const std::string good = NorikTest::XzEntry(SampleText(5000, 3), "-6", m_work);
     std::string props224 = good, props225 = good, zeroLength = good, unknown = good, huge = good, high = good,
                 zeroDictionary = good, tooLarge = good, atBound = good;
-    NorikTest::Store32(tooLarge, 5, Norik::kMaxDocumentTextBytes + 1);
+    // A text of more than 64 MiB is no real document's.
+    NorikTest::Store32(tooLarge, 5, (std::uint32_t{64} << 20) + 1);
     NorikTest::Store32(atBound, 5, Norik::kMaxDocumentTextBytes);
     props224[0] = static_cast<char>(224);
     props225[0] = static_cast<char>(225);
@@ -265,6 +267,33 @@ TEST_F(SUn7zFileTest, TheReadThatMeetsDamageStillDeliversWhatItDecoded) {
     EXPECT_LT(got, static_cast<int>(text.size()));
     EXPECT_TRUE(buffer.substr(0, text.size() / 2) == text.substr(0, text.size() / 2));
     EXPECT_EQ(file.Read(buffer.data(), 100), 0);
+}
+
+// A few kilobytes whose header states the largest text and a dictionary of 4 GiB: opening and
+// reading them costs memory for what they decode, not for what they state.
+TEST_F(SUn7zFileTest, AShortEntryStatingAHugeTextCostsLittleMemory) {
+    std::string entry = NorikTest::XzEntry(SampleText(5000, 4), "-6", m_work);
+    NorikTest::Store32(entry, 1, 0xFFFFFFFFu);
+    NorikTest::Store32(entry, 5, Norik::kMaxDocumentTextBytes);
+    entry.resize(13 + 8192, '\x5A');
+    WriteEntries({{"huge", entry}});
+    const auto residentBytes = [] {
+        long pages = 0, resident = 0;
+        std::FILE* statm = std::fopen("/proc/self/statm", "r");
+        EXPECT_NE(statm, nullptr);
+        if (statm != nullptr) {
+            EXPECT_EQ(std::fscanf(statm, "%ld %ld", &pages, &resident), 2);
+            std::fclose(statm);
+        }
+        return resident * ::sysconf(_SC_PAGESIZE);
+    };
+    const long before = residentBytes();
+    SUn7zFile file;
+    ASSERT_EQ(file.Open("huge", 1, true), 0);
+    char buffer[4096];
+    while (file.Read(buffer, sizeof buffer) > 0) {
+    }
+    EXPECT_LT(residentBytes() - before, 16L << 20);
 }
 
 TEST_F(SUn7zFileTest, DamagedContainerChainEndsTheEntryWithAReport) {

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <regex>
@@ -67,4 +69,29 @@ TEST(SystemErrorCode, ConversionRule) {
     EXPECT_EQ(SystemErrorCode(0x12345), static_cast<HResult>(0x80072345u));
     EXPECT_EQ(SystemErrorCode(0), 0);
     EXPECT_EQ(SystemErrorCode(-5), -5);
+}
+
+// Whatever the umask, the log and the folders made for it are the user's alone.
+TEST(ErrorLog, LogAndItsFoldersArePrivateUnderAnOpenUmask) {
+    const NorikTest::TempDir dir;
+    const std::string path = dir.file("state/Norik/Norik.err");
+    const char* before = std::getenv("NORIK_ERROR_LOG");
+    const std::string previous = before != nullptr ? before : "";
+    ::setenv("NORIK_ERROR_LOG", path.c_str(), 1);
+    const mode_t mask = ::umask(0);
+    ErrorLog().WriteEntry("entry");
+    ::umask(mask);
+    if (before != nullptr) {
+        ::setenv("NORIK_ERROR_LOG", previous.c_str(), 1);
+    } else {
+        ::unsetenv("NORIK_ERROR_LOG");
+    }
+    const auto mode = [](const std::string& file) {
+        struct stat info {};
+        EXPECT_EQ(::stat(file.c_str(), &info), 0) << file;
+        return info.st_mode & 0777;
+    };
+    EXPECT_EQ(mode(path), 0600u);
+    EXPECT_EQ(mode(dir.file("state/Norik")), 0700u);
+    EXPECT_EQ(mode(dir.file("state")), 0700u);
 }

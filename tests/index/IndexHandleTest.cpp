@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <set>
 
 #include "Helpers/Cp1251.h"
@@ -55,12 +57,43 @@ TEST_F(IndexHandle, MissingFileFindsNothingAndIsTriedAgain) {
     EXPECT_EQ(handle.Find(3), (DocNumberList{12, 40}));
     EXPECT_TRUE(handle.isLoaded());
     EXPECT_EQ(handle.damage(), nullptr);
+}
 
-    // Read once: the file is no longer consulted.
-    std::filesystem::remove(path);
-    EXPECT_EQ(handle.FindRange(3, 4), (DocNumberList{12, 40}));
-    EXPECT_EQ(handle.Count(), 2);
-    EXPECT_EQ(m_log.entryCount(), 3);
+// A file read is not read again; once it is cut short, rewritten in place or removed under the
+// handle (a newer base copied over the open one), every lookup finds nothing and the damage says
+// the base changed, until the handle is bound to the file again.
+TEST_F(IndexHandle, AFileChangedUnderTheHandleEndsInANamedFailure) {
+    Norik::IndexBuilder builder;
+    for (int key = 0; key < 3000; ++key) builder.Add(key, static_cast<IndexSpace::DocNumber>(key % 500 + 1));
+    const std::string path = m_dir.file("clasidx.ttx");
+    ASSERT_EQ(builder.WriteFile(path), Norik::kOk);
+    const std::string bytes = NorikTest::ReadFile(path);
+    ASSERT_GT(bytes.size(), 8192u);  // more than a page, so that a cut one would be lost whole
+    const std::function<void()> changes[] = {
+        [&] { std::filesystem::resize_file(path, 0); },
+        [&] {
+            std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+            file.seekp(20);
+            file.put('\x7F');
+        },
+        [&] { std::filesystem::remove(path); },
+    };
+    for (const auto& change : changes) {
+        NorikTest::WriteFile(path, bytes);
+        IndexSpace::IIndexInt handle;
+        handle.SetFile(path);
+        EXPECT_EQ(handle.Find(2999), (DocNumberList{500}));
+        change();
+        EXPECT_THROW(handle.Find(2999), Value_Not_Found);
+        EXPECT_THROW(handle.FindRange(0, 3000), Value_Not_Found);
+        ASSERT_NE(handle.damage(), nullptr);
+        EXPECT_EQ(handle.damage()->kind, Norik::DamageKind::Changed);
+        EXPECT_NE(handle.damage()->UserText().find("откройте её заново"), std::string::npos);
+        NorikTest::WriteFile(path, bytes);
+        handle.SetFile(path);
+        EXPECT_EQ(handle.Find(2999), (DocNumberList{500}));
+        EXPECT_EQ(handle.damage(), nullptr);
+    }
 }
 
 // An index announcing 0xFFFFFFFF entries over a sparse file: gigabytes by its size, a few

@@ -645,4 +645,21 @@ TEST_F(NorikToolTest, QuickSearchAndCitedByAnswerFromTheFullTextIndexThatVerifyC
     EXPECT_NE(again.out.find("is current"), std::string::npos) << again.out;
 }
 
+// Installed under a path of 260 characters or more, the tool still hands the full-text commands
+// to the program beside it.
+TEST_F(NorikToolTest, AToolUnderALongPathStartsTheFullTextProgram) {
+    const fs::path folder = fs::path(s_dir->folder()) / std::string(120, 'd') / std::string(120, 'e') / "bin";
+    fs::create_directories(folder);
+    ASSERT_GE(folder.string().size(), 260u);
+    for (const char* name : {"norik-tool", "norik-tool-full"}) {
+        std::error_code linked;
+        fs::create_hard_link(fs::path(NORIK_BINARY_DIR) / name, folder / name, linked);
+        if (linked) fs::copy_file(fs::path(NORIK_BINARY_DIR) / name, folder / name);
+    }
+    const NorikTest::CommandResult run = NorikTest::RunShell("timeout 120 " + Quote((folder / "norik-tool").string()) +
+                                                             " --base " + Quote(Base()) + " cited-by 7 2>&1");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(Lines(run.output).size(), 3u) << run.output;
+}
+
 }  // namespace

@@ -12,6 +12,8 @@
 #pragma once
 
 #include <QThread>
+#include <QThreadPool>
+#include <algorithm>
 #include <latch>
 #include <memory>
 #include <type_traits>
@@ -66,5 +68,22 @@ private:
     std::unique_ptr<QThread> m_thread;
     std::shared_ptr<std::latch> m_done;
 };
+
+// Gives every thread of pool an alternate signal stack for its lifetime (Qt's own work on the
+// pool - scaling and converting large pictures - runs there): the pool keeps its threads rather
+// than letting idle ones end, and one task on each of them, all held until every one runs, keeps
+// a stack for its thread (ThreadSignalStack::KeepForThread). Called once, at start, before the
+// pool has work; returns without waiting for the tasks.
+inline void GiveSignalStacks(QThreadPool& pool) {
+    pool.setExpiryTimeout(-1);
+    const int threads = std::max(pool.maxThreadCount(), 1);
+    auto started = std::make_shared<std::latch>(threads);
+    for (int i = 0; i < threads; ++i) {
+        pool.start([started] {
+            ThreadSignalStack::KeepForThread();
+            started->arrive_and_wait();
+        });
+    }
+}
 
 }  // namespace Norik

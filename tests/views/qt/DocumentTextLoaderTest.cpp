@@ -35,7 +35,8 @@ protected:
                                                            {u"000003.t", malformed},
                                                            {u"000005.t", tooLarge},
                                                            {u"000006.t", NorikTest::XzEntry(Table(40, 64), "", m_dir)},
-                                                           {u"000007.t", NorikTest::XzEntry(Table(8, 8), "", m_dir)}}));
+                                                           {u"000007.t", NorikTest::XzEntry(Table(8, 8), "", m_dir)},
+                                                           {u"000008.t", entry.substr(0, 8)}}));
         Norik::ConfigureFolders(Norik::FolderSettings{.baseOverride = m_dir.folder()});
     }
     void TearDown() override { Norik::ConfigureFolders(Norik::FolderSettings{}); }
@@ -87,6 +88,9 @@ TEST_F(DocumentTextLoaderTest, ACutTextShowsWhatDecodedAndAMalformedOneIsRefused
     EXPECT_EQ(DocumentTextLoader().Start("000004"), DocumentTextLoader::StartResult::Missing);
     // Told apart, so that the window says "Документ слишком велик".
     EXPECT_EQ(DocumentTextLoader().Start("000005"), DocumentTextLoader::StartResult::TooLarge);
+    // A header cut inside its length: the reader's words reach the log in UTF-8, as every entry.
+    EXPECT_EQ(DocumentTextLoader().Start("000008"), DocumentTextLoader::StartResult::Malformed);
+    EXPECT_NE(m_log.text().find("000008: ошибка при чтении файла"), std::string::npos) << m_log.text();
 }
 
 TEST_F(DocumentTextLoaderTest, ALoaderDestroyedWhileReadingStopsItsWorkers) {
