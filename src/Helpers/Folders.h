@@ -3,11 +3,10 @@
 // The program folder is the folder of the running executable; the default data folder is the
 // program folder + "data/", or, when there is no such folder, the "data/" of the installation's
 // shared folder (SharedFolderOf) when that one exists: an installed program keeps its executables
-// in <prefix>/lib/norik/ and its base in <prefix>/share/norik/data/. GetDataFolder (where the container Norik.sdb is read) and
-// GetIndexFolder (where the tables <name>.ttx are read) resolve their folder once per process and
-// remember it, by the settings of section "UpdatePath" (Profile.h). GetIndexFolder's first call
-// may bring the local base up to date from the update folder (BaseUpdate.h). Every folder ends
-// with "/".
+// in <prefix>/lib/norik/ and its base in <prefix>/share/norik/data/. GetDataFolder (where the container Norik.sdb is
+// read) and GetIndexFolder (where the tables <name>.ttx are read) resolve their folder once per process and remember
+// it, by the settings of section "UpdatePath" (Profile.h). GetIndexFolder's first call may bring the local base up to
+// date from the update folder (BaseUpdate.h). Every folder ends with "/".
 //
 // The resolution state is process-wide: the program configures it once at start with
 // ConfigureFolders (the profile and user port it is given must outlive their use); tests call it
