@@ -46,7 +46,8 @@ foreach(line IN LISTS changelog_lines)
   if(line MATCHES "^ -- .*  [A-Z][a-z][a-z], ([0-9]+) ([A-Z][a-z][a-z]) ([0-9]+) ")
     set(day ${CMAKE_MATCH_1})
     set(year ${CMAKE_MATCH_3})
-    list(FIND "Jan;Feb;Mar;Apr;May;Jun;Jul;Aug;Sep;Oct;Nov;Dec" ${CMAKE_MATCH_2} month)
+    set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+    list(FIND months ${CMAKE_MATCH_2} month)
     math(EXPR month "${month} + 1")
     string(LENGTH "${day}" day_digits)
     if(day_digits EQUAL 1)
@@ -153,13 +154,14 @@ set(CPACK_PACKAGE_NAME norik)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Norik")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Viewer of a database of Russian normative and legal documents")
-# The extended description as the package shows it, its lines within 80 columns.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Norik (\"База документов\") shows a read-only base of Russian normative and
-legal documents: a classifier of legislation sections, document lists sorted by
-date, title, type or number, a search by attributes and by words of the titles
-and full texts, and documents in rich text whose cross-references can be
-followed, printed, saved or handed over to the word processor.
+# The extended description below the summary, its lines within 80 columns (no double quotes:
+# CPack does not keep them).
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Norik («База документов») shows a read-only base of Russian
+normative and legal documents: a classifier of legislation sections, document
+lists sorted by date, title, type or number, a search by attributes and by
+words of the titles and full texts, and documents in rich text whose
+cross-references can be followed, printed, saved or handed over to the word
+processor.
 .
 norik-tool reads, checks and builds bases on the command line. A sample base
 of invented documents comes with the package.")
