@@ -7,7 +7,7 @@
 #   - the bash completion offers norik-tool's commands and --sort values, and it and the manual
 #     page name every command and option of norik-tool --help;
 #   - the installed programs, unpacked into a scratch folder, find the base and the vocabulary in
-#     /usr/share/norik.
+#     /usr/share/norik, and the viewer answers --help without a display.
 #
 #   tools/check-package.sh [BUILD_DIR]      (build/ unless given; configured already)
 #
@@ -98,6 +98,8 @@ done
 echo "== the installed programs find their files"
 export XDG_CACHE_HOME=$scratch/cache NORIK_ERROR_LOG=$scratch/Norik.err
 unset NORIK_VOCABULARY_DIR
+env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/norik" --help | grep -q "^Usage: norik " \
+    || fail "norik --help needs a display or tells nothing"
 installed=$("$root/usr/bin/norik-tool" info) || fail "the installed norik-tool does not find its base"
 [ "$installed" = "$("$build/norik-tool" --base "$build/data" info)" ] \
     || fail "the installed norik-tool reads another base: $installed"
