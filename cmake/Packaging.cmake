@@ -43,25 +43,16 @@ if(NOT changelog_head MATCHES "^norik \\(([^)]+)\\)" OR NOT CMAKE_MATCH_1 STREQU
   message(FATAL_ERROR "res/debian/changelog: the newest entry must be version ${PROJECT_VERSION}: ${changelog_head}")
 endif()
 foreach(line IN LISTS changelog_lines)
-  if(line MATCHES "^ -- .*  [A-Z][a-z][a-z], ([0-9]+) ([A-Z][a-z][a-z]) ([0-9]+) ")
-    set(day ${CMAKE_MATCH_1})
-    set(year ${CMAKE_MATCH_3})
-    set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
-    list(FIND months ${CMAKE_MATCH_2} month)
-    math(EXPR month "${month} + 1")
-    string(LENGTH "${day}" day_digits)
-    if(day_digits EQUAL 1)
-      set(day 0${day})
-    endif()
-    if(month LESS 10)
-      set(month 0${month})
-    endif()
-    set(NORIK_RELEASE_DATE ${year}-${month}-${day})
+  if(line MATCHES "^ -- .*  ([A-Z][a-z][a-z], .*)$")
+    execute_process(COMMAND date -u -d "${CMAKE_MATCH_1}" +%F OUTPUT_VARIABLE NORIK_RELEASE_DATE
+                    OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+    execute_process(COMMAND date -u -d "${CMAKE_MATCH_1}" +%s OUTPUT_VARIABLE NORIK_RELEASE_EPOCH
+                    OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
     break()
   endif()
 endforeach()
 if(NOT NORIK_RELEASE_DATE)
-  message(FATAL_ERROR "res/debian/changelog: the newest entry has no trailer line with its date")
+  message(FATAL_ERROR "res/debian/changelog: the newest entry has no trailer line with a date")
 endif()
 
 # The sample base beside the built viewer, made once: build/data is where the viewer started from
@@ -94,7 +85,9 @@ function(norik_manual_page program description)
       return()
     endif()
     set(depends ${program})
-    set(make_page COMMAND ${NORIK_HELP2MAN} --no-info --section=1 --version-string=${PROJECT_VERSION}
+    # Dated by the release, not by the day of the build.
+    set(make_page COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${NORIK_RELEASE_EPOCH}
+                  ${NORIK_HELP2MAN} --no-info --section=1 --version-string=${PROJECT_VERSION}
                   --name=${description} --output=${page} $<TARGET_FILE:${program}>)
   endif()
   add_custom_command(OUTPUT ${page}.gz
