@@ -48,7 +48,7 @@ bool IsDirectory(const std::string& path) {
 // be opened is named where the base is first looked for.
 std::string DefaultDataFolder() {
     const std::string programFolder = GetProgramFolder();
-    const std::string beside = programFolder + "data/";
+    std::string beside = programFolder + "data/";
     if (IsDirectory(beside)) return beside;
     const std::string shared = SharedFolderOf(programFolder);
     return !shared.empty() && IsDirectory(shared + "data/") ? shared + "data/" : beside;

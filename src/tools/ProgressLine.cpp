@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 
@@ -27,7 +28,7 @@ std::string ProgressText(const std::string& what, std::size_t done, std::size_t 
         what + ": " + std::to_string(percent) + "% (" + std::to_string(done) + " of " + std::to_string(total) + ")";
     if (done > 0 && done < total && elapsedSeconds >= 1) {
         const double left = elapsedSeconds * static_cast<double>(total - done) / static_cast<double>(done);
-        text += ", " + Duration(static_cast<long long>(left + 0.5)) + " left";
+        text += ", " + Duration(std::llround(left)) + " left";
     }
     return text;
 }
