@@ -7,10 +7,13 @@
 #                      in a sanitizer build (address, undefined behaviour), then the whole suite
 #                      in build/
 #   ./test.sh --full   what CI runs (.ci/run): the checks over every file, the quick run's builds
-#                      and tests, then the window tests under valgrind's memcheck and those that
-#                      read texts on worker threads in a thread-sanitizer build (build-tsan/), then
-#                      every fuzz target for half a minute from its seeds (a clang build in
-#                      build-fuzz/; NORIK_FUZZ_SECONDS sets another time)
+#                      and tests, then the Debian package built and checked (lintian, the
+#                      launcher, the AppStream entry and its screenshots, the manual pages, the
+#                      completion, the installed programs finding their files:
+#                      tools/check-package.sh), the window tests under valgrind's memcheck and
+#                      those that read texts on worker threads in a thread-sanitizer build
+#                      (build-tsan/), then every fuzz target for half a minute from its seeds (a
+#                      clang build in build-fuzz/; NORIK_FUZZ_SECONDS sets another time)
 #
 # The base commit of the quick run's checks is NORIK_BASE_COMMIT when set, otherwise where the
 # current branch left main (origin/main in a clone, the local main otherwise); the files changed
@@ -57,6 +60,8 @@ cmake --build build --parallel "$jobs"
 (cd build && ctest --output-on-failure --parallel "$jobs" --timeout 900)
 
 [ "$full" -eq 1 ] || exit 0
+
+./tools/check-package.sh build
 
 ./tests/run-memcheck.sh build "$jobs"
 

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the benchmarks need; quick when they are
+# Installs the Debian packages the build, the tests and the benchmarks need, and the checkers of the
+# Debian package (lintian, appstreamcli, desktop-file-validate, man, bash's completion framework;
+# help2man makes the manual page of a program that has no page of its own); quick when they are
 # all present already.
 set -euo pipefail
 packages=(
@@ -11,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev clang-tidy clang-format
   unrtf pandoc sqlite3 libsqlite3-dev hyperfine xvfb fonts-dejavu-core poppler-utils
   librsvg2-bin valgrind libtsan2
+  lintian appstream man-db help2man bash-completion
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -38,7 +38,21 @@ int ProfileInt(const char* section, const char* entry, int defaultValue) {
     return profile ? profile->GetProfileInt(section, entry, defaultValue) : defaultValue;
 }
 
-std::string DefaultDataFolder() { return GetProgramFolder() + "data/"; }
+bool IsDirectory(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+}
+
+// "data/" beside the program (the build folder, a program unpacked in one folder), else the
+// installation's shared one; the one beside the program when neither exists, so that what cannot
+// be opened is named where the base is first looked for.
+std::string DefaultDataFolder() {
+    const std::string programFolder = GetProgramFolder();
+    std::string beside = programFolder + "data/";
+    if (IsDirectory(beside)) return beside;
+    const std::string shared = SharedFolderOf(programFolder);
+    return !shared.empty() && IsDirectory(shared + "data/") ? shared + "data/" : beside;
+}
 
 // The "Index" folder of the settings; one "/" is always appended, as the setting is stored
 // without one.
@@ -75,6 +89,15 @@ std::string FolderOf(const std::string& path) {
 std::string ExecutableFolder() {
     const std::string path = ExecutablePath();
     return path.size() >= kMaxPath ? std::string{} : FolderOf(path);
+}
+
+std::string SharedFolderOf(const std::string& programFolder) {
+    if (programFolder.empty()) return {};
+    // The build gives the path from the executables' folder to the shared one, so that an
+    // installation moved whole to another prefix still finds its files.
+    const std::filesystem::path shared =
+        (std::filesystem::path(WithTrailingSlash(programFolder)) / NORIK_SHARED_FROM_PROGRAM).lexically_normal();
+    return WithTrailingSlash(shared.string());
 }
 
 std::string GetProgramFolder() {

@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "Version.h"
+
 namespace Norik {
 
 CommandLine ParseCommandLine(const QStringList& arguments) {
@@ -32,6 +34,31 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         }
     }
     return result;
+}
+
+QString HelpOrVersionText(const QStringList& arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QLatin1String("--")) break;
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
+            return QStringLiteral(
+                "Usage: norik [--base DIR] [FILE]\n"
+                "Viewer of a database of Russian normative and legal documents (База документов).\n"
+                "\n"
+                "  --base DIR   read the base (Norik.sdb, the tables and the indexes) from DIR\n"
+                "               for this run; without it the base is data/ beside the program,\n"
+                "               or the installed one\n"
+                "  FILE         the file name of a document of the base, its number in six\n"
+                "               digits (000042), whose text opens at start\n"
+                "  -h, --help   print this help and exit\n"
+                "  --version    print the version and exit\n"
+                "\n"
+                "Exit status: 0 when the program is closed, 1 when it cannot start, 2 for a\n"
+                "command line that cannot be understood. See norik(1).\n");
+        if (argument == QLatin1String("--version"))
+            return QStringLiteral("norik ") + QLatin1String(Version::kVersion) + QLatin1Char('\n');
+    }
+    return {};
 }
 
 }  // namespace Norik

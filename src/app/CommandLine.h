@@ -18,4 +18,9 @@ struct CommandLine {
 // arguments as QCoreApplication::arguments() gives them, the program first.
 CommandLine ParseCommandLine(const QStringList& arguments);
 
+// What "--help" (or "-h") or "--version" before the end of the options ("--") asks to print, the
+// first of them that is given; empty when neither is. Looked for among the raw arguments before
+// the application object exists, so that the answer needs no display.
+QString HelpOrVersionText(const QStringList& arguments);
+
 }  // namespace Norik

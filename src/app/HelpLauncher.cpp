@@ -9,7 +9,13 @@
 
 namespace Norik {
 
-QString HelpFilePath() { return QString::fromStdString(GetProgramFolder()) + QStringLiteral("nrhelp.chm"); }
+QString HelpFilePath() {
+    // Beside the program, or in the installation's shared folder with the base.
+    const std::string programFolder = GetProgramFolder();
+    const QString beside = QString::fromStdString(programFolder) + QStringLiteral("nrhelp.chm");
+    const QString shared = QString::fromStdString(SharedFolderOf(programFolder)) + QStringLiteral("nrhelp.chm");
+    return !QFileInfo(beside).isFile() && QFileInfo(shared).isFile() ? shared : beside;
+}
 
 void OpenHelp(QWidget* parent) {
     const QString path = HelpFilePath();

@@ -18,6 +18,13 @@ int main(int argc, char** argv) {
     // Started by the crash handler of a program that failed: only tell the user where the report is.
     if (argc >= 3 && std::strcmp(argv[1], Norik::kCrashMessageArgument) == 0) return Norik::ShowCrashMessage(argv[2]);
 
+    QStringList rawArguments;
+    for (int i = 0; i < argc; ++i) rawArguments << QString::fromLocal8Bit(argv[i]);
+    if (const QString text = Norik::HelpOrVersionText(rawArguments); !text.isEmpty()) {
+        std::fputs(text.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+
     QApplication application(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("norik"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/norik.png")));

@@ -353,6 +353,7 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
         }
         workerWake.notify_all();
         if (failed) break;
+        if (options.progress) options.progress(i + 1, total);
     }
     {
         std::lock_guard lock(mutex);

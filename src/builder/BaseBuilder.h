@@ -23,6 +23,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,9 @@ namespace Norik {
 
 struct BuildOptions {
     int threads = 0;  // worker threads; 0: one per core
+    // Told on the calling thread as each document's text goes into the container: the count of
+    // documents done and of all.
+    std::function<void(std::size_t done, std::size_t total)> progress;
 };
 
 struct BuildReport {

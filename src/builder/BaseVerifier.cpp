@@ -107,7 +107,8 @@ std::size_t CheckIndexFile(const std::string& name, const std::string& bytes,
     return entry;
 }
 
-bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary) {
+bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary,
+                const std::function<void(std::size_t done, std::size_t total)>& progress) {
     summary = VerifySummary{};
     const std::size_t before = problems.size();
     const std::string indexFolder = GetIndexFolder();
@@ -177,7 +178,9 @@ bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary) {
         container.reset();
         Limited say(problems, dataFolder + "Norik.sdb");
         std::vector<char> buffer(65536);
+        std::size_t checked = 0;
         for (const std::size_t row : firstRows) {
+            if (progress) progress(checked++, firstRows.size());
             const SourceItem& item = tables.items[row];
             const std::string entry = ShowData::DocFileName(item.number);
             const std::string where = "entry " + entry + ".t (document " + std::to_string(item.number) + ")";
@@ -212,6 +215,7 @@ bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary) {
                 say.Add(where + ": malformed header (" + Cp1251ToUtf8(e.what()) + ")");
             }
         }
+        if (progress) progress(firstRows.size(), firstRows.size());
     }
     return problems.size() == before;
 }

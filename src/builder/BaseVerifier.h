@@ -13,6 +13,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,8 +29,11 @@ struct VerifySummary {
     std::vector<std::string> warnings;
 };
 
-// True when the base has no problem; every problem is appended to problems.
-bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary);
+// True when the base has no problem; every problem is appended to problems. progress, when
+// given, is told on the calling thread as each container entry is checked: the count of entries
+// checked and of all.
+bool VerifyBase(std::vector<std::string>& problems, VerifySummary& summary,
+                const std::function<void(std::size_t done, std::size_t total)>& progress = {});
 
 // The structural check of one index file's bytes; documents lists the valid numbers (ascending).
 // Appends problems prefixed with name; returns the number of entries read.

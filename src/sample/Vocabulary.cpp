@@ -223,7 +223,10 @@ std::string FindVocabularyFolder() {
     if (const char* env = std::getenv("NORIK_VOCABULARY_DIR"); env != nullptr && *env != '\0')
         candidates.push_back(WithTrailingSlash(env));
     const std::string programFolder = ExecutableFolder();
-    if (!programFolder.empty()) candidates.push_back(programFolder + "vocabulary/");
+    if (!programFolder.empty()) {
+        candidates.push_back(programFolder + "vocabulary/");
+        candidates.push_back(SharedFolderOf(programFolder) + "vocabulary/");
+    }
 #ifdef NORIK_VOCABULARY_SOURCE_DIR
     // The build names the source tree's folder: a path taken from __FILE__ would be relative in a
     // compiler cache's builds, and so found from no other working folder.

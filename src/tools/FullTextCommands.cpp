@@ -17,6 +17,7 @@
 #include "sample/SampleBase.h"
 #include "sample/Vocabulary.h"
 #include "showdata/DayCode.h"
+#include "tools/ProgressLine.h"
 #include "tools/ToolArguments.h"
 #include "tools/ToolCommon.h"
 
@@ -148,7 +149,13 @@ int FullTextBuild(const Arguments& args, std::ostream& out, std::ostream& err) {
         }
         return text;
     };
-    const FullText::BuildResult built = FullText::BuildIndex(folder, documents, textOf, ShowData::BaseDate(), {});
+    ProgressLine progress(err, IsTerminalStream(err), "fulltext");
+    const FullText::BuildResult built =
+        FullText::BuildIndex(folder, documents, textOf, ShowData::BaseDate(), [&](std::size_t done, std::size_t total) {
+            progress.Show(done, total);
+            return true;
+        });
+    progress.Clear();
     if (!built.ok) {
         err << "norik-tool: " << built.error << "\n";
         return kExitFailure;
@@ -205,7 +212,9 @@ int Verify(const Arguments& args, std::ostream& out, std::ostream& err) {
     args.ExpectPositional(0, "no arguments");
     std::vector<std::string> problems;
     VerifySummary summary;
-    const bool ok = VerifyBase(problems, summary);
+    ProgressLine progress(err, IsTerminalStream(err), "verify");
+    const bool ok = VerifyBase(problems, summary, progress.Teller());
+    progress.Clear();
     for (const std::string& problem : problems) out << problem << "\n";
     PrintLimited(summary.warnings, "warning: ", out);
     if (!ok) {
@@ -244,7 +253,9 @@ int Build(const Arguments& args, std::ostream& out, std::ostream& err) {
     FolderSource source(args.positional()[0]);
     std::vector<std::string> problems;
     BuildReport report;
-    const bool built = BuildBase(source, args.positional()[1], BuildOptions{}, report, problems);
+    ProgressLine progress(err, IsTerminalStream(err), "build");
+    const bool built = BuildBase(source, args.positional()[1], {.progress = progress.Teller()}, report, problems);
+    progress.Clear();
     // Warnings go first: the last line on stderr of a failed build is the failure.
     PrintLimited(report.warnings, "warning: ", err);
     if (!built) return FailBuild(problems, args.positional()[1], err);
@@ -284,8 +295,10 @@ int Sample(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
     std::vector<std::string> problems;
     BuildReport report;
-    if (!BuildBase(sample, args.positional()[0], BuildOptions{}, report, problems))
-        return FailBuild(problems, args.positional()[0], err);
+    ProgressLine progress(err, IsTerminalStream(err), "sample");
+    const bool built = BuildBase(sample, args.positional()[0], {.progress = progress.Teller()}, report, problems);
+    progress.Clear();
+    if (!built) return FailBuild(problems, args.positional()[0], err);
     PrintBuildReport(report, args.positional()[0], out);
     return 0;
 }

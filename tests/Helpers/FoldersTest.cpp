@@ -89,6 +89,26 @@ TEST_F(FoldersTest, BaseOverrideSetsBothFolders) {
     EXPECT_EQ(GetIndexFolder(), "/srv/base/");
 }
 
+// Installed, the executables are in <prefix>/lib/norik/ and the base in <prefix>/share/norik/data/;
+// a "data/" beside the executables (the build folder) still comes first.
+TEST(InstalledFolders, TheBaseIsFoundInTheSharedFolderWhenNoneIsBesideTheProgram) {
+    TempDir prefix;
+    const std::string program = prefix.folder() + "lib/norik/";
+    const std::string shared = prefix.folder() + "share/norik/data/";
+    std::filesystem::create_directories(program);
+    std::filesystem::create_directories(shared);
+    EXPECT_EQ(SharedFolderOf(program), prefix.folder() + "share/norik/");
+    ConfigureFolders({.programFolder = program});
+    EXPECT_EQ(GetDataFolder(), shared);
+    EXPECT_EQ(GetIndexFolder(), shared);
+
+    std::filesystem::create_directories(program + "data");
+    ConfigureFolders({.programFolder = program});
+    EXPECT_EQ(GetDataFolder(), program + "data/");
+    EXPECT_EQ(GetIndexFolder(), program + "data/");
+    ConfigureFolders({});
+}
+
 TEST(ProgramFolder, IsTheExecutablesFolder) {
     ConfigureFolders({});
     const std::string folder = GetProgramFolder();

@@ -211,6 +211,21 @@ TEST_F(NorikToolTest, BuildFromASourceFolderGivesTheSameBase) {
     EXPECT_EQ(verified.exit, 0) << verified.out;
 }
 
+// A long command shows its progress on a terminal only: through a pipe, its final line alone.
+TEST_F(NorikToolTest, ProgressOnATerminalOnlyThenTheFinalLine) {
+    const std::string tool = Quote(std::string(NORIK_BINARY_DIR) + "/norik-tool");
+    const NorikTest::CommandResult onTerminal = NorikTest::RunShell(
+        "timeout 120 script -qec " + Quote(tool + " --base " + Quote(Base()) + " verify") + " /dev/null");
+    ASSERT_EQ(onTerminal.status, 0) << onTerminal.output;
+    EXPECT_NE(onTerminal.output.find("\rverify: 100% (40 of 40)\x1b[K\r\x1b[KOK: 40 documents"), std::string::npos)
+        << onTerminal.output;
+
+    const Result piped = OnBase({"verify"});
+    ASSERT_EQ(piped.exit, 0);
+    EXPECT_EQ(piped.err, "");
+    EXPECT_EQ(Lines(piped.out).size(), 1u) << piped.out;
+}
+
 TEST_F(NorikToolTest, DocumentNumberZeroIsBuiltAndReadLikeAnyOther) {
     const std::string source = s_dir->folder() + "zero";
     ASSERT_EQ(Run({"sample", source, "--documents", "10", "--seed", "4", "--source"}).exit, 0);

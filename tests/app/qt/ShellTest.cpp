@@ -19,6 +19,7 @@
 #include "Helpers/Folders.h"
 #include "QtTestSupport.h"
 #include "TestSupport.h"
+#include "Version.h"
 #include "app/CommandLine.h"
 #include "app/DesktopLauncher.h"
 #include "app/NavigationCommands.h"
@@ -637,6 +638,14 @@ TEST(CommandLineTest, ReadsTheBaseFolderAndOneFile) {
         EXPECT_EQ(line.baseFolder, c.base);
         EXPECT_EQ(line.fileName, c.file);
     }
+}
+
+TEST(CommandLineTest, HelpAndVersionAreAnsweredWhereverTheyStandBeforeTheOptionsEnd) {
+    EXPECT_TRUE(HelpOrVersionText({"norik"}).isEmpty());
+    EXPECT_TRUE(HelpOrVersionText({"norik", "--base", "/b", "000042"}).isEmpty());
+    EXPECT_TRUE(HelpOrVersionText({"norik", "--", "--help"}).isEmpty());
+    EXPECT_TRUE(HelpOrVersionText({"norik", "-platform", "offscreen", "-h"}).startsWith("Usage: norik [--base DIR]"));
+    EXPECT_EQ(HelpOrVersionText({"norik", "--version", "--help"}), QString("norik ") + Version::kVersion + "\n");
 }
 
 TEST(DesktopLauncherTest, QuotesTheExecutableAsTheDesktopReadsIt) {
