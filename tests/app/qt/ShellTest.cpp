@@ -645,13 +645,16 @@ TEST_F(ShellTest, TheSearchLineRunsAQueryIntoARankedListWithPassages) {
     ASSERT_TRUE(HasKeyboard(&quick.line()));
     quick.line().lineEdit()->setText(QStringLiteral("налоги OR налогоплательщики"));
     QTest::keyClick(quick.line().lineEdit(), Qt::Key_Return);
-
-    auto* result = dynamic_cast<QuickSearchView*>(&frame().activeChild()->view());
-    ASSERT_NE(result, nullptr);
+    // The search runs off the window's thread, the pane saying so meanwhile.
+    EXPECT_TRUE(quick.service().searching());
+    EXPECT_TRUE(quick.progressPane().text().startsWith(QStringLiteral("Идёт поиск")));
+    QuickSearchView* result = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (result = dynamic_cast<QuickSearchView*>(&frame().activeChild()->view())) != nullptr; }, 10000));
     EXPECT_EQ(frame().activeChild()->windowTitle(), QStringLiteral("Быстрый поиск: налоги OR налогоплательщики"));
     // Document 1 ranks above document 2, the newer one.
     const FullText::SearchResult ranked =
-        FullText::Searcher(quick.service().folder()).Search("налоги OR налогоплательщики", 200, 0);
+        FullText::Searcher(quick.service().folder()).Search("налоги OR налогоплательщики", 0x10000, 0);
     ASSERT_GE(ranked.hits.size(), 2u);
     std::vector<int> shown;
     int count = 0;
@@ -666,8 +669,9 @@ TEST_F(ShellTest, TheSearchLineRunsAQueryIntoARankedListWithPassages) {
     EXPECT_EQ(result->list().header()->sortIndicatorSection(), -1);
     EXPECT_FALSE(checked(Command::kSortByDate));
     EXPECT_FALSE(enabled(Command::kSortDescending));
-    EXPECT_TRUE(result->preview().toHtml().contains(QStringLiteral("font-weight:700")));
-    EXPECT_TRUE(frame().statusPane(0)->text().startsWith(QStringLiteral("Найдено документов: %1").arg(count)));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return result->preview().toHtml().contains(QStringLiteral("font-weight:700")); }, 5000));
+    EXPECT_TRUE(frame().statusPane(0)->text().startsWith(QStringLiteral("Найдено документов: %1 (").arg(count)));
     EXPECT_EQ(quick.line().queries().value(0), QStringLiteral("налоги OR налогоплательщики"));
 
     // The document opened from the list has the words marked.
@@ -678,6 +682,59 @@ TEST_F(ShellTest, TheSearchLineRunsAQueryIntoARankedListWithPassages) {
     ASSERT_NE(text->highlights(), nullptr);
     ASSERT_TRUE(QTest::qWaitFor([&] { return text->highlights()->isComplete(); }, 5000));
     EXPECT_GT(text->highlights()->count(), 0u);
+}
+
+}  // namespace
+}  // namespace NorikTest
+
+namespace NorikTest {
+namespace {
+
+TEST_F(ShellTest, TheSearchLineRunsWhatWasTypedAndTheFilterRowRestrictsTheSearch) {
+    ASSERT_TRUE(Start());
+    QuickSearchShell& quick = *m_app->quickSearch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return quick.service().state() == FullTextService::State::Ready; }, 20000));
+    const auto search = [&](const QString& typed) -> QuickSearchView* {
+        QTest::keyClick(listView(), Qt::Key_E, Qt::ControlModifier);
+        QTest::keyClicks(quick.line().lineEdit(), typed);
+        QTest::keyClick(quick.line().lineEdit(), Qt::Key_Return);
+        QuickSearchView* view = nullptr;
+        QTest::qWaitFor([&] { return (view = dynamic_cast<QuickSearchView*>(&frame().activeChild()->view())); }, 10000);
+        return view;
+    };
+    const auto numbers = [](QuickSearchView* view) {
+        std::vector<int> shown;
+        int count = 0, selected = 0;
+        view->GetListPosition(count, selected);
+        for (int row = 0; row < count; ++row)
+            shown.push_back(static_cast<CListDocument*>(view->GetDocument())->model().GetNumber(row));
+        return shown;
+    };
+    // An earlier, longer query is offered, never completed into the line.
+    quick.line().Remember(QStringLiteral("налоги и сборы"));
+    QuickSearchView* all = search(QStringLiteral("налоги"));
+    ASSERT_NE(all, nullptr);
+    EXPECT_EQ(quick.line().queries().value(0), QStringLiteral("налоги"));
+    const std::vector<int> every = numbers(all);
+    ASSERT_FALSE(every.empty());
+
+    // Documents not in force alone, and a date that cannot be understood refused.
+    quick.statusFilter().setCurrentIndex(2);
+    all->parentWidget()->close();
+    QuickSearchView* notInForce = search(QStringLiteral("налоги"));
+    ASSERT_NE(notInForce, nullptr);
+    std::vector<int> expected;
+    for (const int number : every)
+        if (!ShowData::DocRowsByNumber(static_cast<std::int16_t>(number)).front().inForce) expected.push_back(number);
+    ASSERT_LT(expected.size(), every.size());
+    std::vector<int> shown = numbers(notInForce);
+    std::sort(shown.begin(), shown.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(shown, expected);
+    quick.dateFromFilter().setText(QStringLiteral("31.02.2020"));
+    quick.Run(QStringLiteral("налоги"));
+    EXPECT_FALSE(quick.service().searching());
+    EXPECT_TRUE(quick.progressPane().text().contains(QStringLiteral("31.02.2020")));
 }
 
 }  // namespace
