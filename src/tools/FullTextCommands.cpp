@@ -48,16 +48,12 @@ int CurrentFullTextIndex(std::ostream& err, std::filesystem::path& folder) {
     return kExitFailure;
 }
 
-// The list row texts of the given documents, by number.
+// The list row texts of the given documents, by number: only their rows are read.
 std::map<std::int16_t, std::string> RowTexts(const std::vector<std::int16_t>& numbers) {
-    ConsoleUserPort port;
-    ShowData::CShowDoc list(port);
-    list.FillFromNumbers(numbers);
+    std::vector<std::pair<std::int16_t, std::string>> found;
+    ShowData::CShowDoc::RowTexts(numbers, found);
     std::map<std::int16_t, std::string> texts;
-    for (int i = 0; i < list.Count(); ++i) {
-        const auto row = static_cast<unsigned>(i);
-        texts[static_cast<std::int16_t>(list.GetNumber(row))] = Utf8(list.GetText(row));
-    }
+    for (const auto& [number, text] : found) texts.emplace(number, Utf8(text));
     return texts;
 }
 
@@ -71,7 +67,8 @@ int QuickSearch(const Arguments& args, std::ostream& out, std::ostream& err) {
     // The documents of the type, status and dates asked for, as the search by attributes finds them.
     ShowData::SearchRequest filter;
     ReadAttributeFilters(args, filter);
-    if (const int failed = LoadDocuments(err)) return failed;
+    // No row is read but those printed.
+    if (const int failed = LoadDocuments(err, ShowData::CShowDoc::BindIndexes)) return failed;
     std::optional<std::vector<std::int16_t>> among;
     if (filter != ShowData::SearchRequest{}) {
         try {
