@@ -113,6 +113,17 @@ TEST_F(FullTextIndexTest, AWordEndingInAStarFindsEveryWordItBegins) {
     EXPECT_EQ(Numbers("тариф*"), (std::vector<std::int16_t>{6, 5, 4}));
     EXPECT_EQ(Numbers("самоуправлен* организац*"), (std::vector<std::int16_t>{1}));
     EXPECT_TRUE(Searcher(folder()).Search("тариф*", 10, 0).cutWildcards.empty());
+    // A beginning of more words than are taken finds with the most frequent, and says so.
+    const std::vector<std::string> letters = {"а", "б", "в", "г", "д", "е", "ж", "з", "и",
+                                              "к", "л", "м", "н", "о", "п", "р", "с"};
+    texts[2].plain.clear();
+    for (const std::string& a : letters)
+        for (const std::string& b : letters)
+            for (const std::string& c : letters) texts[2].plain += "ж" + a + b + c + " ";
+    ASSERT_TRUE(Build(folder()).ok);
+    const SearchResult many = Searcher(folder()).Search("ж*", 10, 0);
+    EXPECT_EQ(many.cutWildcards, std::vector<std::string>{"ж*"});
+    ASSERT_EQ(many.hits.size(), 1u);
 }
 
 TEST_F(FullTextIndexTest, FiltersAndCountsEveryMatch) {
