@@ -17,6 +17,9 @@ namespace {
 constexpr double kHeadingBoost = 4.0;
 // A passage: about this many bytes of the text around the words found.
 constexpr std::size_t kPassageBytes = 240;
+// The years and dates of one query looked for as written in the texts, at most: each costs a
+// look-up of every way of writing each of its days.
+constexpr std::size_t kMaxWrittenDates = 8;
 // A word of at least this many letters may be respelled from three letters off.
 constexpr std::size_t kLongWordLetters = 8;
 // Indexed words of one stem looked at for where a query's word is in a long text, at most.
@@ -32,14 +35,20 @@ public:
 
 // A number, date or year the user typed: the attribute term, and the same text among the words.
 // A date also meets the other ways it may be written in a text ("6.10.2003"), a year every date
-// of it written there ("17.10.2016" is one word of a text). The terms of the numbers typed are
-// noted in numberTerms, for the documents that bear them to come first.
+// of it written there ("17.10.2016" is one word of a text), for the first kMaxWrittenDates of a
+// query. What the processors of one query share is in notes: the terms of the numbers typed, for
+// the documents that bear them to come first, and how many dates were looked for.
+struct ParseNotes {
+    std::vector<std::string> numberTerms;
+    std::size_t writtenDates = 0;
+};
+
 class AttributeProcessor : public Xapian::FieldProcessor {
 public:
     enum class Kind { Number, Date, Year };
     AttributeProcessor(Kind kind, const Xapian::Database& database, const Xapian::Stem& stemmer,
-                       const std::vector<std::string>& values, std::vector<std::string>& numberTerms)
-        : m_kind(kind), m_database(database), m_values(values), m_numberTerms(numberTerms) {
+                       const std::vector<std::string>& values, ParseNotes& notes)
+        : m_kind(kind), m_database(database), m_values(values), m_notes(notes) {
         m_words.set_stemmer(stemmer);
         m_words.set_stemming_strategy(Xapian::QueryParser::STEM_SOME);
     }
@@ -56,22 +65,23 @@ public:
         std::string term;
         const std::string& words = value;
         Xapian::Query written;  // the date words of the texts a date or year meets
+        const bool lookForDates = !headingPass && m_notes.writtenDates < kMaxWrittenDates;
         switch (m_kind) {
             case Kind::Number:
                 term = kNumberPrefix + NumberKey(value);
-                if (!headingPass) m_numberTerms.push_back(term);
+                if (!headingPass) m_notes.numberTerms.push_back(term);
                 break;
             case Kind::Date: {
                 const std::string key = DateKeyOfText(value).value_or(value);
                 term = kDatePrefix + key;
-                if (key.size() == 8)
+                if (key.size() == 8 && lookForDates)
                     written = WrittenDates(std::stoi(key.substr(0, 4)), std::stoi(key.substr(4, 2)),
                                            std::stoi(key.substr(6, 2)));
                 break;
             }
             case Kind::Year:
                 term = kYearPrefix + value;
-                if (value.size() == 4 &&
+                if (value.size() == 4 && lookForDates &&
                     std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
                     written = WrittenDates(std::stoi(value), 0, 0);
                 break;
@@ -89,7 +99,8 @@ private:
     // The words of the index writing the day of month of year (month and day 0: any), as one
     // word for ranking; empty when the texts write none. At most 12 * 31 days, each looked up in
     // its few ways of writing.
-    Xapian::Query WrittenDates(int year, int month, int day) const {
+    Xapian::Query WrittenDates(int year, int month, int day) {
+        ++m_notes.writtenDates;
         std::vector<std::string> found;
         for (int m = month == 0 ? 1 : month; m <= (month == 0 ? 12 : month); ++m)
             for (int d = day == 0 ? 1 : day; d <= (day == 0 ? 31 : day); ++d)
@@ -101,7 +112,7 @@ private:
     Kind m_kind;
     const Xapian::Database& m_database;
     const std::vector<std::string>& m_values;
-    std::vector<std::string>& m_numberTerms;
+    ParseNotes& m_notes;
     Xapian::QueryParser m_words;
 };
 
@@ -125,8 +136,8 @@ struct Searcher::Impl {
     std::optional<Xapian::Database> database;
     Xapian::Stem stemmer{"russian"};
     StopWords stopper;
-    // The terms of the numbers typed into the query parsed last (Parse).
-    std::vector<std::string> numberTerms;
+    // Of the query parsed last (Parse).
+    ParseNotes notes;
 
     void Damaged(const Xapian::Error& e) {
         error = "the index cannot be read: " + e.get_description();
@@ -148,7 +159,7 @@ struct Searcher::Impl {
             {kQueryDateField, AttributeProcessor::Kind::Date},
             {kQueryYearField, AttributeProcessor::Kind::Year}};
         for (const auto& [field, kind] : fields) {
-            auto* processor = new AttributeProcessor(kind, *database, stemmer, values, numberTerms);
+            auto* processor = new AttributeProcessor(kind, *database, stemmer, values, notes);
             processor->headingPass = headingPass;
             parser.add_prefix(field, processor->release());
         }
@@ -159,7 +170,7 @@ struct Searcher::Impl {
         constexpr unsigned kFlags = Xapian::QueryParser::FLAG_PHRASE | Xapian::QueryParser::FLAG_BOOLEAN |
                                     Xapian::QueryParser::FLAG_LOVEHATE | Xapian::QueryParser::FLAG_PURE_NOT |
                                     Xapian::QueryParser::FLAG_WILDCARD;
-        numberTerms.clear();
+        notes = ParseNotes{};
         Xapian::Query text = Parser(false, rewritten.values).parse_query(rewritten.text, kFlags);
         if (text.empty()) return text;
         const Xapian::Query heading =
@@ -406,10 +417,10 @@ SearchResult Searcher::Search(std::string_view query, std::size_t maxHits, std::
         // The documents bearing a number typed come first, each pass ranked on its own: a long
         // text citing a number many times would outweigh the document of that number.
         std::vector<Xapian::Query> passes;
-        if (d.numberTerms.empty()) {
+        if (d.notes.numberTerms.empty()) {
             passes.push_back(parsed);
         } else {
-            const Xapian::Query numbers(Xapian::Query::OP_OR, d.numberTerms.begin(), d.numberTerms.end());
+            const Xapian::Query numbers(Xapian::Query::OP_OR, d.notes.numberTerms.begin(), d.notes.numberTerms.end());
             passes.emplace_back(Xapian::Query::OP_FILTER, parsed, numbers);
             passes.emplace_back(Xapian::Query::OP_AND_NOT, parsed, numbers);
         }
