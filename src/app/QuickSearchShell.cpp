@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -50,6 +51,7 @@ QuickSearchShell::QuickSearchShell(CMainFrame& frame, IUserPort& userPort, std::
         field->setMaxLength(10);
         field->setFixedWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("по 00.00.00000")) + 12);
         connect(field, &QLineEdit::returnPressed, this, [this] { Run(m_line->currentText()); });
+        field->installEventFilter(this);
         return field;
     };
     m_dateFrom = dateField("quickSearchDateFrom", QStringLiteral("введён с"), QStringLiteral("Дата введения с"));
@@ -94,6 +96,18 @@ QuickSearchShell::~QuickSearchShell() = default;
 void QuickSearchShell::Prepare(IndexSource source) {
     FillTypes();
     m_service.Prepare(std::move(source));
+}
+
+bool QuickSearchShell::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_E && key->modifiers() == Qt::ControlModifier) {
+            // Not taken by the field: the window's shortcut runs.
+            event->ignore();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void QuickSearchShell::FillTypes() {

@@ -74,6 +74,11 @@ signals:
     // A result window was opened.
     void resultShown(QuickSearchView* view);
 
+protected:
+    // Ctrl+E in a date field of the filter row goes to the search line, as everywhere else, not to
+    // the field's own end of line.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void ShowResult(const QString& query);
     void ShowProgress(int percent);
