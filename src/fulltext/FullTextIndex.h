@@ -219,16 +219,18 @@ private:
 class WordFormMatcher {
 public:
     // The query as typed into the search line or the attribute search's word fields; operators,
-    // quotes, numbers, excluded words and the short words a search does not require (IsStopWord)
-    // are ignored; a word ending in "*" stands for every word it begins.
+    // quotes, numbers but years, excluded words and the short words a search does not require (IsStopWord)
+    // are ignored; a word ending in "*" stands for every word it begins, and a year ("2016") for
+    // itself, in a date too.
     explicit WordFormMatcher(std::string_view query);
-    bool empty() const { return m_stems.empty() && m_prefixes.empty(); }
+    bool empty() const { return m_stems.empty() && m_prefixes.empty() && m_years.empty(); }
     // The [begin, end) offsets, in UTF-16 code units, of every matching word of text.
     std::vector<std::pair<std::size_t, std::size_t>> FindAll(std::u16string_view text) const;
 
 private:
     std::vector<std::string> m_stems;
     std::vector<std::string> m_prefixes;  // lower case, "ё" kept
+    std::vector<std::string> m_years;
 };
 
 }  // namespace Norik::FullText

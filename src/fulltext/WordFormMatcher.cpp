@@ -64,6 +64,15 @@ WordFormMatcher::WordFormMatcher(std::string_view query) {
             excludeNext = true;
             continue;
         }
+        // A year marks itself, also where a date of the text holds it ("17.10.2016").
+        std::string_view year = piece;
+        while (!year.empty() && (year.back() == ')' || year.back() == ',' || year.back() == ';' || year.back() == '"'))
+            year.remove_suffix(1);
+        if (!excluded && year.size() == 4 && (year.starts_with("19") || year.starts_with("20")) &&
+            year.find_first_not_of("0123456789") == std::string_view::npos) {
+            m_years.emplace_back(year);
+            continue;
+        }
         if (excluded || piece.find_first_of("0123456789") != std::string_view::npos || piece == "AND" ||
             piece == "OR" || piece == "XOR" || piece.starts_with("NEAR") || piece.starts_with("ADJ"))
             continue;
@@ -98,6 +107,7 @@ std::vector<std::pair<std::size_t, std::size_t>> WordFormMatcher::FindAll(std::u
     std::vector<std::u32string> heads;
     for (const std::string& stem : m_stems) heads.push_back(Head(Utf32(stem.substr(1))));
     for (const std::string& prefix : m_prefixes) heads.push_back(Head(Utf32(prefix)));
+    for (const std::string& year : m_years) heads.push_back(Head(Utf32(year)));
     std::unordered_map<std::string, bool> known;  // the verdict on each word already stemmed
     std::size_t at = 0;
     const auto next = [&](std::size_t& i) -> char32_t {
@@ -129,7 +139,8 @@ std::vector<std::pair<std::size_t, std::size_t>> WordFormMatcher::FindAll(std::u
         for (const char32_t u : lower) Xapian::Unicode::append_utf8(word, u);
         auto [slot, inserted] = known.try_emplace(word, false);
         if (inserted)
-            slot->second = std::any_of(m_prefixes.begin(), m_prefixes.end(),
+            slot->second = std::find(m_years.begin(), m_years.end(), word) != m_years.end() ||
+                           std::any_of(m_prefixes.begin(), m_prefixes.end(),
                                        [&](const std::string& prefix) { return word.starts_with(prefix); }) ||
                            std::binary_search(m_stems.begin(), m_stems.end(), stemmers.Stem(word, lower.front()));
         if (slot->second) found.emplace_back(begin, wordEnd);

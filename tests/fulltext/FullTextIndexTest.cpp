@@ -304,6 +304,7 @@ TEST(WordFormMatcherTest, MarksEveryFormOfTheQueryWordsInUtf16Offsets) {
     EXPECT_EQ(WordFormMatcher("вычет на обучение").FindAll(u"вычеты на обучение"),
               (std::vector<Span>{{0, 6}, {10, 18}}));
     EXPECT_EQ(WordFormMatcher("земельн*").FindAll(u"земля, земельных"), (std::vector<Span>{{7, 16}}));
+    EXPECT_EQ(WordFormMatcher("договора 2016").FindAll(u"от 17.10.2016 N 5, 2015"), (std::vector<Span>{{9, 13}}));
 }
 
 }  // namespace
