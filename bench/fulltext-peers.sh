@@ -97,7 +97,9 @@ fts_sql() {
 commands=()
 for i in "${!queries[@]}"; do
     q=${queries[$i]}
-    echo "${names[$i]}: norik-tool finds $("$tool" --base "$base" search --quick "$q" --limit 65536 | wc -l)," \
+    # The count of every match, which norik-tool says on stderr after the rows it prints.
+    found=$("$tool" --base "$base" search --quick "$q" --limit 1 2>&1 >/dev/null | sed -n 's/^Найдено документов: \([0-9]*\).*/\1/p')
+    echo "${names[$i]}: norik-tool finds $found," \
          "FTS5 $(sqlite3 "$work/fts.sqlite" "SELECT count(*) FROM words WHERE words MATCH '$q'")"
     commands+=(-n "norik-${names[$i]}" "$tool --base $base search --quick '$q' --passages --limit 20")
     commands+=(-n "fts5-${names[$i]}" "sqlite3 $work/fts.sqlite \"$(fts_sql "$q")\"")
@@ -119,7 +121,7 @@ awk -F, '
 forms=0 exact=0 text=0 total=0
 while IFS=$'\t' read -r target query; do
     total=$((total + 1))
-    if "$tool" --base "$base" search --quick "$query" --limit 10 | cut -f1 | grep -qx "$target"; then
+    if "$tool" --base "$base" search --quick "$query" --limit 10 2>/dev/null | cut -f1 | grep -qx "$target"; then
         forms=$((forms + 1))
     fi
     match=$(printf '"%s" ' $query)

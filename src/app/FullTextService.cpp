@@ -1,6 +1,9 @@
 #include "app/FullTextService.h"
 
+#include <QMetaObject>
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <exception>
 #include <set>
 #include <string>
@@ -58,9 +61,55 @@ FullTextService::FullTextService(QObject* parent) : QObject(parent) {
     connect(&m_poll, &QTimer::timeout, this, &FullTextService::LookAtBuild);
 }
 
+struct FullTextService::Searching {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<Job> jobs;
+    bool stop = false;
+};
+
 FullTextService::~FullTextService() {
     if (m_build) m_build->stop = true;
     if (m_worker.joinable()) m_worker.join();
+    if (m_searching) {
+        {
+            const std::lock_guard lock(m_searching->mutex);
+            m_searching->stop = true;
+            m_searching->jobs.clear();
+        }
+        m_searching->wake.notify_all();
+    }
+    if (m_searchThread.joinable()) m_searchThread.join();
+}
+
+void FullTextService::Post(Job job) {
+    if (!m_searching) {
+        m_searching = std::make_shared<Searching>();
+        m_searchThread = std::thread([searching = m_searching] {
+            std::unique_ptr<FullText::Searcher> searcher;
+            for (;;) {
+                Job next;
+                {
+                    std::unique_lock lock(searching->mutex);
+                    searching->wake.wait(lock, [&] { return searching->stop || !searching->jobs.empty(); });
+                    if (searching->stop) break;
+                    next = std::move(searching->jobs.front());
+                    searching->jobs.pop_front();
+                }
+                next(searcher);
+            }
+        });
+    }
+    {
+        const std::lock_guard lock(m_searching->mutex);
+        m_searching->jobs.push_back(std::move(job));
+    }
+    m_searching->wake.notify_one();
+    if (m_unanswered++ == 0) emit searchingChanged(true);
+}
+
+void FullTextService::Answered() {
+    if (m_unanswered > 0 && --m_unanswered == 0) emit searchingChanged(false);
 }
 
 void FullTextService::Prepare(IndexSource source) {
@@ -160,16 +209,26 @@ void FullTextService::LookAtBuild() {
 
 void FullTextService::Finish(const std::filesystem::path& folder) {
     m_folder = folder;
-    m_searcher = std::make_unique<FullText::Searcher>(folder);
-    if (!m_searcher->ok()) {
-        ErrorLog().WriteEntry(DamageText(folder, m_searcher->error()));
-        m_searcher.reset();
-        Fail(QStringLiteral("Индекс быстрого поиска не открывается."));
-        return;
-    }
-    m_state = State::Ready;
-    m_percent = 100;
-    emit ready();
+    // Opened on the searching thread, which answers every search: the window goes on meanwhile.
+    Post([this, folder](std::unique_ptr<FullText::Searcher>& searcher) {
+        searcher = std::make_unique<FullText::Searcher>(folder);
+        std::string error = searcher->ok() ? std::string() : searcher->error();
+        if (!error.empty()) searcher.reset();
+        QMetaObject::invokeMethod(
+            this,
+            [this, folder, error = std::move(error)] {
+                Answered();
+                if (!error.empty()) {
+                    ErrorLog().WriteEntry(DamageText(folder, error));
+                    Fail(QStringLiteral("Индекс быстрого поиска не открывается."));
+                    return;
+                }
+                m_state = State::Ready;
+                m_percent = 100;
+                emit ready();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void FullTextService::Fail(const QString& why) {
@@ -178,19 +237,48 @@ void FullTextService::Fail(const QString& why) {
     emit failed(why);
 }
 
-FullText::SearchResult FullTextService::Search(std::string_view query, std::size_t maxHits,
-                                               std::size_t passagesPerHit) {
-    if (m_state != State::Ready || !m_searcher) {
+void FullTextService::Search(std::string query, std::size_t maxHits, std::size_t passagesPerHit,
+                             std::optional<std::vector<std::int16_t>> among, SearchDone done) {
+    if (m_state != State::Ready) {
         FullText::SearchResult none;
         none.error = "the index is not ready";
-        return none;
+        done(std::move(none));
+        return;
     }
-    return m_searcher->Search(query, maxHits, passagesPerHit);
+    Post([this, query = std::move(query), maxHits, passagesPerHit, among = std::move(among),
+          done = std::move(done)](std::unique_ptr<FullText::Searcher>& searcher) mutable {
+        FullText::SearchResult result;
+        if (searcher)
+            result = searcher->Search(query, maxHits, passagesPerHit, among ? &*among : nullptr);
+        else
+            result.error = "the index is not open";
+        QMetaObject::invokeMethod(
+            this,
+            [this, result = std::move(result), done = std::move(done)]() mutable {
+                Answered();
+                done(std::move(result));
+            },
+            Qt::QueuedConnection);
+    });
 }
 
-std::vector<std::string> FullTextService::Passages(std::string_view query, std::int16_t number, std::size_t count) {
-    if (m_state != State::Ready || !m_searcher) return {};
-    return m_searcher->Passages(query, number, count);
+void FullTextService::Passages(std::string query, std::int16_t number, std::size_t count, PassagesDone done) {
+    if (m_state != State::Ready) {
+        done({});
+        return;
+    }
+    Post([this, query = std::move(query), number, count,
+          done = std::move(done)](std::unique_ptr<FullText::Searcher>& searcher) mutable {
+        std::vector<std::string> passages =
+            searcher ? searcher->Passages(query, number, count) : std::vector<std::string>();
+        QMetaObject::invokeMethod(
+            this,
+            [this, passages = std::move(passages), done = std::move(done)]() mutable {
+                Answered();
+                done(std::move(passages));
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 }  // namespace Norik

@@ -10,8 +10,11 @@
 // anew; the base's own is never touched. Once an index is in place, or found current, the cache's
 // indexes of other dates of the same base folder and those set aside are removed.
 //
-// Searching runs on the user-interface thread over the index prepared. Destroying the service
-// stops a build within one document and waits for it.
+// Searching runs on a thread of the service's own, which opens the index once it is prepared
+// (ready() or failed() come when it is open) and answers one request after another; each answer
+// comes back on the user-interface thread, so the window never waits for a search. Destroying the
+// service stops a build within one document, drops the requests not yet answered and waits for
+// the one being answered.
 // User-interface thread only.
 #pragma once
 
@@ -22,8 +25,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -66,15 +71,25 @@ public:
     // Why the index could not be prepared, once Failed.
     const QString& failure() const { return m_failure; }
 
-    // Runs query over the index; an error when the index is not ready or cannot answer.
-    FullText::SearchResult Search(std::string_view query, std::size_t maxHits, std::size_t passagesPerHit);
-    // The passages of one document found by query (Searcher::Passages); none when not ready.
-    std::vector<std::string> Passages(std::string_view query, std::int16_t number, std::size_t count);
+    using SearchDone = std::function<void(FullText::SearchResult)>;
+    using PassagesDone = std::function<void(std::vector<std::string>)>;
+    // Runs query over the index (Searcher::Search, among: null for every document) on the
+    // searching thread; done is called on this thread with the result, an error when the index is
+    // not ready or cannot answer. Not called once the service is gone.
+    void Search(std::string query, std::size_t maxHits, std::size_t passagesPerHit,
+                std::optional<std::vector<std::int16_t>> among, SearchDone done);
+    // The passages of one document found by query (Searcher::Passages), as Search gives its
+    // result; none when not ready.
+    void Passages(std::string query, std::int16_t number, std::size_t count, PassagesDone done);
+    // Whether a request is being answered or waits to be.
+    bool searching() const { return m_unanswered > 0; }
 
 signals:
     void progressChanged(int percent);
     void ready();
     void failed(const QString& why);
+    // A request began to be answered with none waiting (true), or the last was answered (false).
+    void searchingChanged(bool searching);
 
 private:
     struct Build {
@@ -93,6 +108,14 @@ private:
     void Finish(const std::filesystem::path& folder);
     void Fail(const QString& why);
 
+    // The requests for the searching thread and the index it opens: shared with the thread.
+    struct Searching;
+    using Job = std::function<void(std::unique_ptr<FullText::Searcher>& searcher)>;
+    // Hands job to the searching thread (started on the first one).
+    void Post(Job job);
+    // Called on this thread when the searching thread has answered a request.
+    void Answered();
+
     State m_state = State::Idle;
     int m_percent = 0;
     std::filesystem::path m_folder;
@@ -101,7 +124,9 @@ private:
     std::shared_ptr<Build> m_build;
     std::thread m_worker;
     QTimer m_poll;
-    std::unique_ptr<FullText::Searcher> m_searcher;
+    std::shared_ptr<Searching> m_searching;
+    std::thread m_searchThread;
+    int m_unanswered = 0;
 };
 
 }  // namespace Norik

@@ -1,6 +1,9 @@
 #include "app/QuickSearchShell.h"
 
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -10,6 +13,8 @@
 #include "Helpers/qt/QtText.h"
 #include "frame/qt/ChildFrm.h"
 #include "frame/qt/MainFrm.h"
+#include "search/SearchEvaluation.h"
+#include "showdata/DayCode.h"
 #include "showdata/ListDoc.h"
 #include "views/ListDocument.h"
 #include "views/QuickSearchLine.h"
@@ -27,6 +32,32 @@ QuickSearchShell::QuickSearchShell(CMainFrame& frame, IUserPort& userPort, std::
     m_bar->setObjectName(QStringLiteral("quickSearchBar"));
     m_bar->addWidget(m_line);
     // An empty stretch beside the line: the line grows with the window, to half its width.
+    // The filter row: compact, after the line.
+    m_type = new QComboBox(m_bar);
+    m_type->setObjectName(QStringLiteral("quickSearchType"));
+    m_type->setAccessibleName(QStringLiteral("Тип документа"));
+    m_type->addItem(QStringLiteral("Любой тип"));
+    m_type->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_type->setMinimumContentsLength(12);
+    m_status = new QComboBox(m_bar);
+    m_status->setObjectName(QStringLiteral("quickSearchStatus"));
+    m_status->setAccessibleName(QStringLiteral("Статус документа"));
+    m_status->addItems({QStringLiteral("Любой статус"), QStringLiteral("Действует"), QStringLiteral("Не действует")});
+    const auto dateField = [this](const char* name, const QString& placeholder, const QString& accessible) {
+        auto* field = new QLineEdit(m_bar);
+        field->setObjectName(QString::fromLatin1(name));
+        field->setPlaceholderText(placeholder);
+        field->setAccessibleName(accessible);
+        field->setMaxLength(10);
+        field->setFixedWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("по 00.00.00000")) + 12);
+        connect(field, &QLineEdit::returnPressed, this, [this] { Run(m_line->currentText()); });
+        field->installEventFilter(this);
+        return field;
+    };
+    m_dateFrom = dateField("quickSearchDateFrom", QStringLiteral("введён с"), QStringLiteral("Дата введения с"));
+    m_dateTo = dateField("quickSearchDateTo", QStringLiteral("по"), QStringLiteral("Дата введения по"));
+    for (QWidget* filter : std::initializer_list<QWidget*>{m_type, m_status, m_dateFrom, m_dateTo})
+        m_bar->addWidget(filter);
     auto* rest = new QWidget(m_bar);
     rest->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     m_bar->addWidget(rest);
@@ -45,6 +76,13 @@ QuickSearchShell::QuickSearchShell(CMainFrame& frame, IUserPort& userPort, std::
         m_line->SetPreparing(-1);
         if (!m_pending.isEmpty()) ShowResult(std::exchange(m_pending, QString()));
     });
+    // While a search runs, the pointer says so over the window.
+    connect(&m_service, &FullTextService::searchingChanged, this, [](bool searching) {
+        if (searching)
+            QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+        else
+            QGuiApplication::restoreOverrideCursor();
+    });
     connect(&m_service, &FullTextService::failed, this, [this](const QString& why) {
         m_progress->setText(why);
         m_progress->show();
@@ -55,7 +93,61 @@ QuickSearchShell::QuickSearchShell(CMainFrame& frame, IUserPort& userPort, std::
 
 QuickSearchShell::~QuickSearchShell() = default;
 
-void QuickSearchShell::Prepare(IndexSource source) { m_service.Prepare(std::move(source)); }
+void QuickSearchShell::Prepare(IndexSource source) {
+    FillTypes();
+    m_service.Prepare(std::move(source));
+}
+
+bool QuickSearchShell::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_E && key->modifiers() == Qt::ControlModifier) {
+            // Not taken by the field: the window's shortcut runs.
+            event->ignore();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void QuickSearchShell::FillTypes() {
+    while (m_type->count() > 1) m_type->removeItem(1);
+    for (const std::string& type : ShowData::GetTypeList()) {
+        const QString name = ToQString(type).trimmed();
+        if (!name.isEmpty() && m_type->findText(name, Qt::MatchFixedString | Qt::MatchCaseSensitive) < 0)
+            m_type->addItem(name);
+    }
+}
+
+bool QuickSearchShell::FilteredNumbers(std::optional<std::vector<std::int16_t>>& among) {
+    ShowData::SearchRequest filter;
+    if (m_type->currentIndex() > 0) filter.type = FromQString(m_type->currentText());
+    if (m_status->currentIndex() > 0) filter.inForce = m_status->currentIndex() == 1 ? 1 : 0;
+    for (const auto& [field, day] :
+         {std::pair{m_dateFrom, &filter.introducedFrom}, std::pair{m_dateTo, &filter.introducedTo}}) {
+        const QString text = field->text().trimmed();
+        if (text.isEmpty()) continue;
+        const std::optional<ShowData::DayCode> code = ShowData::ParseDottedDate(FromQString(text));
+        if (!code) {
+            m_progress->setText(QStringLiteral("Дата «%1» не понята: нужна дата ДД.ММ.ГГГГ").arg(text));
+            m_progress->show();
+            field->setFocus(Qt::OtherFocusReason);
+            return false;
+        }
+        *day = *code;
+    }
+    among.reset();
+    if (filter == ShowData::SearchRequest{}) return true;
+    try {
+        among = ShowData::EvaluateSearchRequest(filter);
+    } catch (const ShowData::SearchIndexDamaged& damaged) {
+        m_progress->setText(
+            QStringLiteral("Отбор не выполнен: %1").arg(QString::fromStdString(damaged.damage().Text())));
+        m_progress->show();
+        return false;
+    }
+    return true;
+}
 
 void QuickSearchShell::FocusLine() {
     m_bar->show();
@@ -90,24 +182,30 @@ void QuickSearchShell::Run(const QString& query) {
 }
 
 void QuickSearchShell::ShowResult(const QString& query) {
-    QElapsedTimer timer;
-    timer.start();
+    std::optional<std::vector<std::int16_t>> among;
+    if (!FilteredNumbers(among)) return;
+    auto timer = std::make_shared<QElapsedTimer>();
+    timer->start();
     const std::string words = query.toStdString();
+    m_progress->setText(QStringLiteral("Идёт поиск: «%1»…").arg(query));
+    m_progress->show();
     // The passages of the selected row alone are looked for, when it is selected.
-    const FullText::SearchResult result = m_service.Search(words, kMaxHits, 0);
-    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
-    auto document = std::make_unique<CListDocument>(m_userPort);
-    auto* view = new QuickSearchView(*document, m_userPort, m_showCard, query, result, seconds,
-                                     [shell = QPointer<QuickSearchShell>(this), words](std::int16_t number) {
-                                         return shell ? shell->m_service.Passages(words, number, kPassagesPerHit)
-                                                      : std::vector<std::string>();
-                                     });
-    connect(view, &QuickSearchView::queryRequested, this, [this](const QString& suggestion) {
-        m_line->Remember(suggestion);
-        Run(suggestion);
+    m_service.Search(words, kMaxHits, 0, std::move(among), [this, query, words, timer](FullText::SearchResult result) {
+        const double seconds = static_cast<double>(timer->nsecsElapsed()) / 1e9;
+        if (!m_service.searching()) m_progress->hide();
+        auto document = std::make_unique<CListDocument>(m_userPort);
+        auto* view = new QuickSearchView(
+            *document, m_userPort, m_showCard, query, result, seconds,
+            [shell = QPointer<QuickSearchShell>(this), words](std::int16_t number, QuickSearchView::PassagesDone done) {
+                if (shell) shell->m_service.Passages(words, number, kPassagesPerHit, std::move(done));
+            });
+        connect(view, &QuickSearchView::queryRequested, this, [this](const QString& suggestion) {
+            m_line->Remember(suggestion);
+            Run(suggestion);
+        });
+        m_frame.CreateChildFrame(std::move(document), view);
+        emit resultShown(view);
     });
-    m_frame.CreateChildFrame(std::move(document), view);
-    emit resultShown(view);
 }
 
 QString QuickSearchShell::WordsToMark(CChildFrame* child) {

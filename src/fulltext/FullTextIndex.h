@@ -167,10 +167,13 @@ struct Hit {
 };
 
 struct SearchResult {
-    std::vector<Hit> hits;             // best first
-    std::size_t estimatedMatches = 0;  // how many documents match in all
-    std::string suggestion;            // a corrected query when nothing matched, else empty
-    std::string error;                 // a query that cannot be understood, or a damaged index
+    std::vector<Hit> hits;    // best first
+    std::size_t matches = 0;  // how many documents match in all, counted exactly
+    std::string suggestion;   // a corrected query when nothing matched, else empty
+    // The words ending in "*" (as typed, lower case) that begin more indexed words than are taken
+    // for them (kMaxWildcardWords, the most frequent).
+    std::vector<std::string> cutWildcards;
+    std::string error;  // a query that cannot be understood, or a damaged index
 };
 
 class Searcher {
@@ -185,10 +188,15 @@ public:
     const std::string& error() const;
 
     // Runs query as a user typed it: words in any form, "phrases", a number as written
-    // ("131-ФЗ", "№ 131-ФЗ"), a type, a date "06.10.2003" or a year, -word to exclude. Ranking:
-    // title, number and type above text; equal scores put documents in force first, then the
-    // newest. passagesPerHit 0 gives no passages.
-    SearchResult Search(std::string_view query, std::size_t maxHits, std::size_t passagesPerHit) const;
+    // ("131-ФЗ", "№ 131-ФЗ"), a type, a date "06.10.2003" or a year (each also meeting the dates
+    // written in the texts, "17.10.2016"), a word ending in "*" for every word it begins (at most
+    // kMaxWildcardWords of them), -word to exclude. Ranking: the documents bearing a number typed
+    // first, however often others cite it; then title, number and type above text; equal scores
+    // put documents in force first, then the newest. among (ascending; null: every document)
+    // restricts the search to those documents. passagesPerHit 0 gives no passages.
+    SearchResult Search(std::string_view query, std::size_t maxHits, std::size_t passagesPerHit,
+                        const std::vector<std::int16_t>* among = nullptr) const;
+    static constexpr std::size_t kMaxWildcardWords = 4000;
 
     // Up to count passages of document number's text for query, as Search gives them; for a
     // window that shows the passages of one document at a time. Empty when the document does not
@@ -211,14 +219,18 @@ private:
 class WordFormMatcher {
 public:
     // The query as typed into the search line or the attribute search's word fields; operators,
-    // quotes, numbers and excluded words are ignored.
+    // quotes, numbers but years, excluded words and the short words a search does not require (IsStopWord)
+    // are ignored; a word ending in "*" stands for every word it begins, and a year ("2016") for
+    // itself, in a date too.
     explicit WordFormMatcher(std::string_view query);
-    bool empty() const { return m_stems.empty(); }
+    bool empty() const { return m_stems.empty() && m_prefixes.empty() && m_years.empty(); }
     // The [begin, end) offsets, in UTF-16 code units, of every matching word of text.
     std::vector<std::pair<std::size_t, std::size_t>> FindAll(std::u16string_view text) const;
 
 private:
     std::vector<std::string> m_stems;
+    std::vector<std::string> m_prefixes;  // lower case, "ё" kept
+    std::vector<std::string> m_years;
 };
 
 }  // namespace Norik::FullText

@@ -17,6 +17,9 @@ namespace {
 constexpr double kHeadingBoost = 4.0;
 // A passage: about this many bytes of the text around the words found.
 constexpr std::size_t kPassageBytes = 240;
+// The years and dates of one query looked for as written in the texts, at most: each costs a
+// look-up of every way of writing each of its days.
+constexpr std::size_t kMaxWrittenDates = 8;
 // A word of at least this many letters may be respelled from three letters off.
 constexpr std::size_t kLongWordLetters = 8;
 // Indexed words of one stem looked at for where a query's word is in a long text, at most.
@@ -24,16 +27,28 @@ constexpr std::size_t kMaxFormsOfStem = 64;
 // Lines of a text looked at for passages, at most; a long text with few matches is not read whole.
 constexpr std::size_t kPassageLinesScanned = 4000;
 
-// Short words that carry no meaning on their own; a query does not require them.
-const char* const kStopWords[] = {"в",   "во",  "на", "о",  "об", "обо", "по",  "с", "со", "к",  "ко", "и",
-                                  "или", "для", "от", "до", "из", "за",  "при", "у", "а",  "но", "не", "же"};
+// The short words IsStopWord names: a query does not require them.
+class StopWords : public Xapian::Stopper {
+public:
+    bool operator()(const std::string& word) const override { return IsStopWord(word); }
+};
 
 // A number, date or year the user typed: the attribute term, and the same text among the words.
+// A date also meets the other ways it may be written in a text ("6.10.2003"), a year every date
+// of it written there ("17.10.2016" is one word of a text), for the first kMaxWrittenDates of a
+// query. What the processors of one query share is in notes: the terms of the numbers typed, for
+// the documents that bear them to come first, and how many dates were looked for.
+struct ParseNotes {
+    std::vector<std::string> numberTerms;
+    std::size_t writtenDates = 0;
+};
+
 class AttributeProcessor : public Xapian::FieldProcessor {
 public:
     enum class Kind { Number, Date, Year };
-    AttributeProcessor(Kind kind, const Xapian::Stem& stemmer, const std::vector<std::string>& values)
-        : m_kind(kind), m_values(values) {
+    AttributeProcessor(Kind kind, const Xapian::Database& database, const Xapian::Stem& stemmer,
+                       const std::vector<std::string>& values, ParseNotes& notes)
+        : m_kind(kind), m_database(database), m_values(values), m_notes(notes) {
         m_words.set_stemmer(stemmer);
         m_words.set_stemming_strategy(Xapian::QueryParser::STEM_SOME);
     }
@@ -49,29 +64,69 @@ public:
         const std::string value = taken ? m_values[index] : name;
         std::string term;
         const std::string& words = value;
+        Xapian::Query written;  // the date words of the texts a date or year meets
+        const bool lookForDates = !headingPass && m_notes.writtenDates < kMaxWrittenDates;
         switch (m_kind) {
             case Kind::Number:
                 term = kNumberPrefix + NumberKey(value);
+                if (!headingPass) m_notes.numberTerms.push_back(term);
                 break;
-            case Kind::Date:
-                term = kDatePrefix + DateKeyOfText(value).value_or(value);
+            case Kind::Date: {
+                const std::string key = DateKeyOfText(value).value_or(value);
+                term = kDatePrefix + key;
+                if (key.size() == 8 && lookForDates)
+                    written = WrittenDates(std::stoi(key.substr(0, 4)), std::stoi(key.substr(4, 2)),
+                                           std::stoi(key.substr(6, 2)));
                 break;
+            }
             case Kind::Year:
                 term = kYearPrefix + value;
+                if (value.size() == 4 && lookForDates &&
+                    std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
+                    written = WrittenDates(std::stoi(value), 0, 0);
                 break;
         }
         Xapian::Query attribute(term);
         if (m_kind == Kind::Year)
             attribute = Xapian::Query(Xapian::Query::OP_OR, attribute, Xapian::Query(kNumberPrefix + value));
         if (headingPass) return attribute;
-        const Xapian::Query text = m_words.parse_query(words, Xapian::QueryParser::FLAG_PHRASE);
+        Xapian::Query text = m_words.parse_query(words, Xapian::QueryParser::FLAG_PHRASE);
+        if (!written.empty()) text = text.empty() ? written : Xapian::Query(Xapian::Query::OP_OR, text, written);
         return text.empty() ? attribute : Xapian::Query(Xapian::Query::OP_OR, attribute, text);
     }
 
 private:
+    // The words of the index writing the day of month of year (month and day 0: any), as one
+    // word for ranking; empty when the texts write none. At most 12 * 31 days, each looked up in
+    // its few ways of writing.
+    Xapian::Query WrittenDates(int year, int month, int day) {
+        ++m_notes.writtenDates;
+        std::vector<std::string> found;
+        for (int m = month == 0 ? 1 : month; m <= (month == 0 ? 12 : month); ++m)
+            for (int d = day == 0 ? 1 : day; d <= (day == 0 ? 31 : day); ++d)
+                for (std::string& word : DateWords(d, m, year))
+                    if (m_database.term_exists(word)) found.push_back(std::move(word));
+        return found.empty() ? Xapian::Query() : Xapian::Query(Xapian::Query::OP_SYNONYM, found.begin(), found.end());
+    }
+
     Kind m_kind;
+    const Xapian::Database& m_database;
     const std::vector<std::string>& m_values;
+    ParseNotes& m_notes;
     Xapian::QueryParser m_words;
+};
+
+// Lets through the documents whose numbers are in an ascending list.
+class AmongDecider : public Xapian::MatchDecider {
+public:
+    explicit AmongDecider(const std::vector<std::int16_t>& numbers) : m_numbers(numbers) {}
+    bool operator()(const Xapian::Document& document) const override {
+        const std::optional<std::int16_t> number = NumberOfDocumentId(document.get_docid());
+        return number && std::binary_search(m_numbers.begin(), m_numbers.end(), *number);
+    }
+
+private:
+    const std::vector<std::int16_t>& m_numbers;
 };
 
 }  // namespace
@@ -80,11 +135,9 @@ struct Searcher::Impl {
     std::string error;
     std::optional<Xapian::Database> database;
     Xapian::Stem stemmer{"russian"};
-    Xapian::SimpleStopper stopper;
-
-    Impl() {
-        for (const char* word : kStopWords) stopper.add(word);
-    }
+    StopWords stopper;
+    // Of the query parsed last (Parse).
+    ParseNotes notes;
 
     void Damaged(const Xapian::Error& e) {
         error = "the index cannot be read: " + e.get_description();
@@ -99,12 +152,14 @@ struct Searcher::Impl {
         parser.set_stemming_strategy(Xapian::QueryParser::STEM_SOME);
         parser.set_stopper(&stopper);
         parser.set_default_op(headingPass ? Xapian::Query::OP_OR : Xapian::Query::OP_AND);
+        parser.set_max_expansion(static_cast<Xapian::termcount>(kMaxWildcardWords),
+                                 Xapian::Query::WILDCARD_LIMIT_MOST_FREQUENT);
         const std::pair<const char*, AttributeProcessor::Kind> fields[] = {
             {kQueryNumberField, AttributeProcessor::Kind::Number},
             {kQueryDateField, AttributeProcessor::Kind::Date},
             {kQueryYearField, AttributeProcessor::Kind::Year}};
         for (const auto& [field, kind] : fields) {
-            auto* processor = new AttributeProcessor(kind, stemmer, values);
+            auto* processor = new AttributeProcessor(kind, *database, stemmer, values, notes);
             processor->headingPass = headingPass;
             parser.add_prefix(field, processor->release());
         }
@@ -113,7 +168,9 @@ struct Searcher::Impl {
 
     Xapian::Query Parse(const RewrittenQuery& rewritten) {
         constexpr unsigned kFlags = Xapian::QueryParser::FLAG_PHRASE | Xapian::QueryParser::FLAG_BOOLEAN |
-                                    Xapian::QueryParser::FLAG_LOVEHATE | Xapian::QueryParser::FLAG_PURE_NOT;
+                                    Xapian::QueryParser::FLAG_LOVEHATE | Xapian::QueryParser::FLAG_PURE_NOT |
+                                    Xapian::QueryParser::FLAG_WILDCARD;
+        notes = ParseNotes{};
         Xapian::Query text = Parser(false, rewritten.values).parse_query(rewritten.text, kFlags);
         if (text.empty()) return text;
         const Xapian::Query heading =
@@ -280,6 +337,29 @@ struct Searcher::Impl {
         return enquire.get_mset(0, 1).empty() ? std::string() : corrected;
     }
 
+    // The words ending in "*" of a query as rewritten that begin more indexed words than are
+    // taken for them, as typed.
+    std::vector<std::string> CutWildcards(const std::string& rewritten) {
+        std::vector<std::string> cut;
+        std::size_t at = 0;
+        while (at < rewritten.size()) {
+            const std::size_t end = std::min(rewritten.find(' ', at), rewritten.size());
+            std::string_view word = std::string_view(rewritten).substr(at, end - at);
+            at = end + 1;
+            while (!word.empty() && (word.front() == '+' || word.front() == '-' || word.front() == '('))
+                word.remove_prefix(1);
+            while (!word.empty() && word.back() == ')') word.remove_suffix(1);
+            if (word.size() < 2 || word.back() != '*' || word.find_first_of("\":*") != word.size() - 1) continue;
+            const std::string prefix(word.substr(0, word.size() - 1));
+            std::size_t words = 0;
+            for (auto it = database->allterms_begin(prefix);
+                 it != database->allterms_end(prefix) && words <= kMaxWildcardWords; ++it)
+                ++words;
+            if (words > kMaxWildcardWords) cut.emplace_back(word);
+        }
+        return cut;
+    }
+
     std::vector<std::int16_t> NumbersOfTerm(const std::string& term) {
         std::vector<std::int16_t> numbers;
         for (auto it = database->postlist_begin(term); it != database->postlist_end(term); ++it) {
@@ -315,7 +395,8 @@ Searcher::~Searcher() = default;
 bool Searcher::ok() const { return m_impl->error.empty() && m_impl->database.has_value(); }
 const std::string& Searcher::error() const { return m_impl->error; }
 
-SearchResult Searcher::Search(std::string_view query, std::size_t maxHits, std::size_t passagesPerHit) const {
+SearchResult Searcher::Search(std::string_view query, std::size_t maxHits, std::size_t passagesPerHit,
+                              const std::vector<std::int16_t>* among) const {
     SearchResult result;
     Impl& d = *m_impl;
     if (!ok()) {
@@ -332,27 +413,45 @@ SearchResult Searcher::Search(std::string_view query, std::size_t maxHits, std::
             return result;
         }
         if (parsed.empty()) return result;
+        result.cutWildcards = d.CutWildcards(rewritten.text);
+        // The documents bearing a number typed come first, each pass ranked on its own: a long
+        // text citing a number many times would outweigh the document of that number.
+        std::vector<Xapian::Query> passes;
+        if (d.notes.numberTerms.empty()) {
+            passes.push_back(parsed);
+        } else {
+            const Xapian::Query numbers(Xapian::Query::OP_OR, d.notes.numberTerms.begin(), d.notes.numberTerms.end());
+            passes.emplace_back(Xapian::Query::OP_FILTER, parsed, numbers);
+            passes.emplace_back(Xapian::Query::OP_AND_NOT, parsed, numbers);
+        }
         Xapian::Enquire enquire(*d.database);
-        enquire.set_query(parsed);
         // Equal scores: the higher sort value first (in force, then the newest).
         enquire.set_sort_by_relevance_then_value(kSortValueSlot, true);
-        const auto wanted = static_cast<Xapian::doccount>(std::min<std::size_t>(maxHits, 100000));
-        const Xapian::MSet matches = enquire.get_mset(0, wanted);
+        // Every match is looked at, so that the count is exact.
+        const Xapian::doccount all = d.database->get_doccount();
+        const std::size_t wanted = std::min<std::size_t>(maxHits, 0x10000);
+        const std::vector<std::int16_t> none;
+        const AmongDecider decider(among != nullptr ? *among : none);
         const std::vector<std::vector<std::string>> words =
             passagesPerHit > 0 ? d.PositionedTerms(parsed) : std::vector<std::vector<std::string>>();
-        result.estimatedMatches = matches.get_matches_estimated();
-        for (auto it = matches.begin(); it != matches.end(); ++it) {
-            const std::optional<std::int16_t> number = NumberOfDocumentId(*it);
-            if (!number) throw Xapian::DatabaseCorruptError("a document id no document number has");
-            Hit hit;
-            hit.number = *number;
-            hit.score = it.get_weight();
-            if (passagesPerHit > 0)
-                hit.passages =
-                    d.Passages(matches, d.PassageText(*it, it.get_document(), words, passagesPerHit), passagesPerHit);
-            result.hits.push_back(std::move(hit));
+        for (const Xapian::Query& pass : passes) {
+            enquire.set_query(pass);
+            const auto room = static_cast<Xapian::doccount>(wanted - std::min(wanted, result.hits.size()));
+            const Xapian::MSet matches = enquire.get_mset(0, room, all, nullptr, among != nullptr ? &decider : nullptr);
+            result.matches += matches.get_matches_estimated();
+            for (auto it = matches.begin(); it != matches.end(); ++it) {
+                const std::optional<std::int16_t> number = NumberOfDocumentId(*it);
+                if (!number) throw Xapian::DatabaseCorruptError("a document id no document number has");
+                Hit hit;
+                hit.number = *number;
+                hit.score = it.get_weight();
+                if (passagesPerHit > 0)
+                    hit.passages = d.Passages(matches, d.PassageText(*it, it.get_document(), words, passagesPerHit),
+                                              passagesPerHit);
+                result.hits.push_back(std::move(hit));
+            }
         }
-        if (result.hits.empty()) result.suggestion = d.Suggestion(query);
+        if (result.hits.empty() && result.matches == 0) result.suggestion = d.Suggestion(query);
     } catch (const Xapian::Error& e) {
         d.Damaged(e);
         result = SearchResult{};

@@ -3,7 +3,9 @@
 #include <xapian.h>
 #include <zstd.h>
 
+#include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <memory>
 
 #include "showdata/DayCode.h"
@@ -16,6 +18,25 @@ std::string LowerUtf8(std::string_view text) {
     for (Xapian::Utf8Iterator it(text.data(), text.size()); it != Xapian::Utf8Iterator(); ++it)
         Xapian::Unicode::append_utf8(lower, Xapian::Unicode::tolower(*it));
     return lower;
+}
+
+bool IsStopWord(std::string_view lowerWord) {
+    static constexpr std::string_view kStopWords[] = {"в",  "во", "на",  "о", "об",  "обо", "по", "с",
+                                                      "со", "к",  "ко",  "и", "или", "для", "от", "до",
+                                                      "из", "за", "при", "у", "а",   "но",  "не", "же"};
+    for (const std::string_view word : kStopWords)
+        if (lowerWord == word) return true;
+    return false;
+}
+
+std::vector<std::string> DateWords(int day, int month, int year) {
+    std::vector<std::string> words;
+    char text[32];
+    for (const char* format : {"%02d.%02d.%04d", "%d.%02d.%04d", "%02d.%d.%04d", "%d.%d.%04d"}) {
+        std::snprintf(text, sizeof text, format, day, month, year);
+        if (std::find(words.begin(), words.end(), text) == words.end()) words.emplace_back(text);
+    }
+    return words;
 }
 
 std::string NumberKey(std::string_view numberText) {

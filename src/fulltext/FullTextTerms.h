@@ -53,6 +53,15 @@ std::string PackPiece(std::string_view text);
 // A piece as PackPiece packed it; nothing for bytes that do not unpack to at most kPieceBytes.
 std::optional<std::string> UnpackPiece(std::string_view packed);
 
+// Short words that carry no meaning on their own ("в", "на", "по", "от", ...): a query does not
+// require them, and they are not marked as found. lowerWord in lower case, UTF-8.
+bool IsStopWord(std::string_view lowerWord);
+
+// The ways a date may be written in a text: "06.10.2003", "6.10.2003", "06.10.03" is not one.
+// The texts of day, month and year as "DD.MM.YYYY", "D.MM.YYYY", "DD.M.YYYY" and "D.M.YYYY"
+// (those that differ).
+std::vector<std::string> DateWords(int day, int month, int year);
+
 // Lower case of a UTF-8 text, character by character (malformed bytes are taken as Latin-1).
 std::string LowerUtf8(std::string_view text);
 

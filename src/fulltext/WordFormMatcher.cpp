@@ -36,6 +36,12 @@ std::u32string Head(const std::u32string& lower) {
     return head;
 }
 
+std::u32string Utf32(const std::string& utf8) {
+    std::u32string text;
+    for (Xapian::Utf8Iterator it(utf8); it != Xapian::Utf8Iterator(); ++it) text.push_back(*it);
+    return text;
+}
+
 }  // namespace
 
 WordFormMatcher::WordFormMatcher(std::string_view query) {
@@ -58,6 +64,15 @@ WordFormMatcher::WordFormMatcher(std::string_view query) {
             excludeNext = true;
             continue;
         }
+        // A year marks itself, also where a date of the text holds it ("17.10.2016").
+        std::string_view year = piece;
+        while (!year.empty() && (year.back() == ')' || year.back() == ',' || year.back() == ';' || year.back() == '"'))
+            year.remove_suffix(1);
+        if (!excluded && year.size() == 4 && (year.starts_with("19") || year.starts_with("20")) &&
+            year.find_first_not_of("0123456789") == std::string_view::npos) {
+            m_years.emplace_back(year);
+            continue;
+        }
         if (excluded || piece.find_first_of("0123456789") != std::string_view::npos || piece == "AND" ||
             piece == "OR" || piece == "XOR" || piece.starts_with("NEAR") || piece.starts_with("ADJ"))
             continue;
@@ -71,7 +86,12 @@ WordFormMatcher::WordFormMatcher(std::string_view query) {
             std::string word;
             for (; it != stop && Xapian::Unicode::is_wordchar(*it); ++it)
                 Xapian::Unicode::append_utf8(word, Xapian::Unicode::tolower(*it));
-            m_stems.push_back(stemmers.Stem(word, first));
+            // A word the search does not require is not marked; one ending in "*" marks every
+            // word it begins.
+            if (it != stop && *it == '*')
+                m_prefixes.push_back(word);
+            else if (!IsStopWord(word))
+                m_stems.push_back(stemmers.Stem(word, first));
         }
     }
     std::sort(m_stems.begin(), m_stems.end());
@@ -80,17 +100,14 @@ WordFormMatcher::WordFormMatcher(std::string_view query) {
 
 std::vector<std::pair<std::size_t, std::size_t>> WordFormMatcher::FindAll(std::u16string_view text) const {
     std::vector<std::pair<std::size_t, std::size_t>> found;
-    if (m_stems.empty()) return found;
+    if (empty()) return found;
     Stemmers stemmers;
-    // The heads the query's words can have: those of the words the stems come from.
+    // The heads the query's words can have: those of the words the stems come from, and of the
+    // beginnings.
     std::vector<std::u32string> heads;
-    for (const std::string& stem : m_stems) {
-        std::u32string lower;
-        // The iterator reads the string in place: it must outlive the loop.
-        const std::string letters = stem.substr(1);
-        for (Xapian::Utf8Iterator it(letters); it != Xapian::Utf8Iterator(); ++it) lower.push_back(*it);
-        heads.push_back(Head(lower));
-    }
+    for (const std::string& stem : m_stems) heads.push_back(Head(Utf32(stem.substr(1))));
+    for (const std::string& prefix : m_prefixes) heads.push_back(Head(Utf32(prefix)));
+    for (const std::string& year : m_years) heads.push_back(Head(Utf32(year)));
     std::unordered_map<std::string, bool> known;  // the verdict on each word already stemmed
     std::size_t at = 0;
     const auto next = [&](std::size_t& i) -> char32_t {
@@ -122,7 +139,10 @@ std::vector<std::pair<std::size_t, std::size_t>> WordFormMatcher::FindAll(std::u
         for (const char32_t u : lower) Xapian::Unicode::append_utf8(word, u);
         auto [slot, inserted] = known.try_emplace(word, false);
         if (inserted)
-            slot->second = std::binary_search(m_stems.begin(), m_stems.end(), stemmers.Stem(word, lower.front()));
+            slot->second = std::find(m_years.begin(), m_years.end(), word) != m_years.end() ||
+                           std::any_of(m_prefixes.begin(), m_prefixes.end(),
+                                       [&](const std::string& prefix) { return word.starts_with(prefix); }) ||
+                           std::binary_search(m_stems.begin(), m_stems.end(), stemmers.Stem(word, lower.front()));
         if (slot->second) found.emplace_back(begin, wordEnd);
     }
     return found;

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -437,6 +438,56 @@ HResult CShowDoc::FindDocument(std::int16_t number, bool& found) {
     return kOk;
 }
 
+namespace {
+
+// The text a list shows for a row: its type, number and title.
+std::string RowText(std::string_view type, std::string_view numberText, std::string_view title) {
+    std::string text;
+    text.reserve(type.size() + numberText.size() + title.size() + 2);
+    text.append(type).append(" ").append(numberText).append(" ").append(title);
+    return text;
+}
+
+}  // namespace
+
+HResult CShowDoc::RowTexts(const std::vector<std::int16_t>& numbers,
+                           std::vector<std::pair<std::int16_t, std::string>>& texts) {
+    texts.clear();
+    std::vector<std::int16_t> wanted(numbers);
+    std::sort(wanted.begin(), wanted.end());
+    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+    if (!Tables().docTable.empty()) {
+        for (const std::int16_t number : wanted)
+            if (const DocItem* row = FirstRowOfNumber(number))
+                texts.emplace_back(number, RowText(row->type, row->numberText, row->title));
+        return kOk;
+    }
+    Norik::SFileStream items;
+    std::int32_t count = 0;
+    if (const HResult code = OpenDocumentTables(items, count); code != kOk) return code;
+    BindIndexFiles();
+    if (wanted.empty()) return kOk;
+    std::size_t left = wanted.size();
+    bool ascending = true;
+    std::int16_t last = std::numeric_limits<std::int16_t>::min();
+    ReadDocRows(items, count, [&](const DocItem& row, const char* line) {
+        ascending = ascending && row.number >= last;
+        last = row.number;
+        const auto at = std::lower_bound(wanted.begin(), wanted.end(), row.number);
+        if (at != wanted.end() && *at == row.number &&
+            std::none_of(texts.begin(), texts.end(), [&](const auto& text) { return text.first == row.number; })) {
+            Norik::CLineFields<kDocFieldLength> fields(line);
+            const std::string type = fields.NextField();
+            const std::string title = fields.NextField();
+            const std::string numberText = fields.NextField();
+            texts.emplace_back(row.number, RowText(type, numberText, title));
+            --left;
+        }
+        return left > 0 && !(ascending && row.number > wanted.back());
+    });
+    return kOk;
+}
+
 void CShowDoc::FillFromNumbers(const std::vector<std::int16_t>& numbers) {
     FillInOrder(numbers);
     SortNewestFirst(m_rows);
@@ -456,10 +507,7 @@ int CShowDoc::Count() { return static_cast<int>(m_rows.size()); }
 std::string CShowDoc::GetText(unsigned index) {
     if (index >= m_rows.size()) return {};
     const DocItem& row = m_rows[index];
-    std::string text;
-    text.reserve(row.type.size() + row.numberText.size() + row.title.size() + 2);
-    text.append(row.type).append(" ").append(row.numberText).append(" ").append(row.title);
-    return text;
+    return RowText(row.type, row.numberText, row.title);
 }
 
 int CShowDoc::GetNumber(unsigned index) { return index < m_rows.size() ? m_rows[index].number : -1; }

@@ -34,6 +34,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "Helpers/DataDamage.h"
@@ -203,6 +204,14 @@ public:
     // none was, the table's damage is noted as Init would note it (TableDamage). Fails, and binds
     // the indexes, as BindIndexes does.
     static Norik::HResult FindDocument(std::int16_t number, bool& found);
+    // For a caller that shows a few rows (the command line's quick search): the list text
+    // (GetText) of the first row of each of numbers, in texts by number (numbers without a row get
+    // none), read as Init reads the rows, none kept, until the first row of every number has been
+    // met - or, the rows being in ascending order of number, a row past the last of them. The
+    // damage of the rows read is noted as Init notes it. Fails, and binds the indexes, as
+    // BindIndexes does.
+    static Norik::HResult RowTexts(const std::vector<std::int16_t>& numbers,
+                                   std::vector<std::pair<std::int16_t, std::string>>& texts);
     // Reads one "Items" row: three numbers and the six fields of the rest of the line. Returns a
     // failure code for a number that does not parse, non-zero at the end of the file, else 0.
     // The row's texts are stored in the table's text pool.

@@ -16,6 +16,7 @@
 #include "fulltext/FullTextIndex.h"
 #include "sample/SampleBase.h"
 #include "sample/Vocabulary.h"
+#include "search/SearchEvaluation.h"
 #include "showdata/DayCode.h"
 #include "tools/ProgressLine.h"
 #include "tools/ToolArguments.h"
@@ -48,31 +49,40 @@ int CurrentFullTextIndex(std::ostream& err, std::filesystem::path& folder) {
     return kExitFailure;
 }
 
-// The list row texts of the given documents, by number.
+// The list row texts of the given documents, by number: only their rows are read.
 std::map<std::int16_t, std::string> RowTexts(const std::vector<std::int16_t>& numbers) {
-    ConsoleUserPort port;
-    ShowData::CShowDoc list(port);
-    list.FillFromNumbers(numbers);
+    std::vector<std::pair<std::int16_t, std::string>> found;
+    ShowData::CShowDoc::RowTexts(numbers, found);
     std::map<std::int16_t, std::string> texts;
-    for (int i = 0; i < list.Count(); ++i) {
-        const auto row = static_cast<unsigned>(i);
-        texts[static_cast<std::int16_t>(list.GetNumber(row))] = Utf8(list.GetText(row));
-    }
+    for (const auto& [number, text] : found) texts.emplace(number, Utf8(text));
     return texts;
 }
 
 int QuickSearch(const Arguments& args, std::ostream& out, std::ostream& err) {
     args.ExpectPositional(0, "only options");
-    for (const char* other : {"--section", "--type", "--number", "--title", "--text", "--status", "--within", "--any"})
+    for (const char* other : {"--section", "--number", "--title", "--text", "--within", "--any"})
         if (args.Has(other)) throw UsageError{std::string("--quick takes no ") + other};
     const std::string query = *args.Value("--quick");
     std::size_t limit = 20;
     if (const auto v = args.Value("--limit")) limit = static_cast<std::size_t>(ParseInteger(*v, 1, 65536, "--limit"));
-    if (const int failed = LoadDocuments(err)) return failed;
+    // The documents of the type, status and dates asked for, as the search by attributes finds them.
+    ShowData::SearchRequest filter;
+    ReadAttributeFilters(args, filter);
+    // No row is read but those printed.
+    if (const int failed = LoadDocuments(err, ShowData::CShowDoc::BindIndexes)) return failed;
+    std::optional<std::vector<std::int16_t>> among;
+    if (filter != ShowData::SearchRequest{}) {
+        try {
+            among = ShowData::EvaluateSearchRequest(filter);
+        } catch (const ShowData::SearchIndexDamaged& damaged) {
+            return DamagedAnswer(err, {damaged.damage()});
+        }
+    }
     std::filesystem::path folder;
     if (const int failed = CurrentFullTextIndex(err, folder)) return failed;
     const FullText::Searcher searcher(folder);
-    const FullText::SearchResult result = searcher.Search(query, limit, args.Has("--passages") ? 3 : 0);
+    const FullText::SearchResult result =
+        searcher.Search(query, limit, args.Has("--passages") ? 3 : 0, among ? &*among : nullptr);
     if (!result.error.empty() && !searcher.ok()) {
         ErrorLog().WriteEntry(folder.string() + ": " + result.error);
         err << "norik-tool: the base is damaged: " << folder.string() << ": " << result.error << "\n";
@@ -82,6 +92,9 @@ int QuickSearch(const Arguments& args, std::ostream& out, std::ostream& err) {
         err << "norik-tool: " << result.error << "\n";
         return kExitUsage;
     }
+    for (const std::string& word : result.cutWildcards)
+        err << "norik-tool: " << word << " begins more than " << FullText::Searcher::kMaxWildcardWords
+            << " words; the most frequent of them are searched\n";
     if (result.hits.empty()) {
         err << "По Вашему запросу ничего не найдено!\n";
         if (!result.suggestion.empty()) err << "Возможно, вы имели в виду: " << result.suggestion << "\n";
@@ -97,6 +110,9 @@ int QuickSearch(const Arguments& args, std::ostream& out, std::ostream& err) {
         out << hit.number << "\t" << score << "\t" << (text == texts.end() ? std::string() : text->second) << "\n";
         for (const std::string& passage : hit.passages) out << "    " << passage << "\n";
     }
+    err << "Найдено документов: " << result.matches;
+    if (result.hits.size() < result.matches) err << ", показаны первые " << result.hits.size();
+    err << "\n";
     return Answered(err, DamageOf({ShowData::ModelTable::Descript, ShowData::ModelTable::Items}));
 }
 

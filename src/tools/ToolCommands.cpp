@@ -37,7 +37,8 @@ const char* const kUsage =
     "  norik-tool [--base DIR] search [--section ID] [--type TEXT] [--number TEXT] [--title WORDS]\n"
     "             [--text WORDS] [--any] [--status any|in-force|not-in-force] [--within N,N,...]\n"
     "             [--date-from DD.MM.YYYY] [--date-to DD.MM.YYYY]\n"
-    "  norik-tool [--base DIR] search --quick WORDS [--passages] [--limit N]\n"
+    "  norik-tool [--base DIR] search --quick WORDS [--passages] [--limit N] [--type TEXT]\n"
+    "             [--status any|in-force|not-in-force] [--date-from DD.MM.YYYY] [--date-to DD.MM.YYYY]\n"
     "  norik-tool [--base DIR] cited-by NUMBER\n"
     "  norik-tool [--base DIR] cat NUMBER [--rtf | --text]\n"
     "  norik-tool [--base DIR] links NUMBER\n"
@@ -59,13 +60,6 @@ bool IsFullTextCommand(const std::string& command, const Arguments& args) {
     for (const char* name : {"verify", "build", "fulltext", "cited-by", "sample"})
         if (command == name) return true;
     return command == "search" && args.Has("--quick");
-}
-
-// The day code of a date option; a text that is no date is a command line not understood.
-ShowData::DayCode DateOption(const std::string& text, const char* option) {
-    const std::optional<ShowData::DayCode> code = ShowData::ParseDottedDate(text);
-    if (!code) throw UsageError{std::string(option) + " takes a date DD.MM.YYYY, not \"" + text + "\""};
-    return *code;
 }
 
 // What the search message calls each index.
@@ -182,21 +176,11 @@ int Search(const Arguments& args, std::ostream& out, std::ostream& err) {
     ShowData::SearchRequest request;
     if (const auto v = args.Value("--section"))
         request.classId = static_cast<std::int16_t>(ParseInteger(*v, 0, 32767, "--section"));
-    if (const auto v = args.Value("--type")) request.type = Utf8ToCp1251(*v);
+    ReadAttributeFilters(args, request);
     if (const auto v = args.Value("--number")) request.numberText = Utf8ToCp1251(*v);
     if (const auto v = args.Value("--title")) request.titleWords = Utf8ToCp1251(*v);
     if (const auto v = args.Value("--text")) request.textWords = Utf8ToCp1251(*v);
     if (args.Has("--any")) request.allWords = 0;
-    if (const auto v = args.Value("--status")) {
-        if (*v == "in-force")
-            request.inForce = 1;
-        else if (*v == "not-in-force")
-            request.inForce = 0;
-        else if (*v != "any")
-            throw UsageError{"--status takes any, in-force or not-in-force"};
-    }
-    if (const auto v = args.Value("--date-from")) request.introducedFrom = DateOption(*v, "--date-from");
-    if (const auto v = args.Value("--date-to")) request.introducedTo = DateOption(*v, "--date-to");
     std::optional<std::vector<std::int16_t>> within;
     if (const auto v = args.Value("--within")) {
         within = ParseNumberList(*v, "--within");

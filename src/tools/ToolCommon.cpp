@@ -1,12 +1,14 @@
 #include "tools/ToolCommon.h"
 
 #include <filesystem>
+#include <optional>
 #include <ostream>
 
 #include "Helpers/Cp1251.h"
 #include "Helpers/Folders.h"
 #include "Helpers/SFile.h"
 #include "diagnostics/ErrorLog.h"
+#include "showdata/DayCode.h"
 #include "tools/ToolArguments.h"
 
 namespace Norik {
@@ -96,6 +98,26 @@ int LoadDocuments(std::ostream& err, HResult (*load)()) {
     if (Succeeded(load())) return 0;
     if (NoBaseThere()) return NoBase(err);
     return DamagedAnswer(err, DamageOf({ShowData::ModelTable::Descript, ShowData::ModelTable::Items}));
+}
+
+void ReadAttributeFilters(const Arguments& args, ShowData::SearchRequest& request) {
+    const auto date = [&](const char* option) {
+        const std::string text = *args.Value(option);
+        const std::optional<ShowData::DayCode> code = ShowData::ParseDottedDate(text);
+        if (!code) throw UsageError{std::string(option) + " takes a date DD.MM.YYYY, not \"" + text + "\""};
+        return *code;
+    };
+    if (const auto v = args.Value("--type")) request.type = Utf8ToCp1251(*v);
+    if (const auto v = args.Value("--status")) {
+        if (*v == "in-force")
+            request.inForce = 1;
+        else if (*v == "not-in-force")
+            request.inForce = 0;
+        else if (*v != "any")
+            throw UsageError{"--status takes any, in-force or not-in-force"};
+    }
+    if (args.Has("--date-from")) request.introducedFrom = date("--date-from");
+    if (args.Has("--date-to")) request.introducedTo = date("--date-to");
 }
 
 int LoadClassifier(IUserPort& port, std::ostream& err) {

@@ -17,6 +17,8 @@
 
 namespace Norik {
 
+class Arguments;
+
 constexpr int kExitFailure = 1;
 // The answer rests on damaged data of the base.
 constexpr int kExitDamaged = 3;
@@ -76,6 +78,11 @@ int Answered(std::ostream& err, const std::vector<DataDamage>& damage);
 // line telling why the tables cannot be read. Both fail alike. A base without documents is no
 // failure: its figures are 0 and its searches find nothing.
 int LoadDocuments(std::ostream& err, HResult (*load)() = ShowData::CShowDoc::Init);
+
+// The options a search by attributes and the quick search share, into request: --type TEXT,
+// --status any|in-force|not-in-force, --date-from and --date-to DD.MM.YYYY (the date of
+// introduction). A value that cannot be understood throws UsageError.
+void ReadAttributeFilters(const Arguments& args, ShowData::SearchRequest& request);
 
 // Loads the classifier: 0, or the exit status after the one line telling why it cannot be read.
 int LoadClassifier(IUserPort& port, std::ostream& err);

@@ -22,6 +22,9 @@ QuickSearchLine::QuickSearchLine(QSettings* settings, QWidget* parent) : QComboB
     setObjectName(QStringLiteral("quickSearchLine"));
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
+    // The earlier queries are offered in the drop-down only: a completion typed into the line
+    // would be run by Enter in place of what was typed.
+    setCompleter(nullptr);
     setMaxCount(kKeptQueries);
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     // At least as wide as its longest placeholder; wider as the window grows.

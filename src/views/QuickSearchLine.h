@@ -1,9 +1,8 @@
 // The quick-search line of the tool bar: an editable combo box whose list holds the last 20
 // queries run (the newest first, each once), kept in the settings given. Enter runs the text
-// typed (queryEntered) and puts it at the head of the list. While the index is being prepared
-// the empty line says so with how far it has got (SetPreparing). The line is at least as wide as
-// its placeholders and takes its share of a wider tool bar.
-// User-interface thread only.
+// typed (queryEntered), never completed from the list, and puts it at the head of the list. While the index is being
+// prepared the empty line says so with how far it has got (SetPreparing). The line is at least as wide as its
+// placeholders and takes its share of a wider tool bar. User-interface thread only.
 #pragma once
 
 #include <QComboBox>

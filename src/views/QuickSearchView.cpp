@@ -1,6 +1,7 @@
 #include "views/QuickSearchView.h"
 
 #include <QLocale>
+#include <QPointer>
 #include <QSplitter>
 #include <QTextBrowser>
 #include <QUrl>
@@ -58,14 +59,18 @@ QuickSearchView::QuickSearchView(CListDocument& document, IUserPort& userPort, C
     const QString time = locale.toString(seconds, 'f', 2);
     if (!result.error.empty()) {
         m_message = QStringLiteral("Запрос не понят: %1").arg(FromUtf8(result.error));
-    } else if (result.hits.size() < result.estimatedMatches) {
+    } else if (result.hits.size() < result.matches) {
         m_message = QStringLiteral("Найдено документов: %1, показаны первые %2 (%3 с)")
-                        .arg(result.estimatedMatches)
+                        .arg(result.matches)
                         .arg(result.hits.size())
                         .arg(time);
     } else {
-        m_message = QStringLiteral("Найдено документов: %1 (%2 с)").arg(result.hits.size()).arg(time);
+        m_message = QStringLiteral("Найдено документов: %1 (%2 с)").arg(result.matches).arg(time);
     }
+    for (const std::string& word : result.cutWildcards)
+        m_message += QStringLiteral("; «%1» начинает больше %2 слов, искались самые частые")
+                         .arg(FromUtf8(word))
+                         .arg(FullText::Searcher::kMaxWildcardWords);
     if (result.hits.empty()) {
         m_nothingFound = QStringLiteral("<p>По запросу «%1» ничего не найдено.</p>").arg(query.toHtmlEscaped());
         if (!result.suggestion.empty()) {
@@ -111,9 +116,18 @@ QString QuickSearchView::PreviewOf(int number) {
                             DateText(row.dateOfIntroduction),
                             row.inForce ? QStringLiteral("действует") : QStringLiteral("не действует"),
                             ToQString(row.title).toHtmlEscaped());
-    auto passages = m_passages.find(number);
-    if (passages == m_passages.end() && m_passagesOf)
-        passages = m_passages.emplace(number, m_passagesOf(static_cast<std::int16_t>(number))).first;
+    const auto passages = m_passages.find(number);
+    if (passages == m_passages.end() && m_passagesOf) {
+        if (!m_asked[number])
+            m_passagesOf(static_cast<std::int16_t>(number),
+                         [view = QPointer<QuickSearchView>(this), number](std::vector<std::string> found) {
+                             if (!view) return;
+                             view->m_passages[number] = std::move(found);
+                             view->ShowPreview();
+                         });
+        m_asked[number] = true;
+        html += QStringLiteral("<p>…</p>");
+    }
     if (passages != m_passages.end()) {
         // The passages come escaped, with the words found between <b> and </b>.
         for (const std::string& passage : passages->second) html += QStringLiteral("<p>%1</p>").arg(FromUtf8(passage));

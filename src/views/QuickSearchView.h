@@ -2,8 +2,8 @@
 // result, best first (the ranking stays until the user sorts), with a preview pane under it that
 // shows the selected row's type, number, date and status and the passages of its text with the
 // query's words in bold, asked for when the row is first selected (passages are the costly part
-// of a search, and only the selected row's are seen). The list does what every document list does (open, sort, card);
-// this view passes the commands and the list position on to it.
+// of a search, and only the selected row's are seen; they come when found, the window going on). The list does what
+// every document list does (open, sort, card); this view passes the commands and the list position on to it.
 //
 // Nothing found: the pane says so and offers the spelling the index suggests as a link, which
 // asks for that query to be run (queryRequested). The status bar says how many documents were
@@ -32,8 +32,10 @@ class CListDocument;
 class QuickSearchView : public QWidget, public CView {
     Q_OBJECT
 public:
-    // The passages of a document's text for the query; called on this thread.
-    using PassagesOf = std::function<std::vector<std::string>(std::int16_t number)>;
+    // Asks for the passages of a document's text for the query; done is to be called on this
+    // thread with them (or never).
+    using PassagesDone = std::function<void(std::vector<std::string>)>;
+    using PassagesOf = std::function<void(std::int16_t number, PassagesDone done)>;
 
     // Shows result (of query, found in seconds) in document; document and userPort must outlive
     // the view. Passages a hit of result carries are shown as they are; others are asked of
@@ -55,7 +57,8 @@ public:
     CListDocView& list() { return *m_list; }
     QTextBrowser& preview() { return *m_preview; }
 
-    // The pane's text for the document number (type, number, date, status, passages).
+    // The pane's text for the document number (type, number, date, status, passages, or "…"
+    // while they are asked for).
     QString PreviewOf(int number);
 
 signals:
@@ -70,6 +73,7 @@ private:
     QTextBrowser* m_preview;
     PassagesOf m_passagesOf;
     std::map<int, std::vector<std::string>> m_passages;  // by number, once known
+    std::map<int, bool> m_asked;                         // numbers whose passages were asked for
     QString m_message;
     QString m_nothingFound;
 };

@@ -97,6 +97,51 @@ TEST_F(FullTextIndexTest, HeadingAboveTextThenInForceThenNewest) {
     EXPECT_EQ(Numbers("перевозки"), (std::vector<std::int16_t>{6, 5, 4}));
 }
 
+TEST_F(FullTextIndexTest, TheDocumentOfANumberTypedComesBeforeDocumentsCitingIt) {
+    // The law itself is far longer than the other documents; a short one cites it twice.
+    for (int line = 0; line < 4000; ++line) texts[1].plain += "\nСтатья о порядке организации работы органов.";
+    documents.push_back(Fields(7, "Письмо", "7", "О применении закона", MakeDayCode(2020, 1, 1), true));
+    texts[7] = {"Федеральный закон 131-ФЗ. См. 131-ФЗ.", {}};
+    for (std::int16_t n = 100; n < 400; ++n) {
+        documents.push_back(Fields(n, "Письмо", std::to_string(n), "О разном", MakeDayCode(2020, 1, 1), true));
+        texts[n] = {"Прочие вопросы.", {}};
+    }
+    ASSERT_TRUE(Build(folder()).ok);
+    EXPECT_EQ(Numbers("131-ФЗ").front(), 1);
+}
+
+TEST_F(FullTextIndexTest, AYearOrADateMeetsTheDatesWrittenInTheText) {
+    EXPECT_EQ(Numbers("вычетов 2003"), (std::vector<std::int16_t>{3}));
+    EXPECT_EQ(Numbers("вычетов 6.10.2003"), (std::vector<std::int16_t>{3}));
+    EXPECT_TRUE(Numbers("вычетов 2004").empty());
+}
+
+TEST_F(FullTextIndexTest, AWordEndingInAStarFindsEveryWordItBegins) {
+    EXPECT_EQ(Numbers("тариф*"), (std::vector<std::int16_t>{6, 5, 4}));
+    EXPECT_EQ(Numbers("самоуправлен* организац*"), (std::vector<std::int16_t>{1}));
+    EXPECT_TRUE(Searcher(folder()).Search("тариф*", 10, 0).cutWildcards.empty());
+    // A beginning of more words than are taken finds with the most frequent, and says so.
+    const std::vector<std::string> letters = {"а", "б", "в", "г", "д", "е", "ж", "з", "и",
+                                              "к", "л", "м", "н", "о", "п", "р", "с"};
+    texts[2].plain.clear();
+    for (const std::string& a : letters)
+        for (const std::string& b : letters)
+            for (const std::string& c : letters) texts[2].plain += "ж" + a + b + c + " ";
+    ASSERT_TRUE(Build(folder()).ok);
+    const SearchResult many = Searcher(folder()).Search("ж*", 10, 0);
+    EXPECT_EQ(many.cutWildcards, std::vector<std::string>{"ж*"});
+    ASSERT_EQ(many.hits.size(), 1u);
+}
+
+TEST_F(FullTextIndexTest, FiltersAndCountsEveryMatch) {
+    const Searcher searcher(folder());
+    const std::vector<std::int16_t> among = {1, 4, 6};
+    const SearchResult some = searcher.Search("перевозки", 1, 0, &among);
+    ASSERT_EQ(some.hits.size(), 1u);
+    EXPECT_EQ(some.hits[0].number, 6);
+    EXPECT_EQ(some.matches, 2u);
+}
+
 TEST_F(FullTextIndexTest, FindsOtherFormsWithMarkedPassages) {
     const SearchResult result = Searcher(folder()).Search("Налоговый вычет обучение", 10, 3);
     ASSERT_EQ(result.hits.size(), 1u);
@@ -228,6 +273,8 @@ TEST(FullTextPartsTest, AnIndexWrittenInPartsAnswersAsOneAndAStoppedBuildLeavesN
     EXPECT_EQ(searcher.CitedBy(1199), (std::vector<std::int16_t>{-300}));
     EXPECT_EQ(searcher.Search("регламинт", 10, 0).suggestion, "регламент");
     EXPECT_EQ(searcher.Search("единствинный", 10, 0).suggestion, "единственный");
+    // The count is of every match, not an estimate from the few asked for.
+    EXPECT_EQ(searcher.Search("переправа OR обычный", 1, 0).matches, 1500u);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
@@ -268,6 +315,12 @@ TEST(WordFormMatcherTest, MarksEveryFormOfTheQueryWordsInUtf16Offsets) {
     using Span = std::pair<std::size_t, std::size_t>;
     EXPECT_EQ(matcher.FindAll(text), (std::vector<Span>{{3, 12}, {13, 20}, {37, 43}}));
     EXPECT_TRUE(WordFormMatcher("131-ФЗ -вычет").empty());
+    // Short words the search does not require are not marked; a word ending in "*" marks every
+    // word it begins.
+    EXPECT_EQ(WordFormMatcher("вычет на обучение").FindAll(u"вычеты на обучение"),
+              (std::vector<Span>{{0, 6}, {10, 18}}));
+    EXPECT_EQ(WordFormMatcher("земельн*").FindAll(u"земля, земельных"), (std::vector<Span>{{7, 16}}));
+    EXPECT_EQ(WordFormMatcher("договора 2016").FindAll(u"от 17.10.2016 N 5, 2015"), (std::vector<Span>{{9, 13}}));
 }
 
 }  // namespace

@@ -635,6 +635,12 @@ TEST_F(NorikToolTest, QuickSearchAndCitedByAnswerFromTheFullTextIndexThatVerifyC
     EXPECT_EQ(lines[1], "    от 14 мая 2025 г. N <b>62-ФЗ</b>");
     // A query that cannot be understood is the user's mistake, not damage.
     EXPECT_EQ(OnBase({"search", "--quick", "AND"}).exit, 64);
+    // The count of every match; the filters restrict the search, a date not understood is refused.
+    const Result all = OnBase({"search", "--quick", "закон", "--limit", "1"});
+    EXPECT_EQ(Lines(all.out).size(), 1u);
+    EXPECT_NE(all.err.find("Найдено документов: "), std::string::npos) << all.err;
+    EXPECT_EQ(OnBase({"search", "--quick", "закон", "--date-from", "01.01.2100"}).exit, 1);
+    EXPECT_EQ(OnBase({"search", "--quick", "закон", "--status", "now"}).exit, 64);
     const Result citing = OnBase({"cited-by", "7"});
     ASSERT_EQ(citing.exit, 0) << citing.err;
     ASSERT_EQ(Lines(citing.out).size(), 3u);

@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <filesystem>
+#include <optional>
 
 #include "Helpers/Folders.h"
 #include "QtTestSupport.h"
@@ -59,7 +60,11 @@ TEST_F(FullTextServiceTest, AStaleOrDamagedIndexInTheCacheIsBuiltAgainAndAnswers
         ASSERT_TRUE(ready.wait(20000));
         EXPECT_EQ(service.folder(), cache);
         EXPECT_EQ(FullText::CheckIndex(cache, source.baseDate).state, FullText::IndexState::Current);
-        const FullText::SearchResult found = service.Search("земельным налогом", 10, 0);
+        std::optional<FullText::SearchResult> answer;
+        service.Search("земельным налогом", 10, 0, std::nullopt,
+                       [&](FullText::SearchResult r) { answer = std::move(r); });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 5000));
+        const FullText::SearchResult& found = *answer;
         ASSERT_EQ(found.hits.size(), 1u);
         EXPECT_EQ(found.hits[0].number, 2);
         // A damaged index is told in the log and set aside; with the new index in place, what

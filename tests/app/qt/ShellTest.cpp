@@ -670,13 +670,16 @@ TEST_F(ShellTest, TheSearchLineRunsAQueryIntoARankedListWithPassages) {
     ASSERT_TRUE(HasKeyboard(&quick.line()));
     quick.line().lineEdit()->setText(QStringLiteral("налоги OR налогоплательщики"));
     QTest::keyClick(quick.line().lineEdit(), Qt::Key_Return);
-
-    auto* result = dynamic_cast<QuickSearchView*>(&frame().activeChild()->view());
-    ASSERT_NE(result, nullptr);
+    // The search runs off the window's thread, the pane saying so meanwhile.
+    EXPECT_TRUE(quick.service().searching());
+    EXPECT_TRUE(quick.progressPane().text().startsWith(QStringLiteral("Идёт поиск")));
+    QuickSearchView* result = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (result = dynamic_cast<QuickSearchView*>(&frame().activeChild()->view())) != nullptr; }, 10000));
     EXPECT_EQ(frame().activeChild()->windowTitle(), QStringLiteral("Быстрый поиск: налоги OR налогоплательщики"));
     // Document 1 ranks above document 2, the newer one.
     const FullText::SearchResult ranked =
-        FullText::Searcher(quick.service().folder()).Search("налоги OR налогоплательщики", 200, 0);
+        FullText::Searcher(quick.service().folder()).Search("налоги OR налогоплательщики", 0x10000, 0);
     ASSERT_GE(ranked.hits.size(), 2u);
     std::vector<int> shown;
     int count = 0;
@@ -691,7 +694,8 @@ TEST_F(ShellTest, TheSearchLineRunsAQueryIntoARankedListWithPassages) {
     EXPECT_EQ(result->list().header()->sortIndicatorSection(), -1);
     EXPECT_FALSE(checked(Command::kSortByDate));
     EXPECT_FALSE(enabled(Command::kSortDescending));
-    EXPECT_TRUE(result->preview().toHtml().contains(QStringLiteral("font-weight:700")));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return result->preview().toHtml().contains(QStringLiteral("font-weight:700")); }, 5000));
     // Every hit is shown: the count and the time, nothing more.
     const QRegularExpression status(QStringLiteral("^Найдено документов: %1 \\(\\d+,\\d\\d с\\)$").arg(count));
     EXPECT_TRUE(status.match(frame().statusPane(0)->text()).hasMatch()) << frame().statusPane(0)->text().toStdString();
@@ -717,6 +721,64 @@ TEST_F(ShellTest, AQueryEnteredBeforeTheIndexIsReadyRunsOnceItIs) {
     EXPECT_EQ(shown.count(), 0);
     ASSERT_TRUE(shown.wait(20000));
     EXPECT_EQ(frame().activeChild()->windowTitle(), QStringLiteral("Быстрый поиск: налоги"));
+}
+
+}  // namespace
+}  // namespace NorikTest
+
+namespace NorikTest {
+namespace {
+
+TEST_F(ShellTest, TheSearchLineRunsWhatWasTypedAndTheFilterRowRestrictsTheSearch) {
+    ASSERT_TRUE(Start());
+    QuickSearchShell& quick = *m_app->quickSearch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return quick.service().state() == FullTextService::State::Ready; }, 20000));
+    const auto search = [&](const QString& typed) -> QuickSearchView* {
+        QTest::keyClick(listView(), Qt::Key_E, Qt::ControlModifier);
+        for (const QChar c : typed) QTest::sendKeyEvent(QTest::Click, quick.line().lineEdit(), Qt::Key_unknown, c, {});
+        QuickSearchView* shown = nullptr;
+        const QMetaObject::Connection connection =
+            QObject::connect(&quick, &QuickSearchShell::resultShown, [&](QuickSearchView* view) { shown = view; });
+        QTest::keyClick(quick.line().lineEdit(), Qt::Key_Return);
+        QTest::qWaitFor([&] { return shown != nullptr; }, 10000);
+        QObject::disconnect(connection);
+        return shown;
+    };
+    const auto numbers = [](QuickSearchView* view) {
+        std::vector<int> shown;
+        int count = 0, selected = 0;
+        view->GetListPosition(count, selected);
+        for (int row = 0; row < count; ++row)
+            shown.push_back(static_cast<CListDocument*>(view->GetDocument())->model().GetNumber(row));
+        return shown;
+    };
+    // An earlier, longer query is offered, never completed into the line.
+    quick.line().Remember(QStringLiteral("налоги и сборы"));
+    QuickSearchView* all = search(QStringLiteral("налоги"));
+    ASSERT_NE(all, nullptr);
+    EXPECT_EQ(quick.line().queries().value(0), QStringLiteral("налоги"));
+    const std::vector<int> every = numbers(all);
+    ASSERT_FALSE(every.empty());
+
+    // Documents not in force alone, and a date that cannot be understood refused.
+    quick.statusFilter().setCurrentIndex(2);
+    QuickSearchView* notInForce = search(QStringLiteral("налоги"));
+    ASSERT_NE(notInForce, nullptr);
+    std::vector<int> expected;
+    for (const int number : every)
+        if (!ShowData::DocRowsByNumber(static_cast<std::int16_t>(number)).front().inForce) expected.push_back(number);
+    ASSERT_LT(expected.size(), every.size());
+    std::vector<int> shown = numbers(notInForce);
+    std::sort(shown.begin(), shown.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(shown, expected);
+    quick.dateFromFilter().setText(QStringLiteral("31.02.2020"));
+    int results = 0;
+    QObject::connect(&quick, &QuickSearchShell::resultShown, [&] { ++results; });
+    quick.Run(QStringLiteral("налоги"));
+    QTest::qWait(300);
+    EXPECT_EQ(results, 0);
+    EXPECT_TRUE(quick.progressPane().text().contains(QStringLiteral("31.02.2020")));
 }
 
 }  // namespace
