@@ -123,16 +123,46 @@ void Cvelda1View::ShowText(QTextDocument* text) {
     // A text laid out for the screen takes the zoom's device before its layout is made.
     if (text->documentLayout()->paintDevice() != m_zoom->device())
         text->documentLayout()->setPaintDevice(m_zoom->device());
+    // Every text is laid out in slices: one never begun, or begun for another width than the
+    // window has now, begins here.
+    const int width = viewport()->width();
+    if (text->pageSize().width() != width) BeginTextPage(*text, width, m_zoom->device());
     setDocument(text);
-    EndKeepingPreparedPage(*text);
+    if (PreparedCharacters(*text) < std::max(text->characterCount() - 1, 0)) {
+        m_zoom->ContinueLayout();
+    } else {
+        EndKeepingPreparedPage(*text);
+    }
     // A text laid out ahead takes over the layout made for it, which tells the window of no
     // change: what it shows is painted afresh here.
     viewport()->update();
 }
 
 void Cvelda1View::resizeEvent(QResizeEvent* event) {
-    QTextBrowser::resizeEvent(event);
+    // The text edit would lay the whole text out again at once for a new width, the window frozen
+    // until it ends (minutes for a long text in a narrow window): the page width is fitted here
+    // instead, in slices.
+    QResizeEvent sameWidth(event->size(), QSize(event->size().width(), event->oldSize().height()));
+    QTextBrowser::resizeEvent(&sameWidth);
     PlaceContents();
+}
+
+void Cvelda1View::paintEvent(QPaintEvent* event) {
+    // A window whose width changed while another covered it lays its text out once it shows.
+    if (document()->pageSize().width() != viewport()->width())
+        QMetaObject::invokeMethod(this, &Cvelda1View::FitPageWidth, Qt::QueuedConnection);
+    QTextBrowser::paintEvent(event);
+}
+
+void Cvelda1View::FitPageWidth() {
+    const int width = viewport()->width();
+    // A window covered by another one (a maximised window in front of it: the area shrinks the
+    // windows behind to their own size) keeps its layout until it shows again, which is mostly at
+    // the width it had.
+    const bool covered = viewport()->isVisible() && viewport()->visibleRegion().isEmpty();
+    if (document()->pageSize().width() != width && !covered) m_zoom->FitWidth();
+    // A long text still to come is laid out for the page shown.
+    m_doc->SetPageWidth(static_cast<int>(document()->pageSize().width()));
 }
 
 void Cvelda1View::ReplaceText(QTextDocument* whole) {
@@ -213,15 +243,9 @@ void Cvelda1View::PlaceContents() {
     const int width = visible ? std::clamp(this->width() / 4, kMinContentsWidth, kMaxContentsWidth) : 0;
     // A new margin lays the text out again for the new width: only when it changes.
     if (viewportMargins().left() != width) setViewportMargins(width, 0, 0, 0);
-    // The text edit lays its text out for a new width only when it is told of a resize that changed
-    // the width, and a viewport resized while hidden (a window being shown, whose own resize placed
-    // the pane) tells it nothing: the text would keep the width it had without the pane.
-    if (document()->pageSize().width() != viewport()->width()) {
-        QResizeEvent resized(viewport()->size(), QSize(-1, -1));
-        QTextBrowser::resizeEvent(&resized);
-    }
-    // A long text still to come is laid out for this width before it is shown.
-    m_doc->SetPageWidth(viewport()->width());
+    // A viewport resized while hidden (a window being shown, whose own resize placed the pane)
+    // tells nothing: the width is compared here.
+    FitPageWidth();
     if (!visible) {
         m_contents->hide();
         return;
@@ -243,21 +267,7 @@ void Cvelda1View::ShowContents(bool shown) {
 
 int Cvelda1View::TopPosition() const {
     if (m_zoom->isSettling()) return m_zoom->keptPosition();
-    // A point between two paragraphs hits no line, and in a text laid out only in part the search
-    // then runs on over the paragraphs not laid out yet and ends anywhere up to the end of the text.
-    // A hit counts only when the paragraph found lies on the screen; else a point a little lower is
-    // tried. (A paragraph in a table lies in its cell's place, not the page's: the plain answer.)
-    constexpr int kStep = 2;
-    const int top = verticalScrollBar()->value();
-    const int height = viewport()->height();
-    for (int y = 0; y < height; y += kStep) {
-        const int position = cursorForPosition(QPoint(0, y)).position();
-        const QTextLayout* layout = document()->findBlock(position).layout();
-        if (!layout || layout->lineCount() == 0) continue;
-        const QRectF bounds = layout->boundingRect().translated(layout->position());
-        if (bounds.bottom() >= top && bounds.top() <= top + height) return position;
-    }
-    return cursorForPosition(QPoint(0, 0)).position();
+    return FirstCharacterShown(*this);
 }
 
 void Cvelda1View::JumpTo(int position) {

@@ -129,12 +129,15 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
 private:
     void ShowText(QTextDocument* text);
     void PlaceContents();
+    // Lays the text out for the viewport's width when it has another one, in slices.
+    void FitPageWidth();
     void OutlineChanged();
     void SetZoom(int percent);
     void ReplaceText(QTextDocument* whole);
