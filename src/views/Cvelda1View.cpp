@@ -149,17 +149,32 @@ void Cvelda1View::resizeEvent(QResizeEvent* event) {
 
 void Cvelda1View::paintEvent(QPaintEvent* event) {
     // A window whose width changed while another covered it lays its text out once it shows.
-    if (document()->pageSize().width() != viewport()->width())
-        QMetaObject::invokeMethod(this, &Cvelda1View::FitPageWidth, Qt::QueuedConnection);
+    if (document()->pageSize().width() != viewport()->width()) FitPageWidth();
     QTextBrowser::paintEvent(event);
 }
 
 void Cvelda1View::FitPageWidth() {
+    // A window on the screen waits for the events of the moment to end: a window brought to the
+    // front maximised makes the area shrink the one it covers to that one's own size first.
+    if (!isVisible()) {
+        FitPageWidthNow();
+    } else if (!m_fitQueued) {
+        m_fitQueued = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_fitQueued = false;
+                FitPageWidthNow();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void Cvelda1View::FitPageWidthNow() {
     const int width = viewport()->width();
-    // A window covered by another one (a maximised window in front of it: the area shrinks the
-    // windows behind to their own size) keeps its layout until it shows again, which is mostly at
-    // the width it had.
-    const bool covered = viewport()->isVisible() && viewport()->visibleRegion().isEmpty();
+    // A window covered by another keeps its layout until it shows again, which is mostly at the
+    // width it had (the area hides the text of a window it shrinks a moment).
+    const bool covered = isVisible() && viewport()->visibleRegion().isEmpty();
     if (document()->pageSize().width() != width && !covered) m_zoom->FitWidth();
     // A long text still to come is laid out for the page shown.
     m_doc->SetPageWidth(static_cast<int>(document()->pageSize().width()));

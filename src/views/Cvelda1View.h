@@ -136,8 +136,10 @@ protected:
 private:
     void ShowText(QTextDocument* text);
     void PlaceContents();
-    // Lays the text out for the viewport's width when it has another one, in slices.
+    // Lays the text out for the viewport's width when it has another one, in slices; at once for a
+    // view not shown, else once the events of the moment are handled.
     void FitPageWidth();
+    void FitPageWidthNow();
     void OutlineChanged();
     void SetZoom(int percent);
     void ReplaceText(QTextDocument* whole);
@@ -171,6 +173,7 @@ private:
     // Marks the contents' entry a moment after the text scrolled.
     QTimer m_markTimer;
     TextZoom* m_zoom = nullptr;
+    bool m_fitQueued = false;
 };
 
 // Opens the document text of path (a document file name) in a new document and a new view that

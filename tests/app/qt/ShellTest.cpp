@@ -13,8 +13,10 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextBrowser>
 
+#include "../../../bench/RichTextCorpus.h"
 #include "Helpers/Folders.h"
 #include "QtTestSupport.h"
 #include "TestSupport.h"
@@ -37,6 +39,7 @@
 #include "views/QuickSearchLine.h"
 #include "views/QuickSearchView.h"
 #include "views/TextHighlights.h"
+#include "views/TextPage.h"
 
 namespace NorikTest {
 namespace {
@@ -678,6 +681,64 @@ TEST_F(ShellTest, TheSearchLineRunsAQueryIntoARankedListWithPassages) {
     ASSERT_NE(text->highlights(), nullptr);
     ASSERT_TRUE(QTest::qWaitFor([&] { return text->highlights()->isComplete(); }, 5000));
     EXPECT_GT(text->highlights()->count(), 0u);
+}
+
+}  // namespace
+}  // namespace NorikTest
+
+namespace NorikTest {
+namespace {
+
+// The shell over a base whose document 5 ("О местных сборах") is a code of 3 MB.
+class LongTextShellTest : public ShellTest {
+protected:
+    static void SetUpTestSuite() {
+        s_base = new TempDir;
+        MemorySource source = SmallSource();
+        source.texts["000005.rtf"] = RichTextCorpus::MakeCode(std::size_t{3} * 1024 * 1024, false);
+        Norik::BuildReport report;
+        std::vector<std::string> problems;
+        ASSERT_TRUE(Norik::BuildBase(source, s_base->file("base"), Norik::BuildOptions{.threads = 1}, report, problems))
+            << (problems.empty() ? std::string() : problems.front());
+    }
+
+    // Opens the long text from the command line's path, as a link or a list does, and waits until
+    // it is whole and laid out.
+    Cvelda1View* OpenLongText() {
+        m_app->OpenDocumentFile(QStringLiteral("000005"));
+        Cvelda1View* view = textView();
+        if (!view || !QTest::qWaitFor([&] { return view->GetDocument()->isWhole(); }, 30000)) return nullptr;
+        if (!QTest::qWaitFor([&] { return PreparedPercent(*view->document()) == 100; }, 30000)) return nullptr;
+        return view;
+    }
+};
+
+// Another window opened in front of a long text (the area shrinks the window behind to its own
+// small size) leaves its layout alone; a new width of the text shown is laid out in slices, the
+// place being read kept.
+TEST_F(LongTextShellTest, LeavingALongTextKeepsItsLayoutAndANewWidthIsLaidOutInSlices) {
+    ASSERT_TRUE(Start());
+    Cvelda1View* view = OpenLongText();
+    ASSERT_NE(view, nullptr);
+    CChildFrame* text = frame().activeChild();
+    view->JumpTo(view->document()->characterCount() / 2);
+    const int place = view->TopPosition();
+    const qreal width = view->document()->pageSize().width();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_K, Qt::ControlModifier);
+    ASSERT_NE(frame().activeChild(), text);
+    QApplication::processEvents();
+    EXPECT_NE(view->viewport()->width(), width);
+    EXPECT_EQ(view->document()->pageSize().width(), width);
+    frame().ActivateChild(text);
+    QApplication::processEvents();
+    EXPECT_EQ(view->TopPosition(), place);
+
+    frame().resize(frame().width() - 100, frame().height());
+    QApplication::processEvents();
+    EXPECT_EQ(view->document()->pageSize().width(), view->viewport()->width());
+    EXPECT_LT(PreparedPercent(*view->document()), 100);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return PreparedPercent(*view->document()) == 100; }, 30000));
+    EXPECT_EQ(view->document()->findBlock(view->TopPosition()), view->document()->findBlock(place));
 }
 
 }  // namespace
