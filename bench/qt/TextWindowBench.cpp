@@ -574,8 +574,6 @@ void MeasureLeaving(const std::string& label, const std::string& baseFolder, con
     command = Seconds(start);
     std::printf("  a link followed (%s): the command %.3f s, longest pause over 3 s %.3f s\n", target.c_str(), command,
                 LongestPauseFor(3));
-    std::printf("  the text left keeps its layout: %s\n",
-                view->document()->pageSize().width() != view->viewport()->width() ? "yes" : "no (laid out again)");
     (void)std::fflush(stdout);
 }
 

@@ -175,7 +175,12 @@ void Cvelda1View::FitPageWidthNow() {
     // A window covered by another keeps its layout until it shows again, which is mostly at the
     // width it had (the area hides the text of a window it shrinks a moment).
     const bool covered = isVisible() && viewport()->visibleRegion().isEmpty();
-    if (document()->pageSize().width() != width && !covered) m_zoom->FitWidth();
+    if (document()->pageSize().width() != width && !covered) {
+        m_zoom->FitWidth();
+    } else if (PreparedCharacters(*document()) < std::max(document()->characterCount() - 1, 0)) {
+        // Laid out afresh for this width already, when the text edit asked: the slices go on.
+        m_zoom->ContinueLayout();
+    }
     // A long text still to come is laid out for the page shown.
     m_doc->SetPageWidth(static_cast<int>(document()->pageSize().width()));
 }

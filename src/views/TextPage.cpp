@@ -47,10 +47,17 @@ protected:
             m_keeping = false;
             return;
         }
+        // Another page asked for by the window (the text edit adjusting its scroll bars): laid out
+        // afresh for it, in the slices still, not by the standard layout's ever longer runs.
+        const bool anotherPage = wholeAgain && document()->pageSize() != page;
         m_keeping = false;
         preparing = false;
         preparedTo = 0;
         QTextDocumentLayout::documentChanged(from, oldLength, length);
+        if (anotherPage) {
+            page = document()->pageSize();
+            preparing = true;
+        }
     }
     void timerEvent(QTimerEvent* event) override {
         if (!preparing) QTextDocumentLayout::timerEvent(event);

@@ -12,6 +12,7 @@
 #include <QMdiArea>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -689,12 +690,14 @@ TEST_F(ShellTest, TheSearchLineRunsAQueryIntoARankedListWithPassages) {
 namespace NorikTest {
 namespace {
 
-// The shell over a base whose document 5 ("О местных сборах") is a code of 3 MB.
+// The shell over a base whose document 5 ("О местных сборах") is a code of 3 MB, and document 1
+// links to it.
 class LongTextShellTest : public ShellTest {
 protected:
     static void SetUpTestSuite() {
         s_base = new TempDir;
         MemorySource source = SmallSource();
+        source.texts["000001.rtf"] = Rtf("См. " + LinkField("5", "закон о сборах") + ".");
         source.texts["000005.rtf"] = RichTextCorpus::MakeCode(std::size_t{3} * 1024 * 1024, false);
         Norik::BuildReport report;
         std::vector<std::string> problems;
@@ -739,6 +742,46 @@ TEST_F(LongTextShellTest, LeavingALongTextKeepsItsLayoutAndANewWidthIsLaidOutInS
     EXPECT_LT(PreparedPercent(*view->document()), 100);
     ASSERT_TRUE(QTest::qWaitFor([&] { return PreparedPercent(*view->document()) == 100; }, 30000));
     EXPECT_EQ(view->document()->findBlock(view->TopPosition()), view->document()->findBlock(place));
+}
+
+}  // namespace
+}  // namespace NorikTest
+
+namespace NorikTest {
+namespace {
+
+// The keys reach a text just opened, from a list's row and from a link chosen with Tab and Enter:
+// PgDn reads on and Ctrl+End goes to the end, sent where the keyboard is.
+TEST_F(LongTextShellTest, TheKeysReachATextJustOpened) {
+    ASSERT_TRUE(Start());
+    const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    };
+    const auto readsOn = [&](Cvelda1View* view) {
+        if (!view || !HasKeyboard(view)) return false;
+        press(Qt::Key_PageDown);
+        press(Qt::Key_PageDown);
+        if (view->verticalScrollBar()->value() == 0) return false;
+        press(Qt::Key_End, Qt::ControlModifier);
+        return QTest::qWaitFor([&] { return view->GetDocument()->isWhole() && view->textCursor().atEnd(); }, 30000);
+    };
+    OpenRow(0);
+    OpenRow(1);  // Местные налоги: documents 2 and 5
+    CListDocView* list = listView();
+    ASSERT_NE(list, nullptr);
+    const int row = static_cast<CListDocument*>(list->GetDocument())->model().GetNumber(0) == 5 ? 0 : 1;
+    list->setCurrentIndex(list->model()->index(row, 0));
+    press(Qt::Key_Return);
+    EXPECT_TRUE(readsOn(textView()));
+
+    Activate(QString());
+    m_app->OpenDocumentFile(QStringLiteral("000001"));
+    ASSERT_TRUE(HasKeyboard(textView()));
+    press(Qt::Key_Tab);
+    press(Qt::Key_Return);
+    QApplication::processEvents();
+    ASSERT_EQ(frame().activeChild()->document().pathName(), QStringLiteral("000005"));
+    EXPECT_TRUE(readsOn(textView()));
 }
 
 }  // namespace

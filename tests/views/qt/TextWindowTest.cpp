@@ -30,6 +30,7 @@
 #include "views/ContentsPane.h"
 #include "views/FindTextDialog.h"
 #include "views/TextPage.h"
+#include "views/TextZoom.h"
 
 namespace NorikTest {
 namespace {
@@ -113,8 +114,10 @@ TEST_F(ViewsTest, ALongTextShowsItsFirstPartThenTheWholeInPlace) {
     QSignalSpy replaced(doc, &Cvelda1Doc::textDocumentReplaced);
     // The contents come with the whole text, before it is laid out; the first part, narrowed for
     // them, is laid out a slice at a time.
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return view->contentsPane()->isVisible() && view->verticalScrollBar()->maximum() >= 3000; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return view->contentsPane()->isVisible() && !view->zoom().isSettling() &&
+               view->verticalScrollBar()->maximum() >= 3000;
+    }));
     ASSERT_EQ(replaced.count(), 0);
     view->verticalScrollBar()->setValue(3000);
     ASSERT_TRUE(replaced.wait(20000));
