@@ -98,7 +98,7 @@ Cvelda1View::Cvelda1View(Cvelda1Doc* doc, QWidget* parent) : QTextBrowser(parent
     m_markTimer.setSingleShot(true);
     m_markTimer.setInterval(100);
     connect(&m_markTimer, &QTimer::timeout, this, [this] {
-        if (m_contents->isVisible()) m_contents->MarkPosition(TopPosition());
+        if (m_contents->isVisible()) m_contents->MarkPosition(MarkedPosition());
     });
     connect(verticalScrollBar(), &QScrollBar::valueChanged, &m_markTimer, qOverload<>(&QTimer::start));
     connect(doc, &Cvelda1Doc::textDocumentReplaced, this, &Cvelda1View::ReplaceText);
@@ -274,7 +274,7 @@ void Cvelda1View::PlaceContents() {
     m_contents->setGeometry(frame, frame, width, height() - 2 * frame);
     if (m_contents->isHidden()) {
         m_contents->show();
-        m_contents->MarkPosition(TopPosition());
+        m_contents->MarkPosition(MarkedPosition());
     }
 }
 
@@ -301,8 +301,56 @@ void Cvelda1View::JumpTo(int position) {
     cursor.setPosition(position);
     setTextCursor(cursor);
     const QTextBlock block = text->findBlock(position);
-    verticalScrollBar()->setValue(static_cast<int>(text->documentLayout()->blockBoundingRect(block).top()));
+    const int top = static_cast<int>(text->documentLayout()->blockBoundingRect(block).top());
+    // The scroll range reaches the place laid out just now.
+    AnnounceLaidOutSize(*text);
+    verticalScrollBar()->setValue(top);
+    m_jumpedTo = position;
     if (m_contents->isVisible()) m_contents->MarkPosition(position);
+}
+
+int Cvelda1View::MarkedPosition() {
+    // The contents mark the part gone to while it is on the screen, not the one whose end shows
+    // above it (a part near the end of the text cannot be scrolled to the top).
+    if (m_jumpedTo >= 0) {
+        QTextCursor jumped(document());
+        jumped.setPosition(std::min(m_jumpedTo, std::max(document()->characterCount() - 1, 0)));
+        if (viewport()->rect().intersects(cursorRect(jumped))) return m_jumpedTo;
+        m_jumpedTo = -1;
+    }
+    return TopPosition();
+}
+
+bool Cvelda1View::focusNextPrevChild(bool next) {
+    // Tab and Shift+Tab go to the next and the previous link from where the reader is: a link
+    // chosen already, else the caret when it is on the screen, else the top of the screen. The
+    // text edit starts from a selection, or from the beginning of the text without one: one
+    // character beside the place is selected for it to start from.
+    QTextCursor caret = textCursor();
+    if (!caret.hasSelection()) {
+        const bool caretShown = viewport()->rect().intersects(cursorRect(caret));
+        const int place = caretShown ? caret.position() : TopPosition();
+        const int end = std::max(document()->characterCount() - 1, 0);
+        QTextCursor from(document());
+        if (next && place > 0) {
+            from.setPosition(place - 1);
+            from.setPosition(place, QTextCursor::KeepAnchor);
+        } else if (!next && place < end) {
+            from.setPosition(place);
+            from.setPosition(place + 1, QTextCursor::KeepAnchor);
+        }
+        if (from.hasSelection()) setTextCursor(from);
+    }
+    return QTextBrowser::focusNextPrevChild(next);
+}
+
+void Cvelda1View::SwitchPane() {
+    if (!m_contents->isVisible()) return;
+    if (m_contents->hasFocus()) {
+        setFocus(Qt::OtherFocusReason);
+    } else {
+        m_contents->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 bool Cvelda1View::GoToArticle(const QString& asked) {
@@ -534,6 +582,10 @@ bool Cvelda1View::UpdateCommand(int id, CommandState& state) {
         case Command::kViewContents:
             state = CommandState{true, m_contentsShown};
             return true;
+        case Command::kNextPane:
+        case Command::kPreviousPane:
+            state = CommandState{m_contents->isVisible(), false};
+            return true;
         case Command::kGoToArticle:
         case Command::kZoomIn:
         case Command::kZoomOut:
@@ -572,6 +624,10 @@ bool Cvelda1View::ExecuteCommand(int id) {
             return true;
         case Command::kViewContents:
             ShowContents(!m_contentsShown);
+            return true;
+        case Command::kNextPane:
+        case Command::kPreviousPane:
+            SwitchPane();
             return true;
         case Command::kGoToArticle:
             OnGoToArticle();
