@@ -122,7 +122,7 @@ Cvelda1View::Cvelda1View(Cvelda1Doc* doc, QWidget* parent) : QTextBrowser(parent
     m_markTimer.setSingleShot(true);
     m_markTimer.setInterval(100);
     connect(&m_markTimer, &QTimer::timeout, this, [this] {
-        if (m_contents->isVisible()) m_contents->MarkPosition(TopPosition());
+        if (m_contents->isVisible()) m_contents->MarkPosition(MarkedPosition());
     });
     connect(verticalScrollBar(), &QScrollBar::valueChanged, &m_markTimer, qOverload<>(&QTimer::start));
     connect(doc, &Cvelda1Doc::textDocumentReplaced, this, &Cvelda1View::ReplaceText);
@@ -147,16 +147,66 @@ void Cvelda1View::ShowText(QTextDocument* text) {
     // A text laid out for the screen takes the zoom's device before its layout is made.
     if (text->documentLayout()->paintDevice() != m_zoom->device())
         text->documentLayout()->setPaintDevice(m_zoom->device());
+    // Every text is laid out in slices: one never begun, or begun for another width than the
+    // window has now, begins here.
+    const int width = viewport()->width();
+    if (text->pageSize().width() != width) BeginTextPage(*text, width, m_zoom->device());
     setDocument(text);
-    EndKeepingPreparedPage(*text);
+    if (PreparedCharacters(*text) < std::max(text->characterCount() - 1, 0)) {
+        m_zoom->ContinueLayout();
+    } else {
+        EndKeepingPreparedPage(*text);
+    }
     // A text laid out ahead takes over the layout made for it, which tells the window of no
     // change: what it shows is painted afresh here.
     viewport()->update();
 }
 
 void Cvelda1View::resizeEvent(QResizeEvent* event) {
-    QTextBrowser::resizeEvent(event);
+    // The text edit would lay the whole text out again at once for a new width, the window frozen
+    // until it ends (minutes for a long text in a narrow window): the page width is fitted here
+    // instead, in slices.
+    QResizeEvent sameWidth(event->size(), QSize(event->size().width(), event->oldSize().height()));
+    QTextBrowser::resizeEvent(&sameWidth);
     PlaceContents();
+}
+
+void Cvelda1View::paintEvent(QPaintEvent* event) {
+    // A window whose width changed while another covered it lays its text out once it shows.
+    if (document()->pageSize().width() != viewport()->width()) FitPageWidth();
+    QTextBrowser::paintEvent(event);
+}
+
+void Cvelda1View::FitPageWidth() {
+    // A window on the screen waits for the events of the moment to end: a window brought to the
+    // front maximised makes the area shrink the one it covers to that one's own size first.
+    if (!isVisible()) {
+        FitPageWidthNow();
+    } else if (!m_fitQueued) {
+        m_fitQueued = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_fitQueued = false;
+                FitPageWidthNow();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void Cvelda1View::FitPageWidthNow() {
+    const int width = viewport()->width();
+    // A window covered by another keeps its layout until it shows again, which is mostly at the
+    // width it had (the area hides the text of a window it shrinks a moment).
+    const bool covered = isVisible() && viewport()->visibleRegion().isEmpty();
+    if (document()->pageSize().width() != width && !covered) {
+        m_zoom->FitWidth();
+    } else if (PreparedCharacters(*document()) < std::max(document()->characterCount() - 1, 0)) {
+        // Laid out afresh for this width already, when the text edit asked: the slices go on.
+        m_zoom->ContinueLayout();
+    }
+    // A long text still to come is laid out for the page shown.
+    m_doc->SetPageWidth(static_cast<int>(document()->pageSize().width()));
 }
 
 void Cvelda1View::ReplaceText(QTextDocument* whole) {
@@ -241,15 +291,9 @@ void Cvelda1View::PlaceContents() {
     if (m_lapsedBand) m_lapsedBand->setGeometry(frame, frame, this->width() - 2 * frame, band);
     // A new margin lays the text out again for the new width: only when it changes.
     if (viewportMargins().left() != width || viewportMargins().top() != band) setViewportMargins(width, band, 0, 0);
-    // The text edit lays its text out for a new width only when it is told of a resize that changed
-    // the width, and a viewport resized while hidden (a window being shown, whose own resize placed
-    // the pane) tells it nothing: the text would keep the width it had without the pane.
-    if (document()->pageSize().width() != viewport()->width()) {
-        QResizeEvent resized(viewport()->size(), QSize(-1, -1));
-        QTextBrowser::resizeEvent(&resized);
-    }
-    // A long text still to come is laid out for this width before it is shown.
-    m_doc->SetPageWidth(viewport()->width());
+    // A viewport resized while hidden (a window being shown, whose own resize placed the pane)
+    // tells nothing: the width is compared here.
+    FitPageWidth();
     if (!visible) {
         m_contents->hide();
         return;
@@ -257,7 +301,7 @@ void Cvelda1View::PlaceContents() {
     m_contents->setGeometry(frame, frame + band, width, height() - 2 * frame - band);
     if (m_contents->isHidden()) {
         m_contents->show();
-        m_contents->MarkPosition(TopPosition());
+        m_contents->MarkPosition(MarkedPosition());
     }
 }
 
@@ -270,21 +314,7 @@ void Cvelda1View::ShowContents(bool shown) {
 
 int Cvelda1View::TopPosition() const {
     if (m_zoom->isSettling()) return m_zoom->keptPosition();
-    // A point between two paragraphs hits no line, and in a text laid out only in part the search
-    // then runs on over the paragraphs not laid out yet and ends anywhere up to the end of the text.
-    // A hit counts only when the paragraph found lies on the screen; else a point a little lower is
-    // tried. (A paragraph in a table lies in its cell's place, not the page's: the plain answer.)
-    constexpr int kStep = 2;
-    const int top = verticalScrollBar()->value();
-    const int height = viewport()->height();
-    for (int y = 0; y < height; y += kStep) {
-        const int position = cursorForPosition(QPoint(0, y)).position();
-        const QTextLayout* layout = document()->findBlock(position).layout();
-        if (!layout || layout->lineCount() == 0) continue;
-        const QRectF bounds = layout->boundingRect().translated(layout->position());
-        if (bounds.bottom() >= top && bounds.top() <= top + height) return position;
-    }
-    return cursorForPosition(QPoint(0, 0)).position();
+    return FirstCharacterShown(*this);
 }
 
 void Cvelda1View::JumpTo(int position) {
@@ -298,8 +328,56 @@ void Cvelda1View::JumpTo(int position) {
     cursor.setPosition(position);
     setTextCursor(cursor);
     const QTextBlock block = text->findBlock(position);
-    verticalScrollBar()->setValue(static_cast<int>(text->documentLayout()->blockBoundingRect(block).top()));
+    const int top = static_cast<int>(text->documentLayout()->blockBoundingRect(block).top());
+    // The scroll range reaches the place laid out just now.
+    AnnounceLaidOutSize(*text);
+    verticalScrollBar()->setValue(top);
+    m_jumpedTo = position;
     if (m_contents->isVisible()) m_contents->MarkPosition(position);
+}
+
+int Cvelda1View::MarkedPosition() {
+    // The contents mark the part gone to while it is on the screen, not the one whose end shows
+    // above it (a part near the end of the text cannot be scrolled to the top).
+    if (m_jumpedTo >= 0) {
+        QTextCursor jumped(document());
+        jumped.setPosition(std::min(m_jumpedTo, std::max(document()->characterCount() - 1, 0)));
+        if (viewport()->rect().intersects(cursorRect(jumped))) return m_jumpedTo;
+        m_jumpedTo = -1;
+    }
+    return TopPosition();
+}
+
+bool Cvelda1View::focusNextPrevChild(bool next) {
+    // Tab and Shift+Tab go to the next and the previous link from where the reader is: a link
+    // chosen already, else the caret when it is on the screen, else the top of the screen. The
+    // text edit starts from a selection, or from the beginning of the text without one: one
+    // character beside the place is selected for it to start from.
+    QTextCursor caret = textCursor();
+    if (!caret.hasSelection()) {
+        const bool caretShown = viewport()->rect().intersects(cursorRect(caret));
+        const int place = caretShown ? caret.position() : TopPosition();
+        const int end = std::max(document()->characterCount() - 1, 0);
+        QTextCursor from(document());
+        if (next && place > 0) {
+            from.setPosition(place - 1);
+            from.setPosition(place, QTextCursor::KeepAnchor);
+        } else if (!next && place < end) {
+            from.setPosition(place);
+            from.setPosition(place + 1, QTextCursor::KeepAnchor);
+        }
+        if (from.hasSelection()) setTextCursor(from);
+    }
+    return QTextBrowser::focusNextPrevChild(next);
+}
+
+void Cvelda1View::SwitchPane() {
+    if (!m_contents->isVisible()) return;
+    if (m_contents->hasFocus()) {
+        setFocus(Qt::OtherFocusReason);
+    } else {
+        m_contents->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 bool Cvelda1View::GoToArticle(const QString& asked) {
@@ -547,6 +625,10 @@ bool Cvelda1View::UpdateCommand(int id, CommandState& state) {
         case Command::kViewContents:
             state = CommandState{true, m_contentsShown};
             return true;
+        case Command::kNextPane:
+        case Command::kPreviousPane:
+            state = CommandState{m_contents->isVisible(), false};
+            return true;
         case Command::kGoToArticle:
         case Command::kZoomIn:
         case Command::kZoomOut:
@@ -585,6 +667,10 @@ bool Cvelda1View::ExecuteCommand(int id) {
             return true;
         case Command::kViewContents:
             ShowContents(!m_contentsShown);
+            return true;
+        case Command::kNextPane:
+        case Command::kPreviousPane:
+            SwitchPane();
             return true;
         case Command::kGoToArticle:
             OnGoToArticle();

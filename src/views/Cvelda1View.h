@@ -14,6 +14,11 @@
 // a window of its own, else emits closeRequested), and the sort commands, which are always
 // disabled here. Its pop-up menu offers "Копировать", "Выделить вcё" and "Печатать".
 //
+// Tab and Shift+Tab choose the next and the previous link from where the reader is (the caret
+// on the screen, else the top of the screen); Enter follows the link chosen. F6 and Shift+F6 move
+// the keyboard between the text and its contents pane, where the arrows choose an entry and Enter
+// goes there.
+//
 // Links: a left click on a link whose document number the rich-text reader knows (its target,
 // else its visible text) looks the number up in the document table: a number with no row shows
 // "Неправильная ссылка!", otherwise openDocumentRequested gives that document's file name and the
@@ -130,12 +135,22 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void ShowText(QTextDocument* text);
     void PlaceContents();
+    // Lays the text out for the viewport's width when it has another one, in slices; at once for a
+    // view not shown, else once the events of the moment are handled.
+    void FitPageWidth();
+    void FitPageWidthNow();
+    // F6 and Shift+F6: the keyboard moves between the text and its contents, when they are shown.
+    void SwitchPane();
+    // The position whose part the contents mark.
+    int MarkedPosition();
     void OutlineChanged();
     void SetZoom(int percent);
     void ReplaceText(QTextDocument* whole);
@@ -171,6 +186,9 @@ private:
     // Marks the contents' entry a moment after the text scrolled.
     QTimer m_markTimer;
     TextZoom* m_zoom = nullptr;
+    bool m_fitQueued = false;
+    // The position the last jump went to, while it is on the screen; -1 when none.
+    int m_jumpedTo = -1;
 };
 
 // Opens the document text of path (a document file name) in a new document and a new view that

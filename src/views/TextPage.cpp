@@ -12,9 +12,9 @@ namespace Norik {
 
 namespace {
 
-// The standard layout, which remembers how far it was laid out ahead, and passes over exactly one
-// request to lay the whole document out again at the page size it was prepared for, once it is
-// told to keep.
+// The standard layout, which remembers how far it was laid out ahead, and passes over a request
+// to lay the whole document out again at the page size it is being prepared for, or, once it is
+// told to keep, exactly one such request.
 //
 // While it is prepared, the standard layout's own timer is held back: left to itself it lays out
 // ever longer runs per tick (up to 200,000 characters, a tenth of a second and more), while the
@@ -26,8 +26,10 @@ public:
     int preparedTo = 0;
     bool preparing = false;
 
+    // The page the layout was begun for.
+    QSizeF page;
+
     void Keep() {
-        m_keptPage = document()->pageSize();
         m_keeping = true;
         preparing = false;
     }
@@ -39,21 +41,29 @@ public:
 protected:
     void documentChanged(int from, int oldLength, int length) override {
         const bool wholeAgain = from == 0 && oldLength == 0 && length == document()->characterCount();
-        if (m_keeping && wholeAgain && document()->pageSize() == m_keptPage) {
+        // The same page asked for again, while the slices lay it out or once they have: what they
+        // laid out holds (a window taking the text asks for its page once more).
+        if ((m_keeping || preparing) && wholeAgain && document()->pageSize() == page) {
             m_keeping = false;
             return;
         }
+        // Another page asked for by the window (the text edit adjusting its scroll bars): laid out
+        // afresh for it, in the slices still, not by the standard layout's ever longer runs.
+        const bool anotherPage = wholeAgain && document()->pageSize() != page;
         m_keeping = false;
         preparing = false;
         preparedTo = 0;
         QTextDocumentLayout::documentChanged(from, oldLength, length);
+        if (anotherPage) {
+            page = document()->pageSize();
+            preparing = true;
+        }
     }
     void timerEvent(QTimerEvent* event) override {
         if (!preparing) QTextDocumentLayout::timerEvent(event);
     }
 
 private:
-    QSizeF m_keptPage;
     bool m_keeping = false;
 };
 
@@ -78,6 +88,7 @@ void BeginTextPage(QTextDocument& text, int width, QPaintDevice* device) {
     auto* layout = new PreparedLayout(&text);
     layout->setPaintDevice(device);
     text.setDocumentLayout(layout);  // the document owns it; the layout starts afresh
+    layout->page = page;
     layout->preparing = true;
 }
 

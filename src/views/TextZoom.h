@@ -6,13 +6,15 @@
 // beginning of the text, a slice at a time (each about a screen of text), so the window never waits
 // for more than one slice: until the layout has passed the place being read, a picture of the
 // window scaled to the new size stands over the text, and then the text is shown from that place.
-// The rest of a long text is laid out in the same slices after that.
+// The rest of a long text is laid out in the same slices after that. A new width of the window is
+// laid out the same way (FitWidth), and so is the rest of a text shown before its layout ended.
 //
 // It belongs to a view whose document is a Cvelda1Doc; user-interface thread only.
 #pragma once
 
 #include <QImage>
 #include <QObject>
+#include <QPixmap>
 #include <QPointer>
 #include <QTimer>
 #include <memory>
@@ -23,6 +25,9 @@ class QTextEdit;
 namespace Norik {
 
 class Cvelda1Doc;
+
+// The first character on the screen of view.
+int FirstCharacterShown(const QTextEdit& view);
 
 class TextZoom : public QObject {
     Q_OBJECT
@@ -41,6 +46,12 @@ public:
     // Shows the text at percent (bounded); a change lays the text out again as described above.
     void SetPercent(int percent);
     void Step(bool larger) { SetPercent(NextPercent(m_percent, larger)); }
+    // Lays the text out again for the width of the view's viewport as a new zoom does, the place
+    // being read kept; a short text is laid out before this returns.
+    void FitWidth();
+    // Goes on laying out, in the same slices, a text shown before the layout begun for it with
+    // BeginTextPage reached its end.
+    void ContinueLayout();
     // A layout for a new zoom is still on its way to the place being read.
     bool isSettling() const { return m_keptPosition >= 0; }
     // The character that was at the top when the zoom changed, shown there again once settled.
@@ -56,7 +67,9 @@ signals:
 private:
     void Continue();
     void Settle();
-    void ShowPicture(double scale);
+    void KeepPlace();
+    // Shows taken (none: a picture of the viewport taken now), scaled, over the text.
+    void ShowPicture(double scale, const QPixmap& taken = QPixmap());
     void SetDevice(int percent);
 
     QTextEdit* m_view;

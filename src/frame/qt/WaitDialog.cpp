@@ -107,7 +107,11 @@ void CWaitDialog::ReturnKeyboard() {
     QWindow* handle = target->windowHandle();
     if (handle && QGuiApplication::focusWindow() == windowHandle())
         QWindowSystemInterface::handleWindowActivated(handle, Qt::ActiveWindowFocusReason);
-    if (QApplication::activeWindow() != target) target->activateWindow();
+    // The window system is asked as well, whatever the program now takes for the active window:
+    // the platform hands keys to the window the X server gave them to, which is still this one
+    // (it took them while it was modal) until the window below asks; menu shortcuts, checked
+    // against the program's active window, would work while no other key did.
+    target->activateWindow();
 }
 
 void CWaitDialog::closeEvent(QCloseEvent* event) { event->ignore(); }

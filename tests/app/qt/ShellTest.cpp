@@ -13,9 +13,12 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextBrowser>
 
+#include "../../../bench/RichTextCorpus.h"
 #include "Helpers/Folders.h"
 #include "QtTestSupport.h"
 #include "TestSupport.h"
@@ -39,6 +42,7 @@
 #include "views/QuickSearchLine.h"
 #include "views/QuickSearchView.h"
 #include "views/TextHighlights.h"
+#include "views/TextPage.h"
 
 namespace NorikTest {
 namespace {
@@ -779,6 +783,106 @@ TEST_F(ShellTest, TheSearchLineRunsWhatWasTypedAndTheFilterRowRestrictsTheSearch
     QTest::qWait(300);
     EXPECT_EQ(results, 0);
     EXPECT_TRUE(quick.progressPane().text().contains(QStringLiteral("31.02.2020")));
+}
+
+}  // namespace
+}  // namespace NorikTest
+
+namespace NorikTest {
+namespace {
+
+// The shell over a base whose document 5 ("О местных сборах") is a code of 3 MB, and document 1
+// links to it.
+class LongTextShellTest : public ShellTest {
+protected:
+    static void SetUpTestSuite() {
+        s_base = new TempDir;
+        MemorySource source = SmallSource();
+        source.texts["000001.rtf"] = Rtf("См. " + LinkField("5", "закон о сборах") + ".");
+        source.texts["000005.rtf"] = RichTextCorpus::MakeCode(std::size_t{3} * 1024 * 1024, false);
+        Norik::BuildReport report;
+        std::vector<std::string> problems;
+        ASSERT_TRUE(Norik::BuildBase(source, s_base->file("base"), Norik::BuildOptions{.threads = 1}, report, problems))
+            << (problems.empty() ? std::string() : problems.front());
+    }
+
+    // Opens the long text from the command line's path, as a link or a list does, and waits until
+    // it is whole and laid out.
+    Cvelda1View* OpenLongText() {
+        m_app->OpenDocumentFile(QStringLiteral("000005"));
+        Cvelda1View* view = textView();
+        if (!view || !QTest::qWaitFor([&] { return view->GetDocument()->isWhole(); }, 30000)) return nullptr;
+        if (!QTest::qWaitFor([&] { return PreparedPercent(*view->document()) == 100; }, 30000)) return nullptr;
+        return view;
+    }
+};
+
+// Another window opened in front of a long text (the area shrinks the window behind to its own
+// small size) leaves its layout alone; a new width of the text shown is laid out in slices, the
+// place being read kept.
+TEST_F(LongTextShellTest, LeavingALongTextKeepsItsLayoutAndANewWidthIsLaidOutInSlices) {
+    ASSERT_TRUE(Start());
+    Cvelda1View* view = OpenLongText();
+    ASSERT_NE(view, nullptr);
+    CChildFrame* text = frame().activeChild();
+    view->JumpTo(view->document()->characterCount() / 2);
+    const int place = view->TopPosition();
+    const qreal width = view->document()->pageSize().width();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_K, Qt::ControlModifier);
+    ASSERT_NE(frame().activeChild(), text);
+    QApplication::processEvents();
+    EXPECT_NE(view->viewport()->width(), width);
+    EXPECT_EQ(view->document()->pageSize().width(), width);
+    frame().ActivateChild(text);
+    QApplication::processEvents();
+    EXPECT_EQ(view->TopPosition(), place);
+
+    frame().resize(frame().width() - 100, frame().height());
+    QApplication::processEvents();
+    EXPECT_EQ(view->document()->pageSize().width(), view->viewport()->width());
+    EXPECT_LT(PreparedPercent(*view->document()), 100);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return PreparedPercent(*view->document()) == 100; }, 30000));
+    EXPECT_EQ(view->document()->findBlock(view->TopPosition()), view->document()->findBlock(place));
+}
+
+}  // namespace
+}  // namespace NorikTest
+
+namespace NorikTest {
+namespace {
+
+// The keys reach a text just opened, from a list's row and from a link chosen with Tab and Enter:
+// PgDn reads on and Ctrl+End goes to the end, sent where the keyboard is.
+TEST_F(LongTextShellTest, TheKeysReachATextJustOpened) {
+    ASSERT_TRUE(Start());
+    const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    };
+    const auto readsOn = [&](Cvelda1View* view) {
+        if (!view || !HasKeyboard(view)) return false;
+        press(Qt::Key_PageDown);
+        press(Qt::Key_PageDown);
+        if (view->verticalScrollBar()->value() == 0) return false;
+        press(Qt::Key_End, Qt::ControlModifier);
+        return QTest::qWaitFor([&] { return view->GetDocument()->isWhole() && view->textCursor().atEnd(); }, 30000);
+    };
+    OpenRow(0);
+    OpenRow(1);  // Местные налоги: documents 2 and 5
+    CListDocView* list = listView();
+    ASSERT_NE(list, nullptr);
+    const int row = static_cast<CListDocument*>(list->GetDocument())->model().GetNumber(0) == 5 ? 0 : 1;
+    list->setCurrentIndex(list->model()->index(row, 0));
+    press(Qt::Key_Return);
+    EXPECT_TRUE(readsOn(textView()));
+
+    Activate(QString());
+    m_app->OpenDocumentFile(QStringLiteral("000001"));
+    ASSERT_TRUE(HasKeyboard(textView()));
+    press(Qt::Key_Tab);
+    press(Qt::Key_Return);
+    QApplication::processEvents();
+    ASSERT_EQ(frame().activeChild()->document().pathName(), QStringLiteral("000005"));
+    EXPECT_TRUE(readsOn(textView()));
 }
 
 }  // namespace

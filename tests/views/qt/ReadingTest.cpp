@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTextBlock>
 #include <QTreeWidgetItem>
 
@@ -48,6 +49,15 @@ TEST_F(ReadingTest, TheContentsAndGoToArticleLeadToTheArticle) {
     EXPECT_TRUE(TopLine(*view).startsWith(QStringLiteral("Статья 12. ")));
     ASSERT_NE(view->contentsPane()->currentItem(), nullptr);
     EXPECT_TRUE(view->contentsPane()->currentItem()->text(0).startsWith(QStringLiteral("Статья 12. ")));
+    // The last article, too short to be scrolled to the top, stays the one marked.
+    const Norik::OutlineEntry* last = nullptr;
+    for (const Norik::OutlineEntry& entry : view->GetDocument()->outline())
+        if (entry.kind == Norik::OutlineKind::Article) last = &entry;
+    ASSERT_NE(last, nullptr);
+    ASSERT_TRUE(view->GoToArticle(QString::fromStdString(last->number)));
+    QTest::qWait(300);
+    ASSERT_NE(view->contentsPane()->currentItem(), nullptr);
+    EXPECT_EQ(view->contentsPane()->currentItem()->text(0).toStdString(), last->title);
     EXPECT_FALSE(view->GoToArticle(QStringLiteral("9999")));
     ASSERT_EQ(m_port.messages.size(), 1u);
     EXPECT_EQ(Norik::Cp1251ToUtf8(m_port.messages[0].text), "Статья «9999» в тексте не найдена.");
@@ -189,6 +199,64 @@ TEST(ContentsPaneTest, EntriesNestUnderTheLastEntryLessDeep) {
     ASSERT_EQ(part->child(1)->childCount(), 1);
     EXPECT_EQ(part->child(1)->child(0)->text(0), QStringLiteral("Статья 3"));
     EXPECT_EQ(pane.topLevelItem(1)->childCount(), 0);
+}
+
+// The first link at or after position, or the last one before it.
+int LinkFrom(const QTextDocument& text, int position, bool next) {
+    int found = -1;
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            if (!it.fragment().charFormat().isAnchor()) continue;
+            const int at = it.fragment().position();
+            if (next && at >= position) return at;
+            if (!next && at < position) found = at;
+        }
+    }
+    return found;
+}
+
+// Tab and Shift+Tab choose the next and the previous link from the caret, and from the top of the
+// screen once the caret has left it.
+TEST_F(ReadingTest, TabChoosesTheLinksNextToThePlaceRead) {
+    Cvelda1View* view = Open("000007");
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(view->GetDocument()->EnsureWhole());
+    ASSERT_TRUE(view->GoToArticle(QStringLiteral("12")));
+    const int place = view->textCursor().position();
+    QTest::keyClick(view, Qt::Key_Tab);
+    EXPECT_EQ(view->textCursor().selectionStart(), LinkFrom(*view->document(), place, true));
+    view->JumpTo(place);
+    QTest::keyClick(view, Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(view->textCursor().selectionStart(), LinkFrom(*view->document(), place, false));
+
+    view->JumpTo(place);
+    view->verticalScrollBar()->setValue(view->verticalScrollBar()->value() + 5 * view->viewport()->height());
+    const int top = view->TopPosition();
+    QTest::keyClick(view, Qt::Key_Tab);
+    EXPECT_EQ(view->textCursor().selectionStart(), LinkFrom(*view->document(), top, true));
+}
+
+// F6 and Shift+F6 move the keyboard between the text and its contents, where the arrows and
+// Enter lead to a part.
+TEST_F(ReadingTest, F6MovesBetweenTheTextAndItsContents) {
+    Cvelda1View* view = Open("000007");
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(view->GetDocument()->EnsureWhole());
+    view->activateWindow();
+    view->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == view; }));
+    Norik::CommandState state;
+    ASSERT_TRUE(view->UpdateCommand(Command::kNextPane, state) && state.enabled);
+    view->ExecuteCommand(Command::kNextPane);
+    ASSERT_EQ(QApplication::focusWidget(), view->contentsPane());
+    view->contentsPane()->setCurrentItem(view->contentsPane()->topLevelItem(0));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QTreeWidgetItem* chosen = view->contentsPane()->currentItem();
+    ASSERT_NE(chosen, view->contentsPane()->topLevelItem(0));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(view->document()->findBlock(view->TopPosition()).text(), chosen->text(0));
+    view->ExecuteCommand(Command::kPreviousPane);
+    EXPECT_EQ(QApplication::focusWidget(), view);
 }
 
 }  // namespace

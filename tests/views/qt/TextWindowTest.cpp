@@ -27,8 +27,10 @@
 #include "ViewsFixture.h"
 #include "frame/CommandIds.h"
 #include "richtext/qt/RtfDocumentBuilder.h"
+#include "views/ContentsPane.h"
 #include "views/FindTextDialog.h"
 #include "views/TextPage.h"
+#include "views/TextZoom.h"
 
 namespace NorikTest {
 namespace {
@@ -109,8 +111,15 @@ TEST_F(ViewsTest, ALongTextShowsItsFirstPartThenTheWholeInPlace) {
     Cvelda1Doc* doc = view->GetDocument();
     ASSERT_FALSE(doc->isWhole());
     const int firstPartLength = view->document()->characterCount();
-    view->verticalScrollBar()->setValue(3000);
     QSignalSpy replaced(doc, &Cvelda1Doc::textDocumentReplaced);
+    // The contents come with the whole text, before it is laid out; the first part, narrowed for
+    // them, is laid out a slice at a time.
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return view->contentsPane()->isVisible() && !view->zoom().isSettling() &&
+               view->verticalScrollBar()->maximum() >= 3000;
+    }));
+    ASSERT_EQ(replaced.count(), 0);
+    view->verticalScrollBar()->setValue(3000);
     ASSERT_TRUE(replaced.wait(20000));
     EXPECT_TRUE(doc->isWhole());
     EXPECT_EQ(view->document(), doc->textDocument());
