@@ -14,6 +14,7 @@
 #include "diagnostics/ErrorLog.h"
 #include "index/IndexSpace.h"
 #include "platform/UserPort.h"
+#include "richtext/HtmlWriter.h"
 #include "richtext/PlainText.h"
 #include "search/SearchEvaluation.h"
 #include "showdata/DayCode.h"
@@ -37,7 +38,7 @@ const char* const kUsage =
     "             [--date-from DD.MM.YYYY] [--date-to DD.MM.YYYY]\n"
     "  norik-tool [--base DIR] search --quick WORDS [--passages] [--limit N]\n"
     "  norik-tool [--base DIR] cited-by NUMBER\n"
-    "  norik-tool [--base DIR] cat NUMBER [--rtf | --text]\n"
+    "  norik-tool [--base DIR] cat NUMBER [--rtf | --text | --html]\n"
     "  norik-tool [--base DIR] card NUMBER\n"
     "  norik-tool [--base DIR] verify\n"
     "  norik-tool build SOURCE_DIR OUT_DIR\n"
@@ -222,7 +223,8 @@ int Search(const Arguments& args, std::ostream& out, std::ostream& err) {
 
 int Cat(const Arguments& args, std::ostream& out, std::ostream& err) {
     args.ExpectPositional(1, "NUMBER");
-    if (args.Has("--rtf") && args.Has("--text")) throw UsageError{"--rtf and --text exclude each other"};
+    if (args.Has("--rtf") + args.Has("--text") + args.Has("--html") > 1)
+        throw UsageError{"--rtf, --text and --html exclude each other"};
     // Only whether the document is in the table matters: its rows are read up to its own, none
     // is kept. The heads of the tables are read first, so that a base that cannot be read is
     // told before a number that cannot be understood, as for every other command.
@@ -241,6 +243,9 @@ int Cat(const Arguments& args, std::ostream& out, std::ostream& err) {
     RtfStart start;
     std::optional<PlainTextExtractor> plain;
     if (args.Has("--text")) plain.emplace(TextEncoding::Utf8);
+    // HTML is written from the whole text: tables and the outline's headings need all of it.
+    const bool html = args.Has("--html");
+    std::string whole;
     try {
         if (const HResult code = reader.Open(entry, kModeRead, true); Failed(code)) {
             std::error_code error;
@@ -259,6 +264,8 @@ int Cat(const Arguments& args, std::ostream& out, std::ostream& err) {
                 plain->Feed(piece);
                 const std::string text = plain->TakeText();
                 out.write(text.data(), static_cast<std::streamsize>(text.size()));
+            } else if (html) {
+                whole.append(piece);
             } else {
                 out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
             }
@@ -271,6 +278,7 @@ int Cat(const Arguments& args, std::ostream& out, std::ostream& err) {
         plain->Finish();
         out << plain->TakeText();
     }
+    if (html) out << RtfToHtml(whole, HtmlOptions{number, {}}).html;
     if (!reader.whole()) return DamagedAnswer(err, {{container, reader.damage() + ofDocument}});
     if (!start.IsRtf())
         return DamagedAnswer(err, {{container, "entry " + entry + ".t does not decode to an RTF text"}});
