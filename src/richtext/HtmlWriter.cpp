@@ -265,7 +265,9 @@ private:
         if (format.tableLevel() == 0) {
             while (m_nextHeading < m_outline.size() && m_outline[m_nextHeading].position < start) ++m_nextHeading;
             if (m_nextHeading < m_outline.size() && m_outline[m_nextHeading].position == start) {
-                tag = "h" + std::to_string(std::min(m_outline[m_nextHeading].depth + 2, 6));
+                // A numbered item is a paragraph of the body with an anchor; the other parts are headings.
+                if (m_outline[m_nextHeading].kind != OutlineKind::Item)
+                    tag = "h" + std::to_string(std::min(m_outline[m_nextHeading].depth + 2, 6));
                 id = m_anchors[m_nextHeading++];
             }
         }

@@ -6,7 +6,7 @@
 // pictures as <img> of the resources "/doc/N/picture/K" (K counted from 1 in reading order; PNG
 // and JPEG only, other formats are named by a placeholder), links that lead to a document
 // (LinkDocumentNumber) as "/doc/M", and the headings of the document's outline (FindOutline) as
-// <h2>..<h6> with the ids OutlineAnchors gives ("article-12").
+// <h2>..<h6> (numbered items as paragraphs) with the ids OutlineAnchors gives ("article-12").
 //
 // Safety: every text of the document is escaped; the writer emits only the elements and
 // attributes it names itself, with values it computes (numbers, sanitised ids, its own URLs), so

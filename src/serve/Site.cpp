@@ -43,6 +43,11 @@ std::string Render(std::string_view name, const mu::data& data) {
     return slot->render(data);
 }
 
+// Sets name only for a text that is not empty: a section over an empty text would still show.
+void SetText(mu::data& data, const std::string& name, const std::string& text) {
+    if (!text.empty()) data.set(name, text);
+}
+
 std::string StatusText(bool inForce) { return inForce ? "действует" : "не действует"; }
 
 std::string DateOrNone(ShowData::DayCode code) { return code == 0 ? "без даты" : DateText(code); }
@@ -712,7 +717,7 @@ Response Site::Find(const RequestContext& request, bool api) const {
     if (asked) {
         mu::data answer;
         answer.set("heading", "Найденные документы");
-        answer.set("notice", notice);
+        SetText(answer, "notice", notice);
         answer.set("hasRows", !documents.empty());
         answer.set("total", std::to_string(documents.size()));
         answer.set("empty", notice.empty() ? "По Вашему запросу ничего не найдено!" : "");
@@ -827,7 +832,7 @@ Response Site::Search(const RequestContext& request, const FullText::Searcher* s
         return response;
     }
     mu::data data;
-    data.set("notice", notice);
+    SetText(data, "notice", notice);
     data.set("hasQuery", !query.empty() && searcher != nullptr && result.error.empty());
     data.set("total", std::to_string(total));
     if (kept.size() != total) data.set("filtered", std::to_string(kept.size()));
@@ -920,7 +925,7 @@ Response Site::CitedBy(const RequestContext& request, const FullText::Searcher* 
     doc.set("title", document->title);
     data.set("document", doc);
     data.set("heading", "Ссылки на документ");
-    data.set("notice", notice);
+    SetText(data, "notice", notice);
     data.set("hasRows", !citing.empty());
     data.set("total", std::to_string(citing.size()));
     data.set("empty", notice.empty() ? "На этот документ не ссылается ни один документ базы." : "");
