@@ -156,6 +156,29 @@ HighlightFinder MatcherFinder(std::shared_ptr<const FullText::WordFormMatcher> m
 
 }  // namespace
 
+std::string CssString(std::string_view utf8) {
+    static const char* const kHex = "0123456789abcdef";
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size() && out.size() < 4096;) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ') {
+            out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        const std::size_t length = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : 4;
+        std::uint32_t cp = length == 1 ? c : length == 2 ? (c & 0x1F) : length == 3 ? (c & 0x0F) : (c & 0x07);
+        for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        i += length;
+        if (cp < 0x20 || (cp >= 0x7F && cp < 0xA0) || cp > 0x10FFFF) continue;
+        std::string hex;
+        for (; cp != 0; cp >>= 4) hex.insert(hex.begin(), kHex[cp & 15]);
+        out += "\\" + hex + " ";
+    }
+    return out;
+}
+
 std::string UrlEncoded(std::string_view text) {
     static const char* const kHex = "0123456789ABCDEF";
     std::string out;
@@ -249,6 +272,7 @@ bool Site::NeedsSearcher(RouteKind kind) {
 std::string Site::Page(const std::string& title, const std::string& query, const std::string& content) const {
     mu::data data;
     data.set("title", title);
+    data.set("printTitle", CssString(title));
     data.set("query", query);
     data.set("content", content);
     data.set("baseDate", DateText(m_base->baseDate));

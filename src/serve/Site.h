@@ -79,6 +79,11 @@ private:
 // A passage of the index with only its <b> and </b> kept as markup, the rest escaped afresh.
 std::string SafePassage(std::string_view passage);
 
+// text as the inside of a CSS string: only ASCII letters, digits and blanks are kept as they are,
+// every other character is written as an escape, so that nothing of it can end the string or the
+// style element it stands in.
+std::string CssString(std::string_view utf8);
+
 // text %-encoded for a URL's query.
 std::string UrlEncoded(std::string_view text);
 

@@ -67,6 +67,10 @@ TEST(PassageTest, OnlyBoldSurvivesAsMarkup) {
               "evil");
 }
 
+TEST(CssStringTest, NothingButLettersDigitsAndEscapes) {
+    EXPECT_EQ(CssString("a </style>\"Ж\n"), "a \\3c \\2f style\\3e \\22 \\416 ");
+}
+
 TEST(ListenAddressTest, AddressesAndPorts) {
     EXPECT_EQ(ParseListenAddress("0.0.0.0:8080")->host, "0.0.0.0");
     EXPECT_EQ(ParseListenAddress(":9000")->host, "127.0.0.1");

@@ -22,7 +22,7 @@ ELEMENTS = {'html', 'head', 'meta', 'title', 'link', 'script', 'body', 'a', 'hea
             'datalist', 'option', 'button', 'nav', 'main', 'footer', 'p', 'h1', 'h2', 'h3', 'h4', 'h5', 'h6', 'ul',
             'ol', 'li', 'span', 'table', 'caption', 'thead', 'tbody', 'tr', 'th', 'td', 'dl', 'dt', 'dd', 'article',
             'div', 'b', 'i', 'u', 's', 'sup', 'sub', 'br', 'img', 'mark', 'aside', 'section', 'strong', 'select',
-            'fieldset', 'legend'}
+            'fieldset', 'legend', 'style'}
 ATTRIBUTES = {'lang', 'charset', 'name', 'content', 'rel', 'href', 'type', 'title', 'src', 'defer', 'class', 'role',
               'action', 'method', 'for', 'id', 'value', 'autocomplete', 'list', 'maxlength', 'aria-label',
               'tabindex', 'style', 'scope', 'aria-sort', 'aria-hidden', 'aria-current', 'start', 'colspan',
