@@ -50,7 +50,7 @@ using HighlightFinder = std::function<std::vector<std::pair<std::size_t, std::si
 struct HtmlOptions {
     std::int16_t documentNumber = 0;  // for the picture URLs
     // When set, the words it finds are marked <mark id="hl-K"> (K from 1 in reading order).
-    HighlightFinder highlight;
+    HighlightFinder highlight{};
 };
 
 struct HtmlText {

@@ -313,8 +313,8 @@ void HttpServer::Completed(void* self, MHD_Connection* connection, void** state,
                                  LogSafe(exchange->method + " " + exchange->target + " " + exchange->version) + "\" " +
                                  std::to_string(exchange->status) + " " + std::to_string(exchange->bytes) + "\n";
         const std::lock_guard lock(server.m_logMutex);
-        std::fwrite(line.data(), 1, line.size(), server.m_options.accessLog);
-        std::fflush(server.m_options.accessLog);
+        (void)std::fwrite(line.data(), 1, line.size(), server.m_options.accessLog);
+        (void)std::fflush(server.m_options.accessLog);
     }
     delete exchange;
 }

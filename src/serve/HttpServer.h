@@ -31,7 +31,7 @@ namespace Norik::Serve {
 inline constexpr unsigned kMaxConnections = 1024;
 inline constexpr unsigned kMaxConnectionsPerAddress = 128;
 inline constexpr unsigned kConnectionTimeoutSeconds = 15;
-inline constexpr std::size_t kConnectionMemory = 64 * 1024;
+inline constexpr std::size_t kConnectionMemory = std::size_t{64} * 1024;
 
 struct ListenAddress {
     std::string host;  // an IPv4 or IPv6 address, as given (without brackets)

@@ -37,7 +37,8 @@ SearchService::SearchService(const std::filesystem::path& baseFolder, std::int32
                 std::string problem;
                 return FullText::ContainerDocumentText(container, number, problem);
             };
-            m_builder = std::thread(&SearchService::Build, this, std::move(documents), std::move(textOf));
+            m_builder = std::thread(
+                [this, documents = std::move(documents), textOf = std::move(textOf)] { Build(documents, textOf); });
         }
     }
     for (std::size_t i = 0; i < threads; ++i) m_threads.emplace_back(&SearchService::Work, this);
@@ -63,7 +64,7 @@ std::string SearchService::failure() const {
     return m_failure;
 }
 
-void SearchService::Build(std::vector<FullText::DocumentFields> documents, FullText::TextSource textOf) {
+void SearchService::Build(const std::vector<FullText::DocumentFields>& documents, const FullText::TextSource& textOf) {
     const std::filesystem::path folder = FullText::CacheIndexFolder(m_baseFolder, m_baseDate);
     FullText::BuildResult result;
     try {

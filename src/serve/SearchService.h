@@ -48,7 +48,7 @@ public:
     bool Submit(Job job);
 
 private:
-    void Build(std::vector<FullText::DocumentFields> documents, FullText::TextSource textOf);
+    void Build(const std::vector<FullText::DocumentFields>& documents, const FullText::TextSource& textOf);
     void Work();
 
     std::filesystem::path m_baseFolder;

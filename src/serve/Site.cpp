@@ -126,7 +126,7 @@ int PageCount(std::size_t items, int pageSize) {
 std::mutex g_indexMutex;
 
 // The byte ranges of the words of text that are forms of the matcher's words.
-HighlightFinder MatcherFinder(std::shared_ptr<const FullText::WordFormMatcher> matcher) {
+HighlightFinder MatcherFinder(const std::shared_ptr<const FullText::WordFormMatcher>& matcher) {
     return [matcher](std::string_view utf8) {
         std::u16string text;
         std::vector<std::size_t> byteAt;  // the byte offset of each UTF-16 unit
@@ -202,23 +202,27 @@ std::string SafePassage(std::string_view passage) {
     const auto flush = [&] {
         // The index escaped the text: undone here, and escaped again by the one escaping.
         std::string plain;
-        for (std::size_t i = 0; i < text.size(); ++i) {
+        std::string_view rest = text;
+        while (!rest.empty()) {
             bool replaced = false;
-            for (const auto& [entity, c] : {std::pair{"&amp;", '&'},
+            for (const auto& [entity, c] : {std::pair<std::string_view, char>{"&amp;", '&'},
                                             {"&lt;", '<'},
                                             {"&gt;", '>'},
                                             {"&quot;", '"'},
                                             {"&#39;", '\''},
                                             {"&#x27;", '\''},
                                             {"&apos;", '\''}}) {
-                if (std::string_view(text).substr(i).starts_with(entity)) {
+                if (rest.starts_with(entity)) {
                     plain += c;
-                    i += std::string_view(entity).size() - 1;
+                    rest.remove_prefix(entity.size());
                     replaced = true;
                     break;
                 }
             }
-            if (!replaced) plain += text[i];
+            if (!replaced) {
+                plain += rest.front();
+                rest.remove_prefix(1);
+            }
         }
         AppendHtmlEscaped(out, plain);
         text.clear();
@@ -794,9 +798,9 @@ Response Site::Search(const RequestContext& request, const FullText::Searcher* s
     }
     // Each facet counts the matches that pass the other filters.
     struct Facet {
-        const char* parameter;
-        const char* name;
-        std::map<std::string, int> counts;
+        const char* parameter = nullptr;
+        const char* name = nullptr;
+        std::map<std::string, int> counts{};
     };
     Facet facets[3] = {{"type", "Тип", {}}, {"status", "Статус", {}}, {"year", "Год", {}}};
     const auto valueOf = [](const DocumentInfo& d, int facet) -> std::string {

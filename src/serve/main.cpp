@@ -134,6 +134,6 @@ int main(int argc, char** argv) {
     sigwait(&stopSignals, &signal);
     std::cerr << "norik-serve: stopping" << std::endl;
     server.Stop();
-    if (log != nullptr && log != stdout) std::fclose(log);
+    if (log != nullptr && log != stdout) (void)std::fclose(log);
     return 0;
 }
