@@ -35,6 +35,12 @@ install(CODE "
     file(CREATE_LINK ../${NORIK_INSTALL_DIR}/\${program} \"\${bin}/\${program}\" SYMBOLIC)
   endforeach()
 ")
+# The web reader beside the viewer (it reads the same data/), and its systemd unit, not enabled.
+if(TARGET norik-serve)
+  install(TARGETS norik-serve RUNTIME DESTINATION ${NORIK_INSTALL_DIR})
+  install(CODE "file(CREATE_LINK ../${NORIK_INSTALL_DIR}/norik-serve \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/norik-serve\" SYMBOLIC)")
+  install(FILES ${CMAKE_SOURCE_DIR}/res/norik-serve.service DESTINATION lib/systemd/system)
+endif()
 if(EXISTS ${CMAKE_SOURCE_DIR}/res/norik.desktop)
   install(FILES ${CMAKE_SOURCE_DIR}/res/norik.desktop DESTINATION share/applications)
 endif()
