@@ -13,6 +13,7 @@ namespace {
 
 bool KnownTag(std::string_view html, std::size_t at) {
     static const char* const kTags[] = {"<p>",
+                                        "<p id=\"",
                                         "<p style=\"",
                                         "</p>",
                                         "<h2",
