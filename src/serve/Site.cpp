@@ -504,6 +504,14 @@ Response Site::Document(const RequestContext& request, bool api) const {
         if (api) return JsonResponse({{"error", "no such document"}}, 404);
         return ErrorPage(404, "Документа нет в базе");
     }
+    const bool plain = !api && !request.parameters.Has("hl");
+    if (plain) {
+        if (const std::shared_ptr<const std::string> page = Kept(document->number)) {
+            Response response;
+            response.body = *page;
+            return response;
+        }
+    }
     std::string problem;
     const std::string rtf = ReadDocumentRtf(document->number, problem);
     HtmlOptions options;
@@ -571,7 +579,30 @@ Response Site::Document(const RequestContext& request, bool api) const {
     response.status = rtf.empty() && !problem.empty() ? 500 : 200;
     response.body = Page(document->title, "", Render("document.mustache", data));
     if (response.status != 200) response.cacheable = false;
+    if (plain && problem.empty()) Keep(document->number, std::make_shared<const std::string>(response.body));
     return response;
+}
+
+std::shared_ptr<const std::string> Site::Kept(int number) const {
+    const std::lock_guard lock(m_cacheMutex);
+    const auto it = m_cached.find(number);
+    if (it == m_cached.end()) return nullptr;
+    m_cache.splice(m_cache.begin(), m_cache, it->second);
+    return it->second->second;
+}
+
+void Site::Keep(int number, std::shared_ptr<const std::string> page) const {
+    if (page->size() > kDocumentCacheBytes / 8) return;
+    const std::lock_guard lock(m_cacheMutex);
+    if (m_cached.count(number) != 0) return;
+    m_cacheBytes += page->size();
+    m_cache.emplace_front(number, std::move(page));
+    m_cached[number] = m_cache.begin();
+    while (m_cacheBytes > kDocumentCacheBytes && !m_cache.empty()) {
+        m_cacheBytes -= m_cache.back().second->size();
+        m_cached.erase(m_cache.back().first);
+        m_cache.pop_back();
+    }
 }
 
 Response Site::DocumentFile(const RequestContext& request) const {

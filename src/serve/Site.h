@@ -13,8 +13,11 @@
 #pragma once
 
 #include <cstdint>
+#include <list>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -46,6 +49,8 @@ inline constexpr int kListPageSize = 50;
 inline constexpr int kSearchPageSize = 20;
 // Past this many seconds of searching, the passages of the hits are left out.
 inline constexpr double kSearchBudgetSeconds = 2.0;
+// The document pages kept rendered (those asked without highlights), at most this many bytes.
+inline constexpr std::size_t kDocumentCacheBytes = std::size_t{32} << 20;
 
 class Site {
 public:
@@ -72,8 +77,17 @@ private:
     Response CitedBy(const RequestContext& request, const FullText::Searcher* searcher, bool api) const;
     std::string IndexNotice() const;
 
+    // The page of document number as last rendered, or null; Keep adds one, letting the least
+    // recently used go past kDocumentCacheBytes.
+    std::shared_ptr<const std::string> Kept(int number) const;
+    void Keep(int number, std::shared_ptr<const std::string> page) const;
+
     std::shared_ptr<const BaseSnapshot> m_base;
     const SearchService& m_search;
+    mutable std::mutex m_cacheMutex;
+    mutable std::list<std::pair<int, std::shared_ptr<const std::string>>> m_cache;  // most recent first
+    mutable std::unordered_map<int, decltype(m_cache)::iterator> m_cached;
+    mutable std::size_t m_cacheBytes = 0;
 };
 
 // A passage of the index with only its <b> and </b> kept as markup, the rest escaped afresh.
