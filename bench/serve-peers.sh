@@ -97,7 +97,9 @@ measure() {  # measure URL CONNECTIONS SCRIPT
     rps=$(awk '/Requests\/sec/ {print $2}' <<<"$out")
     p50=$(awk '$1=="50%" {print $2}' <<<"$out")
     p99=$(awk '$1=="99%" {print $2}' <<<"$out")
-    echo "$rps $(to_ms "$p50") $(to_ms "$p99")"
+    # Answers other than 2xx/3xx (a busy server's 503) are counted apart: they are no pages.
+    bad=$(awk '/Non-2xx/ {print $5}' <<<"$out")
+    echo "$rps $(to_ms "$p50") $(to_ms "$p99") ${bad:-0}"
 }
 to_ms() { awk -v v="$1" 'BEGIN { n = v + 0; if (v ~ /us$/) n /= 1000; else if (v ~ /ms$/) n += 0; else if (v ~ /s$/) n *= 1000; printf "%.2f", n }'; }
 
@@ -105,13 +107,15 @@ norik_docs=$work/norik-docs.lua; docs_script "$norik_docs" "/doc/" ""
 kiwix_docs=$work/kiwix-docs.lua; docs_script "$kiwix_docs" "$kiwix_doc/" ".html"
 norik_search=$work/norik-search.lua; search_script "$norik_search" "/search?q="
 kiwix_searchs=$work/kiwix-search.lua; search_script "$kiwix_searchs" "$kiwix_search"
-printf '\n%-26s %12s %9s %9s   %12s %9s %9s   %s\n' "load" "norik rps" "p50 ms" "p99 ms" "kiwix rps" "p50 ms" "p99 ms" "rps ratio"
+printf '\n%-26s %12s %9s %9s %7s   %12s %9s %9s %7s   %s\n' "load" "norik rps" "p50 ms" "p99 ms" "non-2xx" \
+    "kiwix rps" "p50 ms" "p99 ms" "non-2xx" "rps ratio"
 for kind in docs search; do
     for c in 1 16 128; do
         if [ $kind = docs ]; then ns=$norik_docs; ks=$kiwix_docs; else ns=$norik_search; ks=$kiwix_searchs; fi
-        read -r nr n50 n99 <<<"$(measure "http://127.0.0.1:$norik_port" $c "$ns")"
-        read -r kr k50 k99 <<<"$(measure "http://127.0.0.1:$kiwix_port" $c "$ks")"
-        printf '%-26s %12s %9s %9s   %12s %9s %9s   %.2f\n' "$kind, $c connections" "$nr" "$n50" "$n99" "$kr" "$k50" "$k99" \
+        read -r nr n50 n99 nb <<<"$(measure "http://127.0.0.1:$norik_port" $c "$ns")"
+        read -r kr k50 k99 kb <<<"$(measure "http://127.0.0.1:$kiwix_port" $c "$ks")"
+        printf '%-26s %12s %9s %9s %7s   %12s %9s %9s %7s   %.2f\n' "$kind, $c connections" "$nr" "$n50" "$n99" "$nb" \
+            "$kr" "$k50" "$k99" "$kb" \
             "$(awk -v a="$nr" -v b="$kr" 'BEGIN { print (b > 0 ? a / b : 0) }')"
     done
 done
@@ -120,11 +124,11 @@ done
 echo
 for server in norik kiwix; do
     if [ $server = norik ]; then port=$norik_port; ds=$norik_docs; ss=$norik_search; else port=$kiwix_port; ds=$kiwix_docs; ss=$kiwix_searchs; fi
-    read -r _ _ alone <<<"$(measure "http://127.0.0.1:$port" 16 "$ds")"
+    read -r _ _ alone _ <<<"$(measure "http://127.0.0.1:$port" 16 "$ds")"
     wrk -t 2 -c 16 -d "$((seconds + 2))s" --timeout 30s -s "$ss" "http://127.0.0.1:$port" >/dev/null 2>&1 &
     storm=$!
     sleep 1
-    read -r _ _ loaded <<<"$(measure "http://127.0.0.1:$port" 16 "$ds")"
+    read -r _ _ loaded _ <<<"$(measure "http://127.0.0.1:$port" 16 "$ds")"
     wait $storm || true
     printf '%-6s page p99 alone %8s ms, during a search storm %8s ms: %.2f times\n' "$server" "$alone" "$loaded" \
         "$(awk -v a="$loaded" -v b="$alone" 'BEGIN { print (b > 0 ? a / b : 0) }')"
