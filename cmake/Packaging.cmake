@@ -100,6 +100,9 @@ function(norik_manual_page program description)
 endfunction()
 norik_manual_page(norik "viewer of a database of Russian normative and legal documents")
 norik_manual_page(norik-tool "read, search, check and build bases of the Norik document viewer")
+if(TARGET norik-serve)
+  norik_manual_page(norik-serve "read-only web reader of a Norik document base")
+endif()
 
 # The files of the package's documentation and metadata.
 configure_file(${CMAKE_SOURCE_DIR}/res/debian/copyright ${packaging_dir}/copyright @ONLY)
@@ -141,6 +144,12 @@ install(FILES ${CMAKE_SOURCE_DIR}/res/bash-completion/norik-tool DESTINATION sha
 install(FILES ${packaging_dir}/copyright ${packaging_dir}/changelog.gz DESTINATION share/doc/norik)
 install(FILES ${CMAKE_SOURCE_DIR}/res/debian/norik.lintian-overrides DESTINATION share/lintian/overrides
         RENAME norik)
+# The web reader beside the viewer (it reads the same data/), and its systemd unit, not enabled.
+if(TARGET norik-serve)
+  install(TARGETS norik-serve RUNTIME DESTINATION ${NORIK_INSTALL_DIR})
+  install(CODE "file(CREATE_LINK ../${NORIK_INSTALL_DIR}/norik-serve \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/norik-serve\" SYMBOLIC)")
+  install(FILES ${CMAKE_SOURCE_DIR}/res/norik-serve.service DESTINATION lib/systemd/system)
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME norik)

@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 
 # Bottom first. The user interface stands on the window framework (frame/), and the framework on
 # the core; nothing below includes anything above it.
-layers=(common diagnostics platform Helpers index richtext showdata fulltext search builder sample tools frame views app)
+layers=(common diagnostics platform Helpers index richtext showdata fulltext search builder sample tools serve frame views app)
 # Folders that are Qt throughout, without a qt/ subfolder of their own.
 qt_folders=(views app)
 

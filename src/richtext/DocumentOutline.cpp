@@ -201,6 +201,8 @@ void SetDepths(DocumentOutline& outline, const std::vector<int>& ranks) {
     }
 }
 
+}  // namespace
+
 int Utf16Units(std::string_view utf8) {
     int units = 0;
     for (char c : utf8) {
@@ -211,8 +213,6 @@ int Utf16Units(std::string_view utf8) {
     }
     return units;
 }
-
-}  // namespace
 
 DocumentOutlineFinder::DocumentOutlineFinder(IRtfOutput* next, std::function<int()> position)
     : m_next(next), m_position(std::move(position)) {}

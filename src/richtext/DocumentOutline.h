@@ -43,6 +43,9 @@ using DocumentOutline = std::vector<OutlineEntry>;
 
 inline constexpr std::size_t kMaxOutlineTitleBytes = 300;
 
+// The length of a UTF-8 text in UTF-16 code units, as the finder counts positions.
+int Utf16Units(std::string_view utf8);
+
 class DocumentOutlineFinder : public IRtfOutput {
 public:
     // next (may be null) receives everything; position (may be empty) tells where next has got to.

@@ -18,7 +18,7 @@ std::optional<CommandOptions> OptionsOfCommand(const std::string& command) {
            "--quick", "--limit"}}},
         {"cited-by", {}},
         {"fulltext", {{"--if-stale"}, {}}},
-        {"cat", {{"--rtf", "--text"}, {}}},
+        {"cat", {{"--rtf", "--text", "--html"}, {}}},
         {"card", {}},
         {"links", {}},
         {"verify", {}},

@@ -15,6 +15,7 @@
 #include "diagnostics/ErrorLog.h"
 #include "index/IndexSpace.h"
 #include "platform/UserPort.h"
+#include "richtext/HtmlWriter.h"
 #include "richtext/PlainText.h"
 #include "search/SearchEvaluation.h"
 #include "showdata/DayCode.h"
@@ -40,7 +41,7 @@ const char* const kUsage =
     "  norik-tool [--base DIR] search --quick WORDS [--passages] [--limit N] [--type TEXT]\n"
     "             [--status any|in-force|not-in-force] [--date-from DD.MM.YYYY] [--date-to DD.MM.YYYY]\n"
     "  norik-tool [--base DIR] cited-by NUMBER\n"
-    "  norik-tool [--base DIR] cat NUMBER [--rtf | --text]\n"
+    "  norik-tool [--base DIR] cat NUMBER [--rtf | --text | --html]\n"
     "  norik-tool [--base DIR] links NUMBER\n"
     "  norik-tool [--base DIR] card NUMBER\n"
     "  norik-tool [--base DIR] verify\n"
@@ -244,7 +245,8 @@ int StreamDocumentText(std::int16_t number, const std::function<void(std::string
 
 int Cat(const Arguments& args, std::ostream& out, std::ostream& err) {
     args.ExpectPositional(1, "NUMBER");
-    if (args.Has("--rtf") && args.Has("--text")) throw UsageError{"--rtf and --text exclude each other"};
+    if (args.Has("--rtf") + args.Has("--text") + args.Has("--html") > 1)
+        throw UsageError{"--rtf, --text and --html exclude each other"};
     // Only whether the document is in the table matters: its rows are read up to its own, none
     // is kept. The heads of the tables are read first, so that a base that cannot be read is
     // told before a number that cannot be understood, as for every other command.
@@ -256,13 +258,20 @@ int Cat(const Arguments& args, std::ostream& out, std::ostream& err) {
     if (!found) return NoSuchDocument(number, err);
     std::optional<PlainTextExtractor> plain;
     if (args.Has("--text")) plain.emplace(TextEncoding::Utf8);
+    // HTML is written from the whole text: tables and the outline's headings need all of it.
+    const bool html = args.Has("--html");
+    std::string whole;
     const int status = StreamDocumentText(
         number,
         [&](std::string_view piece) {
-            if (plain) {
+            if (html) {
+                whole.append(piece);
+            } else if (plain) {
                 plain->Feed(piece);
                 const std::string text = plain->TakeText();
                 out.write(text.data(), static_cast<std::streamsize>(text.size()));
+            } else if (html) {
+                whole.append(piece);
             } else {
                 out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
             }
@@ -272,6 +281,7 @@ int Cat(const Arguments& args, std::ostream& out, std::ostream& err) {
         plain->Finish();
         out << plain->TakeText();
     }
+    if (html) out << RtfToHtml(whole, HtmlOptions{number, {}}).html;
     return status;
 }
 

@@ -1,0 +1,16 @@
+# Writes OUT, a C++ fragment holding the files of the folder DIR as string views, and ServeResource(name),
+# which gives a file by its name (empty for a name that is none of them).
+set(body "// Generated from res/serve by cmake/EmbedResources.cmake.\n#include <string_view>\nnamespace {\n")
+set(lookup "std::string_view ServeResource(std::string_view name) {\n")
+set(index 0)
+file(GLOB FILES ${DIR}/*)
+foreach(file IN LISTS FILES)
+  get_filename_component(name ${file} NAME)
+  file(READ ${file} hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "\\\\x\\1" escaped "${hex}")
+  string(APPEND body "const char kResource${index}[] = \"${escaped}\";\n")
+  string(APPEND lookup "    if (name == \"${name}\") return {kResource${index}, sizeof kResource${index} - 1};\n")
+  math(EXPR index "${index} + 1")
+endforeach()
+string(APPEND lookup "    return {};\n}\n")
+file(WRITE ${OUT} "${body}${lookup}}  // namespace\n")
