@@ -30,7 +30,8 @@ const char* const kUsage =
     "  --base DIR          the folder of the base (default: data/ beside the program)\n"
     "  --listen ADDR:PORT  where to listen (default 127.0.0.1:8080; 0.0.0.0:8080 serves the network)\n"
     "  --threads N         threads answering pages (default: the processors, at least 2)\n"
-    "  --access-log FILE   where the requests are logged (default: standard output; - for none)\n";
+    "  --access-log FILE   where the requests are logged (default: standard output; - for none)\n"
+    "  --help, --version   this text, or the version, and exit\n";
 
 constexpr unsigned kSearchThreads = 2;
 constexpr std::size_t kMaxQueuedSearches = 64;
