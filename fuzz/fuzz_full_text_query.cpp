@@ -39,7 +39,7 @@ public:
                                                      "Закон от 06.10.2003 N 131-ФЗ; <тарифы> & fees 2003.",
                                                      {1, 2}};
                                              },
-                                             1, {});
+                                             {1, "fuzz"}, {});
         if (!built.ok) std::abort();
         searcher = std::make_unique<Searcher>(m_folder / "fulltext");
         if (!searcher->ok()) std::abort();

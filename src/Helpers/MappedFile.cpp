@@ -38,17 +38,13 @@ void MappedFile::Reset() {
     m_stamp = {};
 }
 
-namespace {
-
-FileStamp StampOf(const struct stat& info) {
+FileStamp FileStampOfInfo(const struct stat& info) {
     constexpr std::int64_t kNs = std::int64_t{1000} * 1000 * 1000;
     return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
             static_cast<std::uint64_t>(info.st_size),
             static_cast<std::int64_t>(info.st_mtim.tv_sec) * kNs + info.st_mtim.tv_nsec,
             static_cast<std::int64_t>(info.st_ctim.tv_sec) * kNs + info.st_ctim.tv_nsec};
 }
-
-}  // namespace
 
 bool MappedFile::Map(const std::string& path, std::uint64_t mostBytes) {
     Reset();
@@ -66,14 +62,14 @@ bool MappedFile::Map(const std::string& path, std::uint64_t mostBytes) {
         m_size = static_cast<std::size_t>(size);
     }
     m_mapped = true;
-    m_stamp = StampOf(info);
+    m_stamp = FileStampOfInfo(info);
     return true;
 }
 
 std::optional<FileStamp> FileStampOf(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return std::nullopt;
-    return StampOf(info);
+    return FileStampOfInfo(info);
 }
 
 }  // namespace Norik

@@ -10,6 +10,8 @@
 // base's files are replaced whole, never rewritten in place.) Move-only; one thread at a time.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -31,6 +33,8 @@ struct FileStamp {
 
 // The stamp of the file at path as it is now; nothing when it cannot be looked at.
 std::optional<FileStamp> FileStampOf(const std::string& path);
+// The stamp of what info (from stat, fstat or fstatat) describes.
+FileStamp FileStampOfInfo(const struct stat& info);
 
 class MappedFile {
 public:

@@ -28,7 +28,9 @@ std::string DamageText(const std::filesystem::path& folder, const std::string& w
 IndexSource OpenBaseIndexSource() {
     IndexSource source;
     source.baseFolder = GetIndexFolder();
-    source.baseDate = ShowData::BaseDate();
+    const FullText::BaseIdentity identity = FullText::IdentityOfLoadedBase();
+    source.baseDate = identity.date;
+    source.baseKey = identity.key;
     std::set<std::int16_t> seen;
     for (const ShowData::DocItem& row : ShowData::GetDocTable()) {
         if (!seen.insert(row.number).second) continue;
@@ -65,7 +67,29 @@ FullTextService::~FullTextService() {
 void FullTextService::Prepare(IndexSource source) {
     if (m_state != State::Idle) return;
     m_baseDate = source.baseDate;
-    const FullText::IndexChoice index = FullText::ChooseIndex(source.baseFolder, source.baseDate);
+    m_state = State::Building;
+    m_percent = 0;
+    // The indexes are looked at off this thread: the first look at one reads all of it. What is
+    // found comes back to this thread; a service destroyed meanwhile waits for the look to end,
+    // and what it found is dropped with the service.
+    auto shared = std::make_shared<IndexSource>(std::move(source));
+    m_worker = std::thread([this, shared] {
+        FullText::IndexChoice index;
+        try {
+            index = FullText::ChooseIndex(shared->baseFolder, {shared->baseDate, shared->baseKey});
+        } catch (const std::exception& error) {
+            // Out of memory, most likely: taken as no index, which is then built.
+            index.own.why = error.what();
+        }
+        QMetaObject::invokeMethod(
+            this, [this, shared, index = std::move(index)] { Chosen(std::move(*shared), index); },
+            Qt::QueuedConnection);
+    });
+    emit progressChanged(0);
+}
+
+void FullTextService::Chosen(IndexSource source, const FullText::IndexChoice& index) {
+    if (m_worker.joinable()) m_worker.join();
     const std::filesystem::path cache = FullText::CacheIndexFolder(source.baseFolder, source.baseDate);
     // The base's own index is only read: a damaged one is told in the log and left where it is.
     if (index.own.state == FullText::IndexState::Damaged)
@@ -98,7 +122,7 @@ void FullTextService::StartBuild(IndexSource source, const std::filesystem::path
     m_worker = std::thread([build, folder, source = std::move(source)] {
         FullText::BuildResult result;
         try {
-            result = FullText::BuildIndex(folder, source.documents, source.textOf, source.baseDate,
+            result = FullText::BuildIndex(folder, source.documents, source.textOf, {source.baseDate, source.baseKey},
                                           [&build](std::size_t done, std::size_t total) {
                                               build->done = done;
                                               build->total = total;

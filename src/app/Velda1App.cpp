@@ -93,8 +93,9 @@ bool Cvelda1App::InitInstance(const Options& options) {
         NavigationCommands::Services{.openText = [this](std::int16_t number) { return OpenText(number); },
                                      .openList = [this](const std::vector<std::int16_t>& numbers,
                                                         const QString& title) { OpenCitingList(numbers, title); },
-                                     .citing = [index = std::make_shared<IndexCitingDocuments>(GetIndexFolder())](
-                                                   std::int16_t number) { return (*index)(number); }});
+                                     .citing = [index = std::make_shared<IndexCitingDocuments>([this] {
+                                                    return m_quickSearch->ReadyIndexFolder();
+                                                })](std::int16_t number) { return (*index)(number); }});
     // The bookmarks are listed in the menu of the command that adds one.
     const std::string_view bookmarksMenu = FindCommand(Command::kAddBookmark)->menu;
     for (QAction* menu : m_mainFrame->menuBar()->actions()) {

@@ -4,11 +4,18 @@
 #include <stdexcept>
 
 #include "Helpers/Cp1251.h"
+#include "Helpers/Folders.h"
 #include "Helpers/MappedFile.h"
+#include "Helpers/SFile.h"
 #include "Helpers/SUn7zFile.h"
 #include "showdata/ListDoc.h"
 
 namespace Norik::FullText {
+
+BaseIdentity IdentityOfLoadedBase() {
+    std::string why;
+    return {ShowData::BaseDate(), BaseKey(GetTablePath("Items"), GetDataFolder() + "Norik.sdb", why)};
+}
 
 namespace {
 

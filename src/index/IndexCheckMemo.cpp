@@ -1,110 +1,61 @@
 #include "index/IndexCheckMemo.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <array>
-#include <chrono>
 #include <cstring>
-#include <random>
 
-#include "Helpers/FileDescriptor.h"
-#include "Helpers/UserCache.h"
+#include "Helpers/CheckRecord.h"
 
 namespace IndexSpace::IndexImpl {
 
 namespace {
 
-constexpr std::array<char, 8> kMagic{'N', 'O', 'R', 'I', 'K', 'I', 'C', '1'};
-
-// The record: the magic, the stamp, the count, the total, the number of marks, then each mark's
-// key and place; every number 8 bytes in the machine's order (the view is read in place on
-// little-endian machines only).
+// The finding: the count, the total, the number of marks, then each mark's key and place; every
+// number 8 bytes in the machine's order (the view is read in place on little-endian machines only).
 struct Head {
-    std::array<char, 8> magic{};
-    Norik::FileStamp stamp;
     std::uint64_t count = 0;
     std::int64_t total = 0;
     std::uint64_t marks = 0;
 };
 constexpr std::size_t kMarkBytes = sizeof(IndexKey) + sizeof(std::uint64_t);
-
-std::filesystem::path RecordPath(const std::string& file) {
-    return Norik::UserCacheFolder() / "index-checks" / (Norik::PathKey(file) + ".check");
-}
-
-bool ReadAll(int fd, void* data, std::size_t size) {
-    auto* at = static_cast<unsigned char*>(data);
-    while (size > 0) {
-        const ssize_t got = ::read(fd, at, size);
-        if (got <= 0) return false;
-        at += got;
-        size -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
+constexpr const char* kKind = "check";
 
 }  // namespace
 
 std::optional<IndexView::CheckResult> RecallCheck(const std::string& file, const Norik::FileStamp& stamp) {
-    const Norik::FileDescriptor record(::open(RecordPath(file).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    struct stat info {};
-    if (!record || ::fstat(record.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::getuid())
-        return std::nullopt;
+    // No more marks than the file could have entries.
+    const std::uint64_t mostMarks = stamp.size / IndexView::kStride + 1;
+    const std::optional<std::string> finding =
+        Norik::RecallRecord(file, kKind, {stamp}, sizeof(Head) + static_cast<std::size_t>(mostMarks) * kMarkBytes);
+    if (!finding || finding->size() < sizeof(Head)) return std::nullopt;
     Head head;
-    if (!ReadAll(record.get(), &head, sizeof head) || head.magic != kMagic || !(head.stamp == stamp))
-        return std::nullopt;
-    // As many marks as the record holds bytes for, and no more than the file could have entries.
-    const auto size = static_cast<std::uint64_t>(info.st_size);
-    if (head.marks != (size - sizeof head) / kMarkBytes || (size - sizeof head) % kMarkBytes != 0 ||
-        head.marks > stamp.size / IndexView::kStride + 1)
-        return std::nullopt;
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(head.marks) * kMarkBytes);
-    if (!ReadAll(record.get(), bytes.data(), bytes.size())) return std::nullopt;
+    std::memcpy(&head, finding->data(), sizeof head);
+    // As many marks as the finding holds bytes for.
+    if (head.marks > mostMarks || finding->size() != sizeof head + head.marks * kMarkBytes) return std::nullopt;
     IndexView::CheckResult checked;
     checked.count = head.count;
     checked.total = head.total;
     checked.markKeys.resize(static_cast<std::size_t>(head.marks));
     checked.markPlaces.resize(static_cast<std::size_t>(head.marks));
+    const char* marks = finding->data() + sizeof head;
     for (std::size_t i = 0; i < checked.markKeys.size(); ++i) {
-        std::memcpy(&checked.markKeys[i], bytes.data() + i * kMarkBytes, sizeof(IndexKey));
-        std::memcpy(&checked.markPlaces[i], bytes.data() + i * kMarkBytes + sizeof(IndexKey), sizeof(std::uint64_t));
+        std::memcpy(&checked.markKeys[i], marks + i * kMarkBytes, sizeof(IndexKey));
+        std::memcpy(&checked.markPlaces[i], marks + i * kMarkBytes + sizeof(IndexKey), sizeof(std::uint64_t));
     }
     return checked;
 }
 
 void RememberCheck(const std::string& file, const Norik::FileStamp& stamp, const IndexView::CheckResult& checked) {
-    const auto now =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
-            .count();
-    constexpr std::int64_t kNs = std::int64_t{1000} * 1000 * 1000;
-    if (now - stamp.changedNs < std::int64_t{kSettleSeconds} * kNs || now - stamp.modifiedNs < kSettleSeconds * kNs)
-        return;
-    const std::filesystem::path path = RecordPath(file);
-    std::string error;
-    if (!Norik::MakePrivateFolders(path.parent_path(), error)) return;
-    std::vector<unsigned char> bytes(sizeof(Head) + checked.markKeys.size() * kMarkBytes);
+    std::string bytes(sizeof(Head) + checked.markKeys.size() * kMarkBytes, '\0');
     Head head;
-    head.magic = kMagic;
-    head.stamp = stamp;
     head.count = checked.count;
     head.total = checked.total;
     head.marks = checked.markKeys.size();
     std::memcpy(bytes.data(), &head, sizeof head);
     for (std::size_t i = 0; i < checked.markKeys.size(); ++i) {
-        unsigned char* at = bytes.data() + sizeof head + i * kMarkBytes;
+        char* at = bytes.data() + sizeof head + i * kMarkBytes;
         std::memcpy(at, &checked.markKeys[i], sizeof(IndexKey));
         std::memcpy(at + sizeof(IndexKey), &checked.markPlaces[i], sizeof(std::uint64_t));
     }
-    // Written whole under a name nobody else could have taken, then put in place at once.
-    const std::string temporary =
-        path.string() + "." + std::to_string(::getpid()) + "." + std::to_string(std::random_device{}());
-    Norik::FileDescriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!out) return;
-    if (!Norik::WriteAll(out.get(), bytes.data(), bytes.size()) || !out.Close() ||
-        ::rename(temporary.c_str(), path.c_str()) != 0)
-        ::unlink(temporary.c_str());
+    Norik::RememberRecord(file, kKind, {stamp}, bytes);
 }
 
 }  // namespace IndexSpace::IndexImpl

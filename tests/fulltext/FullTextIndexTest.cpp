@@ -16,6 +16,8 @@ using ShowData::MakeDayCode;
 
 constexpr std::int32_t kBaseDate = MakeDayCode(2024, 3, 1);
 
+BaseIdentity Base(std::int32_t date = kBaseDate) { return {date, "0123456789abcdef-100-200"}; }
+
 DocumentFields Fields(std::int16_t number, std::string type, std::string numberText, std::string title,
                       std::int32_t date, bool inForce) {
     return {number, std::move(title), std::move(type), std::move(numberText), date, inForce};
@@ -54,7 +56,7 @@ protected:
                               auto found = texts.find(number);
                               return found == texts.end() ? std::nullopt : std::optional<DocumentText>(found->second);
                           },
-                          date, {});
+                          Base(date), {});
     }
 
     std::vector<std::int16_t> Numbers(const std::string& query) const {
@@ -151,19 +153,19 @@ TEST_F(FullTextIndexTest, CitedByListsTheDocumentsLinkingThere) {
 }
 
 TEST_F(FullTextIndexTest, StaleAndDamagedIndexesAreToldAndNeverAnswer) {
-    EXPECT_EQ(CheckIndex(folder(), kBaseDate).state, IndexState::Current);
-    EXPECT_EQ(CheckIndex(folder(), kBaseDate + 1).state, IndexState::Stale);
-    EXPECT_EQ(CheckIndex(dir.path() / "none", kBaseDate).state, IndexState::Absent);
+    EXPECT_EQ(CheckIndex(folder(), Base(kBaseDate)).state, IndexState::Current);
+    EXPECT_EQ(CheckIndex(folder(), Base(kBaseDate + 1)).state, IndexState::Stale);
+    EXPECT_EQ(CheckIndex(dir.path() / "none", Base(kBaseDate)).state, IndexState::Absent);
 
     NorikTest::WriteFile((folder() / "postlist.glass").string(), std::string(8192, 'x'));
-    EXPECT_EQ(CheckIndex(folder(), kBaseDate).state, IndexState::Damaged);
+    EXPECT_EQ(CheckIndex(folder(), Base(kBaseDate)).state, IndexState::Damaged);
     const SearchResult result = Searcher(folder()).Search("перевозки", 10, 0);
     EXPECT_TRUE(result.hits.empty());
     EXPECT_FALSE(result.error.empty());
 
     // A rebuild replaces the damaged index; a folder that is no index is never replaced.
     ASSERT_TRUE(Build(folder()).ok);
-    EXPECT_EQ(CheckIndex(folder(), kBaseDate).state, IndexState::Current);
+    EXPECT_EQ(CheckIndex(folder(), Base(kBaseDate)).state, IndexState::Current);
     const std::filesystem::path foreign = dir.path() / "mine";
     std::filesystem::create_directory(foreign);
     NorikTest::WriteFile((foreign / "notes.txt").string(), "keep");
@@ -191,7 +193,7 @@ TEST(FullTextPartsTest, AnIndexWrittenInPartsAnswersAsOneAndAStoppedBuildLeavesN
     };
     const std::filesystem::path folder = dir.path() / "fulltext";
     std::size_t seen = 0;
-    const BuildResult stopped = BuildIndex(folder, documents, textOf, kBaseDate, [&](std::size_t done, std::size_t) {
+    const BuildResult stopped = BuildIndex(folder, documents, textOf, Base(), [&](std::size_t done, std::size_t) {
         seen = done;
         return done < 300;
     });
@@ -199,7 +201,7 @@ TEST(FullTextPartsTest, AnIndexWrittenInPartsAnswersAsOneAndAStoppedBuildLeavesN
     EXPECT_GE(seen, 300u);
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 
-    ASSERT_TRUE(BuildIndex(folder, documents, textOf, kBaseDate, {}).ok);
+    ASSERT_TRUE(BuildIndex(folder, documents, textOf, Base(), {}).ok);
     const Searcher searcher(folder);
     EXPECT_EQ(searcher.DocumentNumbers().size(), 1500u);
     const SearchResult found = searcher.Search("переправа", 10, 1);
@@ -235,10 +237,10 @@ TEST_F(FullTextIndexTest, AnIndexInPlaceRemovesTheCachesSupersededOnesOfItsBaseO
 
     EXPECT_EQ(RemoveSupersededIndexes(current), superseded.size());
     for (const fs::path& folder : superseded) EXPECT_FALSE(fs::exists(folder)) << folder;
-    EXPECT_EQ(CheckIndex(current, kBaseDate).state, IndexState::Current);
+    EXPECT_EQ(CheckIndex(current, Base(kBaseDate)).state, IndexState::Current);
     for (const fs::path& folder : kept) EXPECT_TRUE(fs::exists(folder / "postlist.glass")) << folder;
     EXPECT_TRUE(fs::is_symlink(cache / (key + "20230101")));
-    EXPECT_EQ(CheckIndex(kept[3], kBaseDate - 30).state, IndexState::Current);
+    EXPECT_EQ(CheckIndex(kept[3], Base(kBaseDate - 30)).state, IndexState::Current);
 
     // A damaged index set aside takes the next free name.
     EXPECT_EQ(SetIndexAside(kept[2]).filename(), key + "20240101.damaged");
