@@ -1,6 +1,12 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <map>
+#include <thread>
 
 #include "TestSupport.h"
 #include "fulltext/FullTextIndex.h"
@@ -171,6 +177,95 @@ TEST_F(FullTextIndexTest, StaleAndDamagedIndexesAreToldAndNeverAnswer) {
     NorikTest::WriteFile((foreign / "notes.txt").string(), "keep");
     EXPECT_FALSE(Build(foreign).ok);
     EXPECT_EQ(NorikTest::ReadFile((foreign / "notes.txt").string()), "keep");
+}
+
+// The index folder swapped in a loop with a folder holding a stub database whose "remote" line
+// names a program (as anyone who can write the base's folder could): no open of the index,
+// whatever it meets, starts the program.
+TEST_F(FullTextIndexTest, AStubSwappedInPlaceOfTheIndexStartsNothing) {
+    namespace fs = std::filesystem;
+    const fs::path marker = dir.path() / "started";
+    const fs::path probe = dir.path() / "probe.sh";
+    NorikTest::WriteFile(probe.string(), "#!/bin/sh\ntouch '" + marker.string() + "'\n");
+    ASSERT_EQ(::chmod(probe.c_str(), 0700), 0);
+    const fs::path stub = dir.path() / "stub";
+    fs::create_directory(stub);
+    NorikTest::WriteFile((stub / "XAPIANDB").string(), "remote :" + probe.string() + "\n");
+    std::atomic<bool> stop{false};
+    std::thread swapper([&] {
+        while (!stop) ::renameat2(AT_FDCWD, folder().c_str(), AT_FDCWD, stub.c_str(), RENAME_EXCHANGE);
+    });
+    int answered = 0;
+    for (int k = 0; k < 300; ++k) {
+        (void)CheckIndex(folder(), Base());
+        (void)ChooseIndex(dir.path(), Base());
+        const Searcher searcher(folder());
+        answered += searcher.CitedBy(1).empty() ? 0 : 1;
+    }
+    stop = true;
+    swapper.join();
+    EXPECT_FALSE(fs::exists(marker));
+    EXPECT_GT(answered, 0);
+}
+
+// A damaged index is found before anything reads it: a byte changed inside a block, the stamp
+// grown into a sparse file of gigabytes, an index of another base of the same date.
+TEST_F(FullTextIndexTest, DamageAndAnotherBasesIndexAreFoundBeforeAnySearch) {
+    const std::string postlist = (folder() / "postlist.glass").string();
+    std::string bytes = NorikTest::ReadFile(postlist);
+    ASSERT_GE(bytes.size(), 8192u);
+    // A leaf block's entries, past the block's header.
+    bytes[bytes.size() - 8192 + 200] ^= 0x5A;
+    bytes[bytes.size() - 8192 + 300] ^= 0x5A;
+    NorikTest::WriteFile(postlist, bytes);
+    const IndexCheck damaged = CheckIndex(folder(), Base());
+    EXPECT_EQ(damaged.state, IndexState::Damaged);
+    EXPECT_NE(damaged.why.find("check"), std::string::npos) << damaged.why;
+    EXPECT_FALSE(Searcher(folder()).ok());
+
+    ASSERT_TRUE(Build(folder()).ok);
+    const auto start = std::chrono::steady_clock::now();
+    std::filesystem::resize_file(folder() / "norik-fulltext.stamp", std::uintmax_t{3} << 30);
+    EXPECT_EQ(CheckIndex(folder(), Base()).state, IndexState::Damaged);
+    EXPECT_FALSE(Searcher(folder()).ok());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+
+    ASSERT_TRUE(Build(folder()).ok);
+    const IndexCheck other = CheckIndex(folder(), {kBaseDate, "0123456789abcdef-100-201"});
+    EXPECT_EQ(other.state, IndexState::Stale);
+    EXPECT_NE(other.why.find("another base"), std::string::npos) << other.why;
+    // The key follows the document table's bytes and the container's size.
+    NorikTest::WriteFile(dir.file("Items.ttx"), "3\n1 2 3 x\n");
+    NorikTest::WriteFile(dir.file("Norik.sdb"), "container");
+    std::string why;
+    const std::string key = BaseKey(dir.file("Items.ttx"), dir.file("Norik.sdb"), why);
+    EXPECT_FALSE(key.empty()) << why;
+    NorikTest::WriteFile(dir.file("Items.ttx"), "3\n1 2 3 y\n");
+    EXPECT_NE(BaseKey(dir.file("Items.ttx"), dir.file("Norik.sdb"), why), key);
+    EXPECT_TRUE(BaseKey(dir.file("none.ttx"), dir.file("Norik.sdb"), why).empty());
+}
+
+// A distance out of range is refused; a query of thousands of words is searched by its first
+// words only, and says so.
+TEST_F(FullTextIndexTest, AFarDistanceIsRefusedAndAHugeQueryIsCut) {
+    const Searcher searcher(folder());
+    EXPECT_EQ(searcher.Search("налоговых NEAR/3 вычетов", 10, 0).hits.size(), 1u);
+    for (const char* query :
+         {"налоговых NEAR/4294967295 вычетов", "налоговых ADJ/0 вычетов", "a NEAR/99999999999999999999 b"}) {
+        const SearchResult refused = searcher.Search(query, 10, 0);
+        EXPECT_TRUE(refused.hits.empty()) << query;
+        EXPECT_NE(refused.error.find("cannot be understood"), std::string::npos) << query << ": " << refused.error;
+    }
+    EXPECT_TRUE(searcher.ok());
+
+    std::string words = "перевозки";
+    for (int k = 0; k < 3000; ++k) words += " " + std::to_string(k);
+    const SearchResult cut = searcher.Search(words, 10, 1);
+    EXPECT_EQ(cut.wordsLeftOut, 3001 - kMaxQueryWords);
+    EXPECT_TRUE(cut.error.empty()) << cut.error;
+    std::string tail = "перевозки " + std::string(kMaxQueryBytes, 'z');
+    EXPECT_EQ(searcher.Search(tail, 10, 0).wordsLeftOut, 1u);
+    EXPECT_EQ(searcher.Search("перевозки", 10, 0).wordsLeftOut, 0u);
 }
 
 // A base large enough to be written in several parts, merged at the end: every document, its
