@@ -326,41 +326,57 @@ bool IsIndexFolder(const fs::path& folder) {
 }
 
 std::string BaseKey(const fs::path& documentTable, const fs::path& container, std::string& why) {
+    // The container's first and last bytes: its header and the blocks written last.
+    constexpr std::uint64_t kContainerEndBytes = std::uint64_t{64} * 1024;
+    std::uint64_t digest = 14695981039346656037ULL;
+    std::vector<char> buffer(std::size_t{64} * 1024);
+    // Adds length bytes of fd from offset to the digest; false when they cannot all be read.
+    const auto add = [&](int fd, std::uint64_t offset, std::uint64_t length) {
+        while (length > 0) {
+            const ssize_t got =
+                ::pread(fd, buffer.data(), std::min<std::uint64_t>(length, buffer.size()), static_cast<off_t>(offset));
+            if (got <= 0) return false;
+            for (ssize_t k = 0; k < got; ++k) {
+                digest ^= static_cast<unsigned char>(buffer[static_cast<std::size_t>(k)]);
+                digest *= 1099511628211ULL;
+            }
+            offset += static_cast<std::uint64_t>(got);
+            length -= static_cast<std::uint64_t>(got);
+        }
+        return true;
+    };
     const FileDescriptor table(::open(documentTable.c_str(), O_RDONLY | O_CLOEXEC));
+    const FileDescriptor box(::open(container.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat tableInfo {
-    }, containerInfo{};
+    }, boxInfo{};
     if (!table || ::fstat(table.get(), &tableInfo) != 0 || !S_ISREG(tableInfo.st_mode)) {
         why = documentTable.string() + ": cannot be read";
         return {};
     }
+    if (!box || ::fstat(box.get(), &boxInfo) != 0 || !S_ISREG(boxInfo.st_mode)) {
+        why = container.string() + ": cannot be read";
+        return {};
+    }
     const auto tableBytes = static_cast<std::uint64_t>(tableInfo.st_size);
+    const auto boxBytes = static_cast<std::uint64_t>(boxInfo.st_size);
     if (tableBytes > MaxBaseFileBytes("Items.ttx")) {
         why = documentTable.string() + ": larger than a document table may be";
         return {};
     }
-    if (::stat(container.c_str(), &containerInfo) != 0 || !S_ISREG(containerInfo.st_mode)) {
+    // No further than the sizes said.
+    if (!add(table.get(), 0, tableBytes)) {
+        why = documentTable.string() + ": cannot be read";
+        return {};
+    }
+    const std::uint64_t head = std::min(boxBytes, kContainerEndBytes);
+    const std::uint64_t tail = std::min(boxBytes - head, kContainerEndBytes);
+    if (!add(box.get(), 0, head) || !add(box.get(), boxBytes - tail, tail)) {
         why = container.string() + ": cannot be read";
         return {};
     }
-    // FNV-1a over the table's bytes, no further than its size said.
-    std::uint64_t digest = 14695981039346656037ULL;
-    std::vector<char> buffer(std::size_t{64} * 1024);
-    for (std::uint64_t left = tableBytes; left > 0;) {
-        const ssize_t got = ::read(table.get(), buffer.data(), std::min<std::uint64_t>(left, buffer.size()));
-        if (got <= 0) {
-            why = documentTable.string() + ": cannot be read";
-            return {};
-        }
-        for (ssize_t k = 0; k < got; ++k) {
-            digest ^= static_cast<unsigned char>(buffer[static_cast<std::size_t>(k)]);
-            digest *= 1099511628211ULL;
-        }
-        left -= static_cast<std::uint64_t>(got);
-    }
-    const FileStamp stamp = FileStampOfInfo(containerInfo);
-    char key[96];
-    std::snprintf(key, sizeof key, "%016llx-%llu-%lld", static_cast<unsigned long long>(digest),
-                  static_cast<unsigned long long>(stamp.size), static_cast<long long>(stamp.modifiedNs));
+    char key[64];
+    std::snprintf(key, sizeof key, "%016llx-%llu", static_cast<unsigned long long>(digest),
+                  static_cast<unsigned long long>(boxBytes));
     return key;
 }
 

@@ -71,8 +71,10 @@ struct BaseIdentity {
 };
 
 // The key of a base: a digest of its document table's bytes (documentTable, the file "Items.ttx")
-// and its container's size and modification time (container, "Norik.sdb"). Empty, with why set,
-// when either cannot be read or the table is larger than a base's document table may be.
+// and of its container's first and last 64 KiB (container, "Norik.sdb"), and the container's size.
+// Content only: a copy of a base keeps the key, whatever times the copy gives its files. Empty,
+// with why set, when either cannot be read or the table is larger than a base's document table
+// may be.
 std::string BaseKey(const std::filesystem::path& documentTable, const std::filesystem::path& container,
                     std::string& why);
 

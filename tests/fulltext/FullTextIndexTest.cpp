@@ -22,7 +22,7 @@ using ShowData::MakeDayCode;
 
 constexpr std::int32_t kBaseDate = MakeDayCode(2024, 3, 1);
 
-BaseIdentity Base(std::int32_t date = kBaseDate) { return {date, "0123456789abcdef-100-200"}; }
+BaseIdentity Base(std::int32_t date = kBaseDate) { return {date, "0123456789abcdef-100"}; }
 
 DocumentFields Fields(std::int16_t number, std::string type, std::string numberText, std::string title,
                       std::int32_t date, bool inForce) {
@@ -231,7 +231,7 @@ TEST_F(FullTextIndexTest, DamageAndAnotherBasesIndexAreFoundBeforeAnySearch) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 
     ASSERT_TRUE(Build(folder()).ok);
-    const IndexCheck other = CheckIndex(folder(), {kBaseDate, "0123456789abcdef-100-201"});
+    const IndexCheck other = CheckIndex(folder(), {kBaseDate, "0123456789abcdef-101"});
     EXPECT_EQ(other.state, IndexState::Stale);
     EXPECT_NE(other.why.find("another base"), std::string::npos) << other.why;
     // The key follows the document table's bytes and the container's size.
