@@ -70,6 +70,8 @@ QuickSearchView::QuickSearchView(CListDocument& document, IUserPort& userPort, C
     } else {
         m_message = QStringLiteral("Найдено документов: %1 (%2 с)").arg(result.hits.size()).arg(time);
     }
+    if (result.wordsLeftOut > 0)
+        m_message += QStringLiteral("; запрос слишком длинный, последние слова не учтены: %1").arg(result.wordsLeftOut);
     if (result.hits.empty()) {
         m_nothingFound = QStringLiteral("<p>По запросу «%1» ничего не найдено.</p>").arg(query.toHtmlEscaped());
         if (!result.suggestion.empty()) {
