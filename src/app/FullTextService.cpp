@@ -128,6 +128,15 @@ void FullTextService::StartBuild(IndexSource source, const std::filesystem::path
                                               build->total = total;
                                               return !build->stop.load();
                                           });
+            // Checked here, off the window's thread, before the window opens it: the check of a
+            // large index takes seconds, and is remembered for the opening.
+            if (result.ok) {
+                if (const FullText::IndexCheck check = FullText::CheckIndex(folder, {source.baseDate, source.baseKey});
+                    check.state != FullText::IndexState::Current) {
+                    result.ok = false;
+                    result.error = check.why;
+                }
+            }
             // The index in place supersedes the cache's others of this base folder.
             if (result.ok) FullText::RemoveSupersededIndexes(folder);
         } catch (const std::exception& error) {
