@@ -93,7 +93,6 @@ bool ReadAll(int fd, char* data, std::size_t size) {
     return true;
 }
 
-// The stamp of the index folder open as folderFd, read no further than a stamp can reach.
 // The stamps of the folder open as folderFd and of its files, sorted by name, the folder's first;
 // nothing when it holds anything but an index's files (regular files of the names an index has).
 std::optional<std::vector<FileStamp>> IndexFileStamps(int folderFd) {
@@ -133,8 +132,10 @@ std::optional<std::vector<FileStamp>> IndexFileStamps(int folderFd) {
 // The check runs in a child process of its own: it reads every block of a hostile index, and on
 // some damaged tables Xapian's check itself reads past the blocks it holds; whatever it does there
 // ends with the child, which only says sound or not. A child that has not finished after
-// kCheckSeconds is stopped.
-std::string CheckStructure(const std::string& path) {
+// kCheckSeconds is stopped. lasting: whether the finding holds for these files whenever they are
+// checked again (not so for a check that could not start or was stopped).
+std::string CheckStructure(const std::string& path, bool& lasting) {
+    lasting = false;
     constexpr int kCheckSeconds = 300;
     const pid_t child = ::fork();
     if (child < 0) return "its structure cannot be checked: no process can be started for it";
@@ -166,6 +167,7 @@ std::string CheckStructure(const std::string& path) {
         if (!stopped && std::chrono::steady_clock::now() > deadline) stopped = ::kill(child, SIGKILL) == 0;
         ::usleep(pause);
     }
+    lasting = !stopped;
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return std::string(kSoundFinding);
     if (WIFEXITED(status) && WEXITSTATUS(status) == 1) return "Xapian's check of its structure finds faults";
     if (WIFEXITED(status)) return "Xapian's check of its structure cannot read it";
@@ -204,6 +206,7 @@ void RememberFinding(const std::string& folder, const std::vector<FileStamp>& st
     RememberRecord(folder, kFindingKind, stamps, finding.substr(0, kMaxFindingBytes));
 }
 
+// The stamp of the index folder open as folderFd, read no further than a stamp can reach.
 std::optional<Stamp> ReadStamp(int folderFd, std::string& why) {
     const FileDescriptor file(::openat(folderFd, kStampName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     struct stat info {};
@@ -385,8 +388,8 @@ std::string BaseKey(const fs::path& documentTable, const fs::path& container, st
     };
     const FileDescriptor table(::open(documentTable.c_str(), O_RDONLY | O_CLOEXEC));
     const FileDescriptor box(::open(container.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat tableInfo {
-    }, boxInfo{};
+    struct stat tableInfo {};
+    struct stat boxInfo {};
     if (!table || ::fstat(table.get(), &tableInfo) != 0 || !S_ISREG(tableInfo.st_mode)) {
         why = documentTable.string() + ": cannot be read";
         return {};
@@ -475,8 +478,10 @@ IndexCheck OpenIndex(const fs::path& folder, const BaseIdentity* base, OpenedInd
     const std::string path = "/proc/self/fd/" + std::to_string(fd.get());
     const std::string name = fs::absolute(folder, error).lexically_normal().string();
     std::optional<std::string> finding = RecallFinding(name, *stamps);
+    bool lasting = false;
     const bool known = finding.has_value();
-    if (!known) finding = CheckStructure(path);
+    if (!known) finding = CheckStructure(path, lasting);
+    const std::string checked = *finding;
     if (*finding == kSoundFinding) {
         try {
             opened.database.emplace(path, Xapian::DB_BACKEND_GLASS);
@@ -493,8 +498,8 @@ IndexCheck OpenIndex(const fs::path& folder, const BaseIdentity* base, OpenedInd
     // Files changed while they were checked or opened are not the files checked.
     if (IndexFileStamps(fd.get()) != stamps)
         finding = "its files changed while it was being read";
-    else if (!known)
-        RememberFinding(name, *stamps, *finding);
+    else if (!known && lasting)
+        RememberFinding(name, *stamps, checked);
     if (*finding != kSoundFinding) {
         opened = OpenedIndex();
         return {IndexState::Damaged, folder.string() + ": " + *finding};
