@@ -9,6 +9,7 @@
 
 #include "Helpers/Cp1251.h"
 #include "Helpers/Folders.h"
+#include "diagnostics/CrashReport.h"
 #include "diagnostics/ErrorLog.h"
 #include "fulltext/BaseDocuments.h"
 #include "showdata/ListDoc.h"
@@ -74,6 +75,7 @@ void FullTextService::Prepare(IndexSource source) {
     // and what it found is dropped with the service.
     auto shared = std::make_shared<IndexSource>(std::move(source));
     m_worker = std::thread([this, shared] {
+        const ThreadSignalStack signalStack;
         FullText::IndexChoice index;
         try {
             index = FullText::ChooseIndex(shared->baseFolder, {shared->baseDate, shared->baseKey});
