@@ -99,9 +99,10 @@ std::filesystem::path SetIndexAside(const std::filesystem::path& folder);
 // How many were removed.
 std::size_t RemoveSupersededIndexes(const std::filesystem::path& current);
 
-// Whether folder holds a whole, sound index (its structure checked in full the first time its
-// files are met in their present state) stamped with base. Reads the folder and its files; may
-// take long on a large index never checked before.
+// Whether folder holds a whole, sound index (its structure checked in full, in a child process of
+// its own, the first time its files are met in their present state) stamped with base. Reads the
+// folder and its files; takes about a second for an index of a hundred megabytes never checked
+// before, so not on the window's thread.
 IndexCheck CheckIndex(const std::filesystem::path& folder, const BaseIdentity& base);
 
 // Which index of a base answers: the base's own when current, else the viewer's own in the cache
