@@ -33,7 +33,7 @@ std::string ReadAll(const fs::path& path) {
     if (FILE* file = std::fopen(path.c_str(), "rb")) {
         char buffer[65536];
         for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.append(buffer, got);
-        std::fclose(file);
+        (void)std::fclose(file);
     }
     return bytes;
 }
@@ -42,7 +42,7 @@ void WriteAll(const fs::path& path, const std::string& bytes) {
     FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) std::abort();
     if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) std::abort();
-    std::fclose(file);
+    (void)std::fclose(file);
 }
 
 class FuzzIndex {
@@ -104,7 +104,10 @@ const int kChildrenQuiet = ::pthread_atfork(nullptr, nullptr, [] { __sanitizer_s
 // Xapian's check of a damaged table frees one of its own objects with another size than it was
 // made with (inside libxapian, which is built without the sanitizer): not a read out of bounds,
 // and not ours to mend, so that finding alone is not reported.
-extern "C" const char* __asan_default_options() { return "new_delete_type_mismatch=0"; }
+// The sanitizer asks the program for its default options by this name.
+extern "C" const char* __asan_default_options() {  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
+    return "new_delete_type_mismatch=0";
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static FuzzIndex index;
