@@ -10,9 +10,7 @@
 
 namespace Norik {
 
-namespace {
-
-FileStamp StampOf(const struct stat& info) {
+FileStamp FileStampOfInfo(const struct stat& info) {
     constexpr std::int64_t kNs = std::int64_t{1000} * 1000 * 1000;
     return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
             static_cast<std::uint64_t>(info.st_size),
@@ -20,7 +18,6 @@ FileStamp StampOf(const struct stat& info) {
             static_cast<std::int64_t>(info.st_ctim.tv_sec) * kNs + info.st_ctim.tv_nsec};
 }
 
-}  // namespace
 
 std::optional<FileBytes> ReadFileBytes(const std::string& path, std::uint64_t mostBytes) {
     int fd = -1;
@@ -31,7 +28,7 @@ std::optional<FileBytes> ReadFileBytes(const std::string& path, std::uint64_t mo
     const auto size = static_cast<std::uint64_t>(info.st_size);
     if ((mostBytes > 0 && size > mostBytes) || size > std::numeric_limits<std::size_t>::max()) return std::nullopt;
     FileBytes read;
-    read.stamp = StampOf(info);
+    read.stamp = FileStampOfInfo(info);
     read.bytes.resize(static_cast<std::size_t>(size));
     std::size_t done = 0;
     while (done < read.bytes.size()) {
@@ -49,7 +46,7 @@ std::optional<FileBytes> ReadFileBytes(const std::string& path, std::uint64_t mo
 std::optional<FileStamp> FileStampOf(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return std::nullopt;
-    return StampOf(info);
+    return FileStampOfInfo(info);
 }
 
 }  // namespace Norik

@@ -12,6 +12,8 @@
 // nothing, for the caller to read the file its usual way, which tells why. Any thread.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,6 +34,8 @@ struct FileStamp {
 
 // The stamp of the file at path as it is now; nothing when it cannot be looked at.
 std::optional<FileStamp> FileStampOf(const std::string& path);
+// The stamp of what info (from stat, fstat or fstatat) describes.
+FileStamp FileStampOfInfo(const struct stat& info);
 
 struct FileBytes {
     // Aligned for any number type (operator new's alignment).

@@ -32,7 +32,9 @@ std::string DamageText(const std::filesystem::path& folder, const std::string& w
 IndexSource OpenBaseIndexSource() {
     IndexSource source;
     source.baseFolder = GetIndexFolder();
-    source.baseDate = ShowData::BaseDate();
+    const FullText::BaseIdentity identity = FullText::IdentityOfLoadedBase();
+    source.baseDate = identity.date;
+    source.baseKey = identity.key;
     std::set<std::int16_t> seen;
     for (const ShowData::DocItem& row : ShowData::GetDocTable()) {
         if (!seen.insert(row.number).second) continue;
@@ -115,7 +117,30 @@ void FullTextService::Answered() {
 void FullTextService::Prepare(IndexSource source) {
     if (m_state != State::Idle) return;
     m_baseDate = source.baseDate;
-    const FullText::IndexChoice index = FullText::ChooseIndex(source.baseFolder, source.baseDate);
+    m_state = State::Building;
+    m_percent = 0;
+    // The indexes are looked at off this thread: the first look at one reads all of it. What is
+    // found comes back to this thread; a service destroyed meanwhile waits for the look to end,
+    // and what it found is dropped with the service.
+    auto shared = std::make_shared<IndexSource>(std::move(source));
+    m_worker = std::thread([this, shared] {
+        const ThreadSignalStack signalStack;
+        FullText::IndexChoice index;
+        try {
+            index = FullText::ChooseIndex(shared->baseFolder, {shared->baseDate, shared->baseKey});
+        } catch (const std::exception& error) {
+            // Out of memory, most likely: taken as no index, which is then built.
+            index.own.why = error.what();
+        }
+        QMetaObject::invokeMethod(
+            this, [this, shared, index = std::move(index)] { Chosen(std::move(*shared), index); },
+            Qt::QueuedConnection);
+    });
+    emit progressChanged(0);
+}
+
+void FullTextService::Chosen(IndexSource source, const FullText::IndexChoice& index) {
+    if (m_worker.joinable()) m_worker.join();
     const std::filesystem::path cache = FullText::CacheIndexFolder(source.baseFolder, source.baseDate);
     // The base's own index is only read: a damaged one is told in the log and left where it is.
     if (index.own.state == FullText::IndexState::Damaged)
@@ -149,12 +174,21 @@ void FullTextService::StartBuild(IndexSource source, const std::filesystem::path
         const ThreadSignalStack signalStack;
         FullText::BuildResult result;
         try {
-            result = FullText::BuildIndex(folder, source.documents, source.textOf, source.baseDate,
+            result = FullText::BuildIndex(folder, source.documents, source.textOf, {source.baseDate, source.baseKey},
                                           [&build](std::size_t done, std::size_t total) {
                                               build->done = done;
                                               build->total = total;
                                               return !build->stop.load();
                                           });
+            // Checked here, off the window's thread, before the window opens it: the check of a
+            // large index takes seconds, and is remembered for the opening.
+            if (result.ok) {
+                if (const FullText::IndexCheck check = FullText::CheckIndex(folder, {source.baseDate, source.baseKey});
+                    check.state != FullText::IndexState::Current) {
+                    result.ok = false;
+                    result.error = check.why;
+                }
+            }
             // The index in place supersedes the cache's others of this base folder.
             if (result.ok) FullText::RemoveSupersededIndexes(folder);
         } catch (const std::exception& error) {

@@ -1,7 +1,8 @@
 // The full-text index of the open base, found or built for the viewer's quick search.
 //
 // Prepare looks, in this order, for the index the base carries (its folder "fulltext/"), then for
-// the viewer's own one in the user's cache folder, and takes the first that is current. Without
+// the viewer's own one in the user's cache folder, and takes the first that is current; it looks
+// on a worker thread, since the first look at an index checks all of it (FullTextIndex.h). Without
 // one it builds the index into the cache folder on a worker thread, from plain data only: the
 // documents' attributes copied from the tables beforehand, and their texts read from the
 // container and decoded there. Meanwhile the window goes on: the progress is looked at a few
@@ -29,6 +30,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -43,6 +45,8 @@ struct IndexSource {
     // index per base folder and base date.
     std::filesystem::path baseFolder;
     std::int32_t baseDate = 0;
+    // What tells this base from another of its date (FullText::BaseKey).
+    std::string baseKey;
     std::vector<FullText::DocumentFields> documents;
     // Called on the building thread.
     FullText::TextSource textOf;
@@ -101,6 +105,8 @@ private:
         FullText::BuildResult result;
     };
 
+    // Goes on from what the worker found of the indexes of source's base.
+    void Chosen(IndexSource source, const FullText::IndexChoice& index);
     void StartBuild(IndexSource source, const std::filesystem::path& folder);
     // Removes the indexes the cache keeps for this base folder that cache supersedes.
     void StartCleanup(const std::filesystem::path& cache);

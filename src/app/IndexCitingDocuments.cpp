@@ -2,24 +2,21 @@
 
 #include "diagnostics/ErrorLog.h"
 #include "fulltext/FullTextIndex.h"
-#include "showdata/ListDoc.h"
 
 namespace Norik {
 
-IndexCitingDocuments::IndexCitingDocuments(std::filesystem::path baseFolder) : m_baseFolder(std::move(baseFolder)) {}
+IndexCitingDocuments::IndexCitingDocuments(std::function<std::filesystem::path()> readyIndex)
+    : m_readyIndex(std::move(readyIndex)) {}
 
 IndexCitingDocuments::~IndexCitingDocuments() = default;
 
 CitingAnswer IndexCitingDocuments::operator()(std::int16_t number) {
     if (!m_searcher) {
-        // The same index the search line reads: the base's own, else the one built in the cache
-        // (a damaged own index is told in the log where the cache's is built).
-        const FullText::IndexChoice index = FullText::ChooseIndex(m_baseFolder, ShowData::BaseDate());
-        if (index.folder.empty()) {
-            if (index.own.state != FullText::IndexState::Damaged) return CitingAnswer{};
-            return CitingAnswer{CitingAnswer::State::Failed, {}, index.own.why};
-        }
-        m_searcher = std::make_shared<FullText::Searcher>(index.folder);
+        // The same index the search line reads (a damaged own index is told in the log where the
+        // cache's is built).
+        const std::filesystem::path folder = m_readyIndex ? m_readyIndex() : std::filesystem::path();
+        if (folder.empty()) return CitingAnswer{};
+        m_searcher = std::make_shared<FullText::Searcher>(folder);
     }
     std::vector<std::int16_t> numbers = m_searcher->CitedBy(number);
     if (!m_searcher->ok()) {

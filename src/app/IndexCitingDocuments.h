@@ -1,11 +1,13 @@
-// The citing documents from the base's full-text index: the base's own index ("fulltext/" beside
-// its tables) when it is current, else the one the viewer keeps for the base in the user's cache.
-// The index is opened at the first question and kept for the run; an index found absent is looked
-// for again at the next question, one that cannot answer is logged and said. User-interface
-// thread only (the searcher belongs to the thread that opened it).
+// The citing documents from the base's full-text index: the index the quick search prepared (the
+// base's own when current, else the one the viewer keeps in the user's cache), once it is ready -
+// it is checked off the window's thread there, so that asking here never waits for a check. The
+// index is opened at the first question and kept for the run; an index not ready yet is asked for
+// again at the next question, one that cannot answer is logged and said. User-interface thread
+// only (the searcher belongs to the thread that opened it).
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "app/CitingDocuments.h"
@@ -18,14 +20,14 @@ class Searcher;
 
 class IndexCitingDocuments {
 public:
-    // baseFolder holds the base's tables.
-    explicit IndexCitingDocuments(std::filesystem::path baseFolder);
+    // readyIndex: the folder of the index once it is ready, else empty.
+    explicit IndexCitingDocuments(std::function<std::filesystem::path()> readyIndex);
     ~IndexCitingDocuments();
 
     CitingAnswer operator()(std::int16_t number);
 
 private:
-    std::filesystem::path m_baseFolder;
+    std::function<std::filesystem::path()> m_readyIndex;
     std::shared_ptr<FullText::Searcher> m_searcher;
 };
 

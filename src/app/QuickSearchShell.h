@@ -52,6 +52,10 @@ public:
 
     // Finds or builds the index of source's base.
     void Prepare(IndexSource source);
+    // The folder of the index the searches read once it is ready, else empty.
+    std::filesystem::path ReadyIndexFolder() const {
+        return m_service.state() == FullTextService::State::Ready ? m_service.folder() : std::filesystem::path();
+    }
     // Puts the keyboard focus into the search line, its text selected.
     void FocusLine();
     // Runs query now, or once the index is ready.

@@ -101,8 +101,9 @@ bool Cvelda1App::InitInstance(const Options& options) {
             .openText = [this](std::int16_t number) { return OpenText(number); },
             .openList = [this](std::int16_t cited, const std::vector<std::int16_t>& numbers,
                                const QString& title) { OpenCitingList(cited, numbers, title); },
-            .citing = [index = std::make_shared<IndexCitingDocuments>(GetIndexFolder())](
-                          std::int16_t number) { return (*index)(number); }});
+            .citing = [index = std::make_shared<IndexCitingDocuments>([this] {
+                           return m_quickSearch->ReadyIndexFolder();
+                       })](std::int16_t number) { return (*index)(number); }});
     m_desk = std::make_unique<DeskCommands>(
         *m_mainFrame, m_userPort,
         [this](const std::vector<std::int16_t>& numbers, const QString& title) { OpenOrderedList(numbers, title); },

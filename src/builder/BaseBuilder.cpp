@@ -390,7 +390,13 @@ bool BuildBase(const BaseSource& source, const std::string& outFolder, const Bui
             return false;
         }
     }
-    if (const FullText::BuildResult built = fullText.Finish(); !built.ok) {
+    std::string unnamed;
+    const std::string baseKey = FullText::BaseKey(folder + "Items.ttx", folder + "Norik.sdb", unnamed);
+    if (baseKey.empty()) {
+        problems.push_back(unnamed);
+        return false;
+    }
+    if (const FullText::BuildResult built = fullText.Finish(baseKey); !built.ok) {
         problems.push_back(built.error);
         return false;
     }

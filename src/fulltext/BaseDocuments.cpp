@@ -5,10 +5,17 @@
 
 #include "Helpers/Cp1251.h"
 #include "Helpers/FileBytes.h"
+#include "Helpers/Folders.h"
+#include "Helpers/SFile.h"
 #include "Helpers/SUn7zFile.h"
 #include "showdata/ListDoc.h"
 
 namespace Norik::FullText {
+
+BaseIdentity IdentityOfLoadedBase() {
+    std::string why;
+    return {ShowData::BaseDate(), BaseKey(GetTablePath("Items"), GetDataFolder() + "Norik.sdb", why)};
+}
 
 namespace {
 

@@ -19,6 +19,10 @@ namespace Norik::FullText {
 // attributes in UTF-8, the type without its leading blanks.
 std::vector<DocumentFields> DocumentsOfLoadedBase();
 
+// The identity of the configured base (its date and BaseKey of its document table and
+// container); the key is empty when they cannot be read.
+BaseIdentity IdentityOfLoadedBase();
+
 // The plain text and links of document number, decoded from the container at containerPath
 // (GetDataFolder() + "Norik.sdb" of the base); nothing, with problem set to what is wrong, when
 // its entry cannot be read whole.

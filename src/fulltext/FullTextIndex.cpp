@@ -3,24 +3,33 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <xapian.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
 #include <sstream>
 #include <thread>
 #include <unordered_map>
 
+#include "Helpers/BaseLimits.h"
+#include "Helpers/CheckRecord.h"
+#include "Helpers/FileDescriptor.h"
+#include "Helpers/FileBytes.h"
 #include "Helpers/UserCache.h"
 #include "diagnostics/CrashReport.h"
 #include "fulltext/FullTextTerms.h"
+#include "fulltext/IndexFolder.h"
 #include "fulltext/TextWords.h"
 #include "richtext/PlainText.h"
 #include "richtext/RtfLinks.h"
@@ -36,7 +45,13 @@ constexpr const char* kStampName = "norik-fulltext.stamp";
 constexpr const char* kDamagedMark = ".damaged";
 constexpr const char* kStampMagic = "Norik full-text index";
 // Raised whenever what is indexed, or how, changes: an index of another format is rebuilt.
-constexpr int kFormatVersion = 3;
+constexpr int kFormatVersion = 4;
+// A stamp is a few short lines; a larger file is no stamp of ours and is not read.
+constexpr std::size_t kMaxStampBytes = 1024;
+constexpr std::size_t kMaxBaseKeyBytes = 128;
+// What the record of an index's structural check says of a sound index; else it holds why not.
+constexpr std::string_view kSoundFinding = "sound";
+constexpr std::size_t kMaxFindingBytes = 4096;
 // Xapian holds the postings of the documents added since the last commit in memory, in ordered
 // maps every word of every document is looked up in: committing after about this many bytes of
 // text bounds what a build holds, whatever the size of the texts, and keeps those look-ups short
@@ -54,6 +69,7 @@ std::size_t MaxWritingThreads() { return std::clamp<std::size_t>(std::thread::ha
 struct Stamp {
     int format = 0;
     std::int32_t baseDate = 0;
+    std::string baseKey;
     std::size_t documents = 0;
 };
 
@@ -68,18 +84,182 @@ bool IsIndexFileName(const std::string& name) {
     return false;
 }
 
-std::optional<Stamp> ReadStamp(const fs::path& folder, std::string& why) {
-    std::ifstream file(folder / kStampName);
-    if (!file) {
+bool ReadAll(int fd, char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t got = ::read(fd, data, size);
+        if (got <= 0) return false;
+        data += got;
+        size -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+// A digest of the content of the index files in the folder open as folderFd (each one's
+// FileContentDigest, by name); nothing when one cannot be read.
+std::optional<std::uint64_t> IndexFilesDigest(int folderFd) {
+    std::vector<std::string> names;
+    const int listFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* list = listFd < 0 ? nullptr : ::fdopendir(listFd);
+    if (list == nullptr) {
+        if (listFd >= 0) ::close(listFd);
+        return std::nullopt;
+    }
+    while (const dirent* entry = ::readdir(list))
+        if (IsIndexFileName(entry->d_name)) names.emplace_back(entry->d_name);
+    ::closedir(list);
+    std::sort(names.begin(), names.end());
+    std::uint64_t digest = 0;
+    for (const std::string& name : names) {
+        const FileDescriptor file(::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        const std::optional<std::uint64_t> one = file ? FileContentDigest(file.get()) : std::nullopt;
+        if (!one) return std::nullopt;
+        digest = digest * 1099511628211ULL ^ *one;
+    }
+    return digest;
+}
+
+// The stamps of the folder open as folderFd and of its files, sorted by name, the folder's first;
+// nothing when it holds anything but an index's files (regular files of the names an index has).
+std::optional<std::vector<FileStamp>> IndexFileStamps(int folderFd) {
+    struct stat info {};
+    if (::fstat(folderFd, &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
+    std::vector<std::pair<std::string, FileStamp>> files;
+    const int listFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* list = listFd < 0 ? nullptr : ::fdopendir(listFd);
+    if (list == nullptr) {
+        if (listFd >= 0) ::close(listFd);
+        return std::nullopt;
+    }
+    bool ok = true;
+    while (const dirent* entry = ::readdir(list)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat file {};
+        if (!IsIndexFileName(name) || ::fstatat(folderFd, name.c_str(), &file, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(file.st_mode)) {
+            ok = false;
+            break;
+        }
+        files.emplace_back(name, FileStampOfInfo(file));
+    }
+    ::closedir(list);
+    if (!ok) return std::nullopt;
+    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    // The folder's own status-change time moves whenever the folder is renamed, which leaves what
+    // it holds as it was; its modification time moves when a file is added, removed or renamed.
+    std::vector<FileStamp> stamps{FileStampOfInfo(info)};
+    stamps.front().changedNs = 0;
+    for (const auto& file : files) stamps.push_back(file.second);
+    return stamps;
+}
+
+// What Xapian's full structural check finds of the index open at path: kSoundFinding, or why not.
+// The check runs in a child process of its own: it reads every block of a hostile index, and on
+// some damaged tables Xapian's check itself reads past the blocks it holds; whatever it does there
+// ends with the child, which only says sound or not. A child that has not finished after
+// kCheckSeconds is stopped. lasting: whether the finding holds for these files whenever they are
+// checked again (not so for a check that could not start or was stopped).
+std::string CheckStructure(const std::string& path, bool& lasting) {
+    lasting = false;
+    constexpr int kCheckSeconds = 300;
+    const pid_t child = ::fork();
+    if (child < 0) return "its structure cannot be checked: no process can be started for it";
+    if (child == 0) {
+        // Nothing of the program's own runs here: no crash report for a damaged index, no output,
+        // and no child left behind by a parent that ended.
+        for (const int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) std::signal(signal, SIG_DFL);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC); null >= 0) {
+            ::dup2(null, STDOUT_FILENO);
+            ::dup2(null, STDERR_FILENO);
+        }
+        int status = 2;
+        try {
+            const std::size_t faults = Xapian::Database::check(path, 0, nullptr);
+            status = faults == 0 ? 0 : 1;
+        } catch (...) {
+        }
+        ::_exit(status);
+    }
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kCheckSeconds);
+    bool stopped = false;
+    // Looked at often at first: the check of a small index ends within milliseconds.
+    for (useconds_t pause = 200;; pause = std::min<useconds_t>(pause * 2, 50000)) {
+        const pid_t done = ::waitpid(child, &status, WNOHANG);
+        if (done == child) break;
+        if (done < 0 && errno != EINTR) return "its structure cannot be checked: the check was lost";
+        if (!stopped && std::chrono::steady_clock::now() > deadline) stopped = ::kill(child, SIGKILL) == 0;
+        ::usleep(pause);
+    }
+    lasting = !stopped;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return std::string(kSoundFinding);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 1) return "Xapian's check of its structure finds faults";
+    if (WIFEXITED(status)) return "Xapian's check of its structure cannot read it";
+    return "Xapian's check of its structure ends abnormally on it (signal " + std::to_string(WTERMSIG(status)) + ")";
+}
+
+// What was found of the index folder in the states stamps tell, this process or an earlier one.
+// The process keeps the last few findings, for a folder checked and then opened again (a freshly
+// written one is not recorded until it settles).
+struct Finding {
+    std::string folder;
+    std::vector<FileStamp> stamps;
+    std::uint64_t digest = 0;
+    std::string finding;
+};
+std::mutex g_findingsMutex;
+std::vector<Finding> g_findings;
+constexpr std::size_t kFindingsKept = 8;
+constexpr std::string_view kFindingKind = "fulltext";
+
+std::optional<std::string> RecallFinding(const std::string& folder, const std::vector<FileStamp>& stamps,
+                                         std::uint64_t digest) {
+    {
+        const std::lock_guard lock(g_findingsMutex);
+        for (const Finding& known : g_findings)
+            if (known.folder == folder && known.stamps == stamps && known.digest == digest) return known.finding;
+    }
+    return RecallRecord(folder, kFindingKind, stamps, digest, kMaxFindingBytes);
+}
+
+void RememberFinding(const std::string& folder, const std::vector<FileStamp>& stamps, std::uint64_t digest,
+                     const std::string& finding) {
+    {
+        const std::lock_guard lock(g_findingsMutex);
+        std::erase_if(g_findings, [&](const Finding& known) { return known.folder == folder; });
+        if (g_findings.size() >= kFindingsKept) g_findings.erase(g_findings.begin());
+        g_findings.push_back({folder, stamps, digest, finding});
+    }
+    RememberRecord(folder, kFindingKind, stamps, digest, finding.substr(0, kMaxFindingBytes));
+}
+
+// The stamp of the index folder open as folderFd, read no further than a stamp can reach.
+std::optional<Stamp> ReadStamp(int folderFd, std::string& why) {
+    const FileDescriptor file(::openat(folderFd, kStampName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info {};
+    if (!file || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         why = "no stamp " + std::string(kStampName);
         return std::nullopt;
     }
-    std::string magic, formatWord, dateWord, countWord;
+    std::string bytes(std::min<std::size_t>(static_cast<std::size_t>(info.st_size), kMaxStampBytes + 1), '\0');
+    if (bytes.size() > kMaxStampBytes || !ReadAll(file.get(), bytes.data(), bytes.size())) {
+        why = "the stamp " + std::string(kStampName) + " is not one this program writes";
+        return std::nullopt;
+    }
+    std::istringstream text(bytes);
+    std::string magic, formatWord, dateWord, keyWord, countWord;
     Stamp stamp;
-    std::getline(file, magic);
-    if (magic != kStampMagic ||
-        !(file >> formatWord >> stamp.format >> dateWord >> stamp.baseDate >> countWord >> stamp.documents) ||
-        formatWord != "format" || dateWord != "base-date" || countWord != "documents") {
+    std::getline(text, magic);
+    if (magic != kStampMagic || !(text >> formatWord >> stamp.format) || formatWord != "format") {
+        why = "the stamp " + std::string(kStampName) + " is not one this program writes";
+        return std::nullopt;
+    }
+    // A stamp of another format is told as such, whatever else it holds.
+    if (stamp.format != kFormatVersion) return stamp;
+    if (!(text >> dateWord >> stamp.baseDate >> keyWord >> stamp.baseKey >> countWord >> stamp.documents) ||
+        dateWord != "base-date" || keyWord != "base-key" || countWord != "documents" ||
+        stamp.baseKey.size() > kMaxBaseKeyBytes) {
         why = "the stamp " + std::string(kStampName) + " is not one this program writes";
         return std::nullopt;
     }
@@ -88,8 +268,8 @@ std::optional<Stamp> ReadStamp(const fs::path& folder, std::string& why) {
 
 bool WriteStamp(const fs::path& folder, const Stamp& stamp, std::string& error) {
     std::ostringstream text;
-    text << kStampMagic << "\nformat " << stamp.format << "\nbase-date " << stamp.baseDate << "\ndocuments "
-         << stamp.documents << "\n";
+    text << kStampMagic << "\nformat " << stamp.format << "\nbase-date " << stamp.baseDate << "\nbase-key "
+         << stamp.baseKey << "\ndocuments " << stamp.documents << "\n";
     const std::string bytes = text.str();
     const fs::path path = folder / kStampName;
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
@@ -210,14 +390,63 @@ fs::path CacheIndexFolder(const fs::path& baseFolder, std::int32_t baseDate) {
 }
 
 bool IsIndexFolder(const fs::path& folder) {
-    std::error_code error;
-    if (!fs::is_directory(fs::symlink_status(folder, error))) return false;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        std::error_code kind;
-        if (!IsIndexFileName(it->path().filename().string()) || it->is_symlink(kind) || !it->is_regular_file(kind))
-            return false;
+    const FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    return fd && IndexFileStamps(fd.get()).has_value();
+}
+
+std::string BaseKey(const fs::path& documentTable, const fs::path& container, std::string& why) {
+    // The container's first and last bytes: its header and the blocks written last.
+    constexpr std::uint64_t kContainerEndBytes = std::uint64_t{64} * 1024;
+    std::uint64_t digest = 14695981039346656037ULL;
+    std::vector<char> buffer(std::size_t{64} * 1024);
+    // Adds length bytes of fd from offset to the digest; false when they cannot all be read.
+    const auto add = [&](int fd, std::uint64_t offset, std::uint64_t length) {
+        while (length > 0) {
+            const ssize_t got =
+                ::pread(fd, buffer.data(), std::min<std::uint64_t>(length, buffer.size()), static_cast<off_t>(offset));
+            if (got <= 0) return false;
+            for (ssize_t k = 0; k < got; ++k) {
+                digest ^= static_cast<unsigned char>(buffer[static_cast<std::size_t>(k)]);
+                digest *= 1099511628211ULL;
+            }
+            offset += static_cast<std::uint64_t>(got);
+            length -= static_cast<std::uint64_t>(got);
+        }
+        return true;
+    };
+    const FileDescriptor table(::open(documentTable.c_str(), O_RDONLY | O_CLOEXEC));
+    const FileDescriptor box(::open(container.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat tableInfo {};
+    struct stat boxInfo {};
+    if (!table || ::fstat(table.get(), &tableInfo) != 0 || !S_ISREG(tableInfo.st_mode)) {
+        why = documentTable.string() + ": cannot be read";
+        return {};
     }
-    return !error;
+    if (!box || ::fstat(box.get(), &boxInfo) != 0 || !S_ISREG(boxInfo.st_mode)) {
+        why = container.string() + ": cannot be read";
+        return {};
+    }
+    const auto tableBytes = static_cast<std::uint64_t>(tableInfo.st_size);
+    const auto boxBytes = static_cast<std::uint64_t>(boxInfo.st_size);
+    if (tableBytes > MaxBaseFileBytes("Items.ttx")) {
+        why = documentTable.string() + ": larger than a document table may be";
+        return {};
+    }
+    // No further than the sizes said.
+    if (!add(table.get(), 0, tableBytes)) {
+        why = documentTable.string() + ": cannot be read";
+        return {};
+    }
+    const std::uint64_t head = std::min(boxBytes, kContainerEndBytes);
+    const std::uint64_t tail = std::min(boxBytes - head, kContainerEndBytes);
+    if (!add(box.get(), 0, head) || !add(box.get(), boxBytes - tail, tail)) {
+        why = container.string() + ": cannot be read";
+        return {};
+    }
+    char key[64];
+    std::snprintf(key, sizeof key, "%016llx-%llu", static_cast<unsigned long long>(digest),
+                  static_cast<unsigned long long>(boxBytes));
+    return key;
 }
 
 fs::path SetIndexAside(const fs::path& folder) {
@@ -246,43 +475,86 @@ std::size_t RemoveSupersededIndexes(const fs::path& current) {
     return removed;
 }
 
-IndexCheck CheckIndex(const fs::path& folder, std::int32_t baseDate) {
+IndexCheck OpenIndex(const fs::path& folder, const BaseIdentity* base, OpenedIndex& opened) {
+    opened = OpenedIndex();
     std::error_code error;
     const fs::file_status status = fs::symlink_status(folder, error);
     if (!fs::exists(status)) return {IndexState::Absent, {}};
     if (!fs::is_directory(status)) return {IndexState::Damaged, folder.string() + " is not a folder"};
-    if (!IsIndexFolder(folder)) return {IndexState::Damaged, folder.string() + " holds files an index does not"};
+    // From here on the folder is read through this descriptor only: a folder renamed into its
+    // place meanwhile is never looked at.
+    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd) return {IndexState::Damaged, folder.string() + " is not a folder that can be opened"};
+    const std::optional<std::vector<FileStamp>> stamps = IndexFileStamps(fd.get());
+    if (!stamps) return {IndexState::Damaged, folder.string() + " holds files an index does not"};
     std::string why;
-    const std::optional<Stamp> stamp = ReadStamp(folder, why);
+    const std::optional<Stamp> stamp = ReadStamp(fd.get(), why);
     if (!stamp) return {IndexState::Damaged, folder.string() + ": " + why};
     if (stamp->format != kFormatVersion)
         return {IndexState::Stale, folder.string() + ": an index of format " + std::to_string(stamp->format) +
                                        ", this program writes format " + std::to_string(kFormatVersion)};
-    if (stamp->baseDate != baseDate)
+    if (base != nullptr && stamp->baseDate != base->date)
         return {IndexState::Stale, folder.string() + ": an index of the base of day " +
                                        std::to_string(stamp->baseDate) + ", the base is of day " +
-                                       std::to_string(baseDate)};
-    try {
-        const Xapian::Database database(folder.string());
-        if (database.get_doccount() != stamp->documents)
-            return {IndexState::Damaged, folder.string() + ": holds " + std::to_string(database.get_doccount()) +
-                                             " documents, its stamp says " + std::to_string(stamp->documents)};
-    } catch (const Xapian::Error& e) {
-        return {IndexState::Damaged, folder.string() + ": " + e.get_description()};
+                                       std::to_string(base->date)};
+    if (base != nullptr && (base->key.empty() || stamp->baseKey != base->key))
+        return {IndexState::Stale, folder.string() + ": an index of another base (made from another document " +
+                                       "table or container: " + stamp->baseKey + ", the base is " +
+                                       (base->key.empty() ? std::string("unknown") : base->key) + ")"};
+    // Xapian reads the folder by the descriptor's name, as a glass database: no stub database is
+    // looked for, so none can name a program to start.
+    const std::string path = "/proc/self/fd/" + std::to_string(fd.get());
+    const std::string name = fs::absolute(folder, error).lexically_normal().string();
+    // What the files hold, by their heads and tails: a record of the same states for other content
+    // is not taken.
+    const std::optional<std::uint64_t> digest = IndexFilesDigest(fd.get());
+    if (!digest) return {IndexState::Damaged, folder.string() + ": its files cannot be read"};
+    std::optional<std::string> finding = RecallFinding(name, *stamps, *digest);
+    bool lasting = false;
+    const bool known = finding.has_value();
+    if (!known) finding = CheckStructure(path, lasting);
+    const std::string checked = *finding;
+    if (*finding == kSoundFinding) {
+        try {
+            opened.database.emplace(path, Xapian::DB_BACKEND_GLASS);
+            const Xapian::doccount count = opened.database->get_doccount();
+            if (count != stamp->documents)
+                finding =
+                    "holds " + std::to_string(count) + " documents, its stamp says " + std::to_string(stamp->documents);
+            else if (!NumberOfDocumentId(opened.database->get_lastdocid()) && count > 0)
+                finding = "holds a document id no document number has";
+        } catch (const Xapian::Error& e) {
+            finding = e.get_description();
+        }
     }
+    // Files changed while they were checked or opened are not the files checked.
+    if (IndexFileStamps(fd.get()) != stamps)
+        finding = "its files changed while it was being read";
+    else if (!known && lasting)
+        RememberFinding(name, *stamps, *digest, checked);
+    if (*finding != kSoundFinding) {
+        opened = OpenedIndex();
+        return {IndexState::Damaged, folder.string() + ": " + *finding};
+    }
+    opened.folder = std::move(fd);
     return {IndexState::Current, {}};
 }
 
-IndexChoice ChooseIndex(const fs::path& baseFolder, std::int32_t baseDate) {
+IndexCheck CheckIndex(const fs::path& folder, const BaseIdentity& base) {
+    OpenedIndex opened;
+    return OpenIndex(folder, &base, opened);
+}
+
+IndexChoice ChooseIndex(const fs::path& baseFolder, const BaseIdentity& base) {
     IndexChoice choice;
     const fs::path own = BaseIndexFolder(baseFolder);
-    choice.own = CheckIndex(own, baseDate);
+    choice.own = CheckIndex(own, base);
     if (choice.own.state == IndexState::Current) {
         choice.folder = own;
         return choice;
     }
-    const fs::path cache = CacheIndexFolder(baseFolder, baseDate);
-    choice.cache = CheckIndex(cache, baseDate);
+    const fs::path cache = CacheIndexFolder(baseFolder, base.date);
+    choice.cache = CheckIndex(cache, base);
     if (choice.cache.state == IndexState::Current) choice.folder = cache;
     return choice;
 }
@@ -598,11 +870,16 @@ void IndexWriter::EndPart(std::size_t part) {
     m_impl->parts[part]->Commit();
 }
 
-BuildResult IndexWriter::Finish() {
+BuildResult IndexWriter::Finish(const std::string& baseKey) {
     Impl& d = *m_impl;
     BuildResult result;
     if (d.parts.empty() || !d.Error().empty()) {
         result.error = d.parts.empty() && d.error.empty() ? "the index was not written" : d.Error();
+        return result;
+    }
+    // The key is one word of the stamp.
+    if (baseKey.empty() || baseKey.size() > kMaxBaseKeyBytes || baseKey.find_first_of(" \t\r\n") != std::string::npos) {
+        result.error = d.target.string() + ": the base it is made from cannot be named";
         return result;
     }
     // The spelling counts go into the first part; the parts are merged into one compacted index in
@@ -635,7 +912,7 @@ BuildResult IndexWriter::Finish() {
         result.textBytes += part->textBytes();
     }
     d.parts.clear();
-    if (!WriteStamp(compact, {kFormatVersion, d.baseDate, result.documents}, d.error) ||
+    if (!WriteStamp(compact, {kFormatVersion, d.baseDate, baseKey, result.documents}, d.error) ||
         !PutInPlace(compact, d.target, d.error)) {
         RemoveIndexFolder(compact);
         result.error = d.error;
@@ -646,7 +923,7 @@ BuildResult IndexWriter::Finish() {
 }
 
 BuildResult BuildIndex(const fs::path& folder, const std::vector<DocumentFields>& documents, const TextSource& textOf,
-                       std::int32_t baseDate, const BuildProgress& progress) {
+                       const BaseIdentity& base, const BuildProgress& progress) {
     // The documents in the order of their ids, cut into ranges: each range is a part of the index
     // that one thread reads, indexes and writes whole, and the parts are merged at the end. There
     // are more ranges than threads, so that a thread that meets the few long texts of a base does
@@ -659,7 +936,7 @@ BuildResult BuildIndex(const fs::path& folder, const std::vector<DocumentFields>
     const std::size_t threadCount = MaxWritingThreads();
     const std::size_t rangeCount =
         std::clamp<std::size_t>(documents.size() / kMinDocumentsPerPart, 1, threadCount * kPartsPerThread);
-    IndexWriter writer(folder, baseDate, rangeCount);
+    IndexWriter writer(folder, base.date, rangeCount);
     BuildResult result;
     if (!writer.ok()) {
         result.error = writer.error();
@@ -736,7 +1013,7 @@ BuildResult BuildIndex(const fs::path& folder, const std::vector<DocumentFields>
         result.error = writer.error();
         return result;
     }
-    return writer.Finish();
+    return writer.Finish(base.key);
 }
 
 }  // namespace Norik::FullText

@@ -2,11 +2,18 @@
 // in any grammatical form, on Xapian (Russian stemming, BM25, phrases, passages, spelling).
 //
 // Where it lives. A base may carry its index in the folder "fulltext/" beside its tables, written
-// by norik-tool build (or norik-tool fulltext) and stamped with the base date. The viewer never
-// writes into a base: when the base's own index is absent, stamped with another base date or
-// damaged, it builds one in the background into the user's cache folder
+// by norik-tool build (or norik-tool fulltext) and stamped with the base it was built from (its
+// BaseIdentity). The viewer never writes into a base: when the base's own index is absent, stamped
+// with another base or damaged, it builds one in the background into the user's cache folder
 // ($XDG_CACHE_HOME/Norik/fulltext/<key of the base folder>-<base date>/). An index that cannot be
 // opened or does not match is set aside (logged) and rebuilt; it never gives an answer.
+//
+// How it is read. An index is opened as a glass database through its folder held open, never by
+// a name Xapian would look up again: whatever the folder holds at any moment, no stub database
+// (which could name a program to start) is ever followed. Before its first search an index passes
+// Xapian's full structural check, remembered per state of its files (CheckRecord.h), so that an
+// index of damaged blocks is refused instead of read out of bounds; what the search reads back
+// from it (text pieces, positions, document ids) is checked again before use.
 //
 // What is indexed, per document (its number is the key): the title (weighted above the text),
 // the type name, the number text, the date of introduction, the status, and the plain text of its
@@ -56,6 +63,21 @@ using BuildProgress = std::function<bool(std::size_t done, std::size_t total)>;
 
 enum class IndexState { Current, Absent, Stale, Damaged };
 
+// The base an index is made from: its date, and a key that tells one base from another of the
+// same date (BaseKey). An index stamped with another date or key is Stale.
+struct BaseIdentity {
+    std::int32_t date = 0;
+    std::string key;
+};
+
+// The key of a base: a digest of its document table's bytes (documentTable, the file "Items.ttx")
+// and of its container's first and last 64 KiB (container, "Norik.sdb"), and the container's size.
+// Content only: a copy of a base keeps the key, whatever times the copy gives its files. Empty,
+// with why set, when either cannot be read or the table is larger than a base's document table
+// may be.
+std::string BaseKey(const std::filesystem::path& documentTable, const std::filesystem::path& container,
+                    std::string& why);
+
 struct IndexCheck {
     IndexState state = IndexState::Absent;
     std::string why;  // for Stale and Damaged: what is wrong, for the log
@@ -77,8 +99,11 @@ std::filesystem::path SetIndexAside(const std::filesystem::path& folder);
 // How many were removed.
 std::size_t RemoveSupersededIndexes(const std::filesystem::path& current);
 
-// Whether folder holds a whole index stamped with baseDate.
-IndexCheck CheckIndex(const std::filesystem::path& folder, std::int32_t baseDate);
+// Whether folder holds a whole, sound index (its structure checked in full, in a child process of
+// its own, the first time its files are met in their present state) stamped with base. Reads the
+// folder and its files; takes about a second for an index of a hundred megabytes never checked
+// before, so not on the window's thread.
+IndexCheck CheckIndex(const std::filesystem::path& folder, const BaseIdentity& base);
 
 // Which index of a base answers: the base's own when current, else the viewer's own in the cache
 // when that is current, else none (folder empty). Both checks are kept for what is told of them.
@@ -87,7 +112,7 @@ struct IndexChoice {
     IndexCheck own;
     IndexCheck cache;  // Absent when the base's own is current (the cache is not looked at then)
 };
-IndexChoice ChooseIndex(const std::filesystem::path& baseFolder, std::int32_t baseDate);
+IndexChoice ChooseIndex(const std::filesystem::path& baseFolder, const BaseIdentity& base);
 
 struct BuildResult {
     bool ok = false;
@@ -103,7 +128,7 @@ struct BuildResult {
 // (textOf), find their words and write them; progress is called on the calling thread with the
 // count of documents done, as they are done.
 BuildResult BuildIndex(const std::filesystem::path& folder, const std::vector<DocumentFields>& documents,
-                       const TextSource& textOf, std::int32_t baseDate, const BuildProgress& progress);
+                       const TextSource& textOf, const BaseIdentity& base, const BuildProgress& progress);
 
 // Whether folder is an index folder as this program writes one: a real folder (no link) holding
 // nothing but the files of an index. Only such a folder is ever replaced or removed.
@@ -150,8 +175,9 @@ public:
     void Add(PreparedDocument document, std::size_t part = 0);
     // Ends the writing of a part: what it holds in memory is written and let go.
     void EndPart(std::size_t part);
-    // Writes the stamp and puts the index in place.
-    BuildResult Finish();
+    // Writes the stamp, naming the base by the key it has once written (BaseKey), and puts the
+    // index in place.
+    BuildResult Finish(const std::string& baseKey);
 
 private:
     struct Impl;
@@ -166,6 +192,12 @@ struct Hit {
     std::vector<std::string> passages;
 };
 
+// The most words (runs of letters and digits) a query is searched with; the words after them are
+// left out, so that a pasted page costs no more than a long query.
+inline constexpr std::size_t kMaxQueryWords = 64;
+// The longest distance NEAR/n and ADJ/n may ask for.
+inline constexpr unsigned kMaxNearDistance = 10000;
+
 struct SearchResult {
     std::vector<Hit> hits;    // best first
     std::size_t matches = 0;  // how many documents match in all, counted exactly
@@ -174,11 +206,13 @@ struct SearchResult {
     // for them (kMaxWildcardWords, the most frequent).
     std::vector<std::string> cutWildcards;
     std::string error;  // a query that cannot be understood, or a damaged index
+    std::size_t wordsLeftOut = 0;  // words of the query past kMaxQueryWords, not searched for
 };
 
 class Searcher {
 public:
-    // Opens the index in folder; on failure error() says why and Search answers nothing.
+    // Opens the index in folder, checked as CheckIndex checks it (of any base); on failure error()
+    // says why and Search answers nothing.
     explicit Searcher(const std::filesystem::path& folder);
     ~Searcher();
     Searcher(const Searcher&) = delete;
@@ -193,7 +227,9 @@ public:
     // kMaxWildcardWords of them), -word to exclude. Ranking: the documents bearing a number typed
     // first, however often others cite it; then title, number and type above text; equal scores
     // put documents in force first, then the newest. among (ascending; null: every document)
-    // restricts the search to those documents. passagesPerHit 0 gives no passages.
+    // restricts the search to those documents. passagesPerHit 0 gives no passages. Only the first
+    // kMaxQueryWords words are searched for (wordsLeftOut tells the rest); NEAR/n or ADJ/n with n of
+    // 0 or above kMaxNearDistance is a query that cannot be understood.
     SearchResult Search(std::string_view query, std::size_t maxHits, std::size_t passagesPerHit,
                         const std::vector<std::int16_t>* among = nullptr) const;
     static constexpr std::size_t kMaxWildcardWords = 4000;

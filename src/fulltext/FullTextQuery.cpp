@@ -1,7 +1,11 @@
 #include "fulltext/FullTextQuery.h"
 
+#include <xapian.h>
+
+#include <charconv>
 #include <vector>
 
+#include "fulltext/FullTextIndex.h"
 #include "fulltext/FullTextTerms.h"
 
 namespace Norik::FullText {
@@ -16,6 +20,21 @@ bool IsOperator(std::string_view word) {
     for (const std::string_view op : {"AND", "OR", "NOT", "XOR", "NEAR", "ADJ"})
         if (word == op || (word.starts_with(op) && word.size() > op.size() && word[op.size()] == '/')) return true;
     return false;
+}
+
+// Why the distance of NEAR/n or ADJ/n is refused, or empty: the parser takes any digits there,
+// and one past its range wraps to a window nothing fits in.
+std::string DistanceError(std::string_view word) {
+    const std::size_t slash = word.find('/');
+    if (slash == std::string_view::npos || !(word.starts_with("NEAR/") || word.starts_with("ADJ/"))) return {};
+    const std::string_view digits = word.substr(slash + 1);
+    if (digits.empty() || !IsDigit(digits.front())) return {};
+    unsigned long long distance = 0;
+    const auto [stop, failure] = std::from_chars(digits.data(), digits.data() + digits.size(), distance);
+    if (failure == std::errc() && distance >= 1 && distance <= kMaxNearDistance) return {};
+    (void)stop;
+    return std::string(word.substr(0, slash)) + "/" + std::string(digits) + ": the distance must be 1 to " +
+           std::to_string(kMaxNearDistance) + " words";
 }
 
 // A word standing for "number" before the number itself: "№", "N", "No", "№.".
@@ -53,7 +72,7 @@ Token Split(std::string_view word) {
 }
 
 // One word outside quotes, as the parser is to read it; number: the word follows a sign "№".
-std::string RewriteWord(const Token& token, bool number, std::vector<std::string>& values) {
+std::string RewriteWord(const Token& token, bool number, std::vector<std::string>& values, std::string& errors) {
     std::string out(token.lead);
     const std::string_view core = token.core;
     const std::string_view afterSign = NumberAfterSign(core);
@@ -62,6 +81,7 @@ std::string RewriteWord(const Token& token, bool number, std::vector<std::string
         values.emplace_back(value);
     };
     if (core.find_first_of("\"():") != std::string_view::npos || IsOperator(core)) {
+        if (std::string error = DistanceError(core); !error.empty() && errors.empty()) errors = std::move(error);
         out.append(core);
     } else if (!afterSign.empty()) {
         field(kQueryNumberField, afterSign);
@@ -119,15 +139,52 @@ RewrittenQuery RewriteQuery(std::string_view query) {
             Token merged = token;
             merged.lead = sign.lead;
             afterSign = false;
-            out.push_back(RewriteWord(merged, true, result.values));
+            out.push_back(RewriteWord(merged, true, result.values, result.error));
             continue;
         }
         giveSignBack();
-        out.push_back(RewriteWord(token, false, result.values));
+        out.push_back(RewriteWord(token, false, result.values, result.error));
     }
     giveSignBack();
     for (const std::string& word : out) result.text.append(result.text.empty() ? "" : " ").append(word);
     return result;
+}
+
+std::string_view LimitQuery(std::string_view query, std::size_t& wordsLeftOut) {
+    wordsLeftOut = 0;
+    std::size_t words = 0;
+    std::size_t cut = std::string_view::npos;
+    std::size_t wordStart = 0;
+    bool inWord = false;
+    for (Xapian::Utf8Iterator it(query.data(), query.size()), end; it != end;) {
+        const std::size_t at = static_cast<std::size_t>(it.raw() - query.data());
+        const bool wordChar = Xapian::Unicode::is_wordchar(*it);
+        ++it;
+        const std::size_t after = it == end ? query.size() : static_cast<std::size_t>(it.raw() - query.data());
+        if (!wordChar) {
+            inWord = false;
+            continue;
+        }
+        if (!inWord) {
+            inWord = true;
+            wordStart = at;
+            if (cut == std::string_view::npos && words == kMaxQueryWords) cut = at;
+            if (cut == std::string_view::npos)
+                ++words;
+            else
+                ++wordsLeftOut;
+        }
+        // A word reaching past the bytes taken is left out whole.
+        if (cut == std::string_view::npos && after > kMaxQueryBytes) {
+            cut = wordStart;
+            ++wordsLeftOut;
+        }
+    }
+    if (cut == std::string_view::npos && query.size() > kMaxQueryBytes) {
+        cut = kMaxQueryBytes;
+        while (cut > 0 && (static_cast<unsigned char>(query[cut]) & 0xC0) == 0x80) --cut;
+    }
+    return cut == std::string_view::npos ? query : query.substr(0, cut);
 }
 
 }  // namespace Norik::FullText

@@ -4,6 +4,7 @@
 // typed with a capital letter is still taken in any of its forms. Pure functions; any thread.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,7 +25,16 @@ struct RewrittenQuery {
     // value only while it is a plain word, so the values themselves stand apart.)
     std::string text;
     std::vector<std::string> values;
+    // Why the query cannot be understood (NEAR/n or ADJ/n with n of 0 or above
+    // kMaxNearDistance, FullTextIndex.h); empty when it can.
+    std::string error;
 };
 RewrittenQuery RewriteQuery(std::string_view query);
+
+// The part of query a search takes: up to its kMaxQueryWords-th word (run of letters and digits)
+// and no further than kMaxQueryBytes, cut before the first word left out; wordsLeftOut is set
+// to how many words were left out.
+inline constexpr std::size_t kMaxQueryBytes = 4096;
+std::string_view LimitQuery(std::string_view query, std::size_t& wordsLeftOut);
 
 }  // namespace Norik::FullText

@@ -8,6 +8,7 @@
 #include "fulltext/FullTextIndex.h"
 #include "fulltext/FullTextQuery.h"
 #include "fulltext/FullTextTerms.h"
+#include "fulltext/IndexFolder.h"
 
 namespace Norik::FullText {
 
@@ -133,7 +134,8 @@ private:
 
 struct Searcher::Impl {
     std::string error;
-    std::optional<Xapian::Database> database;
+    OpenedIndex opened;
+    std::optional<Xapian::Database>& database = opened.database;
     Xapian::Stem stemmer{"russian"};
     StopWords stopper;
     // Of the query parsed last (Parse).
@@ -373,21 +375,11 @@ struct Searcher::Impl {
 };
 
 Searcher::Searcher(const std::filesystem::path& folder) : m_impl(std::make_unique<Impl>()) {
-    // The stamp must be there: a folder without it was never finished, or is no index of ours.
-    if (!IsIndexFolder(folder)) {
-        m_impl->error = folder.string() + " is not an index folder";
-        return;
-    }
-    std::error_code code;
-    if (!std::filesystem::exists(folder / "norik-fulltext.stamp", code)) {
-        m_impl->error = folder.string() + " holds no finished index";
-        return;
-    }
-    try {
-        m_impl->database.emplace(folder.string());
-    } catch (const Xapian::Error& e) {
-        m_impl->Damaged(e);
-    }
+    const IndexCheck check = OpenIndex(folder, nullptr, m_impl->opened);
+    if (check.state == IndexState::Absent)
+        m_impl->error = folder.string() + " holds no index";
+    else if (check.state != IndexState::Current)
+        m_impl->error = "the index cannot be read: " + check.why;
 }
 
 Searcher::~Searcher() = default;
@@ -403,7 +395,12 @@ SearchResult Searcher::Search(std::string_view query, std::size_t maxHits, std::
         result.error = d.error;
         return result;
     }
+    query = LimitQuery(query, result.wordsLeftOut);
     const RewrittenQuery rewritten = RewriteQuery(query);
+    if (!rewritten.error.empty()) {
+        result.error = "the query cannot be understood: " + rewritten.error;
+        return result;
+    }
     try {
         Xapian::Query parsed;
         try {
@@ -454,8 +451,10 @@ SearchResult Searcher::Search(std::string_view query, std::size_t maxHits, std::
         if (result.hits.empty() && result.matches == 0) result.suggestion = d.Suggestion(query);
     } catch (const Xapian::Error& e) {
         d.Damaged(e);
+        const std::size_t wordsLeftOut = result.wordsLeftOut;
         result = SearchResult{};
         result.error = d.error;
+        result.wordsLeftOut = wordsLeftOut;
     }
     return result;
 }
@@ -463,10 +462,13 @@ SearchResult Searcher::Search(std::string_view query, std::size_t maxHits, std::
 std::vector<std::string> Searcher::Passages(std::string_view query, std::int16_t number, std::size_t count) const {
     Impl& d = *m_impl;
     if (!ok() || count == 0) return {};
+    std::size_t wordsLeftOut = 0;
+    const RewrittenQuery rewritten = RewriteQuery(LimitQuery(query, wordsLeftOut));
+    if (!rewritten.error.empty()) return {};
     try {
         Xapian::Query parsed;
         try {
-            parsed = d.Parse(RewriteQuery(query));
+            parsed = d.Parse(rewritten);
         } catch (const Xapian::QueryParserError&) {
             return {};
         }

@@ -145,7 +145,7 @@ std::string PackPositions(const std::vector<std::uint32_t>& positions) {
 }
 
 std::vector<std::uint32_t> UnpackPositions(std::string_view bytes) {
-    if (bytes.size() % 4 != 0) return {};
+    if (bytes.size() % 4 != 0 || bytes.size() / 4 > kMaxPieces) return {};
     std::vector<std::uint32_t> positions;
     positions.reserve(bytes.size() / 4);
     for (std::size_t at = 0; at < bytes.size(); at += 4) {

@@ -43,11 +43,14 @@ inline constexpr std::size_t kMaxTermBytes = 200;
 // so that a search takes its passages from the pieces where the words found are.
 inline constexpr std::size_t kPieceBytes = std::size_t{16} * 1024;
 inline constexpr unsigned kPieceValueSlot = 1;
+// The most pieces a text is read back in: far more than the longest text a base may hold makes.
+inline constexpr std::size_t kMaxPieces = std::size_t{1} << 20;
 
 std::vector<std::string_view> SplitPieces(std::string_view text);
 std::string PieceKey(unsigned documentId, std::size_t piece);
 std::string PackPositions(const std::vector<std::uint32_t>& positions);
-// The positions of a value as PackPositions writes them, rising; empty for any other bytes.
+// The positions of a value as PackPositions writes them, rising; empty for any other bytes and
+// for more than kMaxPieces positions.
 std::vector<std::uint32_t> UnpackPositions(std::string_view bytes);
 std::string PackPiece(std::string_view text);
 // A piece as PackPiece packed it; nothing for bytes that do not unpack to at most kPieceBytes.

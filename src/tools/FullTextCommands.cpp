@@ -14,6 +14,7 @@
 #include "diagnostics/ErrorLog.h"
 #include "fulltext/BaseDocuments.h"
 #include "fulltext/FullTextIndex.h"
+#include "fulltext/FullTextQuery.h"
 #include "sample/SampleBase.h"
 #include "sample/Vocabulary.h"
 #include "search/SearchEvaluation.h"
@@ -33,7 +34,7 @@ constexpr std::size_t kListedProblems = 20;
 // one the viewer keeps in the cache. 0 with the folder, or the exit status after the line on err.
 int CurrentFullTextIndex(std::ostream& err, std::filesystem::path& folder) {
     const std::filesystem::path base = GetIndexFolder();
-    const FullText::IndexChoice index = FullText::ChooseIndex(base, ShowData::BaseDate());
+    const FullText::IndexChoice index = FullText::ChooseIndex(base, FullText::IdentityOfLoadedBase());
     if (index.own.state == FullText::IndexState::Damaged) {
         ErrorLog().WriteEntry("the full-text index is damaged: " + index.own.why);
         err << "norik-tool: the base is damaged: " << index.own.why << " (norik-tool fulltext rebuilds it)\n";
@@ -95,6 +96,9 @@ int QuickSearch(const Arguments& args, std::ostream& out, std::ostream& err) {
     for (const std::string& word : result.cutWildcards)
         err << "norik-tool: " << word << " begins more than " << FullText::Searcher::kMaxWildcardWords
             << " words; the most frequent of them are searched\n";
+    if (result.wordsLeftOut > 0)
+        err << "norik-tool: the query is longer than " << FullText::kMaxQueryWords << " words or "
+            << FullText::kMaxQueryBytes << " bytes: its last " << result.wordsLeftOut << " words are left out\n";
     if (result.hits.empty()) {
         err << "По Вашему запросу ничего не найдено!\n";
         if (!result.suggestion.empty()) err << "Возможно, вы имели в виду: " << result.suggestion << "\n";
@@ -147,7 +151,7 @@ int FullTextBuild(const Arguments& args, std::ostream& out, std::ostream& err) {
     // With --if-stale a current index is left as it is: a build step can keep a base's index
     // up to date without making it again each time.
     if (args.Has("--if-stale") &&
-        FullText::CheckIndex(folder, ShowData::BaseDate()).state == FullText::IndexState::Current) {
+        FullText::CheckIndex(folder, FullText::IdentityOfLoadedBase()).state == FullText::IndexState::Current) {
         out << folder.string() << " is current\n";
         return 0;
     }
@@ -167,7 +171,7 @@ int FullTextBuild(const Arguments& args, std::ostream& out, std::ostream& err) {
     };
     ProgressLine progress(err, IsTerminalStream(err), "fulltext");
     const FullText::BuildResult built =
-        FullText::BuildIndex(folder, documents, textOf, ShowData::BaseDate(), [&](std::size_t done, std::size_t total) {
+        FullText::BuildIndex(folder, documents, textOf, FullText::IdentityOfLoadedBase(), [&](std::size_t done, std::size_t total) {
             progress.Show(done, total);
             return true;
         });
@@ -202,7 +206,7 @@ int VerifyFullTextIndex(std::ostream& err) {
     if (!std::filesystem::exists(std::filesystem::symlink_status(folder, error))) return 0;
     if (const int failed = LoadDocuments(err)) return failed;
     std::string why;
-    if (const FullText::IndexCheck check = FullText::CheckIndex(folder, ShowData::BaseDate());
+    if (const FullText::IndexCheck check = FullText::CheckIndex(folder, FullText::IdentityOfLoadedBase());
         check.state != FullText::IndexState::Current) {
         why = check.why;
     } else {

@@ -71,6 +71,8 @@ QuickSearchView::QuickSearchView(CListDocument& document, IUserPort& userPort, C
         m_message += QStringLiteral("; «%1» начинает больше %2 слов, искались самые частые")
                          .arg(FromUtf8(word))
                          .arg(FullText::Searcher::kMaxWildcardWords);
+    if (result.wordsLeftOut > 0)
+        m_message += QStringLiteral("; запрос слишком длинный, последние слова не учтены: %1").arg(result.wordsLeftOut);
     if (result.hits.empty()) {
         m_nothingFound = QStringLiteral("<p>По запросу «%1» ничего не найдено.</p>").arg(query.toHtmlEscaped());
         if (!result.suggestion.empty()) {

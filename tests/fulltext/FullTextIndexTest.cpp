@@ -1,6 +1,12 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <map>
+#include <thread>
 
 #include "TestSupport.h"
 #include "fulltext/FullTextIndex.h"
@@ -15,6 +21,8 @@ using NorikTest::TempDir;
 using ShowData::MakeDayCode;
 
 constexpr std::int32_t kBaseDate = MakeDayCode(2024, 3, 1);
+
+BaseIdentity Base(std::int32_t date = kBaseDate) { return {date, "0123456789abcdef-100"}; }
 
 DocumentFields Fields(std::int16_t number, std::string type, std::string numberText, std::string title,
                       std::int32_t date, bool inForce) {
@@ -54,7 +62,7 @@ protected:
                               auto found = texts.find(number);
                               return found == texts.end() ? std::nullopt : std::optional<DocumentText>(found->second);
                           },
-                          date, {});
+                          Base(date), {});
     }
 
     std::vector<std::int16_t> Numbers(const std::string& query) const {
@@ -212,24 +220,113 @@ TEST_F(FullTextIndexTest, CitedByListsTheDocumentsLinkingThere) {
 }
 
 TEST_F(FullTextIndexTest, StaleAndDamagedIndexesAreToldAndNeverAnswer) {
-    EXPECT_EQ(CheckIndex(folder(), kBaseDate).state, IndexState::Current);
-    EXPECT_EQ(CheckIndex(folder(), kBaseDate + 1).state, IndexState::Stale);
-    EXPECT_EQ(CheckIndex(dir.path() / "none", kBaseDate).state, IndexState::Absent);
+    EXPECT_EQ(CheckIndex(folder(), Base(kBaseDate)).state, IndexState::Current);
+    EXPECT_EQ(CheckIndex(folder(), Base(kBaseDate + 1)).state, IndexState::Stale);
+    EXPECT_EQ(CheckIndex(dir.path() / "none", Base(kBaseDate)).state, IndexState::Absent);
 
     NorikTest::WriteFile((folder() / "postlist.glass").string(), std::string(8192, 'x'));
-    EXPECT_EQ(CheckIndex(folder(), kBaseDate).state, IndexState::Damaged);
+    EXPECT_EQ(CheckIndex(folder(), Base(kBaseDate)).state, IndexState::Damaged);
     const SearchResult result = Searcher(folder()).Search("перевозки", 10, 0);
     EXPECT_TRUE(result.hits.empty());
     EXPECT_FALSE(result.error.empty());
 
     // A rebuild replaces the damaged index; a folder that is no index is never replaced.
     ASSERT_TRUE(Build(folder()).ok);
-    EXPECT_EQ(CheckIndex(folder(), kBaseDate).state, IndexState::Current);
+    EXPECT_EQ(CheckIndex(folder(), Base(kBaseDate)).state, IndexState::Current);
     const std::filesystem::path foreign = dir.path() / "mine";
     std::filesystem::create_directory(foreign);
     NorikTest::WriteFile((foreign / "notes.txt").string(), "keep");
     EXPECT_FALSE(Build(foreign).ok);
     EXPECT_EQ(NorikTest::ReadFile((foreign / "notes.txt").string()), "keep");
+}
+
+// The index folder swapped in a loop with a folder holding a stub database whose "remote" line
+// names a program (as anyone who can write the base's folder could): no open of the index,
+// whatever it meets, starts the program.
+TEST_F(FullTextIndexTest, AStubSwappedInPlaceOfTheIndexStartsNothing) {
+    namespace fs = std::filesystem;
+    const fs::path marker = dir.path() / "started";
+    const fs::path probe = dir.path() / "probe.sh";
+    NorikTest::WriteFile(probe.string(), "#!/bin/sh\ntouch '" + marker.string() + "'\n");
+    ASSERT_EQ(::chmod(probe.c_str(), 0700), 0);
+    const fs::path stub = dir.path() / "stub";
+    fs::create_directory(stub);
+    NorikTest::WriteFile((stub / "XAPIANDB").string(), "remote :" + probe.string() + "\n");
+    std::atomic<bool> stop{false};
+    std::thread swapper([&] {
+        while (!stop) ::renameat2(AT_FDCWD, folder().c_str(), AT_FDCWD, stub.c_str(), RENAME_EXCHANGE);
+    });
+    int answered = 0;
+    for (int k = 0; k < 300; ++k) {
+        (void)CheckIndex(folder(), Base());
+        (void)ChooseIndex(dir.path(), Base());
+        const Searcher searcher(folder());
+        answered += searcher.CitedBy(1).empty() ? 0 : 1;
+    }
+    stop = true;
+    swapper.join();
+    EXPECT_FALSE(fs::exists(marker));
+    EXPECT_GT(answered, 0);
+}
+
+// A damaged index is found before anything reads it: a byte changed inside a block, the stamp
+// grown into a sparse file of gigabytes, an index of another base of the same date.
+TEST_F(FullTextIndexTest, DamageAndAnotherBasesIndexAreFoundBeforeAnySearch) {
+    const std::string postlist = (folder() / "postlist.glass").string();
+    std::string bytes = NorikTest::ReadFile(postlist);
+    ASSERT_GE(bytes.size(), 8192u);
+    // A leaf block's entries, past the block's header.
+    bytes[bytes.size() - 8192 + 200] ^= 0x5A;
+    bytes[bytes.size() - 8192 + 300] ^= 0x5A;
+    NorikTest::WriteFile(postlist, bytes);
+    const IndexCheck damaged = CheckIndex(folder(), Base());
+    EXPECT_EQ(damaged.state, IndexState::Damaged);
+    EXPECT_NE(damaged.why.find("check"), std::string::npos) << damaged.why;
+    EXPECT_FALSE(Searcher(folder()).ok());
+
+    ASSERT_TRUE(Build(folder()).ok);
+    const auto start = std::chrono::steady_clock::now();
+    std::filesystem::resize_file(folder() / "norik-fulltext.stamp", std::uintmax_t{3} << 30);
+    EXPECT_EQ(CheckIndex(folder(), Base()).state, IndexState::Damaged);
+    EXPECT_FALSE(Searcher(folder()).ok());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+
+    ASSERT_TRUE(Build(folder()).ok);
+    const IndexCheck other = CheckIndex(folder(), {kBaseDate, "0123456789abcdef-101"});
+    EXPECT_EQ(other.state, IndexState::Stale);
+    EXPECT_NE(other.why.find("another base"), std::string::npos) << other.why;
+    // The key follows the document table's bytes and the container's size.
+    NorikTest::WriteFile(dir.file("Items.ttx"), "3\n1 2 3 x\n");
+    NorikTest::WriteFile(dir.file("Norik.sdb"), "container");
+    std::string why;
+    const std::string key = BaseKey(dir.file("Items.ttx"), dir.file("Norik.sdb"), why);
+    EXPECT_FALSE(key.empty()) << why;
+    NorikTest::WriteFile(dir.file("Items.ttx"), "3\n1 2 3 y\n");
+    EXPECT_NE(BaseKey(dir.file("Items.ttx"), dir.file("Norik.sdb"), why), key);
+    EXPECT_TRUE(BaseKey(dir.file("none.ttx"), dir.file("Norik.sdb"), why).empty());
+}
+
+// A distance out of range is refused; a query of thousands of words is searched by its first
+// words only, and says so.
+TEST_F(FullTextIndexTest, AFarDistanceIsRefusedAndAHugeQueryIsCut) {
+    const Searcher searcher(folder());
+    EXPECT_EQ(searcher.Search("налоговых NEAR/3 вычетов", 10, 0).hits.size(), 1u);
+    for (const char* query :
+         {"налоговых NEAR/4294967295 вычетов", "налоговых ADJ/0 вычетов", "a NEAR/99999999999999999999 b"}) {
+        const SearchResult refused = searcher.Search(query, 10, 0);
+        EXPECT_TRUE(refused.hits.empty()) << query;
+        EXPECT_NE(refused.error.find("cannot be understood"), std::string::npos) << query << ": " << refused.error;
+    }
+    EXPECT_TRUE(searcher.ok());
+
+    std::string words = "перевозки";
+    for (int k = 0; k < 3000; ++k) words += " " + std::to_string(k);
+    const SearchResult cut = searcher.Search(words, 10, 1);
+    EXPECT_EQ(cut.wordsLeftOut, 3001 - kMaxQueryWords);
+    EXPECT_TRUE(cut.error.empty()) << cut.error;
+    std::string tail = "перевозки " + std::string(kMaxQueryBytes, 'z');
+    EXPECT_EQ(searcher.Search(tail, 10, 0).wordsLeftOut, 1u);
+    EXPECT_EQ(searcher.Search("перевозки", 10, 0).wordsLeftOut, 0u);
 }
 
 // A base large enough to be written in several parts, merged at the end: every document, its
@@ -252,7 +349,7 @@ TEST(FullTextPartsTest, AnIndexWrittenInPartsAnswersAsOneAndAStoppedBuildLeavesN
     };
     const std::filesystem::path folder = dir.path() / "fulltext";
     std::size_t seen = 0;
-    const BuildResult stopped = BuildIndex(folder, documents, textOf, kBaseDate, [&](std::size_t done, std::size_t) {
+    const BuildResult stopped = BuildIndex(folder, documents, textOf, Base(), [&](std::size_t done, std::size_t) {
         seen = done;
         return done < 300;
     });
@@ -260,7 +357,7 @@ TEST(FullTextPartsTest, AnIndexWrittenInPartsAnswersAsOneAndAStoppedBuildLeavesN
     EXPECT_GE(seen, 300u);
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 
-    ASSERT_TRUE(BuildIndex(folder, documents, textOf, kBaseDate, {}).ok);
+    ASSERT_TRUE(BuildIndex(folder, documents, textOf, Base(), {}).ok);
     const Searcher searcher(folder);
     EXPECT_EQ(searcher.DocumentNumbers().size(), 1500u);
     const SearchResult found = searcher.Search("переправа", 10, 1);
@@ -298,10 +395,10 @@ TEST_F(FullTextIndexTest, AnIndexInPlaceRemovesTheCachesSupersededOnesOfItsBaseO
 
     EXPECT_EQ(RemoveSupersededIndexes(current), superseded.size());
     for (const fs::path& folder : superseded) EXPECT_FALSE(fs::exists(folder)) << folder;
-    EXPECT_EQ(CheckIndex(current, kBaseDate).state, IndexState::Current);
+    EXPECT_EQ(CheckIndex(current, Base(kBaseDate)).state, IndexState::Current);
     for (const fs::path& folder : kept) EXPECT_TRUE(fs::exists(folder / "postlist.glass")) << folder;
     EXPECT_TRUE(fs::is_symlink(cache / (key + "20230101")));
-    EXPECT_EQ(CheckIndex(kept[3], kBaseDate - 30).state, IndexState::Current);
+    EXPECT_EQ(CheckIndex(kept[3], Base(kBaseDate - 30)).state, IndexState::Current);
 
     // A damaged index set aside takes the next free name.
     EXPECT_EQ(SetIndexAside(kept[2]).filename(), key + "20240101.damaged");

@@ -1,14 +1,18 @@
 // Runs the norik-tool executable on small bases made by the tool itself.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <sstream>
+#include <thread>
 
 #include "TestSupport.h"
 #include "builder/ContainerWriter.h"
@@ -681,6 +685,52 @@ TEST_F(NorikToolTest, AToolUnderALongPathStartsTheFullTextProgram) {
                                                              " --base " + Quote(Base()) + " cited-by 7 2>&1");
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(Lines(run.output).size(), 3u) << run.output;
+}
+
+TEST_F(NorikToolTest, TheFullTextIndexAnswersOnlyForItsBaseAndNeverStartsAStub) {
+    const std::string copy = s_dir->folder() + "stub-race";
+    fs::copy(Base(), copy, fs::copy_options::recursive);
+    // A distance out of range is a query that cannot be understood.
+    const Result far = Run({"--base", copy, "search", "--quick", "закон NEAR/4294967295 кодекс"});
+    EXPECT_EQ(far.exit, 64);
+    EXPECT_NE(far.err.find("cannot be understood"), std::string::npos) << far.err;
+
+    // The index folder swapped in a loop with a folder holding a stub database whose "remote"
+    // line names a program: no search or cited-by starts it.
+    const std::string marker = copy + "-started";
+    const std::string probe = copy + "-probe.sh";
+    NorikTest::WriteFile(probe, "#!/bin/sh\ntouch '" + marker + "'\n");
+    ASSERT_EQ(::chmod(probe.c_str(), 0700), 0);
+    const std::string stub = copy + "/stub";
+    fs::create_directory(stub);
+    NorikTest::WriteFile(stub + "/XAPIANDB", "remote :" + probe + "\n");
+    const std::string index = copy + "/fulltext";
+    std::atomic<bool> stop{false};
+    std::thread swapper([&] {
+        while (!stop) ::renameat2(AT_FDCWD, index.c_str(), AT_FDCWD, stub.c_str(), RENAME_EXCHANGE);
+    });
+    int answered = 0;
+    for (int k = 0; k < 20; ++k) {
+        answered += Run({"--base", copy, "search", "--quick", "закон"}).exit == 0 ? 1 : 0;
+        answered += Run({"--base", copy, "cited-by", "7"}).exit == 0 ? 1 : 0;
+    }
+    stop = true;
+    swapper.join();
+    EXPECT_FALSE(fs::exists(marker));
+    EXPECT_GT(answered, 0);
+    if (!fs::exists(index + "/iamglass")) ::renameat2(AT_FDCWD, index.c_str(), AT_FDCWD, stub.c_str(), RENAME_EXCHANGE);
+    fs::remove_all(stub);
+    ASSERT_EQ(Run({"--base", copy, "verify"}).exit, 0);
+
+    // The index of another base of the same date and the same number of documents is not this
+    // base's.
+    const std::string other = s_dir->folder() + "other-base";
+    ASSERT_EQ(Run({"sample", other, "--documents", "40", "--seed", "4"}).exit, 0);
+    fs::remove_all(index);
+    fs::copy(other + "/fulltext", index);
+    const Result verified = Run({"--base", copy, "verify"});
+    EXPECT_EQ(verified.exit, 3);
+    EXPECT_NE(verified.err.find("another base"), std::string::npos) << verified.err;
 }
 
 }  // namespace

@@ -45,13 +45,15 @@ TEST_F(FullTextServiceTest, AStaleOrDamagedIndexInTheCacheIsBuiltAgainAndAnswers
         SCOPED_TRACE(damaged ? "damaged" : "stale");
         ErrorLogCapture log;
         // An index of another date of the base where this date's index goes.
-        ASSERT_TRUE(FullText::BuildIndex(cache, source.documents, source.textOf, source.baseDate + 1, {}).ok);
+        ASSERT_TRUE(
+            FullText::BuildIndex(cache, source.documents, source.textOf, {source.baseDate + 1, source.baseKey}, {}).ok);
         if (damaged) {
-            ASSERT_TRUE(FullText::BuildIndex(cache, source.documents, source.textOf, source.baseDate, {}).ok);
+            ASSERT_TRUE(
+                FullText::BuildIndex(cache, source.documents, source.textOf, {source.baseDate, source.baseKey}, {}).ok);
             for (const auto& entry : std::filesystem::directory_iterator(cache))
                 if (entry.is_regular_file()) WriteFile(entry.path().string(), "not an index");
         }
-        ASSERT_NE(FullText::CheckIndex(cache, source.baseDate).state, FullText::IndexState::Current);
+        ASSERT_NE(FullText::CheckIndex(cache, {source.baseDate, source.baseKey}).state, FullText::IndexState::Current);
 
         FullTextService service;
         QSignalSpy ready(&service, &FullTextService::ready);
@@ -59,7 +61,7 @@ TEST_F(FullTextServiceTest, AStaleOrDamagedIndexInTheCacheIsBuiltAgainAndAnswers
         EXPECT_EQ(service.state(), FullTextService::State::Building);
         ASSERT_TRUE(ready.wait(20000));
         EXPECT_EQ(service.folder(), cache);
-        EXPECT_EQ(FullText::CheckIndex(cache, source.baseDate).state, FullText::IndexState::Current);
+        EXPECT_EQ(FullText::CheckIndex(cache, {source.baseDate, source.baseKey}).state, FullText::IndexState::Current);
         std::optional<FullText::SearchResult> answer;
         service.Search("земельным налогом", 10, 0, std::nullopt,
                        [&](FullText::SearchResult r) { answer = std::move(r); });

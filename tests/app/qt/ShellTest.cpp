@@ -433,6 +433,9 @@ TEST_F(ShellTest, OpeningABookmarkIsAStepBackFromThePlaceLeft) {
 
 TEST_F(ShellTest, TheDocumentsCitingTheSelectedRowOpenAsAList) {
     ASSERT_TRUE(Start());
+    // The links are read from the index the search line prepares (checked off the window's thread).
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return m_app->quickSearch()->service().state() == FullTextService::State::Ready; }, 20000));
     OpenRow(0);
     OpenRow(1);  // Местные налоги: documents 2 (newer) and 5
     listView()->setCurrentIndex(listView()->model()->index(1, 0));
