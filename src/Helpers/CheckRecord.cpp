@@ -78,8 +78,7 @@ std::optional<std::uint64_t> FileContentDigest(int fd) {
     const auto readAt = [fd](std::vector<unsigned char>& into, std::uint64_t offset) {
         std::size_t done = 0;
         while (done < into.size()) {
-            const ssize_t got =
-                ::pread(fd, into.data() + done, into.size() - done, static_cast<off_t>(offset + done));
+            const ssize_t got = ::pread(fd, into.data() + done, into.size() - done, static_cast<off_t>(offset + done));
             if (got <= 0) return false;
             done += static_cast<std::size_t>(got);
         }
@@ -144,7 +143,8 @@ void RememberRecord(const std::string& path, std::string_view kind, const std::v
     if (!stamps.empty()) std::memcpy(bytes.data() + sizeof head, stamps.data(), stamps.size() * sizeof(FileStamp));
     std::memcpy(bytes.data() + sizeof head + stamps.size() * sizeof(FileStamp), finding.data(), finding.size());
     // Written whole under a name nobody else could have taken, then put in place at once.
-    const std::string temporary = name + "." + std::to_string(::getpid()) + "." + std::to_string(std::random_device{}());
+    const std::string temporary =
+        name + "." + std::to_string(::getpid()) + "." + std::to_string(std::random_device{}());
     FileDescriptor out(
         ::openat(folder.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!out) return;

@@ -18,7 +18,6 @@ FileStamp FileStampOfInfo(const struct stat& info) {
             static_cast<std::int64_t>(info.st_ctim.tv_sec) * kNs + info.st_ctim.tv_nsec};
 }
 
-
 std::optional<FileBytes> ReadFileBytes(const std::string& path, std::uint64_t mostBytes) {
     int fd = -1;
     if (OpenDataFile(path, fd) != kOk) return std::nullopt;

@@ -24,8 +24,8 @@
 
 #include "Helpers/BaseLimits.h"
 #include "Helpers/CheckRecord.h"
-#include "Helpers/FileDescriptor.h"
 #include "Helpers/FileBytes.h"
+#include "Helpers/FileDescriptor.h"
 #include "Helpers/UserCache.h"
 #include "diagnostics/CrashReport.h"
 #include "fulltext/FullTextTerms.h"

@@ -205,7 +205,7 @@ struct SearchResult {
     // The words ending in "*" (as typed, lower case) that begin more indexed words than are taken
     // for them (kMaxWildcardWords, the most frequent).
     std::vector<std::string> cutWildcards;
-    std::string error;  // a query that cannot be understood, or a damaged index
+    std::string error;             // a query that cannot be understood, or a damaged index
     std::size_t wordsLeftOut = 0;  // words of the query past kMaxQueryWords, not searched for
 };
 

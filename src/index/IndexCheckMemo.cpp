@@ -24,8 +24,8 @@ std::optional<IndexView::CheckResult> RecallCheck(const std::string& file, const
                                                   std::uint64_t digest) {
     // No more marks than the file could have entries.
     const std::uint64_t mostMarks = stamp.size / IndexView::kStride + 1;
-    const std::optional<std::string> finding =
-        Norik::RecallRecord(file, kKind, {stamp}, digest, sizeof(Head) + static_cast<std::size_t>(mostMarks) * kMarkBytes);
+    const std::optional<std::string> finding = Norik::RecallRecord(
+        file, kKind, {stamp}, digest, sizeof(Head) + static_cast<std::size_t>(mostMarks) * kMarkBytes);
     if (!finding || finding->size() < sizeof(Head)) return std::nullopt;
     Head head;
     std::memcpy(&head, finding->data(), sizeof head);

@@ -10,8 +10,11 @@ namespace Norik::Serve {
 
 SearchService::SearchService(const std::filesystem::path& baseFolder, std::int32_t baseDate, std::size_t threads,
                              std::size_t maxQueued)
-    : m_baseFolder(baseFolder), m_baseDate(baseDate), m_maxQueued(maxQueued) {
-    const FullText::IndexChoice choice = FullText::ChooseIndex(baseFolder, baseDate);
+    : m_baseFolder(baseFolder),
+      m_baseDate(baseDate),
+      m_baseKey(FullText::IdentityOfLoadedBase().key),
+      m_maxQueued(maxQueued) {
+    const FullText::IndexChoice choice = FullText::ChooseIndex(baseFolder, {baseDate, m_baseKey});
     if (choice.own.state == FullText::IndexState::Damaged)
         ErrorLog().WriteEntry("Full-text index " + FullText::BaseIndexFolder(baseFolder).string() +
                               " cannot be used: " + choice.own.why);
@@ -68,12 +71,12 @@ void SearchService::Build(const std::vector<FullText::DocumentFields>& documents
     const std::filesystem::path folder = FullText::CacheIndexFolder(m_baseFolder, m_baseDate);
     FullText::BuildResult result;
     try {
-        result =
-            FullText::BuildIndex(folder, documents, textOf, m_baseDate, [this](std::size_t done, std::size_t total) {
-                m_done = done;
-                m_total = total;
-                return !m_stop.load();
-            });
+        result = FullText::BuildIndex(folder, documents, textOf, {m_baseDate, m_baseKey},
+                                      [this](std::size_t done, std::size_t total) {
+                                          m_done = done;
+                                          m_total = total;
+                                          return !m_stop.load();
+                                      });
         if (result.ok) FullText::RemoveSupersededIndexes(folder);
     } catch (const std::exception& error) {
         result.ok = false;

@@ -53,6 +53,7 @@ private:
 
     std::filesystem::path m_baseFolder;
     std::int32_t m_baseDate;
+    std::string m_baseKey;  // the base's key (BaseKey): an index of another base of the same date is not taken
     std::size_t m_maxQueued;
     std::atomic<State> m_state{State::Building};
     std::atomic<std::size_t> m_done{0};

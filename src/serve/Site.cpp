@@ -525,11 +525,13 @@ Response Site::Document(const RequestContext& request, bool api) const {
     const HtmlText text = RtfToHtml(rtf, options);
     const int year = ShowData::YearOfCode(document->date);
     CitationSource source{document->type,
+                          {},
                           document->date != 0 ? ShowData::DayOfCode(document->date) : 0,
                           document->date != 0 ? ShowData::MonthOfCode(document->date) : 0,
                           document->date != 0 ? year : 0,
                           document->numberText,
-                          document->title};
+                          document->title,
+                          document->inForce};
     const std::string citation = CitationText(source, nullptr);
     if (api) {
         Json json = DocumentJson(*document);

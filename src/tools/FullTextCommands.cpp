@@ -170,8 +170,8 @@ int FullTextBuild(const Arguments& args, std::ostream& out, std::ostream& err) {
         return text;
     };
     ProgressLine progress(err, IsTerminalStream(err), "fulltext");
-    const FullText::BuildResult built =
-        FullText::BuildIndex(folder, documents, textOf, FullText::IdentityOfLoadedBase(), [&](std::size_t done, std::size_t total) {
+    const FullText::BuildResult built = FullText::BuildIndex(
+        folder, documents, textOf, FullText::IdentityOfLoadedBase(), [&](std::size_t done, std::size_t total) {
             progress.Show(done, total);
             return true;
         });

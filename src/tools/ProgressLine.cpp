@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <iostream>
 
+#include "tools/ToolCommon.h"
+
 namespace Norik {
 
 namespace {
@@ -18,6 +20,18 @@ std::string Duration(long long seconds) {
     else
         std::snprintf(text, sizeof text, "%lld:%02lld", seconds / 60, seconds % 60);
     return text;
+}
+
+// Writes text to stream with its control sequences as they are, also through the escaping of a
+// terminal's output (TerminalEscapes), which is there for the texts of a base, not for the line.
+void WriteRaw(std::ostream& stream, std::string_view text) {
+    stream.flush();
+    if (auto* escapes = dynamic_cast<TerminalEscapes*>(stream.rdbuf())) {
+        escapes->WriteUnescaped(text);
+    } else {
+        stream.write(text.data(), static_cast<std::streamsize>(text.size()));
+        stream.flush();
+    }
 }
 
 }  // namespace
@@ -33,7 +47,12 @@ std::string ProgressText(const std::string& what, std::size_t done, std::size_t 
     return text;
 }
 
-bool IsTerminalStream(const std::ostream& err) { return &err == &std::cerr && ::isatty(STDERR_FILENO) == 1; }
+bool IsTerminalStream(const std::ostream& err) {
+    const auto* escapes = dynamic_cast<const TerminalEscapes*>(err.rdbuf());
+    const bool standardError = &err == &std::cerr || err.rdbuf() == std::cerr.rdbuf() ||
+                               (escapes != nullptr && escapes->target() == std::cerr.rdbuf());
+    return standardError && ::isatty(STDERR_FILENO) == 1;
+}
 
 ProgressLine::ProgressLine(std::ostream& stream, bool terminal, std::string what)
     : m_stream(stream), m_terminal(terminal), m_what(std::move(what)) {}
@@ -47,13 +66,13 @@ void ProgressLine::Show(std::size_t done, std::size_t total) {
     m_shown = now;
     const double elapsed = std::chrono::duration<double>(now - m_start).count();
     // Back to the start of the line, the text, and the rest of a longer earlier text wiped.
-    m_stream << '\r' << ProgressText(m_what, done, total, elapsed) << "\x1b[K" << std::flush;
+    WriteRaw(m_stream, '\r' + ProgressText(m_what, done, total, elapsed) + "\x1b[K");
     m_visible = true;
 }
 
 void ProgressLine::Clear() {
     if (!m_visible) return;
-    m_stream << "\r\x1b[K" << std::flush;
+    WriteRaw(m_stream, "\r\x1b[K");
     m_visible = false;
 }
 

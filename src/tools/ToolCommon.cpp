@@ -63,6 +63,12 @@ TerminalEscapes::int_type TerminalEscapes::overflow(int_type c) {
     return c;
 }
 
+void TerminalEscapes::WriteUnescaped(std::string_view text) {
+    sync();
+    m_target->sputn(text.data(), static_cast<std::streamsize>(text.size()));
+    m_target->pubsync();
+}
+
 int TerminalEscapes::sync() {
     // A lead byte at the very end of what was written cannot start a control any more.
     if (m_lead) {

@@ -8,6 +8,7 @@
 #include <iosfwd>
 #include <streambuf>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Helpers/DataDamage.h"
@@ -52,6 +53,10 @@ class TerminalEscapes : public std::streambuf {
 public:
     explicit TerminalEscapes(std::streambuf* target) : m_target(target) {}
     ~TerminalEscapes() override;
+    std::streambuf* target() const { return m_target; }
+    // Writes the program's own control sequences (a progress line's carriage return and erasure)
+    // as they are, after what was written before them.
+    void WriteUnescaped(std::string_view text);
 
 protected:
     int_type overflow(int_type c) override;

@@ -23,7 +23,7 @@ TEST(BuildThreads, EachHasAnAlternateSignalStack) {
         ++texts;
         return DocumentText{"текст документа", {}};
     };
-    ASSERT_TRUE(BuildIndex(dir.path() / "fulltext", documents, textOf, 0, {}).ok);
+    ASSERT_TRUE(BuildIndex(dir.path() / "fulltext", documents, textOf, BaseIdentity{0, "test-base"}, {}).ok);
     EXPECT_EQ(texts, 40);
     EXPECT_EQ(withoutStack, 0);
 }

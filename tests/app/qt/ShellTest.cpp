@@ -12,8 +12,8 @@
 #include <QMdiArea>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSignalSpy>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextBrowser>
