@@ -35,17 +35,6 @@ std::string RecordName(const std::string& path, std::string_view kind) {
     return PathKey(path) + "." + std::string(kind);
 }
 
-bool ReadAll(int fd, void* data, std::size_t size) {
-    auto* at = static_cast<unsigned char*>(data);
-    while (size > 0) {
-        const ssize_t got = ::read(fd, at, size);
-        if (got <= 0) return false;
-        at += got;
-        size -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
 constexpr std::uint64_t kFnvOffset = 14695981039346656037ULL;
 
 std::uint64_t Fnv1a(std::uint64_t hash, std::span<const unsigned char> bytes) {

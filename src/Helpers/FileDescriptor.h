@@ -33,5 +33,8 @@ private:
 // Writes size bytes of data to fd, going on after interruptions and short writes; false (errno
 // set) when the system refuses a write.
 bool WriteAll(int fd, const void* data, std::size_t size);
+// Reads exactly size bytes from fd into data, going on after interruptions and short reads; false
+// when the file ends first or the system refuses a read.
+bool ReadAll(int fd, void* data, std::size_t size);
 
 }  // namespace Norik

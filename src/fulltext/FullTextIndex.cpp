@@ -84,16 +84,6 @@ bool IsIndexFileName(const std::string& name) {
     return false;
 }
 
-bool ReadAll(int fd, char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t got = ::read(fd, data, size);
-        if (got <= 0) return false;
-        data += got;
-        size -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
 // A digest of the content of the index files in the folder open as folderFd (each one's
 // FileContentDigest, by name); nothing when one cannot be read.
 std::optional<std::uint64_t> IndexFilesDigest(int folderFd) {
