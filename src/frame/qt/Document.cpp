@@ -2,9 +2,30 @@
 
 namespace Norik {
 
+namespace {
+
+// A title from the base may hold control characters (an escape sequence, a bell), which a window
+// manager or a terminal showing the title would obey: they are shown as \xHH instead - the C0
+// controls, DEL and the C1 controls.
+QString ControlsShown(const QString& title) {
+    QString shown;
+    shown.reserve(title.size());
+    for (const QChar c : title) {
+        const char16_t unit = c.unicode();
+        if (unit < 0x20 || (unit >= 0x7F && unit <= 0x9F))
+            shown += QStringLiteral("\\x%1").arg(static_cast<int>(unit), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+}  // namespace
+
 void CDocument::SetTitle(const QString& title) {
-    if (title == m_title) return;
-    m_title = title;
+    const QString shown = ControlsShown(title);
+    if (shown == m_title) return;
+    m_title = shown;
     emit titleChanged(m_title);
 }
 

@@ -36,8 +36,9 @@ public:
     ~CDocument() override = default;
 
     const QString& title() const { return m_title; }
-    // Sets the window title; a kind of document may derive its title from the one given (a text
-    // takes its document's title from the number its file name starts with).
+    // Sets the window title, its control characters shown as \xHH; a kind of document may derive
+    // its title from the one given (a text takes its document's title from the number its file
+    // name starts with).
     virtual void SetTitle(const QString& title);
     // The path the document was opened from; empty for a new document.
     const QString& pathName() const { return m_pathName; }
