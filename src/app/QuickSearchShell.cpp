@@ -190,22 +190,25 @@ void QuickSearchShell::ShowResult(const QString& query) {
     m_progress->setText(QStringLiteral("Идёт поиск: «%1»…").arg(query));
     m_progress->show();
     // The passages of the selected row alone are looked for, when it is selected.
-    m_service.Search(words, kMaxHits, 0, std::move(among), [this, query, words, timer](FullText::SearchResult result) {
-        const double seconds = static_cast<double>(timer->nsecsElapsed()) / 1e9;
-        if (!m_service.searching()) m_progress->hide();
-        auto document = std::make_unique<CListDocument>(m_userPort);
-        auto* view = new QuickSearchView(
-            *document, m_userPort, m_showCard, query, result, seconds,
-            [shell = QPointer<QuickSearchShell>(this), words](std::int16_t number, QuickSearchView::PassagesDone done) {
-                if (shell) shell->m_service.Passages(words, number, kPassagesPerHit, std::move(done));
+    m_service.Search(
+        words, kMaxHits, 0, std::move(among), [this, query, words, timer](const FullText::SearchResult& result) {
+            const double seconds = static_cast<double>(timer->nsecsElapsed()) / 1e9;
+            if (!m_service.searching()) m_progress->hide();
+            auto document = std::make_unique<CListDocument>(m_userPort);
+            auto* view =
+                new QuickSearchView(*document, m_userPort, m_showCard, query, result, seconds,
+                                    [shell = QPointer<QuickSearchShell>(this), words](
+                                        std::int16_t number, QuickSearchView::PassagesDone done) {
+                                        if (shell)
+                                            shell->m_service.Passages(words, number, kPassagesPerHit, std::move(done));
+                                    });
+            connect(view, &QuickSearchView::queryRequested, this, [this](const QString& suggestion) {
+                m_line->Remember(suggestion);
+                Run(suggestion);
             });
-        connect(view, &QuickSearchView::queryRequested, this, [this](const QString& suggestion) {
-            m_line->Remember(suggestion);
-            Run(suggestion);
+            m_frame.CreateChildFrame(std::move(document), view);
+            emit resultShown(view);
         });
-        m_frame.CreateChildFrame(std::move(document), view);
-        emit resultShown(view);
-    });
 }
 
 QString QuickSearchShell::WordsToMark(CChildFrame* child) {

@@ -270,8 +270,6 @@ int Cat(const Arguments& args, std::ostream& out, std::ostream& err) {
                 plain->Feed(piece);
                 const std::string text = plain->TakeText();
                 out.write(text.data(), static_cast<std::streamsize>(text.size()));
-            } else if (html) {
-                whole.append(piece);
             } else {
                 out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
             }

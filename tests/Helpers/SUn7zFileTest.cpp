@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <stdexcept>
 
@@ -279,12 +280,8 @@ TEST_F(SUn7zFileTest, AShortEntryStatingAHugeTextCostsLittleMemory) {
     WriteEntries({{"huge", entry}});
     const auto residentBytes = [] {
         long pages = 0, resident = 0;
-        std::FILE* statm = std::fopen("/proc/self/statm", "r");
-        EXPECT_NE(statm, nullptr);
-        if (statm != nullptr) {
-            EXPECT_EQ(std::fscanf(statm, "%ld %ld", &pages, &resident), 2);
-            std::fclose(statm);
-        }
+        std::ifstream statm("/proc/self/statm");
+        EXPECT_TRUE(statm >> pages >> resident);
         return resident * ::sysconf(_SC_PAGESIZE);
     };
     const long before = residentBytes();
