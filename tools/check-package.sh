@@ -81,7 +81,7 @@ complete_words() {
 }
 [ "$(complete_words norik-tool list 12 --sort '')" = "date number title type " ] \
     || fail "completion of --sort: $(complete_words norik-tool list 12 --sort '')"
-[ "$(complete_words norik-tool --base /srv/base li)" = "list " ] || fail "completion of a command after --base"
+[ "$(complete_words norik-tool --base /srv/base li)" = "links list " ] || fail "completion of a command after --base"
 [ -z "$(complete_words norik-tool cat 1)" ] || fail "document numbers are completed"
 help=$("$build/norik-tool" --help)
 commands=$(sed -n 's/^  norik-tool \(\[--base DIR\] \)\{0,1\}\([a-z-]*\).*/\2/p' <<<"$help" | sort -u | tr '\n' ' ')
