@@ -13,6 +13,8 @@
 
 #include "QtTestSupport.h"
 #include "TestSupport.h"
+#include "app/FullTextService.h"
+#include "app/QuickSearchShell.h"
 #include "app/Velda1App.h"
 #include "frame/CommandIds.h"
 #include "frame/qt/ChildFrm.h"
@@ -122,6 +124,9 @@ protected:
 };
 
 TEST_F(DeskShellTest, ACitingDocumentOpensAtItsCitingLinkMarked) {
+    // The citing documents come from the full-text index the quick search makes ready.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return m_app->quickSearch()->service().state() == FullTextService::State::Ready; }, 120000));
     OpenText(QStringLiteral("О местных сборах"));
     ASSERT_NE(textView(), nullptr);
     frame().RouteCommand(Command::kCitedBy);

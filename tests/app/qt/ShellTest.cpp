@@ -435,7 +435,7 @@ TEST_F(ShellTest, TheDocumentsCitingTheSelectedRowOpenAsAList) {
     ASSERT_TRUE(Start());
     // The links are read from the index the search line prepares (checked off the window's thread).
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return m_app->quickSearch()->service().state() == FullTextService::State::Ready; }, 20000));
+        [&] { return m_app->quickSearch()->service().state() == FullTextService::State::Ready; }, 120000));
     OpenRow(0);
     OpenRow(1);  // Местные налоги: documents 2 (newer) and 5
     listView()->setCurrentIndex(listView()->model()->index(1, 0));
@@ -671,7 +671,7 @@ namespace {
 TEST_F(ShellTest, TheSearchLineRunsAQueryIntoARankedListWithPassages) {
     ASSERT_TRUE(Start());
     QuickSearchShell& quick = *m_app->quickSearch();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return quick.service().state() == FullTextService::State::Ready; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return quick.service().state() == FullTextService::State::Ready; }, 120000));
     // Ctrl+E reaches the line from a list window.
     QTest::keyClick(listView(), Qt::Key_E, Qt::ControlModifier);
     ASSERT_TRUE(HasKeyboard(&quick.line()));
@@ -726,7 +726,7 @@ TEST_F(ShellTest, AQueryEnteredBeforeTheIndexIsReadyRunsOnceItIs) {
     QSignalSpy shown(&quick, &QuickSearchShell::resultShown);
     quick.Run(QStringLiteral("налоги"));
     EXPECT_EQ(shown.count(), 0);
-    ASSERT_TRUE(shown.wait(20000));
+    ASSERT_TRUE(shown.wait(120000));
     EXPECT_EQ(frame().activeChild()->windowTitle(), QStringLiteral("Быстрый поиск: налоги"));
 }
 
@@ -739,7 +739,7 @@ namespace {
 TEST_F(ShellTest, TheSearchLineRunsWhatWasTypedAndTheFilterRowRestrictsTheSearch) {
     ASSERT_TRUE(Start());
     QuickSearchShell& quick = *m_app->quickSearch();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return quick.service().state() == FullTextService::State::Ready; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return quick.service().state() == FullTextService::State::Ready; }, 120000));
     const auto search = [&](const QString& typed) -> QuickSearchView* {
         QTest::keyClick(listView(), Qt::Key_E, Qt::ControlModifier);
         for (const QChar c : typed) QTest::sendKeyEvent(QTest::Click, quick.line().lineEdit(), Qt::Key_unknown, c, {});
@@ -814,8 +814,8 @@ protected:
     Cvelda1View* OpenLongText() {
         m_app->OpenDocumentFile(QStringLiteral("000005"));
         Cvelda1View* view = textView();
-        if (!view || !QTest::qWaitFor([&] { return view->GetDocument()->isWhole(); }, 30000)) return nullptr;
-        if (!QTest::qWaitFor([&] { return PreparedPercent(*view->document()) == 100; }, 30000)) return nullptr;
+        if (!view || !QTest::qWaitFor([&] { return view->GetDocument()->isWhole(); }, 300000)) return nullptr;
+        if (!QTest::qWaitFor([&] { return PreparedPercent(*view->document()) == 100; }, 300000)) return nullptr;
         return view;
     }
 };
@@ -844,7 +844,7 @@ TEST_F(LongTextShellTest, LeavingALongTextKeepsItsLayoutAndANewWidthIsLaidOutInS
     QApplication::processEvents();
     EXPECT_EQ(view->document()->pageSize().width(), view->viewport()->width());
     EXPECT_LT(PreparedPercent(*view->document()), 100);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return PreparedPercent(*view->document()) == 100; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return PreparedPercent(*view->document()) == 100; }, 300000));
     EXPECT_EQ(view->document()->findBlock(view->TopPosition()), view->document()->findBlock(place));
 }
 
@@ -867,7 +867,7 @@ TEST_F(LongTextShellTest, TheKeysReachATextJustOpened) {
         press(Qt::Key_PageDown);
         if (view->verticalScrollBar()->value() == 0) return false;
         press(Qt::Key_End, Qt::ControlModifier);
-        return QTest::qWaitFor([&] { return view->GetDocument()->isWhole() && view->textCursor().atEnd(); }, 30000);
+        return QTest::qWaitFor([&] { return view->GetDocument()->isWhole() && view->textCursor().atEnd(); }, 300000);
     };
     OpenRow(0);
     OpenRow(1);  // Местные налоги: documents 2 and 5
