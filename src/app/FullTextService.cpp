@@ -61,6 +61,24 @@ IndexSource OpenBaseIndexSource() {
 FullTextService::FullTextService(QObject* parent) : QObject(parent) {
     m_poll.setInterval(kPollMilliseconds);
     connect(&m_poll, &QTimer::timeout, this, &FullTextService::LookAtBuild);
+    connect(this, &FullTextService::handedOver, this, &FullTextService::RunHandedOver, Qt::QueuedConnection);
+}
+
+void FullTextService::HandOver(std::function<void()> work) {
+    {
+        const std::lock_guard lock(m_handedMutex);
+        m_handed.push_back(std::move(work));
+    }
+    emit handedOver();
+}
+
+void FullTextService::RunHandedOver() {
+    std::vector<std::function<void()>> handed;
+    {
+        const std::lock_guard lock(m_handedMutex);
+        handed.swap(m_handed);
+    }
+    for (std::function<void()>& work : handed) work();
 }
 
 struct FullTextService::Searching {
@@ -132,9 +150,7 @@ void FullTextService::Prepare(IndexSource source) {
             // Out of memory, most likely: taken as no index, which is then built.
             index.own.why = error.what();
         }
-        QMetaObject::invokeMethod(
-            this, [this, shared, index = std::move(index)] { Chosen(std::move(*shared), index); },
-            Qt::QueuedConnection);
+        HandOver([this, shared, index = std::move(index)] { Chosen(std::move(*shared), index); });
     });
     emit progressChanged(0);
 }
@@ -248,20 +264,17 @@ void FullTextService::Finish(const std::filesystem::path& folder) {
         searcher = std::make_unique<FullText::Searcher>(folder);
         std::string error = searcher->ok() ? std::string() : searcher->error();
         if (!error.empty()) searcher.reset();
-        QMetaObject::invokeMethod(
-            this,
-            [this, folder, error = std::move(error)] {
-                Answered();
-                if (!error.empty()) {
-                    ErrorLog().WriteEntry(DamageText(folder, error));
-                    Fail(QStringLiteral("Индекс быстрого поиска не открывается."));
-                    return;
-                }
-                m_state = State::Ready;
-                m_percent = 100;
-                emit ready();
-            },
-            Qt::QueuedConnection);
+        HandOver([this, folder, error = std::move(error)] {
+            Answered();
+            if (!error.empty()) {
+                ErrorLog().WriteEntry(DamageText(folder, error));
+                Fail(QStringLiteral("Индекс быстрого поиска не открывается."));
+                return;
+            }
+            m_state = State::Ready;
+            m_percent = 100;
+            emit ready();
+        });
     });
 }
 
@@ -286,13 +299,10 @@ void FullTextService::Search(std::string query, std::size_t maxHits, std::size_t
             result = searcher->Search(query, maxHits, passagesPerHit, among ? &*among : nullptr);
         else
             result.error = "the index is not open";
-        QMetaObject::invokeMethod(
-            this,
-            [this, result = std::move(result), done = std::move(done)]() mutable {
-                Answered();
-                done(std::move(result));
-            },
-            Qt::QueuedConnection);
+        HandOver([this, result = std::move(result), done = std::move(done)]() mutable {
+            Answered();
+            done(std::move(result));
+        });
     });
 }
 
@@ -305,13 +315,10 @@ void FullTextService::Passages(std::string query, std::int16_t number, std::size
           done = std::move(done)](std::unique_ptr<FullText::Searcher>& searcher) mutable {
         std::vector<std::string> passages =
             searcher ? searcher->Passages(query, number, count) : std::vector<std::string>();
-        QMetaObject::invokeMethod(
-            this,
-            [this, passages = std::move(passages), done = std::move(done)]() mutable {
-                Answered();
-                done(std::move(passages));
-            },
-            Qt::QueuedConnection);
+        HandOver([this, passages = std::move(passages), done = std::move(done)]() mutable {
+            Answered();
+            done(std::move(passages));
+        });
     });
 }
 

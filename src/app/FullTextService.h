@@ -94,6 +94,8 @@ signals:
     void failed(const QString& why);
     // A request began to be answered with none waiting (true), or the last was answered (false).
     void searchingChanged(bool searching);
+    // Work handed over by another thread waits (HandOver): emitted on that thread, received on this.
+    void handedOver();
 
 private:
     struct Build {
@@ -121,6 +123,11 @@ private:
     void Post(Job job);
     // Called on this thread when the searching thread has answered a request.
     void Answered();
+    // Runs work on this object's thread, from any thread: what is handed over waits under a lock of
+    // ours (so that it passes between the threads under that lock), and a queued signal wakes this
+    // thread to run it.
+    void HandOver(std::function<void()> work);
+    void RunHandedOver();
 
     State m_state = State::Idle;
     int m_percent = 0;
@@ -133,6 +140,8 @@ private:
     std::shared_ptr<Searching> m_searching;
     std::thread m_searchThread;
     int m_unanswered = 0;
+    std::mutex m_handedMutex;
+    std::vector<std::function<void()>> m_handed;
 };
 
 }  // namespace Norik
