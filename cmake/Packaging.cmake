@@ -177,7 +177,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 # where no desktop font is installed.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libgsf is loaded at run time by the builder (dlopen), so shlibdeps cannot see it.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, libgsf-1-114")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, libgsf-1-114, xapian-tools")
 # The text windows use a class of Qt's own text layout, whose interface holds for one Qt release.
 if(Qt6_VERSION)
   string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", qt6-base-abi (= ${Qt6_VERSION})")

@@ -14,6 +14,7 @@ packages=(
   unrtf pandoc sqlite3 libsqlite3-dev hyperfine xvfb fonts-dejavu-core poppler-utils
   librsvg2-bin valgrind libtsan2
   lintian appstream man-db help2man bash-completion
+  xapian-tools
   libmicrohttpd-dev zlib1g-dev nlohmann-json3-dev libkainjow-mustache-dev
   chromium chromium-driver python3-selenium poppler-utils wrk kiwix-tools zim-tools nginx-light
 )
