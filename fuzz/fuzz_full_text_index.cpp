@@ -5,8 +5,6 @@
 // and the index so changed, in a folder of its own, is checked, searched with passages, asked for
 // the passages of one document, for who cites a document and for its documents. Checks that no
 // answer holds more passages than asked for.
-#include <pthread.h>
-#include <sanitizer/common_interface_defs.h>
 #include <unistd.h>
 
 #include <algorithm>
